@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/working_files.h"
+
+namespace velmora::batch {
+
+// What every command of the batch tool works on: the loaded log's working files, where
+// exports go, and where the vendor list is.
+struct Context {
+    WorkingFiles files;
+    std::filesystem::path outFolder;
+    std::filesystem::path vendorList;
+    std::string logFileName;  // the loaded log's name without its folder
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// The words after a command's name, taken one by one.
+class Args {
+public:
+    Args(std::vector<std::string> words) : words_(std::move(words)) {}
+
+    bool done() const { return pos_ >= words_.size(); }
+    const std::string& peek() const { return words_[pos_]; }
+    // The next word as a command's value; nothing when the words are used up.
+    std::optional<std::string> take();
+    // "--name VALUE" when it stands next; the value, or nothing when absent. A missing
+    // value throws UsageError.
+    std::optional<std::string> takeOption(const std::string& name);
+
+private:
+    std::vector<std::string> words_;
+    std::size_t pos_ = 0;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// A command returns the tool's exit status: 0 when it did its work.
+using CommandFn = int (*)(Context&, Args&);
+
+struct Command {
+    const char* name;
+    CommandFn run;
+};
+
+// Every command the tool knows, in the order the usage lists them.
+const std::vector<Command>& commands();
+
+// Command handlers, one file per family.
+int convertAll(Context&, Args&);
+int quickLocked(Context&, Args&);
+int quickOpen(Context&, Args&);
+int quickInfrastructure(Context&, Args&);
+int quickAdHoc(Context&, Args&);
+
+}  // namespace velmora::batch

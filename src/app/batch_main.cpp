@@ -1,0 +1,14 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/batch_tool.h"
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) self = fs::absolute(argv[0], ec);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return velmora::batch::runBatchTool(args, self.parent_path(), std::cout, std::cerr);
+}

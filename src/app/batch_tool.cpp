@@ -1,0 +1,159 @@
+#include "app/batch_tool.h"
+
+#include <stdlib.h>
+
+#include <ostream>
+
+#include "app/batch_commands.h"
+#include "loader/source_loader.h"
+#include "records/file_error.h"
+
+namespace velmora::batch {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: velmora-batch [--workdir DIR] [--vendors FILE] [--out DIR] LOG [COMMAND ...]\n"
+    "\n"
+    "Loads LOG as the desktop program's Open File does, prints its counts, then runs each\n"
+    "COMMAND in turn.\n"
+    "\n"
+    "  --workdir DIR   keep output1 and output2 in DIR (default: a temporary folder)\n"
+    "  --vendors FILE  the vendor list (default: vlident.txt beside the program)\n"
+    "  --out DIR       where export files go (default: the current folder)\n"
+    "\n"
+    "commands:\n"
+    "  convert-all     FullConvert_<log name>: every record\n"
+    "  locked          LOCKED_<log name>: access points with WEP on\n"
+    "  open            UNLOCKED_<log name>: access points with WEP off\n"
+    "  infrastructure  All_Infrastructures_<log name>\n"
+    "  adhoc           All_AD-HOC_<log name>\n";
+
+// A private folder for the working files, removed when the tool ends.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::string pattern = (fs::temp_directory_path() / "velmora-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw FileError(pattern, systemReason());
+        path_ = pattern;
+    }
+    ~TemporaryFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+void printCounts(const LoadResult& result, std::ostream& out) {
+    const LoadCounts& c = result.counts;
+    out << "Source File Type: " << sourceTypeText(result.type) << '\n'
+        << "Total Number Of Source Entries: " << c.total << '\n'
+        << "Non-GPS Dropped Entries: " << c.dropped << '\n'
+        << "WEP OFF Entries: " << c.wepOff << '\n'
+        << "WEP ON Entries: " << c.wepOn << '\n'
+        << "AP Locatiions: " << c.infrastructure << '\n'
+        << "Ad-Hoc Locations: " << c.adHoc << '\n';
+}
+
+const Command* findCommand(const std::string& name) {
+    for (const Command& command : commands())
+        if (name == command.name) return &command;
+    return nullptr;
+}
+
+struct Options {
+    std::optional<fs::path> workdir;
+    fs::path vendors;
+    fs::path out = ".";
+    fs::path log;
+    std::vector<std::string> rest;
+};
+
+Options parse(const std::vector<std::string>& args, const fs::path& programFolder) {
+    Options options;
+    options.vendors = programFolder / "vlident.txt";
+    std::size_t i = 0;
+    auto value = [&](const std::string& name) {
+        if (i + 1 >= args.size()) throw UsageError{name + " needs a value"};
+        return fs::path(args[++i]);
+    };
+    for (; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--workdir") {
+            options.workdir = value(word);
+        } else if (word == "--vendors") {
+            options.vendors = value(word);
+        } else if (word == "--out") {
+            options.out = value(word);
+        } else if (word == "--help" || word == "-h") {
+            throw UsageError{};
+        } else if (word.size() > 1 && word[0] == '-') {
+            throw UsageError{"unknown option " + word};
+        } else {
+            break;
+        }
+    }
+    if (i >= args.size()) throw UsageError{"no LOG given"};
+    options.log = args[i++];
+    options.rest.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    return options;
+}
+
+int run(const Options& options, std::ostream& out, std::ostream& err) {
+    // Refuse an unknown first command before the log is loaded.
+    if (!options.rest.empty() && !findCommand(options.rest.front()))
+        throw UsageError{"unknown command " + options.rest.front()};
+
+    std::optional<TemporaryFolder> temporary;
+    WorkingFiles files{options.workdir ? *options.workdir : fs::path()};
+    if (options.workdir) {
+        std::error_code ec;
+        fs::create_directories(*options.workdir, ec);
+        if (ec) throw FileError(*options.workdir, ec.message());
+    } else {
+        temporary.emplace();
+        files.folder = temporary->path();
+    }
+
+    const LoadResult result = loadSourceLog(options.log, files);
+    if (result.status != LoadStatus::Loaded) {
+        err << result.report << '\n';
+        if (!result.reason.empty()) err << result.reason << '\n';
+        return 1;
+    }
+    printCounts(result, out);
+
+    Context context{files, options.out, options.vendors, options.log.filename().string(), out,
+                    err};
+    Args args(options.rest);
+    while (!args.done()) {
+        const std::string name = *args.take();
+        const Command* command = findCommand(name);
+        if (!command) throw UsageError{"unknown command " + name};
+        if (const int status = command->run(context, args); status != 0) return status;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int runBatchTool(const std::vector<std::string>& args, const fs::path& programFolder,
+                 std::ostream& out, std::ostream& err) {
+    try {
+        return run(parse(args, programFolder), out, err);
+    } catch (const UsageError& e) {
+        if (!e.message.empty()) err << "velmora-batch: " << e.message << '\n';
+        err << kUsage;
+        return 2;
+    } catch (const FileError& e) {
+        err << "velmora-batch: " << e.what() << '\n';
+        return 1;
+    }
+}
+
+}  // namespace velmora::batch

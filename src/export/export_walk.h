@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+#include "records/working_record.h"
+
+namespace velmora {
+
+// Decides whether one record (after the coordinate conversion) is written.
+using RecordFilter = std::function<bool(const WorkingRecord&)>;
+// Changes a passing record's fields before its line is written (an Advanced window
+// upper-cases a column). May be empty.
+using RecordChange = std::function<void(WorkingRecord&)>;
+
+// Every exporter's walk: reads the working record file from its first record to its end and
+// writes the header and one export line per passing record, in file order.
+//
+// The file is written under a temporary name beside `target` and renamed over it only once it
+// is complete and closed, so a failed export leaves any earlier file of that name as it was
+// and no partial file. A target that exists and is not a regular file is refused. Throws
+// FileError naming the file that failed; returns the number of export lines written.
+std::uint64_t exportWalk(const std::filesystem::path& workingFile,
+                         const std::filesystem::path& target, const RecordFilter& filter,
+                         const RecordChange& change = {});
+
+}  // namespace velmora

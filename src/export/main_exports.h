@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "export/export_walk.h"
+
+namespace velmora {
+
+// The five exports of the main window: Convert All and the four quick sorts.
+enum class MainExport { ConvertAll, Locked, Open, Infrastructure, AdHoc };
+
+struct MainExportInfo {
+    const char* prefix;      // "FullConvert_", "LOCKED_", ...
+    const char* completion;  // the status line's text once the file is written
+    bool beeps;              // the quick sorts sound the alert beep; Convert All does not
+};
+
+const MainExportInfo& mainExportInfo(MainExport kind);
+
+// Whether the export writes a record with this `Flags` value.
+bool mainExportPasses(MainExport kind, std::string_view flags);
+
+// Writes the export into `folder`, named by its prefix and the loaded log's file name
+// (without its folder). Returns the path written; throws FileError.
+std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path& workingFile,
+                                    const std::filesystem::path& folder,
+                                    const std::string& logFileName);
+
+}  // namespace velmora

@@ -1,0 +1,151 @@
+#include "loader/source_loader.h"
+
+#include <optional>
+
+#include "records/file_error.h"
+#include "records/line_reader.h"
+#include "records/record_writer.h"
+#include "records/working_record.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::string_view kTextFormat = "# $Format: wi-scan with extensions";
+constexpr std::string_view kSummaryFormat = "# $Format: wi-scan summary with extensions";
+// Longer than either format line: enough to tell, without reading a long first line whole.
+constexpr std::size_t kHeaderLimit = 64;
+
+constexpr const char* kLoaded = "Processing Done!";
+constexpr const char* kBadFile = "Bad File - Try Again";
+constexpr const char* kNotReadable = "File Not Readable - Try Again";
+constexpr const char* kWorkingFileError = "Working File Error - Check Folder";
+
+LoadResult failure(LoadStatus status, const char* report, std::string reason = {}) {
+    LoadResult result;
+    result.status = status;
+    result.report = report;
+    result.reason = std::move(reason);
+    return result;
+}
+
+// Reads lines 1 and 2. Returns the source type, or nothing for a file that is not a log.
+std::optional<SourceType> readFormat(const std::filesystem::path& log) {
+    LineReader reader(log);
+    std::string line;
+    bool complete = true;
+    if (!reader.nextBounded(line, kHeaderLimit, complete)) return std::nullopt;
+    if (!reader.nextBounded(line, kHeaderLimit, complete) || !complete) return std::nullopt;
+    if (line == kTextFormat) return SourceType::TextExport;
+    if (line == kSummaryFormat) return SourceType::SummaryExport;
+    return std::nullopt;
+}
+
+// Turns one data line into a record: tabs separate the columns, spaces and parentheses go,
+// columns after the eleventh are dropped and missing ones stay empty.
+void normalise(std::string_view line, WorkingRecord& record) {
+    std::size_t column = 0;
+    for (auto& field : record.fields) field.clear();
+    std::string* field = &record.fields[0];
+    for (char c : line) {
+        switch (c) {
+            case '\t':
+                if (++column >= WorkingRecord::kFieldCount) return;
+                field = &record.fields[column];
+                break;
+            case ' ':
+            case '(':
+            case ')':
+                break;
+            default:
+                field->push_back(c);
+        }
+    }
+}
+
+void count(const WorkingRecord& record, LoadCounts& counts) {
+    const std::string& flags = record[WorkingRecord::Flags];
+    switch (secondFromRight(flags)) {
+        case '0': case '2': case '4': ++counts.wepOff; break;
+        case '1': case '3': case '5': ++counts.wepOn; break;
+        default: break;
+    }
+    switch (lastChar(flags)) {
+        case '1': case '5': ++counts.infrastructure; break;
+        case '2': case '6': ++counts.adHoc; break;
+        default: break;
+    }
+    ++counts.total;
+}
+
+}  // namespace
+
+const char* sourceTypeText(SourceType type) {
+    return type == SourceType::TextExport ? "NS1 Text Export" : "NS1 Summary Export";
+}
+
+bool isCommentLine(std::string_view line) { return !line.empty() && line.front() == '#'; }
+
+bool isNonGpsEntry(std::string_view line) {
+    // Characters 3 to 5; a shorter line is judged by the last three of its first five.
+    const std::string_view head = line.substr(0, 5);
+    const std::string_view key = head.size() > 3 ? head.substr(head.size() - 3) : head;
+    return key == "0.0";
+}
+
+bool isBlankLine(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files) {
+    std::optional<SourceType> type;
+    try {
+        type = readFormat(log);
+    } catch (const FileError& e) {
+        return failure(LoadStatus::NotReadable, kNotReadable, e.what());
+    }
+    if (!type) return failure(LoadStatus::BadFile, kBadFile);
+
+    LoadResult result;
+    result.type = *type;
+    const auto output1 = files.output1();
+    const auto output2 = files.output2();
+    try {
+        LineReader reader(log);
+        removeWorkingFile(output1);
+        TextFileWriter out1(output1);
+        TextFileWriter out2(output2);
+
+        std::string line;
+        std::string recordLine;
+        WorkingRecord record;
+        while (reader.next(line)) {
+            if (isCommentLine(line) || isBlankLine(line)) continue;
+            if (isNonGpsEntry(line)) {
+                ++result.counts.dropped;
+                continue;
+            }
+            normalise(line, record);
+            if (record[WorkingRecord::SSID].empty()) record[WorkingRecord::SSID] = "#Blank#";
+            recordLine.clear();
+            appendRecordLine(recordLine, record);
+            out1.write(recordLine);
+            out2.write(recordLine);
+            count(record, result.counts);
+        }
+        out1.close();
+        out2.close();
+    } catch (const FileError& e) {
+        removeWorkingFile(output1);
+        removeWorkingFile(output2);
+        const bool logFailed = e.path() == log;
+        return failure(logFailed ? LoadStatus::NotReadable : LoadStatus::WorkingFileError,
+                       logFailed ? kNotReadable : kWorkingFileError, e.what());
+    }
+    setHiddenAttribute(output1);
+    result.status = LoadStatus::Loaded;
+    result.report = kLoaded;
+    return result;
+}
+
+}  // namespace velmora

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "records/working_files.h"
+
+namespace velmora {
+
+enum class SourceType { TextExport, SummaryExport };
+
+// "NS1 Text Export" or "NS1 Summary Export", as the main window shows the source type.
+const char* sourceTypeText(SourceType type);
+
+struct LoadCounts {
+    std::uint64_t total = 0;
+    std::uint64_t dropped = 0;
+    std::uint64_t wepOff = 0;
+    std::uint64_t wepOn = 0;
+    std::uint64_t infrastructure = 0;
+    std::uint64_t adHoc = 0;
+};
+
+enum class LoadStatus {
+    Loaded,            // the working record file is complete and the counts are valid
+    BadFile,           // not a known source log; nothing was touched
+    NotReadable,       // the source log could not be opened or read
+    WorkingFileError,  // output1 or output2 could not be written; neither is left behind
+};
+
+struct LoadResult {
+    LoadStatus status = LoadStatus::BadFile;
+    SourceType type = SourceType::TextExport;
+    LoadCounts counts;
+    std::string report;  // the status line's text: "Processing Done!", "Bad File - Try Again", ...
+    std::string reason;  // for a failure: the file and the system's reason
+};
+
+// The format line tests, exposed for the tests and the fuzzers.
+bool isCommentLine(std::string_view line);
+bool isNonGpsEntry(std::string_view line);
+bool isBlankLine(std::string_view line);
+
+// Opens the source log, checks its format line and, when it is accepted, writes the working
+// record file and its scratch copy in `files.folder` and counts the records. The result is
+// byte for byte what the four passes of normalising, blank names, copying back and counting
+// leave, in one pass over the log. A failure never leaves a half-written working file.
+LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files);
+
+}  // namespace velmora

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "records/line_reader.h"
+#include "records/working_record.h"
+
+namespace velmora {
+
+// Reads a working record file as one stream of comma-separated items, eleven to a record,
+// wherever the line ends fall:
+// - an item ends at the next comma or at the end of its line; spaces before it are skipped;
+// - an item that starts with a double quote runs to the closing quote, a doubled quote inside
+//   standing for one quote; what follows the closing quote up to the next comma or line end
+//   is dropped; a quote that is never closed runs to the end of the line;
+// - a line with no characters carries no item;
+// - a file that ends inside a record gives that record with its missing fields empty.
+class RecordReader {
+public:
+    explicit RecordReader(const std::filesystem::path& path);
+
+    // Fills `record` with the next record; returns false when no item is left. Reusing one
+    // record across calls keeps the reader free of allocations.
+    bool next(WorkingRecord& record);
+
+private:
+    bool haveItem();
+    void readItem(std::string& out);
+
+    LineReader lines_;
+    std::string line_;
+    std::size_t pos_ = 0;
+    bool lineDone_ = true;
+};
+
+}  // namespace velmora

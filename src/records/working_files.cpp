@@ -1,0 +1,26 @@
+#include "records/working_files.h"
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+void setHiddenAttribute(const fs::path& file) {
+    std::error_code ec;
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                    fs::perm_options::replace, ec);
+}
+
+void setNormalAttribute(const fs::path& file) {
+    std::error_code ec;
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add, ec);
+}
+
+void removeWorkingFile(const fs::path& file) {
+    std::error_code ec;
+    // Only a regular file is ours to delete; a folder of that name is left alone.
+    if (fs::symlink_status(file, ec).type() != fs::file_type::regular) return;
+    setNormalAttribute(file);
+    fs::remove(file, ec);
+}
+
+}  // namespace velmora

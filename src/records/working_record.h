@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// One sighting with a GPS position: eleven text fields, in file order.
+struct WorkingRecord {
+    static constexpr std::size_t kFieldCount = 11;
+    enum Field : std::size_t {
+        Latitude,
+        Longitude,
+        SSID,
+        Type,
+        BSSID,
+        Time,
+        SignalBlock,
+        Name,
+        Flags,
+        Channelbits,
+        BeaconInterval,
+    };
+
+    std::array<std::string, kFieldCount> fields;
+
+    std::string& operator[](Field f) { return fields[f]; }
+    const std::string& operator[](Field f) const { return fields[f]; }
+};
+
+// Upper-cases the ASCII letters a-z only, whatever the machine's locale.
+std::string toUpperAscii(std::string_view text);
+void upperAsciiInPlace(std::string& text);
+
+// The characters of `Flags` that the counts and criteria examine. Each returns '\0' when the
+// field is empty; a one-character field is its own second character from the right.
+char lastChar(std::string_view flags);
+char secondFromRight(std::string_view flags);
+
+}  // namespace velmora
