@@ -21,6 +21,8 @@ const std::vector<Command>& commands() {
         {"open", quickOpen},
         {"infrastructure", quickInfrastructure},
         {"adhoc", quickAdHoc},
+        {"groups", apNameGroups},
+        {"ap-name", apNameExport},
     };
     return table;
 }

@@ -61,5 +61,7 @@ int quickLocked(Context&, Args&);
 int quickOpen(Context&, Args&);
 int quickInfrastructure(Context&, Args&);
 int quickAdHoc(Context&, Args&);
+int apNameGroups(Context&, Args&);
+int apNameExport(Context&, Args&);
 
 }  // namespace velmora::batch

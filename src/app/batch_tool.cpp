@@ -29,7 +29,9 @@ constexpr const char* kUsage =
     "  locked          LOCKED_<log name>: access points with WEP on\n"
     "  open            UNLOCKED_<log name>: access points with WEP off\n"
     "  infrastructure  All_Infrastructures_<log name>\n"
-    "  adhoc           All_AD-HOC_<log name>\n";
+    "  adhoc           All_AD-HOC_<log name>\n"
+    "  groups          every network group in list order: GROUP<TAB>unique AP count\n"
+    "  ap-name NAME    AP-<NAME upper-cased>.TXT: every sighting of that group\n";
 
 // A private folder for the working files, removed when the tool ends.
 class TemporaryFolder {
