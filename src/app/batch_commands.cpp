@@ -23,6 +23,9 @@ const std::vector<Command>& commands() {
         {"adhoc", quickAdHoc},
         {"groups", apNameGroups},
         {"ap-name", apNameExport},
+        {"aps", listAccessPoints},
+        {"mac", exportMac},
+        {"vendor", showVendor},
     };
     return table;
 }

@@ -63,5 +63,8 @@ int quickInfrastructure(Context&, Args&);
 int quickAdHoc(Context&, Args&);
 int apNameGroups(Context&, Args&);
 int apNameExport(Context&, Args&);
+int listAccessPoints(Context&, Args&);
+int exportMac(Context&, Args&);
+int showVendor(Context&, Args&);
 
 }  // namespace velmora::batch

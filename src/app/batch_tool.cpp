@@ -31,7 +31,14 @@ constexpr const char* kUsage =
     "  infrastructure  All_Infrastructures_<log name>\n"
     "  adhoc           All_AD-HOC_<log name>\n"
     "  groups          every network group in list order: GROUP<TAB>unique AP count\n"
-    "  ap-name NAME    AP-<NAME upper-cased>.TXT: every sighting of that group\n";
+    "  ap-name NAME    AP-<NAME upper-cased>.TXT: every sighting of that group\n"
+    "  aps             every AP entry in list order: ENTRY<TAB>vendor text or\n"
+    "                  \"Not Found In Database\"; needs the vendor list\n"
+    "  mac MAC         MAC_<12 hex digits>.txt: every sighting of MAC; prints its path\n"
+    "  vendor MAC      the vendor text of MAC, or \"Not Found In Database\"; needs the\n"
+    "                  vendor list\n"
+    "                  MAC is six two-digit hex groups joined by \":\", any letter case;\n"
+    "                  another form is refused as bad usage (exit 2)\n";
 
 // A private folder for the working files, removed when the tool ends.
 class TemporaryFolder {

@@ -26,7 +26,9 @@ struct Assignment {
     std::string name;    // Windows-1252
 };
 
-bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+bool isUpperHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
 
 // The Windows-1252 byte for a code point, or '?' when the code page has none.
 char toWindows1252(char32_t cp) {

@@ -1,0 +1,85 @@
+#include "advanced/mac_access_points.h"
+
+#include <set>
+
+#include "export/export_walk.h"
+#include "records/record_reader.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::size_t kMacLength = 17;
+
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+}  // namespace
+
+std::string apEntry(const WorkingRecord& record) {
+    std::string entry = toUpperAscii(record[WorkingRecord::BSSID]);
+    entry += " - ";
+    entry += toUpperAscii(record[WorkingRecord::SSID]);
+    return entry;
+}
+
+std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile) {
+    // std::string orders by unsigned byte value, the list's ascending order.
+    std::set<std::string> entries;
+    RecordReader reader(workingFile);
+    WorkingRecord record;
+    while (reader.next(record)) entries.insert(apEntry(record));
+    return {entries.begin(), entries.end()};
+}
+
+std::string uniqueApLabel(std::size_t count) {
+    return "Number Of Unique AP's ->" + std::to_string(count);
+}
+
+std::string vendorLabel(const VendorList& vendors, std::string_view entry) {
+    const auto text = vendors.find(entry);
+    return std::string(text ? *text : kVendorNotFound);
+}
+
+std::string_view entryMacAddress(std::string_view entry) {
+    return entry.substr(0, kMacLength);
+}
+
+std::string macExportFileName(std::string_view entry) {
+    std::string name = "MAC_";
+    const std::string_view mac = entryMacAddress(entry);
+    // Characters 3, 6, 9, 12 and 15 (counted from 1) are the colons.
+    for (std::size_t i = 0; i < mac.size(); ++i)
+        if (i % 3 != 2) name += mac[i];
+    return name;
+}
+
+bool isMacAddress(std::string_view text) {
+    if (text.size() != kMacLength) return false;
+    for (std::size_t i = 0; i < kMacLength; ++i) {
+        const bool ok = i % 3 == 2 ? text[i] == ':' : isHexDigit(text[i]);
+        if (!ok) return false;
+    }
+    return true;
+}
+
+MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::string_view entry,
+                                 const std::filesystem::path& folder,
+                                 const std::filesystem::path& fileName) {
+    const std::string mac(entryMacAddress(entry));
+    MacExportResult result;
+    result.target = folder / fileName.filename();
+    std::string upper;
+    result.lines = exportWalk(
+        workingFile, result.target,
+        [&](const WorkingRecord& record) {
+            upper.assign(record[WorkingRecord::BSSID]);
+            upperAsciiInPlace(upper);
+            return upper == mac;
+        },
+        [](WorkingRecord& record) { upperAsciiInPlace(record[WorkingRecord::BSSID]); });
+    return result;
+}
+
+}  // namespace velmora

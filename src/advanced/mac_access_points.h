@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "advanced/vendor_list.h"
+#include "records/working_record.h"
+
+namespace velmora {
+
+// The MAC window's logic: one AP entry per distinct access point and network name, the
+// vendor of an entry, and the export of every sighting of one MAC address.
+
+// An access point as the MAC window lists it: upper-cased BSSID, " - ", upper-cased SSID,
+// for example "0A:1B:2C:3D:4E:5F - HOMENET". Its first 17 characters are the MAC address.
+std::string apEntry(const WorkingRecord& record);
+
+// The distinct AP entries of the working record file in ascending byte order (by MAC address,
+// then network name). Throws FileError when the file cannot be read.
+std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile);
+
+// The count label: "Number Of Unique AP's ->" followed by the count, no blank between.
+std::string uniqueApLabel(std::size_t count);
+
+// The vendor label's text for an entry: its vendor text, or "Not Found In Database".
+std::string vendorLabel(const VendorList& vendors, std::string_view entry);
+
+// The MAC address part of an entry: its first 17 characters (fewer if it is shorter).
+std::string_view entryMacAddress(std::string_view entry);
+
+// The proposed export name: "MAC_" and the twelve hex digits of the entry's MAC address
+// without its colons, no extension ("MAC_0A1B2C3D4E5F"). Characters a short entry lacks are
+// left out.
+std::string macExportFileName(std::string_view entry);
+
+// The default extension the save dialog adds to a name given without one.
+inline constexpr std::string_view kMacExportExtension = "txt";
+
+// Whether `text` is a MAC address: six two-digit hexadecimal groups joined by ":", in any
+// letter case.
+bool isMacAddress(std::string_view text);
+
+struct MacExportResult {
+    std::filesystem::path target;
+    std::uint64_t lines = 0;  // export lines written, the header not counted
+};
+
+// Writes every sighting of the entry's MAC address into folder / fileName (only the name part
+// of fileName is used), whatever network name it carries: the records whose BSSID, upper-cased,
+// equals the entry's first 17 characters. Column 5 (BSSID) is written upper-cased, every other
+// column as the export line has it. An existing file is replaced. Throws FileError.
+MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::string_view entry,
+                                 const std::filesystem::path& folder,
+                                 const std::filesystem::path& fileName);
+
+}  // namespace velmora

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace velmora {
+
+// The vendor list's file name; it lies in the application folder.
+inline constexpr std::string_view kVendorListFileName = "vlident.txt";
+
+// What the MAC window shows for an access point whose prefix is not in the list.
+inline constexpr std::string_view kVendorNotFound = "Not Found In Database";
+
+// The lines of the vendor list, in file order, with an index by MAC prefix.
+//
+// A vendor line starts with an upper-case MAC prefix such as "0A:1B:2C" (two hexadecimal
+// digits, ":", two, ":", two); its vendor text is everything after those eight characters,
+// unchanged and possibly empty. Every other line (blank, short, lower-case or dashed prefix)
+// is kept in lines() but never matches. Where several lines carry one prefix, the first in
+// file order counts.
+class VendorList {
+  public:
+    VendorList() = default;
+    explicit VendorList(std::vector<std::string> lines);
+
+    // Every line as read, without its line end.
+    const std::vector<std::string>& lines() const { return lines_; }
+    std::size_t size() const { return lines_.size(); }
+
+    // The vendor text for the entry's first eight characters, or nothing when no vendor line
+    // carries that prefix (also for an entry shorter than eight characters).
+    std::optional<std::string_view> find(std::string_view entry) const;
+
+  private:
+    std::vector<std::string> lines_;
+    std::unordered_map<std::string, std::size_t> firstLine_;  // prefix -> its first line
+};
+
+// Whether `text` starts with a vendor line's prefix: "XX:XX:XX", X one of 0-9 A-F.
+bool isVendorPrefix(std::string_view text);
+
+// Reads the vendor list file. CR LF, a lone CR and a lone LF each end a line. Throws FileError
+// for a missing, unreadable or non-regular file.
+VendorList LoadVendorList(const std::filesystem::path& file);
+
+// The vendor text of the first vendor line whose prefix equals the entry's first eight
+// characters (exact, case-sensitive), or nothing. An entry is an upper-cased BSSID, possibly
+// followed by more text, which plays no part.
+std::optional<std::string> LookupVendor(const VendorList& list, std::string_view entry);
+
+}  // namespace velmora

@@ -1,0 +1,60 @@
+#include <ostream>
+
+#include "advanced/mac_access_points.h"
+#include "advanced/vendor_list.h"
+#include "app/batch_commands.h"
+#include "records/file_error.h"
+
+namespace velmora::batch {
+
+namespace {
+
+// The desktop program would report a missing list in a window; here the report goes to
+// stderr and the command fails, since a vendor column without the list means nothing.
+std::optional<VendorList> loadVendors(Context& context) {
+    try {
+        return LoadVendorList(context.vendorList);
+    } catch (const FileError& e) {
+        context.err << "velmora-batch: cannot read the vendor list " << e.path().string() << ": "
+                    << e.reason() << '\n';
+        return std::nullopt;
+    }
+}
+
+// The MAC address a command names, upper-cased, as an entry's first 17 characters read.
+std::string takeMacAddress(Args& args, const char* command) {
+    const auto word = args.take();
+    if (!word) throw UsageError{std::string(command) + " needs a MAC address"};
+    if (!isMacAddress(*word))
+        throw UsageError{"not a MAC address: \"" + *word +
+                         "\" (six two-digit hex groups joined by \":\")"};
+    return toUpperAscii(*word);
+}
+
+}  // namespace
+
+int listAccessPoints(Context& context, Args&) {
+    const auto vendors = loadVendors(context);
+    if (!vendors) return 1;
+    for (const std::string& entry : loadApEntries(context.files.output1()))
+        context.out << entry << '\t' << vendorLabel(*vendors, entry) << '\n';
+    return 0;
+}
+
+int exportMac(Context& context, Args& args) {
+    const std::string mac = takeMacAddress(args, "mac");
+    const std::string fileName = macExportFileName(mac) + "." + std::string(kMacExportExtension);
+    const auto result = exportMacAddress(context.files.output1(), mac, context.outFolder, fileName);
+    context.out << result.target.string() << '\n';
+    return 0;
+}
+
+int showVendor(Context& context, Args& args) {
+    const std::string mac = takeMacAddress(args, "vendor");
+    const auto vendors = loadVendors(context);
+    if (!vendors) return 1;
+    context.out << vendorLabel(*vendors, mac) << '\n';
+    return 0;
+}
+
+}  // namespace velmora::batch
