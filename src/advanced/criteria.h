@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace velmora {
+
+// The connection-type choice of the criteria window ("BBS", "Ad-Hoc", "Both").
+enum class ConnectionType { Bss, AdHoc, Both };
+// The WEP-status choice ("On", "Off", "Both").
+enum class WepStatus { On, Off, Both };
+
+// The two tests on `Flags`. Each looks at one character of the field as read and compares it
+// with a fixed set of characters; they are not bit tests, so any other character (a
+// hexadecimal letter, 3, 7, ...) and an empty field pass only Both.
+//   connection type, last character:        Bss 1 5 9, AdHoc 0 2 6
+//   WEP status, second character from right: On 1 3 5 9, Off 0 2 4 8
+// A one-character field is examined by both tests.
+bool passesConnectionType(ConnectionType type, std::string_view flags);
+bool passesWepStatus(WepStatus wep, std::string_view flags);
+
+// The distinct upper-cased `BSSID` values of the records whose upper-cased `SSID` equals
+// `name` and whose `Flags` pass both tests, in ascending byte order. An empty `name` (no
+// network selected) matches nothing.
+//
+// This one reads the whole working record file; CriteriaIndex::recount gives the same answer
+// from memory. Throws FileError.
+std::vector<std::string> recountByReading(const std::filesystem::path& workingFile,
+                                          std::string_view name, ConnectionType type,
+                                          WepStatus wep);
+
+// What a window needs of the working record file to answer every recount without reading it
+// again: for each upper-cased `SSID`, its distinct (upper-cased `BSSID`, `Flags`) pairs. A
+// long log of few access points stays small, as only distinct pairs are kept.
+class CriteriaIndex {
+  public:
+    // An index of no records: no network names, every recount empty.
+    CriteriaIndex() = default;
+
+    // Reads the working record file once. Throws FileError.
+    static CriteriaIndex build(const std::filesystem::path& workingFile);
+
+    // The distinct upper-cased `SSID` values, in ascending byte order.
+    const std::vector<std::string>& networkNames() const { return names_; }
+
+    // The same list as recountByReading over the file the index was built from.
+    std::vector<std::string> recount(std::string_view name, ConnectionType type,
+                                     WepStatus wep) const;
+
+  private:
+    // (upper-cased BSSID, Flags)
+    using Sighting = std::pair<std::string, std::string>;
+
+    std::vector<std::string> names_;
+    std::unordered_map<std::string, std::vector<Sighting>> byName_;
+};
+
+// The count label's text: "Matching Records:" directly followed by the count.
+std::string matchingRecordsText(std::size_t count);
+
+// Which records the export writes besides the two `Flags` tests: those of the selected
+// network name, or those of the selected MAC address under any network name.
+enum class CriteriaExportMode { ApName, MacAddress };
+
+// The window's choices as the export reads them. `name` and `mac` are the selected list
+// texts (empty when nothing is selected); both lists hold upper-cased texts, and the records
+// are compared with them exactly.
+struct CriteriaSelection {
+    std::string name;
+    std::string mac;
+    ConnectionType type = ConnectionType::Both;
+    WepStatus wep = WepStatus::Both;
+    CriteriaExportMode mode = CriteriaExportMode::ApName;
+};
+
+// Whether the export runs at all: the matching list must hold an entry and a network name
+// must be selected, in both modes. A missing MAC selection is not refused.
+bool criteriaExportAllowed(const CriteriaSelection& selection, std::size_t matchingCount);
+
+// The twelve characters a MAC-mode file name carries: for k = 2, 5, 8, 11, 14, 17, the last
+// two of the first k characters of `mac` (fewer when `mac` is shorter), joined. For
+// 00:0F:66:1A:2B:3C that is 000F661A2B3C; an empty text gives an empty result.
+std::string macFileNameDigits(std::string_view mac);
+
+// The proposed file name of the selected mode: "Custom_SSID_" + name + ".TXT" or
+// "Custom_MAC_" + macFileNameDigits(mac) + ".TXT". It is not checked: a name may hold "/"
+// (see isPlainFileName) or be too long for the file system.
+std::string criteriaFileName(const CriteriaSelection& selection);
+
+// Writes the records that pass the mode's test (upper-cased `SSID` equal to `name`, or
+// upper-cased `BSSID` equal to `mac`) and both `Flags` tests to `target` through exportWalk,
+// every sighting in file order, with `SSID` and `BSSID` upper-cased. Returns the number of
+// export lines written; throws FileError.
+std::uint64_t exportCriteria(const std::filesystem::path& workingFile,
+                             const std::filesystem::path& target,
+                             const CriteriaSelection& selection);
+
+}  // namespace velmora
