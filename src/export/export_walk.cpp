@@ -22,19 +22,23 @@ fs::path temporaryBeside(const fs::path& target) {
     return target.parent_path() / ("." + name + ".part-" + tag);
 }
 
-void refuseNonRegularTarget(const fs::path& target) {
+// An export replaces a regular file only, and never the working record file it reads.
+void refuseTarget(const fs::path& target, const fs::path& workingFile) {
     std::error_code ec;
     const auto type = fs::status(target, ec).type();
-    if (type == fs::file_type::not_found || type == fs::file_type::regular) return;
-    throw FileError(target, type == fs::file_type::directory ? "Is a directory"
-                                                             : "Not a regular file");
+    if (type == fs::file_type::not_found) return;
+    if (type != fs::file_type::regular)
+        throw FileError(target, type == fs::file_type::directory ? "Is a directory"
+                                                                 : "Not a regular file");
+    if (fs::equivalent(target, workingFile, ec))
+        throw FileError(target, "Is the working record file");
 }
 
 }  // namespace
 
 std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
                          const RecordFilter& filter, const RecordChange& change) {
-    refuseNonRegularTarget(target);
+    refuseTarget(target, workingFile);
     RecordReader reader(workingFile);
     const fs::path temporary = temporaryBeside(target);
     std::uint64_t written = 0;

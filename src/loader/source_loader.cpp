@@ -113,6 +113,7 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
     try {
         LineReader reader(log);
         removeWorkingFile(output1);
+        removeWorkingFile(output2);
         TextFileWriter out1(output1);
         TextFileWriter out2(output2);
 

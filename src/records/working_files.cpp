@@ -17,8 +17,14 @@ void setNormalAttribute(const fs::path& file) {
 
 void removeWorkingFile(const fs::path& file) {
     std::error_code ec;
-    // Only a regular file is ours to delete; a folder of that name is left alone.
-    if (fs::symlink_status(file, ec).type() != fs::file_type::regular) return;
+    // A regular file or a link is ours to delete (the link itself, never what it points to);
+    // a folder of that name is left alone.
+    const auto type = fs::symlink_status(file, ec).type();
+    if (type == fs::file_type::symlink) {
+        fs::remove(file, ec);
+        return;
+    }
+    if (type != fs::file_type::regular) return;
     setNormalAttribute(file);
     fs::remove(file, ec);
 }

@@ -120,11 +120,14 @@ TEST_F(Exports, FailuresNameTheFileAndLeaveAnEarlierExportIntact) {
             << "left behind: " << entry.path();
 }
 
-TEST_F(Exports, RefusesToReplaceADevice) {
+TEST_F(Exports, RefusesToReplaceADeviceOrTheWorkingFile) {
     loadLog(test::repoFile("samples/drive-text.txt"));
-    EXPECT_THROW(exportWalk(files.output1(), "/dev/full", [](const WorkingRecord&) { return true; }),
-                 FileError);
+    const std::string working = test::readFile(files.output1());
+    const auto all = [](const WorkingRecord&) { return true; };
+    EXPECT_THROW(exportWalk(files.output1(), "/dev/full", all), FileError);
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    EXPECT_THROW(exportWalk(files.output1(), files.output1(), all), FileError);
+    EXPECT_EQ(test::readFile(files.output1()), working);
 }
 
 // Runs in a child process, whose file size limit stands in for the end of the disk.

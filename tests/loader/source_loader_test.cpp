@@ -64,6 +64,16 @@ TEST_F(Loader, AcceptsOnlyTheTwoFormatLinesExactly) {
     EXPECT_STREQ(sourceTypeText(SourceType::SummaryExport), "NS1 Summary Export");
 }
 
+TEST_F(Loader, WorkingFilesThatAreLinksAreReplacedNotWrittenThrough) {
+    test::writeFile(dir / "victim", "precious\r\n");
+    fs::create_symlink(dir / "victim", files.output1());
+    fs::create_symlink(dir / "victim", files.output2());
+    ASSERT_EQ(load(textLog({kGps})).status, LoadStatus::Loaded);
+    EXPECT_EQ(test::readFile(dir / "victim"), "precious\r\n");
+    EXPECT_FALSE(fs::is_symlink(files.output1()));
+    EXPECT_FALSE(fs::is_symlink(files.output2()));
+}
+
 TEST_F(Loader, RejectedFileLeavesTheWorkingFileAlone) {
     test::writeFile(files.output1(), "kept\r\n");
     EXPECT_EQ(load("a\r\nb\r\n").status, LoadStatus::BadFile);
