@@ -47,6 +47,13 @@ TEST(BatchTool, WorkdirKeepsTheWorkingFilesAndExportsGoToOut) {
     EXPECT_EQ(test::readFile(dir / "work" / "output1"), test::readFile(dir / "work" / "output2"));
 }
 
+TEST(BatchTool, HelpListsTheCommandsOnStandardOutput) {
+    const ToolRun run = runTool({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("convert-all"), std::string::npos);
+    EXPECT_EQ(run.err, "");
+}
+
 TEST(BatchTool, ExitStatusSaysWhatWentWrong) {
     test::TempDir dir;
     test::writeFile(dir / "notalog.txt", "hello\r\nworld\r\n");
