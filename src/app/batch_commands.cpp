@@ -26,6 +26,8 @@ const std::vector<Command>& commands() {
         {"aps", listAccessPoints},
         {"mac", exportMac},
         {"vendor", showVendor},
+        {"matching", criteriaMatching},
+        {"criteria", criteriaExport},
     };
     return table;
 }

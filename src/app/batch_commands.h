@@ -66,5 +66,7 @@ int apNameExport(Context&, Args&);
 int listAccessPoints(Context&, Args&);
 int exportMac(Context&, Args&);
 int showVendor(Context&, Args&);
+int criteriaMatching(Context&, Args&);
+int criteriaExport(Context&, Args&);
 
 }  // namespace velmora::batch

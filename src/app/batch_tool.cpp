@@ -38,7 +38,16 @@ constexpr const char* kUsage =
     "  vendor MAC      the vendor text of MAC, or \"Not Found In Database\"; needs the\n"
     "                  vendor list\n"
     "                  MAC is six two-digit hex groups joined by \":\", any letter case;\n"
-    "                  another form is refused as bad usage (exit 2)\n";
+    "                  another form is refused as bad usage (exit 2)\n"
+    "  matching NAME [--type bss|adhoc|both] [--wep on|off|both]\n"
+    "                  the distinct MAC addresses of network NAME that meet the criteria,\n"
+    "                  one a line in list order, then \"Matching Records:\" and their count\n"
+    "  criteria NAME [--type bss|adhoc|both] [--wep on|off|both] [--mac MAC]\n"
+    "                  Custom_SSID_<NAME>.TXT: every sighting of NAME that meets the\n"
+    "                  criteria; with --mac, Custom_MAC_<12 hex digits>.TXT: every sighting\n"
+    "                  of MAC under any name that meets them; prints its path. Writes\n"
+    "                  nothing (exit 1) when no MAC address of NAME matches.\n"
+    "                  NAME and MAC are upper-cased; --type and --wep default to both\n";
 
 // A private folder for the working files, removed when the tool ends.
 class TemporaryFolder {
