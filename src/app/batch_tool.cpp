@@ -84,6 +84,8 @@ const Command* findCommand(const std::string& name) {
     return nullptr;
 }
 
+struct HelpRequested {};
+
 struct Options {
     std::optional<fs::path> workdir;
     fs::path vendors;
@@ -109,7 +111,7 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
         } else if (word == "--out") {
             options.out = value(word);
         } else if (word == "--help" || word == "-h") {
-            throw UsageError{};
+            throw HelpRequested{};
         } else if (word.size() > 1 && word[0] == '-') {
             throw UsageError{"unknown option " + word};
         } else {
@@ -164,6 +166,9 @@ int runBatchTool(const std::vector<std::string>& args, const fs::path& programFo
                  std::ostream& out, std::ostream& err) {
     try {
         return run(parse(args, programFolder), out, err);
+    } catch (const HelpRequested&) {
+        out << kUsage;
+        return 0;
     } catch (const UsageError& e) {
         if (!e.message.empty()) err << "velmora-batch: " << e.message << '\n';
         err << kUsage;
