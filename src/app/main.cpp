@@ -1,0 +1,13 @@
+// The desktop program: the main window, with everything else opened from its menus.
+#include <QApplication>
+
+#include "ui/Form1.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    velmora::Form1 form1;
+    QObject::connect(&form1, &velmora::Form1::ended, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    form1.show();
+    return app.exec();
+}

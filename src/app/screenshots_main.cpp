@@ -1,0 +1,116 @@
+// Renders every window in each of its states to PNG files, on the offscreen platform, so a
+// change of fonts or layout can be looked at without a desktop.
+//
+//   velmora-screenshots <out-folder> [samples-folder]
+//
+// A scene drives a fresh program into one state and returns the window to photograph; a new
+// window needs one more row in scenes().
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/beep.h"
+#include "platform/file_dialog.h"
+#include "platform/message_box.h"
+#include "platform/shell.h"
+#include "ui/Form1.h"
+
+namespace {
+
+using velmora::FileDialog;
+using velmora::Form1;
+
+// One program run: its own application folder and log folder, removed afterwards.
+class Session {
+  public:
+    explicit Session(QString samples) : samples_(std::move(samples)) {}
+
+    Form1& form1() {
+        if (!form1_) form1_ = std::make_unique<Form1>(appFolder_.path());
+        return *form1_;
+    }
+
+    // Loads a sample log through File > Open File, as a user would pick it.
+    void load(const QString& sample) {
+        const QString copy = QDir(logFolder_.path()).filePath(sample);
+        QFile::copy(QDir(samples_).filePath(sample), copy);
+        FileDialog::scriptNext(copy);
+        form1().openFile();
+    }
+
+  private:
+    QString samples_;
+    QTemporaryDir appFolder_;
+    QTemporaryDir logFolder_;
+    std::unique_ptr<Form1> form1_;
+};
+
+struct Scene {
+    const char* name;
+    std::function<QWidget*(Session&)> show;
+};
+
+std::vector<Scene> scenes() {
+    return {
+        {"form1-start", [](Session& s) { return &s.form1(); }},
+        {"form1-loaded",
+         [](Session& s) {
+             s.load(QStringLiteral("drive-text.txt"));
+             return &s.form1();
+         }},
+        {"form1-loaded-summary",
+         [](Session& s) {
+             s.load(QStringLiteral("drive-summary.txt"));
+             return &s.form1();
+         }},
+        {"form1-closed",
+         [](Session& s) {
+             s.load(QStringLiteral("drive-text.txt"));
+             s.form1().closeFile();
+             return &s.form1();
+         }},
+    };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: velmora-screenshots <out-folder> [samples-folder]\n");
+        return 2;
+    }
+    const QDir out(args.at(1));
+    const QString samples = args.size() > 2 ? args.at(2) : QStringLiteral(VELMORA_SAMPLES_DIR);
+    if (!QDir().mkpath(out.path())) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(out.path()));
+        return 1;
+    }
+    velmora::Beep::setSilent(true);
+    velmora::MessageBox::setScripted(true);
+    velmora::Shell::setScripted(true);
+
+    int failures = 0;
+    for (const Scene& scene : scenes()) {
+        Session session(samples);
+        QWidget* window = scene.show(session);
+        window->show();
+        QCoreApplication::processEvents();
+        const QString file = out.filePath(QString::fromLatin1(scene.name) + ".png");
+        if (!window->grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            ++failures;
+        } else {
+            std::printf("%s\n", qPrintable(file));
+        }
+        FileDialog::clearScript();
+    }
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace velmora {
+
+// The program's modal message boxes. Both have one OK button and wait for it.
+//
+// Test seam: after setScripted(true) nothing is shown; each call is recorded in shown().
+class MessageBox {
+  public:
+    enum class Kind { Information, Error };
+    struct Shown {
+        Kind kind;
+        QString caption;
+        QString text;
+    };
+
+    // A plain notice without an icon ("No AP Selected To Export").
+    static void information(QWidget* parent, const QString& caption, const QString& text);
+    // A failed file operation: which file and the system's reason.
+    static void error(QWidget* parent, const QString& caption, const QString& text);
+
+    static void setScripted(bool scripted);
+    static const QList<Shown>& shown();
+    static void clearShown();
+};
+
+// The caption of every message box the program shows.
+inline constexpr const char* kApplicationTitle = "Velmora2004_Pre_Release";
+
+}  // namespace velmora

@@ -1,0 +1,369 @@
+#include "ui/Form1.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QLockFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStyle>
+#include <filesystem>
+
+#include "loader/source_loader.h"
+#include "platform/beep.h"
+#include "platform/message_box.h"
+#include "records/file_error.h"
+#include "ui/artwork.h"
+
+namespace velmora {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Velmora 2004");
+
+// Positions are laid out in twips, 15 to the pixel.
+constexpr int px(int twips) {
+    return twips / 15;
+}
+constexpr int kLabelHeight = px(255);
+
+enum class Colour { Default, Blue, Red, Black };
+
+struct LabelLayout {
+    int number;
+    int left, top, width;  // twips
+    const char* text;
+    Colour colour;
+};
+
+// Caption labels are wider than first drawn (up to the value column) and the status line
+// runs under the progress bar, which shows only while a load runs: the texts fit with the
+// fonts of every platform.
+constexpr LabelLayout kLabels[] = {
+    {16, 840, 120, 1680, "Source File Type", Colour::Blue},
+    {14, 2520, 120, 2295, "", Colour::Blue},
+    {2, 840, 480, 2520, "Total Number Of Source Entries ", Colour::Default},
+    {3, 3360, 480, 1335, "0", Colour::Black},
+    {12, 840, 720, 2520, "Non-GPS Dropped Entries", Colour::Red},
+    {13, 3360, 720, 1335, "0", Colour::Red},
+    {4, 840, 1080, 2520, "WEP OFF Entries", Colour::Black},
+    {5, 3360, 1080, 1335, "0", Colour::Black},
+    {6, 840, 1320, 2520, "WEP ON Entries", Colour::Black},
+    {7, 3360, 1320, 1335, "0", Colour::Black},
+    {8, 840, 1680, 2520, "AP Locatiions", Colour::Black},
+    {9, 3360, 1680, 1335, "0", Colour::Black},
+    {10, 840, 1920, 2520, "Ad-Hoc Locations", Colour::Black},
+    {11, 3360, 1920, 1335, "0", Colour::Black},
+    {1, 120, 2400, 5175, "", Colour::Default},
+};
+
+// The statistics block: caption labels and their value labels.
+constexpr int kStatistics[] = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16};
+
+// The layout was drawn for a narrow 11-pixel font; where the platform's font is wider, a
+// smaller size keeps every caption within its label.
+QFont fittingFont(QFont font) {
+    for (int size = 11; size > 8; --size) {
+        font.setPixelSize(size);
+        const QFontMetrics metrics(font);
+        bool fits = true;
+        for (const LabelLayout& l : kLabels)
+            fits = fits && metrics.horizontalAdvance(QString::fromLatin1(l.text)) < px(l.width);
+        if (fits) break;
+    }
+    return font;
+}
+
+// Logs, their names and the core's messages are 8-bit text, shown as Latin-1.
+QString shown(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::filesystem::path corePath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : Form1(QCoreApplication::applicationDirPath(), parent) {}
+
+Form1::Form1(const QString& applicationFolder, QWidget* parent)
+    : QMainWindow(parent),
+      applicationFolder_(applicationFolder),
+      lock_(std::make_unique<QLockFile>(QDir(applicationFolder).filePath("output1.lock"))) {
+    // A copy that crashed leaves its lock behind; it counts as stale once that process is gone,
+    // never by age, so a long session keeps its working file.
+    lock_->setStaleLockTime(0);
+
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kCaption);
+    setWindowIcon(applicationIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    buildControls();
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
+
+    // Start: the status line is empty; only Open File, Exit and Help can be chosen.
+    label(1)->setText(QString());
+    setLoadedMenus(false);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(px(5415), px(2700));
+    client->setFont(fittingFont(client->font()));
+    setCentralWidget(client);
+
+    picture1_ = new QLabel(client);
+    picture1_->setObjectName(QStringLiteral("Picture1"));
+    picture1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    picture1_->setLineWidth(2);
+    picture1_->setPixmap(bannerPixmap());
+    picture1_->setGeometry(px(240), px(480), px(4935), px(1545));
+
+    for (const LabelLayout& l : kLabels) {
+        auto* w = new QLabel(QString::fromLatin1(l.text), client);
+        w->setObjectName(QStringLiteral("Label%1").arg(l.number));
+        w->setGeometry(px(l.left), px(l.top), px(l.width), kLabelHeight);
+        if (l.colour != Colour::Default) {
+            const QColor colour = l.colour == Colour::Blue  ? QColor(0, 0, 255)
+                                  : l.colour == Colour::Red ? QColor(255, 0, 0)
+                                                            : QColor(0, 0, 0);
+            QPalette palette = w->palette();
+            palette.setColor(QPalette::WindowText, colour);
+            w->setPalette(palette);
+        }
+        labels_.at(l.number) = w;
+    }
+    setStatisticsVisible(false);
+
+    progressBar1_ = new QProgressBar(client);
+    progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
+    progressBar1_->setRange(0, 100);
+    progressBar1_->setGeometry(px(1920), px(2400), px(3375), px(255));
+    progressBar1_->hide();
+}
+
+QMenu* Form1::addMenu(const char* name, const QString& text) {
+    QMenu* menu = menuBar()->addMenu(text);
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+QAction* Form1::addItem(QMenu* menu, const char* name, const QString& text, const QKeySequence& key,
+                        std::function<void()> command) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(key);
+    // A disabled menu disables its items without touching their own setting: their shortcuts
+    // reach this point and stop here.
+    connect(action, &QAction::triggered, this, [menu, action, command = std::move(command)] {
+        if (menu->menuAction()->isEnabled() && action->isEnabled()) command();
+    });
+    return action;
+}
+
+void Form1::addSeparator(QMenu* menu, const char* name) {
+    menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+}
+
+void Form1::buildMenus() {
+    const auto hook = [](std::function<void()>& f) {
+        return [&f] {
+            if (f) f();
+        };
+    };
+
+    fileMenu_ = addMenu("File", QStringLiteral("&File"));
+    openoptn_ = addItem(fileMenu_, "Openoptn", QStringLiteral("Open File"),
+                        QKeySequence(Qt::CTRL | Qt::Key_O), [this] { openFile(); });
+    addSeparator(fileMenu_, "spacer1");
+    convertall_ = addItem(fileMenu_, "Convertall", QStringLiteral("Convert All"),
+                          QKeySequence(Qt::Key_F1), [this] { convertAll(); });
+    addSeparator(fileMenu_, "spacer2");
+    closeFile_ = addItem(fileMenu_, "CloseFile", QStringLiteral("Close File"),
+                         QKeySequence(Qt::CTRL | Qt::Key_C), [this] { closeFile(); });
+    addSeparator(fileMenu_, "spacer31");
+    addItem(fileMenu_, "Exit", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_X),
+            [this] { exitProgram(); });
+
+    quickSortMenu_ = addMenu("QuickSort", QStringLiteral("&Quick Sort"));
+    addItem(quickSortMenu_, "Sort1", QStringLiteral("Locked AP's"), QKeySequence(Qt::Key_F2),
+            [this] { runExport(MainExport::Locked); });
+    addItem(quickSortMenu_, "Sort2", QStringLiteral("Open AP's"), QKeySequence(Qt::Key_F3),
+            [this] { runExport(MainExport::Open); });
+    addSeparator(quickSortMenu_, "spacer3");
+    addItem(quickSortMenu_, "ShortPreamble", QStringLiteral("All Infrastructure"),
+            QKeySequence(Qt::Key_F4), [this] { runExport(MainExport::Infrastructure); });
+    addItem(quickSortMenu_, "ADHOC", QStringLiteral("All Ad-hoc Points"), QKeySequence(Qt::Key_F5),
+            [this] { runExport(MainExport::AdHoc); });
+
+    advancedMenu_ = addMenu("advanced", QStringLiteral("Advanced"));
+    apName_ =
+        addItem(advancedMenu_, "APName", QStringLiteral("Advanced By AP Name"), {}, hook(onAPName));
+    addSeparator(advancedMenu_, "spacer10");
+    macAddress_ = addItem(advancedMenu_, "MACAddress", QStringLiteral("Advanced By MAC Address"),
+                          {}, hook(onMACAddress));
+    addSeparator(advancedMenu_, "spacer11");
+    addItem(advancedMenu_, "AdvanceCriteria", QStringLiteral("Advanced By Criteria"), {},
+            hook(onAdvanceCriteria));
+
+    helpMenu_ = addMenu("help", QStringLiteral("Help"));
+    addItem(helpMenu_, "content", QStringLiteral("Content"), {}, hook(onContent));
+    addItem(helpMenu_, "About", QStringLiteral("About"), {}, hook(onAbout));
+}
+
+WorkingFiles Form1::workingFiles() const {
+    return WorkingFiles{corePath(applicationFolder_)};
+}
+
+bool Form1::isLoaded() const {
+    return lock_->isLocked();
+}
+
+void Form1::setLoadedMenus(bool loaded) {
+    openoptn_->setEnabled(!loaded);
+    convertall_->setEnabled(loaded);
+    closeFile_->setEnabled(loaded);
+    quickSortMenu_->menuAction()->setEnabled(loaded);
+    advancedMenu_->menuAction()->setEnabled(loaded);
+}
+
+void Form1::setStatisticsVisible(bool visible) {
+    for (int number : kStatistics) label(number)->setVisible(visible);
+}
+
+bool Form1::takeWorkingFileLock() {
+    if (lock_->isLocked() || lock_->tryLock(0)) return true;
+    label(1)->setText(lock_->error() == QLockFile::LockFailedError
+                          ? QStringLiteral("File In Use - Close Other Copy")
+                          : QStringLiteral("Working File Error - Check Folder"));
+    return false;
+}
+
+void Form1::openFile() {
+    if (!openoptn_->isEnabled()) return;
+    // Two copies started from one folder would share output1: the lock keeps it to one.
+    if (!takeWorkingFileLock()) return;
+
+    commonDialog1_.setInitialFolder(QDir::homePath());
+    commonDialog1_.showOpen(this);
+    // After a cancel the dialog still holds an earlier choice, which is read again.
+    if (commonDialog1_.fileName().isEmpty()) {
+        lock_->unlock();
+        return;
+    }
+
+    progressBar1_->setValue(10);
+    progressBar1_->show();
+    const LoadResult result = loadSourceLog(corePath(commonDialog1_.fileName()), workingFiles());
+    progressBar1_->hide();
+    label(1)->setText(shown(result.report));
+    if (result.status != LoadStatus::Loaded) {
+        lock_->unlock();
+        return;
+    }
+
+    const bool textExport = result.type == SourceType::TextExport;
+    macAddress_->setEnabled(textExport);
+    apName_->setEnabled(!textExport);
+    label(14)->setText(QString::fromLatin1(sourceTypeText(result.type)));
+    setWindowTitle(kCaption + QStringLiteral(" - ") +
+                   shown(QFile::encodeName(commonDialog1_.fileTitle()).toStdString()));
+    progressBar1_->setValue(100);
+    setLoadedMenus(true);
+
+    const auto& c = result.counts;
+    label(3)->setText(QString::number(c.total));
+    label(5)->setText(QString::number(c.wepOff));
+    label(7)->setText(QString::number(c.wepOn));
+    label(9)->setText(QString::number(c.infrastructure));
+    label(11)->setText(QString::number(c.adHoc));
+    label(13)->setText(QString::number(c.dropped));
+    setStatisticsVisible(true);
+    picture1_->hide();
+}
+
+void Form1::convertAll() {
+    if (convertall_->isEnabled()) runExport(MainExport::ConvertAll);
+}
+
+void Form1::runExport(MainExport kind) {
+    if (!isLoaded()) return;
+    const MainExportInfo& info = mainExportInfo(kind);
+    // A failed file operation abandons the command: no beep, Label1 keeps its text.
+    try {
+        runMainExport(kind, workingFiles().output1(), std::filesystem::current_path(),
+                      QFile::encodeName(commonDialog1_.fileTitle()).toStdString());
+    } catch (const FileError& e) {
+        MessageBox::error(this, QString::fromLatin1(kApplicationTitle), shown(e.what()));
+        return;
+    } catch (const std::filesystem::filesystem_error& e) {
+        MessageBox::error(this, QString::fromLatin1(kApplicationTitle), shown(e.what()));
+        return;
+    }
+    if (info.beeps) Beep::beep();
+    label(1)->setText(QString::fromLatin1(info.completion));
+}
+
+void Form1::closeFile() {
+    if (!closeFile_->isEnabled()) return;
+    // The Advanced windows read output1: they go first.
+    for (const auto& close : closeAdvancedWindows)
+        if (close) close();
+    commonDialog1_.setFileName(QString());
+    setWindowTitle(kCaption);
+    picture1_->show();
+    label(1)->setText(QStringLiteral("Information Unloaded"));
+    setLoadedMenus(false);
+    setStatisticsVisible(false);
+    for (int number : {3, 5, 7, 9, 11, 13}) label(number)->setText(QStringLiteral("0"));
+    removeWorkingFile(workingFiles().output1());
+    lock_->unlock();
+}
+
+void Form1::exitProgram() {
+    endProgram();
+    close();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Closing the main window ends the program and cannot be cancelled.
+    endProgram();
+    event->accept();
+}
+
+void Form1::endProgram() {
+    if (ended_) return;
+    ended_ = true;
+    for (const auto& close : closeAdvancedWindows)
+        if (close) close();
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->isWindow()) child->close();
+    // output1 belongs to the copy that holds the lock; an idle copy leaves another copy's
+    // working file alone, but does remove one left behind by an earlier run.
+    if (isLoaded() || lock_->tryLock(0)) {
+        removeWorkingFile(workingFiles().output1());
+        lock_->unlock();
+    }
+    emit ended();
+}
+
+}  // namespace velmora

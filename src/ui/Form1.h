@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "export/main_exports.h"
+#include "platform/file_dialog.h"
+#include "records/working_files.h"
+
+class QAction;
+class QLabel;
+class QLockFile;
+class QMenu;
+class QProgressBar;
+
+namespace velmora {
+
+// The main window: the menu bar every command starts from, the counts of the loaded source
+// log and the status line Label1. It is Idle (no log) or Loaded (output1 holds the log); the
+// enabled menu items and the visible controls are the state.
+//
+// Attaching the other windows. Form1 does not know Form2, Form3, Form4 or frmAbout; it runs
+// these hooks, which do nothing while unset:
+//
+//   std::function<void()> onAPName;           // Advanced > "Advanced By AP Name"   (APName)
+//   std::function<void()> onMACAddress;       // Advanced > "Advanced By MAC Address" (MACAddress)
+//   std::function<void()> onAdvanceCriteria;  // Advanced > "Advanced By Criteria"
+//   (AdvanceCriteria) std::function<void()> onContent;          // Help > "Content" (content)
+//   std::function<void()> onAbout;            // Help > "About" (About)
+//   std::vector<std::function<void()>> closeAdvancedWindows;
+//
+// Close File runs every closeAdvancedWindows hook, in order, before it deletes output1; each
+// one unloads its Advanced window (shown, hidden or never opened). Exit and window close run
+// them too. For example, in the constructor of Form1 or wherever the windows are made:
+//
+//   onAPName = [this] {
+//       if (!form2_) form2_ = new Form2(*this);  // a child of Form1 with the Qt::Window flag
+//       form2_->show();
+//       form2_->raise();
+//   };
+//   closeAdvancedWindows.push_back([this] { delete form2_; form2_ = nullptr; });
+//
+// Make the other windows children of Form1 (Qt::Window) so they close with it. They find
+// output1 and vlident.txt through applicationFolder() / workingFiles().
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // The application folder holds output1, output2, output1.lock and vlident.txt; the
+    // program passes the executable's folder, tests a folder of their own.
+    explicit Form1(QWidget* parent = nullptr);
+    explicit Form1(const QString& applicationFolder, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    std::function<void()> onAPName;
+    std::function<void()> onMACAddress;
+    std::function<void()> onAdvanceCriteria;
+    std::function<void()> onContent;
+    std::function<void()> onAbout;
+    std::vector<std::function<void()>> closeAdvancedWindows;
+
+    QString applicationFolder() const { return applicationFolder_; }
+    WorkingFiles workingFiles() const;
+    // CommonDialog1: while Loaded it holds the source log's full path and file title.
+    FileDialog& commonDialog1() { return commonDialog1_; }
+    // Whether a source log is loaded (this copy holds output1).
+    bool isLoaded() const;
+
+  public slots:
+    // The menu commands. A command whose menu item or menu is disabled does nothing.
+    void openFile();
+    void convertAll();
+    void closeFile();
+    void exitProgram();
+
+  signals:
+    // The program has ended: output1 is gone and the windows are closing.
+    void ended();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildControls();
+    void buildMenus();
+    QAction* addItem(QMenu* menu, const char* name, const QString& text, const QKeySequence& key,
+                     std::function<void()> command);
+    QMenu* addMenu(const char* name, const QString& text);
+    void addSeparator(QMenu* menu, const char* name);
+    void runExport(MainExport kind);
+    void setLoadedMenus(bool loaded);
+    void setStatisticsVisible(bool visible);
+    bool takeWorkingFileLock();
+    void endProgram();
+    QLabel* label(int number) const { return labels_.at(number); }
+
+    QString applicationFolder_;
+    FileDialog commonDialog1_;
+    std::unique_ptr<QLockFile> lock_;
+    bool ended_ = false;
+
+    std::array<QLabel*, 17> labels_{};  // Label1 .. Label16 by number; there is no Label15
+    QLabel* picture1_ = nullptr;
+    QProgressBar* progressBar1_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* quickSortMenu_ = nullptr;
+    QMenu* advancedMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    QAction* openoptn_ = nullptr;
+    QAction* convertall_ = nullptr;
+    QAction* closeFile_ = nullptr;
+    QAction* apName_ = nullptr;
+    QAction* macAddress_ = nullptr;
+};
+
+}  // namespace velmora
