@@ -2,10 +2,12 @@
 #include <QApplication>
 
 #include "ui/Form1.h"
+#include "ui/program_windows.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     velmora::Form1 form1;
+    velmora::attachProgramWindows(form1);
     QObject::connect(&form1, &velmora::Form1::ended, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form1.show();

@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "ui/Form1.h"
+#include "ui/program_windows.h"
 
 namespace {
 
@@ -31,7 +32,10 @@ class Session {
     explicit Session(QString samples) : samples_(std::move(samples)) {}
 
     Form1& form1() {
-        if (!form1_) form1_ = std::make_unique<Form1>(appFolder_.path());
+        if (!form1_) {
+            form1_ = std::make_unique<Form1>(appFolder_.path());
+            velmora::attachProgramWindows(*form1_);
+        }
         return *form1_;
     }
 
