@@ -5,9 +5,11 @@
 //
 // A scene drives a fresh program into one state and returns the window to photograph; a new
 // window needs one more row in scenes().
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -77,6 +79,14 @@ std::vector<Scene> scenes() {
              s.load(QStringLiteral("drive-text.txt"));
              s.form1().closeFile();
              return &s.form1();
+         }},
+        {"form2",
+         [](Session& s) -> QWidget* {
+             s.load(QStringLiteral("drive-summary.txt"));
+             s.form1().findChild<QAction*>(QStringLiteral("APName"))->trigger();
+             auto* form2 = s.form1().findChild<QWidget*>(QStringLiteral("Form2"));
+             form2->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(1);
+             return form2;
          }},
     };
 }
