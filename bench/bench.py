@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""Times every operation of velmora-batch on generated logs against `cat LOG > copy`.
+
+Run through bench/run.sh, which builds the programs first. Prints Markdown tables: one row per
+operation and log with the median wall time, the throughput over the log's size, the peak
+resident memory, and the ratio to `cat LOG > copy` of the same log measured in the same run;
+then the time the Advanced windows' core calls take, and a check of the targets."""
+import argparse
+import os
+import platform
+import statistics
+import subprocess
+import sys
+from pathlib import Path
+
+LOGS = [  # (label, make_log.py arguments)
+    ("text", ["--format", "text"]),
+    ("summary-13", ["--format", "summary", "--columns", "13"]),
+]
+SIZES = [100_000, 1_000_000]
+# The network the matching and criteria commands pick: "home" and "Home" in the logs.
+NAME = "HOME"
+OPERATIONS = [  # (label, commands after the log)
+    ("load", []),
+    ("load + convert-all", ["convert-all"]),
+    ("load + locked", ["locked"]),
+    ("load + open", ["open"]),
+    ("load + infrastructure", ["infrastructure"]),
+    ("load + adhoc", ["adhoc"]),
+    ("load + groups", ["groups"]),
+    ("load + aps", ["aps"]),
+    ("load + matching", ["matching", NAME]),
+    ("load + criteria", ["criteria", NAME]),
+]
+MEASURE = None  # velmora-measure, set from the command line
+MAIN_WINDOW = {"load", "load + convert-all", "load + locked", "load + open",
+               "load + infrastructure", "load + adhoc"}
+
+
+def run(argv):
+    """Runs a program through velmora-measure; returns its (wall seconds, peak resident KiB)."""
+    proc = subprocess.run([str(MEASURE)] + list(map(str, argv)), capture_output=True)
+    if proc.returncode != 0:
+        sys.exit(f"bench: {' '.join(map(str, argv))} failed ({proc.returncode}):\n"
+                 + proc.stderr.decode(errors="replace"))
+    wall, peak = proc.stdout.split()
+    return float(wall), int(peak)
+
+
+def make_logs(tools, folder):
+    folder.mkdir(parents=True, exist_ok=True)
+    logs = []
+    for label, args in LOGS:
+        for lines in SIZES:
+            path = folder / f"{label}-{lines}.log"
+            if not path.exists():
+                print(f"bench: writing {path.name} ...", file=sys.stderr)
+                part = path.with_suffix(".part")
+                with open(part, "wb") as out:
+                    subprocess.run([sys.executable, str(tools / "make_log.py"),
+                                    "--lines", str(lines)] + args, stdout=out, check=True)
+                part.rename(path)
+            logs.append((label, lines, path))
+    return logs
+
+
+def machine():
+    model = "unknown CPU"
+    try:
+        for line in open("/proc/cpuinfo"):
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    except OSError:
+        pass
+    mem = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES") / 2**30
+    return (f"{os.cpu_count()} CPUs ({model}), {mem:.1f} GiB RAM, "
+            f"{platform.system()} {platform.release()}")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__)
+    ap.add_argument("--bin", required=True, type=Path, help="folder of velmora-batch")
+    ap.add_argument("--benchbin", required=True, type=Path,
+                    help="folder of velmora-measure and velmora-window-timing")
+    ap.add_argument("--tools", required=True, type=Path, help="folder of make_log.py")
+    ap.add_argument("--out", required=True, type=Path, help="scratch folder")
+    ap.add_argument("--reps", type=int, default=5, help="runs of each operation (default 5)")
+    a = ap.parse_args()
+
+    global MEASURE
+    MEASURE = a.benchbin / "velmora-measure"
+    batch = a.bin / "velmora-batch"
+    vendors = a.bin / "vlident.txt"
+    work, exports = a.out / "work", a.out / "exports"
+    for folder in (work, exports):
+        folder.mkdir(parents=True, exist_ok=True)
+    copy = work / "copy"
+    logs = make_logs(a.tools, a.out / "logs")
+
+    results = {}  # (label, lines, operation) -> (median s, MiB, ratio)
+    rows = []
+    for label, lines, log in logs:
+        mb = log.stat().st_size / 1e6
+        cat_times = []
+        op_rows = []
+        for op, commands in OPERATIONS:
+            argv = [str(batch), "--workdir", str(work), "--out", str(exports),
+                    "--vendors", str(vendors), str(log)] + commands
+            times, peaks = [], []
+            for _ in range(a.reps):
+                # The baseline exactly as a user would type it, run beside each operation.
+                cat_times.append(run(["sh", "-c", 'cat "$1" > "$2"', "sh", str(log),
+                                      str(copy)])[0])
+                wall, peak = run(argv)
+                times.append(wall)
+                peaks.append(peak)
+            op_rows.append((op, statistics.median(times), max(peaks) / 1024))
+        cat = statistics.median(cat_times)
+        rows.append((f"`cat LOG > copy`", label, lines, mb, cat, None, 1.0))
+        for op, median, mib in op_rows:
+            rows.append((op, label, lines, mb, median, mib, median / cat))
+            results[(label, lines, op)] = (median, mib, median / cat)
+        print(f"bench: {log.name} done", file=sys.stderr)
+
+    print(f"Machine: {machine()}")
+    print(f"Runs per figure: {a.reps} (medians); logs from make_log.py, CR LF line ends.\n")
+    print("| operation | log | lines | MB | median s | MB/s | peak MiB | x cat |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|")
+    for op, label, lines, mb, median, mib, ratio in rows:
+        peak = "" if mib is None else f"{mib:.1f}"
+        print(f"| {op} | {label} | {lines:,} | {mb:.1f} | {median:.3f} | {mb / median:.0f} | "
+              f"{peak} | {ratio:.2f} |")
+
+    print("\nAdvanced windows, core calls on the 10^6-line logs (seconds):\n")
+    print("| log | call | median s | slowest s | entries |")
+    print("|---|---|---:|---:|---:|")
+    window = {}
+    for label, lines, log in logs:
+        if lines != max(SIZES):
+            continue
+        run([str(batch), "--workdir", str(work), str(log)])
+        out = subprocess.run([str(a.benchbin / "velmora-window-timing"), str(work / "output1"), str(vendors), "3"],
+                             check=True, capture_output=True, text=True).stdout
+        for line in out.splitlines():
+            call, median, slowest, entries = line.split("\t")
+            window[(label, call)] = float(slowest)
+            print(f"| {label} | {call} | {float(median):.3f} | {float(slowest):.3f} | "
+                  f"{entries} |")
+
+    print("\nTargets:\n")
+    big, small = max(SIZES), min(SIZES)
+    checks = []
+    for label, _ in LOGS:
+        r = lambda op, n=big: results[(label, n, op)]
+        checks.append((f"{label}: load <= 2.5 x cat", r("load")[2], 2.5))
+        checks.append((f"{label}: load + convert-all <= 4 x cat", r("load + convert-all")[2], 4))
+        for op in ("load + groups", "load + aps", "load + matching"):
+            checks.append((f"{label}: {op} <= 4 x cat", r(op)[2], 4))
+        for op in sorted(MAIN_WINDOW):
+            checks.append((f"{label}: {op} peak MiB < 16", r(op)[1], 16))
+            checks.append((f"{label}: {op} peak MiB, 10^6 - 10^5 <= 2",
+                           abs(r(op)[1] - r(op, small)[1]), 2))
+        for op, _ in OPERATIONS:
+            checks.append((f"{label}: {op} time 10^6 / 10^5 <= 12",
+                           r(op)[0] / r(op, small)[0], 12))
+        for (wl, call), slowest in sorted(window.items()):
+            if wl == label:
+                checks.append((f"{label}: {call} (slowest)", slowest,
+                               0.3 if "Recount" in call else 2))
+    failed = 0
+    for what, value, limit in checks:
+        ok = value <= limit
+        failed += not ok
+        print(f"- {'ok  ' if ok else 'MISS'} {what}: {value:.2f}")
+    print(f"\n{len(checks) - failed} of {len(checks)} targets met.")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,108 @@
+// The inner loops of the load, the record reader and the export line on their own, over a
+// log made here (no Python needed): run velmora-microbench to see where a load's time goes.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "export/export_line.h"
+#include "loader/source_loader.h"
+#include "records/line_reader.h"
+#include "records/record_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace velmora;
+
+constexpr int kLines = 100000;
+
+// A scratch folder holding a 10^5-line text export and the working files of its load.
+struct Scratch {
+    fs::path folder = fs::temp_directory_path() / "velmora-microbench";
+    fs::path log = folder / "log.txt";
+    WorkingFiles files{folder};
+
+    Scratch() {
+        fs::create_directories(folder);
+        std::FILE* out = std::fopen(log.c_str(), "wb");
+        if (!out) std::abort();
+        std::fputs("# $Creator: x\r\n# $Format: wi-scan with extensions\r\n", out);
+        for (int i = 0; i < kLines; ++i)
+            std::fprintf(out,
+                         "N %d.%07d\tW 10.5734555\t( my net %d )\tBSS\t( 00:a0:c5:1e:%02x:%02x )\t"
+                         "00:00:%02d (GMT)\t[ 6 55 49 ]\t# (  )\t00%d1\t00000040\t100\r\n",
+                         10 + i % 50, i, i % 40, i % 256, (i / 256) % 256, i % 60, i % 6);
+        std::fclose(out);
+        if (loadSourceLog(log, files).status != LoadStatus::Loaded) std::abort();
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::permissions(files.output1(), fs::perms::owner_write, fs::perm_options::add, ec);
+        fs::remove_all(folder, ec);
+    }
+};
+
+Scratch& scratch() {
+    static Scratch s;
+    return s;
+}
+
+void setBytes(benchmark::State& state, const fs::path& file) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(file)));
+}
+
+void BM_LoadSourceLog(benchmark::State& state) {
+    const Scratch& s = scratch();
+    for (auto _ : state) benchmark::DoNotOptimize(loadSourceLog(s.log, s.files).counts.total);
+    setBytes(state, s.log);
+}
+BENCHMARK(BM_LoadSourceLog)->Unit(benchmark::kMillisecond);
+
+void BM_LineReader(benchmark::State& state) {
+    const Scratch& s = scratch();
+    for (auto _ : state) {
+        LineReader reader(s.log);
+        std::string line;
+        std::size_t n = 0;
+        while (reader.next(line)) n += line.size();
+        benchmark::DoNotOptimize(n);
+    }
+    setBytes(state, s.log);
+}
+BENCHMARK(BM_LineReader)->Unit(benchmark::kMillisecond);
+
+void BM_RecordReader(benchmark::State& state) {
+    const Scratch& s = scratch();
+    for (auto _ : state) {
+        RecordReader reader(s.files.output1());
+        WorkingRecord record;
+        std::size_t n = 0;
+        while (reader.next(record)) n += record[WorkingRecord::Flags].size();
+        benchmark::DoNotOptimize(n);
+    }
+    setBytes(state, s.files.output1());
+}
+BENCHMARK(BM_RecordReader)->Unit(benchmark::kMillisecond);
+
+void BM_ExportLine(benchmark::State& state) {
+    WorkingRecord record;
+    const char* fields[] = {"N41.1234567", "W81.7654321", "myhomenet", "BSS",  "00:06:25:0a:1b:2c",
+                            "01:02:03GMT", "[257449]",    "#",         "0011", "00000040",
+                            "100"};
+    for (std::size_t i = 0; i < WorkingRecord::kFieldCount; ++i) record.fields[i] = fields[i];
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        WorkingRecord copy = record;
+        convertCoordinates(copy);
+        appendExportLine(out, copy);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_ExportLine);
+
+}  // namespace
+
+BENCHMARK_MAIN();

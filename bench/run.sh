@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the programs (RelWithDebInfo, as tools/build.sh makes them), writes the benchmark
+# logs into bench/out/ and prints the timing table. Environment:
+#   BUILD_DIR             build folder (default build-bench-run)
+#   VELMORA_SHARED_TOOLS  folder of make_log.py (default ../shared/tools beside the repository)
+#   REPS                  runs of each operation (default 5)
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$repo"
+if ! command -v python3 >/dev/null; then
+    echo "bench/run.sh: python3 is needed (make_log.py writes the logs and bench.py times them)" >&2
+    exit 1
+fi
+tools="${VELMORA_SHARED_TOOLS:-$repo/../shared/tools}"
+if [ ! -f "$tools/make_log.py" ]; then
+    echo "bench/run.sh: make_log.py not found in $tools; set VELMORA_SHARED_TOOLS" >&2
+    exit 1
+fi
+build="${BUILD_DIR:-build-bench-run}"
+BUILD_DIR="$build" bash tools/build.sh -DVELMORA_BUILD_UI=OFF -DVELMORA_BUILD_TESTS=OFF \
+    -DVELMORA_BUILD_BENCH=ON >&2
+exec python3 bench/bench.py --bin "$build/bin" --benchbin "$build/bench" \
+    --tools "$tools" --out bench/out --reps "${REPS:-5}"
