@@ -5,6 +5,7 @@
 //
 // A scene drives a fresh program into one state and returns the window to photograph; a new
 // window needs one more row in scenes().
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -87,6 +88,18 @@ std::vector<Scene> scenes() {
              auto* form2 = s.form1().findChild<QWidget*>(QStringLiteral("Form2"));
              form2->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(1);
              return form2;
+         }},
+        {"form4-mac",
+         [](Session& s) -> QWidget* {
+             QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath("vlident.txt"),
+                         QDir(s.form1().applicationFolder()).filePath("vlident.txt"));
+             s.load(QStringLiteral("drive-text.txt"));
+             s.form1().findChild<QAction*>(QStringLiteral("AdvanceCriteria"))->trigger();
+             auto* form4 = s.form1().findChild<QWidget*>(QStringLiteral("Form4"));
+             form4->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(1);
+             form4->findChild<QAbstractButton*>(QStringLiteral("Option8"))->click();
+             form4->findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
+             return form4;
          }},
     };
 }

@@ -5,6 +5,7 @@
 
 #include "ui/Form1.h"
 #include "ui/Form2.h"
+#include "ui/Form4.h"
 
 namespace velmora {
 
@@ -21,6 +22,19 @@ void attachProgramWindows(Form1& form1) {
         (*form2)->activateWindow();
     };
     form1.closeAdvancedWindows.push_back([form2] { delete form2->data(); });
+
+    // Advanced By Criteria: loaded on first use, then only shown again until unloaded.
+    auto form4 = std::make_shared<QPointer<Form4>>();
+    form1.onAdvanceCriteria = [&form1, form4] {
+        if (!*form4) {
+            *form4 = new Form4(form1);
+            QObject::connect(*form4, &Form4::unloaded, [form4] { *form4 = nullptr; });
+        }
+        (*form4)->show();
+        (*form4)->raise();
+        (*form4)->activateWindow();
+    };
+    form1.closeAdvancedWindows.push_back([form4] { delete form4->data(); });
 }
 
 }  // namespace velmora

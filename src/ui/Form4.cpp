@@ -1,0 +1,319 @@
+#include "ui/Form4.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <filesystem>
+
+#include "platform/message_box.h"
+#include "records/file_error.h"
+#include "ui/Form1.h"
+#include "ui/artwork.h"
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Positions are laid out in twips, 15 to the pixel.
+constexpr int px(int twips) {
+    return twips / 15;
+}
+
+struct Box {
+    int left, top, width, height;  // twips
+};
+
+struct OptionLayout {
+    int number;
+    const char* text;
+    Box box;
+};
+
+struct FrameLayout {
+    int number;
+    const char* title;
+    Box box;
+    std::initializer_list<OptionLayout> options;
+};
+
+const FrameLayout kOptionFrames[] = {
+    {2,
+     "WEP Status",
+     {2400, 1560, 1215, 1095},
+     {{4, "On", {120, 240, 615, 255}},
+      {5, "Off", {120, 480, 615, 255}},
+      {6, "Both", {120, 720, 735, 255}}}},
+    {1,
+     "Connection Type",
+     {3720, 1560, 1575, 1095},
+     {{1, "BBS", {120, 240, 735, 255}},
+      {2, "Ad-Hoc", {120, 480, 855, 255}},
+      {3, "Both", {120, 720, 735, 255}}}},
+    {3,
+     "Export Record Type",
+     {3120, 2760, 2175, 855},
+     {{7, "Selected AP Name", {120, 240, 1695, 255}},
+      {8, "Selected MAC Address", {120, 480, 1935, 255}}}},
+};
+
+void place(QWidget* w, const Box& b) {
+    w->setGeometry(px(b.left), px(b.top), px(b.width), px(b.height));
+}
+
+QString shown(std::string_view bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string bytesOf(const QListWidget* list) {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? std::string() : selected.first()->text().toLatin1().toStdString();
+}
+
+// The layout was drawn for a narrow 11-pixel font; where the platform's font is wider, a
+// smaller size keeps every caption within its control.
+void fitFont(QWidget* client) {
+    QFont font = client->font();
+    for (int size = 11; size > 8; --size) {
+        font.setPixelSize(size);
+        client->setFont(font);
+        bool fits = true;
+        for (const QAbstractButton* b : client->findChildren<QAbstractButton*>())
+            fits = fits && b->sizeHint().width() <= b->width();
+        const QFontMetrics metrics(font);
+        for (const QGroupBox* g : client->findChildren<QGroupBox*>())
+            fits = fits && metrics.horizontalAdvance(g->title()) + 16 <= g->width();
+        for (const QLabel* l : client->findChildren<QLabel*>())
+            fits = fits && metrics.horizontalAdvance(l->text()) <= l->width();
+        if (fits) break;
+    }
+}
+
+}  // namespace
+
+Form4::Form4(Form1& owner)
+    : QWidget(&owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      owner_(owner) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("Velmora 2004 - Advanced Criteria"));
+    setWindowIcon(applicationIcon());
+    buildControls();
+    setFixedSize(px(5490), px(4530));
+    move(owner.frameGeometry().center() - rect().center());
+    load();
+}
+
+Form4::~Form4() = default;
+
+void Form4::buildControls() {
+    list2_ = new QListWidget(this);
+    list2_->setObjectName(QStringLiteral("List2"));
+    place(list2_, {120, 120, 5175, 1230});
+    list1_ = new QListWidget(this);
+    list1_->setObjectName(QStringLiteral("List1"));
+    place(list1_, {120, 1560, 2175, 1230});
+    // Every entry is one line of text: the lists need not measure each of thousands of them.
+    for (QListWidget* list : {list1_, list2_}) list->setUniformItemSizes(true);
+
+    for (const FrameLayout& f : kOptionFrames) {
+        auto* frame = new QGroupBox(QString::fromLatin1(f.title), this);
+        frame->setObjectName(QStringLiteral("Frame%1").arg(f.number));
+        place(frame, f.box);
+        auto* group = new QButtonGroup(frame);
+        for (const OptionLayout& o : f.options) {
+            auto* option = new QRadioButton(QString::fromLatin1(o.text), frame);
+            option->setObjectName(QStringLiteral("Option%1").arg(o.number));
+            // A button may reach the frame's inner edge: the wider fonts of Linux then fit.
+            place(option, {o.box.left, o.box.top, f.box.width - 2 * o.box.left, o.box.height});
+            group->addButton(option, o.number);
+        }
+        if (f.number == 1) connectionType_ = group;
+        if (f.number == 2) wepStatus_ = group;
+        if (f.number != 3) connect(group, &QButtonGroup::buttonClicked, this, &Form4::recount);
+    }
+    option3_ = qobject_cast<QRadioButton*>(connectionType_->button(3));
+    option6_ = qobject_cast<QRadioButton*>(wepStatus_->button(6));
+    option7_ = findChild<QRadioButton*>(QStringLiteral("Option7"));
+    option8_ = findChild<QRadioButton*>(QStringLiteral("Option8"));
+    connect(option7_, &QRadioButton::clicked, this, &Form4::setApNameMode);
+    connect(option8_, &QRadioButton::clicked, this, &Form4::setMacMode);
+
+    label2_ = new QLabel(QStringLiteral("Matching Records :"), this);
+    label2_->setObjectName(QStringLiteral("Label2"));
+    place(label2_, {240, 3000, 2535, 255});
+
+    frame4_ = new QGroupBox(QStringLiteral("Registered Vender"), this);
+    frame4_->setObjectName(QStringLiteral("Frame4"));
+    place(frame4_, {120, 3360, 2775, 1095});
+    label1_ = new QLabel(frame4_);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setWordWrap(true);
+    label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(label1_, {120, 360, 2535, 615});
+
+    auto* command1 = new QPushButton(QStringLiteral("Extract Matching Records"), this);
+    command1->setObjectName(QStringLiteral("Command1"));
+    place(command1, {3120, 3720, 2175, 375});
+    connect(command1, &QPushButton::clicked, this, &Form4::extractMatchingRecords);
+    auto* command2 = new QPushButton(QStringLiteral("Close Advanced"), this);
+    command2->setObjectName(QStringLiteral("Command2"));
+    place(command2, {3120, 4080, 2175, 375});
+    connect(command2, &QPushButton::clicked, this, &QWidget::hide);
+
+    fitFont(this);
+
+    // A selection change, by mouse or keys, is the lists' click. A click on the entry that is
+    // already selected changes nothing and is caught at the press instead (eventFilter).
+    connect(list2_, &QListWidget::itemSelectionChanged, this, &Form4::recount);
+    connect(list1_, &QListWidget::itemSelectionChanged, this, &Form4::showVendor);
+    list2_->installEventFilter(this);
+    list2_->viewport()->installEventFilter(this);
+    list1_->viewport()->installEventFilter(this);
+}
+
+void Form4::load() {
+    // The two "Both" buttons each recount as a click would (nothing is selected yet, so the
+    // count reads 0); Option7 sets AP-name mode.
+    option3_->click();
+    option6_->click();
+    option7_->click();
+
+    list1_->clear();
+    list2_->clear();
+    try {
+        index_ = CriteriaIndex::build(owner_.workingFiles().output1());
+    } catch (const FileError& e) {
+        showError(e.what());
+    }
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(index_.networkNames().size()));
+    for (const std::string& name : index_.networkNames()) names.append(shown(name));
+    list2_->addItems(names);
+
+    // Without its vendor list the window still works: every lookup then reads "Not Found".
+    try {
+        const fs::path folder = QFile::encodeName(owner_.applicationFolder()).toStdString();
+        vendors_ = LoadVendorList(folder / kVendorListFileName);
+    } catch (const FileError& e) {
+        showError(e.what());
+    }
+}
+
+bool Form4::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list2_ && event->type() == QEvent::KeyPress && list2_->isEnabled()) {
+        // Key-down comes before the key moves the selection: this recount still sees the
+        // entry selected until now; the selection change that follows recounts again.
+        recount();
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        const bool onList2 = watched == list2_->viewport();
+        QListWidget* list = onList2 ? list2_ : list1_;
+        if ((onList2 || watched == list1_->viewport()) && list->isEnabled()) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QListWidgetItem* item = list->itemAt(mouse->position().toPoint());
+            if (item && item->isSelected()) onList2 ? recount() : showVendor();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+CriteriaSelection Form4::selection() const {
+    CriteriaSelection s;
+    s.name = bytesOf(list2_);
+    s.mac = bytesOf(list1_);
+    switch (connectionType_->checkedId()) {
+        case 1:
+            s.type = ConnectionType::Bss;
+            break;
+        case 2:
+            s.type = ConnectionType::AdHoc;
+            break;
+        default:
+            s.type = ConnectionType::Both;
+    }
+    switch (wepStatus_->checkedId()) {
+        case 4:
+            s.wep = WepStatus::On;
+            break;
+        case 5:
+            s.wep = WepStatus::Off;
+            break;
+        default:
+            s.wep = WepStatus::Both;
+    }
+    s.mode = option8_->isChecked() ? CriteriaExportMode::MacAddress : CriteriaExportMode::ApName;
+    return s;
+}
+
+void Form4::recount() {
+    const CriteriaSelection s = selection();
+    const std::vector<std::string> macs = index_.recount(s.name, s.type, s.wep);
+    QStringList entries;
+    entries.reserve(static_cast<qsizetype>(macs.size()));
+    for (const std::string& mac : macs) entries.append(shown(mac));
+    list1_->clear();
+    list1_->addItems(entries);
+    label2_->setText(shown(matchingRecordsText(static_cast<std::size_t>(list1_->count()))));
+}
+
+void Form4::showVendor() {
+    // Emptying List1 (every recount does) is no pick: Label1 keeps its text.
+    if (list1_->selectedItems().isEmpty()) return;
+    const std::optional<std::string> vendor = LookupVendor(vendors_, bytesOf(list1_));
+    label1_->setText(vendor ? shown(*vendor) : QStringLiteral("Not Found"));
+}
+
+void Form4::setApNameMode() {
+    list1_->setEnabled(false);
+    list2_->setEnabled(true);
+    frame4_->hide();
+    label1_->hide();
+    label1_->clear();
+}
+
+void Form4::setMacMode() {
+    list1_->setEnabled(true);
+    list2_->setEnabled(false);
+    frame4_->show();
+    label1_->show();
+    label1_->clear();
+}
+
+void Form4::extractMatchingRecords() {
+    const CriteriaSelection s = selection();
+    if (!criteriaExportAllowed(s, static_cast<std::size_t>(list1_->count()))) return;
+
+    commonDialog1_.setFileName(shown(criteriaFileName(s)));
+    commonDialog1_.setDefaultExtension(QStringLiteral("txt"));
+    if (!commonDialog1_.showSave(this) || commonDialog1_.fileTitle().isEmpty()) return;
+    // Only the file title is used: the dialog has made its folder the current one.
+    const std::string title = QFile::encodeName(commonDialog1_.fileTitle()).toStdString();
+    try {
+        exportCriteria(owner_.workingFiles().output1(), fs::current_path() / title, s);
+    } catch (const FileError& e) {
+        showError(e.what());
+    } catch (const fs::filesystem_error& e) {
+        showError(e.what());
+    }
+}
+
+void Form4::showError(const char* what) {
+    MessageBox::error(this, QString::fromLatin1(kApplicationTitle), QString::fromLatin1(what));
+}
+
+void Form4::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit unloaded();
+    deleteLater();
+}
+
+}  // namespace velmora
