@@ -35,12 +35,45 @@ bool LineReader::fill() {
     errno = 0;
     end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     pos_ = 0;
+    endsKnown_ = false;
     if (end_ == 0) {
         if (std::ferror(file_)) throw FileError(path_, systemReason());
         eof_ = true;
         return false;
     }
     return true;
+}
+
+void LineReader::readMore() {
+    // Keep the unread bytes and read behind them, so that a line stays in one piece.
+    if (pos_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    errno = 0;
+    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+    endsKnown_ = false;
+    if (got == 0) {
+        if (std::ferror(file_)) throw FileError(path_, systemReason());
+        eof_ = true;
+        return;
+    }
+    end_ += got;
+}
+
+std::size_t LineReader::findLineEnd() {
+    const char* data = buffer_.data();
+    auto find = [&](char c) {
+        const void* hit = std::memchr(data + pos_, c, end_ - pos_);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : end_;
+    };
+    if (!endsKnown_ || nextCr_ < pos_) nextCr_ = find('\r');
+    if (!endsKnown_ || nextLf_ < pos_) nextLf_ = find('\n');
+    endsKnown_ = true;
+    const std::size_t stop = nextCr_ < nextLf_ ? nextCr_ : nextLf_;
+    return stop < end_ ? stop : std::string_view::npos;
 }
 
 bool LineReader::next(std::string& line) {
@@ -52,6 +85,33 @@ bool LineReader::nextBounded(std::string& line, std::size_t limit, bool& complet
     return readLine(&line, limit, complete);
 }
 
+bool LineReader::nextView(std::string_view& line) {
+    if (pos_ == end_ && !fill()) return false;
+    for (;;) {
+        const std::size_t stop = findLineEnd();
+        // readMore() moves the bytes, so each call is followed by a new search.
+        if (stop == std::string_view::npos) {
+            // No line end buffered: read on, or give the file's last line.
+            if (!eof_) {
+                readMore();
+                continue;
+            }
+            line = std::string_view(buffer_.data() + pos_, end_ - pos_);
+            pos_ = end_;
+            return true;
+        }
+        // A CR at the end of what is buffered may be the first half of CR LF.
+        if (buffer_[stop] == '\r' && stop + 1 == end_ && !eof_) {
+            readMore();
+            continue;
+        }
+        line = std::string_view(buffer_.data() + pos_, stop - pos_);
+        pos_ = stop + 1;
+        if (buffer_[stop] == '\r' && pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
+        return true;
+    }
+}
+
 bool LineReader::readLine(std::string* line, std::size_t limit, bool& complete) {
     line->clear();
     complete = true;
@@ -60,13 +120,9 @@ bool LineReader::readLine(std::string* line, std::size_t limit, bool& complete) 
         if (pos_ == end_ && !fill()) return any;
         any = true;
         const char* begin = buffer_.data() + pos_;
-        const std::size_t avail = end_ - pos_;
-        // Find the first CR or LF in what is buffered.
-        const char* cr = static_cast<const char*>(std::memchr(begin, '\r', avail));
-        const std::size_t searchLen = cr ? static_cast<std::size_t>(cr - begin) : avail;
-        const char* lf = static_cast<const char*>(std::memchr(begin, '\n', searchLen));
-        const char* stop = lf ? lf : cr;
-        const std::size_t take = stop ? static_cast<std::size_t>(stop - begin) : avail;
+        const std::size_t found = findLineEnd();
+        const char* stop = found == std::string_view::npos ? nullptr : buffer_.data() + found;
+        const std::size_t take = stop ? static_cast<std::size_t>(stop - begin) : end_ - pos_;
         if (line->size() < limit) {
             const std::size_t room = limit - line->size();
             line->append(begin, take < room ? take : room);

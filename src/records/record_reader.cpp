@@ -8,7 +8,7 @@ RecordReader::RecordReader(const std::filesystem::path& path) : lines_(path) {}
 
 bool RecordReader::haveItem() {
     while (lineDone_) {
-        if (!lines_.next(line_)) return false;
+        if (!lines_.nextView(line_)) return false;
         pos_ = 0;
         lineDone_ = line_.empty();
     }

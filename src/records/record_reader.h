@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "records/line_reader.h"
 #include "records/working_record.h"
@@ -17,19 +18,19 @@ namespace velmora {
 // - a line with no characters carries no item;
 // - a file that ends inside a record gives that record with its missing fields empty.
 class RecordReader {
-public:
+  public:
     explicit RecordReader(const std::filesystem::path& path);
 
     // Fills `record` with the next record; returns false when no item is left. Reusing one
     // record across calls keeps the reader free of allocations.
     bool next(WorkingRecord& record);
 
-private:
+  private:
     bool haveItem();
     void readItem(std::string& out);
 
     LineReader lines_;
-    std::string line_;
+    std::string_view line_;  // views the reader's buffer: valid until the next line is read
     std::size_t pos_ = 0;
     bool lineDone_ = true;
 };

@@ -9,6 +9,7 @@
 namespace velmora {
 namespace {
 
+// The lines as next() gives them; nextView() must give the same, or the test fails here.
 std::vector<std::string> lines(std::string_view bytes) {
     test::TempDir dir;
     test::writeFile(dir / "f", bytes);
@@ -16,6 +17,12 @@ std::vector<std::string> lines(std::string_view bytes) {
     std::vector<std::string> out;
     std::string line;
     while (reader.next(line)) out.push_back(line);
+
+    LineReader viewer(dir / "f");
+    std::vector<std::string> viewed;
+    std::string_view view;
+    while (viewer.nextView(view)) viewed.emplace_back(view);
+    EXPECT_EQ(viewed, out) << "nextView differs from next";
     return out;
 }
 
@@ -34,6 +41,24 @@ TEST(LineReader, CrLfSplitByTheBufferIsStillOneLineEnd) {
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0], first);
     EXPECT_EQ(got[1], "second");
+}
+
+TEST(LineReader, LinesLongerThanTheBufferAndManyShortOnesAreWhole) {
+    // Long lines grow the buffer; the line ends of a file without CRs (or without LFs) are
+    // each found once.
+    const std::string huge((3 << 20) + 5, 'h');
+    const auto got = lines("a\r\n" + huge + "\rb\n" + huge);
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[1], huge);
+    EXPECT_EQ(got[3], huge) << "the last line needs no line end";
+    for (const char* eol : {"\n", "\r", "\r\n"}) {
+        std::string many;
+        for (int i = 0; i < 300000; ++i) many += std::to_string(i) + eol;
+        const auto numbers = lines(many);
+        ASSERT_EQ(numbers.size(), 300000u) << eol;
+        EXPECT_EQ(numbers[123456], "123456") << eol;
+        EXPECT_EQ(numbers.back(), "299999") << eol;
+    }
 }
 
 TEST(LineReader, BoundedReadStoresThePrefixAndSkipsTheRestOfALongLine) {
