@@ -20,6 +20,7 @@
 #include "loader/source_loader.h"
 #include "platform/beep.h"
 #include "platform/message_box.h"
+#include "platform/working_folder.h"
 #include "records/file_error.h"
 #include "ui/artwork.h"
 
@@ -93,7 +94,10 @@ std::filesystem::path corePath(const QString& path) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : Form1(QCoreApplication::applicationDirPath(), parent) {}
+Form1::Form1(QWidget* parent)
+    : Form1(workingFolder(QCoreApplication::applicationDirPath()), parent) {
+    vendorFolder_ = QCoreApplication::applicationDirPath();
+}
 
 Form1::Form1(const QString& applicationFolder, QWidget* parent)
     : QMainWindow(parent),

@@ -45,13 +45,15 @@ namespace velmora {
 //   closeAdvancedWindows.push_back([this] { delete form2_; form2_ = nullptr; });
 //
 // Make the other windows children of Form1 (Qt::Window) so they close with it. They find
-// output1 and vlident.txt through applicationFolder() / workingFiles().
+// output1 through workingFiles() and vlident.txt through vendorFolder().
 class Form1 : public QMainWindow {
     Q_OBJECT
 
   public:
-    // The application folder holds output1, output2, output1.lock and vlident.txt; the
-    // program passes the executable's folder, tests a folder of their own.
+    // The application folder holds output1, output2, output1.lock and vlident.txt; tests pass
+    // a folder of their own. The program passes workingFolder() of the executable's folder
+    // and keeps vlident.txt beside the executable (vendorFolder()): the two differ for an
+    // installed copy whose folder the user cannot write.
     explicit Form1(QWidget* parent = nullptr);
     explicit Form1(const QString& applicationFolder, QWidget* parent = nullptr);
     ~Form1() override;
@@ -64,6 +66,11 @@ class Form1 : public QMainWindow {
     std::vector<std::function<void()>> closeAdvancedWindows;
 
     QString applicationFolder() const { return applicationFolder_; }
+    // The folder vlident.txt is read from: the application folder unless set apart.
+    QString vendorFolder() const {
+        return vendorFolder_.isEmpty() ? applicationFolder_ : vendorFolder_;
+    }
+    void setVendorFolder(const QString& folder) { vendorFolder_ = folder; }
     WorkingFiles workingFiles() const;
     // CommonDialog1: while Loaded it holds the source log's full path and file title.
     FileDialog& commonDialog1() { return commonDialog1_; }
@@ -99,6 +106,7 @@ class Form1 : public QMainWindow {
     QLabel* label(int number) const { return labels_.at(number); }
 
     QString applicationFolder_;
+    QString vendorFolder_;
     FileDialog commonDialog1_;
     std::unique_ptr<QLockFile> lock_;
     bool ended_ = false;

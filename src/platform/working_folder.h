@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace velmora {
+
+// Where the desktop program keeps its working files output1 and output2 (and their lock).
+//
+// A copy run from its build or from any folder the user can write keeps them beside the
+// executable. An installed copy whose folder the user cannot write (under /usr, say) keeps them
+// in the user's data folder instead: $XDG_DATA_HOME/velmora, or ~/.local/share/velmora when
+// XDG_DATA_HOME is unset or not an absolute path. The chosen data folder is created; if that
+// fails the path is still returned, and the first load reports the folder as unusable.
+QString workingFolder(const QString& programFolder);
+
+// The choice itself, with the environment and the writability check passed in.
+QString chooseWorkingFolder(const QString& programFolder, const QString& xdgDataHome,
+                            const QString& home,
+                            const std::function<bool(const QString&)>& writable);
+
+// Whether `folder` is an existing folder this user may create files in.
+bool isWritableFolder(const QString& folder);
+
+}  // namespace velmora
