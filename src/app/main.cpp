@@ -3,9 +3,13 @@
 
 #include "ui/Form1.h"
 #include "ui/program_windows.h"
+#include "velmora_version.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_FILE_VERSION));
+    // Ties the windows to the installed velmora.desktop entry (its icon and name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
     velmora::Form1 form1;
     velmora::attachProgramWindows(form1);
     QObject::connect(&form1, &velmora::Form1::ended, &app, &QCoreApplication::quit,

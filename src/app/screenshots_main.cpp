@@ -101,6 +101,11 @@ std::vector<Scene> scenes() {
              form4->findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
              return form4;
          }},
+        {"frmabout",
+         [](Session& s) -> QWidget* {
+             s.form1().findChild<QAction*>(QStringLiteral("About"))->trigger();
+             return s.form1().findChild<QWidget*>(QStringLiteral("frmAbout"));
+         }},
     };
 }
 

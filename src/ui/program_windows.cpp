@@ -1,15 +1,34 @@
 #include "ui/program_windows.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <memory>
 
+#include "platform/shell.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
 #include "ui/Form4.h"
+#include "ui/frmAbout.h"
+#include "ui/help_links.h"
 
 namespace velmora {
 
 void attachProgramWindows(Form1& form1) {
+    // About: loaded when closed, otherwise brought to the front. Finishing it (OK, Enter, Esc,
+    // its close control) unloads it.
+    auto about = std::make_shared<QPointer<frmAbout>>();
+    form1.onAbout = [&form1, about] {
+        if (!*about) {
+            *about = new frmAbout(&form1);
+            QObject::connect(*about, &QDialog::finished, [about] { *about = nullptr; });
+        }
+        (*about)->show();
+        (*about)->raise();
+        (*about)->activateWindow();
+    };
+    // Content: the help page shipped beside the executable; the shell's answer is not used.
+    form1.onContent = [] { Shell::openUrl(helpPageUrl(QCoreApplication::applicationDirPath())); };
+
     // Advanced By AP Name: loaded on first use, then only shown again until unloaded.
     auto form2 = std::make_shared<QPointer<Form2>>();
     form1.onAPName = [&form1, form2] {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace velmora {
+
+// The about box: the program's title, version and description, and a button that opens the
+// update page in the desktop's browser. Modeless; OK (also Enter and Esc) and the frame's
+// close control finish it, and a finished box deletes itself: the next "About" loads afresh.
+class frmAbout : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit frmAbout(QWidget* owner);
+
+    // "Check for online updates": starts the desktop's opener on the update page without
+    // waiting for it; a start that fails is reported.
+    void checkForUpdates();
+
+  private:
+    QPushButton* cmdOK_ = nullptr;
+    QLabel* picIcon_ = nullptr;
+    QLabel* lblTitle_ = nullptr;
+    QLabel* lblVersion_ = nullptr;
+    QPlainTextEdit* text1_ = nullptr;
+    QPushButton* command1_ = nullptr;
+};
+
+}  // namespace velmora
