@@ -120,4 +120,8 @@ QIcon applicationIcon() {
     return icon;
 }
 
+QPixmap applicationIconPixmap(int size) {
+    return iconPixmap(size);
+}
+
 }  // namespace velmora

@@ -11,4 +11,7 @@ QPixmap bannerPixmap();
 // The window icon, drawn at 32 x 32 and 16 x 16.
 QIcon applicationIcon();
 
+// The icon drawn at `size` x `size` pixels, for the desktop's icon theme.
+QPixmap applicationIconPixmap(int size);
+
 }  // namespace velmora
