@@ -89,6 +89,17 @@ std::vector<Scene> scenes() {
              form2->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(1);
              return form2;
          }},
+        {"form3-selected",
+         [](Session& s) -> QWidget* {
+             // The vendor list the build puts beside the executables.
+             QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath("vlident.txt"),
+                         QDir(s.form1().vendorFolder()).filePath("vlident.txt"));
+             s.load(QStringLiteral("drive-text.txt"));
+             s.form1().findChild<QAction*>(QStringLiteral("MACAddress"))->trigger();
+             auto* form3 = s.form1().findChild<QWidget*>(QStringLiteral("Form3"));
+             form3->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(1);
+             return form3;
+         }},
         {"form4-mac",
          [](Session& s) -> QWidget* {
              QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath("vlident.txt"),

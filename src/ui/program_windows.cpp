@@ -7,6 +7,7 @@
 #include "platform/shell.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
+#include "ui/Form3.h"
 #include "ui/Form4.h"
 #include "ui/frmAbout.h"
 #include "ui/help_links.h"
@@ -28,6 +29,19 @@ void attachProgramWindows(Form1& form1) {
     };
     // Content: the help page shipped beside the executable; the shell's answer is not used.
     form1.onContent = [] { Shell::openUrl(helpPageUrl(QCoreApplication::applicationDirPath())); };
+
+    // Advanced By MAC Address: loaded on first use, then only shown again until unloaded.
+    auto form3 = std::make_shared<QPointer<Form3>>();
+    form1.onMACAddress = [&form1, form3] {
+        if (!*form3) {
+            *form3 = new Form3(form1);
+            QObject::connect(*form3, &Form3::unloaded, [form3] { *form3 = nullptr; });
+        }
+        (*form3)->show();
+        (*form3)->raise();
+        (*form3)->activateWindow();
+    };
+    form1.closeAdvancedWindows.push_back([form3] { delete form3->data(); });
 
     // Advanced By AP Name: loaded on first use, then only shown again until unloaded.
     auto form2 = std::make_shared<QPointer<Form2>>();
