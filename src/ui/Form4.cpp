@@ -202,7 +202,7 @@ void Form4::load() {
 
     // Without its vendor list the window still works: every lookup then reads "Not Found".
     try {
-        const fs::path folder = QFile::encodeName(owner_.applicationFolder()).toStdString();
+        const fs::path folder = QFile::encodeName(owner_.vendorFolder()).toStdString();
         vendors_ = LoadVendorList(folder / kVendorListFileName);
     } catch (const FileError& e) {
         showError(e.what());
