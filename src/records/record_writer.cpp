@@ -31,6 +31,13 @@ void TextFileWriter::flushBuffer() {
 }
 
 void TextFileWriter::write(std::string_view bytes) {
+    if (buffer_.empty() && bytes.size() >= kFlushAt) {
+        // A caller's own large block goes out as it is, without a copy.
+        errno = 0;
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+            throw FileError(path_, systemReason());
+        return;
+    }
     buffer_.append(bytes);
     if (buffer_.size() >= kFlushAt) flushBuffer();
 }

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "records/record_reader.h"
+#include "records/record_writer.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -15,7 +17,7 @@ using test::dataLine;
 using test::textLog;
 
 class Loader : public ::testing::Test {
-protected:
+  protected:
     LoadResult load(std::string_view logBytes, const char* name = "drive.txt") {
         test::writeFile(dir / name, logBytes);
         return loadSourceLog(dir / name, files);
@@ -33,7 +35,8 @@ protected:
     WorkingFiles files{dir.path()};
 };
 
-const std::string kGps = dataLine("N 41.1234567", "W 81.7654321", "home", "00:06:25:0a:1b:2c", "0011");
+const std::string kGps =
+    dataLine("N 41.1234567", "W 81.7654321", "home", "00:06:25:0a:1b:2c", "0011");
 
 TEST_F(Loader, AcceptsOnlyTheTwoFormatLinesExactly) {
     const std::string text = "# $Format: wi-scan with extensions";
@@ -85,9 +88,8 @@ TEST_F(Loader, DropsAndCountsLinesWithoutAGpsPosition) {
         const char* line;
         bool dropped;
     } cases[] = {
-        {"N 0.0000000", true}, {"S 0.0451234", true}, {"N 10.0000000", false},
-        {"N 0.1", false},      {"0.0", true},         {"x0.0", true},
-        {"N 0.", false},       {"0.", false},
+        {"N 0.0000000", true}, {"S 0.0451234", true}, {"N 10.0000000", false}, {"N 0.1", false},
+        {"0.0", true},         {"x0.0", true},        {"N 0.", false},         {"0.", false},
     };
     for (const auto& c : cases) EXPECT_EQ(isNonGpsEntry(c.line), c.dropped) << c.line;
 
@@ -108,11 +110,12 @@ TEST_F(Loader, NormalisesEachDataLineIntoOneElevenItemRecord) {
     }));
     ASSERT_EQ(result.status, LoadStatus::Loaded);
     EXPECT_EQ(result.report, "Processing Done!");
-    EXPECT_EQ(output1(),
-              "N41.1234567,W81.7654321,myhomenet,BSS,00:06:25:0a:1b:2c,01:02:03GMT,[257449],#,"
-              "0011,00000040,100\r\n"
-              "S1.5,E2.5,#Blank#,BSS,00:06:25:0a:1b:2d,01:02:03GMT,[257449],#,0012,00000040,100\r\n"
-              "S1.5,E2.5,#Blank#,BSS,00:06:25:0a:1b:2e,01:02:03GMT,[257449],#,0012,00000040,100\r\n");
+    EXPECT_EQ(
+        output1(),
+        "N41.1234567,W81.7654321,myhomenet,BSS,00:06:25:0a:1b:2c,01:02:03GMT,[257449],#,"
+        "0011,00000040,100\r\n"
+        "S1.5,E2.5,#Blank#,BSS,00:06:25:0a:1b:2d,01:02:03GMT,[257449],#,0012,00000040,100\r\n"
+        "S1.5,E2.5,#Blank#,BSS,00:06:25:0a:1b:2e,01:02:03GMT,[257449],#,0012,00000040,100\r\n");
     EXPECT_EQ(test::readFile(files.output2()), output1());
     const auto perms = fs::status(files.output1()).permissions();
     EXPECT_EQ(perms & fs::perms::owner_write, fs::perms::none) << "output1 is left hidden";
@@ -181,8 +184,9 @@ TEST_F(Loader, CountsFollowTheFlagsCharacters) {
 }
 
 TEST_F(Loader, OnlyNonGpsLinesGiveAnEmptyWorkingFileAndTheLoadedState) {
-    const auto result = load(textLog({dataLine("N 0.0", "E 0.0", "a", "00:00:00:00:00:01", "0011"),
-                                      dataLine("N 0.0", "E 0.0", "b", "00:00:00:00:00:02", "0002")}));
+    const auto result =
+        load(textLog({dataLine("N 0.0", "E 0.0", "a", "00:00:00:00:00:01", "0011"),
+                      dataLine("N 0.0", "E 0.0", "b", "00:00:00:00:00:02", "0002")}));
     EXPECT_EQ(result.status, LoadStatus::Loaded);
     EXPECT_EQ(result.counts.total, 0u);
     EXPECT_EQ(result.counts.dropped, 2u);
@@ -208,6 +212,98 @@ TEST_F(Loader, SamplesMatchTheirLogsLineByLine) {
         EXPECT_EQ(result.counts.dropped, nonGps) << sample;
         EXPECT_EQ(records().size(), data) << sample;
         EXPECT_EQ(test::readFile(files.output2()), output1());
+    }
+}
+
+// The four passes written plainly, one line at a time: the loader must leave the same bytes
+// and counts however it gets there.
+struct Model {
+    std::string output1;
+    LoadCounts counts;
+
+    void add(std::string_view line) {
+        if (isCommentLine(line) || isBlankLine(line)) return;
+        if (isNonGpsEntry(line)) {
+            ++counts.dropped;
+            return;
+        }
+        WorkingRecord record;
+        std::size_t column = 0;
+        for (char c : line) {
+            if (c == '\t') {
+                if (++column == WorkingRecord::kFieldCount) break;
+            } else if (c != ' ' && c != '(' && c != ')') {
+                record.fields[column] += c;
+            }
+        }
+        if (record[WorkingRecord::SSID].empty()) record[WorkingRecord::SSID] = "#Blank#";
+        appendRecordLine(output1, record);
+        const std::string& flags = record[WorkingRecord::Flags];
+        const char second = secondFromRight(flags), last = lastChar(flags);
+        if (second && std::string_view("024").find(second) != std::string_view::npos)
+            ++counts.wepOff;
+        if (second && std::string_view("135").find(second) != std::string_view::npos)
+            ++counts.wepOn;
+        if (last == '1' || last == '5') ++counts.infrastructure;
+        if (last == '2' || last == '6') ++counts.adHoc;
+        ++counts.total;
+    }
+};
+
+TEST_F(Loader, RandomLinesGiveWhatTheFourPassesGive) {
+    // Pieces that each exercise a rule: dropped characters, separators, quotes, 8-bit bytes,
+    // empty and extra columns, flags of one or no character, non-GPS positions.
+    const std::vector<std::string> pieces = {"N 41.1234567",
+                                             "S 0.0451",
+                                             "0.0",
+                                             "x0.0",
+                                             "W 81.7",
+                                             "( my net )",
+                                             "Cafe, Bar",
+                                             "the \"den\"",
+                                             "\xe9t\xe9",
+                                             "",
+                                             " ",
+                                             "(",
+                                             ")",
+                                             "  ",
+                                             "0011",
+                                             "0012",
+                                             "5",
+                                             "#",
+                                             "a;b",
+                                             "00:0c:41:1A:2b:3c",
+                                             "ad-hoc",
+                                             "\x00"};
+    std::mt19937 random(2004);
+    auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    const char* eols[] = {"\r\n", "\n", "\r"};
+    for (int round = 0; round < 4; ++round) {
+        std::string log = "x\r\n# $Format: wi-scan with extensions\r\n";
+        Model model;
+        model.add("x");  // an unmarked first line is data
+        for (int i = 0; i < 3000; ++i) {
+            std::string line;
+            const std::size_t columns = pick(15);
+            for (std::size_t c = 0; c < columns; ++c) {
+                if (c) line += '\t';
+                for (std::size_t k = pick(4); k > 0; --k) line += pieces[pick(pieces.size())];
+            }
+            model.add(line);
+            log += line;
+            log += eols[round < 3 ? round : pick(3)];
+        }
+        const LoadResult result = load(log);
+        ASSERT_EQ(result.status, LoadStatus::Loaded);
+        EXPECT_EQ(output1(), model.output1) << "round " << round;
+        EXPECT_EQ(test::readFile(files.output2()), model.output1);
+        const LoadCounts& got = result.counts;
+        EXPECT_EQ(got.total, model.counts.total);
+        EXPECT_EQ(got.dropped, model.counts.dropped);
+        EXPECT_EQ(got.wepOff, model.counts.wepOff);
+        EXPECT_EQ(got.wepOn, model.counts.wepOn);
+        EXPECT_EQ(got.infrastructure, model.counts.infrastructure);
+        EXPECT_EQ(got.adHoc, model.counts.adHoc);
     }
 }
 
