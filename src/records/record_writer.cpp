@@ -31,7 +31,7 @@ void TextFileWriter::flushBuffer() {
 }
 
 void TextFileWriter::write(std::string_view bytes) {
-    if (buffer_.empty() && bytes.size() >= kFlushAt) {
+    if (buffer_.empty() && bytes.size() >= kFlushAt / 2) {
         // A caller's own large block goes out as it is, without a copy.
         errno = 0;
         if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
