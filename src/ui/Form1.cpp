@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -19,10 +18,9 @@
 
 #include "loader/source_loader.h"
 #include "platform/beep.h"
-#include "platform/message_box.h"
 #include "platform/working_folder.h"
-#include "records/file_error.h"
 #include "ui/artwork.h"
+#include "ui/window_support.h"
 
 namespace velmora {
 
@@ -30,10 +28,6 @@ namespace {
 
 const QString kCaption = QStringLiteral("Velmora 2004");
 
-// Positions are laid out in twips, 15 to the pixel.
-constexpr int px(int twips) {
-    return twips / 15;
-}
 constexpr int kLabelHeight = px(255);
 
 enum class Colour { Default, Blue, Red, Black };
@@ -68,29 +62,6 @@ constexpr LabelLayout kLabels[] = {
 
 // The statistics block: caption labels and their value labels.
 constexpr int kStatistics[] = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16};
-
-// The layout was drawn for a narrow 11-pixel font; where the platform's font is wider, a
-// smaller size keeps every caption within its label.
-QFont fittingFont(QFont font) {
-    for (int size = 11; size > 8; --size) {
-        font.setPixelSize(size);
-        const QFontMetrics metrics(font);
-        bool fits = true;
-        for (const LabelLayout& l : kLabels)
-            fits = fits && metrics.horizontalAdvance(QString::fromLatin1(l.text)) < px(l.width);
-        if (fits) break;
-    }
-    return font;
-}
-
-// Logs, their names and the core's messages are 8-bit text, shown as Latin-1.
-QString shown(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::filesystem::path corePath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
 
 }  // namespace
 
@@ -131,7 +102,6 @@ void Form1::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(px(5415), px(2700));
-    client->setFont(fittingFont(client->font()));
     setCentralWidget(client);
 
     picture1_ = new QLabel(client);
@@ -162,6 +132,8 @@ void Form1::buildControls() {
     progressBar1_->setRange(0, 100);
     progressBar1_->setGeometry(px(1920), px(2400), px(3375), px(255));
     progressBar1_->hide();
+
+    fitFont(client, {{label(14), QString::fromLatin1(sourceTypeText(SourceType::SummaryExport))}});
 }
 
 QMenu* Form1::addMenu(const char* name, const QString& text) {
@@ -313,16 +285,11 @@ void Form1::runExport(MainExport kind) {
     if (!isLoaded()) return;
     const MainExportInfo& info = mainExportInfo(kind);
     // A failed file operation abandons the command: no beep, Label1 keeps its text.
-    try {
+    const bool done = reportingFileErrors(this, [&] {
         runMainExport(kind, workingFiles().output1(), std::filesystem::current_path(),
                       QFile::encodeName(commonDialog1_.fileTitle()).toStdString());
-    } catch (const FileError& e) {
-        MessageBox::error(this, QString::fromLatin1(kApplicationTitle), shown(e.what()));
-        return;
-    } catch (const std::filesystem::filesystem_error& e) {
-        MessageBox::error(this, QString::fromLatin1(kApplicationTitle), shown(e.what()));
-        return;
-    }
+    });
+    if (!done) return;
     if (info.beeps) Beep::beep();
     label(1)->setText(QString::fromLatin1(info.completion));
 }

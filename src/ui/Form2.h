@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QWidget>
 #include <vector>
 
 #include "advanced/ap_name.h"
 #include "platform/file_dialog.h"
+#include "ui/window_support.h"
 
 class QLabel;
 class QListWidget;
@@ -21,7 +21,7 @@ class Form1;
 // working file cannot change while the window exists (a new log needs Close File, which
 // unloads it), so a selection shows the stored count. "Close Advanced Search" hides it; its
 // frame's close control unloads it (emits unloaded(), then deletes itself).
-class Form2 : public QWidget {
+class Form2 : public AdvancedWindow {
     Q_OBJECT
 
   public:
@@ -30,14 +30,6 @@ class Form2 : public QWidget {
     // CommonDialog1, the save dialog of the export.
     FileDialog& commonDialog1() { return commonDialog1_; }
 
-  signals:
-    // The frame's close control was used; the window is deleted once control returns to the
-    // event loop and must not be shown again.
-    void unloaded();
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-
   private:
     void buildControls();
     void load();
@@ -45,7 +37,6 @@ class Form2 : public QWidget {
     void extractGroup();
     int selectedRow() const;
 
-    Form1& owner_;
     FileDialog commonDialog1_;
     std::vector<NetworkGroup> groups_;  // in List2's order
 

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QWidget>
-
 #include "advanced/vendor_list.h"
 #include "platform/file_dialog.h"
+#include "ui/window_support.h"
 
 class QLabel;
 class QListWidget;
@@ -23,7 +22,7 @@ class Form1;
 //
 // The vendor list is held as the core's VendorList rather than in a hidden list widget: it is
 // tens of thousands of lines and only ever looked up.
-class Form3 : public QWidget {
+class Form3 : public AdvancedWindow {
     Q_OBJECT
 
   public:
@@ -34,19 +33,11 @@ class Form3 : public QWidget {
     // "Extract MAC Address".
     void extractMacAddress();
 
-  signals:
-    // The frame's close control was used: the window is going and must not be shown again.
-    void unloaded();
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-
   private:
     void buildControls();
     void load();
     void showVendor();
 
-    Form1& owner_;
     VendorList vendors_;
     FileDialog commonDialog1_;
     QLabel* label1_ = nullptr;

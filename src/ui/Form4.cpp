@@ -1,9 +1,6 @@
 #include "ui/Form4.h"
 
 #include <QButtonGroup>
-#include <QCloseEvent>
-#include <QFile>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,23 +8,12 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <filesystem>
 
-#include "platform/message_box.h"
-#include "records/file_error.h"
 #include "ui/Form1.h"
-#include "ui/artwork.h"
 
 namespace velmora {
 
-namespace fs = std::filesystem;
-
 namespace {
-
-// Positions are laid out in twips, 15 to the pixel.
-constexpr int px(int twips) {
-    return twips / 15;
-}
 
 struct Box {
     int left, top, width, height;  // twips
@@ -70,46 +56,18 @@ void place(QWidget* w, const Box& b) {
     w->setGeometry(px(b.left), px(b.top), px(b.width), px(b.height));
 }
 
-QString shown(std::string_view bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 std::string bytesOf(const QListWidget* list) {
     const QList<QListWidgetItem*> selected = list->selectedItems();
-    return selected.isEmpty() ? std::string() : selected.first()->text().toLatin1().toStdString();
-}
-
-// The layout was drawn for a narrow 11-pixel font; where the platform's font is wider, a
-// smaller size keeps every caption within its control.
-void fitFont(QWidget* client) {
-    QFont font = client->font();
-    for (int size = 11; size > 8; --size) {
-        font.setPixelSize(size);
-        client->setFont(font);
-        bool fits = true;
-        for (const QAbstractButton* b : client->findChildren<QAbstractButton*>())
-            fits = fits && b->sizeHint().width() <= b->width();
-        const QFontMetrics metrics(font);
-        for (const QGroupBox* g : client->findChildren<QGroupBox*>())
-            fits = fits && metrics.horizontalAdvance(g->title()) + 16 <= g->width();
-        for (const QLabel* l : client->findChildren<QLabel*>())
-            fits = fits && metrics.horizontalAdvance(l->text()) <= l->width();
-        if (fits) break;
-    }
+    return selected.isEmpty() ? std::string() : latin1Bytes(selected.first()->text());
 }
 
 }  // namespace
 
 Form4::Form4(Form1& owner)
-    : QWidget(&owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
-      owner_(owner) {
-    setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("Velmora 2004 - Advanced Criteria"));
-    setWindowIcon(applicationIcon());
+    : AdvancedWindow(owner, "Form4", QStringLiteral("Velmora 2004 - Advanced Criteria"), 5490,
+                     4530) {
     buildControls();
-    setFixedSize(px(5490), px(4530));
-    move(owner.frameGeometry().center() - rect().center());
+    finishLayout();
     load();
 }
 
@@ -170,8 +128,6 @@ void Form4::buildControls() {
     place(command2, {3120, 4080, 2175, 375});
     connect(command2, &QPushButton::clicked, this, &QWidget::hide);
 
-    fitFont(this);
-
     // A selection change, by mouse or keys, is the lists' click. A click on the entry that is
     // already selected changes nothing and is caught at the press instead (eventFilter).
     connect(list2_, &QListWidget::itemSelectionChanged, this, &Form4::recount);
@@ -190,23 +146,17 @@ void Form4::load() {
 
     list1_->clear();
     list2_->clear();
-    try {
-        index_ = CriteriaIndex::build(owner_.workingFiles().output1());
-    } catch (const FileError& e) {
-        showError(e.what());
-    }
+    reportingFileErrors(this,
+                        [&] { index_ = CriteriaIndex::build(owner().workingFiles().output1()); });
     QStringList names;
     names.reserve(static_cast<qsizetype>(index_.networkNames().size()));
     for (const std::string& name : index_.networkNames()) names.append(shown(name));
     list2_->addItems(names);
 
     // Without its vendor list the window still works: every lookup then reads "Not Found".
-    try {
-        const fs::path folder = QFile::encodeName(owner_.vendorFolder()).toStdString();
-        vendors_ = LoadVendorList(folder / kVendorListFileName);
-    } catch (const FileError& e) {
-        showError(e.what());
-    }
+    reportingFileErrors(this, [&] {
+        vendors_ = LoadVendorList(corePath(owner().vendorFolder()) / kVendorListFileName);
+    });
 }
 
 bool Form4::eventFilter(QObject* watched, QEvent* event) {
@@ -294,26 +244,10 @@ void Form4::extractMatchingRecords() {
 
     commonDialog1_.setFileName(shown(criteriaFileName(s)));
     commonDialog1_.setDefaultExtension(QStringLiteral("txt"));
-    if (!commonDialog1_.showSave(this) || commonDialog1_.fileTitle().isEmpty()) return;
-    // Only the file title is used: the dialog has made its folder the current one.
-    const std::string title = QFile::encodeName(commonDialog1_.fileTitle()).toStdString();
-    try {
-        exportCriteria(owner_.workingFiles().output1(), fs::current_path() / title, s);
-    } catch (const FileError& e) {
-        showError(e.what());
-    } catch (const fs::filesystem_error& e) {
-        showError(e.what());
-    }
-}
-
-void Form4::showError(const char* what) {
-    MessageBox::error(this, QString::fromLatin1(kApplicationTitle), QString::fromLatin1(what));
-}
-
-void Form4::closeEvent(QCloseEvent* event) {
-    event->accept();
-    emit unloaded();
-    deleteLater();
+    if (!commonDialog1_.showSave(this)) return;
+    reportingFileErrors(this, [&] {
+        exportCriteria(owner().workingFiles().output1(), chosenExportPath(commonDialog1_), s);
+    });
 }
 
 }  // namespace velmora

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QWidget>
-
 #include "advanced/criteria.h"
 #include "advanced/vendor_list.h"
 #include "platform/file_dialog.h"
+#include "ui/window_support.h"
 
 class QButtonGroup;
 class QGroupBox;
@@ -28,7 +27,7 @@ class Form1;
 //
 // A child window of Form1. Command2 only hides it; its own close control unloads it (it is
 // deleted, and emits unloaded() first so whoever holds it can forget it).
-class Form4 : public QWidget {
+class Form4 : public AdvancedWindow {
     Q_OBJECT
 
   public:
@@ -50,21 +49,14 @@ class Form4 : public QWidget {
     // Command1: Extract Matching Records.
     void extractMatchingRecords();
 
-  signals:
-    // The window's own close control was used; it is deleted next.
-    void unloaded();
-
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
   private:
     void buildControls();
     void load();
     CriteriaSelection selection() const;
-    void showError(const char* what);
 
-    Form1& owner_;
     FileDialog commonDialog1_;
     CriteriaIndex index_;
     VendorList vendors_;

@@ -11,16 +11,12 @@
 #include "platform/shell.h"
 #include "ui/artwork.h"
 #include "ui/help_links.h"
+#include "ui/window_support.h"
 #include "velmora_version.h"
 
 namespace velmora {
 
 namespace {
-
-// Positions are laid out in twips, 15 to the pixel.
-constexpr int px(int twips) {
-    return twips / 15;
-}
 
 const QString kDescription = QStringLiteral(
     "Velmora 2004 was designed solely for use with NetStumber Export logs, to allow quick and "

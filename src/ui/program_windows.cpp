@@ -14,6 +14,27 @@
 
 namespace velmora {
 
+namespace {
+
+// An Advanced window is loaded on its menu item's first use, then only shown and brought to
+// the front until it is unloaded: by its own close control, or by Close File.
+template <typename Window>
+void attachAdvancedWindow(Form1& form1, std::function<void()>& menuItem) {
+    auto window = std::make_shared<QPointer<Window>>();
+    menuItem = [&form1, window] {
+        if (!*window) {
+            *window = new Window(form1);
+            QObject::connect(*window, &AdvancedWindow::unloaded, [window] { *window = nullptr; });
+        }
+        (*window)->show();
+        (*window)->raise();
+        (*window)->activateWindow();
+    };
+    form1.closeAdvancedWindows.push_back([window] { delete window->data(); });
+}
+
+}  // namespace
+
 void attachProgramWindows(Form1& form1) {
     // About: loaded when closed, otherwise brought to the front. Finishing it (OK, Enter, Esc,
     // its close control) unloads it.
@@ -30,44 +51,9 @@ void attachProgramWindows(Form1& form1) {
     // Content: the help page shipped beside the executable; the shell's answer is not used.
     form1.onContent = [] { Shell::openUrl(helpPageUrl(QCoreApplication::applicationDirPath())); };
 
-    // Advanced By MAC Address: loaded on first use, then only shown again until unloaded.
-    auto form3 = std::make_shared<QPointer<Form3>>();
-    form1.onMACAddress = [&form1, form3] {
-        if (!*form3) {
-            *form3 = new Form3(form1);
-            QObject::connect(*form3, &Form3::unloaded, [form3] { *form3 = nullptr; });
-        }
-        (*form3)->show();
-        (*form3)->raise();
-        (*form3)->activateWindow();
-    };
-    form1.closeAdvancedWindows.push_back([form3] { delete form3->data(); });
-
-    // Advanced By AP Name: loaded on first use, then only shown again until unloaded.
-    auto form2 = std::make_shared<QPointer<Form2>>();
-    form1.onAPName = [&form1, form2] {
-        if (!*form2) {
-            *form2 = new Form2(form1);
-            QObject::connect(*form2, &Form2::unloaded, [form2] { *form2 = nullptr; });
-        }
-        (*form2)->show();
-        (*form2)->raise();
-        (*form2)->activateWindow();
-    };
-    form1.closeAdvancedWindows.push_back([form2] { delete form2->data(); });
-
-    // Advanced By Criteria: loaded on first use, then only shown again until unloaded.
-    auto form4 = std::make_shared<QPointer<Form4>>();
-    form1.onAdvanceCriteria = [&form1, form4] {
-        if (!*form4) {
-            *form4 = new Form4(form1);
-            QObject::connect(*form4, &Form4::unloaded, [form4] { *form4 = nullptr; });
-        }
-        (*form4)->show();
-        (*form4)->raise();
-        (*form4)->activateWindow();
-    };
-    form1.closeAdvancedWindows.push_back([form4] { delete form4->data(); });
+    attachAdvancedWindow<Form2>(form1, form1.onAPName);
+    attachAdvancedWindow<Form3>(form1, form1.onMACAddress);
+    attachAdvancedWindow<Form4>(form1, form1.onAdvanceCriteria);
 }
 
 }  // namespace velmora

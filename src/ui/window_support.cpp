@@ -1,0 +1,97 @@
+#include "ui/window_support.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+
+#include "advanced/file_name.h"
+#include "platform/file_dialog.h"
+#include "platform/message_box.h"
+#include "records/file_error.h"
+#include "ui/Form1.h"
+#include "ui/artwork.h"
+
+namespace velmora {
+
+namespace {
+// A frame's title sits between its border's corners.
+constexpr int kFrameTitlePadding = 16;
+}  // namespace
+
+QString shown(std::string_view bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string latin1Bytes(const QString& text) {
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::filesystem::path corePath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+void fitFont(QWidget* window, const std::vector<std::pair<const QWidget*, QString>>& longest) {
+    QFont font = window->font();
+    for (int size = 11; size > 8; --size) {
+        font.setPixelSize(size);
+        window->setFont(font);
+        const QFontMetrics metrics(font);
+        bool fits = true;
+        for (const QAbstractButton* b : window->findChildren<QAbstractButton*>())
+            fits = fits && b->sizeHint().width() <= b->width();
+        for (const QGroupBox* g : window->findChildren<QGroupBox*>())
+            fits = fits && metrics.horizontalAdvance(g->title()) + kFrameTitlePadding <= g->width();
+        for (const QLabel* l : window->findChildren<QLabel*>())
+            fits = fits && (l->wordWrap() || metrics.horizontalAdvance(l->text()) <= l->width());
+        for (const auto& [widget, text] : longest)
+            fits = fits && metrics.horizontalAdvance(text) <= widget->width();
+        if (fits) return;
+    }
+}
+
+bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation) {
+    try {
+        operation();
+        return true;
+    } catch (const FileError& e) {
+        MessageBox::error(parent, QString::fromLatin1(kApplicationTitle), shown(e.what()));
+    } catch (const std::filesystem::filesystem_error& e) {
+        // The current folder itself can be gone by the time an export asks for it.
+        MessageBox::error(parent, QString::fromLatin1(kApplicationTitle), shown(e.what()));
+    }
+    return false;
+}
+
+std::filesystem::path chosenExportPath(const FileDialog& dialog) {
+    const std::string title = QFile::encodeName(dialog.fileTitle()).toStdString();
+    if (!isPlainFileName(title)) throw FileError(corePath(dialog.fileName()), "Not a file name");
+    return std::filesystem::current_path() / title;
+}
+
+AdvancedWindow::AdvancedWindow(Form1& owner, const char* name, const QString& caption,
+                               int widthTwips, int heightTwips)
+    : QWidget(&owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      owner_(owner) {
+    setObjectName(QString::fromLatin1(name));
+    setWindowTitle(caption);
+    setWindowIcon(applicationIcon());
+    setFixedSize(px(widthTwips), px(heightTwips));
+}
+
+void AdvancedWindow::finishLayout(const std::vector<std::pair<const QWidget*, QString>>& longest) {
+    fitFont(this, longest);
+    move(owner_.frameGeometry().center() - rect().center());
+}
+
+void AdvancedWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit unloaded();
+    deleteLater();
+}
+
+}  // namespace velmora

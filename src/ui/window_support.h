@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace velmora {
+
+class FileDialog;
+class Form1;
+
+// Positions are laid out in twips, 15 to the pixel.
+constexpr int px(int twips) {
+    return twips / 15;
+}
+
+// Logs, their names and the core's messages are 8-bit text, shown as Latin-1 byte for byte.
+QString shown(std::string_view bytes);
+// The bytes of a text shown with shown().
+std::string latin1Bytes(const QString& text);
+// A path as the file system names it.
+std::filesystem::path corePath(const QString& path);
+
+// The layouts were drawn for a narrow 11-pixel font. Where the platform's font is wider, a
+// smaller size (down to 9 pixels) keeps every caption within its control: buttons, frame
+// titles, labels, and the longest text a label will later be given (`longest`).
+void fitFont(QWidget* window, const std::vector<std::pair<const QWidget*, QString>>& longest = {});
+
+// Runs one file operation. A failure is shown in the error box, naming the file and the
+// system's reason, and the caller abandons its command. Returns whether it succeeded.
+bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation);
+
+// Where an export chosen in a save dialog goes: the dialog made the chosen folder current,
+// and only the chosen file name is taken from it, so it cannot point into another folder.
+// Throws FileError when the dialog returned no usable file name.
+std::filesystem::path chosenExportPath(const FileDialog& dialog);
+
+// What the three Advanced windows share: a fixed-size window of the main window, without
+// minimise and maximise buttons, opened centred on it. Their "Close Advanced" buttons only
+// hide them; the frame's close control unloads them: unloaded() is emitted at once, so the
+// menu loads a fresh window next time, and the window deletes itself afterwards.
+class AdvancedWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    Form1& owner() const { return owner_; }
+
+  signals:
+    void unloaded();
+
+  protected:
+    AdvancedWindow(Form1& owner, const char* name, const QString& caption, int widthTwips,
+                   int heightTwips);
+    // Call once the controls are built: fits the font and centres the window on its owner.
+    void finishLayout(const std::vector<std::pair<const QWidget*, QString>>& longest = {});
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    Form1& owner_;
+};
+
+}  // namespace velmora
