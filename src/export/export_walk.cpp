@@ -1,5 +1,6 @@
 #include "export/export_walk.h"
 
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -28,16 +29,16 @@ void refuseTarget(const fs::path& target, const fs::path& workingFile) {
     const auto type = fs::status(target, ec).type();
     if (type == fs::file_type::not_found) return;
     if (type != fs::file_type::regular)
-        throw FileError(target, type == fs::file_type::directory ? "Is a directory"
-                                                                 : "Not a regular file");
+        throw FileError(target,
+                        type == fs::file_type::directory ? "Is a directory" : "Not a regular file");
     if (fs::equivalent(target, workingFile, ec))
         throw FileError(target, "Is the working record file");
 }
 
-}  // namespace
-
-std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
-                         const RecordFilter& filter, const RecordChange& change) {
+// The walk's frame: the target check, the temporary file and its rename. `body` writes the
+// export lines and returns how many it wrote.
+template <typename Body>
+std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target, Body body) {
     refuseTarget(target, workingFile);
     RecordReader reader(workingFile);
     const fs::path temporary = temporaryBeside(target);
@@ -45,17 +46,7 @@ std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
     try {
         TextFileWriter out(temporary);
         out.write(kExportHeader);
-        WorkingRecord record;
-        std::string line;
-        while (reader.next(record)) {
-            convertCoordinates(record);
-            if (!filter(record)) continue;
-            if (change) change(record);
-            line.clear();
-            appendExportLine(line, record);
-            out.write(line);
-            ++written;
-        }
+        written = body(reader, out);
         out.close();
         std::error_code ec;
         fs::rename(temporary, target, ec);
@@ -68,6 +59,76 @@ std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
         throw;
     }
     return written;
+}
+
+// A leading "N" or "E" goes, a leading "S" or "W" becomes "-", as convertCoordinates does.
+char* appendCoordinate(char* out, std::string_view value, char positive, char negative) {
+    if (!value.empty() && value.front() == positive) value.remove_prefix(1);
+    if (!value.empty() && value.front() == negative) {
+        *out++ = '-';
+        value.remove_prefix(1);
+    }
+    std::memcpy(out, value.data(), value.size());
+    return out + value.size();
+}
+
+}  // namespace
+
+std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
+                         const RecordFilter& filter, const RecordChange& change) {
+    return writeExport(workingFile, target, [&](RecordReader& reader, TextFileWriter& out) {
+        std::uint64_t written = 0;
+        WorkingRecord record;
+        std::string line;
+        while (reader.next(record)) {
+            convertCoordinates(record);
+            if (!filter(record)) continue;
+            if (change) change(record);
+            line.clear();
+            appendExportLine(line, record);
+            out.write(line);
+            ++written;
+        }
+        return written;
+    });
+}
+
+std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& target,
+                               const FieldsFilter& filter) {
+    return writeExport(workingFile, target, [&](RecordReader& reader, TextFileWriter& out) {
+        constexpr std::size_t kBlock = 1 << 20;
+        std::uint64_t written = 0;
+        RecordFields fields;
+        WorkingRecord scratch;
+        // Lines are built straight into one block, which goes to the file when full.
+        std::string block(kBlock, '\0');
+        std::size_t used = 0;
+        while (reader.nextFields(fields, scratch)) {
+            if (!filter(fields)) continue;
+            std::size_t size = 2 + WorkingRecord::kFieldCount;
+            for (const std::string_view field : fields) size += field.size();
+            if (used + size > block.size()) {
+                out.write(std::string_view(block.data(), used));
+                used = 0;
+                if (size > block.size()) block.resize(size);
+            }
+            char* const start = block.data() + used;
+            char* p = appendCoordinate(start, fields[WorkingRecord::Latitude], 'N', 'S');
+            *p++ = ';';
+            p = appendCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
+            for (std::size_t k = WorkingRecord::Longitude + 1; k < fields.size(); ++k) {
+                *p++ = ';';
+                std::memcpy(p, fields[k].data(), fields[k].size());
+                p += fields[k].size();
+            }
+            *p++ = '\r';
+            *p++ = '\n';
+            used += static_cast<std::size_t>(p - start);
+            ++written;
+        }
+        out.write(std::string_view(block.data(), used));
+        return written;
+    });
 }
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "records/record_reader.h"
 #include "records/working_record.h"
 
 namespace velmora {
@@ -24,5 +25,14 @@ using RecordChange = std::function<void(WorkingRecord&)>;
 std::uint64_t exportWalk(const std::filesystem::path& workingFile,
                          const std::filesystem::path& target, const RecordFilter& filter,
                          const RecordChange& change = {});
+
+// Decides from the fields as read (before the coordinate conversion) whether a record is
+// written.
+using FieldsFilter = std::function<bool(const RecordFields&)>;
+
+// exportWalk for a filter that needs no WorkingRecord and no change: the same file, byte for
+// byte, as exportWalk with the same decisions, without copying the fields of each record.
+std::uint64_t exportWalkFields(const std::filesystem::path& workingFile,
+                               const std::filesystem::path& target, const FieldsFilter& filter);
 
 }  // namespace velmora

@@ -30,11 +30,16 @@ const MainExportInfo& mainExportInfo(MainExport kind) {
 
 bool mainExportPasses(MainExport kind, std::string_view flags) {
     switch (kind) {
-        case MainExport::ConvertAll: return true;
-        case MainExport::Locked: return isOneOf(flags, kLockedCodes);
-        case MainExport::Open: return isOneOf(flags, kOpenCodes);
-        case MainExport::Infrastructure: return !flags.empty() && flags.back() == '1';
-        case MainExport::AdHoc: return !flags.empty() && flags.back() == '2';
+        case MainExport::ConvertAll:
+            return true;
+        case MainExport::Locked:
+            return isOneOf(flags, kLockedCodes);
+        case MainExport::Open:
+            return isOneOf(flags, kOpenCodes);
+        case MainExport::Infrastructure:
+            return !flags.empty() && flags.back() == '1';
+        case MainExport::AdHoc:
+            return !flags.empty() && flags.back() == '2';
     }
     return false;
 }
@@ -43,8 +48,8 @@ std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path
                                     const std::filesystem::path& folder,
                                     const std::string& logFileName) {
     const auto target = folder / (mainExportInfo(kind).prefix + logFileName);
-    exportWalk(workingFile, target, [kind](const WorkingRecord& record) {
-        return mainExportPasses(kind, record[WorkingRecord::Flags]);
+    exportWalkFields(workingFile, target, [kind](const RecordFields& fields) {
+        return mainExportPasses(kind, fields[WorkingRecord::Flags]);
     });
     return target;
 }

@@ -73,4 +73,34 @@ bool RecordReader::next(WorkingRecord& record) {
     return true;
 }
 
+bool RecordReader::nextFields(RecordFields& fields, WorkingRecord& scratch) {
+    if (lineDone_) {
+        if (!haveItem()) return false;
+        // A fresh line: if it is exactly one record of plain items, view them where they are.
+        const char* const data = line_.data();
+        const char* const end = data + line_.size();
+        if (!std::memchr(data, '"', line_.size())) {
+            const char* item = data;
+            std::size_t k = 0;
+            for (;; ++k) {
+                if (item < end && *item == ' ') break;
+                const void* comma = std::memchr(item, ',', static_cast<std::size_t>(end - item));
+                const char* stop = comma ? static_cast<const char*>(comma) : end;
+                if (k == WorkingRecord::kFieldCount - 1) {
+                    if (comma) break;  // more than eleven items
+                    fields[k] = std::string_view(item, static_cast<std::size_t>(stop - item));
+                    lineDone_ = true;
+                    return true;
+                }
+                if (!comma) break;  // fewer than eleven items
+                fields[k] = std::string_view(item, static_cast<std::size_t>(stop - item));
+                item = stop + 1;
+            }
+        }
+    }
+    if (!next(scratch)) return false;
+    for (std::size_t k = 0; k < WorkingRecord::kFieldCount; ++k) fields[k] = scratch.fields[k];
+    return true;
+}
+
 }  // namespace velmora

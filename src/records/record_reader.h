@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -8,6 +9,9 @@
 #include "records/working_record.h"
 
 namespace velmora {
+
+// The eleven items of one record as views, in file order.
+using RecordFields = std::array<std::string_view, WorkingRecord::kFieldCount>;
 
 // Reads a working record file as one stream of comma-separated items, eleven to a record,
 // wherever the line ends fall:
@@ -24,6 +28,12 @@ class RecordReader {
     // Fills `record` with the next record; returns false when no item is left. Reusing one
     // record across calls keeps the reader free of allocations.
     bool next(WorkingRecord& record);
+
+    // Like next(), without copying the items: a record that is one line of eleven plain items
+    // (no double quote, no item starting with a space) is viewed in the reader's buffer; any
+    // other is read as next() reads it into `scratch` and viewed there. The views stay valid
+    // until the next call.
+    bool nextFields(RecordFields& fields, WorkingRecord& scratch);
 
   private:
     bool haveItem();

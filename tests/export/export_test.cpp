@@ -18,10 +18,14 @@ TEST(CoordinateConversion, SignsOnlyExactUpperCaseHemisphereLetters) {
     struct Case {
         const char *lat, *lon, *wantLat, *wantLon;
     } cases[] = {
-        {"N41.5", "E2.5", "41.5", "2.5"},   {"S33.25", "W81.75", "-33.25", "-81.75"},
-        {"n41.5", "w81.75", "n41.5", "w81.75"}, {"S", "W", "-", "-"},
-        {"N", "E", "", ""},                 {"", "", "", ""},
-        {"41.5", "-2.5", "41.5", "-2.5"},   {"NS1", "EW1", "-1", "-1"},
+        {"N41.5", "E2.5", "41.5", "2.5"},
+        {"S33.25", "W81.75", "-33.25", "-81.75"},
+        {"n41.5", "w81.75", "n41.5", "w81.75"},
+        {"S", "W", "-", "-"},
+        {"N", "E", "", ""},
+        {"", "", "", ""},
+        {"41.5", "-2.5", "41.5", "-2.5"},
+        {"NS1", "EW1", "-1", "-1"},
         {" N1", "E 1", " N1", " 1"},
     };
     for (const auto& c : cases) {
@@ -40,9 +44,9 @@ TEST(QuickSortFilters, EachFlagsCodeGoesToTheRightFiles) {
         const char* flags;
         bool locked, open, infrastructure, adHoc;
     } cases[] = {
-        {"0011", 1, 0, 1, 0}, {"0031", 1, 0, 1, 0}, {"0051", 1, 0, 1, 0}, {"0001", 0, 1, 1, 0},
-        {"0005", 0, 1, 0, 0}, {"0021", 0, 1, 1, 0}, {"0041", 0, 1, 1, 0}, {"0013", 0, 0, 0, 0},
-        {"0015", 0, 0, 0, 0}, {"0071", 0, 0, 1, 0}, {"0411", 0, 0, 1, 0}, {"0012", 0, 0, 0, 1},
+        {"0011", 1, 0, 1, 0}, {"0031", 1, 0, 1, 0}, {"0051", 1, 0, 1, 0},  {"0001", 0, 1, 1, 0},
+        {"0005", 0, 1, 0, 0}, {"0021", 0, 1, 1, 0}, {"0041", 0, 1, 1, 0},  {"0013", 0, 0, 0, 0},
+        {"0015", 0, 0, 0, 0}, {"0071", 0, 0, 1, 0}, {"0411", 0, 0, 1, 0},  {"0012", 0, 0, 0, 1},
         {"", 0, 0, 0, 0},     {"011", 0, 0, 1, 0},  {"00011", 0, 0, 1, 0},
     };
     for (const auto& c : cases) {
@@ -56,7 +60,7 @@ TEST(QuickSortFilters, EachFlagsCodeGoesToTheRightFiles) {
 }
 
 class Exports : public ::testing::Test {
-protected:
+  protected:
     void loadLog(const fs::path& log) {
         ASSERT_EQ(loadSourceLog(log, files).status, LoadStatus::Loaded);
     }
@@ -74,6 +78,33 @@ TEST_F(Exports, AllFiveExportsMatchTheirGoldenFilesByteForByte) {
         EXPECT_EQ(written, dir / name);
         EXPECT_EQ(test::readFile(written), test::readFile(golden / name)) << name;
     }
+}
+
+TEST_F(Exports, TheFieldWalkWritesWhatTheRecordWalkWrites) {
+    // Plain lines (viewed in place) between every kind the reader takes apart itself: quoted
+    // items, surplus and missing items, leading spaces, and odd coordinates.
+    test::writeFile(files.output1(),
+                    "N1.5,W2.5,home,BSS,00:0a,t,[1],#,0011,40,100\r\n"
+                    "NS1,WE2,\"a,b\",BSS,00:0b,t,[1],#,0012,40,100\r\n"
+                    "S,W,x,BSS,00:0c,t,[1],#,0011,40,100,N9,E9,n,BSS,00:0d,t,[1],#,0001,40,100\n"
+                    "E1,N2,short,BSS\r"
+                    "00:0e,t,[1],#,0031,40,100\r\n"
+                    " N3, S4,spaced ,BSS,00:0f,t,[1],#,0002,40,100\r\n"
+                    ",,,,,,,,,,\r\n"
+                    "S7.25,E8,\xe9t\xe9,ad-hoc,00:10,t,[1],#,0011,40,\r\n"
+                    "N1,E1,last,BSS,00:11,t,[1],#,0051,40");
+    for (auto kind : {MainExport::ConvertAll, MainExport::Locked, MainExport::AdHoc}) {
+        const auto byRecord = exportWalk(files.output1(), dir / "a", [&](const WorkingRecord& r) {
+            return mainExportPasses(kind, r[WorkingRecord::Flags]);
+        });
+        const auto byFields = exportWalkFields(
+            files.output1(), dir / "b",
+            [&](const RecordFields& f) { return mainExportPasses(kind, f[WorkingRecord::Flags]); });
+        EXPECT_EQ(byFields, byRecord);
+        EXPECT_EQ(test::readFile(dir / "b"), test::readFile(dir / "a"));
+    }
+    EXPECT_EQ(
+        exportWalkFields(files.output1(), dir / "b", [](const RecordFields&) { return true; }), 9u);
 }
 
 TEST_F(Exports, EmptyWorkingFileGivesTheHeaderAloneAndARepeatReplacesTheFile) {
@@ -151,7 +182,7 @@ TEST_F(Exports, AFullDiskIsReportedAndKeepsTheEarlierFile) {
     const std::string earlier = "earlier\r\n";
     test::writeFile(target, earlier);
     EXPECT_EXIT(exportOnAFullDisk(files.output1(), dir.path(), target),
-        ::testing::ExitedWithCode(0), "");
+                ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(test::readFile(target), earlier);
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++entries;
