@@ -1,0 +1,147 @@
+// Arbitrary bytes as a source log. A load either rejects the file, leaving the working files
+// as they were, or leaves output1 with exactly eleven items on every line, output2 equal to
+// it, and both equal to what a plain line-by-line loader makes of the log, counts included.
+//
+// The first byte picks a format line to put in front (most random files are rejected at
+// once otherwise); the rest is the log.
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "loader/source_loader.h"
+#include "records/working_record.h"
+#include "support.h"
+
+using namespace velmora;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+void appendItem(std::string& out, const std::string& item) {
+    if (item.find_first_of(",\"") == std::string::npos) {
+        out += item;
+        return;
+    }
+    out += '"';
+    for (char c : item) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+struct Expected {
+    bool accepted = false;
+    std::string output1;
+    LoadCounts counts;
+};
+
+Expected referenceLoad(std::string_view log) {
+    Expected e;
+    const auto lines = fuzz::referenceLines(log);
+    if (lines.size() < 2) return e;
+    if (lines[1] != "# $Format: wi-scan with extensions" &&
+        lines[1] != "# $Format: wi-scan summary with extensions")
+        return e;
+    e.accepted = true;
+    for (const std::string& line : lines) {
+        if (!line.empty() && line[0] == '#') continue;
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        if (isNonGpsEntry(line)) {
+            ++e.counts.dropped;
+            continue;
+        }
+        std::string fields[11];
+        std::size_t column = 0;
+        for (char c : line) {
+            if (c == '\t') {
+                if (++column == 11) break;
+            } else if (c != ' ' && c != '(' && c != ')') {
+                fields[column] += c;
+            }
+        }
+        if (fields[2].empty()) fields[2] = "#Blank#";
+        for (std::size_t k = 0; k < 11; ++k) {
+            if (k) e.output1 += ',';
+            appendItem(e.output1, fields[k]);
+        }
+        e.output1 += "\r\n";
+        const std::string& flags = fields[8];
+        const char second = flags.empty()       ? 0
+                            : flags.size() == 1 ? flags[0]
+                                                : flags[flags.size() - 2];
+        const char last = flags.empty() ? 0 : flags.back();
+        if (second == '0' || second == '2' || second == '4') ++e.counts.wepOff;
+        if (second == '1' || second == '3' || second == '5') ++e.counts.wepOn;
+        if (last == '1' || last == '5') ++e.counts.infrastructure;
+        if (last == '2' || last == '6') ++e.counts.adHoc;
+        ++e.counts.total;
+    }
+    return e;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    std::string log;
+    switch (data[0] % 4) {
+        case 1:
+            log = "# first\r\n# $Format: wi-scan with extensions\r\n";
+            break;
+        case 2:
+            log = "x\n# $Format: wi-scan summary with extensions\r";
+            break;
+        default:
+            break;
+    }
+    log.append(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    const WorkingFiles files{fuzz::scratchFolder()};
+    const std::string before = "earlier working file\r\n";
+    fuzz::scratchFile("output1", before);
+    fuzz::scratchFile("output2", before);
+    const LoadResult result = loadSourceLog(fuzz::scratchFile("log", log), files);
+    const Expected expected = referenceLoad(log);
+
+    if (result.status != LoadStatus::Loaded) {
+        fuzz::check(result.status == LoadStatus::BadFile, "a readable log failed to load");
+        fuzz::check(!expected.accepted, "an acceptable log was rejected");
+        fuzz::check(slurp(files.output1()) == before && slurp(files.output2()) == before,
+                    "a rejected log touched the working files");
+        return 0;
+    }
+    fuzz::check(expected.accepted, "a log without a format line was loaded");
+    const std::string output1 = slurp(files.output1());
+    fuzz::check(slurp(files.output2()) == output1, "output2 differs from output1");
+
+    // Eleven items on every line, whatever the reference says.
+    std::size_t lines = 0;
+    for (std::size_t start = 0; start < output1.size(); ++lines) {
+        const std::size_t end = output1.find("\r\n", start);
+        fuzz::check(end != std::string::npos, "output1 line without CR LF");
+        const std::string_view line(output1.data() + start, end - start);
+        fuzz::check(line.find_first_of("\r\n") == std::string_view::npos, "line end in a record");
+        fuzz::check(fuzz::referenceItems(line).size() == 11, "record line without eleven items");
+        start = end + 2;
+    }
+    fuzz::check(lines == result.counts.total, "total differs from the lines written");
+    fuzz::check(output1 == expected.output1, "output1 differs from the reference load");
+    const LoadCounts& c = result.counts;
+    const LoadCounts& x = expected.counts;
+    fuzz::check(c.total == x.total && c.dropped == x.dropped && c.wepOff == x.wepOff &&
+                    c.wepOn == x.wepOn && c.infrastructure == x.infrastructure &&
+                    c.adHoc == x.adHoc,
+                "counts differ from the reference load");
+    return 0;
+}

@@ -1,0 +1,110 @@
+#include "support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace velmora::fuzz {
+
+namespace fs = std::filesystem;
+
+const fs::path& scratchFolder() {
+    static const fs::path folder = [] {
+        // A memory-backed folder keeps millions of small writes off the disk.
+        std::error_code ec;
+        const fs::path base =
+            fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        const fs::path made = base / ("velmora-fuzz-" + std::to_string(getpid()));
+        fs::create_directories(made);
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(scratchFolder(), ignored);
+        });
+        return made;
+    }();
+    return folder;
+}
+
+fs::path scratchFile(std::string_view name, std::string_view bytes) {
+    const fs::path path = scratchFolder() / name;
+    std::error_code ec;
+    fs::remove(path, ec);  // may be a read-only working file
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) fail("cannot write the scratch file");
+    return path;
+}
+
+std::vector<std::string> referenceLines(std::string_view bytes) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c != '\r' && c != '\n') {
+            line.push_back(c);
+            continue;
+        }
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        lines.push_back(std::move(line));
+        line.clear();
+    }
+    if (!bytes.empty() && bytes.back() != '\r' && bytes.back() != '\n') lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> referenceItems(std::string_view line) {
+    std::vector<std::string> items;
+    if (line.empty()) return items;
+    std::size_t p = 0;
+    for (;;) {
+        while (p < line.size() && line[p] == ' ') ++p;
+        std::string item;
+        bool more = false;
+        if (p < line.size() && line[p] == '"') {
+            ++p;
+            while (p < line.size()) {
+                if (line[p] != '"') {
+                    item.push_back(line[p++]);
+                } else if (p + 1 < line.size() && line[p + 1] == '"') {
+                    item.push_back('"');
+                    p += 2;
+                } else {
+                    ++p;
+                    break;
+                }
+            }
+            while (p < line.size() && line[p] != ',') ++p;  // dropped after the closing quote
+        } else {
+            while (p < line.size() && line[p] != ',') item.push_back(line[p++]);
+        }
+        if (p < line.size()) {  // at a comma: another item follows, maybe an empty one
+            ++p;
+            more = true;
+        }
+        items.push_back(std::move(item));
+        if (!more) return items;
+    }
+}
+
+std::vector<std::vector<std::string>> referenceRecords(std::string_view bytes) {
+    std::vector<std::string> items;
+    for (const std::string& line : referenceLines(bytes))
+        for (std::string& item : referenceItems(line)) items.push_back(std::move(item));
+    std::vector<std::vector<std::string>> records;
+    for (std::size_t i = 0; i < items.size(); i += 11) {
+        std::vector<std::string> record(11);
+        for (std::size_t k = 0; k < 11 && i + k < items.size(); ++k) record[k] = items[i + k];
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+void fail(const char* what) {
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+}  // namespace velmora::fuzz
