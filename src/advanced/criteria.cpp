@@ -4,8 +4,8 @@
 #include <array>
 #include <functional>
 #include <set>
-#include <unordered_set>
 
+#include "advanced/distinct_keys.h"
 #include "export/export_walk.h"
 #include "records/record_reader.h"
 #include "records/working_record.h"
@@ -23,25 +23,6 @@ bool isOneOf(char c, std::string_view set) {
 bool passesFlags(ConnectionType type, WepStatus wep, std::string_view flags) {
     return passesConnectionType(type, flags) && passesWepStatus(wep, flags);
 }
-
-// Equal to `upper` once the ASCII letters of `text` are upper-cased; no copy is made.
-bool equalsUpperCased(std::string_view text, std::string_view upper) {
-    if (text.size() != upper.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upper[i]) return false;
-    }
-    return true;
-}
-
-struct SightingHash {
-    std::size_t operator()(const std::pair<std::string, std::string>& s) const {
-        const std::size_t a = std::hash<std::string>{}(s.first);
-        const std::size_t b = std::hash<std::string>{}(s.second);
-        return a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
-    }
-};
 
 }  // namespace
 
@@ -76,7 +57,7 @@ std::vector<std::string> recountByReading(const fs::path& workingFile, std::stri
     RecordReader reader(workingFile);
     WorkingRecord record;
     while (reader.next(record)) {
-        if (!equalsUpperCased(record[WorkingRecord::SSID], name)) continue;
+        if (!equalsUpperAscii(record[WorkingRecord::SSID], name)) continue;
         if (!passesFlags(type, wep, record[WorkingRecord::Flags])) continue;
         macs.insert(toUpperAscii(record[WorkingRecord::BSSID]));
     }
@@ -84,30 +65,37 @@ std::vector<std::string> recountByReading(const fs::path& workingFile, std::stri
 }
 
 CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
-    // Sets while reading keep memory to the distinct pairs however many sightings repeat them.
-    std::unordered_map<std::string, std::unordered_set<Sighting, SightingHash>> sets;
+    // Distinct (name, Flags, BSSID) triples as numbers while reading: memory stays with the
+    // distinct triples however many sightings repeat them, and a repeat allocates nothing.
+    distinct::Interner names;
+    distinct::Interner flagTexts;
+    distinct::Interner otherBssids;
+    distinct::PairSet triples;
     RecordReader reader(workingFile);
-    WorkingRecord record;
-    Sighting sighting;
-    while (reader.next(record)) {
-        std::string& ssid = record[WorkingRecord::SSID];
-        upperAsciiInPlace(ssid);
-        sighting.first = record[WorkingRecord::BSSID];
-        upperAsciiInPlace(sighting.first);
-        sighting.second = record[WorkingRecord::Flags];
-        auto group = sets.find(ssid);
-        if (group == sets.end()) group = sets.emplace(ssid, decltype(sets)::mapped_type{}).first;
-        group->second.insert(sighting);
+    RecordFields fields;
+    WorkingRecord scratch;
+    std::string ssid;
+    while (reader.nextFields(fields, scratch)) {
+        distinct::upperInto(fields[WorkingRecord::SSID], ssid);
+        const std::uint64_t name = names.id(ssid);
+        const std::uint64_t flags = flagTexts.id(fields[WorkingRecord::Flags]);
+        triples.insert(name | flags << 32,
+                       distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
     }
 
+    std::vector<std::vector<Sighting>> lists(names.size());
+    triples.forEach([&](std::uint64_t nameAndFlags, std::uint64_t bssid) {
+        lists[nameAndFlags & 0xffffffff].emplace_back(
+            distinct::bssidText(bssid, otherBssids),
+            flagTexts.text(static_cast<std::uint32_t>(nameAndFlags >> 32)));
+    });
     CriteriaIndex index;
-    index.names_.reserve(sets.size());
-    for (auto& [name, pairs] : sets) {
-        index.names_.push_back(name);
+    index.names_.reserve(names.size());
+    for (std::uint32_t n = 0; n < names.size(); ++n) {
+        index.names_.push_back(names.text(n));
         // Sorted by BSSID so a recount needs neither a sort nor a search.
-        std::vector<Sighting> list(pairs.begin(), pairs.end());
-        std::sort(list.begin(), list.end());
-        index.byName_.emplace(name, std::move(list));
+        std::sort(lists[n].begin(), lists[n].end());
+        index.byName_.emplace(names.text(n), std::move(lists[n]));
     }
     std::sort(index.names_.begin(), index.names_.end());
     return index;
@@ -157,7 +145,7 @@ std::uint64_t exportCriteria(const fs::path& workingFile, const fs::path& target
     return exportWalk(
         workingFile, target,
         [&](const WorkingRecord& record) {
-            return equalsUpperCased(record[compared], wanted) &&
+            return equalsUpperAscii(record[compared], wanted) &&
                    passesFlags(selection.type, selection.wep, record[WorkingRecord::Flags]);
         },
         [](WorkingRecord& record) {

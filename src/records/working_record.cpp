@@ -13,6 +13,16 @@ std::string toUpperAscii(std::string_view text) {
     return out;
 }
 
+bool equalsUpperAscii(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i]) return false;
+    }
+    return true;
+}
+
 char lastChar(std::string_view flags) { return flags.empty() ? '\0' : flags.back(); }
 
 char secondFromRight(std::string_view flags) {

@@ -32,6 +32,8 @@ struct WorkingRecord {
 // Upper-cases the ASCII letters a-z only, whatever the machine's locale.
 std::string toUpperAscii(std::string_view text);
 void upperAsciiInPlace(std::string& text);
+// Whether `text`, upper-cased as above, equals `upper`; no copy is made.
+bool equalsUpperAscii(std::string_view text, std::string_view upper);
 
 // The characters of `Flags` that the counts and criteria examine. Each returns '\0' when the
 // field is empty; a one-character field is its own second character from the right.
