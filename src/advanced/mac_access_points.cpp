@@ -1,7 +1,8 @@
 #include "advanced/mac_access_points.h"
 
-#include <set>
+#include <algorithm>
 
+#include "advanced/distinct_keys.h"
 #include "export/export_walk.h"
 #include "records/record_reader.h"
 
@@ -25,12 +26,30 @@ std::string apEntry(const WorkingRecord& record) {
 }
 
 std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile) {
-    // std::string orders by unsigned byte value, the list's ascending order.
-    std::set<std::string> entries;
+    // Distinct (network name, BSSID) pairs as numbers; the texts are made once per entry.
+    distinct::Interner names;
+    distinct::Interner otherBssids;
+    distinct::PairSet pairs;
     RecordReader reader(workingFile);
-    WorkingRecord record;
-    while (reader.next(record)) entries.insert(apEntry(record));
-    return {entries.begin(), entries.end()};
+    RecordFields fields;
+    WorkingRecord scratch;
+    std::string ssid;
+    while (reader.nextFields(fields, scratch)) {
+        distinct::upperInto(fields[WorkingRecord::SSID], ssid);
+        pairs.insert(names.id(ssid), distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
+    }
+
+    std::vector<std::string> entries;
+    entries.reserve(pairs.size());
+    pairs.forEach([&](std::uint64_t name, std::uint64_t bssid) {
+        std::string entry = distinct::bssidText(bssid, otherBssids);
+        entry += " - ";
+        entry += names.text(static_cast<std::uint32_t>(name));
+        entries.push_back(std::move(entry));
+    });
+    // std::string orders by unsigned byte value, the list's ascending order.
+    std::sort(entries.begin(), entries.end());
+    return entries;
 }
 
 std::string uniqueApLabel(std::size_t count) {
