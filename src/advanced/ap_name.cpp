@@ -14,18 +14,15 @@ std::vector<NetworkGroup> readNetworkGroups(const std::filesystem::path& working
     distinct::Interner groups;
     distinct::Interner otherBssids;
     distinct::PairSet pairs;
-    std::vector<std::uint64_t> counts;
     RecordReader reader(workingFile);
     RecordFields fields;
     WorkingRecord scratch;
-    std::string ssid;
-    while (reader.nextFields(fields, scratch)) {
-        distinct::upperInto(fields[WorkingRecord::SSID], ssid);
-        const std::uint32_t group = groups.id(ssid);
-        if (group == counts.size()) counts.push_back(0);
-        if (pairs.insert(group, distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids)))
-            ++counts[group];
-    }
+    while (reader.nextFields(fields, scratch))
+        pairs.add(groups.upperId(fields[WorkingRecord::SSID]),
+                  distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
+    pairs.flush();
+    std::vector<std::uint64_t> counts(groups.size());
+    pairs.forEach([&](std::uint64_t group, std::uint64_t) { ++counts[group]; });
 
     std::vector<NetworkGroup> list;
     list.reserve(groups.size());
@@ -45,8 +42,9 @@ std::uint64_t countUniqueAccessPoints(const std::filesystem::path& workingFile,
     WorkingRecord scratch;
     while (reader.nextFields(fields, scratch)) {
         if (!equalsUpperAscii(fields[WorkingRecord::SSID], group)) continue;
-        accessPoints.insert(0, distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
+        accessPoints.add(0, distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
     }
+    accessPoints.flush();
     return accessPoints.size();
 }
 

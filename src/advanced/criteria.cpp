@@ -74,14 +74,13 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
     RecordReader reader(workingFile);
     RecordFields fields;
     WorkingRecord scratch;
-    std::string ssid;
     while (reader.nextFields(fields, scratch)) {
-        distinct::upperInto(fields[WorkingRecord::SSID], ssid);
-        const std::uint64_t name = names.id(ssid);
+        const std::uint64_t name = names.upperId(fields[WorkingRecord::SSID]);
         const std::uint64_t flags = flagTexts.id(fields[WorkingRecord::Flags]);
-        triples.insert(name | flags << 32,
-                       distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
+        triples.add(name | flags << 32,
+                    distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
     }
+    triples.flush();
 
     std::vector<std::vector<Sighting>> lists(names.size());
     triples.forEach([&](std::uint64_t nameAndFlags, std::uint64_t bssid) {

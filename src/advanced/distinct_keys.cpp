@@ -1,5 +1,9 @@
 #include "advanced/distinct_keys.h"
 
+#include <array>
+
+#include "records/working_record.h"
+
 namespace velmora::distinct {
 
 namespace {
@@ -7,60 +11,68 @@ namespace {
 constexpr std::uint64_t kOtherBssid = std::uint64_t{1} << 63;
 constexpr std::size_t kMacLength = 17;
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
+// The value of a hexadecimal digit in either case, or 0xff.
+constexpr std::array<unsigned char, 256> kHex = [] {
+    std::array<unsigned char, 256> table{};
+    table.fill(0xff);
+    for (int d = 0; d < 10; ++d) table['0' + d] = static_cast<unsigned char>(d);
+    for (int d = 0; d < 6; ++d) {
+        table['A' + d] = static_cast<unsigned char>(10 + d);
+        table['a' + d] = static_cast<unsigned char>(10 + d);
+    }
+    return table;
+}();
 
-std::uint64_t mix(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t h = a * 0x9e3779b97f4a7c15ULL ^ b;
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
-    return h;
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 }  // namespace
 
-std::uint32_t Interner::id(std::string_view text) {
-    if (haveLast_ && text == lastText_) return lastId_;
-    auto it = ids_.find(text);
-    if (it == ids_.end()) {
-        it = ids_.emplace(std::string(text), static_cast<std::uint32_t>(texts_.size())).first;
-        texts_.emplace_back(text);
+std::uint32_t Interner::find(std::string_view text, bool upper) {
+    if ((texts_.size() + 1) * 2 > slots_.size()) grow();
+    // FNV-1a over the (upper-cased) bytes: names are short.
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (const char c : text) {
+        h ^= static_cast<unsigned char>(upper ? upperAscii(c) : c);
+        h *= 0x100000001b3ULL;
     }
-    lastText_.assign(text);
-    lastId_ = it->second;
-    haveLast_ = true;
-    return lastId_;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = (h ^ h >> 29) & mask;; i = (i + 1) & mask) {
+        if (slots_[i] == 0) {
+            texts_.emplace_back(text);
+            if (upper)
+                for (char& c : texts_.back()) c = upperAscii(c);
+            slots_[i] = static_cast<std::uint32_t>(texts_.size());
+            return slots_[i] - 1;
+        }
+        const std::string& known = texts_[slots_[i] - 1];
+        if (upper ? equalsUpperAscii(text, known) : text == known) return slots_[i] - 1;
+    }
 }
 
-void upperInto(std::string_view text, std::string& out) {
-    out.assign(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+void Interner::grow() {
+    slots_.assign(slots_.empty() ? 64 : slots_.size() * 2, 0);
+    std::vector<std::string> texts;
+    texts.swap(texts_);
+    texts_.reserve(texts.size());
+    for (const std::string& text : texts) find(text, false);
 }
 
 std::uint64_t bssidKey(std::string_view bssid, Interner& others) {
     if (bssid.size() == kMacLength) {
         std::uint64_t value = 0;
-        bool ok = true;
-        for (std::size_t i = 0; i < kMacLength && ok; ++i) {
-            if (i % 3 == 2) {
-                ok = bssid[i] == ':';
-                continue;
-            }
-            const int digit = hexValue(bssid[i]);
-            ok = digit >= 0;
-            value = value << 4 | static_cast<std::uint64_t>(digit & 15);
+        unsigned bad = 0;
+        for (std::size_t group = 0; group < 6; ++group) {
+            const unsigned hi = kHex[static_cast<unsigned char>(bssid[3 * group])];
+            const unsigned lo = kHex[static_cast<unsigned char>(bssid[3 * group + 1])];
+            bad |= (hi | lo) & 0xf0;
+            if (group < 5) bad |= bssid[3 * group + 2] != ':';
+            value = value << 8 | hi << 4 | lo;
         }
-        if (ok) return value;
+        if (!bad) return value;
     }
-    std::string upper;
-    upperInto(bssid, upper);
-    return kOtherBssid | others.id(upper);
+    return kOtherBssid | others.upperId(bssid);
 }
 
 std::string bssidText(std::uint64_t key, const Interner& others) {
@@ -75,22 +87,35 @@ std::string bssidText(std::uint64_t key, const Interner& others) {
     return text;
 }
 
-bool PairSet::insert(std::uint64_t a, std::uint64_t b) {
-    if ((size_ + 1) * 2 > slots_.size()) grow();
+void PairSet::flush() {
+    if ((size_ + pending_) * 2 > slots_.size()) grow(size_ + pending_);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = mix(a, b) & mask;; i = (i + 1) & mask) {
+#if defined(__GNUC__)
+    for (std::size_t i = 0; i < pending_; ++i)
+        __builtin_prefetch(&slots_[hash(run_[i].a, run_[i].b) & mask]);
+#endif
+    for (std::size_t i = 0; i < pending_; ++i) insert(run_[i].a, run_[i].b);
+    pending_ = 0;
+}
+
+void PairSet::insert(std::uint64_t a, std::uint64_t b) {
+    // The caller has made room: the table is never more than half full.
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash(a, b) & mask;; i = (i + 1) & mask) {
         Pair& slot = slots_[i];
         if (slot.a == kEmpty) {
             slot = {a, b};
             ++size_;
-            return true;
+            return;
         }
-        if (slot.a == a && slot.b == b) return false;
+        if (slot.a == a && slot.b == b) return;
     }
 }
 
-void PairSet::grow() {
-    std::vector<Pair> old(slots_.empty() ? 64 : slots_.size() * 2, Pair{kEmpty, 0});
+void PairSet::grow(std::size_t wanted) {
+    std::size_t size = slots_.empty() ? 64 : slots_.size();
+    while (wanted * 2 > size) size *= 2;
+    std::vector<Pair> old(size, Pair{kEmpty, 0});
     old.swap(slots_);
     size_ = 0;
     for (const Pair& p : old)

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // Compact keys for the Advanced lists, which keep one entry per distinct combination of a
@@ -15,23 +15,18 @@ namespace velmora::distinct {
 // Gives each distinct text a number, in order of first appearance.
 class Interner {
   public:
-    std::uint32_t id(std::string_view text);
+    std::uint32_t id(std::string_view text) { return find(text, false); }
+    // The number of `text` upper-cased (ASCII a-z only), without making the upper-cased copy.
+    std::uint32_t upperId(std::string_view text) { return find(text, true); }
     const std::string& text(std::uint32_t id) const { return texts_[id]; }
     std::size_t size() const { return texts_.size(); }
 
   private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
-    std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> ids_;
+    std::uint32_t find(std::string_view text, bool upper);
+    void grow();
+
     std::vector<std::string> texts_;
-    // The last text asked for: sightings of one network often follow each other.
-    std::string lastText_;
-    std::uint32_t lastId_ = 0;
-    bool haveLast_ = false;
+    std::vector<std::uint32_t> slots_;  // id + 1, or 0 for a free slot
 };
 
 // A BSSID, upper-cased, as a number: a MAC address "XX:XX:XX:XX:XX:XX" (hexadecimal digits
@@ -41,19 +36,18 @@ std::uint64_t bssidKey(std::string_view bssid, Interner& others);
 // The upper-cased BSSID text of a key.
 std::string bssidText(std::uint64_t key, const Interner& others);
 
-// Writes `text` upper-cased (ASCII a-z only) into `out`, reusing its storage.
-void upperInto(std::string_view text, std::string& out);
-
-// A set of pairs of numbers, stored flat: inserting a pair already present allocates nothing.
+// A set of pairs of numbers, stored flat: adding a pair already present allocates nothing.
 class PairSet {
   public:
-    struct Pair {
-        std::uint64_t a;
-        std::uint64_t b;
-    };
+    // Adds the pair (`a` must not be ~0). Pairs are gathered in short runs, and the slots of
+    // a run are asked for before any is used: a large set is mostly not in the cache, and
+    // the memory then fetches them together. Call flush() before size() or forEach().
+    void add(std::uint64_t a, std::uint64_t b) {
+        run_[pending_++] = {a, b};
+        if (pending_ == kRun) flush();
+    }
+    void flush();
 
-    // Adds the pair; returns whether it was new. `a` must not be ~0.
-    bool insert(std::uint64_t a, std::uint64_t b);
     std::size_t size() const { return size_; }
 
     // Calls f(a, b) for every pair, in no particular order.
@@ -64,11 +58,27 @@ class PairSet {
     }
 
   private:
+    struct Pair {
+        std::uint64_t a;
+        std::uint64_t b;
+    };
     static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
-    void grow();
+    static constexpr std::size_t kRun = 32;
+
+    static std::uint64_t hash(std::uint64_t a, std::uint64_t b) {
+        std::uint64_t h = a * 0x9e3779b97f4a7c15ULL ^ b;
+        h ^= h >> 33;
+        h *= 0xff51afd7ed558ccdULL;
+        h ^= h >> 33;
+        return h;
+    }
+    void insert(std::uint64_t a, std::uint64_t b);
+    void grow(std::size_t wanted);
 
     std::vector<Pair> slots_;
     std::size_t size_ = 0;
+    std::array<Pair, kRun> run_;
+    std::size_t pending_ = 0;
 };
 
 }  // namespace velmora::distinct

@@ -33,11 +33,10 @@ std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile)
     RecordReader reader(workingFile);
     RecordFields fields;
     WorkingRecord scratch;
-    std::string ssid;
-    while (reader.nextFields(fields, scratch)) {
-        distinct::upperInto(fields[WorkingRecord::SSID], ssid);
-        pairs.insert(names.id(ssid), distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
-    }
+    while (reader.nextFields(fields, scratch))
+        pairs.add(names.upperId(fields[WorkingRecord::SSID]),
+                  distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
+    pairs.flush();
 
     std::vector<std::string> entries;
     entries.reserve(pairs.size());
