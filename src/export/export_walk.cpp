@@ -116,10 +116,28 @@ std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& targ
             char* p = appendCoordinate(start, fields[WorkingRecord::Latitude], 'N', 'S');
             *p++ = ';';
             p = appendCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
-            for (std::size_t k = WorkingRecord::Longitude + 1; k < fields.size(); ++k) {
-                *p++ = ';';
-                std::memcpy(p, fields[k].data(), fields[k].size());
-                p += fields[k].size();
+            *p++ = ';';
+            // Items viewed in one line lie one separator apart: copy them as one run and turn
+            // the separators into ";".
+            const char* const first = fields[WorkingRecord::SSID].data();
+            bool contiguous = true;
+            for (std::size_t k = WorkingRecord::SSID + 1; k < fields.size(); ++k)
+                contiguous &= fields[k].data() == fields[k - 1].data() + fields[k - 1].size() + 1;
+            if (contiguous) {
+                const std::size_t run =
+                    static_cast<std::size_t>(fields.back().data() + fields.back().size() - first);
+                std::memcpy(p, first, run);
+                for (std::size_t k = WorkingRecord::SSID; k + 1 < fields.size(); ++k) {
+                    p += fields[k].size();
+                    *p++ = ';';
+                }
+                p += fields.back().size();
+            } else {
+                for (std::size_t k = WorkingRecord::SSID; k < fields.size(); ++k) {
+                    if (k > WorkingRecord::SSID) *p++ = ';';
+                    std::memcpy(p, fields[k].data(), fields[k].size());
+                    p += fields[k].size();
+                }
             }
             *p++ = '\r';
             *p++ = '\n';

@@ -31,8 +31,10 @@ void TextFileWriter::flushBuffer() {
 }
 
 void TextFileWriter::write(std::string_view bytes) {
-    if (buffer_.empty() && bytes.size() >= kFlushAt / 2) {
-        // A caller's own large block goes out as it is, without a copy.
+    if (bytes.size() >= kFlushAt / 2) {
+        // A caller's own large block goes out as it is, without a copy, after what is
+        // buffered; the buffer then only ever holds small writes.
+        flushBuffer();
         errno = 0;
         if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
             throw FileError(path_, systemReason());
