@@ -82,19 +82,36 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
     }
     triples.flush();
 
-    std::vector<std::vector<Sighting>> lists(names.size());
+    // Each name's sightings sorted as (BSSID, Flags) texts: as numbers where both BSSIDs are
+    // MAC addresses, by the texts otherwise; the texts are then made in list order.
+    struct Key {
+        std::uint64_t bssid;
+        std::uint32_t flags;
+    };
+    std::vector<std::vector<Key>> lists(names.size());
     triples.forEach([&](std::uint64_t nameAndFlags, std::uint64_t bssid) {
-        lists[nameAndFlags & 0xffffffff].emplace_back(
-            distinct::bssidText(bssid, otherBssids),
-            flagTexts.text(static_cast<std::uint32_t>(nameAndFlags >> 32)));
+        lists[nameAndFlags & 0xffffffff].push_back(
+            {bssid, static_cast<std::uint32_t>(nameAndFlags >> 32)});
     });
+    const auto rank = distinct::ranks(flagTexts);
+    const auto sighting = [&](const Key& k) {
+        return Sighting(distinct::bssidText(k.bssid, otherBssids), flagTexts.text(k.flags));
+    };
     CriteriaIndex index;
     index.names_.reserve(names.size());
     for (std::uint32_t n = 0; n < names.size(); ++n) {
         index.names_.push_back(names.text(n));
         // Sorted by BSSID so a recount needs neither a sort nor a search.
-        std::sort(lists[n].begin(), lists[n].end());
-        index.byName_.emplace(names.text(n), std::move(lists[n]));
+        std::sort(lists[n].begin(), lists[n].end(), [&](const Key& a, const Key& b) {
+            if (distinct::isMacKey(a.bssid) && distinct::isMacKey(b.bssid))
+                return a.bssid != b.bssid ? a.bssid < b.bssid : rank[a.flags] < rank[b.flags];
+            return sighting(a) < sighting(b);
+        });
+        std::vector<Sighting> list;
+        list.reserve(lists[n].size());
+        for (const Key& k : lists[n]) list.push_back(sighting(k));
+        std::vector<Key>().swap(lists[n]);
+        index.byName_.emplace(names.text(n), std::move(list));
     }
     std::sort(index.names_.begin(), index.names_.end());
     return index;

@@ -1,5 +1,6 @@
 #include "advanced/distinct_keys.h"
 
+#include <algorithm>
 #include <array>
 
 #include "records/working_record.h"
@@ -85,6 +86,16 @@ std::string bssidText(std::uint64_t key, const Interner& others) {
         text[3 * group + 1] = kDigits[byte & 15];
     }
     return text;
+}
+
+std::vector<std::uint32_t> ranks(const Interner& texts) {
+    std::vector<std::uint32_t> order(texts.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return texts.text(a) < texts.text(b); });
+    std::vector<std::uint32_t> rank(order.size());
+    for (std::uint32_t place = 0; place < order.size(); ++place) rank[order[place]] = place;
+    return rank;
 }
 
 void PairSet::flush() {

@@ -35,6 +35,14 @@ class Interner {
 std::uint64_t bssidKey(std::string_view bssid, Interner& others);
 // The upper-cased BSSID text of a key.
 std::string bssidText(std::uint64_t key, const Interner& others);
+// Whether the key is a MAC address's value. Two such keys order as their texts do: the texts
+// have one length and upper-case hexadecimal digits sort as their values.
+inline bool isMacKey(std::uint64_t key) {
+    return !(key >> 63);
+}
+
+// The place of each text of `texts` in ascending byte order: ranks[id].
+std::vector<std::uint32_t> ranks(const Interner& texts);
 
 // A set of pairs of numbers, stored flat: adding a pair already present allocates nothing.
 class PairSet {

@@ -38,16 +38,29 @@ std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile)
                   distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
     pairs.flush();
 
-    std::vector<std::string> entries;
-    entries.reserve(pairs.size());
+    // Sorted as numbers where that gives the byte order of the entries (both MAC addresses),
+    // by the entries' texts otherwise; the texts are then made in list order.
+    struct Key {
+        std::uint64_t bssid;
+        std::uint32_t name;
+    };
+    std::vector<Key> keys;
+    keys.reserve(pairs.size());
     pairs.forEach([&](std::uint64_t name, std::uint64_t bssid) {
-        std::string entry = distinct::bssidText(bssid, otherBssids);
-        entry += " - ";
-        entry += names.text(static_cast<std::uint32_t>(name));
-        entries.push_back(std::move(entry));
+        keys.push_back({bssid, static_cast<std::uint32_t>(name)});
     });
-    // std::string orders by unsigned byte value, the list's ascending order.
-    std::sort(entries.begin(), entries.end());
+    const auto rank = distinct::ranks(names);
+    const auto text = [&](const Key& k) {
+        return distinct::bssidText(k.bssid, otherBssids) + " - " + names.text(k.name);
+    };
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (distinct::isMacKey(a.bssid) && distinct::isMacKey(b.bssid))
+            return a.bssid != b.bssid ? a.bssid < b.bssid : rank[a.name] < rank[b.name];
+        return text(a) < text(b);
+    });
+    std::vector<std::string> entries;
+    entries.reserve(keys.size());
+    for (const Key& k : keys) entries.push_back(text(k));
     return entries;
 }
 
