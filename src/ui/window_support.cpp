@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -69,7 +70,14 @@ bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation
 std::filesystem::path chosenExportPath(const FileDialog& dialog) {
     const std::string title = QFile::encodeName(dialog.fileTitle()).toStdString();
     if (!isPlainFileName(title)) throw FileError(corePath(dialog.fileName()), "Not a file name");
-    return std::filesystem::current_path() / title;
+    // The dialog cannot make a folder current that was removed meanwhile: the current folder
+    // is then another one, where the file must not land unasked.
+    const std::filesystem::path folder = corePath(QFileInfo(dialog.fileName()).absolutePath());
+    const std::filesystem::path current = std::filesystem::current_path();
+    std::error_code ec;
+    if (!std::filesystem::equivalent(folder, current, ec))
+        throw FileError(folder / title, ec ? ec.message() : "Not the current folder");
+    return current / title;
 }
 
 AdvancedWindow::AdvancedWindow(Form1& owner, const char* name, const QString& caption,
