@@ -1,7 +1,7 @@
 // Arbitrary bytes as a working record file for the Advanced windows' readers: the network
 // groups are distinct and sorted and their counts agree with the one-group count, the
-// criteria index answers every recount as reading the file does, and the AP entries are
-// distinct and sorted.
+// criteria index answers every recount as reading the file does, the AP entries are
+// distinct and sorted, and every main export equals the plain record walk.
 
 #include <algorithm>
 #include <cstddef>
@@ -12,6 +12,8 @@
 #include "advanced/ap_name.h"
 #include "advanced/criteria.h"
 #include "advanced/mac_access_points.h"
+#include "export/export_walk.h"
+#include "export/main_exports.h"
 #include "support.h"
 
 using namespace velmora;
@@ -53,6 +55,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 fuzz::check(strictlyAscending(fromIndex, [](const std::string& s) { return s; }),
                             "recount not distinct and sorted");
             }
+
+    // The main exports view the items in place; the record walk must write the same file.
+    for (auto kind : {MainExport::ConvertAll, MainExport::Locked, MainExport::Open,
+                      MainExport::Infrastructure, MainExport::AdHoc}) {
+        const auto viewed = runMainExport(kind, file, fuzz::scratchFolder(), "w.txt");
+        const auto copied = fuzz::scratchFolder() / "walk.txt";
+        exportWalk(file, copied, [kind](const WorkingRecord& r) {
+            return mainExportPasses(kind, r[WorkingRecord::Flags]);
+        });
+        fuzz::check(fuzz::readAll(viewed) == fuzz::readAll(copied),
+                    "main export differs from the walk");
+    }
 
     const auto entries = loadApEntries(file);
     fuzz::check(strictlyAscending(entries, [](const std::string& s) { return s; }),

@@ -5,8 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "advanced/ap_name.h"
@@ -27,13 +25,6 @@ std::string referenceConvert(std::string value, char positive, char negative) {
     if (!value.empty() && value[0] == positive) value.erase(0, 1);
     if (!value.empty() && value[0] == negative) value[0] = '-';
     return value;
-}
-
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
 }
 
 }  // namespace
@@ -104,6 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const FileError&) {
         fuzz::fail("export walk failed");
     }
-    fuzz::check(slurp(target) == std::string(kExportHeader) + line, "exported file");
+    fuzz::check(fuzz::readAll(target) == std::string(kExportHeader) + line, "exported file");
     return 0;
 }

@@ -7,8 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "loader/source_loader.h"
@@ -19,13 +17,6 @@ using namespace velmora;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 void appendItem(std::string& out, const std::string& item) {
     if (item.find_first_of(",\"") == std::string::npos) {
@@ -117,13 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (result.status != LoadStatus::Loaded) {
         fuzz::check(result.status == LoadStatus::BadFile, "a readable log failed to load");
         fuzz::check(!expected.accepted, "an acceptable log was rejected");
-        fuzz::check(slurp(files.output1()) == before && slurp(files.output2()) == before,
-                    "a rejected log touched the working files");
+        fuzz::check(
+            fuzz::readAll(files.output1()) == before && fuzz::readAll(files.output2()) == before,
+            "a rejected log touched the working files");
         return 0;
     }
     fuzz::check(expected.accepted, "a log without a format line was loaded");
-    const std::string output1 = slurp(files.output1());
-    fuzz::check(slurp(files.output2()) == output1, "output2 differs from output1");
+    const std::string output1 = fuzz::readAll(files.output1());
+    fuzz::check(fuzz::readAll(files.output2()) == output1, "output2 differs from output1");
 
     // Eleven items on every line, whatever the reference says.
     std::size_t lines = 0;

@@ -1,5 +1,5 @@
 // Arbitrary bytes as a working record file: LineReader's three ways of reading lines and
-// RecordReader's records must agree with the plain reference readers, and what
+// RecordReader's records, copied or viewed, must agree with the plain reference readers, and what
 // appendRecordLine writes must read back as the same record.
 
 #include <cstddef>
@@ -62,6 +62,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         while (reader.next(record)) records.push_back(record);
     }
     fuzz::check(records.size() == expected.size(), "record count");
+    {
+        RecordReader reader(path);
+        RecordFields fields;
+        WorkingRecord scratch;
+        std::size_t n = 0;
+        while (reader.nextFields(fields, scratch)) {
+            fuzz::check(n < records.size(), "nextFields() record count");
+            for (std::size_t k = 0; k < WorkingRecord::kFieldCount; ++k)
+                fuzz::check(fields[k] == records[n].fields[k], "nextFields() differs from next()");
+            ++n;
+        }
+        fuzz::check(n == records.size(), "nextFields() record count");
+    }
     std::string rewritten;
     bool leadingSpace = false;
     for (std::size_t i = 0; i < records.size(); ++i) {

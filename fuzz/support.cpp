@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 namespace velmora::fuzz {
 
@@ -36,6 +37,13 @@ fs::path scratchFile(std::string_view name, std::string_view bytes) {
     out.close();
     if (!out) fail("cannot write the scratch file");
     return path;
+}
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
 }
 
 std::vector<std::string> referenceLines(std::string_view bytes) {

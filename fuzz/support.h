@@ -16,6 +16,9 @@ const std::filesystem::path& scratchFolder();
 // Writes `bytes` to `name` in the scratch folder and returns its path.
 std::filesystem::path scratchFile(std::string_view name, std::string_view bytes);
 
+// The whole content of a file ("" for one that cannot be read).
+std::string readAll(const std::filesystem::path& path);
+
 // The lines of a file: CR LF, a lone CR and a lone LF each end one; the last needs none.
 std::vector<std::string> referenceLines(std::string_view bytes);
 
