@@ -86,6 +86,7 @@ def main():
     ap.add_argument("--tools", required=True, type=Path, help="folder of make_log.py")
     ap.add_argument("--out", required=True, type=Path, help="scratch folder")
     ap.add_argument("--reps", type=int, default=5, help="runs of each operation (default 5)")
+    ap.add_argument("--only", help="comma-separated operation labels to time (default: all)")
     a = ap.parse_args()
 
     global MEASURE
@@ -105,6 +106,8 @@ def main():
         cat_times = []
         op_rows = []
         for op, commands in OPERATIONS:
+            if a.only and op not in a.only.split(","):
+                continue
             argv = [str(batch), "--workdir", str(work), "--out", str(exports),
                     "--vendors", str(vendors), str(log)] + commands
             times, peaks = [], []
@@ -132,6 +135,8 @@ def main():
         print(f"| {op} | {label} | {lines:,} | {mb:.1f} | {median:.3f} | {mb / median:.0f} | "
               f"{peak} | {ratio:.2f} |")
 
+    if a.only:
+        return
     print("\nAdvanced windows, core calls on the 10^6-line logs (seconds):\n")
     print("| log | call | median s | slowest s | entries |")
     print("|---|---|---:|---:|---:|")
