@@ -34,7 +34,9 @@ for t in "${targets[@]}"; do
     corpus="$build/corpus/$t"
     mkdir -p "$corpus"
     [ -d "fuzz/corpus/$t" ] && cp -n fuzz/corpus/"$t"/* "$corpus"/ 2>/dev/null || true
-    for s in $(seeds_for "$t"); do cp -n "$s" "$corpus/seed-$(basename "$s")"; done
+    for s in $(seeds_for "$t"); do
+        [ -e "$corpus/seed-$(basename "$s")" ] || cp "$s" "$corpus/seed-$(basename "$s")"
+    done
     log="$build/$t.log"
     echo "== $t: ${seconds}s"
     if "$build/$t" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 \
