@@ -28,6 +28,9 @@ seeds_for() {
 }
 
 mkdir -p "$build/findings"
+scratch=$(mktemp -d /dev/shm/velmora-fuzz.XXXXXX 2>/dev/null || mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export VELMORA_FUZZ_SCRATCH="$scratch"
 summary=()
 status=0
 for t in "${targets[@]}"; do

@@ -13,16 +13,15 @@ namespace fs = std::filesystem;
 
 const fs::path& scratchFolder() {
     static const fs::path folder = [] {
-        // A memory-backed folder keeps millions of small writes off the disk.
+        // libFuzzer ends without running exit handlers: fuzz/run.sh names a folder it removes
+        // itself. Memory-backed, it keeps millions of small writes off the disk.
         std::error_code ec;
-        const fs::path base =
-            fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        const char* given = std::getenv("VELMORA_FUZZ_SCRATCH");
+        const fs::path base = given                              ? fs::path(given)
+                              : fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
+                                                                 : fs::temp_directory_path();
         const fs::path made = base / ("velmora-fuzz-" + std::to_string(getpid()));
         fs::create_directories(made);
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(scratchFolder(), ignored);
-        });
         return made;
     }();
     return folder;
