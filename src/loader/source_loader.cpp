@@ -33,8 +33,7 @@ LoadResult failure(LoadStatus status, const char* report, std::string reason = {
 }
 
 // Reads lines 1 and 2. Returns the source type, or nothing for a file that is not a log.
-std::optional<SourceType> readFormat(const std::filesystem::path& log) {
-    LineReader reader(log);
+std::optional<SourceType> readFormat(LineReader& reader) {
     std::string line;
     bool complete = true;
     if (!reader.nextBounded(line, kHeaderLimit, complete)) return std::nullopt;
@@ -206,9 +205,14 @@ bool isBlankLine(std::string_view line) {
 }
 
 LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files) {
+    // One open file serves the format check and the data pass, so the file that was checked
+    // is the file that is loaded, even if another one takes its name meanwhile.
+    std::optional<LineReader> reader;
     std::optional<SourceType> type;
     try {
-        type = readFormat(log);
+        reader.emplace(log);
+        type = readFormat(*reader);
+        if (type) reader->rewind();
     } catch (const FileError& e) {
         return failure(LoadStatus::NotReadable, kNotReadable, e.what());
     }
@@ -219,7 +223,6 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
     const auto output1 = files.output1();
     const auto output2 = files.output2();
     try {
-        LineReader reader(log);
         removeWorkingFile(output1);
         removeWorkingFile(output2);
         TextFileWriter out1(output1);
@@ -228,7 +231,7 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
         std::string_view line;
         std::string recordLine;
         WorkingRecord record;
-        while (reader.nextView(line)) {
+        while (reader->nextView(line)) {
             if (isCommentLine(line) || isBlankLine(line)) continue;
             if (isNonGpsEntry(line)) {
                 ++result.counts.dropped;

@@ -30,6 +30,13 @@ LineReader::~LineReader() {
     if (file_) std::fclose(file_);
 }
 
+void LineReader::rewind() {
+    errno = 0;
+    if (std::fseek(file_, 0, SEEK_SET) != 0) throw FileError(path_, systemReason());
+    pos_ = end_ = nextCr_ = nextLf_ = 0;
+    eof_ = endsKnown_ = false;
+}
+
 bool LineReader::fill() {
     if (eof_) return false;
     errno = 0;

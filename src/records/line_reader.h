@@ -31,6 +31,9 @@ class LineReader {
     // the next call. The buffer grows only for a line longer than itself.
     bool nextView(std::string_view& line);
 
+    // Starts again from the first byte of the same open file. Throws FileError.
+    void rewind();
+
     const std::filesystem::path& path() const { return path_; }
 
   private:

@@ -76,5 +76,18 @@ TEST(LineReader, BoundedReadStoresThePrefixAndSkipsTheRestOfALongLine) {
     EXPECT_FALSE(reader.nextBounded(line, 10, complete));
 }
 
+TEST(LineReader, RewindReadsTheOpenFileAgainEvenAfterItsNameIsTaken) {
+    test::TempDir dir;
+    test::writeFile(dir / "log", "checked\r\nsecond\r\n");
+    LineReader reader(dir / "log");
+    std::string line;
+    ASSERT_TRUE(reader.next(line));
+    test::writeFile(dir / "other", "swapped in\r\n");
+    std::filesystem::rename(dir / "other", dir / "log");
+    reader.rewind();
+    ASSERT_TRUE(reader.next(line));
+    EXPECT_EQ(line, "checked");
+}
+
 }  // namespace
 }  // namespace velmora
