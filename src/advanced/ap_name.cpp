@@ -11,18 +11,10 @@ namespace velmora {
 
 std::vector<NetworkGroup> readNetworkGroups(const std::filesystem::path& workingFile) {
     // Distinct (group, BSSID) pairs as numbers: a sighting already seen allocates nothing.
-    distinct::Interner groups;
-    distinct::Interner otherBssids;
-    distinct::PairSet pairs;
-    RecordReader reader(workingFile);
-    RecordFields fields;
-    WorkingRecord scratch;
-    while (reader.nextFields(fields, scratch))
-        pairs.add(groups.upperId(fields[WorkingRecord::SSID]),
-                  distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
-    pairs.flush();
+    const distinct::NameBssidPairs read = distinct::readNameBssidPairs(workingFile);
+    const distinct::Interner& groups = read.names;
     std::vector<std::uint64_t> counts(groups.size());
-    pairs.forEach([&](std::uint64_t group, std::uint64_t) { ++counts[group]; });
+    read.pairs.forEach([&](std::uint64_t group, std::uint64_t) { ++counts[group]; });
 
     std::vector<NetworkGroup> list;
     list.reserve(groups.size());

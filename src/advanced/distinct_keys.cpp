@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "records/record_reader.h"
 #include "records/working_record.h"
 
 namespace velmora::distinct {
@@ -131,6 +132,18 @@ void PairSet::grow(std::size_t wanted) {
     size_ = 0;
     for (const Pair& p : old)
         if (p.a != kEmpty) insert(p.a, p.b);
+}
+
+NameBssidPairs readNameBssidPairs(const std::filesystem::path& workingFile) {
+    NameBssidPairs read;
+    RecordReader reader(workingFile);
+    RecordFields fields;
+    WorkingRecord scratch;
+    while (reader.nextFields(fields, scratch))
+        read.pairs.add(read.names.upperId(fields[WorkingRecord::SSID]),
+                       bssidKey(fields[WorkingRecord::BSSID], read.otherBssids));
+    read.pairs.flush();
+    return read;
 }
 
 }  // namespace velmora::distinct

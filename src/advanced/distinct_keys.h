@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,5 +89,14 @@ class PairSet {
     std::array<Pair, kRun> run_;
     std::size_t pending_ = 0;
 };
+
+// Every distinct pair of an upper-cased network name and an upper-cased BSSID in a working
+// record file, read once: the pairs are (name number, BSSID key).
+struct NameBssidPairs {
+    Interner names;
+    Interner otherBssids;
+    PairSet pairs;
+};
+NameBssidPairs readNameBssidPairs(const std::filesystem::path& workingFile);
 
 }  // namespace velmora::distinct

@@ -27,16 +27,10 @@ std::string apEntry(const WorkingRecord& record) {
 
 std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile) {
     // Distinct (network name, BSSID) pairs as numbers; the texts are made once per entry.
-    distinct::Interner names;
-    distinct::Interner otherBssids;
-    distinct::PairSet pairs;
-    RecordReader reader(workingFile);
-    RecordFields fields;
-    WorkingRecord scratch;
-    while (reader.nextFields(fields, scratch))
-        pairs.add(names.upperId(fields[WorkingRecord::SSID]),
-                  distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
-    pairs.flush();
+    const distinct::NameBssidPairs read = distinct::readNameBssidPairs(workingFile);
+    const distinct::Interner& names = read.names;
+    const distinct::Interner& otherBssids = read.otherBssids;
+    const distinct::PairSet& pairs = read.pairs;
 
     // Sorted as numbers where that gives the byte order of the entries (both MAC addresses),
     // by the entries' texts otherwise; the texts are then made in list order.
