@@ -2,82 +2,169 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 
+#include "export/export_line.h"
 #include "support/test_support.h"
 
 namespace velmora::batch {
 namespace {
 
 namespace fs = std::filesystem;
+using test::dataLine;
 
 struct ToolRun {
     int status;
     std::string out, err;
 };
 
-ToolRun runTool(std::vector<std::string> args) {
+// The tool as installed: the vendor list beside the program is data/vlident.txt.
+ToolRun tool(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     const int status = runBatchTool(args, test::repoFile("data"), out, err);
     return {status, out.str(), err.str()};
 }
 
-TEST(BatchTool, PrintsTheCountsOfTheLoadedLog) {
-    const ToolRun run = runTool({test::repoFile("samples/drive-text.txt").string()});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out,
-              "Source File Type: NS1 Text Export\n"
-              "Total Number Of Source Entries: 27\n"
-              "Non-GPS Dropped Entries: 3\n"
-              "WEP OFF Entries: 17\n"
-              "WEP ON Entries: 10\n"
-              "AP Locatiions: 15\n"
-              "Ad-Hoc Locations: 12\n");
+// An export line of the log below from its first five columns.
+std::string line(std::string head, std::string flags = "0011") {
+    return head + ";01:02:03GMT;[257449];#;" + flags + ";00000040;100\r\n";
 }
 
-TEST(BatchTool, WorkdirKeepsTheWorkingFilesAndExportsGoToOut) {
+const std::string kLog = test::textLog({
+    dataLine("N 45.1", "E 19.1", "HomeNet", "00:0c:41:aa:bb:01", "0011"),
+    dataLine("S 45.4", "W 19.4", "homenet", "00:0C:41:AA:BB:01", "0011"),
+    dataLine("N 45.2", "E 19.2", "a/b", "00:0c:41:aa:bb:02", "0011"),
+    dataLine("N 45.3", "E 19.3", "", "00:40:96:00:00:03", "0011"),
+    dataLine("N 1.5", "E 2.5", "home", "00:0f:66:aa:bb:02", "0011"),
+    dataLine("N 1.5", "E 2.5", "Home", "00:0F:66:AA:BB:02", "0011"),
+    dataLine("N 1.5", "E 2.5", "office", "00:0F:66:AA:BB:01", "0001"),
+    dataLine("N 1.5", "E 2.5", "home", "00:0F:66:AA:BB:01", "0002", "Ad-hoc"),
+});
+
+class Batch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::writeFile(log, kLog);
+        // A folder that would let a name holding "/" climb out of the output folder.
+        fs::create_directories(out / "Custom_SSID_");
+    }
+
+    // The options, --out, the log, then the commands, split at blanks.
+    std::vector<std::string> args(std::string commands, std::vector<std::string> options = {}) {
+        options.insert(options.end(), {"--out", out.string(), log.string()});
+        std::istringstream words(commands);
+        for (std::string word; words >> word;) options.push_back(word);
+        return options;
+    }
+
+    // Runs the commands on the log; `out` keeps what follows the load's counts.
+    ToolRun run(std::string commands, std::vector<std::string> options = {}) {
+        ToolRun r = tool(args(std::move(commands), std::move(options)));
+        r.out.erase(0, r.out.find('\n', r.out.find("Ad-Hoc Locations:")) + 1);
+        return r;
+    }
+
     test::TempDir dir;
-    const ToolRun run = runTool({"--workdir", (dir / "work").string(), "--out", dir.path().string(),
-                             test::repoFile("samples/drive-summary.txt").string(), "convert-all",
-                             "adhoc"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find((dir / "FullConvert_drive-summary.txt").string() + "\n"),
-              std::string::npos);
+    fs::path log = dir / "log.txt";
+    fs::path out = dir / "out";
+};
+
+TEST(BatchTool, CountsWorkdirAndHelp) {
+    ToolRun r = tool({test::repoFile("samples/drive-text.txt").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Source File Type: NS1 Text Export\nTotal Number Of Source Entries: 27\n"
+              "Non-GPS Dropped Entries: 3\nWEP OFF Entries: 17\nWEP ON Entries: 10\n"
+              "AP Locatiions: 15\nAd-Hoc Locations: 12\n");
+
+    test::TempDir dir;
+    r = tool({"--workdir", (dir / "work").string(), "--out", dir.path().string(),
+              test::repoFile("samples/drive-summary.txt").string(), "convert-all", "adhoc"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find((dir / "FullConvert_drive-summary.txt").string() + "\n"), r.out.npos);
     EXPECT_TRUE(fs::exists(dir / "All_AD-HOC_drive-summary.txt"));
     EXPECT_EQ(test::readFile(dir / "work" / "output1"), test::readFile(dir / "work" / "output2"));
+
+    r = tool({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("convert-all"), std::string::npos);
+    EXPECT_EQ(r.err, "");
 }
 
-TEST(BatchTool, HelpListsTheCommandsOnStandardOutput) {
-    const ToolRun run = runTool({"--help"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.out.find("convert-all"), std::string::npos);
-    EXPECT_EQ(run.err, "");
-}
-
-TEST(BatchTool, ExitStatusSaysWhatWentWrong) {
-    test::TempDir dir;
+TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
     test::writeFile(dir / "notalog.txt", "hello\r\nworld\r\n");
     test::writeFile(dir / "plain", "x");
-    const std::string log = test::repoFile("samples/drive-text.txt").string();
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        const char* says;
-    } cases[] = {
+    const std::string noVendors = (dir / "none.txt").string(), plain = (dir / "plain").string();
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{}, 2, "usage:"},
         {{"--out"}, 2, "--out needs a value"},
-        {{"--bogus", log}, 2, "unknown option --bogus"},
-        {{log, "frobnicate"}, 2, "unknown command frobnicate"},
+        {args("", {"--bogus"}), 2, "unknown option --bogus"},
+        {args("frobnicate"), 2, "unknown command frobnicate"},
         {{(dir / "notalog.txt").string()}, 1, "Bad File - Try Again"},
         {{(dir / "absent.txt").string()}, 1, "File Not Readable - Try Again"},
-        {{"--workdir", (dir / "plain" / "w").string(), log}, 1, "plain"},
-        {{"--out", (dir / "plain").string(), log, "convert-all"}, 1, "FullConvert_drive-text.txt"},
+        {{"--workdir", plain + "/w", log.string()}, 1, "plain"},
+        {{"--out", plain, log.string(), "convert-all"}, 1, "FullConvert_log.txt"},
+        {args("ap-name a/b"), 1, "path separator"},  // a real group, but a subfolder
+        {args("ap-name nosuch"), 1, "no network group \"NOSUCH\""},
+        {args("mac 00:0C:41:AA:BB"), 2, "not a MAC address"},
+        {args("vendor 00-0C-41-AA-BB-01"), 2, "not a MAC address"},
+        {args("aps", {"--vendors", noVendors}), 1, "cannot read the vendor list " + noVendors},
+        {args("vendor 00:0C:41:00:00:00", {"--vendors", noVendors}), 1,
+         "cannot read the vendor list"},
+        {args("criteria home --type adhoc --wep on"), 1, "nothing written"},
+        {args("criteria /../../evil"), 1, "path separator"},
+        {args("criteria home --mac 0/:../../evil"), 1, "path separator"},
+        {args("criteria home --wep ON"), 2, "usage:"},
+        {args("matching home --mac 00:0F:66:AA:BB:01"), 2, "usage:"},
     };
-    for (const auto& c : cases) {
-        const ToolRun run = runTool(c.args);
-        EXPECT_EQ(run.status, c.status) << c.says;
-        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    for (const auto& [words, status, says] : cases) {
+        const ToolRun r = tool(words);
+        EXPECT_EQ(r.status, status) << says;
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
     }
+    // Only what the test made: log.txt, notalog.txt, plain, out/ and out/Custom_SSID_/.
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(dir.path()), {}), 5);
+}
+
+// Each command family once: what it prints and the file it writes.
+TEST_F(Batch, CommandsPrintTheirResultsAndWriteTheirFiles) {
+    const std::string sample = test::repoFile("tests/advanced/vlident-sample.txt").string();
+    ToolRun r =
+        run("groups ap-name homeNet aps mac 00:0c:41:aA:Bb:01 matching home matching HOME "
+            "--wep on --type bss criteria home --type bss criteria home --mac 00:0f:66:aa:bb:01",
+            {"--vendors", sample});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string o = out.string() + "/";
+    EXPECT_EQ(r.out, "#BLANK#\t1\nA/B\t1\nHOME\t2\nHOMENET\t1\nOFFICE\t1\n" + o +
+                         "AP-HOMENET.TXT\n"
+                         "00:0C:41:AA:BB:01 - HOMENET\tCisco-Linksys LLC\n"
+                         "00:0C:41:AA:BB:02 - A/B\tCisco-Linksys LLC\n"
+                         "00:0F:66:AA:BB:01 - HOME\tNot Found In Database\n"
+                         "00:0F:66:AA:BB:01 - OFFICE\tNot Found In Database\n"
+                         "00:0F:66:AA:BB:02 - HOME\tNot Found In Database\n"
+                         "00:40:96:00:00:03 - #BLANK#\t Aironet Wireless (leading blank kept)\n" +
+                         o +
+                         "MAC_000C41AABB01.txt\n00:0F:66:AA:BB:01\n00:0F:66:AA:BB:02\n"
+                         "Matching Records:2\n00:0F:66:AA:BB:02\nMatching Records:1\n" +
+                         o + "Custom_SSID_HOME.TXT\n" + o + "Custom_MAC_000F66AABB01.TXT\n");
+    const std::string header(kExportHeader), home = line("1.5;2.5;HOME;BSS;00:0F:66:AA:BB:02");
+    // ap-name upper-cases the name column only; mac upper-cases the MAC address only.
+    EXPECT_EQ(test::readFile(out / "AP-HOMENET.TXT"),
+              header + line("45.1;19.1;HOMENET;BSS;00:0c:41:aa:bb:01") +
+                  line("-45.4;-19.4;HOMENET;BSS;00:0C:41:AA:BB:01"));
+    EXPECT_EQ(test::readFile(out / "MAC_000C41AABB01.txt"),
+              header + line("45.1;19.1;HomeNet;BSS;00:0C:41:AA:BB:01") +
+                  line("-45.4;-19.4;homenet;BSS;00:0C:41:AA:BB:01"));
+    EXPECT_EQ(test::readFile(out / "Custom_SSID_HOME.TXT"), header + home + home);
+    // MAC mode: the sighting under another name is written too.
+    EXPECT_EQ(test::readFile(out / "Custom_MAC_000F66AABB01.TXT"),
+              header + line("1.5;2.5;OFFICE;BSS;00:0F:66:AA:BB:01", "0001") +
+                  line("1.5;2.5;HOME;Ad-hoc;00:0F:66:AA:BB:01", "0002"));
+
+    r = run("vendor 00:0C:41:00:00:00 vendor 00:0c:41:12:34:56");  // data/vlident.txt
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Cisco-Linksys, LLC\nCisco-Linksys, LLC\n");
 }
 
 }  // namespace

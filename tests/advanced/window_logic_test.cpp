@@ -1,0 +1,209 @@
+// The logic of the MAC, AP-name and criteria windows: lists, exports and file names.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+
+#include "advanced/ap_name.h"
+#include "advanced/criteria.h"
+#include "advanced/file_name.h"
+#include "advanced/mac_access_points.h"
+#include "export/export_line.h"
+#include "records/working_record.h"
+#include "support/test_support.h"
+
+namespace velmora {
+
+void PrintTo(const NetworkGroup& group, std::ostream* out) {
+    *out << group.name << " (" << group.uniqueAccessPoints << ")";
+}
+
+namespace {
+
+using Texts = std::vector<std::string>;
+constexpr auto kAny = ConnectionType::Both;
+
+// One line of a working record file: the fields the windows read vary, the rest is fixed.
+std::string record(std::string lat, std::string lon, std::string ssid, std::string bssid,
+                   std::string flags = "0011", std::string type = "BSS") {
+    return lat + "," + lon + "," + ssid + "," + type + "," + bssid + ",01:02:03,25 74 49,," +
+           flags + ",00000040,100\r\n";
+}
+
+// An export line of such a record from its first five columns.
+std::string exported(std::string head, std::string flags = "0011") {
+    return head + ";01:02:03;25 74 49;;" + flags + ";00000040;100\r\n";
+}
+
+TEST(MacAccessPoints, EntriesAndExport) {
+    test::TempDir dir;
+    const auto file = dir / "output1";
+    test::writeFile(file, record("N41.5", "W81.25", "Home", "0a:1b:2c:3d:4e:5f") +
+                              record("S1.5", "E2", "Cafe", "00:06:25:00:00:01") +
+                              record("S33.5", "E151", "HOME", "0A:1B:2C:3D:4E:5F") +
+                              record("N41.6", "W81.3", "\xE9t\xE9", "0A:1b:2C:3d:4E:5f"));
+    // One entry per access point and name, case aside; bytes above 127 sort last.
+    EXPECT_EQ(loadApEntries(file), (Texts{"00:06:25:00:00:01 - CAFE", "0A:1B:2C:3D:4E:5F - HOME",
+                                          "0A:1B:2C:3D:4E:5F - \xE9T\xE9"}));
+
+    const auto result = exportMacAddress(file, "0A:1B:2C:3D:4E:5F - HOME", dir.path(), "M.txt");
+    EXPECT_EQ(result.lines, 3u);
+    EXPECT_EQ(test::readFile(result.target),
+              std::string(kExportHeader) + exported("41.5;-81.25;Home;BSS;0A:1B:2C:3D:4E:5F") +
+                  exported("-33.5;151;HOME;BSS;0A:1B:2C:3D:4E:5F") +
+                  exported("41.6;-81.3;\xE9t\xE9;BSS;0A:1B:2C:3D:4E:5F"));
+}
+
+TEST(ApName, GroupsCountTheirAccessPointsOnceAndExportInFileOrder) {
+    test::TempDir dir;
+    const auto file = dir / "output1";
+    std::string log = record("N45.2", "E19.2", "HomeNet", "00:0c:41:aa:bb:01") +
+                      record("N1", "E1", "#Blank#", "00:30:bd:00:00:01");
+    for (const char* name : {"office", "OFFICE", "Office", "office", "OFFICE"})
+        log += record("N1", "E1", name, "00:09:5b:00:00:09");
+    test::writeFile(file, log + record("N45.4", "E19.4", "HOMENET", "00:0C:41:AA:BB:01") +
+                              record("S12.5", "W3.25", "homenet", "00:0c:41:aa:bb:02"));
+
+    const std::vector<NetworkGroup> groups = {{"#BLANK#", 1}, {"HOMENET", 2}, {"OFFICE", 1}};
+    EXPECT_EQ(readNetworkGroups(file), groups);
+    for (const NetworkGroup& group : groups)
+        EXPECT_EQ(countUniqueAccessPoints(file, group.name), group.uniqueAccessPoints);
+
+    // Only the name column is upper-cased; the MAC address stays as read.
+    EXPECT_EQ(exportApNameGroup(file, dir / "AP-HOMENET.TXT", "HOMENET"), 3u);
+    EXPECT_EQ(test::readFile(dir / "AP-HOMENET.TXT"),
+              std::string(kExportHeader) + exported("45.2;19.2;HOMENET;BSS;00:0c:41:aa:bb:01") +
+                  exported("45.4;19.4;HOMENET;BSS;00:0C:41:AA:BB:01") +
+                  exported("-12.5;-3.25;HOMENET;BSS;00:0c:41:aa:bb:02"));
+
+    test::writeFile(dir / "empty", "");
+    EXPECT_TRUE(readNetworkGroups(dir / "empty").empty() && loadApEntries(dir / "empty").empty());
+}
+
+TEST(CriteriaFlags, EachTestLooksAtOneCharacterAgainstAFixedSet) {
+    // Expected: B(ss) or A(d-hoc) or -, then O(n) or F (off) or -. Both always passes.
+    const std::pair<const char*, const char*> cases[] = {
+        {"0005", "BF"}, {"0010", "AO"}, {"0013", "-O"}, {"0071", "B-"}, {"0009", "BF"},
+        {"0006", "AF"}, {"0091", "BO"}, {"001a", "-O"}, {"001A", "-O"}, {"00a1", "B-"},
+        {"00F2", "A-"}, {"1", "BO"},    {"2", "AF"},    {"8", "-F"},    {"", "--"},
+    };
+    for (const auto& [flags, expected] : cases) {
+        SCOPED_TRACE(flags);
+        EXPECT_EQ(passesConnectionType(ConnectionType::Bss, flags), expected[0] == 'B');
+        EXPECT_EQ(passesConnectionType(ConnectionType::AdHoc, flags), expected[0] == 'A');
+        EXPECT_EQ(passesWepStatus(WepStatus::On, flags), expected[1] == 'O');
+        EXPECT_EQ(passesWepStatus(WepStatus::Off, flags), expected[1] == 'F');
+        EXPECT_TRUE(passesConnectionType(kAny, flags) && passesWepStatus(WepStatus::Both, flags));
+    }
+}
+
+TEST(FileNames, ProposedNamesOfEachWindowAndWhichStayInTheirFolder) {
+    const std::pair<const char*, const char*> names[] = {
+        {"0A:1B:2C:3D:4E:5F - HOMENET", "MAC_0A1B2C3D4E5F"},
+        {"0A:1B:2C:3D:4E:5", "MAC_0A1B2C3D4E5"},
+        {"0A:1", "MAC_0A1"},
+        {"", "MAC_"}};
+    for (const auto& [entry, want] : names) EXPECT_EQ(macExportFileName(entry), want) << entry;
+    const std::tuple<std::string, std::string, bool> groups[] = {
+        {"HOMENET", "AP-HOMENET.TXT", true},
+        {"#BLANK#", "AP-#BLANK#.TXT", true},
+        {"A/B", "AP-A/B.TXT", false},
+        {std::string("A\0B", 3), std::string("AP-A\0B.TXT", 10), false}};
+    for (const auto& [group, name, plain] : groups) {
+        EXPECT_EQ(apNameFileName(group), name);
+        EXPECT_EQ(isPlainFileName(name), plain) << group;
+    }
+    for (const char* name : {"", ".", ".."}) EXPECT_FALSE(isPlainFileName(name)) << name;
+    using enum CriteriaExportMode;
+    const std::tuple<CriteriaExportMode, const char*, const char*> cases[] = {
+        {ApName, "HOME", "Custom_SSID_HOME.TXT"},
+        {MacAddress, "00:0F:66:1A:2B:3C", "Custom_MAC_000F661A2B3C.TXT"},
+        {MacAddress, "", "Custom_MAC_.TXT"},
+        // Short texts: each piece is the last two of what the first k characters give.
+        {MacAddress, "A", "Custom_MAC_AAAAAA.TXT"},
+        {MacAddress, "00:0F:6", "Custom_MAC_000F:6:6:6:6.TXT"}};
+    for (const auto& [mode, text, expected] : cases)
+        EXPECT_EQ(criteriaFileName({text, text, kAny, WepStatus::Both, mode}), expected);
+}
+
+TEST(CriteriaExport, EachModeWritesItsSightingsUpperCased) {
+    test::TempDir dir;
+    test::writeFile(dir / "output1",
+                    record("N1.5", "W2.5", "home", "00:0f:66:aa:bb:01", "00F1") +
+                        record("S1.5", "E2.5", "office", "00:0F:66:aa:bb:01") +
+                        record("N3.5", "E4.5", "Home", "00:0F:66:AA:BB:02", "0002", "Ad-hoc"));
+    const auto written = [&](const CriteriaSelection& selection) {
+        exportCriteria(dir / "output1", dir / "x.TXT", selection);
+        return test::readFile(dir / "x.TXT");
+    };
+    const std::string header(kExportHeader),
+        home1 = exported("1.5;-2.5;HOME;BSS;00:0F:66:AA:BB:01", "00F1");
+    const auto mac = CriteriaExportMode::MacAddress;
+    EXPECT_EQ(written({"HOME", "", kAny, WepStatus::Both}),
+              header + home1 + exported("3.5;4.5;HOME;Ad-hoc;00:0F:66:AA:BB:02", "0002"));
+    // MAC mode: the sighting under another name is written; the Flags tests still apply.
+    EXPECT_EQ(written({"HOME", "00:0F:66:AA:BB:01", ConnectionType::Bss, WepStatus::Both, mac}),
+              header + home1 + exported("-1.5;2.5;OFFICE;BSS;00:0F:66:AA:BB:01"));
+    EXPECT_EQ(written({"HOME", "", kAny, WepStatus::Both, mac}), header);
+}
+
+// The lists keep sightings as numbers while reading; they must equal their definition by
+// upper-cased texts, on well-formed and odd BSSIDs alike.
+TEST(DistinctLists, GroupsEntriesAndRecountsMatchTheirDefinitionByText) {
+    const char* ssids[] = {"home", "Home", "HOME", "\"Cafe,Bar\"", "\xe9t\xe9", "#Blank#", "x"};
+    const char* flags[] = {"0011", "0012", "0001", "0013", "0071", "5", "8", "", "0a1b", "00A1"};
+    // Case does not count in an odd BSSID either; hex values do not join it to a MAC address.
+    const char* odd[] = {
+        "00-06-25-0a-1b-2c", "00:06:25:0a:1b:2g", "00:06:25:0a:1b",   "", "ab:cd", "AB:cd",
+        "ff:ff:ff:ff:ff:ff", "00:06:25:0a:1b:2c", "00:06:25:0A:1B:2C"};
+    std::mt19937 random(7);
+    std::string file;
+    std::set<std::string> entries;                                              // "BSSID - NAME"
+    std::map<std::string, std::set<std::pair<std::string, std::string>>> seen;  // BSSID, Flags
+    for (int i = 0; i < 3000; ++i) {
+        std::string name = ssids[random() % std::size(ssids)];
+        char mac[18];  // a few hundred MAC addresses, in either case
+        std::snprintf(mac, sizeof mac,
+                      random() % 2 ? "%02x:0a:%02x:00:00:%02x" : "%02X:0A:%02X:00:00:%02X", i % 3,
+                      unsigned(random() % 16), unsigned(random() % 8));
+        const std::string bssid = random() % 4 ? mac : odd[random() % std::size(odd)];
+        const char* flag = flags[random() % std::size(flags)];
+        file += record("N1", "E2", name, bssid, flag, random() % 3 ? "BSS" : "Ad-hoc");
+        if (name[0] == '"') name = name.substr(1, name.size() - 2);  // the reader drops quotes
+        entries.insert(toUpperAscii(bssid) + " - " + toUpperAscii(name));
+        seen[toUpperAscii(name)].insert({toUpperAscii(bssid), flag});
+    }
+    test::TempDir dir;
+    const auto path = dir / "output1";
+    test::writeFile(path, file);
+    EXPECT_EQ(loadApEntries(path), Texts(entries.begin(), entries.end()));
+
+    std::vector<NetworkGroup> groups;
+    Texts names;
+    const CriteriaIndex index = CriteriaIndex::build(path);
+    for (const auto& [name, pairs] : seen) {
+        names.push_back(name);
+        for (const auto type : {ConnectionType::Bss, ConnectionType::AdHoc, kAny}) {
+            for (const auto wep : {WepStatus::On, WepStatus::Off, WepStatus::Both}) {
+                std::set<std::string> macs;
+                for (const auto& [mac, flag] : pairs)
+                    if (passesConnectionType(type, flag) && passesWepStatus(wep, flag))
+                        macs.insert(mac);
+                const Texts want(macs.begin(), macs.end());
+                EXPECT_EQ(index.recount(name, type, wep), want) << name;
+                EXPECT_EQ(recountByReading(path, name, type, wep), want) << name;
+                if (type == kAny && wep == WepStatus::Both) groups.push_back({name, want.size()});
+            }
+        }
+    }
+    EXPECT_EQ(readNetworkGroups(path), groups);
+    EXPECT_EQ(index.networkNames(), names);
+    // No name selected, or a name as typed rather than as listed, matches nothing.
+    for (const char* name : {"", "home"})
+        EXPECT_TRUE(index.recount(name, kAny, WepStatus::Both).empty() &&
+                    recountByReading(path, name, kAny, WepStatus::Both).empty());
+}
+
+}  // namespace
+}  // namespace velmora
