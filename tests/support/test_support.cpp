@@ -1,10 +1,16 @@
 #include "support/test_support.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
+
+#include "records/file_error.h"
+#include "records/record_reader.h"
 
 namespace velmora::test {
 
@@ -18,10 +24,11 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::error_code ec;
-    // Working files are left read-only; make everything removable first.
+    // Working files are left read-only; make everything removable first, not through links.
     for (auto it = fs::recursive_directory_iterator(path_, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        if (!it->is_symlink(ec))
+            fs::permissions(*it, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
 }
 
@@ -34,23 +41,21 @@ void writeFile(const fs::path& path, std::string_view bytes) {
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path.string());
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-fs::path repoFile(std::string_view relative) { return fs::path(VELMORA_SOURCE_DIR) / relative; }
+fs::path repoFile(std::string_view relative) {
+    return fs::path(VELMORA_SOURCE_DIR) / relative;
+}
 
 std::string textLog(std::initializer_list<std::string_view> dataLines, std::string_view eol) {
     std::string log;
     for (std::string_view line :
-         {std::string_view("# $Creator: Network Stumbler Version 0.4.0"),
-          std::string_view("# $Format: wi-scan with extensions"),
-          std::string_view("# Latitude\tLongitude\t( SSID )\tType\t( BSSID )\tTime (GMT)\t"
-                           "[ SNR Sig Noise ]\t# ( Name )\tFlags\tChannelbits\tBcnIntvl"),
-          std::string_view("# $DateGMT: 2004-06-05")}) {
+         {"# $Creator: Network Stumbler Version 0.4.0", "# $Format: wi-scan with extensions",
+          "# Latitude\tLongitude\t( SSID )\tType\t( BSSID )\tTime (GMT)\t"
+          "[ SNR Sig Noise ]\t# ( Name )\tFlags\tChannelbits\tBcnIntvl",
+          "# $DateGMT: 2004-06-05"})
         log.append(line).append(eol);
-    }
     for (std::string_view line : dataLines) log.append(line).append(eol);
     return log;
 }
@@ -62,6 +67,33 @@ std::string dataLine(std::string_view lat, std::string_view lon, std::string_vie
     line.append(type).append("\t( ").append(bssid).append(" )\t01:02:03 (GMT)\t[ 25 74 49 ]\t");
     line.append("# (  )\t").append(flags).append("\t00000040\t100");
     return line;
+}
+
+std::vector<WorkingRecord> readRecords(const fs::path& file) {
+    RecordReader reader(file);
+    std::vector<WorkingRecord> out;
+    for (WorkingRecord record; reader.next(record);) out.push_back(record);
+    return out;
+}
+
+fs::path fileErrorPath(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const FileError& e) {
+        return e.reason().empty() ? "<no reason>" : e.path();
+    }
+    return "<no error>";
+}
+
+void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit, long memoryMiB) {
+    signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+    const rlimit limit{fileSizeLimit, fileSizeLimit};
+    if (fileSizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const bool ok = work();
+    getrusage(RUSAGE_SELF, &after);
+    _exit(!ok ? 1 : memoryMiB && (after.ru_maxrss - before.ru_maxrss) / 1024 > memoryMiB ? 2 : 0);
 }
 
 }  // namespace velmora::test

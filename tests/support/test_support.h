@@ -1,14 +1,19 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "records/working_record.h"
 
 namespace velmora::test {
 
 // A fresh folder for one test, removed with everything in it when the test ends.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -17,7 +22,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -27,14 +32,23 @@ std::string readFile(const std::filesystem::path& path);
 // A file kept in the repository, by its path from the repository's root.
 std::filesystem::path repoFile(std::string_view relative);
 
-// The lines of a small log: the scanner's four header lines and the given data lines, each
-// ended by CR LF.
+// A small log: the scanner's four header lines and the data lines, each ended by `eol`.
 std::string textLog(std::initializer_list<std::string_view> dataLines,
                     std::string_view eol = "\r\n");
 
 // One data line in the scanner's layout from its parts.
 std::string dataLine(std::string_view lat, std::string_view lon, std::string_view ssid,
-                     std::string_view bssid, std::string_view flags,
-                     std::string_view type = "BSS");
+                     std::string_view bssid, std::string_view flags, std::string_view type = "BSS");
+
+// Every record of a working record file, in order.
+std::vector<WorkingRecord> readRecords(const std::filesystem::path& file);
+
+// The file named by the FileError that `run` throws, else "<no error>" (or "<no reason>").
+std::filesystem::path fileErrorPath(const std::function<void()>& run);
+
+// For EXPECT_EXIT: runs `work` with files limited to `fileSizeLimit` bytes (a disk that fills)
+// and exits 0 when it returns true with peak memory grown by at most `memoryMiB` (0: any).
+[[noreturn]] void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit = 0,
+                           long memoryMiB = 0);
 
 }  // namespace velmora::test

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "records/line_reader.h"
+#include "records/record_reader.h"
+#include "records/record_writer.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+// The lines of a file as next() reads them; nextView() must read the same.
+std::vector<std::string> lines(std::string_view bytes) {
+    test::TempDir dir;
+    test::writeFile(dir / "f", bytes);
+    LineReader reader(dir / "f"), viewer(dir / "f");
+    std::vector<std::string> out, viewed;
+    for (std::string line; reader.next(line);) out.push_back(line);
+    for (std::string_view view; viewer.nextView(view);) viewed.emplace_back(view);
+    EXPECT_EQ(viewed, out) << "nextView differs from next";
+    return out;
+}
+
+TEST(LineReader, LineEndsBoundedReadsAndRewind) {
+    // The buffer holds 1 MiB: its last byte is the CR of a CR LF.
+    const std::string first((1 << 20) - 1, 'x');
+    EXPECT_EQ(lines(first + "\r\nsecond\r\n"), (std::vector<std::string>{first, "second"}));
+    // A file without CRs reads the same lines (each line end is searched for once).
+    std::string lf;
+    std::vector<std::string> numbers;
+    for (int i = 0; i < 300000; ++i) lf += numbers.emplace_back(std::to_string(i)) + "\n";
+    EXPECT_EQ(lines(lf), numbers);
+    // A bounded read skips the rest of a long line.
+    test::TempDir dir;
+    test::writeFile(dir / "f", std::string(3 << 20, 'y') + "\nnext\n");
+    LineReader reader(dir / "f");
+    auto next = [&reader, line = std::string(), complete = false]() mutable {
+        return reader.nextBounded(line, 10, complete) ? line + (complete ? "" : "...") : "<end>";
+    };
+    EXPECT_EQ((std::vector{next(), next(), next()}),
+              (std::vector<std::string>{"yyyyyyyyyy...", "next", "<end>"}));
+    // Another file takes the name; rewind reads the one that is open.
+    test::writeFile(dir / "other", "swapped in\n");
+    fs::rename(dir / "other", dir / "f");
+    reader.rewind();
+    EXPECT_EQ(next(), "yyyyyyyyyy...");
+}
+
+// Each record as its items joined by '|', one record a line; nextFields must read the same.
+std::string readAll(std::string_view bytes) {
+    test::TempDir dir;
+    test::writeFile(dir / "f", bytes);
+    RecordReader reader(dir / "f"), viewer(dir / "f");
+    std::string byNext, byFields;
+    const auto join = [](std::string& out, const auto& items) {
+        for (std::size_t k = 0; k < items.size(); ++k)
+            out.append(items[k]).append(k + 1 < items.size() ? "|" : "\n");
+    };
+    WorkingRecord record;
+    RecordFields fields;
+    while (reader.next(record)) join(byNext, record.fields);
+    while (viewer.nextFields(fields, record)) join(byFields, fields);
+    EXPECT_EQ(byFields, byNext) << "nextFields differs from next";
+    return byNext;
+}
+
+TEST(RecordReader, ItemsAndRecordsWhereverTheLinesEnd) {
+    const std::string line = "N1,E2,home,BSS,00:0a,t,[1],#,0011,40,100";
+    const std::string rec = "N1|E2|home|BSS|00:0a|t|[1]|#|0011|40|100\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {line + "\r\n" + line + "\r" + line + "\n" + line, rec + rec + rec + rec},  // line ends
+        {"", ""},
+        {"\r\n" + line + "\r\n\r\n\n" + line + "\r\n\r\n", rec + rec},  // empty lines: no item
+        {"a,b,c,d,e,f,g,h,i,j,k,l,m\r\n1,2,3,4,5,6,7,8,9\r\n",
+         "a|b|c|d|e|f|g|h|i|j|k\nl|m|1|2|3|4|5|6|7|8|9\n"},  // surplus items start the next
+        {"a,b,c\r\nd,e,f,g,h,i,j,k\r\n", "a|b|c|d|e|f|g|h|i|j|k\n"},  // short: takes from next
+        {line + "\r\nx,y\r\n", rec + "x|y|||||||||\n"},  // the file ends inside a record
+        {"a,,c,d,e,f,g,h,i,j,\r\n", "a||c|d|e|f|g|h|i|j|\n"},
+        {"  a,b c ,c,d,e,f,g,h,i,j,k\r\n", "a|b c |c|d|e|f|g|h|i|j|k\n"},
+        {"\"Cafe,Bar\",\"say \"\"hi\"\"\",c,d,e,f,g,h,i,j,k\r\n",
+         "Cafe,Bar|say \"hi\"|c|d|e|f|g|h|i|j|k\n"},
+        {"\"ab\"cd,x,\"q\" z\r\n", "ab|x|q||||||||\n"},  // after the closing quote: dropped
+        {"\"open,still,open\r\nb,c,d,e,f,g,h,i,j,k\r\n", "open,still,open|b|c|d|e|f|g|h|i|j|k\n"},
+        {"\xe9t\xe9,\0x,c,d,e,f,g,h,i,j,k\r\n"s, "\xe9t\xe9|\0x|c|d|e|f|g|h|i|j|k\n"s},
+    };
+    for (const auto& [bytes, expected] : cases) EXPECT_EQ(readAll(bytes), expected) << bytes;
+}
+
+TEST(RecordWriter, QuotesItemsWithCommasOrQuotesAndReadsBackTheSame) {
+    const WorkingRecord record{
+        {"N1", "E2", "Cafe,Bar", "BSS", "\"q", "a\"\"b", "", ",", "0011", "x", "100"}};
+    std::string line;
+    appendRecordLine(line, record);
+    EXPECT_EQ(line, "N1,E2,\"Cafe,Bar\",BSS,\"\"\"q\",\"a\"\"\"\"b\",,\",\",0011,x,100\r\n");
+    EXPECT_EQ(readAll(line), "N1|E2|Cafe,Bar|BSS|\"q|a\"\"b||,|0011|x|100\n");
+}
+
+TEST(RecordReader, NoReadableFileIsAFileErrorNamingIt) {
+    test::TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    for (const fs::path& path : {dir / "absent", dir.path(), dir / "fifo", fs::path("/dev/zero")})
+        EXPECT_EQ(test::fileErrorPath([&] { RecordReader reader(path); }), path);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,115 @@
+// Faults a user's machine can throw at the exporters and the loader, and files no scanner
+// wrote. None may crash, hang, write half a file, or take memory far beyond its largest line.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "advanced/ap_name.h"
+#include "advanced/criteria.h"
+#include "advanced/mac_access_points.h"
+#include "export/main_exports.h"
+#include "loader/source_loader.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::dataLine;
+
+class Reliability : public ::testing::Test {
+  protected:
+    LoadResult load(std::string_view bytes) {
+        test::writeFile(dir / "log.txt", bytes);
+        return loadSourceLog(dir / "log.txt", files);
+    }
+    // Every file below the test's folder, with its contents.
+    std::set<std::string> snapshot() const {
+        std::set<std::string> found;
+        for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+            found.insert(entry.path().string() + "=" +
+                         (entry.is_regular_file() ? test::readFile(entry.path()) : "<dir>"));
+        return found;
+    }
+
+    test::TempDir dir;
+    WorkingFiles files{dir.path()};
+};
+
+// Each exporter's file, and the exporter writing it into folder `f` from working file `w`.
+const char* const kExportFiles[] = {"FullConvert_log.txt", "AP-HOME.TXT", "Custom_SSID_HOME.TXT",
+                                    "MAC_000A95000001.txt"};
+void runExporter(int k, const fs::path& w, const fs::path& f) {
+    if (k == 0) runMainExport(MainExport::ConvertAll, w, f, "log.txt");
+    if (k == 1) exportApNameGroup(w, f / kExportFiles[k], "HOME");
+    if (k == 2) exportCriteria(w, f / kExportFiles[k], {"HOME", ""});
+    if (k == 3) exportMacAddress(w, "00:0A:95:00:00:01 - HOME", f, kExportFiles[k]);
+}
+
+TEST_F(Reliability, EveryExporterReportsEveryFaultAndKeepsWhatWasThere) {
+    load(test::textLog({dataLine("N 1", "E 2", "home", "00:0a:95:00:00:01", "0011")}));
+    for (const char* file : kExportFiles) {
+        fs::create_directories(dir / "taken" / file / "kept");
+        test::writeFile(dir / file, "an earlier export\r\n");
+    }
+    const auto before = snapshot();
+    for (int k = 0; k < 4; ++k) {
+        // The working file, the export folder, and the file the report must name.
+        const fs::path cases[][3] = {
+            {files.output1(), files.output1() / "sub", files.output1() / "sub" / kExportFiles[k]},
+            {files.output1(), dir / "taken", dir / "taken" / kExportFiles[k]},  // a folder
+            {dir / "gone", dir.path(), dir / "gone"}};
+        for (const auto& [work, folder, named] : cases) {
+            EXPECT_EQ(test::fileErrorPath([&] { runExporter(k, work, folder); }), named) << k;
+            EXPECT_EQ(snapshot(), before) << k << ": nothing written, nothing removed";
+        }
+    }
+}
+
+TEST_F(Reliability, HugeLinesAreReadInMemoryOfAFewLines) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh child, for its memory peak
+    // A format line of 200 MB without a line end: rejected, never held.
+    test::writeFile(dir / "huge.txt", "# first\r\n");
+    fs::resize_file(dir / "huge.txt", 200u << 20);
+    const auto rejected = [&] {
+        return loadSourceLog(dir / "huge.txt", files).status == LoadStatus::BadFile &&
+               !fs::exists(files.output1());
+    };
+    EXPECT_EXIT(test::exitWith(rejected, 0, 48), ::testing::ExitedWithCode(0), "");
+    // A 6 MiB data line loads and exports, held by the reader, a record and its line at once.
+    const std::string name(6u << 20, 'n');
+    const std::string log = test::textLog({dataLine("N 1", "E 2", name, "00:0a", "0011"),
+                                           dataLine("N 3", "E 4", "next", "00:0b", "0012")});
+    const auto loadAndExport = [&] {
+        return load(log).counts.total == 2 &&
+               fs::file_size(runMainExport(MainExport::ConvertAll, files.output1(), dir.path(),
+                                           "l.txt")) > name.size();
+    };
+    EXPECT_EXIT(test::exitWith(loadAndExport, 0, 80), ::testing::ExitedWithCode(0), "");
+    load(log);
+    EXPECT_EQ(test::readRecords(files.output1()).at(0)[WorkingRecord::SSID], name);
+}
+
+TEST_F(Reliability, AHundredThousandNamesAndANameOfEveryByte) {
+    // Every byte but the line ends and the tab; spaces and parentheses are not stored.
+    std::string every, stored;
+    for (int b = 1; b < 256; ++b)
+        if (b != '\t' && b != '\n' && b != '\r') every.push_back(static_cast<char>(b));
+    std::erase_if(stored = every, [](char c) { return c == ' ' || c == '(' || c == ')'; });
+    std::string log = test::textLog({dataLine("N 1", "E 2", every, "00:0a:95:00:00:01", "0011")});
+    for (int i = 0; i < 100000; ++i)
+        log += dataLine("N 1", "E 2", "net" + std::to_string(i), "00:0b", i % 2 ? "0011" : "0002") +
+               "\r\n";
+    ASSERT_EQ(load(log).counts.total, 100001u);
+    EXPECT_EQ(test::readRecords(files.output1()).at(0)[WorkingRecord::SSID], stored);
+    EXPECT_EQ(readNetworkGroups(files.output1()).size(), 100001u);
+    EXPECT_EQ(CriteriaIndex::build(files.output1()).networkNames().size(), 100001u);
+    const std::string group = toUpperAscii(stored);
+    EXPECT_EQ(exportApNameGroup(files.output1(), dir / "group.txt", group), 1u);
+    EXPECT_NE(test::readFile(dir / "group.txt").find(";" + group + ";"), std::string::npos);
+    EXPECT_EQ(exportCriteria(files.output1(), dir / "criteria.txt", {group, ""}), 1u);
+}
+
+}  // namespace
+}  // namespace velmora
