@@ -1,0 +1,330 @@
+// Form1 with its Help menu (the about box frmAbout, the help page) and the Advanced windows.
+#include "ui_test_support.h"
+#include "velmora_version.h"
+
+using namespace velmora::uitest;
+
+const QString k1 = "00:0A:95:00:00:01", k2 = "00:0A:95:00:00:02",
+              kNone = "No AP Selected To Export";
+// clang-format off
+// enabled: Openoptn Convertall CloseFile QuickSort advanced APName MACAddress AdvanceCriteria.
+const struct State {
+    const char* name; bool load, summary, close; const char *enabled, *status, *type;
+} kStates[] = {
+    {"start", false, false, false, "10000111", "", ""},
+    {"text", true, false, false, "01111011", "Processing Done!", "NS1 Text Export"},
+    {"summary", true, true, false, "01111101", "Processing Done!", "NS1 Summary Export"},
+    {"text, closed", true, false, true, "10000011", "Information Unloaded", "NS1 Text Export"}};
+
+// An export of the List2 entry (in MAC mode of the List1 pick, "": none) answered with
+// out/<answer>; ".txt" is added where no extension was typed. lines: columns 3 and 5.
+const struct Export { const char *name, *window, *entry, *mac, *answer, *proposed, *lines; }
+kExports[] = {
+    {"Form2 group", "Form2", "HOME", nullptr, "chosen.txt", "AP-HOME.TXT",
+     "HOME;00:0a:95:00:00:01 HOME;00:0A:95:00:00:01 HOME;00:0a:95:00:00:02"},
+    // Proposed unchanged; only the title the dialog returns is used.
+    {"Form2 A/B", "Form2", "A/B", nullptr, "AP-A/B.TXT", "AP-A/B.TXT", "A/B;77:66:55:44:33:22"},
+    {"Form3 any name", "Form3", "00:0A:95:00:00:01 - OTHER", nullptr, "MAC_000A95000001",
+     "MAC_000A95000001", "home;00:0A:95:00:00:01 Home;00:0A:95:00:00:01 other;00:0A:95:00:00:01"},
+    {"Form4 name", "Form4", "HOME", nullptr, "h.TXT", "Custom_SSID_HOME.TXT",
+     "HOME;00:0A:95:00:00:01 HOME;00:0A:95:00:00:01 HOME;00:0A:95:00:00:02"},
+    {"Form4 MAC", "Form4", "HOME", "00:0A:95:00:00:01", "m.TXT", "Custom_MAC_000A95000001.TXT",
+     "HOME;00:0A:95:00:00:01 HOME;00:0A:95:00:00:01 OTHER;00:0A:95:00:00:01"},
+    {"Form4 MAC, none selected", "Form4", "HOME", "", "n.TXT", "Custom_MAC_.TXT", ""}};
+
+// A List2 pick, then a button clicked (or "empty": output1 emptied before the window loads);
+// answer "": cancelled; box: an information box's text, or the file an error box names.
+const struct Refusal {
+    const char *name, *window, *entry, *before, *answer; bool dialog; QString box;
+} kRefusals[] = {
+    {"Form2 nothing selected", "Form2", "", nullptr, "x.txt", false, kNone},
+    {"Form2 cancelled", "Form2", "HOME", nullptr, "", true, kNone},
+    {"Form2 empty working file", "Form2", "", "empty", "x.txt", false, kNone},
+    {"Form2 name is a folder", "Form2", "HOME", nullptr, "x.txt", true, "x.txt"},
+    {"Form3 nothing selected", "Form3", "", nullptr, "x.txt", false, ""},
+    {"Form3 cancelled", "Form3", "77:66:55:44:33:22 - A/B", nullptr, "", true, ""},
+    {"Form4 nothing selected", "Form4", "", nullptr, "x.txt", false, ""},
+    {"Form4 no record matches", "Form4", "A/B", "Option1", "x.txt", false, ""},
+    {"Form4 cancelled", "Form4", "HOME", nullptr, "", true, ""}};
+
+// label: re-picking `row` when shown again; reloaded: in a new window, vlident.txt gone/a folder.
+const struct Lifecycle { const char *name, *label; int row; bool folder; const char* reloaded; }
+kLifecycles[] = {
+    {"Form2", "Label1", 2, false, "Unique AP's in Group List : 2"},
+    {"Form3", "Label2", 5, true, "Not Found In Database"},
+    {"Form4", "Label2", 2, false, "Matching Records:2"}};
+const QStringList kForm3Entries = {"00:09:5B:00:00:09 - OFFICE", k1 + " - HOME", k1 + " - OTHER",
+    k2 + " - HOME", "77:66:55:44:33:22 - A/B", "AA:BB:CC:00:00:01 - #BLANK#"};
+// clang-format on
+
+class WindowsTest : public QObject, Ui {
+    Q_OBJECT
+
+  private slots:
+    void init() { freshSeams(); }
+
+    void states_data() { rows(kStates); }
+    void states() {
+        const State& s = fetch(kStates);
+        Program p;
+        if (s.load) p.load(driveLog(s.summary));
+        if (s.close) p.trigger("CloseFile");
+        const bool loaded = s.load && !s.close;
+        QCOMPARE(p.form->windowTitle(), loaded ? "Velmora 2004 - drive.txt" : "Velmora 2004");
+        QVERIFY(p.status() == s.status && text(p.form.get(), "Label14") == s.type);
+        const char* items[] = {"Openoptn", "Convertall", "CloseFile",  "QuickSort",
+                               "advanced", "APName",     "MACAddress", "AdvanceCriteria"};
+        for (int i = 0; i < 8; ++i)
+            QVERIFY2(p.action(items[i])->isEnabled() == (s.enabled[i] == '1'), items[i]);
+        for (int n : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 0}) {  // 0: Picture1
+            const QString name = n ? QStringLiteral("Label%1").arg(n) : "Picture1";
+            const bool shown = p.form->findChild<QWidget*>(name)->isVisibleTo(p.form.get());
+            QVERIFY2(shown == (loaded == (n > 0)), qPrintable(name));
+        }
+        QCOMPARE(QFile::exists(p.output1()), loaded);
+    }
+
+    void cancelledDialog() {
+        Program p;
+        p.open("");
+        QVERIFY(p.status().isEmpty() && !p.form->isLoaded() && !QFile::exists(p.output1()));
+        // A rejected choice stays in the dialog: a cancel reads it again, by now a log.
+        const QString log = p.logs.filePath("later.txt");
+        writeAll(log, "nothing\r\n");
+        p.open(log);
+        QCOMPARE(p.status(), "Bad File - Try Again");
+        writeAll(log, driveLog());
+        p.open("");
+        QCOMPARE(p.form->windowTitle(), "Velmora 2004 - later.txt");
+        // Close File forgets the file: the next cancel changes nothing.
+        p.trigger("CloseFile");
+        p.open("");
+        QVERIFY(FileDialog::lastProposedName().isEmpty() && p.status() == "Information Unloaded");
+        QVERIFY(!p.form->isLoaded() && !QFile::exists(p.output1()));
+    }
+
+    void shortcutsAndExports() {
+        Program p;
+        p.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(p.form.get()));
+        // Idle: the Quick Sort menu is disabled, so its keys do nothing; Ctrl+C neither.
+        QTest::keyClick(p.form.get(), Qt::Key_F2);
+        QTest::keyClick(p.form.get(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(Beep::count() == 0 && p.status().isEmpty());
+        // Exports land in the log's folder, which the dialog made current; a quick sort beeps.
+        p.load();
+        p.trigger("Convertall");
+        QVERIFY(p.status() == "Full Convert Complete!" && Beep::count() == 0);
+        QTest::keyClick(p.form.get(), Qt::Key_F3);
+        QVERIFY(p.status() == "Quick Sort 2 Done!" && Beep::count() == 1);
+        for (const char* file : {"FullConvert_drive.txt", "UNLOCKED_drive.txt"})
+            QVERIFY2(readAll(p.logs.filePath(file)).startsWith("Latitude;Longitude;Name; ;"), file);
+        QTest::keyClick(p.form.get(), Qt::Key_C, Qt::ControlModifier);  // Close File
+        QVERIFY(p.status() == "Information Unloaded" && !QFile::exists(p.output1()));
+    }
+
+    void exitAndWindowCloseEnd() {
+        for (int i = 0; i < 4; ++i) {
+            const bool load = i & 1, byMenu = i & 2;
+            Program p;
+            p.form->show();
+            load ? p.load() : writeAll(p.output1(), "left,behind\r\n");  // idle: goes all the same
+            QSignalSpy ended(p.form.get(), &Form1::ended);
+            byMenu ? p.trigger("Exit") : void(p.form->close());
+            QVERIFY2(ended.count() == 1 && !p.form->isVisible(), byMenu ? "Exit" : "close");
+            QVERIFY(!QFile::exists(p.output1()) && !QFile::exists(p.output1() + ".lock"));
+        }
+    }
+
+    void secondCopyCannotLoad() {
+        Program first, second(first.app.path());
+        first.load();
+        const QByteArray working = readAll(first.output1());
+        second.load(driveLog(true));
+        QCOMPARE(second.status(), "File In Use - Close Other Copy");
+        QVERIFY(!second.form->isLoaded() && second.action("Openoptn")->isEnabled());
+        // An idle copy that ends leaves the other copy's working file alone.
+        second.trigger("Exit");
+        QCOMPARE(readAll(first.output1()), working);
+        // A lock as a copy writes it, owned by a process that no longer exists, blocks nothing.
+        first.trigger("CloseFile");
+        QLockFile genuine(first.logs.filePath("probe.lock"));
+        QVERIFY(genuine.tryLock(0));
+        const QByteArray lock = readAll(first.logs.filePath("probe.lock"));
+        writeAll(first.output1() + ".lock",
+                 "2147483600" + lock.sliced(lock.indexOf('\n')).toStdString());
+        first.load();
+        QVERIFY(first.form->isLoaded());
+    }
+
+    // One modeless box: its update button starts xdg-open, reporting a failed start; OK, Enter,
+    // Esc, close unload it. Meanwhile Content opens the help page, loaded or not.
+    void aboutBoxAndHelp() {
+        const QString help = QDir(QCoreApplication::applicationDirPath()).filePath("help.html");
+        for (const QString how : {"OK", "Enter", "Esc", "close"}) {
+            freshSeams();
+            Program p;
+            QPointer<QWidget> box = p.show("frmAbout");
+            QVERIFY(p.show("frmAbout") == box &&
+                    p.form->findChildren<QWidget*>("frmAbout").size() == 1);
+            QVERIFY(box->isVisible() && !QApplication::activeModalWidget());
+            const QString failure = how == "Esc" ? "execvp: No such file or directory" : "";
+            if (!failure.isEmpty()) Shell::failNextStart(failure);
+            click(box, "Command1");
+            const Shell::Call start = Shell::calls().value(0);
+            QCOMPARE(start.target + " " + start.arguments.join(""), "xdg-open " VELMORA_UPDATE_URL);
+            QVERIFY(failure.isEmpty() ? MessageBox::shown().isEmpty() : oneBox(failure));
+
+            box->findChild<QPlainTextEdit*>("Text1")->setPlainText("changed");
+            auto* ok = box->findChild<QPushButton*>("cmdOK");
+            if (how == "OK") QTest::mouseClick(ok, Qt::LeftButton);
+            if (how == "Enter" || how == "Esc")
+                QTest::keyClick(ok, how == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
+            if (how == "close") box->close();
+            QVERIFY2(!p.window("frmAbout") && !box, qPrintable(how));
+            box = p.show("frmAbout");
+            QCOMPARE(box->windowTitle() + "|" + text(box, "lblTitle") + "|" +
+                         text(box, "lblVersion") + "|" +
+                         box->findChild<QPlainTextEdit*>("Text1")->toPlainText(),
+                     "About Velmora2004_Pre_Release|Velmora 2004 Pre-Release|Version 2004.4.6|"
+                     "Velmora 2004 was designed solely for use with NetStumber Export logs, to "
+                     "allow quick and easy importing into Microsoft Streets and Trips.");
+
+            Shell::clearCalls();
+            p.trigger("content");
+            p.load();
+            p.trigger("content");
+            QCOMPARE(Shell::calls().size(), 2);
+            for (const auto& call : Shell::calls()) QCOMPARE(QUrl(call.target).toLocalFile(), help);
+            p.trigger("CloseFile");
+            QVERIFY(p.status() == "Information Unloaded" && p.window("frmAbout") == box);
+        }
+    }
+
+    void form2GroupsCountAccessPointsOnce() {
+        Program p;
+        QWidget* w = p.loadAndShow("Form2");
+        QCOMPARE(entries(w), QStringList({"#BLANK#", "A/B", "HOME", "OFFICE", "OTHER"}));
+        const QStringList counts = {"1", "1", "2", "1", "1"};  // HOME: home/Home, HOME
+        for (int row = 0; row < counts.size(); ++row) {
+            list(w)->setCurrentRow(row);
+            QCOMPARE(text(w, "Label1"), "Unique AP's in Group List : " + counts[row]);
+        }
+    }
+
+    void form3EntriesAndVendors() {
+        Program p;
+        QWidget* w = p.loadAndShow("Form3");
+        QVERIFY(text(w, "Label1") == "Number Of Unique AP's ->6" &&
+                text(w, "Label2") == "Vender ID:");
+        QCOMPARE(entries(w), kForm3Entries);
+        const QString none = "Not Found In Database", example = " Example Corp";
+        const QStringList vendors = {none, example, example, example, none, ""};
+        for (int row = 0; row < vendors.size(); ++row) {
+            list(w)->setCurrentRow(row);
+            QCOMPARE(text(w, "Label2"), vendors[row]);
+        }
+    }
+
+    void form4RecountsByCriteria() {
+        Program p;
+        QWidget* w = p.loadAndShow("Form4");
+        QVERIFY(text(w, "Label2") == "Matching Records:0" && entries(w, "List1").isEmpty());
+        pick(w, "HOME");  // home and Home belong to it; k1 counts once
+        const QList<std::pair<const char*, QStringList>> steps = {
+            {"Option6", {k1, k2}}, {"Option1", {k1}}, {"Option5", {}},      {"Option2", {k2}},
+            {"Option4", {}},       {"Option3", {k1}}, {"Option6", {k1, k2}}};
+        for (const auto& [option, macs] : steps) {
+            click(w, option);
+            QCOMPARE(entries(w, "List1"), macs);
+            QCOMPARE(text(w, "Label2"), QStringLiteral("Matching Records:%1").arg(macs.size()));
+        }
+        // A key recounts the entry selected as it goes down, and again for the entry it moves to.
+        QList<int> seen;  // List1's count at each recount
+        connect(list(w, "List1")->model(), &QAbstractItemModel::rowsInserted, this,
+                [&] { seen << list(w, "List1")->count(); });
+        QTest::keyClick(list(w), Qt::Key_Shift);
+        QTest::keyClick(list(w), Qt::Key_Down);  // HOME, then OFFICE
+        QCOMPARE(seen, QList<int>({2, 2, 1}));
+        // The vendor of the picked MAC address; each mode switch empties it.
+        pick(w, "A/B");
+        click(w, "Option8");
+        pick(w, "77:66:55:44:33:22", "List1");
+        QCOMPARE(text(w, "Label1"), "Not Found");
+        click(w, "Option7");
+        QCOMPARE(text(w, "Label1"), "");
+        pick(w, "77:66:55:44:33:22", "List1");
+        click(w, "Option8");
+        QCOMPARE(text(w, "Label1"), "");
+    }
+
+    void exports_data() { rows(kExports); }
+    void exports() {
+        const Export& e = fetch(kExports);
+        Program p;
+        QWidget* w = p.loadAndShow(e.window);
+        const QString answer = "out/" + QString(e.answer);
+        const QString file = p.logs.filePath(answer + (answer.contains('.') ? "" : ".txt"));
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        pick(w, e.entry);
+        if (e.mac) click(w, "Option8");
+        if (e.mac && *e.mac) pick(w, e.mac, "List1");
+        p.save(w, answer);
+        QCOMPARE(FileDialog::lastProposedName(), e.proposed);
+        QCOMPARE(exported(file), e.lines);
+        QVERIFY(MessageBox::shown().isEmpty() && list(w)->currentItem()->text() == e.entry);
+    }
+
+    void refusalsWriteNothing_data() { rows(kRefusals); }
+    void refusalsWriteNothing() {
+        const Refusal& r = fetch(kRefusals);
+        Program p;
+        p.load(driveLog(r.window == QString("Form2")));
+        if (r.before == QString("empty")) QFile(p.output1()).resize(0);
+        if (r.box == "x.txt") QVERIFY(QDir(p.logs.path()).mkpath("x.txt/kept"));
+        QWidget* w = p.show(r.window);
+        if (*r.entry) pick(w, r.entry);
+        if (QString(r.before).startsWith("Option")) click(w, r.before);
+        const QStringList files = QDir(p.logs.path()).entryList();
+        p.save(w, r.answer);
+        QCOMPARE(FileDialog::scriptedLeft(), r.dialog ? 0 : 1);
+        QCOMPARE(QDir(p.logs.path()).entryList(), files);
+        const auto kind = r.box == kNone ? MessageBox::Kind::Information : MessageBox::Kind::Error;
+        QVERIFY(r.box.isEmpty() ? MessageBox::shown().isEmpty() : oneBox(r.box, kind));
+    }
+
+    // Close Advanced hides a window as it was; its own close control unloads it, and the menu
+    // loads it afresh, reading vlident.txt again; Close File unloads it, before output1 goes.
+    void hideShowCloseAndUnload_data() { rows(kLifecycles); }
+    void hideShowCloseAndUnload() {
+        const Lifecycle& l = fetch(kLifecycles);
+        Program p;
+        QPointer<QWidget> w = p.loadAndShow(l.name);
+        list(w)->setCurrentRow(l.row);
+        const QString label = text(w, l.label),
+                      vendors = QDir(p.app.path()).filePath("vlident.txt");
+        click(w, "Command2");
+        QVERIFY(w && w->isHidden() && QFile::remove(vendors));
+        if (l.folder) QVERIFY(QDir().mkpath(vendors + "/kept"));
+        QCOMPARE(p.show(l.name), w.data());
+        QVERIFY(w->isVisible() && list(w)->currentRow() == l.row && text(w, l.label) == label);
+        list(w)->setCurrentRow(0);
+        list(w)->setCurrentRow(l.row);
+        QVERIFY(text(w, l.label) == label && MessageBox::shown().isEmpty());
+
+        w->close();
+        QPointer<QWidget> fresh = p.show(l.name);
+        QVERIFY(!w && fresh && fresh->isVisible() && list(fresh)->selectedItems().isEmpty());
+        QVERIFY(l.name == QString("Form2") ? MessageBox::shown().isEmpty() : oneBox(vendors));
+        list(fresh)->setCurrentRow(l.row);
+        QCOMPARE(text(fresh, l.label), l.reloaded);
+        click(fresh, "Command2");
+        bool output1There = false;
+        connect(fresh, &QObject::destroyed, [&] { output1There = QFile::exists(p.output1()); });
+        p.trigger("CloseFile");
+        QVERIFY(!fresh && output1There && !QFile::exists(p.output1()));
+    }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "windows_test.moc"
