@@ -1,7 +1,6 @@
 #include <ostream>
 
 #include "advanced/ap_name.h"
-#include "advanced/file_name.h"
 #include "app/batch_commands.h"
 #include "records/working_record.h"
 
@@ -18,20 +17,15 @@ int apNameExport(Context& context, Args& args) {
     if (!name) throw UsageError{"ap-name needs a NAME"};
     // The window lists only upper-cased groups; the command takes a name as typed.
     const std::string group = toUpperAscii(*name);
-    const std::string fileName = apNameFileName(group);
-    if (!isPlainFileName(fileName)) {
-        context.err << "velmora-batch: ap-name: the group \"" << group
-                    << "\" holds a path separator and cannot name a file in the output folder\n";
-        return 1;
-    }
+    const auto target = exportTarget(context, "ap-name", apNameFileName(group));
+    if (!target) return 1;
     const auto workingFile = context.files.output1();
     if (countUniqueAccessPoints(workingFile, group) == 0) {
         context.err << "velmora-batch: ap-name: no network group \"" << group << "\"\n";
         return 1;
     }
-    const auto target = context.outFolder / fileName;
-    exportApNameGroup(workingFile, target, group);
-    context.out << target.string() << '\n';
+    exportApNameGroup(workingFile, *target, group);
+    context.out << target->string() << '\n';
     return 0;
 }
 

@@ -1,5 +1,9 @@
 #include "app/batch_commands.h"
 
+#include <ostream>
+
+#include "advanced/file_name.h"
+
 namespace velmora::batch {
 
 std::optional<std::string> Args::take() {
@@ -12,6 +16,14 @@ std::optional<std::string> Args::takeOption(const std::string& name) {
     ++pos_;
     if (done()) throw UsageError{name + " needs a value"};
     return words_[pos_++];
+}
+
+std::optional<std::filesystem::path> exportTarget(Context& context, const char* command,
+                                                  const std::string& fileName) {
+    if (isPlainFileName(fileName)) return context.outFolder / fileName;
+    context.err << "velmora-batch: " << command << ": \"" << fileName
+                << "\" holds a path separator and cannot name a file in the output folder\n";
+    return std::nullopt;
 }
 
 const std::vector<Command>& commands() {

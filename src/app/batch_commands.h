@@ -24,7 +24,7 @@ struct Context {
 
 // The words after a command's name, taken one by one.
 class Args {
-public:
+  public:
     Args(std::vector<std::string> words) : words_(std::move(words)) {}
 
     bool done() const { return pos_ >= words_.size(); }
@@ -35,7 +35,7 @@ public:
     // value throws UsageError.
     std::optional<std::string> takeOption(const std::string& name);
 
-private:
+  private:
     std::vector<std::string> words_;
     std::size_t pos_ = 0;
 };
@@ -43,6 +43,11 @@ private:
 struct UsageError {
     std::string message;
 };
+
+// Where an export named `fileName` goes: inside --out. Nothing, with the report on stderr,
+// when the name would reach outside it.
+std::optional<std::filesystem::path> exportTarget(Context& context, const char* command,
+                                                  const std::string& fileName);
 
 // A command returns the tool's exit status: 0 when it did its work.
 using CommandFn = int (*)(Context&, Args&);

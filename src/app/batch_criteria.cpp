@@ -2,7 +2,6 @@
 #include <ostream>
 
 #include "advanced/criteria.h"
-#include "advanced/file_name.h"
 #include "app/batch_commands.h"
 #include "records/working_record.h"
 
@@ -59,12 +58,8 @@ int criteriaMatching(Context& context, Args& args) {
 
 int criteriaExport(Context& context, Args& args) {
     const CriteriaSelection selection = takeSelection("criteria", args, true);
-    const std::string fileName = criteriaFileName(selection);
-    if (!isPlainFileName(fileName)) {
-        context.err << "velmora-batch: criteria: \"" << fileName
-                    << "\" holds a path separator and cannot name a file in the output folder\n";
-        return 1;
-    }
+    const auto target = exportTarget(context, "criteria", criteriaFileName(selection));
+    if (!target) return 1;
     const auto workingFile = context.files.output1();
     const auto index = CriteriaIndex::build(workingFile);
     const auto macs = index.recount(selection.name, selection.type, selection.wep);
@@ -73,9 +68,8 @@ int criteriaExport(Context& context, Args& args) {
                     << "\" meets the criteria; nothing written\n";
         return 1;
     }
-    const auto target = context.outFolder / fileName;
-    exportCriteria(workingFile, target, selection);
-    context.out << target.string() << '\n';
+    exportCriteria(workingFile, *target, selection);
+    context.out << target->string() << '\n';
     return 0;
 }
 
