@@ -23,29 +23,13 @@ namespace velmora {
 // log and the status line Label1. It is Idle (no log) or Loaded (output1 holds the log); the
 // enabled menu items and the visible controls are the state.
 //
-// Attaching the other windows. Form1 does not know Form2, Form3, Form4 or frmAbout; it runs
-// these hooks, which do nothing while unset:
-//
-//   std::function<void()> onAPName;           // Advanced > "Advanced By AP Name"   (APName)
-//   std::function<void()> onMACAddress;       // Advanced > "Advanced By MAC Address" (MACAddress)
-//   std::function<void()> onAdvanceCriteria;  // Advanced > "Advanced By Criteria"
-//   (AdvanceCriteria) std::function<void()> onContent;          // Help > "Content" (content)
-//   std::function<void()> onAbout;            // Help > "About" (About)
-//   std::vector<std::function<void()>> closeAdvancedWindows;
-//
-// Close File runs every closeAdvancedWindows hook, in order, before it deletes output1; each
-// one unloads its Advanced window (shown, hidden or never opened). Exit and window close run
-// them too. For example, in the constructor of Form1 or wherever the windows are made:
-//
-//   onAPName = [this] {
-//       if (!form2_) form2_ = new Form2(*this);  // a child of Form1 with the Qt::Window flag
-//       form2_->show();
-//       form2_->raise();
-//   };
-//   closeAdvancedWindows.push_back([this] { delete form2_; form2_ = nullptr; });
-//
-// Make the other windows children of Form1 (Qt::Window) so they close with it. They find
-// output1 through workingFiles() and vlident.txt through vendorFolder().
+// Attaching the other windows. Form1 does not know Form2, Form3, Form4 or frmAbout: its menu
+// items run the hooks onAPName, onMACAddress, onAdvanceCriteria, onContent and onAbout below,
+// which do nothing while unset. Close File runs every closeAdvancedWindows hook, in order,
+// before it deletes output1; each unloads its Advanced window (shown, hidden or never opened).
+// Exit and window close run them too. attachProgramWindows() (program_windows.h) sets them.
+// The windows are children of Form1 so they close with it; they find output1 through
+// workingFiles() and vlident.txt through vendorFolder().
 class Form1 : public QMainWindow {
     Q_OBJECT
 
