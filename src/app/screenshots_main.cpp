@@ -50,6 +50,20 @@ class Session {
         form1().openFile();
     }
 
+    // The vendor list the build puts beside the executables.
+    void provideVendorList() {
+        QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath("vlident.txt"),
+                    QDir(form1().vendorFolder()).filePath("vlident.txt"));
+    }
+
+    // Opens a window from its menu item and picks `row` in its List2.
+    QWidget* open(const char* menuItem, const char* window, int row) {
+        form1().findChild<QAction*>(QString::fromLatin1(menuItem))->trigger();
+        auto* w = form1().findChild<QWidget*>(QString::fromLatin1(window));
+        w->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(row);
+        return w;
+    }
+
   private:
     QString samples_;
     QTemporaryDir appFolder_;
@@ -84,30 +98,19 @@ std::vector<Scene> scenes() {
         {"form2",
          [](Session& s) -> QWidget* {
              s.load(QStringLiteral("drive-summary.txt"));
-             s.form1().findChild<QAction*>(QStringLiteral("APName"))->trigger();
-             auto* form2 = s.form1().findChild<QWidget*>(QStringLiteral("Form2"));
-             form2->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(1);
-             return form2;
+             return s.open("APName", "Form2", 1);
          }},
         {"form3-selected",
          [](Session& s) -> QWidget* {
-             // The vendor list the build puts beside the executables.
-             QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath("vlident.txt"),
-                         QDir(s.form1().vendorFolder()).filePath("vlident.txt"));
+             s.provideVendorList();
              s.load(QStringLiteral("drive-text.txt"));
-             s.form1().findChild<QAction*>(QStringLiteral("MACAddress"))->trigger();
-             auto* form3 = s.form1().findChild<QWidget*>(QStringLiteral("Form3"));
-             form3->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(1);
-             return form3;
+             return s.open("MACAddress", "Form3", 1);
          }},
         {"form4-mac",
          [](Session& s) -> QWidget* {
-             QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath("vlident.txt"),
-                         QDir(s.form1().applicationFolder()).filePath("vlident.txt"));
+             s.provideVendorList();
              s.load(QStringLiteral("drive-text.txt"));
-             s.form1().findChild<QAction*>(QStringLiteral("AdvanceCriteria"))->trigger();
-             auto* form4 = s.form1().findChild<QWidget*>(QStringLiteral("Form4"));
-             form4->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(1);
+             QWidget* form4 = s.open("AdvanceCriteria", "Form4", 1);
              form4->findChild<QAbstractButton*>(QStringLiteral("Option8"))->click();
              form4->findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
              return form4;
