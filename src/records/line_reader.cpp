@@ -2,13 +2,10 @@
 
 #include <cstring>
 
+#include "records/byte_scan.h"
 #include "records/file_error.h"
 
 namespace velmora {
-
-namespace {
-constexpr std::size_t kBufferSize = 1 << 20;
-}
 
 LineReader::LineReader(const std::filesystem::path& path) : path_(path) {
     std::error_code ec;
@@ -23,63 +20,38 @@ LineReader::LineReader(const std::filesystem::path& path) : path_(path) {
     if (!file_) throw FileError(path, systemReason());
     // The reader buffers for itself; large reads then go straight to the system.
     std::setvbuf(file_, nullptr, _IONBF, 0);
-    buffer_.resize(kBufferSize);
+    chunks_.emplace(file_, path);
 }
 
 LineReader::~LineReader() {
+    chunks_.reset();  // stops reading ahead before the file closes
     if (file_) std::fclose(file_);
 }
 
 void LineReader::rewind() {
+    chunks_->stop();
     errno = 0;
     if (std::fseek(file_, 0, SEEK_SET) != 0) throw FileError(path_, systemReason());
-    pos_ = end_ = nextCr_ = nextLf_ = 0;
-    eof_ = endsKnown_ = false;
+    pos_ = end_ = 0;
+    eof_ = false;
 }
 
 bool LineReader::fill() {
-    if (eof_) return false;
-    errno = 0;
-    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-    pos_ = 0;
-    endsKnown_ = false;
-    if (end_ == 0) {
-        if (std::ferror(file_)) throw FileError(path_, systemReason());
-        eof_ = true;
-        return false;
-    }
-    return true;
+    pos_ = end_;
+    readMore();
+    return pos_ < end_;
 }
 
 void LineReader::readMore() {
-    // Keep the unread bytes and read behind them, so that a line stays in one piece.
-    if (pos_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-        end_ -= pos_;
-        pos_ = 0;
-    }
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-    errno = 0;
-    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
-    endsKnown_ = false;
-    if (got == 0) {
-        if (std::ferror(file_)) throw FileError(path_, systemReason());
-        eof_ = true;
-        return;
-    }
-    end_ += got;
+    // The unread bytes stay in front of the new ones, so that a line stays in one piece.
+    if (eof_) return;
+    if (!chunks_->append(buffer_, pos_, end_)) eof_ = true;
 }
 
-std::size_t LineReader::findLineEnd() {
-    const char* data = buffer_.data();
-    auto find = [&](char c) {
-        const void* hit = std::memchr(data + pos_, c, end_ - pos_);
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : end_;
-    };
-    if (!endsKnown_ || nextCr_ < pos_) nextCr_ = find('\r');
-    if (!endsKnown_ || nextLf_ < pos_) nextLf_ = find('\n');
-    endsKnown_ = true;
-    const std::size_t stop = nextCr_ < nextLf_ ? nextCr_ : nextLf_;
+std::size_t LineReader::findLineEnd(std::size_t from) const {
+    const char* const data = buffer_.data();
+    const std::size_t stop =
+        static_cast<std::size_t>(byte_scan::findLineEnd(data + from, data + end_) - data);
     return stop < end_ ? stop : std::string_view::npos;
 }
 
@@ -94,12 +66,15 @@ bool LineReader::nextBounded(std::string& line, std::size_t limit, bool& complet
 
 bool LineReader::nextView(std::string_view& line) {
     if (pos_ == end_ && !fill()) return false;
+    // How far past pos_ the line is known to have no line end: readMore() moves the bytes,
+    // and a long line is searched once, not again with each chunk added.
+    std::size_t searched = 0;
     for (;;) {
-        const std::size_t stop = findLineEnd();
-        // readMore() moves the bytes, so each call is followed by a new search.
+        const std::size_t stop = findLineEnd(pos_ + searched);
         if (stop == std::string_view::npos) {
             // No line end buffered: read on, or give the file's last line.
             if (!eof_) {
+                searched = end_ - pos_;
                 readMore();
                 continue;
             }
@@ -127,7 +102,7 @@ bool LineReader::readLine(std::string* line, std::size_t limit, bool& complete) 
         if (pos_ == end_ && !fill()) return any;
         any = true;
         const char* begin = buffer_.data() + pos_;
-        const std::size_t found = findLineEnd();
+        const std::size_t found = findLineEnd(pos_);
         const char* stop = found == std::string_view::npos ? nullptr : buffer_.data() + found;
         const std::size_t take = stop ? static_cast<std::size_t>(stop - begin) : end_ - pos_;
         if (line->size() < limit) {

@@ -2,9 +2,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "records/chunk_reader.h"
 
 namespace velmora {
 
@@ -31,6 +34,15 @@ class LineReader {
     // the next call. The buffer grows only for a line longer than itself.
     bool nextView(std::string_view& line);
 
+    // The bytes read from the file and not yet handed out as lines: they start the next
+    // line. May be empty; valid until the next call.
+    std::string_view buffered() const {
+        return std::string_view(buffer_.data() + pos_, end_ - pos_);
+    }
+    // Hands out the first `count` bytes of buffered() without a call to next(): the caller
+    // has found a line and its line end there.
+    void skip(std::size_t count) { pos_ += count; }
+
     // Starts again from the first byte of the same open file. Throws FileError.
     void rewind();
 
@@ -39,20 +51,17 @@ class LineReader {
   private:
     bool fill();
     void readMore();
-    std::size_t findLineEnd();
+    // The first CR or LF at or after `from`, or npos.
+    std::size_t findLineEnd(std::size_t from) const;
     bool readLine(std::string* line, std::size_t limit, bool& complete);
 
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
-    std::vector<char> buffer_;
+    std::optional<ChunkReader> chunks_;
+    std::vector<char> buffer_;  // [pos_, end_) not yet read
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
-    // The first CR and the first LF at or after pos_ (end_ when there is none), as last found;
-    // kept between lines so that a file without CRs is not searched to the end for each line.
-    std::size_t nextCr_ = 0;
-    std::size_t nextLf_ = 0;
-    bool endsKnown_ = false;
 };
 
 }  // namespace velmora

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "records/byte_scan.h"
+
 namespace velmora {
 
 RecordReader::RecordReader(const std::filesystem::path& path) : lines_(path) {}
@@ -79,61 +81,46 @@ namespace {
 
 constexpr std::size_t kSeparators = WorkingRecord::kFieldCount - 1;
 
-// The high bit of each byte of `w` that is zero, exactly (no borrow between bytes).
-std::uint64_t zeroBytes(std::uint64_t w) {
-    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
-    return ~(((w & kLow7) + kLow7) | w | kLow7);
-}
-
-// Finds the separators of a line that is one record of plain items: exactly ten commas and no
-// double quote. Fills `commas` and returns true for such a line. Eight bytes are looked at a
-// time: a record line holds about ninety.
-bool findSeparators(std::string_view line, std::array<std::size_t, kSeparators>& commas) {
-    std::size_t found = 0;
-    std::size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t kCommas = 0x2c2c2c2c2c2c2c2cULL;
-        constexpr std::uint64_t kQuotes = 0x2222222222222222ULL;
-        for (; i + 8 <= line.size(); i += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, line.data() + i, 8);
-            if (zeroBytes(w ^ kQuotes)) return false;
-            for (std::uint64_t m = zeroBytes(w ^ kCommas); m; m &= m - 1) {
-                if (found == kSeparators) return false;
-                commas[found++] = i + static_cast<std::size_t>(std::countr_zero(m) >> 3);
-            }
-        }
+// Views the items of the line [begin, end) split at `commas`. False when an item starts with a
+// space: the general path drops it.
+bool viewPlain(const char* begin, const byte_scan::Separators& commas, const char* end,
+               RecordFields& fields) {
+    bool plain = true;
+    const char* start = begin;
+    for (std::size_t k = 0; k < WorkingRecord::kFieldCount; ++k) {
+        const char* const to = k < kSeparators ? commas[k] : end;
+        plain &= start == to || *start != ' ';
+        fields[k] = std::string_view(start, static_cast<std::size_t>(to - start));
+        start = to + 1;
     }
-    for (; i < line.size(); ++i) {
-        if (line[i] == '"') return false;
-        if (line[i] != ',') continue;
-        if (found == kSeparators) return false;
-        commas[found++] = i;
-    }
-    return found == kSeparators;
+    return plain;
 }
 
 }  // namespace
 
 bool RecordReader::nextFields(RecordFields& fields, WorkingRecord& scratch) {
     if (lineDone_) {
+        // The usual line, whole in the buffer: found, split and checked in one scan.
+        const std::string_view rest = lines_.buffered();
+        byte_scan::Separators commas;
+        const char* const begin = rest.data();
+        const char* const end = begin + rest.size();
+        const char* const stop = byte_scan::findPlainRecord(begin, end, commas);
+        // A line that runs past the buffer, or whose CR ends it (it may be half of a CR LF),
+        // takes the path below.
+        if (stop && stop != begin && stop != end && (*stop == '\n' || stop + 1 < end) &&
+            viewPlain(begin, commas, stop, fields)) {
+            const bool crlf = *stop == '\r' && stop[1] == '\n';
+            lines_.skip(static_cast<std::size_t>(stop - begin) + (crlf ? 2 : 1));
+            return true;
+        }
         if (!haveItem()) return false;
         // A fresh line: if it is exactly one record of plain items, view them where they are.
-        std::array<std::size_t, kSeparators> commas;
-        if (findSeparators(line_, commas)) {
-            std::size_t start = 0;
-            bool plain = true;
-            for (std::size_t k = 0; k < WorkingRecord::kFieldCount; ++k) {
-                const std::size_t stop = k < kSeparators ? commas[k] : line_.size();
-                // An item starting with a space loses it: the general path takes that.
-                plain &= start == stop || line_[start] != ' ';
-                fields[k] = line_.substr(start, stop - start);
-                start = stop + 1;
-            }
-            if (plain) {
-                lineDone_ = true;
-                return true;
-            }
+        const char* const lineEnd = line_.data() + line_.size();
+        if (byte_scan::findPlainRecord(line_.data(), lineEnd, commas) &&
+            viewPlain(line_.data(), commas, lineEnd, fields)) {
+            lineDone_ = true;
+            return true;
         }
     }
     if (!next(scratch)) return false;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <random>
+
+#include "records/byte_scan.h"
 #include "records/line_reader.h"
 #include "records/record_reader.h"
 #include "records/record_writer.h"
@@ -87,6 +90,62 @@ TEST(RecordReader, ItemsAndRecordsWhereverTheLinesEnd) {
         {"\xe9t\xe9,\0x,c,d,e,f,g,h,i,j,k\r\n"s, "\xe9t\xe9|\0x|c|d|e|f|g|h|i|j|k\n"s},
     };
     for (const auto& [bytes, expected] : cases) EXPECT_EQ(readAll(bytes), expected) << bytes;
+}
+
+TEST(RecordReader, ReadsTheSameAcrossTheReadersChunks) {
+    // A few MiB of records, plain and not, with every kind of line end: lines and CR LF pairs
+    // fall across the reader's chunks, and one line is longer than a chunk.
+    const std::string_view items[] = {"N1", "", " x", "\"a,b\"", "c\"d", "00:0a", "#Blank#"};
+    const std::string_view ends[] = {"\r\n", "\n", "\r", ",", "\r\n\r\n"};
+    std::mt19937 random(7);
+    std::string bytes;
+    while (bytes.size() < (5 << 20)) {
+        for (int k = 0; k < 11; ++k) {
+            if (k) bytes += random() % 50 ? "," : ",,";
+            bytes += items[random() % std::size(items)];
+        }
+        bytes += ends[random() % 40 ? random() % 3 : 3 + random() % 2];
+        if (bytes.back() == ',') bytes += "\r\n";
+        if (bytes.size() > (3 << 20) && bytes.size() < (3 << 20) + 200)
+            bytes += std::string((2 << 20) + 5, 'L') + "\r\n";
+    }
+    // The lines, split plainly, and the records, read both ways, are what the file holds.
+    std::vector<std::string> plain(1);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n') {
+            plain.back() += bytes[i];
+            continue;
+        }
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        plain.emplace_back();
+    }
+    plain.pop_back();                    // the file ends with a line end
+    EXPECT_TRUE(lines(bytes) == plain);  // (the lines would fill pages on failure)
+    readAll(bytes);
+}
+
+TEST(ByteScan, EachScanFindsWhatItsPlainVersionFinds) {
+    std::mt19937 random(2004);
+    const char alphabet[] = {'a', ',', '"', '\r', '\n', ' ', '\t', '\x80'};
+    int records = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes;
+        for (std::size_t n = random() % 80; n > 0; --n) {
+            // Mostly plain bytes and separators, as a record line is.
+            const std::size_t pick = random() % 300;
+            bytes += pick < std::size(alphabet) ? alphabet[pick] : pick % 3 ? 'x' : ',';
+        }
+        const char* const from = bytes.data();
+        const char* const to = from + bytes.size();
+        ASSERT_EQ(byte_scan::findLineEnd(from, to), byte_scan::findLineEndPortable(from, to))
+            << bytes;
+        byte_scan::Separators fast, plain;
+        const char* const stop = byte_scan::findPlainRecord(from, to, fast);
+        ASSERT_EQ(stop, byte_scan::findPlainRecordPortable(from, to, plain)) << bytes;
+        if (stop) ASSERT_EQ(fast, plain) << bytes;
+        records += stop != nullptr;
+    }
+    EXPECT_GT(records, 500) << "too few lines of ten separators to compare";
 }
 
 TEST(RecordWriter, QuotesItemsWithCommasOrQuotesAndReadsBackTheSame) {
