@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "loader/record_line.h"
+#include "records/block_writer.h"
 #include "records/file_error.h"
 #include "records/line_reader.h"
 #include "records/record_writer.h"
@@ -65,104 +67,12 @@ void normalise(std::string_view line, WorkingRecord& record) {
     }
 }
 
-inline void count(std::string_view flags, LoadCounts& counts) {
-    switch (secondFromRight(flags)) {
-        case '0':
-        case '2':
-        case '4':
-            ++counts.wepOff;
-            break;
-        case '1':
-        case '3':
-        case '5':
-            ++counts.wepOn;
-            break;
-        default:
-            break;
-    }
-    switch (lastChar(flags)) {
-        case '1':
-        case '5':
-            ++counts.infrastructure;
-            break;
-        case '2':
-        case '6':
-            ++counts.adHoc;
-            break;
-        default:
-            break;
-    }
-    ++counts.total;
-}
-
-// What normalising does to each byte of a data line, for the fast path below.
-enum : unsigned char { kKeep = 0, kDrop = 1, kTab = 2, kNeedsQuotes = 4 };
-
-constexpr std::array<unsigned char, 256> kByteClass = [] {
-    std::array<unsigned char, 256> table{};
-    table[' '] = table['('] = table[')'] = kDrop;
-    table['\t'] = kTab;
-    table[','] = table['"'] = kNeedsQuotes;
-    return table;
-}();
-
-constexpr std::string_view kBlankName = "#Blank#";
-// The most a record line adds to its data line's length: the separators of missing columns,
-// the blank name, the line end and the separator of a twelfth column written before the cut.
-constexpr std::size_t kLineGrowth = WorkingRecord::kFieldCount + kBlankName.size() + 2 + 1;
-
-// Writes the record line of a data line that holds neither a comma nor a double quote (no
-// item needs quotes) at `out`, which has room for line.size() + kLineGrowth bytes, and counts
-// it. Each byte is copied and kept or dropped without a branch; a tab becomes the separator.
-// Returns the end of what it wrote, or nullptr when the line needs the general path.
-char* writeRecordLine(std::string_view line, char* out, LoadCounts& counts) {
-    constexpr std::size_t kFields = WorkingRecord::kFieldCount;
-    // fieldEnd[k]: where the text of column k ends in the output. Every entry read below is
-    // written first; not clearing the array spares a memset per line.
-    std::array<char*, kFields + 1> fieldEnd;
-    std::size_t tabs = 0;
-    unsigned special = 0;
-    for (const char ch : line) {
-        const unsigned char cls = kByteClass[static_cast<unsigned char>(ch)];
-        fieldEnd[tabs] = out;
-        *out = cls == kTab ? ',' : ch;
-        out += cls != kDrop;
-        special |= cls;
-        tabs += cls == kTab;
-        if (tabs == kFields) break;
-    }
-    if (special & kNeedsQuotes) return nullptr;
-    if (tabs == kFields) {
-        --out;  // the separator the twelfth column would have had
-    } else {
-        fieldEnd[tabs] = out;
-        for (++tabs; tabs < kFields; ++tabs) {
-            *out++ = ',';
-            fieldEnd[tabs] = out;
-        }
-    }
-    char* const ssid = fieldEnd[WorkingRecord::Longitude] + 1;
-    if (ssid == fieldEnd[WorkingRecord::SSID]) {
-        std::memmove(ssid + kBlankName.size(), ssid, static_cast<std::size_t>(out - ssid));
-        std::memcpy(ssid, kBlankName.data(), kBlankName.size());
-        out += kBlankName.size();
-        for (std::size_t k = WorkingRecord::SSID; k < kFields; ++k)
-            fieldEnd[k] += kBlankName.size();
-    }
-    const char* flags = fieldEnd[WorkingRecord::Flags - 1] + 1;
-    count(std::string_view(flags, static_cast<std::size_t>(fieldEnd[WorkingRecord::Flags] - flags)),
-          counts);
-    *out++ = '\r';
-    *out++ = '\n';
-    return out;
-}
-
 // Collects record lines and hands them to the writer in large blocks.
 class RecordBlock {
   public:
-    explicit RecordBlock(TextFileWriter& out) : out_(out), bytes_(kSize) {}
+    explicit RecordBlock(BlockWriter& out) : out_(out), bytes_(kSize) {}
 
-    // Room for `size` more bytes, flushing first when needed.
+    // Room for `size` more bytes, handing the block over first when needed.
     char* reserve(std::size_t size) {
         if (used_ + size > bytes_.size()) {
             flush();
@@ -172,13 +82,13 @@ class RecordBlock {
     }
     void commit(char* end) { used_ = static_cast<std::size_t>(end - bytes_.data()); }
     void flush() {
-        out_.write(std::string_view(bytes_.data(), used_));
+        out_.hand(bytes_, used_);
         used_ = 0;
     }
 
   private:
     static constexpr std::size_t kSize = 1 << 20;
-    TextFileWriter& out_;
+    BlockWriter& out_;
     std::vector<char> bytes_;
     std::size_t used_ = 0;
 };
@@ -225,8 +135,12 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
     try {
         removeWorkingFile(output1);
         removeWorkingFile(output2);
+        // output2 is the same bytes as output1: both are written from each block, on a
+        // thread of their own while the next block is made.
         TextFileWriter out1(output1);
-        RecordBlock block(out1);
+        TextFileWriter out2(output2);
+        BlockWriter writer({&out1, &out2});
+        RecordBlock block(writer);
 
         std::string_view line;
         std::string recordLine;
@@ -237,28 +151,27 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
                 ++result.counts.dropped;
                 continue;
             }
-            char* const at = block.reserve(line.size() + kLineGrowth);
-            if (char* const end = writeRecordLine(line, at, result.counts)) {
+            char* const at =
+                block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
+            if (char* const end = record_line::write(line, at, result.counts)) {
                 block.commit(end);
                 continue;
             }
             // A name with a comma or a quote: the item is stored quoted.
             normalise(line, record);
-            if (record[WorkingRecord::SSID].empty()) record[WorkingRecord::SSID] = kBlankName;
+            if (record[WorkingRecord::SSID].empty())
+                record[WorkingRecord::SSID] = record_line::kBlankName;
             recordLine.clear();
             appendRecordLine(recordLine, record);
             char* const to = block.reserve(recordLine.size());
             std::memcpy(to, recordLine.data(), recordLine.size());
             block.commit(to + recordLine.size());
-            count(record[WorkingRecord::Flags], result.counts);
+            record_line::count(record[WorkingRecord::Flags], result.counts);
         }
         block.flush();
+        writer.finish();
         out1.close();
-        // The scratch copy is the same bytes: the system copies them without reading them
-        // back through the program.
-        std::error_code ec;
-        std::filesystem::copy_file(output1, output2, ec);
-        if (ec) throw FileError(output2, ec.message());
+        out2.close();
     } catch (const FileError& e) {
         removeWorkingFile(output1);
         removeWorkingFile(output2);

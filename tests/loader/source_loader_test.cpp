@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "loader/record_line.h"
 #include "records/line_reader.h"
 #include "records/record_writer.h"
 #include "support/test_support.h"
@@ -150,34 +151,69 @@ void addPlainly(std::string_view line, std::string& output1, LoadCounts& counts)
     ++counts.total;
 }
 
-TEST_F(Loader, RandomLinesGiveWhatTheFourPassesGive) {
-    // Pieces that each meet a rule (dropped characters, separators, quotes, 8-bit bytes, flags
-    // of one character, non-GPS positions), any byte but a line end, and any number of columns.
+// A data line of random columns made of pieces that each meet a rule (dropped characters,
+// separators, quotes, 8-bit bytes, flags of one character, non-GPS positions) and of any byte
+// but a line end.
+std::string randomLine(std::mt19937& random) {
     const std::string_view pieces[] = {
         "N 41.1234567", "S 0.0451",  "0.0", "x0.0", "( my net )", "Cafe, Bar",
         "the \"den\"",  "\xe9t\xe9", "",    " ",    "(",          ")",
         "0011",         "0012",      "5",   "#",    "a;b"};
-    std::mt19937 random(2004);
     const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    std::string line;
+    for (std::size_t c = 0, columns = pick(15); c < columns; ++c) {
+        if (c) line += '\t';
+        for (std::size_t k = pick(4); k > 0; --k)
+            if (const char b = static_cast<char>(random()); pick(2))
+                line += pieces[pick(std::size(pieces))];
+            else if (b != '\r' && b != '\n')
+                line += b;
+    }
+    return line;
+}
+
+TEST_F(Loader, RandomLinesGiveWhatTheFourPassesGive) {
+    std::mt19937 random(2004);
     for (const char* eol : {"\r\n", "\n", "\r", "mixed"}) {
         std::string log = "#\r\n# $Format: wi-scan with extensions\r\n", output1;
         LoadCounts counts;
         for (int i = 0; i < 3000; ++i) {
-            std::string line;
-            for (std::size_t c = 0, columns = pick(15); c < columns; ++c) {
-                if (c) line += '\t';
-                for (std::size_t k = pick(4); k > 0; --k)
-                    if (const char b = static_cast<char>(random()); pick(2))
-                        line += pieces[pick(std::size(pieces))];
-                    else if (b != '\r' && b != '\n')
-                        line += b;
-            }
+            const std::string line = randomLine(random);
             addPlainly(line, output1, counts);
-            log += line + (eol[0] == 'm' ? std::array{"\r\n", "\n", "\r"}[pick(3)] : eol);
+            log += line + (eol[0] == 'm' ? std::array{"\r\n", "\n", "\r"}[random() % 3] : eol);
         }
         EXPECT_EQ(all(load(log).counts), all(counts)) << eol;
         EXPECT_EQ(this->output1(), output1) << eol;
         EXPECT_EQ(test::readFile(files.output2()), output1) << eol;
+    }
+}
+
+TEST(RecordLine, EveryBuilderThisBuildHasGivesThePlainRecordLine) {
+    // The loader runs the fastest builder the CPU allows; each must give the same lines.
+    std::vector<std::pair<const char*, record_line::Writer>> builders{
+        {"portable", &record_line::writePortable}};
+    if (const auto vector = record_line::vectorWriter()) builders.emplace_back("vector", vector);
+    std::mt19937 random(6);
+    std::vector<char> out;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string line = randomLine(random);
+        std::string plain;
+        LoadCounts plainCounts;
+        addPlainly(line, plain, plainCounts);
+        if (plainCounts.total == 0) continue;  // a comment, blank or non-GPS line
+        for (const auto& [name, write] : builders) {
+            out.assign(line.size() + record_line::kGrowth + record_line::kSlack, '\0');
+            LoadCounts counts;
+            const char* const end = write(line, out.data(), counts);
+            // A line with an item to quote is left to the general path.
+            if (plain.find('"') != std::string::npos) {
+                ASSERT_EQ(end, nullptr) << name << ": " << line;
+                continue;
+            }
+            ASSERT_NE(end, nullptr) << name << ": " << line;
+            ASSERT_EQ(std::string(static_cast<const char*>(out.data()), end), plain) << name << ": " << line;
+            ASSERT_EQ(all(counts), all(plainCounts)) << name << ": " << line;
+        }
     }
 }
 
