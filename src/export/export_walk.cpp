@@ -3,8 +3,10 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "export/export_line.h"
+#include "records/block_writer.h"
 #include "records/file_error.h"
 #include "records/record_reader.h"
 #include "records/record_writer.h"
@@ -15,12 +17,35 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path temporaryBeside(const fs::path& target) {
+fs::path temporaryBeside(const fs::path& target, const char* kind) {
     std::random_device random;
     const auto tag = std::to_string(random());
     // Cut a long name so the temporary one still fits the file system's limit.
     const auto name = target.filename().string().substr(0, 200);
-    return target.parent_path() / ("." + name + ".part-" + tag);
+    return target.parent_path() / ("." + name + "." + kind + "-" + tag);
+}
+
+// Gives the complete file `temporary` the name `target`. An earlier file of that name first
+// steps aside under a name of its own and goes once the new file is in place, so that no
+// rename lands on an existing file: on ext4 that makes the rename start writing the whole new
+// file out at once, which held a large export up for tens of milliseconds; the system now
+// writes it in the background as it does any other file. Should the new file not take the
+// name, the earlier one gets it back.
+void moveInto(const fs::path& temporary, const fs::path& target) {
+    std::error_code ec;
+    fs::path aside;
+    if (fs::symlink_status(target, ec).type() == fs::file_type::regular) {
+        aside = temporaryBeside(target, "old");
+        fs::rename(target, aside, ec);
+        if (ec) throw FileError(target, ec.message());
+    }
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        if (!aside.empty()) fs::rename(aside, target, ignored);
+        throw FileError(target, ec.message());
+    }
+    if (!aside.empty()) fs::remove(aside, ec);
 }
 
 // An export replaces a regular file only, and never the working record file it reads.
@@ -41,16 +66,14 @@ template <typename Body>
 std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target, Body body) {
     refuseTarget(target, workingFile);
     RecordReader reader(workingFile);
-    const fs::path temporary = temporaryBeside(target);
+    const fs::path temporary = temporaryBeside(target, "part");
     std::uint64_t written = 0;
     try {
         TextFileWriter out(temporary);
         out.write(kExportHeader);
         written = body(reader, out);
         out.close();
-        std::error_code ec;
-        fs::rename(temporary, target, ec);
-        if (ec) throw FileError(target, ec.message());
+        moveInto(temporary, target);
     } catch (const FileError& e) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
@@ -100,15 +123,17 @@ std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& targ
         std::uint64_t written = 0;
         RecordFields fields;
         WorkingRecord scratch;
-        // Lines are built straight into one block, which goes to the file when full.
-        std::string block(kBlock, '\0');
+        // Lines are built straight into a block; a full one is written on a thread of its own
+        // while the next is built.
+        BlockWriter writer({&out});
+        std::vector<char> block(kBlock);
         std::size_t used = 0;
         while (reader.nextFields(fields, scratch)) {
             if (!filter(fields)) continue;
             std::size_t size = 2 + WorkingRecord::kFieldCount;
             for (const std::string_view field : fields) size += field.size();
             if (used + size > block.size()) {
-                out.write(std::string_view(block.data(), used));
+                writer.hand(block, used);
                 used = 0;
                 if (size > block.size()) block.resize(size);
             }
@@ -144,7 +169,8 @@ std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& targ
             used += static_cast<std::size_t>(p - start);
             ++written;
         }
-        out.write(std::string_view(block.data(), used));
+        writer.hand(block, used);
+        writer.finish();
         return written;
     });
 }

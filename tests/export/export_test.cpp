@@ -67,6 +67,8 @@ TEST(MainExports, WriteTheirGoldenFilesAndReplaceOnlyARegularFileOnlyWhenComplet
     test::writeFile(dir / "empty", "");
     EXPECT_EQ(exportWalk(dir / "empty", target, all), 0u);
     EXPECT_EQ(test::readFile(target), "Latitude;Longitude;Name; ;Name 2\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 9)
+        << "and the link and the empty file: the replaced export is gone";
 }
 
 }  // namespace
