@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The reliability runs after the ordinary tests: each fuzz target for a short while, then
-# every test again in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# every test again in a build with AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# tests of the core and the batch tool in a build with ThreadSanitizer.
 #   tools/reliability.sh [FUZZ_SECONDS]    (15 by default; 0 skips the fuzzers)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,3 +21,12 @@ export QT_QPA_PLATFORM=offscreen
 # Undefined behaviour fails the test with a stack; so does a leak (LeakSanitizer is on).
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 900
+
+# The reading and writing threads of the core. The windows are left out: Qt's own threads
+# are not built for this sanitizer.
+tsan="${TSAN_BUILD_DIR:-build-tsan}"
+cmake -S . -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_SANITIZE_THREADS=ON \
+    -DVELMORA_BUILD_UI=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null
+cmake --build "$tsan" -j"$(nproc)"
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$tsan" --output-on-failure -j"$(nproc)" \
+    --timeout 900

@@ -93,11 +93,11 @@ inline const char* findPlainRecord(const char* from, const char* to, Separators&
         // Only the bytes before the line end count.
         const unsigned within = ends ? (ends & (0u - ends)) - 1 : 0xFFFF;
         if (mask(quote) & within) return nullptr;
-        unsigned separators = mask(comma) & within;
-        if (found + static_cast<std::size_t>(std::popcount(separators)) > commas.size())
-            return nullptr;
-        for (; separators; separators &= separators - 1)
+        for (unsigned separators = mask(comma) & within; separators;
+             separators &= separators - 1) {
+            if (found == commas.size()) return nullptr;
             commas[found++] = from + std::countr_zero(separators);
+        }
         if (ends) return found == commas.size() ? from + std::countr_zero(ends) : nullptr;
     }
     // The last few bytes, with the commas found so far.
