@@ -101,9 +101,13 @@ std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
                          const RecordFilter& filter, const RecordChange& change) {
     return writeExport(workingFile, target, [&](RecordReader& reader, TextFileWriter& out) {
         std::uint64_t written = 0;
-        WorkingRecord record;
+        WorkingRecord record, scratch;
+        RecordFields fields;
         std::string line;
-        while (reader.next(record)) {
+        // The items are found as views (the faster scan), then copied for the filter and the
+        // change to work on.
+        while (reader.nextFields(fields, scratch)) {
+            for (std::size_t k = 0; k < fields.size(); ++k) record.fields[k].assign(fields[k]);
             convertCoordinates(record);
             if (!filter(record)) continue;
             if (change) change(record);
