@@ -7,6 +7,7 @@
 
 #include "advanced/ap_name.h"
 #include "advanced/criteria.h"
+#include "advanced/distinct_keys.h"
 #include "advanced/file_name.h"
 #include "advanced/mac_access_points.h"
 #include "export/export_line.h"
@@ -148,10 +149,45 @@ TEST(CriteriaExport, EachModeWritesItsSightingsUpperCased) {
     EXPECT_EQ(written({"HOME", "", kAny, WepStatus::Both, mac}), header);
 }
 
+TEST(DistinctLists, ANameFoundInAnyCaseIsTheUpperCasedName) {
+    // Every byte value at each place of names of one, seven, eight, nine and seventeen bytes,
+    // numbered as read, then found again after the table has grown several times.
+    distinct::Interner names;
+    std::vector<std::string> texts;
+    for (int byte = 0; byte < 256; ++byte)
+        for (const std::size_t size : {1, 7, 8, 9, 17}) {
+            std::string text(size, 'q');
+            text[static_cast<std::size_t>(byte) * 5 % size] = static_cast<char>(byte);
+            texts.push_back(text);
+        }
+    std::set<std::string> upper;
+    for (const std::string& text : texts) {
+        names.upperId(text);
+        upper.insert(toUpperAscii(text));
+    }
+    for (const std::string& text : texts)
+        ASSERT_EQ(names.upperId(text), names.id(toUpperAscii(text))) << text;
+    EXPECT_EQ(names.size(), upper.size());
+}
+
 // The lists keep sightings as numbers while reading; they must equal their definition by
 // upper-cased texts, on well-formed and odd BSSIDs alike.
 TEST(DistinctLists, GroupsEntriesAndRecountsMatchTheirDefinitionByText) {
-    const char* ssids[] = {"home", "Home", "HOME", "\"Cafe,Bar\"", "\xe9t\xe9", "#Blank#", "x"};
+    // Names longer than eight bytes, and bytes beside a and z and from 0x80 up (which differ
+    // from letters by the case bit alone): upper-cased eight bytes at a time.
+    const char* ssids[] = {"home",
+                           "Home",
+                           "HOME",
+                           "\"Cafe,Bar\"",
+                           "\xe9t\xe9",
+                           "#Blank#",
+                           "x",
+                           "`az{@AZ[",
+                           "@AZ[`az{",
+                           "\xe1\xfa\xc1\xda",
+                           "\xc1\xda\xe1\xfa",
+                           "Office-Net-2.4GHz",
+                           "OFFICE-net-2.4ghz"};
     const char* flags[] = {"0011", "0012", "0001", "0013", "0071", "5", "8", "", "0a1b", "00A1"};
     // Case does not count in an odd BSSID either; hex values do not join it to a MAC address.
     const char* odd[] = {
