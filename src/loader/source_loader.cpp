@@ -133,8 +133,7 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
     const auto output1 = files.output1();
     const auto output2 = files.output2();
     try {
-        removeWorkingFile(output1);
-        removeWorkingFile(output2);
+        const OldWorkingFiles old(files);
         // output2 is the same bytes as output1: both are written from each block, on a
         // thread of their own while the next block is made.
         TextFileWriter out1(output1);

@@ -1,5 +1,10 @@
 #include "records/working_files.h"
 
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
 namespace velmora {
 
 namespace fs = std::filesystem;
@@ -27,6 +32,59 @@ void removeWorkingFile(const fs::path& file) {
     if (type != fs::file_type::regular) return;
     setNormalAttribute(file);
     fs::remove(file, ec);
+}
+
+namespace {
+
+constexpr const char* kOldTag = ".old-";
+
+bool isOldWorkingFile(const std::string& name) {
+    for (const char* file : {".output1", ".output2"}) {
+        const std::string prefix = std::string(file) + kOldTag;
+        if (name.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+    return false;
+}
+
+void removeOld(const fs::path& folder, const std::vector<fs::path>& moved) {
+    std::error_code ec;
+    for (const fs::path& file : moved) fs::remove(file, ec);
+    for (auto entry = fs::directory_iterator(folder, ec); !ec && entry != fs::directory_iterator();
+         entry.increment(ec)) {
+        std::error_code ignored;
+        if (isOldWorkingFile(entry->path().filename().string()) &&
+            fs::symlink_status(entry->path(), ignored).type() == fs::file_type::regular)
+            fs::remove(entry->path(), ignored);
+    }
+}
+
+}  // namespace
+
+OldWorkingFiles::OldWorkingFiles(const WorkingFiles& files) {
+    const auto tag = std::to_string(std::random_device()());
+    std::vector<fs::path> moved;
+    for (const fs::path& file : {files.output1(), files.output2()}) {
+        std::error_code ec;
+        if (fs::symlink_status(file, ec).type() == fs::file_type::regular) {
+            const fs::path aside =
+                file.parent_path() / ("." + file.filename().string() + kOldTag + tag);
+            fs::rename(file, aside, ec);
+            if (!ec) {
+                moved.push_back(aside);
+                continue;
+            }
+        }
+        removeWorkingFile(file);
+    }
+    try {
+        thread_ = std::thread(removeOld, files.folder, std::move(moved));
+    } catch (const std::system_error&) {
+        removeOld(files.folder, moved);  // no thread to be had: at once, then
+    }
+}
+
+OldWorkingFiles::~OldWorkingFiles() {
+    if (thread_.joinable()) thread_.join();
 }
 
 }  // namespace velmora

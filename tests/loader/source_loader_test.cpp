@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <random>
+#include <set>
 
 #include "loader/record_line.h"
 #include "records/line_reader.h"
@@ -128,6 +129,21 @@ TEST_F(Loader, FailuresLeaveNoHalfWrittenWorkingFile) {
                !fs::exists(files.output1()) && !fs::exists(files.output2());
     };
     EXPECT_EXIT(test::exitWith(full, 600), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Loader, TheLastLoadsFilesGoAndNothingIsLeftBeside) {
+    test::writeFile(files.output1(), "old\r\n");
+    setHiddenAttribute(files.output1());
+    test::writeFile(files.output2(), "old\r\n");
+    test::writeFile(dir / ".output2.old-12", "left by a load that stopped midway");
+    fs::create_directory(dir / ".output1.old-7");  // a folder: not the loader's to delete
+    ASSERT_EQ(loadSourceLog(test::repoFile("samples/drive-text.txt"), files).status,
+              LoadStatus::Loaded);
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{".output1.old-7", "output1", "output2"}));
+    EXPECT_EQ(output1(), test::readFile(files.output2()));
 }
 
 // The four passes written plainly, one line at a time: normalise, blank names, copy, count.
