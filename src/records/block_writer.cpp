@@ -1,11 +1,19 @@
 #include "records/block_writer.h"
 
+#include <system_error>
+
 namespace velmora {
 
-BlockWriter::BlockWriter(std::vector<TextFileWriter*> files)
-    : files_(std::move(files)), thread_([this] { run(); }) {}
+BlockWriter::BlockWriter(std::vector<TextFileWriter*> files) : files_(std::move(files)) {
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: each block is written as it is handed over.
+    }
+}
 
 BlockWriter::~BlockWriter() {
+    if (!thread_.joinable()) return;
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -42,6 +50,10 @@ void BlockWriter::waitIdle(std::unique_lock<std::mutex>& lock) {
 }
 
 void BlockWriter::hand(std::vector<char>& block, std::size_t used) {
+    if (!thread_.joinable()) {
+        for (TextFileWriter* file : files_) file->write(std::string_view(block.data(), used));
+        return;
+    }
     {
         std::unique_lock lock(mutex_);
         waitIdle(lock);
@@ -55,6 +67,7 @@ void BlockWriter::hand(std::vector<char>& block, std::size_t used) {
 }
 
 void BlockWriter::finish() {
+    if (!thread_.joinable()) return;
     std::unique_lock lock(mutex_);
     waitIdle(lock);
 }

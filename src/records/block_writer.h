@@ -14,7 +14,8 @@ namespace velmora {
 // Writes large blocks to one or more files on a thread of its own, so that the caller fills
 // its next block while the system copies the last one into the files. Every file receives
 // the same bytes in the same order. A failed write is kept and thrown, as the FileError it
-// was, from the caller's next hand() or finish(); nothing after it is written.
+// was, from the caller's next hand() or finish(); nothing after it is written. Where the
+// system has no thread to give, each block is written as it is handed over.
 class BlockWriter {
   public:
     // The files must outlive the writer; it writes to them and never closes them.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "records/file_error.h"
 
@@ -107,8 +108,12 @@ bool ChunkReader::append(std::vector<char>& buffer, std::size_t& begin, std::siz
             hasBuffer_ = true;
         }
         if (start) {
-            running_ = true;
-            thread_ = std::thread([this] { run(); });
+            try {
+                thread_ = std::thread([this] { run(); });
+                running_ = true;
+            } catch (const std::system_error&) {
+                hasBuffer_ = false;  // no thread to be had: each chunk is read when needed
+            }
         } else {
             changed_.notify_all();
         }

@@ -12,7 +12,8 @@ namespace velmora {
 
 // Reads an open file in large chunks for a line reader. Once the file proves larger than
 // one chunk, the next chunk is read on a thread of its own while the caller works through
-// the last one, so the caller's time and the system's copying overlap.
+// the last one, so the caller's time and the system's copying overlap (where the system has
+// no thread to give, each chunk is read when it is needed).
 class ChunkReader {
   public:
     // The file stays the caller's; `path` names it in errors.
