@@ -173,8 +173,7 @@ std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& targ
             used += static_cast<std::size_t>(p - start);
             ++written;
         }
-        writer.hand(block, used);
-        writer.finish();
+        writer.finish(block, used);
         return written;
     });
 }

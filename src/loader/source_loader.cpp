@@ -85,6 +85,11 @@ class RecordBlock {
         out_.hand(bytes_, used_);
         used_ = 0;
     }
+    // Writes what is left and waits for all of it.
+    void finish() {
+        out_.finish(bytes_, used_);
+        used_ = 0;
+    }
 
   private:
     static constexpr std::size_t kSize = 1 << 20;
@@ -167,8 +172,7 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
             block.commit(to + recordLine.size());
             record_line::count(record[WorkingRecord::Flags], result.counts);
         }
-        block.flush();
-        writer.finish();
+        block.finish();
         out1.close();
         out2.close();
     } catch (const FileError& e) {

@@ -4,13 +4,7 @@
 
 namespace velmora {
 
-BlockWriter::BlockWriter(std::vector<TextFileWriter*> files) : files_(std::move(files)) {
-    try {
-        thread_ = std::thread([this] { run(); });
-    } catch (const std::system_error&) {
-        // No thread to be had: each block is written as it is handed over.
-    }
-}
+BlockWriter::BlockWriter(std::vector<TextFileWriter*> files) : files_(std::move(files)) {}
 
 BlockWriter::~BlockWriter() {
     if (!thread_.joinable()) return;
@@ -49,11 +43,19 @@ void BlockWriter::waitIdle(std::unique_lock<std::mutex>& lock) {
     if (failure_) std::rethrow_exception(failure_);
 }
 
+void BlockWriter::writeNow(std::string_view bytes) {
+    for (TextFileWriter* file : files_) file->write(bytes);
+}
+
 void BlockWriter::hand(std::vector<char>& block, std::size_t used) {
-    if (!thread_.joinable()) {
-        for (TextFileWriter* file : files_) file->write(std::string_view(block.data(), used));
-        return;
+    if (!thread_.joinable() && !threadless_) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            threadless_ = true;  // no thread to be had: each block is written as handed over
+        }
     }
+    if (threadless_) return writeNow(std::string_view(block.data(), used));
     {
         std::unique_lock lock(mutex_);
         waitIdle(lock);
@@ -66,10 +68,12 @@ void BlockWriter::hand(std::vector<char>& block, std::size_t used) {
     changed_.notify_all();
 }
 
-void BlockWriter::finish() {
-    if (!thread_.joinable()) return;
-    std::unique_lock lock(mutex_);
-    waitIdle(lock);
+void BlockWriter::finish(std::vector<char>& block, std::size_t used) {
+    if (thread_.joinable()) {
+        std::unique_lock lock(mutex_);
+        waitIdle(lock);
+    }
+    writeNow(std::string_view(block.data(), used));
 }
 
 }  // namespace velmora

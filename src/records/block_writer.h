@@ -18,7 +18,8 @@ namespace velmora {
 // system has no thread to give, each block is written as it is handed over.
 class BlockWriter {
   public:
-    // The files must outlive the writer; it writes to them and never closes them.
+    // The files must outlive the writer; it writes to them and never closes them. The thread
+    // starts with the first full block: a file of one block is written as it is finished.
     explicit BlockWriter(std::vector<TextFileWriter*> files);
     // Stops the thread; a block still queued may be left unwritten.
     ~BlockWriter();
@@ -29,11 +30,13 @@ class BlockWriter {
     // the same size free for the next bytes. Waits while the block before is being written.
     void hand(std::vector<char>& block, std::size_t used);
 
-    // Waits until everything handed over is written. Throws the first failure.
-    void finish();
+    // Writes the last `used` bytes of `block` after what was handed over and waits until
+    // everything is written. Throws the first failure.
+    void finish(std::vector<char>& block, std::size_t used);
 
   private:
     void run();
+    void writeNow(std::string_view bytes);
     void waitIdle(std::unique_lock<std::mutex>& lock);
 
     std::vector<TextFileWriter*> files_;
@@ -43,6 +46,7 @@ class BlockWriter {
     std::size_t queuedSize_ = 0;
     bool busy_ = false;  // queued_ holds a block not yet written
     bool stop_ = false;
+    bool threadless_ = false;  // the system could not start the thread
     std::exception_ptr failure_;
     std::thread thread_;
 };

@@ -93,8 +93,7 @@ inline const char* findPlainRecord(const char* from, const char* to, Separators&
         // Only the bytes before the line end count.
         const unsigned within = ends ? (ends & (0u - ends)) - 1 : 0xFFFF;
         if (mask(quote) & within) return nullptr;
-        for (unsigned separators = mask(comma) & within; separators;
-             separators &= separators - 1) {
+        for (unsigned separators = mask(comma) & within; separators; separators &= separators - 1) {
             if (found == commas.size()) return nullptr;
             commas[found++] = from + std::countr_zero(separators);
         }

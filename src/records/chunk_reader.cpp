@@ -86,7 +86,7 @@ bool ChunkReader::append(std::vector<char>& buffer, std::size_t& begin, std::siz
     const std::size_t kept = end - begin;
     if (kept <= kHead) {
         // The usual case: the start of a line goes in front of the new chunk.
-        std::memcpy(chunk.bytes.data() + kHead - kept, buffer.data() + begin, kept);
+        if (kept) std::memcpy(chunk.bytes.data() + kHead - kept, buffer.data() + begin, kept);
         begin = kHead - kept;
         end = kHead + chunk.size;
         buffer.swap(chunk.bytes);

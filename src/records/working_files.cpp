@@ -37,6 +37,7 @@ void removeWorkingFile(const fs::path& file) {
 namespace {
 
 constexpr const char* kOldTag = ".old-";
+constexpr std::uintmax_t kWorthAThread = 8 << 20;
 
 bool isOldWorkingFile(const std::string& name) {
     for (const char* file : {".output1", ".output2"}) {
@@ -76,11 +77,21 @@ OldWorkingFiles::OldWorkingFiles(const WorkingFiles& files) {
         }
         removeWorkingFile(file);
     }
-    try {
-        thread_ = std::thread(removeOld, files.folder, std::move(moved));
-    } catch (const std::system_error&) {
-        removeOld(files.folder, moved);  // no thread to be had: at once, then
+    std::uintmax_t size = 0;
+    for (const fs::path& file : moved) {
+        std::error_code ec;
+        const auto bytes = fs::file_size(file, ec);
+        size += ec ? 0 : bytes;
     }
+    // Small files go at once: a thread would cost more than it saves.
+    if (size >= kWorthAThread) {
+        try {
+            thread_ = std::thread(removeOld, files.folder, std::move(moved));
+            return;
+        } catch (const std::system_error&) {
+        }
+    }
+    removeOld(files.folder, moved);
 }
 
 OldWorkingFiles::~OldWorkingFiles() {

@@ -27,7 +27,8 @@ void removeWorkingFile(const std::filesystem::path& file);
 // milliseconds the load need not wait for. Each regular file is renamed to a hidden name
 // (".output1.old-" and a number) in its folder; a link, or a file that cannot be renamed, is
 // deleted at once as removeWorkingFile() does. Hidden files of that kind left by a load that
-// stopped midway are deleted too. The destructor waits for the deletions.
+// stopped midway are deleted too. Files of a few MiB are deleted at once. The destructor waits
+// for the deletions.
 class OldWorkingFiles {
   public:
     explicit OldWorkingFiles(const WorkingFiles& files);

@@ -132,7 +132,8 @@ TEST_F(Loader, FailuresLeaveNoHalfWrittenWorkingFile) {
 }
 
 TEST_F(Loader, TheLastLoadsFilesGoAndNothingIsLeftBeside) {
-    test::writeFile(files.output1(), "old\r\n");
+    // A large one is deleted on a thread of its own, a small one at once.
+    test::writeFile(files.output1(), std::string(9 << 20, 'o'));
     setHiddenAttribute(files.output1());
     test::writeFile(files.output2(), "old\r\n");
     test::writeFile(dir / ".output2.old-12", "left by a load that stopped midway");
