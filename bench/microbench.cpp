@@ -1,12 +1,14 @@
-// The inner loops of the load, the record reader and the export line on their own, over a
-// log made here (no Python needed): run velmora-microbench to see where a load's time goes.
+// The inner loops of the load, the readers and the export line on their own, over a log made
+// here (no Python needed): run velmora-microbench to see where a load's time goes.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "export/export_line.h"
+#include "loader/record_line.h"
 #include "loader/source_loader.h"
 #include "records/line_reader.h"
 #include "records/record_reader.h"
@@ -85,6 +87,44 @@ void BM_RecordReader(benchmark::State& state) {
     setBytes(state, s.files.output1());
 }
 BENCHMARK(BM_RecordReader)->Unit(benchmark::kMillisecond);
+
+// The views the exports and the Advanced lists read records as.
+void BM_RecordFields(benchmark::State& state) {
+    const Scratch& s = scratch();
+    for (auto _ : state) {
+        RecordReader reader(s.files.output1());
+        RecordFields fields;
+        WorkingRecord scratch;
+        std::size_t n = 0;
+        while (reader.nextFields(fields, scratch)) n += fields[WorkingRecord::Flags].size();
+        benchmark::DoNotOptimize(n);
+    }
+    setBytes(state, s.files.output1());
+}
+BENCHMARK(BM_RecordFields)->Unit(benchmark::kMillisecond);
+
+// The loader's record line builders alone, over the lines of the log held in memory: 0 the
+// byte-at-a-time one, 1 the vector one (skipped where the CPU has none).
+void BM_RecordLine(benchmark::State& state) {
+    const auto write = state.range(0) ? record_line::vectorWriter()
+                                      : record_line::Writer{&record_line::writePortable};
+    if (!write) return state.SkipWithError("no vector builder on this CPU");
+    std::vector<std::string> lines;
+    LineReader reader(scratch().log);
+    for (std::string line; reader.next(line);)
+        if (!isCommentLine(line)) lines.push_back(line);
+    std::vector<char> out(1 << 12);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        LoadCounts counts;
+        for (const std::string& line : lines)
+            benchmark::DoNotOptimize(write(line, out.data(), counts));
+        benchmark::DoNotOptimize(counts.total);
+    }
+    for (const std::string& line : lines) bytes += line.size();
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+BENCHMARK(BM_RecordLine)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_ExportLine(benchmark::State& state) {
     WorkingRecord record;
