@@ -1,7 +1,7 @@
 // Arbitrary bytes as a working record file for the Advanced windows' readers: the network
 // groups are distinct and sorted and their counts agree with the one-group count, the
 // criteria index answers every recount as reading the file does, the AP entries are
-// distinct and sorted, and every main export equals the plain record walk.
+// distinct and sorted, and every main and Advanced export equals the plain record walk.
 
 #include <algorithm>
 #include <cstddef>
@@ -71,5 +71,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto entries = loadApEntries(file);
     fuzz::check(strictlyAscending(entries, [](const std::string& s) { return s; }),
                 "AP entries not distinct and sorted");
+
+    // The Advanced exports view the items and upper-case them in the line; the record walk
+    // with their filter and change must write the same file.
+    const auto walked = fuzz::scratchFolder() / "walk.txt";
+    const auto same = [&](const std::filesystem::path& viewed, const std::string& what) {
+        fuzz::check(fuzz::readAll(viewed) == fuzz::readAll(walked), what.c_str());
+    };
+    const auto upper = [](WorkingRecord& r) {
+        upperAsciiInPlace(r[WorkingRecord::SSID]);
+        upperAsciiInPlace(r[WorkingRecord::BSSID]);
+    };
+    for (const std::string& name : names) {
+        const auto group = fuzz::scratchFolder() / "group.txt";
+        exportApNameGroup(file, group, name);
+        exportWalk(
+            file, walked,
+            [&](const WorkingRecord& r) { return equalsUpperAscii(r[WorkingRecord::SSID], name); },
+            [](WorkingRecord& r) { upperAsciiInPlace(r[WorkingRecord::SSID]); });
+        same(group, "AP name export differs from the walk");
+        const auto criteria = fuzz::scratchFolder() / "criteria.txt";
+        const CriteriaSelection selection{name, "", ConnectionType::Bss, WepStatus::On};
+        exportCriteria(file, criteria, selection);
+        exportWalk(
+            file, walked,
+            [&](const WorkingRecord& r) {
+                return equalsUpperAscii(r[WorkingRecord::SSID], name) &&
+                       passesConnectionType(ConnectionType::Bss, r[WorkingRecord::Flags]) &&
+                       passesWepStatus(WepStatus::On, r[WorkingRecord::Flags]);
+            },
+            upper);
+        same(criteria, "criteria export differs from the walk");
+    }
+    for (std::size_t i = 0; i < entries.size() && i < 2; ++i) {
+        const auto mac = exportMacAddress(file, entries[i], fuzz::scratchFolder(), "mac.txt");
+        const std::string wanted(entryMacAddress(entries[i]));
+        exportWalk(
+            file, walked,
+            [&](const WorkingRecord& r) { return toUpperAscii(r[WorkingRecord::BSSID]) == wanted; },
+            [](WorkingRecord& r) { upperAsciiInPlace(r[WorkingRecord::BSSID]); });
+        same(mac.target, "MAC export differs from the walk");
+    }
     return 0;
 }

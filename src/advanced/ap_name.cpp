@@ -52,12 +52,12 @@ std::string apNameFileName(std::string_view group) {
 
 std::uint64_t exportApNameGroup(const std::filesystem::path& workingFile,
                                 const std::filesystem::path& target, std::string_view group) {
-    return exportWalk(
+    return exportWalkFields(
         workingFile, target,
-        [group](const WorkingRecord& record) {
-            return equalsUpperAscii(record[WorkingRecord::SSID], group);
+        [group](const RecordFields& fields) {
+            return equalsUpperAscii(fields[WorkingRecord::SSID], group);
         },
-        [](WorkingRecord& record) { upperAsciiInPlace(record[WorkingRecord::SSID]); });
+        UpperCase::Ssid);
 }
 
 }  // namespace velmora

@@ -158,16 +158,13 @@ std::uint64_t exportCriteria(const fs::path& workingFile, const fs::path& target
     const bool byMac = selection.mode == CriteriaExportMode::MacAddress;
     const std::string& wanted = byMac ? selection.mac : selection.name;
     const WorkingRecord::Field compared = byMac ? WorkingRecord::BSSID : WorkingRecord::SSID;
-    return exportWalk(
+    return exportWalkFields(
         workingFile, target,
-        [&](const WorkingRecord& record) {
-            return equalsUpperAscii(record[compared], wanted) &&
-                   passesFlags(selection.type, selection.wep, record[WorkingRecord::Flags]);
+        [&](const RecordFields& fields) {
+            return equalsUpperAscii(fields[compared], wanted) &&
+                   passesFlags(selection.type, selection.wep, fields[WorkingRecord::Flags]);
         },
-        [](WorkingRecord& record) {
-            upperAsciiInPlace(record[WorkingRecord::SSID]);
-            upperAsciiInPlace(record[WorkingRecord::BSSID]);
-        });
+        UpperCase::SsidAndBssid);
 }
 
 }  // namespace velmora

@@ -95,15 +95,12 @@ MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::
     const std::string mac(entryMacAddress(entry));
     MacExportResult result;
     result.target = folder / fileName.filename();
-    std::string upper;
-    result.lines = exportWalk(
+    result.lines = exportWalkFields(
         workingFile, result.target,
-        [&](const WorkingRecord& record) {
-            upper.assign(record[WorkingRecord::BSSID]);
-            upperAsciiInPlace(upper);
-            return upper == mac;
+        [&](const RecordFields& fields) {
+            return equalsUpperAscii(fields[WorkingRecord::BSSID], mac);
         },
-        [](WorkingRecord& record) { upperAsciiInPlace(record[WorkingRecord::BSSID]); });
+        UpperCase::Bssid);
     return result;
 }
 

@@ -121,7 +121,9 @@ std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
 }
 
 std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& target,
-                               const FieldsFilter& filter) {
+                               const FieldsFilter& filter, UpperCase upper) {
+    const bool upperSsid = upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid;
+    const bool upperBssid = upper == UpperCase::Bssid || upper == UpperCase::SsidAndBssid;
     return writeExport(workingFile, target, [&](RecordReader& reader, TextFileWriter& out) {
         constexpr std::size_t kBlock = 1 << 20;
         std::uint64_t written = 0;
@@ -146,6 +148,7 @@ std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& targ
             *p++ = ';';
             p = appendCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
             *p++ = ';';
+            char* const ssid = p;
             // Items viewed in one line lie one separator apart: copy them as one run and turn
             // the separators into ";".
             const char* const first = fields[WorkingRecord::SSID].data();
@@ -167,6 +170,12 @@ std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& targ
                     std::memcpy(p, fields[k].data(), fields[k].size());
                     p += fields[k].size();
                 }
+            }
+            if (upperSsid) upperAsciiInPlace(ssid, fields[WorkingRecord::SSID].size());
+            if (upperBssid) {
+                char* const bssid = ssid + fields[WorkingRecord::SSID].size() + 1 +
+                                    fields[WorkingRecord::Type].size() + 1;
+                upperAsciiInPlace(bssid, fields[WorkingRecord::BSSID].size());
             }
             *p++ = '\r';
             *p++ = '\n';

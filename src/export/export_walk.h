@@ -30,9 +30,14 @@ std::uint64_t exportWalk(const std::filesystem::path& workingFile,
 // written.
 using FieldsFilter = std::function<bool(const RecordFields&)>;
 
-// exportWalk for a filter that needs no WorkingRecord and no change: the same file, byte for
-// byte, as exportWalk with the same decisions, without copying the fields of each record.
+// Which items of a passing record are upper-cased (ASCII a-z) in its export line.
+enum class UpperCase { None, Ssid, Bssid, SsidAndBssid };
+
+// exportWalk for a filter that needs no WorkingRecord and a change that at most upper-cases
+// the SSID or BSSID: the same file, byte for byte, as exportWalk with the same decisions and
+// that change, without copying the fields of each record.
 std::uint64_t exportWalkFields(const std::filesystem::path& workingFile,
-                               const std::filesystem::path& target, const FieldsFilter& filter);
+                               const std::filesystem::path& target, const FieldsFilter& filter,
+                               UpperCase upper = UpperCase::None);
 
 }  // namespace velmora

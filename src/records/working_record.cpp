@@ -2,9 +2,13 @@
 
 namespace velmora {
 
+void upperAsciiInPlace(char* text, std::size_t size) {
+    for (char* const end = text + size; text != end; ++text)
+        if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+}
+
 void upperAsciiInPlace(std::string& text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    upperAsciiInPlace(text.data(), text.size());
 }
 
 std::string toUpperAscii(std::string_view text) {

@@ -32,6 +32,7 @@ struct WorkingRecord {
 // Upper-cases the ASCII letters a-z only, whatever the machine's locale.
 std::string toUpperAscii(std::string_view text);
 void upperAsciiInPlace(std::string& text);
+void upperAsciiInPlace(char* text, std::size_t size);
 // Whether `text`, upper-cased as above, equals `upper`; no copy is made.
 bool equalsUpperAscii(std::string_view text, std::string_view upper);
 
