@@ -15,13 +15,15 @@ using RecordFilter = std::function<bool(const WorkingRecord&)>;
 // upper-cases a column). May be empty.
 using RecordChange = std::function<void(WorkingRecord&)>;
 
-// Every exporter's walk: reads the working record file from its first record to its end and
-// writes the header and one export line per passing record, in file order.
+// The export walk, plainly: reads the working record file from its first record to its end
+// and writes the header and one export line per passing record, in file order. Any filter and
+// change can be written this way; the exporters use exportWalkFields below, which writes the
+// same bytes faster, and the tests and fuzzers hold it to this one.
 //
-// The file is written under a temporary name beside `target` and renamed over it only once it
-// is complete and closed, so a failed export leaves any earlier file of that name as it was
-// and no partial file. A target that exists and is not a regular file is refused. Throws
-// FileError naming the file that failed; returns the number of export lines written.
+// The file is written under a temporary name beside `target` and takes the name `target` only
+// once it is complete and closed, so a failed export leaves any earlier file of that name as
+// it was and no partial file. A target that exists and is not a regular file is refused.
+// Throws FileError naming the file that failed; returns the number of export lines written.
 std::uint64_t exportWalk(const std::filesystem::path& workingFile,
                          const std::filesystem::path& target, const RecordFilter& filter,
                          const RecordChange& change = {});
