@@ -3,7 +3,7 @@
 # logs into bench/out/ and prints the timing table. Environment:
 #   BUILD_DIR             build folder (default build-bench-run)
 #   VELMORA_SHARED_TOOLS  folder of make_log.py (default ../shared/tools beside the repository)
-#   REPS                  runs of each operation (default 5)
+#   REPS                  runs of each operation (default 7)
 # Arguments go to bench.py, e.g. --only "load,load + groups".
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -21,4 +21,4 @@ build="${BUILD_DIR:-build-bench-run}"
 BUILD_DIR="$build" bash tools/build.sh -DVELMORA_BUILD_UI=OFF -DVELMORA_BUILD_TESTS=OFF \
     -DVELMORA_BUILD_BENCH=ON >&2
 exec python3 bench/bench.py --bin "$build/bin" --benchbin "$build/bench" \
-    --tools "$tools" --out bench/out --reps "${REPS:-5}" "$@"
+    --tools "$tools" --out bench/out --reps "${REPS:-7}" "$@"

@@ -62,9 +62,9 @@ std::string uniqueApLabel(std::size_t count) {
     return "Number Of Unique AP's ->" + std::to_string(count);
 }
 
-std::string vendorLabel(const VendorList& vendors, std::string_view entry) {
+std::string_view vendorLabel(const VendorList& vendors, std::string_view entry) {
     const auto text = vendors.find(entry);
-    return std::string(text ? *text : kVendorNotFound);
+    return text ? *text : kVendorNotFound;
 }
 
 std::string_view entryMacAddress(std::string_view entry) {

@@ -26,8 +26,9 @@ std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile)
 // The count label: "Number Of Unique AP's ->" followed by the count, no blank between.
 std::string uniqueApLabel(std::size_t count);
 
-// The vendor label's text for an entry: its vendor text, or "Not Found In Database".
-std::string vendorLabel(const VendorList& vendors, std::string_view entry);
+// The vendor label's text for an entry: its vendor text, or "Not Found In Database". It
+// views the vendor list, or a constant.
+std::string_view vendorLabel(const VendorList& vendors, std::string_view entry);
 
 // The MAC address part of an entry: its first 17 characters (fewer if it is shorter).
 std::string_view entryMacAddress(std::string_view entry);

@@ -1,4 +1,5 @@
 #include <ostream>
+#include <string>
 
 #include "advanced/mac_access_points.h"
 #include "advanced/vendor_list.h"
@@ -36,8 +37,16 @@ std::string takeMacAddress(Args& args, const char* command) {
 int listAccessPoints(Context& context, Args&) {
     const auto vendors = loadVendors(context);
     if (!vendors) return 1;
-    for (const std::string& entry : loadApEntries(context.files.output1()))
-        context.out << entry << '\t' << vendorLabel(*vendors, entry) << '\n';
+    // Hundreds of thousands of lines: gathered and written in large pieces.
+    std::string lines;
+    for (const std::string& entry : loadApEntries(context.files.output1())) {
+        lines.append(entry).append(1, '\t').append(vendorLabel(*vendors, entry)).append(1, '\n');
+        if (lines.size() >= (1 << 16)) {
+            context.out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+            lines.clear();
+        }
+    }
+    context.out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
     return 0;
 }
 

@@ -84,7 +84,7 @@ void Form3::load() {
 void Form3::showVendor() {
     const QList<QListWidgetItem*> selected = list2_->selectedItems();
     if (selected.isEmpty()) return;
-    const std::string text = vendorLabel(vendors_, latin1Bytes(selected.first()->text()));
+    const std::string text(vendorLabel(vendors_, latin1Bytes(selected.first()->text())));
     label2_->setText(shown(text));
     label2_->setToolTip(label2_->text());
 }
