@@ -16,8 +16,12 @@ constexpr std::size_t kFields = WorkingRecord::kFieldCount;
 // ends[k]: where the text of item k ends in the record line.
 using ItemEnds = std::array<char*, kFields + 1>;
 
-// Items 0 to `last` - 1 end at ends[...], item `last` ends at `out`: adds the missing items,
-// the blank name and the line end, and counts the record.
+// The items whose ends completeLine() reads: those of the coordinates, the name and Flags.
+constexpr unsigned kUsedEnds = 1u << WorkingRecord::Longitude | 1u << WorkingRecord::SSID |
+                               1u << (WorkingRecord::Flags - 1) | 1u << WorkingRecord::Flags;
+
+// Items 0 to `last` - 1 end at ends[...] (only those in kUsedEnds are read), item `last` ends
+// at `out`: adds the missing items, the blank name and the line end, and counts the record.
 char* completeLine(ItemEnds& ends, std::size_t last, char* out, LoadCounts& counts) {
     ends[last] = out;
     for (++last; last < kFields; ++last) {
@@ -29,7 +33,8 @@ char* completeLine(ItemEnds& ends, std::size_t last, char* out, LoadCounts& coun
         std::memmove(ssid + kBlankName.size(), ssid, static_cast<std::size_t>(out - ssid));
         std::memcpy(ssid, kBlankName.data(), kBlankName.size());
         out += kBlankName.size();
-        for (std::size_t k = WorkingRecord::SSID; k < kFields; ++k) ends[k] += kBlankName.size();
+        ends[WorkingRecord::Flags - 1] += kBlankName.size();
+        ends[WorkingRecord::Flags] += kBlankName.size();
     }
     const char* flags = ends[WorkingRecord::Flags - 1] + 1;
     count(std::string_view(flags, static_cast<std::size_t>(ends[WorkingRecord::Flags] - flags)),
@@ -111,10 +116,12 @@ __attribute__((target("ssse3,popcnt"))) char* writeVector(std::string_view line,
             _mm_or_si128(_mm_cmpeq_epi8(bytes, space),
                          _mm_or_si128(_mm_cmpeq_epi8(bytes, open), _mm_cmpeq_epi8(bytes, close)))));
         const unsigned keep = ~dropBits & valid;
-        // Each tab's separator lands after the kept bytes before it.
-        for (unsigned bits = tabBits; bits; bits &= bits - 1) {
+        // Each tab's separator lands after the kept bytes before it; only the ends that are
+        // read are worked out.
+        for (unsigned bits = tabBits; bits; bits &= bits - 1, ++tabs) {
+            if (!((kUsedEnds >> tabs) & 1)) continue;
             const unsigned before = keep & ((1u << __builtin_ctz(bits)) - 1);
-            ends[tabs++] = out + _mm_popcnt_u32(before);
+            ends[tabs] = out + _mm_popcnt_u32(before);
         }
         bytes = _mm_or_si128(_mm_andnot_si128(isTab, bytes), _mm_and_si128(isTab, separator));
         const unsigned low = keep & 0xFF;

@@ -27,11 +27,4 @@ bool equalsUpperAscii(std::string_view text, std::string_view upper) {
     return true;
 }
 
-char lastChar(std::string_view flags) { return flags.empty() ? '\0' : flags.back(); }
-
-char secondFromRight(std::string_view flags) {
-    if (flags.empty()) return '\0';
-    return flags.size() == 1 ? flags[0] : flags[flags.size() - 2];
-}
-
 }  // namespace velmora

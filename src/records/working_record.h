@@ -38,7 +38,13 @@ bool equalsUpperAscii(std::string_view text, std::string_view upper);
 
 // The characters of `Flags` that the counts and criteria examine. Each returns '\0' when the
 // field is empty; a one-character field is its own second character from the right.
-char lastChar(std::string_view flags);
-char secondFromRight(std::string_view flags);
+// Inline: the loader counts every record by them.
+inline char lastChar(std::string_view flags) {
+    return flags.empty() ? '\0' : flags.back();
+}
+inline char secondFromRight(std::string_view flags) {
+    if (flags.empty()) return '\0';
+    return flags.size() == 1 ? flags[0] : flags[flags.size() - 2];
+}
 
 }  // namespace velmora
