@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -50,40 +51,52 @@ inline const char* findLineEnd(const char* from, const char* to) {
     return findLineEndPortable(from, to);
 }
 
-// The separators of a record line of plain items: ten commas, no double quote.
-using Separators = std::array<const char*, 10>;
+// The eleven items of a record line, as views.
+using Items = std::array<std::string_view, 11>;
 
-// Looks at [from, to) up to its first CR or LF, or to `to` when it holds none. Returns where
-// it stopped when the bytes before hold exactly ten commas (put in `commas`) and no double
-// quote; nullptr otherwise.
-inline const char* findPlainRecordPortable(const char* from, const char* to, Separators& commas) {
+// Looks at [from, to) up to its first CR or LF, or to `to` when it holds none. When the bytes
+// before hold exactly ten commas, no double quote, and no item that starts with a space, puts
+// the items they separate in `items` and returns where it stopped; nullptr otherwise.
+inline const char* splitPlainRecordPortable(const char* from, const char* to, Items& items) {
     std::size_t found = 0;
+    const char* start = from;
     for (; from < to; ++from) {
         switch (*from) {
             case '\r':
             case '\n':
-                return found == commas.size() ? from : nullptr;
+                if (found + 1 != items.size()) return nullptr;
+                items[found] = std::string_view(start, static_cast<std::size_t>(from - start));
+                return from;
             case '"':
                 return nullptr;
+            case ' ':
+                if (from == start) return nullptr;
+                break;
             case ',':
-                if (found == commas.size()) return nullptr;
-                commas[found++] = from;
+                if (found + 1 == items.size()) return nullptr;
+                items[found++] = std::string_view(start, static_cast<std::size_t>(from - start));
+                start = from + 1;
                 break;
             default:
                 break;
         }
     }
-    return found == commas.size() ? to : nullptr;
+    if (found + 1 != items.size()) return nullptr;
+    items[found] = std::string_view(start, static_cast<std::size_t>(to - start));
+    return to;
 }
 
-// findPlainRecordPortable, sixteen bytes at a time where the CPU can.
-inline const char* findPlainRecord(const char* from, const char* to, Separators& commas) {
+// splitPlainRecordPortable, sixteen bytes at a time where the CPU can.
+inline const char* splitPlainRecord(const char* from, const char* to, Items& items) {
 #ifdef __SSE2__
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i comma = _mm_set1_epi8(',');
     const __m128i quote = _mm_set1_epi8('"');
+    const __m128i space = _mm_set1_epi8(' ');
     std::size_t found = 0;
+    const char* start = from;
+    unsigned startsNext = 1;  // the first byte starts an item
     for (; to - from >= 16; from += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
         const auto mask = [&bytes](__m128i c) {
@@ -92,26 +105,40 @@ inline const char* findPlainRecord(const char* from, const char* to, Separators&
         const unsigned ends = mask(cr) | mask(lf);
         // Only the bytes before the line end count.
         const unsigned within = ends ? (ends & (0u - ends)) - 1 : 0xFFFF;
-        if (mask(quote) & within) return nullptr;
-        for (unsigned separators = mask(comma) & within; separators; separators &= separators - 1) {
-            if (found == commas.size()) return nullptr;
-            commas[found++] = from + std::countr_zero(separators);
+        const unsigned separators = mask(comma) & within;
+        // A byte starts an item when it follows a comma (or starts the line).
+        const unsigned starts = (separators << 1 | startsNext) & 0xFFFF;
+        if ((mask(quote) | (mask(space) & starts)) & within) return nullptr;
+        startsNext = separators >> 15;
+        for (unsigned bits = separators; bits; bits &= bits - 1) {
+            if (found + 1 == items.size()) return nullptr;
+            const char* const at = from + std::countr_zero(bits);
+            items[found++] = std::string_view(start, static_cast<std::size_t>(at - start));
+            start = at + 1;
         }
-        if (ends) return found == commas.size() ? from + std::countr_zero(ends) : nullptr;
+        if (ends) {
+            if (found + 1 != items.size()) return nullptr;
+            const char* const stop = from + std::countr_zero(ends);
+            items[found] = std::string_view(start, static_cast<std::size_t>(stop - start));
+            return stop;
+        }
     }
-    // The last few bytes, with the commas found so far.
+    // The last few bytes, with the items found so far.
     for (; from < to; ++from) {
         const char c = *from;
-        if (c == '\r' || c == '\n') return found == commas.size() ? from : nullptr;
-        if (c == '"') return nullptr;
+        if (c == '\r' || c == '\n') break;
+        if (c == '"' || (c == ' ' && from == start)) return nullptr;
         if (c == ',') {
-            if (found == commas.size()) return nullptr;
-            commas[found++] = from;
+            if (found + 1 == items.size()) return nullptr;
+            items[found++] = std::string_view(start, static_cast<std::size_t>(from - start));
+            start = from + 1;
         }
     }
-    return found == commas.size() ? to : nullptr;
+    if (found + 1 != items.size()) return nullptr;
+    items[found] = std::string_view(start, static_cast<std::size_t>(from - start));
+    return from;
 #else
-    return findPlainRecordPortable(from, to, commas);
+    return splitPlainRecordPortable(from, to, items);
 #endif
 }
 

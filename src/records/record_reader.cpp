@@ -77,48 +77,23 @@ bool RecordReader::next(WorkingRecord& record) {
     return true;
 }
 
-namespace {
-
-constexpr std::size_t kSeparators = WorkingRecord::kFieldCount - 1;
-
-// Views the items of the line [begin, end) split at `commas`. False when an item starts with a
-// space: the general path drops it.
-bool viewPlain(const char* begin, const byte_scan::Separators& commas, const char* end,
-               RecordFields& fields) {
-    bool plain = true;
-    const char* start = begin;
-    for (std::size_t k = 0; k < WorkingRecord::kFieldCount; ++k) {
-        const char* const to = k < kSeparators ? commas[k] : end;
-        plain &= start == to || *start != ' ';
-        fields[k] = std::string_view(start, static_cast<std::size_t>(to - start));
-        start = to + 1;
-    }
-    return plain;
-}
-
-}  // namespace
-
 bool RecordReader::nextFields(RecordFields& fields, WorkingRecord& scratch) {
     if (lineDone_) {
         // The usual line, whole in the buffer: found, split and checked in one scan.
         const std::string_view rest = lines_.buffered();
-        byte_scan::Separators commas;
         const char* const begin = rest.data();
         const char* const end = begin + rest.size();
-        const char* const stop = byte_scan::findPlainRecord(begin, end, commas);
+        const char* const stop = byte_scan::splitPlainRecord(begin, end, fields);
         // A line that runs past the buffer, or whose CR ends it (it may be half of a CR LF),
         // takes the path below.
-        if (stop && stop != begin && stop != end && (*stop == '\n' || stop + 1 < end) &&
-            viewPlain(begin, commas, stop, fields)) {
+        if (stop && stop != end && (*stop == '\n' || stop + 1 < end)) {
             const bool crlf = *stop == '\r' && stop[1] == '\n';
             lines_.skip(static_cast<std::size_t>(stop - begin) + (crlf ? 2 : 1));
             return true;
         }
         if (!haveItem()) return false;
         // A fresh line: if it is exactly one record of plain items, view them where they are.
-        const char* const lineEnd = line_.data() + line_.size();
-        if (byte_scan::findPlainRecord(line_.data(), lineEnd, commas) &&
-            viewPlain(line_.data(), commas, lineEnd, fields)) {
+        if (byte_scan::splitPlainRecord(line_.data(), line_.data() + line_.size(), fields)) {
             lineDone_ = true;
             return true;
         }

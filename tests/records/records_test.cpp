@@ -126,7 +126,7 @@ TEST(RecordReader, ReadsTheSameAcrossTheReadersChunks) {
 
 TEST(ByteScan, EachScanFindsWhatItsPlainVersionFinds) {
     std::mt19937 random(2004);
-    const char alphabet[] = {'a', ',', '"', '\r', '\n', ' ', '\t', '\x80'};
+    const char alphabet[] = {'a', ',', '"', '\r', '\n', ' ', '\t', '\x80', ' '};
     int records = 0;
     for (int round = 0; round < 20000; ++round) {
         std::string bytes;
@@ -139,13 +139,28 @@ TEST(ByteScan, EachScanFindsWhatItsPlainVersionFinds) {
         const char* const to = from + bytes.size();
         ASSERT_EQ(byte_scan::findLineEnd(from, to), byte_scan::findLineEndPortable(from, to))
             << bytes;
-        byte_scan::Separators fast, plain;
-        const char* const stop = byte_scan::findPlainRecord(from, to, fast);
-        ASSERT_EQ(stop, byte_scan::findPlainRecordPortable(from, to, plain)) << bytes;
+        byte_scan::Items fast, plain;
+        const char* const stop = byte_scan::splitPlainRecord(from, to, fast);
+        ASSERT_EQ(stop, byte_scan::splitPlainRecordPortable(from, to, plain)) << bytes;
         if (stop) ASSERT_EQ(fast, plain) << bytes;
         records += stop != nullptr;
     }
     EXPECT_GT(records, 500) << "too few lines of ten separators to compare";
+    // A space that starts an item (the general path drops it), wherever it falls against the
+    // sixteen-byte steps; item 11 is none.
+    for (std::size_t shift = 0; shift < 16; ++shift)
+        for (std::size_t spaced = 0; spaced <= 11; ++spaced) {
+            std::string line;
+            for (std::size_t k = 0; k < 11; ++k)
+                line += (k ? "," : "") + std::string(k == spaced ? " " : "") +
+                        std::string(k ? 0 : shift, 'x') + "yy";
+            line += "\r\n";
+            byte_scan::Items fast, plain;
+            const char* const end = line.data() + line.size();
+            const char* const stop = byte_scan::splitPlainRecord(line.data(), end, fast);
+            EXPECT_EQ(stop, byte_scan::splitPlainRecordPortable(line.data(), end, plain));
+            EXPECT_EQ(stop != nullptr, spaced == 11) << line;
+        }
 }
 
 TEST(RecordWriter, QuotesItemsWithCommasOrQuotesAndReadsBackTheSame) {
