@@ -30,8 +30,8 @@ class BlockWriter {
     // the same size free for the next bytes. Waits while the block before is being written.
     void hand(std::vector<char>& block, std::size_t used);
 
-    // Writes the last `used` bytes of `block` after what was handed over and waits until
-    // everything is written. Throws the first failure.
+    // Writes the `used` bytes at the start of `block`, the last ones, after what was handed
+    // over, and waits until everything is written. Throws the first failure.
     void finish(std::vector<char>& block, std::size_t used);
 
   private:
