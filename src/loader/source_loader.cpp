@@ -1,6 +1,5 @@
 #include "loader/source_loader.h"
 
-#include <array>
 #include <cstring>
 #include <optional>
 #include <vector>

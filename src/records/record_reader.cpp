@@ -1,7 +1,5 @@
 #include "records/record_reader.h"
 
-#include <bit>
-#include <cstdint>
 #include <cstring>
 
 #include "records/byte_scan.h"
