@@ -3,7 +3,6 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "export/export_line.h"
 #include "records/block_writer.h"
@@ -125,26 +124,18 @@ std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& targ
     const bool upperSsid = upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid;
     const bool upperBssid = upper == UpperCase::Bssid || upper == UpperCase::SsidAndBssid;
     return writeExport(workingFile, target, [&](RecordReader& reader, TextFileWriter& out) {
-        constexpr std::size_t kBlock = 1 << 20;
         std::uint64_t written = 0;
         RecordFields fields;
         WorkingRecord scratch;
         // Lines are built straight into a block; a full one is written on a thread of its own
         // while the next is built.
-        BlockWriter writer({&out});
-        std::vector<char> block(kBlock);
-        std::size_t used = 0;
+        BlockWriter block({&out});
         while (reader.nextFields(fields, scratch)) {
             if (!filter(fields)) continue;
             std::size_t size = 2 + WorkingRecord::kFieldCount;
             for (const std::string_view field : fields) size += field.size();
-            if (used + size > block.size()) {
-                writer.hand(block, used);
-                used = 0;
-                if (size > block.size()) block.resize(size);
-            }
-            char* const start = block.data() + used;
-            char* p = appendCoordinate(start, fields[WorkingRecord::Latitude], 'N', 'S');
+            char* p = block.reserve(size);
+            p = appendCoordinate(p, fields[WorkingRecord::Latitude], 'N', 'S');
             *p++ = ';';
             p = appendCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
             *p++ = ';';
@@ -179,10 +170,10 @@ std::uint64_t exportWalkFields(const fs::path& workingFile, const fs::path& targ
             }
             *p++ = '\r';
             *p++ = '\n';
-            used += static_cast<std::size_t>(p - start);
+            block.commit(p);
             ++written;
         }
-        writer.finish(block, used);
+        block.finish();
         return written;
     });
 }

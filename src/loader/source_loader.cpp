@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <optional>
-#include <vector>
 
 #include "loader/record_line.h"
 #include "records/block_writer.h"
@@ -66,37 +65,6 @@ void normalise(std::string_view line, WorkingRecord& record) {
     }
 }
 
-// Collects record lines and hands them to the writer in large blocks.
-class RecordBlock {
-  public:
-    explicit RecordBlock(BlockWriter& out) : out_(out), bytes_(kSize) {}
-
-    // Room for `size` more bytes, handing the block over first when needed.
-    char* reserve(std::size_t size) {
-        if (used_ + size > bytes_.size()) {
-            flush();
-            if (size > bytes_.size()) bytes_.resize(size);
-        }
-        return bytes_.data() + used_;
-    }
-    void commit(char* end) { used_ = static_cast<std::size_t>(end - bytes_.data()); }
-    void flush() {
-        out_.hand(bytes_, used_);
-        used_ = 0;
-    }
-    // Writes what is left and waits for all of it.
-    void finish() {
-        out_.finish(bytes_, used_);
-        used_ = 0;
-    }
-
-  private:
-    static constexpr std::size_t kSize = 1 << 20;
-    BlockWriter& out_;
-    std::vector<char> bytes_;
-    std::size_t used_ = 0;
-};
-
 }  // namespace
 
 const char* sourceTypeText(SourceType type) {
@@ -142,8 +110,7 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
         // thread of their own while the next block is made.
         TextFileWriter out1(output1);
         TextFileWriter out2(output2);
-        BlockWriter writer({&out1, &out2});
-        RecordBlock block(writer);
+        BlockWriter block({&out1, &out2});
 
         std::string_view line;
         std::string recordLine;

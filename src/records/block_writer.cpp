@@ -47,33 +47,47 @@ void BlockWriter::writeNow(std::string_view bytes) {
     for (TextFileWriter* file : files_) file->write(bytes);
 }
 
-void BlockWriter::hand(std::vector<char>& block, std::size_t used) {
+char* BlockWriter::reserve(std::size_t size) {
+    if (filling_.empty()) filling_.resize(kBlockSize);
+    if (used_ + size > filling_.size()) {
+        hand();
+        if (size > filling_.size()) filling_.resize(size);
+    }
+    return filling_.data() + used_;
+}
+
+void BlockWriter::hand() {
     if (!thread_.joinable() && !threadless_) {
         try {
             thread_ = std::thread([this] { run(); });
         } catch (const std::system_error&) {
-            threadless_ = true;  // no thread to be had: each block is written as handed over
+            threadless_ = true;  // no thread to be had: each block is written when full
         }
     }
-    if (threadless_) return writeNow(std::string_view(block.data(), used));
-    {
-        std::unique_lock lock(mutex_);
-        waitIdle(lock);
-        // The written buffer comes back to the caller, the new block goes to the thread.
-        queued_.swap(block);
-        queuedSize_ = used;
-        busy_ = true;
-        if (block.size() < queued_.size()) block.resize(queued_.size());
+    if (threadless_) {
+        writeNow(std::string_view(filling_.data(), used_));
+    } else {
+        {
+            std::unique_lock lock(mutex_);
+            waitIdle(lock);
+            // The written buffer comes back to be filled, the full block goes to the thread.
+            queued_.swap(filling_);
+            queuedSize_ = used_;
+            busy_ = true;
+            if (filling_.size() < queued_.size()) filling_.resize(queued_.size());
+        }
+        changed_.notify_all();
     }
-    changed_.notify_all();
+    used_ = 0;
 }
 
-void BlockWriter::finish(std::vector<char>& block, std::size_t used) {
+void BlockWriter::finish() {
     if (thread_.joinable()) {
         std::unique_lock lock(mutex_);
         waitIdle(lock);
     }
-    writeNow(std::string_view(block.data(), used));
+    writeNow(std::string_view(filling_.data(), used_));
+    used_ = 0;
 }
 
 }  // namespace velmora

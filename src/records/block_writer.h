@@ -11,35 +11,42 @@
 
 namespace velmora {
 
-// Writes large blocks to one or more files on a thread of its own, so that the caller fills
-// its next block while the system copies the last one into the files. Every file receives
-// the same bytes in the same order. A failed write is kept and thrown, as the FileError it
-// was, from the caller's next hand() or finish(); nothing after it is written. Where the
-// system has no thread to give, each block is written as it is handed over.
+// Writes what its caller builds to one or more files in large blocks: the caller fills a block
+// in place, and a full block is written on a thread of its own while the next is filled.
+// Every file receives the same bytes in the same order. A failed write is kept and thrown,
+// as the FileError it was, from the caller's next reserve() or finish(); nothing after it
+// is written. Where the system has no thread to give, each block is written when full.
 class BlockWriter {
   public:
     // The files must outlive the writer; it writes to them and never closes them. The thread
-    // starts with the first full block: a file of one block is written as it is finished.
+    // starts with the first full block: output of one block starts no thread.
     explicit BlockWriter(std::vector<TextFileWriter*> files);
     // Stops the thread; a block still queued may be left unwritten.
     ~BlockWriter();
     BlockWriter(const BlockWriter&) = delete;
     BlockWriter& operator=(const BlockWriter&) = delete;
 
-    // Queues the `used` bytes at the start of `block` and gives back, in `block`, a buffer of
-    // the same size free for the next bytes. Waits while the block before is being written.
-    void hand(std::vector<char>& block, std::size_t used);
+    // Room for `size` more bytes after what is filled, valid until the next call. A full
+    // block is handed over first; waits while the block before it is being written.
+    char* reserve(std::size_t size);
+    // The bytes up to `end`, in the room last reserved, are filled.
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - filling_.data()); }
 
-    // Writes the `used` bytes at the start of `block`, the last ones, after what was handed
-    // over, and waits until everything is written. Throws the first failure.
-    void finish(std::vector<char>& block, std::size_t used);
+    // Writes what is filled after what was handed over and waits until everything is
+    // written. Throws the first failure.
+    void finish();
 
   private:
+    static constexpr std::size_t kBlockSize = 1 << 20;
+
+    void hand();
     void run();
     void writeNow(std::string_view bytes);
     void waitIdle(std::unique_lock<std::mutex>& lock);
 
     std::vector<TextFileWriter*> files_;
+    std::vector<char> filling_;  // the caller's block
+    std::size_t used_ = 0;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<char> queued_;  // being written, or waiting to be
