@@ -1,7 +1,7 @@
 // Arbitrary bytes as a working record file for the Advanced windows' readers: the network
 // groups are distinct and sorted and their counts agree with the one-group count, the
 // criteria index answers every recount as reading the file does, the AP entries are
-// distinct and sorted, and every main and Advanced export equals the plain record walk.
+// distinct and sorted, and every main and Advanced export equals the plain reading of the file.
 
 #include <algorithm>
 #include <cstddef>
@@ -12,7 +12,6 @@
 #include "advanced/ap_name.h"
 #include "advanced/criteria.h"
 #include "advanced/mac_access_points.h"
-#include "export/export_walk.h"
 #include "export/main_exports.h"
 #include "support.h"
 
@@ -56,61 +55,62 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                             "recount not distinct and sorted");
             }
 
-    // The main exports view the items in place; the record walk must write the same file.
+    // Every export must write what the plain reading of the file gives.
+    using fuzz::Record;
+    const auto same = [&](const std::filesystem::path& written, const std::string& expected,
+                          const char* what) {
+        fuzz::check(fuzz::readAll(written) == expected, what);
+    };
     for (auto kind : {MainExport::ConvertAll, MainExport::Locked, MainExport::Open,
                       MainExport::Infrastructure, MainExport::AdHoc}) {
-        const auto viewed = runMainExport(kind, file, fuzz::scratchFolder(), "w.txt");
-        const auto copied = fuzz::scratchFolder() / "walk.txt";
-        exportWalk(file, copied, [kind](const WorkingRecord& r) {
-            return mainExportPasses(kind, r[WorkingRecord::Flags]);
-        });
-        fuzz::check(fuzz::readAll(viewed) == fuzz::readAll(copied),
-                    "main export differs from the walk");
+        const auto written = runMainExport(kind, file, fuzz::scratchFolder(), "w.txt");
+        same(written,
+             fuzz::referenceExport(bytes,
+                                   [kind](const Record& r) {
+                                       return mainExportPasses(kind, r[WorkingRecord::Flags]);
+                                   }),
+             "main export differs from the plain export");
     }
 
     const auto entries = loadApEntries(file);
     fuzz::check(strictlyAscending(entries, [](const std::string& s) { return s; }),
                 "AP entries not distinct and sorted");
 
-    // The Advanced exports view the items and upper-case them in the line; the record walk
-    // with their filter and change must write the same file.
-    const auto walked = fuzz::scratchFolder() / "walk.txt";
-    const auto same = [&](const std::filesystem::path& viewed, const std::string& what) {
-        fuzz::check(fuzz::readAll(viewed) == fuzz::readAll(walked), what.c_str());
-    };
-    const auto upper = [](WorkingRecord& r) {
-        upperAsciiInPlace(r[WorkingRecord::SSID]);
-        upperAsciiInPlace(r[WorkingRecord::BSSID]);
-    };
+    const auto upper = [](std::string& text) { text = toUpperAscii(text); };
     for (const std::string& name : names) {
         const auto group = fuzz::scratchFolder() / "group.txt";
         exportApNameGroup(file, group, name);
-        exportWalk(
-            file, walked,
-            [&](const WorkingRecord& r) { return equalsUpperAscii(r[WorkingRecord::SSID], name); },
-            [](WorkingRecord& r) { upperAsciiInPlace(r[WorkingRecord::SSID]); });
-        same(group, "AP name export differs from the walk");
+        same(group,
+             fuzz::referenceExport(
+                 bytes,
+                 [&](const Record& r) { return toUpperAscii(r[WorkingRecord::SSID]) == name; },
+                 [&](Record& r) { upper(r[WorkingRecord::SSID]); }),
+             "AP name export differs from the plain export");
         const auto criteria = fuzz::scratchFolder() / "criteria.txt";
-        const CriteriaSelection selection{name, "", ConnectionType::Bss, WepStatus::On};
-        exportCriteria(file, criteria, selection);
-        exportWalk(
-            file, walked,
-            [&](const WorkingRecord& r) {
-                return equalsUpperAscii(r[WorkingRecord::SSID], name) &&
-                       passesConnectionType(ConnectionType::Bss, r[WorkingRecord::Flags]) &&
-                       passesWepStatus(WepStatus::On, r[WorkingRecord::Flags]);
-            },
-            upper);
-        same(criteria, "criteria export differs from the walk");
+        exportCriteria(file, criteria, {name, "", ConnectionType::Bss, WepStatus::On});
+        same(criteria,
+             fuzz::referenceExport(
+                 bytes,
+                 [&](const Record& r) {
+                     return toUpperAscii(r[WorkingRecord::SSID]) == name &&
+                            passesConnectionType(ConnectionType::Bss, r[WorkingRecord::Flags]) &&
+                            passesWepStatus(WepStatus::On, r[WorkingRecord::Flags]);
+                 },
+                 [&](Record& r) {
+                     upper(r[WorkingRecord::SSID]);
+                     upper(r[WorkingRecord::BSSID]);
+                 }),
+             "criteria export differs from the plain export");
     }
     for (std::size_t i = 0; i < entries.size() && i < 2; ++i) {
         const auto mac = exportMacAddress(file, entries[i], fuzz::scratchFolder(), "mac.txt");
         const std::string wanted(entryMacAddress(entries[i]));
-        exportWalk(
-            file, walked,
-            [&](const WorkingRecord& r) { return toUpperAscii(r[WorkingRecord::BSSID]) == wanted; },
-            [](WorkingRecord& r) { upperAsciiInPlace(r[WorkingRecord::BSSID]); });
-        same(mac.target, "MAC export differs from the walk");
+        same(mac.target,
+             fuzz::referenceExport(
+                 bytes,
+                 [&](const Record& r) { return toUpperAscii(r[WorkingRecord::BSSID]) == wanted; },
+                 [&](Record& r) { upper(r[WorkingRecord::BSSID]); }),
+             "MAC export differs from the plain export");
     }
     return 0;
 }

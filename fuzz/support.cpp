@@ -109,6 +109,27 @@ std::vector<std::vector<std::string>> referenceRecords(std::string_view bytes) {
     return records;
 }
 
+std::string referenceSigned(std::string value, char positive, char negative) {
+    if (!value.empty() && value[0] == positive) value.erase(0, 1);
+    if (!value.empty() && value[0] == negative) value[0] = '-';
+    return value;
+}
+
+std::string referenceExport(std::string_view workingBytes,
+                            const std::function<bool(const Record&)>& passes,
+                            const std::function<void(Record&)>& change) {
+    std::string out = "Latitude;Longitude;Name; ;Name 2\r\n";
+    for (Record& record : referenceRecords(workingBytes)) {
+        if (!passes(record)) continue;
+        if (change) change(record);
+        record[0] = referenceSigned(record[0], 'N', 'S');
+        record[1] = referenceSigned(record[1], 'E', 'W');
+        for (std::size_t k = 0; k < record.size(); ++k) out += (k ? ";" : "") + record[k];
+        out += "\r\n";
+    }
+    return out;
+}
+
 void fail(const char* what) {
     std::fprintf(stderr, "fuzz check failed: %s\n", what);
     std::abort();

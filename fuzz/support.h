@@ -4,6 +4,7 @@
 // state the file rules the simple way, for the optimised readers to be checked against.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,18 @@ std::vector<std::string> referenceItems(std::string_view line);
 
 // Every record of a working record file: its items in elevens, the last one padded.
 std::vector<std::vector<std::string>> referenceRecords(std::string_view bytes);
+
+// A coordinate in an export line: one leading `positive` letter goes, then one leading
+// `negative` letter becomes "-".
+std::string referenceSigned(std::string value, char positive, char negative);
+
+// An export file of a working record file's bytes: the header, then each record (as
+// referenceRecords reads them) that `passes`, after `change`, its coordinates signed and its
+// items joined by ";", with CR LF.
+using Record = std::vector<std::string>;
+std::string referenceExport(std::string_view workingBytes,
+                            const std::function<bool(const Record&)>& passes,
+                            const std::function<void(Record&)>& change = {});
 
 // Stops the fuzzer with a message naming the broken rule (libFuzzer saves the input).
 [[noreturn]] void fail(const char* what);

@@ -52,7 +52,7 @@ std::string apNameFileName(std::string_view group) {
 
 std::uint64_t exportApNameGroup(const std::filesystem::path& workingFile,
                                 const std::filesystem::path& target, std::string_view group) {
-    return exportWalkFields(
+    return exportWalk(
         workingFile, target,
         [group](const RecordFields& fields) {
             return equalsUpperAscii(fields[WorkingRecord::SSID], group);

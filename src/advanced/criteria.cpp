@@ -158,7 +158,7 @@ std::uint64_t exportCriteria(const fs::path& workingFile, const fs::path& target
     const bool byMac = selection.mode == CriteriaExportMode::MacAddress;
     const std::string& wanted = byMac ? selection.mac : selection.name;
     const WorkingRecord::Field compared = byMac ? WorkingRecord::BSSID : WorkingRecord::SSID;
-    return exportWalkFields(
+    return exportWalk(
         workingFile, target,
         [&](const RecordFields& fields) {
             return equalsUpperAscii(fields[compared], wanted) &&

@@ -95,7 +95,7 @@ MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::
     const std::string mac(entryMacAddress(entry));
     MacExportResult result;
     result.target = folder / fileName.filename();
-    result.lines = exportWalkFields(
+    result.lines = exportWalk(
         workingFile, result.target,
         [&](const RecordFields& fields) {
             return equalsUpperAscii(fields[WorkingRecord::BSSID], mac);

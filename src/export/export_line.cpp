@@ -1,25 +1,69 @@
 #include "export/export_line.h"
 
+#include <cstring>
+
+#include "records/working_record.h"
+
 namespace velmora {
 
 namespace {
-void convert(std::string& value, char positive, char negative) {
-    if (!value.empty() && value.front() == positive) value.erase(0, 1);
-    if (!value.empty() && value.front() == negative) value.front() = '-';
+
+char* writeCoordinate(char* out, std::string_view value, char positive, char negative) {
+    if (!value.empty() && value.front() == positive) value.remove_prefix(1);
+    if (!value.empty() && value.front() == negative) {
+        *out++ = '-';
+        value.remove_prefix(1);
+    }
+    std::memcpy(out, value.data(), value.size());
+    return out + value.size();
 }
+
 }  // namespace
 
-void convertCoordinates(WorkingRecord& record) {
-    convert(record[WorkingRecord::Latitude], 'N', 'S');
-    convert(record[WorkingRecord::Longitude], 'E', 'W');
+std::size_t exportLineSize(const RecordFields& fields) {
+    std::size_t size = 2 + WorkingRecord::kFieldCount;
+    for (const std::string_view field : fields) size += field.size();
+    return size;
 }
 
-void appendExportLine(std::string& out, const WorkingRecord& record) {
-    for (std::size_t i = 0; i < WorkingRecord::kFieldCount; ++i) {
-        if (i) out.push_back(';');
-        out.append(record.fields[i]);
+char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper) {
+    char* p = writeCoordinate(out, fields[WorkingRecord::Latitude], 'N', 'S');
+    *p++ = ';';
+    p = writeCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
+    *p++ = ';';
+    char* const ssid = p;
+    // Items viewed in one line lie one separator apart: copy them as one run and turn the
+    // separators into ";".
+    const char* const first = fields[WorkingRecord::SSID].data();
+    bool contiguous = true;
+    for (std::size_t k = WorkingRecord::SSID + 1; k < fields.size(); ++k)
+        contiguous &= fields[k].data() == fields[k - 1].data() + fields[k - 1].size() + 1;
+    if (contiguous) {
+        const auto run =
+            static_cast<std::size_t>(fields.back().data() + fields.back().size() - first);
+        std::memcpy(p, first, run);
+        for (std::size_t k = WorkingRecord::SSID; k + 1 < fields.size(); ++k) {
+            p += fields[k].size();
+            *p++ = ';';
+        }
+        p += fields.back().size();
+    } else {
+        for (std::size_t k = WorkingRecord::SSID; k < fields.size(); ++k) {
+            if (k > WorkingRecord::SSID) *p++ = ';';
+            std::memcpy(p, fields[k].data(), fields[k].size());
+            p += fields[k].size();
+        }
     }
-    out.append("\r\n");
+    if (upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid)
+        upperAsciiInPlace(ssid, fields[WorkingRecord::SSID].size());
+    if (upper == UpperCase::Bssid || upper == UpperCase::SsidAndBssid) {
+        char* const bssid =
+            ssid + fields[WorkingRecord::SSID].size() + 1 + fields[WorkingRecord::Type].size() + 1;
+        upperAsciiInPlace(bssid, fields[WorkingRecord::BSSID].size());
+    }
+    *p++ = '\r';
+    *p++ = '\n';
+    return p;
 }
 
 }  // namespace velmora

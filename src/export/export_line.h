@@ -1,20 +1,26 @@
 #pragma once
 
-#include <string>
+#include <cstddef>
+#include <string_view>
 
-#include "records/working_record.h"
+#include "records/record_reader.h"
 
 namespace velmora {
 
 // The first line of every export file, with its line end.
 inline constexpr std::string_view kExportHeader = "Latitude;Longitude;Name; ;Name 2\r\n";
 
-// Turns the hemisphere letters into signs: a leading "N" or "E" goes, a leading "S" or "W"
-// becomes "-". Exact, case-sensitive tests of one character; the digits are not touched.
-void convertCoordinates(WorkingRecord& record);
+// Which items of a record are upper-cased (ASCII a-z) in its export line.
+enum class UpperCase { None, Ssid, Bssid, SsidAndBssid };
 
-// Appends the record's export line: its eleven fields joined by ";", then CR LF. Nothing is
-// quoted or escaped.
-void appendExportLine(std::string& out, const WorkingRecord& record);
+// The most bytes the export line of a record read as `fields` takes.
+std::size_t exportLineSize(const RecordFields& fields);
+
+// Writes the export line of a record read as `fields` at `out`, which has room for
+// exportLineSize(fields) bytes, and returns its end: the eleven items joined by ";", then
+// CR LF, nothing quoted or escaped. The coordinates are signed: a leading "N" or "E" goes, a
+// leading "S" or "W" becomes "-" (exact, case-sensitive tests of one character; the digits
+// are not touched). The SSID and BSSID are upper-cased as `upper` asks.
+char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper = UpperCase::None);
 
 }  // namespace velmora

@@ -48,7 +48,7 @@ std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path
                                     const std::filesystem::path& folder,
                                     const std::string& logFileName) {
     const auto target = folder / (mainExportInfo(kind).prefix + logFileName);
-    exportWalkFields(workingFile, target, [kind](const RecordFields& fields) {
+    exportWalk(workingFile, target, [kind](const RecordFields& fields) {
         return mainExportPasses(kind, fields[WorkingRecord::Flags]);
     });
     return target;

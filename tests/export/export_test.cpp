@@ -22,9 +22,11 @@ TEST(CoordinateConversion, SignsOnlyExactUpperCaseHemisphereLetters) {
     // clang-format on
     for (const auto& [in, want] : cases) {
         const std::size_t semi = in.find(';');
-        WorkingRecord record{{in.substr(0, semi), in.substr(semi + 1)}};
-        convertCoordinates(record);
-        EXPECT_EQ(record.fields[0] + ";" + record.fields[1], want) << in;
+        const RecordFields fields{std::string_view(in).substr(0, semi),
+                                  std::string_view(in).substr(semi + 1)};
+        std::string line(exportLineSize(fields), '\0');
+        line.resize(static_cast<std::size_t>(writeExportLine(line.data(), fields) - line.data()));
+        EXPECT_EQ(line, want + ";;;;;;;;;\r\n") << in;
     }
 }
 
@@ -53,7 +55,7 @@ TEST(MainExports, WriteTheirGoldenFilesAndReplaceOnlyARegularFileOnlyWhenComplet
         EXPECT_EQ(test::readFile(dir / name), test::readFile(golden / name)) << name;
     }
     const fs::path target = dir / "FullConvert_flags-log.txt";
-    const auto all = [](const WorkingRecord&) { return true; };
+    const auto all = [](const RecordFields&) { return true; };
     const auto fails = [&](const fs::path& to) {
         return test::fileErrorPath([&] { exportWalk(files.output1(), to, all); }) == to;
     };
