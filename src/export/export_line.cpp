@@ -1,5 +1,6 @@
 #include "export/export_line.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "records/working_record.h"
@@ -8,14 +9,27 @@ namespace velmora {
 
 namespace {
 
+char* copy(char* out, std::string_view value) {
+    if (!value.empty()) std::memcpy(out, value.data(), value.size());
+    return out + value.size();
+}
+
 char* writeCoordinate(char* out, std::string_view value, char positive, char negative) {
     if (!value.empty() && value.front() == positive) value.remove_prefix(1);
     if (!value.empty() && value.front() == negative) {
         *out++ = '-';
         value.remove_prefix(1);
     }
-    std::memcpy(out, value.data(), value.size());
-    return out + value.size();
+    return copy(out, value);
+}
+
+// Whether each item starts one separator after the one before ends, as in one line read.
+bool oneRun(const RecordFields& fields, std::size_t from) {
+    const auto at = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    for (std::size_t k = from + 1; k < fields.size(); ++k)
+        if (at(fields[k].data()) != at(fields[k - 1].data()) + fields[k - 1].size() + 1)
+            return false;
+    return true;
 }
 
 }  // namespace
@@ -34,11 +48,8 @@ char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper) {
     char* const ssid = p;
     // Items viewed in one line lie one separator apart: copy them as one run and turn the
     // separators into ";".
-    const char* const first = fields[WorkingRecord::SSID].data();
-    bool contiguous = true;
-    for (std::size_t k = WorkingRecord::SSID + 1; k < fields.size(); ++k)
-        contiguous &= fields[k].data() == fields[k - 1].data() + fields[k - 1].size() + 1;
-    if (contiguous) {
+    if (oneRun(fields, WorkingRecord::SSID)) {
+        const char* const first = fields[WorkingRecord::SSID].data();
         const auto run =
             static_cast<std::size_t>(fields.back().data() + fields.back().size() - first);
         std::memcpy(p, first, run);
@@ -50,8 +61,7 @@ char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper) {
     } else {
         for (std::size_t k = WorkingRecord::SSID; k < fields.size(); ++k) {
             if (k > WorkingRecord::SSID) *p++ = ';';
-            std::memcpy(p, fields[k].data(), fields[k].size());
-            p += fields[k].size();
+            p = copy(p, fields[k]);
         }
     }
     if (upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid)
