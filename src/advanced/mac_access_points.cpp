@@ -89,6 +89,16 @@ bool isMacAddress(std::string_view text) {
     return true;
 }
 
+bool hasMacAddress(const std::filesystem::path& workingFile, std::string_view entry) {
+    const std::string_view mac = entryMacAddress(entry);
+    RecordReader reader(workingFile);
+    RecordFields fields;
+    WorkingRecord scratch;
+    while (reader.nextFields(fields, scratch))
+        if (equalsUpperAscii(fields[WorkingRecord::BSSID], mac)) return true;
+    return false;
+}
+
 MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::string_view entry,
                                  const std::filesystem::path& folder,
                                  const std::filesystem::path& fileName) {

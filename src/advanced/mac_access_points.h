@@ -45,6 +45,10 @@ inline constexpr std::string_view kMacExportExtension = "txt";
 // letter case.
 bool isMacAddress(std::string_view text);
 
+// Whether some record's BSSID, upper-cased, equals the entry's first 17 characters: whether
+// exportMacAddress would write a line. Reads until the first such record. Throws FileError.
+bool hasMacAddress(const std::filesystem::path& workingFile, std::string_view entry);
+
 struct MacExportResult {
     std::filesystem::path target;
     std::uint64_t lines = 0;  // export lines written, the header not counted

@@ -3,6 +3,8 @@
 #include <ostream>
 
 #include "advanced/file_name.h"
+#include "advanced/mac_access_points.h"
+#include "records/working_record.h"
 
 namespace velmora::batch {
 
@@ -16,6 +18,13 @@ std::optional<std::string> Args::takeOption(const std::string& name) {
     ++pos_;
     if (done()) throw UsageError{name + " needs a value"};
     return words_[pos_++];
+}
+
+std::string macAddressArgument(const std::string& word) {
+    if (!isMacAddress(word))
+        throw UsageError{"not a MAC address: \"" + word +
+                         "\" (six two-digit hex groups joined by \":\")"};
+    return toUpperAscii(word);
 }
 
 std::optional<std::filesystem::path> exportTarget(Context& context, const char* command,

@@ -44,6 +44,10 @@ struct UsageError {
     std::string message;
 };
 
+// A MAC address as a command takes it: six two-digit hex groups joined by ":", in any letter
+// case; returned upper-cased, as the windows' lists hold it. Another form throws UsageError.
+std::string macAddressArgument(const std::string& word);
+
 // Where an export named `fileName` goes: inside --out. Nothing, with the report on stderr,
 // when the name would reach outside it.
 std::optional<std::filesystem::path> exportTarget(Context& context, const char* command,

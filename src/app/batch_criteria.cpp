@@ -36,7 +36,7 @@ CriteriaSelection takeSelection(const char* command, Args& args, bool takesMac) 
         } else if (const auto wep = args.takeOption("--wep")) {
             selection.wep = parseWep(*wep);
         } else if (const auto mac = takesMac ? args.takeOption("--mac") : std::nullopt) {
-            selection.mac = toUpperAscii(*mac);
+            selection.mac = macAddressArgument(*mac);
             selection.mode = CriteriaExportMode::MacAddress;
         } else {
             break;

@@ -26,10 +26,7 @@ std::optional<VendorList> loadVendors(Context& context) {
 std::string takeMacAddress(Args& args, const char* command) {
     const auto word = args.take();
     if (!word) throw UsageError{std::string(command) + " needs a MAC address"};
-    if (!isMacAddress(*word))
-        throw UsageError{"not a MAC address: \"" + *word +
-                         "\" (six two-digit hex groups joined by \":\")"};
-    return toUpperAscii(*word);
+    return macAddressArgument(*word);
 }
 
 }  // namespace
@@ -53,7 +50,14 @@ int listAccessPoints(Context& context, Args&) {
 int exportMac(Context& context, Args& args) {
     const std::string mac = takeMacAddress(args, "mac");
     const std::string fileName = macExportFileName(mac) + "." + std::string(kMacExportExtension);
-    const auto result = exportMacAddress(context.files.output1(), mac, context.outFolder, fileName);
+    const auto workingFile = context.files.output1();
+    // As ap-name and criteria: a file of the header alone would pass for an export, and would
+    // replace an earlier one of the same name.
+    if (!hasMacAddress(workingFile, mac)) {
+        context.err << "velmora-batch: mac: no sighting of " << mac << "; nothing written\n";
+        return 1;
+    }
+    const auto result = exportMacAddress(workingFile, mac, context.outFolder, fileName);
     context.out << result.target.string() << '\n';
     return 0;
 }

@@ -34,11 +34,12 @@ constexpr const char* kUsage =
     "  ap-name NAME    AP-<NAME upper-cased>.TXT: every sighting of that group\n"
     "  aps             every AP entry in list order: ENTRY<TAB>vendor text or\n"
     "                  \"Not Found In Database\"; needs the vendor list\n"
-    "  mac MAC         MAC_<12 hex digits>.txt: every sighting of MAC; prints its path\n"
+    "  mac MAC         MAC_<12 hex digits>.txt: every sighting of MAC; prints its path.\n"
+    "                  Writes nothing (exit 1) when MAC is in no record of the log.\n"
     "  vendor MAC      the vendor text of MAC, or \"Not Found In Database\"; needs the\n"
     "                  vendor list\n"
-    "                  MAC is six two-digit hex groups joined by \":\", any letter case;\n"
-    "                  another form is refused as bad usage (exit 2)\n"
+    "                  MAC (here and in criteria --mac) is six two-digit hex groups joined\n"
+    "                  by \":\", any letter case; another form is refused as bad usage (exit 2)\n"
     "  matching NAME [--type bss|adhoc|both] [--wep on|off|both]\n"
     "                  the distinct MAC addresses of network NAME that meet the criteria,\n"
     "                  one a line in list order, then \"Matching Records:\" and their count\n"
@@ -51,7 +52,7 @@ constexpr const char* kUsage =
 
 // A private folder for the working files, removed when the tool ends.
 class TemporaryFolder {
-public:
+  public:
     TemporaryFolder() {
         std::string pattern = (fs::temp_directory_path() / "velmora-XXXXXX").string();
         if (!mkdtemp(pattern.data())) throw FileError(pattern, systemReason());
@@ -63,7 +64,7 @@ public:
     }
     const fs::path& path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -148,8 +149,7 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     printCounts(result, out);
 
-    Context context{files, options.out, options.vendors, options.log.filename().string(), out,
-                    err};
+    Context context{files, options.out, options.vendors, options.log.filename().string(), out, err};
     Args args(options.rest);
     while (!args.done()) {
         const std::string name = *args.take();

@@ -48,6 +48,8 @@ TEST(MacAccessPoints, EntriesAndExport) {
     EXPECT_EQ(loadApEntries(file), (Texts{"00:06:25:00:00:01 - CAFE", "0A:1B:2C:3D:4E:5F - HOME",
                                           "0A:1B:2C:3D:4E:5F - \xE9T\xE9"}));
 
+    EXPECT_TRUE(hasMacAddress(file, "0A:1B:2C:3D:4E:5F - CAFE"));  // the address alone counts
+    EXPECT_FALSE(hasMacAddress(file, "0A:1B:2C:3D:4E:50"));
     const auto result = exportMacAddress(file, "0A:1B:2C:3D:4E:5F - HOME", dir.path(), "M.txt");
     EXPECT_EQ(result.lines, 3u);
     EXPECT_EQ(test::readFile(result.target),

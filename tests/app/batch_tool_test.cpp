@@ -96,6 +96,9 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
     test::writeFile(dir / "notalog.txt", "hello\r\nworld\r\n");
     test::writeFile(dir / "plain", "x");
     const std::string noVendors = (dir / "none.txt").string(), plain = (dir / "plain").string();
+    // Earlier exports under the names a refused mac or criteria --mac command would take.
+    const fs::path earlier[] = {out / "MAC_000C41AABB99.txt", out / "Custom_MAC_00095BEEE761.TXT"};
+    for (const fs::path& file : earlier) test::writeFile(file, "an earlier export\r\n");
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{}, 2, "usage:"},
         {{"--out"}, 2, "--out needs a value"},
@@ -108,13 +111,18 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
         {args("ap-name a/b"), 1, "path separator"},  // a real group, but a subfolder
         {args("ap-name nosuch"), 1, "no network group \"NOSUCH\""},
         {args("mac 00:0C:41:AA:BB"), 2, "not a MAC address"},
+        {args("mac 00:0c:41:aa:bb:99"), 1, "no sighting of 00:0C:41:AA:BB:99; nothing written"},
         {args("vendor 00-0C-41-AA-BB-01"), 2, "not a MAC address"},
         {args("aps", {"--vendors", noVendors}), 1, "cannot read the vendor list " + noVendors},
         {args("vendor 00:0C:41:00:00:00", {"--vendors", noVendors}), 1,
          "cannot read the vendor list"},
         {args("criteria home --type adhoc --wep on"), 1, "nothing written"},
         {args("criteria /../../evil"), 1, "path separator"},
-        {args("criteria home --mac 0/:../../evil"), 1, "path separator"},
+        {args("criteria home --mac 0/:../../evil"), 2, "not a MAC address"},
+        {args("criteria home --mac 00-09-5B-EE-E7-61"), 2, "not a MAC address"},
+        {args("criteria home --mac 00:09:5B:EE:E7:61:62"), 2, "not a MAC address"},
+        {args("criteria home --mac zz:zz"), 2, "not a MAC address"},
+        {args("criteria home --mac"), 2, "--mac needs a value"},
         {args("criteria home --wep ON"), 2, "usage:"},
         {args("matching home --mac 00:0F:66:AA:BB:01"), 2, "usage:"},
     };
@@ -123,8 +131,10 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
         EXPECT_EQ(r.status, status) << says;
         EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
     }
-    // Only what the test made: log.txt, notalog.txt, plain, out/ and out/Custom_SSID_/.
-    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(dir.path()), {}), 5);
+    // Only what the test made: log.txt, notalog.txt, plain, out/, out/Custom_SSID_/ and the
+    // earlier exports, untouched.
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(dir.path()), {}), 7);
+    for (const fs::path& file : earlier) EXPECT_EQ(test::readFile(file), "an earlier export\r\n");
 }
 
 // Each command family once: what it prints and the file it writes.
