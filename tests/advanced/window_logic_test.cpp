@@ -1,6 +1,7 @@
 // The logic of the MAC, AP-name and criteria windows: lists, exports and file names.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -11,6 +12,7 @@
 #include "advanced/file_name.h"
 #include "advanced/mac_access_points.h"
 #include "export/export_line.h"
+#include "loader/source_loader.h"
 #include "records/working_record.h"
 #include "support/test_support.h"
 
@@ -149,6 +151,33 @@ TEST(CriteriaExport, EachModeWritesItsSightingsUpperCased) {
     EXPECT_EQ(written({"HOME", "00:0F:66:AA:BB:01", ConnectionType::Bss, WepStatus::Both, mac}),
               header + home1 + exported("-1.5;2.5;OFFICE;BSS;00:0F:66:AA:BB:01"));
     EXPECT_EQ(written({"HOME", "", kAny, WepStatus::Both, mac}), header);
+}
+
+// The three windows' exports of a loaded log against files checked by hand (golden/README.md).
+TEST(AdvancedExports, MatchTheirGoldenFilesByteForByte) {
+    const std::filesystem::path golden = test::repoFile("tests/advanced/golden");
+    test::TempDir dir;
+    const WorkingFiles files{dir.path()};
+    ASSERT_EQ(loadSourceLog(golden / "advanced-log.txt", files).status, LoadStatus::Loaded);
+    const auto input = files.output1();
+    const std::string mac = "00:0C:41:AA:BB:01";
+    const std::pair<const char*, std::function<void(const std::filesystem::path&)>> exports[] = {
+        {"AP-HOMENET.TXT", [&](const auto& to) { exportApNameGroup(input, to, "HOMENET"); }},
+        {"MAC_000C41AABB01.txt",
+         [&](const auto& to) { exportMacAddress(input, mac + " - HOMENET", dir.path(), to); }},
+        {"Custom_SSID_HOMENET.TXT",
+         [&](const auto& to) {
+             exportCriteria(input, to, {"HOMENET", "", ConnectionType::Bss, WepStatus::On});
+         }},
+        {"Custom_MAC_000C41AABB01.TXT", [&](const auto& to) {
+             exportCriteria(
+                 input, to,
+                 {"HOMENET", mac, kAny, WepStatus::Both, CriteriaExportMode::MacAddress});
+         }}};
+    for (const auto& [name, run] : exports) {
+        run(dir / name);
+        EXPECT_EQ(test::readFile(dir / name), test::readFile(golden / name)) << name;
+    }
 }
 
 TEST(DistinctLists, ANameFoundInAnyCaseIsTheUpperCasedName) {
