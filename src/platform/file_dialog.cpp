@@ -10,7 +10,7 @@ namespace velmora {
 
 namespace {
 
-// One queued answer: a path, or nothing for a cancel.
+// One queued answer: a path, the offered name (an empty path), or nothing for a cancel.
 std::deque<std::optional<QString>>& script() {
     static std::deque<std::optional<QString>> answers;
     return answers;
@@ -19,6 +19,11 @@ std::deque<std::optional<QString>>& script() {
 QString& proposed() {
     static QString name;
     return name;
+}
+
+QString& started() {
+    static QString folder;
+    return folder;
 }
 
 int& shown() {
@@ -34,6 +39,9 @@ void FileDialog::scriptNext(const QString& path) {
 void FileDialog::scriptCancel() {
     script().emplace_back(std::nullopt);
 }
+void FileDialog::scriptAcceptOffered() {
+    script().emplace_back(QString());
+}
 void FileDialog::clearScript() {
     script().clear();
 }
@@ -42,6 +50,9 @@ int FileDialog::scriptedLeft() {
 }
 QString FileDialog::lastProposedName() {
     return proposed();
+}
+QString FileDialog::lastStartFolder() {
+    return started();
 }
 int FileDialog::shownCount() {
     return shown();
@@ -59,19 +70,30 @@ void FileDialog::setFileName(const QString& name) {
     fileTitle_ = QFileInfo(name).fileName();
 }
 
+QString FileDialog::startFolder() const {
+    const QFileInfo held(fileName_);
+    return held.isAbsolute() ? held.absolutePath() : initialFolder_;
+}
+
+QString FileDialog::offeredName() const {
+    return QFileInfo(fileName_).fileName();
+}
+
 bool FileDialog::show(QWidget* parent, Mode mode) {
     proposed() = fileName_;
+    started() = startFolder();
     ++shown();
 
     std::optional<QString> answer;
     if (!script().empty()) {
         answer = script().front();
         script().pop_front();
+        if (answer && answer->isEmpty() && !fileName_.isEmpty())
+            answer = QDir(startFolder()).filePath(offeredName());
     } else {
         QFileDialog dialog(parent);
-        const QFileInfo held(fileName_);
-        dialog.setDirectory(held.isAbsolute() ? held.absolutePath() : initialFolder_);
-        if (!fileName_.isEmpty()) dialog.selectFile(held.fileName());
+        dialog.setDirectory(startFolder());
+        if (!fileName_.isEmpty()) dialog.selectFile(offeredName());
         if (mode == Mode::Open) {
             dialog.setAcceptMode(QFileDialog::AcceptOpen);
             dialog.setFileMode(QFileDialog::ExistingFile);

@@ -34,15 +34,24 @@ class FileDialog {
     // Test seam. Answers are taken in order by the next shows of any FileDialog.
     static void scriptNext(const QString& path);
     static void scriptCancel();
+    // Confirms the name the dialog offers, in the folder it opens in, as a user who only
+    // presses Save does.
+    static void scriptAcceptOffered();
     static void clearScript();
     static int scriptedLeft();
     // The file name the program proposed when it last showed a dialog, and how many were shown.
     static QString lastProposedName();
+    // The folder the dialog opened in when it was last shown.
+    static QString lastStartFolder();
     static int shownCount();
 
   private:
     enum class Mode { Open, Save };
     bool show(QWidget* parent, Mode mode);
+    // The folder a show opens in (the held file's, else the initial folder), and the name it
+    // offers there.
+    QString startFolder() const;
+    QString offeredName() const;
     void accept(QString path, Mode mode);
 
     QString fileName_;

@@ -261,8 +261,7 @@ void Form1::openFile() {
     macAddress_->setEnabled(textExport);
     apName_->setEnabled(!textExport);
     label(14)->setText(QString::fromLatin1(sourceTypeText(result.type)));
-    setWindowTitle(kCaption + QStringLiteral(" - ") +
-                   shown(QFile::encodeName(commonDialog1_.fileTitle()).toStdString()));
+    setWindowTitle(kCaption + QStringLiteral(" - ") + commonDialog1_.fileTitle());
     progressBar1_->setValue(100);
     setLoadedMenus(true);
 
@@ -286,7 +285,7 @@ void Form1::runExport(MainExport kind) {
     const MainExportInfo& info = mainExportInfo(kind);
     // A failed file operation abandons the command: no beep, Label1 keeps its text.
     const bool done = reportingFileErrors(this, [&] {
-        runMainExport(kind, workingFiles().output1(), std::filesystem::current_path(),
+        runMainExport(kind, workingFiles().output1(), exportFolder(),
                       QFile::encodeName(commonDialog1_.fileTitle()).toStdString());
     });
     if (!done) return;

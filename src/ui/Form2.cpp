@@ -88,7 +88,7 @@ void Form2::extractGroup() {
     }
     const std::string& group = groups_.at(static_cast<std::size_t>(row)).name;
     commonDialog1_.setFileName(shown(apNameFileName(group)));
-    if (!commonDialog1_.showSave(this)) {
+    if (!showExportSaveDialog(this, commonDialog1_)) {
         MessageBox::information(this, caption, kNothingToExport);
         return;
     }

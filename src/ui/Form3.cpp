@@ -96,7 +96,7 @@ void Form3::extractMacAddress() {
 
     commonDialog1_.setFileName(shown(macExportFileName(entry)));
     commonDialog1_.setDefaultExtension(QString::fromLatin1(kMacExportExtension));
-    if (!commonDialog1_.showSave(this)) return;
+    if (!showExportSaveDialog(this, commonDialog1_)) return;
 
     reportingFileErrors(this, [&] {
         const std::filesystem::path target = chosenExportPath(commonDialog1_);

@@ -244,7 +244,7 @@ void Form4::extractMatchingRecords() {
 
     commonDialog1_.setFileName(shown(criteriaFileName(s)));
     commonDialog1_.setDefaultExtension(QStringLiteral("txt"));
-    if (!commonDialog1_.showSave(this)) return;
+    if (!showExportSaveDialog(this, commonDialog1_)) return;
     reportingFileErrors(this, [&] {
         exportCriteria(owner().workingFiles().output1(), chosenExportPath(commonDialog1_), s);
     });

@@ -35,6 +35,10 @@ std::filesystem::path corePath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
+QString shownPath(const std::filesystem::path& path) {
+    return QFile::decodeName(path.c_str());
+}
+
 void fitFont(QWidget* window, const std::vector<std::pair<const QWidget*, QString>>& longest) {
     QFont font = window->font();
     for (int size = 11; size > 8; --size) {
@@ -59,12 +63,33 @@ bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation
         operation();
         return true;
     } catch (const FileError& e) {
-        MessageBox::error(parent, QString::fromLatin1(kApplicationTitle), shown(e.what()));
+        // The system's reason comes in the locale's encoding.
+        MessageBox::error(
+            parent, QString::fromLatin1(kApplicationTitle),
+            shownPath(e.path()) + QStringLiteral(": ") + QString::fromLocal8Bit(e.reason()));
     } catch (const std::filesystem::filesystem_error& e) {
         // The current folder itself can be gone by the time an export asks for it.
-        MessageBox::error(parent, QString::fromLatin1(kApplicationTitle), shown(e.what()));
+        const QString reason = QString::fromLocal8Bit(e.code().message());
+        MessageBox::error(parent, QString::fromLatin1(kApplicationTitle),
+                          e.path1().empty() ? QString::fromLocal8Bit(e.what())
+                                            : shownPath(e.path1()) + QStringLiteral(": ") + reason);
     }
     return false;
+}
+
+std::filesystem::path exportFolder() {
+    return std::filesystem::current_path();
+}
+
+bool showExportSaveDialog(QWidget* parent, FileDialog& dialog) {
+    QString folder;
+    try {
+        folder = shownPath(exportFolder());
+    } catch (const std::filesystem::filesystem_error&) {
+        // A folder removed meanwhile: the dialog starts where it can, the export reports it.
+    }
+    dialog.setInitialFolder(folder);
+    return dialog.showSave(parent);
 }
 
 std::filesystem::path chosenExportPath(const FileDialog& dialog) {

@@ -19,12 +19,16 @@ constexpr int px(int twips) {
     return twips / 15;
 }
 
-// Logs, their names and the core's messages are 8-bit text, shown as Latin-1 byte for byte.
+// A log's bytes and the core's texts made of them are 8-bit text, shown as Latin-1 byte for
+// byte.
 QString shown(std::string_view bytes);
 // The bytes of a text shown with shown().
 std::string latin1Bytes(const QString& text);
-// A path as the file system names it.
+// File names are the file system's: shown in its encoding, and back. A path as the file
+// system names it:
 std::filesystem::path corePath(const QString& path);
+// and a path as the windows show it.
+QString shownPath(const std::filesystem::path& path);
 
 // The layouts were drawn for a narrow 11-pixel font. Where the platform's font is wider, a
 // smaller size (down to 9 pixels) keeps every caption within its control: buttons, frame
@@ -34,6 +38,15 @@ void fitFont(QWidget* window, const std::vector<std::pair<const QWidget*, QStrin
 // Runs one file operation. A failure is shown in the error box, naming the file and the
 // system's reason, and the caller abandons its command. Returns whether it succeeded.
 bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation);
+
+// The folder every export writes into: the current working folder, which the open dialog made
+// the loaded log's folder and each confirmed save dialog the folder of its file. Throws
+// std::filesystem::filesystem_error when that folder is gone.
+std::filesystem::path exportFolder();
+
+// Shows a save dialog in the export folder (the main window's exports go there too), offering
+// the name the dialog holds. Returns whether the user confirmed a file.
+bool showExportSaveDialog(QWidget* parent, FileDialog& dialog);
 
 // Where an export chosen in a save dialog goes: the dialog made the chosen folder current,
 // and only the chosen file name is taken from it, so it cannot point into another folder.

@@ -41,6 +41,8 @@ const struct Refusal {
     {"Form2 cancelled", "Form2", "HOME", nullptr, "", true, kNone},
     {"Form2 empty working file", "Form2", "", "empty", "x.txt", false, kNone},
     {"Form2 name is a folder", "Form2", "HOME", nullptr, "x.txt", true, "x.txt"},
+    {"Form4 UTF-8 name is a folder", "Form4", "HOME", nullptr, "\xc3\xa9 \xc3\xbc.txt", true,
+     "\xc3\xa9 \xc3\xbc.txt"},
     {"Form3 nothing selected", "Form3", "", nullptr, "x.txt", false, ""},
     {"Form3 cancelled", "Form3", "77:66:55:44:33:22 - A/B", nullptr, "", true, ""},
     {"Form4 nothing selected", "Form4", "", nullptr, "x.txt", false, ""},
@@ -53,9 +55,39 @@ kLifecycles[] = {
     {"Form2", "Label1", 2, false, "Unique AP's in Group List : 2"},
     {"Form3", "Label2", 5, true, "Not Found In Database"},
     {"Form4", "Label2", 2, false, "Matching Records:2"}};
+// The criteria window after each step of one sequence: the step (a List2 or List1 pick, a
+// button, or "hide, show": Close Advanced, then the menu item); then enabled: List2 List1,
+// shown: Frame4 Label1, the checked options, List2|List1 selections, List1, Label1, Label2.
+const struct Form4Step {
+    const char *name, *enabled, *shown, *checked, *selected, *list1, *label1, *label2;
+} kForm4Steps[] = {
+    {"loaded", "10", "00", "367", "|", "", "", "Matching Records:0"},
+    {"List2 HOME", "10", "00", "367", "HOME|", "00:0A:95:00:00:01 00:0A:95:00:00:02", "",
+     "Matching Records:2"},
+    {"Option1", "10", "00", "167", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
+    {"Option8", "01", "11", "168", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
+    {"List1 00:0A:95:00:00:01", "01", "11", "168", "HOME|00:0A:95:00:00:01", "00:0A:95:00:00:01",
+     " Example Corp", "Matching Records:1"},
+    // A recount in MAC mode uses List2's kept entry, drops List1's pick, keeps the vendor.
+    {"Option3", "01", "11", "368", "HOME|", "00:0A:95:00:00:01 00:0A:95:00:00:02",
+     " Example Corp", "Matching Records:2"},
+    {"Option5", "01", "11", "358", "HOME|", "00:0A:95:00:00:02", " Example Corp",
+     "Matching Records:1"},
+    {"Option7", "10", "00", "357", "HOME|", "00:0A:95:00:00:02", "", "Matching Records:1"},
+    {"hide, show", "10", "00", "357", "HOME|", "00:0A:95:00:00:02", "", "Matching Records:1"},
+    {"Option4", "10", "00", "347", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
+    {"Option8 again", "01", "11", "348", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
+    {"List1 00:0A:95:00:00:01 again", "01", "11", "348", "HOME|00:0A:95:00:00:01",
+     "00:0A:95:00:00:01", " Example Corp", "Matching Records:1"},
+    {"Option7 again", "10", "00", "347", "HOME|00:0A:95:00:00:01", "00:0A:95:00:00:01", "",
+     "Matching Records:1"}};
 const QStringList kForm3Entries = {"00:09:5B:00:00:09 - OFFICE", k1 + " - HOME", k1 + " - OTHER",
     k2 + " - HOME", "77:66:55:44:33:22 - A/B", "AA:BB:CC:00:00:01 - #BLANK#"};
 // clang-format on
+
+static QString canonical(const QString& folder) {
+    return QDir(folder).canonicalPath();
+}
 
 class WindowsTest : public QObject, Ui {
     Q_OBJECT
@@ -101,6 +133,18 @@ class WindowsTest : public QObject, Ui {
         p.open("");
         QVERIFY(FileDialog::lastProposedName().isEmpty() && p.status() == "Information Unloaded");
         QVERIFY(!p.form->isLoaded() && !QFile::exists(p.output1()));
+    }
+
+    // File names are shown in the file system's encoding (UTF-8 here), not byte by byte.
+    void nonAsciiFileNames() {
+        Program p;
+        const QString name = QString::fromUtf8("my drive \xc3\xa9.txt");
+        writeAll(p.logs.filePath(name), driveLog());
+        p.open(p.logs.filePath(name));
+        QCOMPARE(p.form->windowTitle(), "Velmora 2004 - " + name);
+        QVERIFY(QDir(p.logs.path()).mkpath("FullConvert_" + name + "/kept"));
+        p.trigger("Convertall");
+        QVERIFY(oneBox("/FullConvert_" + name + ": "));
     }
 
     void shortcutsAndExports() {
@@ -258,6 +302,45 @@ class WindowsTest : public QObject, Ui {
         QCOMPARE(text(w, "Label1"), "");
     }
 
+    // Which controls the two modes enable and show, and what each list and label holds.
+    void form4ModesStateTable() {
+        Program p;
+        QPointer<QWidget> w = p.loadAndShow("Form4");
+        const auto bits = [](bool a, bool b) { return QString(a ? "1" : "0") + (b ? "1" : "0"); };
+        const auto selectedText = [&](const char* name) {
+            const auto selected = list(w, name)->selectedItems();
+            return selected.isEmpty() ? QString() : selected.first()->text();
+        };
+        for (const Form4Step& step : kForm4Steps) {
+            const QString act = QString(step.name).remove(" again");
+            if (act.startsWith("List")) pick(w, act.section(' ', 1), qPrintable(act.left(5)));
+            if (act.startsWith("Option")) click(w, qPrintable(act));
+            if (act == "hide, show") {
+                click(w, "Command2");
+                QVERIFY(w->isHidden() && p.show("Form4") == w);
+            }
+            QString checked;
+            for (int n = 1; n <= 8; ++n)
+                if (w->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(n))->isChecked())
+                    checked += QString::number(n);
+            // One line a step, so that a difference names its step.
+            const QStringList state = {step.name,
+                                       bits(list(w)->isEnabled(), list(w, "List1")->isEnabled()),
+                                       bits(w->findChild<QWidget*>("Frame4")->isVisibleTo(w),
+                                            w->findChild<QWidget*>("Label1")->isVisibleTo(w)),
+                                       checked,
+                                       selectedText("List2") + '|' + selectedText("List1"),
+                                       entries(w, "List1").join(' '),
+                                       text(w, "Label1"),
+                                       text(w, "Label2")};
+            QCOMPARE(state.join(" / "),
+                     QStringList({step.name, step.enabled, step.shown, step.checked, step.selected,
+                                  step.list1, step.label1, step.label2})
+                         .join(" / "));
+            QVERIFY2(w->isVisible(), step.name);
+        }
+    }
+
     void exports_data() { rows(kExports); }
     void exports() {
         const Export& e = fetch(kExports);
@@ -270,9 +353,22 @@ class WindowsTest : public QObject, Ui {
         if (e.mac) click(w, "Option8");
         if (e.mac && *e.mac) pick(w, e.mac, "List1");
         p.save(w, answer);
+        // The dialog opens where the main window's exports go: the loaded log's folder.
+        QCOMPARE(canonical(FileDialog::lastStartFolder()), canonical(p.logs.path()));
         QCOMPARE(FileDialog::lastProposedName(), e.proposed);
         QCOMPARE(exported(file), e.lines);
         QVERIFY(MessageBox::shown().isEmpty() && list(w)->currentItem()->text() == e.entry);
+        // Once opened at the file system's root. The next one opens where the last save went;
+        // pressing Save on the offered name writes it there.
+        const QString folder = QFileInfo(file).path(), offered = QFileInfo(e.proposed).fileName();
+        const QString second =
+            QDir(folder).filePath(offered) + (QFileInfo(offered).suffix().isEmpty() ? ".txt" : "");
+        QVERIFY(QFile::remove(file));
+        FileDialog::scriptAcceptOffered();
+        click(w, "Command1");
+        QCOMPARE(canonical(FileDialog::lastStartFolder()), canonical(folder));
+        QCOMPARE(exported(second), e.lines);
+        QVERIFY(MessageBox::shown().isEmpty());
     }
 
     void refusalsWriteNothing_data() { rows(kRefusals); }
@@ -281,7 +377,7 @@ class WindowsTest : public QObject, Ui {
         Program p;
         p.load(driveLog(r.window == QString("Form2")));
         if (r.before == QString("empty")) QFile(p.output1()).resize(0);
-        if (r.box == "x.txt") QVERIFY(QDir(p.logs.path()).mkpath("x.txt/kept"));
+        if (r.box == r.answer) QVERIFY(QDir(p.logs.path()).mkpath(r.box + "/kept"));
         QWidget* w = p.show(r.window);
         if (*r.entry) pick(w, r.entry);
         if (QString(r.before).startsWith("Option")) click(w, r.before);
