@@ -142,7 +142,9 @@ TEST(ByteScan, EachScanFindsWhatItsPlainVersionFinds) {
         byte_scan::Items fast, plain;
         const char* const stop = byte_scan::splitPlainRecord(from, to, fast);
         ASSERT_EQ(stop, byte_scan::splitPlainRecordPortable(from, to, plain)) << bytes;
-        if (stop) ASSERT_EQ(fast, plain) << bytes;
+        if (stop) {
+            ASSERT_EQ(fast, plain) << bytes;
+        }
         records += stop != nullptr;
     }
     EXPECT_GT(records, 500) << "too few lines of ten separators to compare";
