@@ -274,7 +274,8 @@ TEST(RecordLine, EveryBuilderThisBuildHasGivesThePlainRecordLine) {
                 continue;
             }
             ASSERT_NE(end, nullptr) << name << ": " << line;
-            ASSERT_EQ(std::string(static_cast<const char*>(out.data()), end), plain) << name << ": " << line;
+            ASSERT_EQ(std::string(static_cast<const char*>(out.data()), end), plain)
+                << name << ": " << line;
             ASSERT_EQ(all(counts), all(plainCounts)) << name << ": " << line;
         }
     }
