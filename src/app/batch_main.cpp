@@ -3,9 +3,12 @@
 #include <vector>
 
 #include "app/batch_tool.h"
+#include "records/interrupt_cleanup.h"
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
+    // An interrupted run leaves no working folder and no half-written file behind.
+    velmora::cleanupOnInterrupt();
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec) self = fs::absolute(argv[0], ec);

@@ -7,6 +7,7 @@
 #include "app/batch_commands.h"
 #include "loader/source_loader.h"
 #include "records/file_error.h"
+#include "records/interrupt_cleanup.h"
 
 namespace velmora::batch {
 
@@ -50,13 +51,19 @@ constexpr const char* kUsage =
     "                  nothing (exit 1) when no MAC address of NAME matches.\n"
     "                  NAME and MAC are upper-cased; --type and --wep default to both\n";
 
-// A private folder for the working files, removed when the tool ends.
+// A private folder for the working files, removed when the tool ends, also when an interrupt
+// ends it: the folder and the files the tool keeps there are named for the cleanup.
 class TemporaryFolder {
   public:
     TemporaryFolder() {
         std::string pattern = (fs::temp_directory_path() / "velmora-XXXXXX").string();
         if (!mkdtemp(pattern.data())) throw FileError(pattern, systemReason());
         path_ = pattern;
+        folder_.emplace(path_, InterruptCleanup::Kind::Folder);
+        const WorkingFiles files{path_};
+        output1_.emplace(files.output1());
+        output2_.emplace(files.output2());
+        lock_.emplace(files.lockFile());
     }
     ~TemporaryFolder() {
         std::error_code ec;
@@ -66,6 +73,7 @@ class TemporaryFolder {
 
   private:
     fs::path path_;
+    std::optional<InterruptCleanup> folder_, output1_, output2_, lock_;
 };
 
 void printCounts(const LoadResult& result, std::ostream& out) {
@@ -139,6 +147,20 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     } else {
         temporary.emplace();
         files.folder = temporary->path();
+    }
+
+    // The working folder is this run's until it ends: another run or the desktop program
+    // loading into it meanwhile would change output1 under the commands.
+    WorkingFolderLock lock(files);
+    switch (lock.tryLock()) {
+        case WorkingFolderLock::Status::Held:
+            break;
+        case WorkingFolderLock::Status::InUse:
+            err << kFileInUse << '\n';
+            return 1;
+        case WorkingFolderLock::Status::Error:
+            err << "Working File Error - Check Folder\n" << lock.reason() << '\n';
+            return 1;
     }
 
     const LoadResult result = loadSourceLog(options.log, files);

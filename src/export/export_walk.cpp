@@ -1,11 +1,14 @@
 #include "export/export_walk.h"
 
+#include <memory>
+#include <optional>
 #include <random>
 #include <string>
 
 #include "export/export_line.h"
 #include "records/block_writer.h"
 #include "records/file_error.h"
+#include "records/interrupt_cleanup.h"
 #include "records/record_reader.h"
 #include "records/record_writer.h"
 
@@ -23,13 +26,13 @@ fs::path temporaryBeside(const fs::path& target, const char* kind) {
     return target.parent_path() / ("." + name + "." + kind + "-" + tag);
 }
 
-// Gives the complete file `temporary` the name `target`. An earlier file of that name first
-// steps aside under a name of its own and goes once the new file is in place, so that no
-// rename lands on an existing file: on ext4 that makes the rename start writing the whole new
-// file out at once, which held a large export up for tens of milliseconds; the system now
+// Gives the complete file `out` (unnamed, or named `temporary`) the name `target`. An earlier file
+// of that name first steps aside under a name of its own and goes once the new file is in place, so
+// that no rename lands on an existing file: on ext4 that makes the rename start writing the whole
+// new file out at once, which held a large export up for tens of milliseconds; the system now
 // writes it in the background as it does any other file. Should the new file not take the
 // name, the earlier one gets it back.
-void moveInto(const fs::path& temporary, const fs::path& target) {
+void moveInto(TextFileWriter& out, const fs::path& temporary, const fs::path& target) {
     std::error_code ec;
     fs::path aside;
     if (fs::symlink_status(target, ec).type() == fs::file_type::regular) {
@@ -37,11 +40,17 @@ void moveInto(const fs::path& temporary, const fs::path& target) {
         fs::rename(target, aside, ec);
         if (ec) throw FileError(target, ec.message());
     }
-    fs::rename(temporary, target, ec);
-    if (ec) {
+    try {
+        if (temporary.empty()) {
+            out.linkAs(target);
+        } else {
+            fs::rename(temporary, target, ec);
+            if (ec) throw FileError(target, ec.message());
+        }
+    } catch (const FileError&) {
         std::error_code ignored;
         if (!aside.empty()) fs::rename(aside, target, ignored);
-        throw FileError(target, ec.message());
+        throw;
     }
     if (!aside.empty()) fs::remove(aside, ec);
 }
@@ -51,6 +60,8 @@ void refuseTarget(const fs::path& target, const fs::path& workingFile) {
     std::error_code ec;
     const auto type = fs::status(target, ec).type();
     if (type == fs::file_type::not_found) return;
+    // The system's own reason, such as a name too long for the file system.
+    if (ec) throw FileError(target, ec.message());
     if (type != fs::file_type::regular)
         throw FileError(target,
                         type == fs::file_type::directory ? "Is a directory" : "Not a regular file");
@@ -64,10 +75,21 @@ std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
                          const RecordFilter& filter, UpperCase upper) {
     refuseTarget(target, workingFile);
     RecordReader reader(workingFile);
-    const fs::path temporary = temporaryBeside(target, "part");
+    // An unnamed file takes the name only when complete, so that even a program killed midway
+    // leaves no partial file; where the file system has none, a temporary name that an
+    // interrupt deletes.
+    std::unique_ptr<TextFileWriter> unnamed =
+        TextFileWriter::unnamedIn(target.parent_path(), target);
+    const fs::path temporary = unnamed ? fs::path() : temporaryBeside(target, "part");
+    std::optional<InterruptCleanup> scratch;
     std::uint64_t written = 0;
     try {
-        TextFileWriter out(temporary);
+        std::unique_ptr<TextFileWriter> named;
+        if (!unnamed) {
+            scratch.emplace(temporary);
+            named = std::make_unique<TextFileWriter>(temporary);
+        }
+        TextFileWriter& out = unnamed ? *unnamed : *named;
         out.write(kExportHeader);
         {
             // Lines are built straight into a block; a full one is written on a thread of its
@@ -83,10 +105,10 @@ std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
             block.finish();
         }
         out.close();
-        moveInto(temporary, target);
+        moveInto(out, temporary, target);
     } catch (const FileError& e) {
         std::error_code ignored;
-        fs::remove(temporary, ignored);
+        if (!temporary.empty()) fs::remove(temporary, ignored);
         // A failure of the temporary file is reported under the name the user knows.
         if (e.path() == temporary) throw FileError(target, e.reason());
         throw;

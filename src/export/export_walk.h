@@ -17,9 +17,11 @@ using RecordFilter = std::function<bool(const RecordFields&)>;
 // to its end and writes the header and the export line of each record the filter passes, in
 // file order, with the SSID or BSSID upper-cased as `upper` asks.
 //
-// The file is written under a temporary name beside `target` and takes the name `target` only
-// once it is complete and closed, so a failed export leaves any earlier file of that name as
-// it was and no partial file. A target that exists and is not a regular file is refused.
+// The file is written without a name (or, where the file system cannot do that, under a
+// temporary name) beside `target` and takes the name `target` only once it is complete and
+// closed, so a failed or killed export leaves any earlier file of that name as it was and no
+// partial file. A target that exists and is not a regular file is refused; one the system
+// cannot look at is refused with the system's reason.
 // Throws FileError naming the file that failed; returns the number of export lines written.
 std::uint64_t exportWalk(const std::filesystem::path& workingFile,
                          const std::filesystem::path& target, const RecordFilter& filter,

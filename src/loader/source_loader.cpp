@@ -6,6 +6,7 @@
 #include "loader/record_line.h"
 #include "records/block_writer.h"
 #include "records/file_error.h"
+#include "records/interrupt_cleanup.h"
 #include "records/line_reader.h"
 #include "records/record_writer.h"
 #include "records/working_record.h"
@@ -100,16 +101,34 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
     }
     if (!type) return failure(LoadStatus::BadFile, kBadFile);
 
+    std::optional<WorkingFolderLock> ownLock;
+    if (!WorkingFolderLock::heldHere(files)) {
+        ownLock.emplace(files);
+        switch (ownLock->tryLock()) {
+            case WorkingFolderLock::Status::Held:
+                break;
+            case WorkingFolderLock::Status::InUse:
+                return failure(LoadStatus::InUse, kFileInUse);
+            case WorkingFolderLock::Status::Error:
+                return failure(LoadStatus::WorkingFileError, kWorkingFileError, ownLock->reason());
+        }
+    }
+
     LoadResult result;
     result.type = *type;
     const auto output1 = files.output1();
     const auto output2 = files.output2();
+    // Only files this load created are deleted after a failure: a name that could not be
+    // replaced is another file's.
+    std::optional<InterruptCleanup> made1, made2;
     try {
         const OldWorkingFiles old(files);
         // output2 is the same bytes as output1: both are written from each block, on a
         // thread of their own while the next block is made.
         TextFileWriter out1(output1);
+        made1.emplace(output1);
         TextFileWriter out2(output2);
+        made2.emplace(output2);
         BlockWriter block({&out1, &out2});
 
         std::string_view line;
@@ -139,16 +158,18 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
             record_line::count(record[WorkingRecord::Flags], result.counts);
         }
         block.finish();
+        out1.makeReadOnly();
         out1.close();
         out2.close();
     } catch (const FileError& e) {
-        removeWorkingFile(output1);
-        removeWorkingFile(output2);
+        if (made1) removeWorkingFile(output1);
+        if (made2) removeWorkingFile(output2);
         const bool logFailed = e.path() == log;
         return failure(logFailed ? LoadStatus::NotReadable : LoadStatus::WorkingFileError,
                        logFailed ? kNotReadable : kWorkingFileError, e.what());
     }
-    setHiddenAttribute(output1);
+    made1->release();
+    made2->release();
     result.status = LoadStatus::Loaded;
     result.report = kLoaded;
     return result;

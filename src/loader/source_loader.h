@@ -28,6 +28,7 @@ enum class LoadStatus {
     BadFile,           // not a known source log; nothing was touched
     NotReadable,       // the source log could not be opened or read
     WorkingFileError,  // output1 or output2 could not be written; neither is left behind
+    InUse,             // another user holds the working folder; nothing was touched
 };
 
 struct LoadResult {
@@ -47,6 +48,13 @@ bool isBlankLine(std::string_view line);
 // record file and its scratch copy in `files.folder` and counts the records. The result is
 // byte for byte what the four passes of normalising, blank names, copying back and counting
 // leave, in one pass over the log. A failure never leaves a half-written working file.
+//
+// The load runs under the working folder's lock: the caller's, when this process holds it
+// (the main window and the batch tool hold it for as long as they use the working files),
+// else a lock taken for the load alone. When another user holds it the result is InUse and
+// "File In Use - Close Other Copy". Working files are created new, never written through a
+// link or a file that could not be replaced; while they are written an interrupt deletes them
+// (see cleanupOnInterrupt()).
 LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files);
 
 }  // namespace velmora

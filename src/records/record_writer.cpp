@@ -1,6 +1,12 @@
 #include "records/record_writer.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <string>
 
 #include "records/file_error.h"
 
@@ -12,21 +18,47 @@ constexpr std::size_t kFlushAt = 1 << 20;
 
 TextFileWriter::TextFileWriter(const std::filesystem::path& path) : path_(path) {
     errno = 0;
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) throw FileError(path, systemReason());
-    std::setvbuf(file_, nullptr, _IONBF, 0);
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ < 0) throw FileError(path, systemReason());
     buffer_.reserve(kFlushAt + 4096);
 }
 
+TextFileWriter::TextFileWriter(int fd, const std::filesystem::path& shownAs)
+    : path_(shownAs), fd_(fd), unnamed_(true) {
+    buffer_.reserve(kFlushAt + 4096);
+}
+
+std::unique_ptr<TextFileWriter> TextFileWriter::unnamedIn(const std::filesystem::path& folder,
+                                                          const std::filesystem::path& shownAs) {
+    errno = 0;
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) return std::unique_ptr<TextFileWriter>(new TextFileWriter(fd, shownAs));
+    // Kernels and file systems without unnamed files say so in one of these ways.
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return nullptr;
+    throw FileError(shownAs, systemReason());
+}
+
 TextFileWriter::~TextFileWriter() {
-    if (file_) std::fclose(file_);
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void TextFileWriter::writeAll(std::string_view bytes) {
+    while (!bytes.empty()) {
+        errno = 0;
+        const ssize_t done = ::write(fd_, bytes.data(), bytes.size());
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            if (done == 0) errno = ENOSPC;
+            throw FileError(path_, systemReason());
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(done));
+    }
 }
 
 void TextFileWriter::flushBuffer() {
     if (buffer_.empty()) return;
-    errno = 0;
-    const std::size_t done = std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
-    if (done != buffer_.size()) throw FileError(path_, systemReason());
+    writeAll(buffer_);
     buffer_.clear();
 }
 
@@ -35,9 +67,7 @@ void TextFileWriter::write(std::string_view bytes) {
         // A caller's own large block goes out as it is, without a copy, after what is
         // buffered; the buffer then only ever holds small writes.
         flushBuffer();
-        errno = 0;
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-            throw FileError(path_, systemReason());
+        writeAll(bytes);
         return;
     }
     buffer_.append(bytes);
@@ -45,12 +75,30 @@ void TextFileWriter::write(std::string_view bytes) {
 }
 
 void TextFileWriter::close() {
-    if (!file_) return;
+    if (fd_ < 0 || closed_) return;
     flushBuffer();
-    std::FILE* file = file_;
-    file_ = nullptr;
+    closed_ = true;
+    if (unnamed_) return;
+    const int fd = fd_;
+    fd_ = -1;
     errno = 0;
-    if (std::fclose(file) != 0) throw FileError(path_, systemReason());
+    if (::close(fd) != 0 && errno != EINTR) throw FileError(path_, systemReason());
+}
+
+void TextFileWriter::linkAs(const std::filesystem::path& path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    errno = 0;
+    int done = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+    // Without /proc the descriptor names the file itself (this needs more privilege).
+    if (done != 0 && errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0)
+        done = ::linkat(fd_, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH);
+    if (done != 0) throw FileError(path, systemReason());
+    ::close(fd_);
+    fd_ = -1;
+}
+
+void TextFileWriter::makeReadOnly() {
+    if (fd_ >= 0) ::fchmod(fd_, S_IRUSR | S_IRGRP | S_IROTH);
 }
 
 void appendItem(std::string& line, std::string_view value) {

@@ -1,23 +1,120 @@
 #include "records/working_files.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <mutex>
 #include <random>
+#include <set>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
+
+#include "records/file_error.h"
 
 namespace velmora {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Changes the mode of `file` through a descriptor of its own, and only when it is a regular
+// file of one name that is no link.
+void changeMode(const fs::path& file, mode_t (*mode)(mode_t)) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1)
+        ::fchmod(fd, mode(st.st_mode & 07777));
+    ::close(fd);
+}
+
+// The lock files this process holds, by device and inode.
+std::mutex heldMutex;
+std::set<std::pair<dev_t, ino_t>> held;
+
+}  // namespace
+
 void setHiddenAttribute(const fs::path& file) {
-    std::error_code ec;
-    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
-                    fs::perm_options::replace, ec);
+    changeMode(file, [](mode_t) -> mode_t { return S_IRUSR | S_IRGRP | S_IROTH; });
 }
 
 void setNormalAttribute(const fs::path& file) {
-    std::error_code ec;
-    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add, ec);
+    changeMode(file, [](mode_t mode) -> mode_t { return mode | S_IWUSR; });
+}
+
+WorkingFolderLock::WorkingFolderLock(WorkingFiles files) : files_(std::move(files)) {}
+
+WorkingFolderLock::~WorkingFolderLock() {
+    unlock();
+}
+
+WorkingFolderLock::Status WorkingFolderLock::tryLock() {
+    if (fd_ >= 0) return Status::Held;
+    reason_.clear();
+    const fs::path path = files_.lockFile();
+    const auto error = [&](std::string why) {
+        reason_ = FileError(path, std::move(why)).what();
+        return Status::Error;
+    };
+    // A user that lets go deletes the lock file while it holds the lock; one that locked the
+    // deleted file meanwhile finds another file under the name, and tries again.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        errno = 0;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) return error(systemReason());
+        struct stat locked {
+        }, named{};
+        if (::fstat(fd, &locked) != 0 || !S_ISREG(locked.st_mode)) {
+            ::close(fd);
+            return error("Not a regular file");
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int why = errno;
+            ::close(fd);
+            if (why == EWOULDBLOCK) return Status::InUse;
+            errno = why;
+            return error(systemReason());
+        }
+        if (::lstat(path.c_str(), &named) == 0 && named.st_dev == locked.st_dev &&
+            named.st_ino == locked.st_ino) {
+            fd_ = fd;
+            const std::lock_guard guard(heldMutex);
+            held.emplace(locked.st_dev, locked.st_ino);
+            return Status::Held;
+        }
+        ::close(fd);
+    }
+    return Status::InUse;
+}
+
+void WorkingFolderLock::unlock() {
+    if (fd_ < 0) return;
+    struct stat locked {
+    }, named{};
+    if (::fstat(fd_, &locked) == 0) {
+        {
+            const std::lock_guard guard(heldMutex);
+            held.erase({locked.st_dev, locked.st_ino});
+        }
+        const fs::path path = files_.lockFile();
+        if (::lstat(path.c_str(), &named) == 0 && named.st_dev == locked.st_dev &&
+            named.st_ino == locked.st_ino)
+            ::unlink(path.c_str());
+    }
+    ::close(fd_);
+    fd_ = -1;
+}
+
+bool WorkingFolderLock::heldHere(const WorkingFiles& files) {
+    struct stat named {};
+    if (::lstat(files.lockFile().c_str(), &named) != 0) return false;
+    const std::lock_guard guard(heldMutex);
+    return held.count({named.st_dev, named.st_ino}) != 0;
 }
 
 void removeWorkingFile(const fs::path& file) {
@@ -47,9 +144,10 @@ bool isOldWorkingFile(const std::string& name) {
     return false;
 }
 
-void removeOld(const fs::path& folder, const std::vector<fs::path>& moved) {
+void removeOld(const fs::path& folder, const std::vector<fs::path>& moved, bool leftovers) {
     std::error_code ec;
     for (const fs::path& file : moved) fs::remove(file, ec);
+    if (!leftovers) return;
     for (auto entry = fs::directory_iterator(folder, ec); !ec && entry != fs::directory_iterator();
          entry.increment(ec)) {
         std::error_code ignored;
@@ -83,15 +181,17 @@ OldWorkingFiles::OldWorkingFiles(const WorkingFiles& files) {
         const auto bytes = fs::file_size(file, ec);
         size += ec ? 0 : bytes;
     }
+    // Leftovers are another user's files unless this process holds the folder.
+    const bool leftovers = WorkingFolderLock::heldHere(files);
     // Small files go at once: a thread would cost more than it saves.
     if (size >= kWorthAThread) {
         try {
-            thread_ = std::thread(removeOld, files.folder, std::move(moved));
+            thread_ = std::thread(removeOld, files.folder, std::move(moved), leftovers);
             return;
         } catch (const std::system_error&) {
         }
     }
-    removeOld(files.folder, moved);
+    removeOld(files.folder, moved, leftovers);
 }
 
 OldWorkingFiles::~OldWorkingFiles() {

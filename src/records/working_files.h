@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <thread>
 
 namespace velmora {
@@ -12,10 +13,45 @@ struct WorkingFiles {
 
     std::filesystem::path output1() const { return folder / "output1"; }
     std::filesystem::path output2() const { return folder / "output2"; }
+    std::filesystem::path lockFile() const { return folder / "output1.lock"; }
+};
+
+// What a second user of a working folder is told, by the main window and by the batch tool.
+inline constexpr const char* kFileInUse = "File In Use - Close Other Copy";
+
+// Keeps a working folder to one user at a time, across processes (the desktop program and the
+// batch tool alike) and within one: a lock of the system on `output1.lock` beside output1.
+// The system drops the lock with the process that held it, so a copy that crashed blocks
+// nothing; its lock file is taken over as it is. The lock file goes when the lock is let go.
+class WorkingFolderLock {
+  public:
+    enum class Status { Held, InUse, Error };
+
+    explicit WorkingFolderLock(WorkingFiles files);
+    ~WorkingFolderLock();
+    WorkingFolderLock(const WorkingFolderLock&) = delete;
+    WorkingFolderLock& operator=(const WorkingFolderLock&) = delete;
+
+    // Takes the lock without waiting. InUse: another user holds it. Error: the lock file
+    // cannot be made or locked (see reason()). Held also when this object already holds it.
+    Status tryLock();
+    void unlock();
+    bool isLocked() const { return fd_ >= 0; }
+    // For Error: the lock file and the system's reason.
+    const std::string& reason() const { return reason_; }
+
+    // Whether some lock object of this process holds the folder's lock.
+    static bool heldHere(const WorkingFiles& files);
+
+  private:
+    WorkingFiles files_;
+    int fd_ = -1;
+    std::string reason_;
 };
 
 // This platform has no hidden attribute: a hidden working file is made read-only, and a
-// normal one writable again. Both ignore a missing file.
+// normal one writable again. Both ignore a missing file, and leave alone a file reached
+// through a link of either kind: its mode is another file's.
 void setHiddenAttribute(const std::filesystem::path& file);
 void setNormalAttribute(const std::filesystem::path& file);
 
@@ -27,7 +63,8 @@ void removeWorkingFile(const std::filesystem::path& file);
 // milliseconds the load need not wait for. Each regular file is renamed to a hidden name
 // (".output1.old-" and a number) in its folder; a link, or a file that cannot be renamed, is
 // deleted at once as removeWorkingFile() does. Hidden files of that kind left by a load that
-// stopped midway are deleted too. Files of a few MiB are deleted at once. The destructor waits
+// stopped midway are deleted too, but only while this process holds the folder's lock: another
+// user's files are never touched. Files of a few MiB are deleted at once. The destructor waits
 // for the deletions.
 class OldWorkingFiles {
   public:

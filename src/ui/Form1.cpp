@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
-#include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -73,11 +72,7 @@ Form1::Form1(QWidget* parent)
 Form1::Form1(const QString& applicationFolder, QWidget* parent)
     : QMainWindow(parent),
       applicationFolder_(applicationFolder),
-      lock_(std::make_unique<QLockFile>(QDir(applicationFolder).filePath("output1.lock"))) {
-    // A copy that crashed leaves its lock behind; it counts as stale once that process is gone,
-    // never by age, so a long session keeps its working file.
-    lock_->setStaleLockTime(0);
-
+      lock_(std::make_unique<WorkingFolderLock>(WorkingFiles{corePath(applicationFolder)})) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
     setWindowIcon(applicationIcon());
@@ -227,16 +222,18 @@ void Form1::setStatisticsVisible(bool visible) {
 }
 
 bool Form1::takeWorkingFileLock() {
-    if (lock_->isLocked() || lock_->tryLock(0)) return true;
-    label(1)->setText(lock_->error() == QLockFile::LockFailedError
-                          ? QStringLiteral("File In Use - Close Other Copy")
+    const auto status = lock_->tryLock();
+    if (status == WorkingFolderLock::Status::Held) return true;
+    label(1)->setText(status == WorkingFolderLock::Status::InUse
+                          ? QString::fromLatin1(kFileInUse)
                           : QStringLiteral("Working File Error - Check Folder"));
     return false;
 }
 
 void Form1::openFile() {
     if (!openoptn_->isEnabled()) return;
-    // Two copies started from one folder would share output1: the lock keeps it to one.
+    // Two copies, or a copy and the batch tool, using one folder would share output1: the lock
+    // keeps it to one.
     if (!takeWorkingFileLock()) return;
 
     commonDialog1_.setInitialFolder(QDir::homePath());
@@ -329,7 +326,7 @@ void Form1::endProgram() {
         if (child->isWindow()) child->close();
     // output1 belongs to the copy that holds the lock; an idle copy leaves another copy's
     // working file alone, but does remove one left behind by an earlier run.
-    if (isLoaded() || lock_->tryLock(0)) {
+    if (lock_->tryLock() == WorkingFolderLock::Status::Held) {
         removeWorkingFile(workingFiles().output1());
         lock_->unlock();
     }

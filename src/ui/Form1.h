@@ -13,7 +13,6 @@
 
 class QAction;
 class QLabel;
-class QLockFile;
 class QMenu;
 class QProgressBar;
 
@@ -92,7 +91,7 @@ class Form1 : public QMainWindow {
     QString applicationFolder_;
     QString vendorFolder_;
     FileDialog commonDialog1_;
-    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<WorkingFolderLock> lock_;
     bool ended_ = false;
 
     std::array<QLabel*, 17> labels_{};  // Label1 .. Label16 by number; there is no Label15

@@ -4,6 +4,7 @@
 #include "export/export_walk.h"
 #include "export/main_exports.h"
 #include "loader/source_loader.h"
+#include "records/file_error.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -71,6 +72,30 @@ TEST(MainExports, WriteTheirGoldenFilesAndReplaceOnlyARegularFileOnlyWhenComplet
     EXPECT_EQ(test::readFile(target), "Latitude;Longitude;Name; ;Name 2\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 9)
         << "and the link and the empty file: the replaced export is gone";
+}
+
+TEST(ExportWalk, ARefusedTargetSaysWhy) {
+    test::TempDir dir;
+    const WorkingFiles files{dir.path()};
+    ASSERT_EQ(loadSourceLog(test::repoFile("tests/export/golden/flags-log.txt"), files).status,
+              LoadStatus::Loaded);
+    fs::create_directory(dir / "folder");
+    fs::create_symlink("/dev/full", dir / "device");
+    const std::pair<fs::path, std::string> cases[] = {
+        {dir / std::string(300, 'n'), "File name too long"},
+        {dir / "folder", "Is a directory"},
+        {dir / "device", "Not a regular file"},
+        {files.output1(), "Is the working record file"},
+    };
+    for (const auto& [target, reason] : cases) {
+        std::string said = "<no error>";
+        try {
+            exportWalk(files.output1(), target, [](const RecordFields&) { return true; });
+        } catch (const FileError& e) {
+            said = e.path() == target ? e.reason() : "another path: " + e.path().string();
+        }
+        EXPECT_EQ(said, reason);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <random>
 #include <set>
@@ -101,13 +103,24 @@ TEST_F(Loader, SamplesMatchTheirLogsLineByLine) {
 
 TEST_F(Loader, FailuresLeaveNoHalfWrittenWorkingFile) {
     const fs::path log = test::repoFile("samples/drive-text.txt");
-    // Working files that are links are replaced, not written through.
-    test::writeFile(dir / "victim", "precious\r\n");
-    fs::create_symlink(dir / "victim", files.output1());
-    fs::create_symlink(dir / "victim", files.output2());
-    ASSERT_EQ(loadSourceLog(log, files).status, LoadStatus::Loaded);
-    EXPECT_EQ(test::readFile(dir / "victim"), "precious\r\n");
-    EXPECT_FALSE(fs::is_symlink(files.output1()) || fs::is_symlink(files.output2()));
+    // Working files that are links (symbolic, hard, or one of each) are replaced, never
+    // written through, and the files they reach keep their bytes and their mode.
+    fs::create_directory(dir / "outside");
+    for (int kinds = 0; kinds < 3; ++kinds) {
+        const fs::path victim = dir / "outside" / ("victim" + std::to_string(kinds));
+        test::writeFile(victim, "precious\r\n");
+        fs::permissions(victim, fs::perms(0640));
+        for (const fs::path& file : {files.output1(), files.output2()}) {
+            removeWorkingFile(file);
+            const bool hard = file == files.output1() ? kinds >= 1 : kinds == 2;
+            hard ? fs::create_hard_link(victim, file) : fs::create_symlink(victim, file);
+        }
+        ASSERT_EQ(loadSourceLog(log, files).status, LoadStatus::Loaded) << kinds;
+        EXPECT_EQ(test::readFile(victim), "precious\r\n") << kinds;
+        EXPECT_EQ(fs::status(victim).permissions(), fs::perms(0640)) << kinds;
+        EXPECT_EQ(fs::hard_link_count(victim), 1u) << kinds;
+        EXPECT_FALSE(fs::is_symlink(files.output1()) || fs::is_symlink(files.output2()));
+    }
     // Logs that cannot be read leave the working file as it was.
     const std::string loaded = output1();
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it would wait for a writer
@@ -129,6 +142,39 @@ TEST_F(Loader, FailuresLeaveNoHalfWrittenWorkingFile) {
                !fs::exists(files.output1()) && !fs::exists(files.output2());
     };
     EXPECT_EXIT(test::exitWith(full, 600), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Loader, AFolderAnotherUserHoldsIsLeftAsItIs) {
+    // Another user's load: its working file, and one it has moved aside and not yet deleted.
+    test::writeFile(files.output1(), "theirs\r\n");
+    test::writeFile(dir / ".output1.old-5", "theirs, going\r\n");
+    // Held by another process until this one closes the pipe.
+    int ready[2], done[2];
+    ASSERT_TRUE(pipe(ready) == 0 && pipe(done) == 0);
+    const pid_t theirs = fork();
+    if (theirs == 0) {
+        close(done[1]);
+        WorkingFolderLock lock(files);
+        const char held = lock.tryLock() == WorkingFolderLock::Status::Held;
+        char end;
+        if (write(ready[1], &held, 1) == 1) (void)!read(done[0], &end, 1);
+        _exit(0);
+    }
+    close(done[0]);
+    char held = 0;
+    ASSERT_TRUE(read(ready[0], &held, 1) == 1 && held);
+    const auto result = loadSourceLog(test::repoFile("samples/drive-text.txt"), files);
+    EXPECT_EQ(result.status, LoadStatus::InUse);
+    EXPECT_EQ(result.report, "File In Use - Close Other Copy");
+    EXPECT_EQ(output1(), "theirs\r\n");
+    EXPECT_EQ(test::readFile(dir / ".output1.old-5"), "theirs, going\r\n");
+    EXPECT_FALSE(fs::exists(files.output2()));
+    // Once it lets go, the leftover is this load's to delete.
+    close(done[1]);
+    waitpid(theirs, nullptr, 0);
+    ASSERT_EQ(loadSourceLog(test::repoFile("samples/drive-text.txt"), files).status,
+              LoadStatus::Loaded);
+    EXPECT_FALSE(fs::exists(dir / ".output1.old-5") || fs::exists(files.lockFile()));
 }
 
 TEST_F(Loader, TheLastLoadsFilesGoAndNothingIsLeftBeside) {
@@ -228,7 +274,8 @@ TEST(RecordLine, EveryBuilderThisBuildHasGivesThePlainRecordLine) {
                 continue;
             }
             ASSERT_NE(end, nullptr) << name << ": " << line;
-            ASSERT_EQ(std::string(static_cast<const char*>(out.data()), end), plain) << name << ": " << line;
+            ASSERT_EQ(std::string(static_cast<const char*>(out.data()), end), plain)
+                << name << ": " << line;
             ASSERT_EQ(all(counts), all(plainCounts)) << name << ": " << line;
         }
     }

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <random>
 
 #include "records/byte_scan.h"
+#include "records/interrupt_cleanup.h"
 #include "records/line_reader.h"
 #include "records/record_reader.h"
 #include "records/record_writer.h"
+#include "records/working_files.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -179,6 +184,115 @@ TEST(RecordReader, NoReadableFileIsAFileErrorNamingIt) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     for (const fs::path& path : {dir / "absent", dir.path(), dir / "fifo", fs::path("/dev/zero")})
         EXPECT_EQ(test::fileErrorPath([&] { RecordReader reader(path); }), path);
+}
+
+// A file outside the folder that links in the folder point at, and its state.
+struct Outside {
+    explicit Outside(const fs::path& path) : path(path) {
+        test::writeFile(path, "precious\r\n");
+        fs::permissions(path, fs::perms(0640));
+    }
+    std::string state() const {
+        return test::readFile(path) + std::to_string(int(fs::status(path).permissions()));
+    }
+    fs::path path;
+};
+
+TEST(WorkingFiles, NothingIsWrittenOrChangedThroughALink) {
+    test::TempDir dir;
+    const Outside outside(dir / "outside");
+    const std::string before = outside.state();
+    fs::create_directory(dir / "work");
+    fs::create_symlink(outside.path, dir / "work" / "symlink");
+    fs::create_hard_link(outside.path, dir / "work" / "hardlink");
+    fs::create_symlink(dir / "absent", dir / "work" / "dangling");
+    for (const char* name : {"symlink", "hardlink", "dangling"}) {
+        const fs::path link = dir / "work" / name;
+        EXPECT_EQ(test::fileErrorPath([&] { TextFileWriter writer(link); }), link) << name;
+        setHiddenAttribute(link);
+        setNormalAttribute(link);
+        EXPECT_EQ(outside.state(), before) << name;
+    }
+    EXPECT_FALSE(fs::exists(dir / "absent")) << "a dangling link creates nothing";
+    // A file of its own is made read-only and writable again.
+    test::writeFile(dir / "work" / "own", "x");
+    setHiddenAttribute(dir / "work" / "own");
+    EXPECT_EQ(fs::status(dir / "work" / "own").permissions(), fs::perms(0444));
+    setNormalAttribute(dir / "work" / "own");
+    EXPECT_EQ(fs::status(dir / "work" / "own").permissions(), fs::perms(0644));
+}
+
+TEST(WorkingFolderLock, OneUserAtATimeAndACrashedOneBlocksNothing) {
+    using Status = WorkingFolderLock::Status;
+    test::TempDir dir;
+    const WorkingFiles files{dir.path()};
+    WorkingFolderLock first(files), second(files);
+    EXPECT_FALSE(WorkingFolderLock::heldHere(files));
+    ASSERT_EQ(first.tryLock(), Status::Held);
+    EXPECT_EQ(first.tryLock(), Status::Held) << "taken again by its holder";
+    EXPECT_TRUE(WorkingFolderLock::heldHere(files) && fs::exists(files.lockFile()));
+    EXPECT_EQ(second.tryLock(), Status::InUse) << "a second user in the same process";
+    first.unlock();
+    EXPECT_FALSE(WorkingFolderLock::heldHere(files) || fs::exists(files.lockFile()));
+    ASSERT_EQ(second.tryLock(), Status::Held);
+    // Another process, while this one holds it; then, once this one lets go, a process that
+    // takes it and dies without letting go.
+    const auto childTakes = [&] {
+        const pid_t child = fork();
+        if (child == 0) {
+            WorkingFolderLock lock(files);
+            const auto status = lock.tryLock();
+            // Dies holding it: the destructor never runs.
+            _exit(status == Status::Held ? 0 : status == Status::InUse ? 1 : 2);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(childTakes(), 1);
+    second.unlock();
+    EXPECT_EQ(childTakes(), 0);
+    EXPECT_TRUE(fs::exists(files.lockFile())) << "the crashed holder's lock file stays";
+    EXPECT_EQ(first.tryLock(), Status::Held) << "and blocks nothing";
+    first.unlock();
+
+    // Lock files that cannot be made or are not files: the reason, and nothing outside.
+    const Outside outside(dir / "outside");
+    const std::string before = outside.state();
+    fs::create_directory(dir / "links");
+    fs::create_symlink(outside.path, dir / "links" / "output1.lock");
+    fs::create_directories(dir / "folder" / "output1.lock");
+    for (const fs::path& folder : {dir / "outside" / "below", dir / "links", dir / "folder"}) {
+        WorkingFolderLock lock(WorkingFiles{folder});
+        EXPECT_EQ(lock.tryLock(), Status::Error) << folder;
+        EXPECT_NE(lock.reason().find((folder / "output1.lock").string()), std::string::npos)
+            << lock.reason();
+    }
+    EXPECT_EQ(outside.state(), before);
+}
+
+TEST(InterruptCleanup, EachSignalDeletesTheNamedFilesAndFoldersAndStillEndsTheProgram) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        test::TempDir dir;
+        fs::create_directory(dir / "scratch");
+        for (const char* name : {"scratch/a", "scratch/b", "kept", "released"})
+            test::writeFile(dir / name, "x");
+        const pid_t child = fork();
+        if (child == 0) {
+            cleanupOnInterrupt();
+            const InterruptCleanup folder(dir / "scratch", InterruptCleanup::Kind::Folder);
+            const InterruptCleanup a(dir / "scratch/a"), b(dir / "scratch/b");
+            InterruptCleanup released(dir / "released");
+            released.release();
+            raise(signal);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_FALSE(fs::exists(dir / "scratch")) << signal;
+        EXPECT_TRUE(fs::exists(dir / "kept") && fs::exists(dir / "released")) << signal;
+    }
 }
 
 }  // namespace

@@ -190,13 +190,17 @@ class WindowsTest : public QObject, Ui {
         // An idle copy that ends leaves the other copy's working file alone.
         second.trigger("Exit");
         QCOMPARE(readAll(first.output1()), working);
-        // A lock as a copy writes it, owned by a process that no longer exists, blocks nothing.
+        // The batch tool takes the same lock: it finds the folder in use while a copy holds
+        // it, and a copy finds it in use while the tool holds it.
+        WorkingFolderLock batch(first.form->workingFiles());
+        QVERIFY(batch.tryLock() == WorkingFolderLock::Status::InUse);
         first.trigger("CloseFile");
-        QLockFile genuine(first.logs.filePath("probe.lock"));
-        QVERIFY(genuine.tryLock(0));
-        const QByteArray lock = readAll(first.logs.filePath("probe.lock"));
-        writeAll(first.output1() + ".lock",
-                 "2147483600" + lock.sliced(lock.indexOf('\n')).toStdString());
+        QVERIFY(batch.tryLock() == WorkingFolderLock::Status::Held);
+        first.load();
+        QVERIFY(first.status() == "File In Use - Close Other Copy" && !first.form->isLoaded());
+        batch.unlock();
+        // A lock file left by a copy that crashed blocks nothing.
+        writeAll(first.output1() + ".lock", "2147483600\nvelmora\nhost\n");
         first.load();
         QVERIFY(first.form->isLoaded());
     }

@@ -1,0 +1,75 @@
+#include "records/interrupt_cleanup.h"
+
+#include <limits.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace velmora {
+
+namespace {
+
+// Enough for every scratch file a program holds at once: the working folder and its files,
+// the two working files a load writes, the lock, an export or two under temporary names.
+constexpr int kSlots = 32;
+
+enum State : int { Free, Filling, File, Folder };
+
+struct Slot {
+    std::atomic<int> state{Free};
+    char path[PATH_MAX];
+};
+
+Slot slots[kSlots];
+
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the states");
+
+void removeAll(int signal) {
+    for (const int kind : {File, Folder})
+        for (Slot& slot : slots)
+            if (slot.state.load() == kind) kind == File ? unlink(slot.path) : rmdir(slot.path);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    sigemptyset(&defaults.sa_mask);
+    sigaction(signal, &defaults, nullptr);
+    // Delivered with the default action once the handler returns and unblocks it.
+    raise(signal);
+}
+
+}  // namespace
+
+InterruptCleanup::InterruptCleanup(const std::filesystem::path& path, Kind kind) {
+    const std::string& text = path.native();
+    if (text.size() >= PATH_MAX) return;
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = Free;
+        if (!slots[i].state.compare_exchange_strong(expected, Filling)) continue;
+        std::memcpy(slots[i].path, text.c_str(), text.size() + 1);
+        slots[i].state.store(kind == Kind::File ? File : Folder);
+        slot_ = i;
+        return;
+    }
+}
+
+InterruptCleanup::~InterruptCleanup() {
+    release();
+}
+
+void InterruptCleanup::release() {
+    if (slot_ < 0) return;
+    slots[slot_].state.store(Free);
+    slot_ = -1;
+}
+
+void cleanupOnInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = removeAll;
+    sigemptyset(&action.sa_mask);
+    // One signal's cleanup is not interrupted by another's.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+}  // namespace velmora
