@@ -65,6 +65,41 @@ void normalise(std::string_view line, WorkingRecord& record) {
     }
 }
 
+// Whether `item` is a hemisphere letter, `positive` or `negative` in either case, one or more
+// spaces and a decimal number (digits, optionally "." and digits) not greater than `limit`
+// and, unless `zeroAllowed`, not zero. The digits are compared as they stand: nothing is
+// parsed into a floating-point number, so nothing is rounded.
+bool isCoordinate(std::string_view item, char positive, char negative, bool zeroAllowed,
+                  unsigned limit) {
+    const std::size_t size = item.size();
+    if (size < 3 || item[1] != ' ') return false;
+    const char letter = static_cast<char>(item[0] & ~0x20);  // a lower-case letter as upper
+    if (letter != positive && letter != negative) return false;
+    const auto isDigit = [&item](std::size_t at) { return item[at] >= '0' && item[at] <= '9'; };
+    std::size_t p = 2;
+    while (p < size && item[p] == ' ') ++p;
+    const std::size_t wholeStart = p;
+    while (p < size && isDigit(p)) ++p;
+    const std::size_t wholeEnd = p;
+    if (wholeEnd == wholeStart) return false;
+    std::size_t fractionStart = p;
+    if (p < size) {
+        if (item[p] != '.') return false;
+        fractionStart = ++p;
+        while (p < size && isDigit(p)) ++p;
+        if (p == fractionStart || p != size) return false;
+    }
+    std::size_t w = wholeStart;
+    while (w < wholeEnd && item[w] == '0') ++w;
+    if (wholeEnd - w > 3) return false;  // a thousand degrees or more
+    unsigned degrees = 0;
+    for (; w < wholeEnd; ++w) degrees = degrees * 10 + static_cast<unsigned>(item[w] - '0');
+    const bool wholeDegrees =
+        item.substr(fractionStart).find_first_not_of('0') == std::string_view::npos;
+    if (degrees == 0 && wholeDegrees) return zeroAllowed;
+    return degrees < limit || (degrees == limit && wholeDegrees);
+}
+
 }  // namespace
 
 const char* sourceTypeText(SourceType type) {
@@ -76,10 +111,12 @@ bool isCommentLine(std::string_view line) {
 }
 
 bool isNonGpsEntry(std::string_view line) {
-    // Characters 3 to 5; a shorter line is judged by the last three of its first five.
-    const std::string_view head = line.substr(0, 5);
-    const std::string_view key = head.size() > 3 ? head.substr(head.size() - 3) : head;
-    return key == "0.0";
+    if (line.size() > kDataLineLimit) return true;
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) return true;
+    const std::string_view longitude = line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1);
+    return !isCoordinate(line.substr(0, tab), 'N', 'S', false, 90) ||
+           !isCoordinate(longitude, 'E', 'W', true, 180);
 }
 
 bool isBlankLine(std::string_view line) {
@@ -113,9 +150,15 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
         BlockWriter block({&out1, &out2});
 
         std::string_view line;
+        bool complete = true;
         std::string recordLine;
         WorkingRecord record;
-        while (reader->nextView(line)) {
+        while (reader->nextView(line, kDataLineLimit, complete)) {
+            // A line too long to hold is read past; it is data unless it is a comment.
+            if (!complete) {
+                result.counts.dropped += !isCommentLine(line);
+                continue;
+            }
             if (isCommentLine(line) || isBlankLine(line)) continue;
             if (isNonGpsEntry(line)) {
                 ++result.counts.dropped;

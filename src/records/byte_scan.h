@@ -51,6 +51,24 @@ inline const char* findLineEnd(const char* from, const char* to) {
     return findLineEndPortable(from, to);
 }
 
+// Whether [from, to) holds the byte `a` or the byte `b`; sixteen bytes at a time where the CPU
+// can.
+inline bool containsEither(const char* from, const char* to, char a, char b) {
+#ifdef __SSE2__
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
+    for (; to - from >= 16; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        if (_mm_movemask_epi8(
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second))))
+            return true;
+    }
+#endif
+    for (; from < to; ++from)
+        if (*from == a || *from == b) return true;
+    return false;
+}
+
 // The eleven items of a record line, as views.
 using Items = std::array<std::string_view, 11>;
 

@@ -45,6 +45,24 @@ TEST(LineReader, LineEndsBoundedReadsAndRewind) {
     };
     EXPECT_EQ((std::vector{next(), next(), next()}),
               (std::vector<std::string>{"yyyyyyyyyy...", "next", "<end>"}));
+    // A bounded view gives what a bounded read gives, wherever the long line ends.
+    const std::string cut = std::string((1 << 20) - 1, 'x') + "\r\nshort\r";
+    for (const std::string& bytes :
+         {std::string(3 << 20, 'y') + "\nnext\n", cut + "\n" + std::string(1 << 16, 'z'),
+          cut + std::string((1 << 16) + 1, 'z') + "\r\n\r\n", std::string(3 << 20, 'y')}) {
+        test::writeFile(dir / "long", bytes);
+        LineReader bounded(dir / "long"), viewer(dir / "long");
+        std::string line;
+        std::string_view view;
+        bool complete = true, viewComplete = true;
+        for (int n = 0; n < 4; ++n) {
+            const bool read = bounded.nextBounded(line, 1 << 16, complete);
+            ASSERT_EQ(viewer.nextView(view, 1 << 16, viewComplete), read) << n;
+            if (read) {
+                EXPECT_TRUE(view == line && viewComplete == complete) << n;
+            }
+        }
+    }
     // Another file takes the name; rewind reads the one that is open.
     test::writeFile(dir / "other", "swapped in\n");
     fs::rename(dir / "other", dir / "f");
@@ -142,7 +160,9 @@ TEST(ByteScan, EachScanFindsWhatItsPlainVersionFinds) {
         byte_scan::Items fast, plain;
         const char* const stop = byte_scan::splitPlainRecord(from, to, fast);
         ASSERT_EQ(stop, byte_scan::splitPlainRecordPortable(from, to, plain)) << bytes;
-        if (stop) ASSERT_EQ(fast, plain) << bytes;
+        if (stop) {
+            ASSERT_EQ(fast, plain) << bytes;
+        }
         records += stop != nullptr;
     }
     EXPECT_GT(records, 500) << "too few lines of ten separators to compare";
