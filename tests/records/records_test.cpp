@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <random>
 
+#include "records/block_writer.h"
 #include "records/byte_scan.h"
 #include "records/line_reader.h"
 #include "records/record_reader.h"
@@ -197,6 +199,28 @@ TEST(RecordReader, NoReadableFileIsAFileErrorNamingIt) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     for (const fs::path& path : {dir / "absent", dir.path(), dir / "fifo", fs::path("/dev/zero")})
         EXPECT_EQ(test::fileErrorPath([&] { RecordReader reader(path); }), path);
+}
+
+TEST(BlockWriter, AWriteThatFailsOnItsThreadIsThrownByFinish) {
+    // Three blocks handed to the writer thread, nothing left for finish() itself to write: a
+    // disk that fills after 2.5 MiB fails the third block's write on the thread alone.
+    test::TempDir dir;
+    const auto reported = [&] {
+        TextFileWriter out(dir / "f");
+        BlockWriter block({&out});
+        constexpr std::size_t kBlock = 1 << 20;
+        for (int k = 0; k < 3; ++k) {
+            char* const at = block.reserve(kBlock);
+            std::memset(at, 'b', kBlock);
+            block.commit(at + kBlock);
+        }
+        block.commit(block.reserve(1));  // hands the third block over and adds nothing
+        return test::fileErrorPath([&] {
+                   block.finish();
+                   out.close();
+               }) == dir / "f";
+    };
+    EXPECT_EXIT(test::exitWith(reported, 5 << 19), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
