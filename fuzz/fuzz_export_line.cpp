@@ -1,7 +1,7 @@
 // Eleven arbitrary fields: the export line signs exactly one leading hemisphere letter of each
-// coordinate, quotes the fields that hold ";" or a quote and joins them by ";" with CR LF, and a record stored in a working file goes
-// through the whole export walk to the same line. The quick-sort and
-// criteria tests on `Flags` and the proposed file names run on the same bytes.
+// coordinate, quotes the fields that hold ";" or a quote and joins them by ";" with CR LF, and a
+// record stored in a working file goes through the whole export walk to the same line. The
+// quick-sort and criteria tests on `Flags` and the proposed file names run on the same bytes.
 
 #include <cstddef>
 #include <cstdint>
@@ -36,9 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string line(exportLineSize(fields), '\0');
     line.resize(static_cast<std::size_t>(writeExportLine(line.data(), fields) - line.data()));
     fuzz::check(line.size() <= exportLineSize(fields), "export line longer than its room");
-    fuzz::check(line == fuzz::referenceExportLine(
-                            fuzz::Record(stored.fields.begin(), stored.fields.end())),
-                "export line");
+    fuzz::check(
+        line == fuzz::referenceExportLine(fuzz::Record(stored.fields.begin(), stored.fields.end())),
+        "export line");
 
     const std::string& flags = stored[WorkingRecord::Flags];
     for (auto kind : {MainExport::ConvertAll, MainExport::Locked, MainExport::Open,

@@ -151,8 +151,7 @@ bool referenceHasPosition(std::string_view line) {
 
 std::string referenceSigned(std::string value, char positive, char negative) {
     const auto lower = [](char c) { return static_cast<char>(c - 'A' + 'a'); };
-    if (!value.empty() && (value[0] == positive || value[0] == lower(positive)))
-        value.erase(0, 1);
+    if (!value.empty() && (value[0] == positive || value[0] == lower(positive))) value.erase(0, 1);
     if (!value.empty() && (value[0] == negative || value[0] == lower(negative))) value[0] = '-';
     return value;
 }

@@ -16,7 +16,8 @@ using enum MainExport;
 // The export line of `fields` as writeExportLine writes it.
 std::string exportLine(const RecordFields& fields, UpperCase upper = UpperCase::None) {
     std::string line(exportLineSize(fields), '\0');
-    line.resize(static_cast<std::size_t>(writeExportLine(line.data(), fields, upper) - line.data()));
+    line.resize(
+        static_cast<std::size_t>(writeExportLine(line.data(), fields, upper) - line.data()));
     return line;
 }
 

@@ -46,7 +46,8 @@ TEST_F(Loader, AcceptsOnlyTheTwoFormatLinesExactly) {
         EXPECT_EQ(output1(), "kept\r\n") << "a rejected file touches nothing";
     }
     const std::pair<std::string, std::string> accepted[] = {
-        {"N 1\tE 2\r\n" + text + "\r\n", "N1,E2,#Blank#,,,,,,,,\r\n"},  // an unmarked line 1 is data
+        // An unmarked first line is data.
+        {"N 1\tE 2\r\n" + text + "\r\n", "N1,E2,#Blank#,,,,,,,,\r\n"},
         {"N 1\tE 2\n# $Format: wi-scan summary with extensions\n", "N1,E2,#Blank#,,,,,,,,\r\n"},
         {"N 1\tE 2\r" + text, "N1,E2,#Blank#,,,,,,,,\r\n"},
         {textLog({dataLine("N 0.0", "E 0.0", "a", "00:0a", "0011"), "S 0.0451234"}), ""}};
@@ -77,16 +78,31 @@ TEST_F(Loader, KeepsASightingOnlyWhenItsFirstTwoColumnsAreAPosition) {
         {"N 1e1\tE 1", ""},         {"N1\tE 1", ""},     {"N 1 \tE 1", ""},   {" N 1\tE 1", ""},
         {"N\t1\tE 1", ""},          {"X 1\tE 1", ""},    {"N 1\tE", ""},      {"N 1\t", ""},
         {"N 1\t E 1", ""},           {"N 1", ""},          {"N 41.5 E 2.5", ""}, {"0.0", ""},
-        {sized(kDataLineLimit + 1), ""}, {sized(4 << 20), ""}};
+        {sized(kDataLineLimit + 1), ""}, {sized(4 << 20), ""},
+        // As the scanner writes positions: seven decimals.
+        {"N 90.0000000\tE 180.0000000" + rest, "N90.0000000"}, {"s 0.0000001\tw 9.1234567" + rest, "s0.0000001"},
+        {"N 9.1234567\tE 0.0000000" + rest, "N9.1234567"},     {"N 041.1234567\tE 1.0000000" + rest, "N041.1234567"},
+        {"N 41.12345678\tE 1.0000000" + rest, "N41.12345678"}, {"N 90.0000001\tE 1.0000000" + rest, ""},
+        {"N 0.0000000\tE 0.0000000" + rest, ""}, {"S 91.0000000\tW 1.0000000" + rest, ""},
+        {"N 1.0000000\tE 180.0000001" + rest, ""}, {"n 41.1234567\tw 181.0000000" + rest, ""},
+        {"N 4.1234567\tE 1.000000x" + rest, ""}, {"N 4.123456\t\tE 1.0000000" + rest, ""},
+        {"N 4..234567\tE 1.0000000" + rest, ""}, {"N 4.1234567 \tE 1.0000000" + rest, ""}};
     // clang-format on
     std::string log = "x\r\n# $Format: wi-scan with extensions\r\n";
     std::vector<std::string> stored;
     std::uint64_t dropped = 0;
     for (const auto& [line, latitude] : cases) {
         EXPECT_EQ(isNonGpsEntry(line), latitude.empty()) << line.substr(0, 40);
+        // A line of 32 bytes or more is judged first by its usual layout: so also each short
+        // one, made longer without changing what it is.
+        if (line.size() < 32) {
+            EXPECT_EQ(isNonGpsEntry(line + rest), latitude.empty()) << line << " (made longer)";
+        }
         log += line + "\r\n";
-        if (latitude.empty()) ++dropped;
-        else stored.push_back(latitude);
+        if (latitude.empty())
+            ++dropped;
+        else
+            stored.push_back(latitude);
     }
     // Comments and blank lines are neither kept nor counted, however long.
     log += "#" + std::string(1 << 17, 'c') + "\r\n \t \r\n";
@@ -110,9 +126,9 @@ TEST_F(Loader, NormalisesEachDataLineIntoOneElevenItemRecord) {
     const std::string tail = ",BSS,00:0a,01:02:03GMT,[257449],#,0011,00000040,100\r\n";
     EXPECT_EQ(output1(), "N41.1234567,E2,myhomenet" + tail + "S1.5,E2,#Blank#" + tail +
                              "S1.5,E2,#Blank#" + tail + "S0.0451234,E2,b" + tail +
-                             "N10.0000000,E2,\"Cafe,Bar\"" + tail +
-                             "N1,E2,\"the\"\"den\"\"\"" + tail + "N1,E2,\xe9t\xe9" + tail +
-                             "N1,E2,x" + tail + "N1.0,E2.0,cut,,,,,,,,\r\nN1,E2,last" + tail);
+                             "N10.0000000,E2,\"Cafe,Bar\"" + tail + "N1,E2,\"the\"\"den\"\"\"" +
+                             tail + "N1,E2,\xe9t\xe9" + tail + "N1,E2,x" + tail +
+                             "N1.0,E2.0,cut,,,,,,,,\r\nN1,E2,last" + tail);
     EXPECT_EQ(test::readFile(files.output2()), output1());
     EXPECT_EQ(fs::status(files.output1()).permissions() & fs::perms::owner_write, fs::perms::none)
         << "output1 is left hidden";
@@ -214,8 +230,9 @@ void addPlainly(std::string_view line, std::string& output1, LoadCounts& counts)
 // separators, quotes, 8-bit bytes, flags of one character, non-GPS positions) and of any byte
 // but a line end; most begin with a position or something close to one.
 std::string randomLine(std::mt19937& random) {
-    const std::string_view heads[] = {"N 41.1234567\tW 2.5", "s 0.0451\te 0", "S 1.5\tw 180",
-                                      "N 0.0000000\tE 0.0000000", "N 91\tE 1", "N 33,5\tE 1"};
+    const std::string_view heads[] = {"N 41.1234567\tW 2.5000000",  "s 0.0451\te 0", "S 1.5\tw 180",
+                                      "N 0.0000000\tE 0.0000000",   "N 91\tE 1",     "N 33,5\tE 1",
+                                      "n 90.0000000\tE 180.0000001"};
     const std::string_view pieces[] = {
         "N 41.1234567", "S 0.0451",  "0.0", "x0.0", "( my net )", "Cafe, Bar",
         "the \"den\"",  "\xe9t\xe9", "",    " ",    "(",          ")",
@@ -272,7 +289,8 @@ TEST(RecordLine, EveryBuilderThisBuildHasGivesThePlainRecordLine) {
                 continue;
             }
             ASSERT_NE(end, nullptr) << name << ": " << line;
-            ASSERT_EQ(std::string(static_cast<const char*>(out.data()), end), plain) << name << ": " << line;
+            ASSERT_EQ(std::string(static_cast<const char*>(out.data()), end), plain)
+                << name << ": " << line;
             ASSERT_EQ(all(counts), all(plainCounts)) << name << ": " << line;
         }
     }

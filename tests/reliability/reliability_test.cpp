@@ -82,8 +82,7 @@ TEST_F(Reliability, HugeLinesAreReadInMemoryOfAFewLines) {
     // dropped as a non-GPS entry and read past; the lines around it load.
     {
         std::ofstream log(dir / "long.txt", std::ios::binary);
-        log << test::textLog({dataLine("N 1", "E 2", "before", "00:0a", "0011")})
-            << "N 1\tE 2\t( ";
+        log << test::textLog({dataLine("N 1", "E 2", "before", "00:0a", "0011")}) << "N 1\tE 2\t( ";
         const std::string piece(1 << 20, 'n');
         for (int k = 0; k < 100; ++k) log << piece;
         log << " )\r\n" << dataLine("N 3", "E 4", "after", "00:0b", "0012") << "\r\n";
