@@ -17,7 +17,7 @@ char* copy(char* out, std::string_view value) {
 
 // Whether an item holds the export's separator or a double quote, and so is written quoted.
 bool needsQuotes(std::string_view value) {
-    return byte_scan::containsEither(value.data(), value.data() + value.size(), ';', '"');
+    return byte_scan::containsEither<';', '"'>(value.data(), value.data() + value.size());
 }
 
 // The inside of a quoted item: every double quote doubled.
@@ -42,14 +42,21 @@ bool isLetter(char c, char letter) {
     return (c & ~0x20) == letter;
 }
 
+// A coordinate known to hold neither ";" nor a double quote.
+char* writePlainCoordinate(char* out, std::string_view value, char positive, char negative) {
+    if (!value.empty() && isLetter(value.front(), positive)) value.remove_prefix(1);
+    if (!value.empty() && isLetter(value.front(), negative)) {
+        *out++ = '-';
+        value.remove_prefix(1);
+    }
+    return copy(out, value);
+}
+
 char* writeCoordinate(char* out, std::string_view value, char positive, char negative) {
+    if (!needsQuotes(value)) return writePlainCoordinate(out, value, positive, negative);
     if (!value.empty() && isLetter(value.front(), positive)) value.remove_prefix(1);
     const bool minus = !value.empty() && isLetter(value.front(), negative);
     if (minus) value.remove_prefix(1);
-    if (!needsQuotes(value)) {
-        if (minus) *out++ = '-';
-        return copy(out, value);
-    }
     *out++ = '"';
     if (minus) *out++ = '-';
     out = copyDoublingQuotes(out, value);
@@ -76,36 +83,40 @@ std::size_t exportLineSize(const RecordFields& fields) {
 }
 
 char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper) {
-    char* p = writeCoordinate(out, fields[WorkingRecord::Latitude], 'N', 'S');
+    const bool upperSsid = upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid;
+    const bool upperBssid = upper == UpperCase::Bssid || upper == UpperCase::SsidAndBssid;
+    const std::string_view latitude = fields[WorkingRecord::Latitude];
+    const std::string_view last = fields.back();
+    // Items viewed in one line lie one separator apart: when none needs quotes (one search of
+    // the line tells), the coordinates are signed and the other items copied as one run, with
+    // their separators turned into ";".
+    if (oneRun(fields, WorkingRecord::Latitude) &&
+        !byte_scan::containsEither<';', '"'>(latitude.data(), last.data() + last.size())) {
+        char* p = writePlainCoordinate(out, latitude, 'N', 'S');
+        *p++ = ';';
+        p = writePlainCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
+        *p++ = ';';
+        const char* const first = fields[WorkingRecord::SSID].data();
+        char* const ssid = p;
+        std::memcpy(p, first, static_cast<std::size_t>(last.data() + last.size() - first));
+        for (std::size_t k = WorkingRecord::SSID; k + 1 < fields.size(); ++k) {
+            p += fields[k].size();
+            *p++ = ';';
+        }
+        p += last.size();
+        if (upperSsid) upperAsciiInPlace(ssid, fields[WorkingRecord::SSID].size());
+        if (upperBssid)
+            upperAsciiInPlace(ssid + fields[WorkingRecord::SSID].size() + 1 +
+                                  fields[WorkingRecord::Type].size() + 1,
+                              fields[WorkingRecord::BSSID].size());
+        *p++ = '\r';
+        *p++ = '\n';
+        return p;
+    }
+    char* p = writeCoordinate(out, latitude, 'N', 'S');
     *p++ = ';';
     p = writeCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
     *p++ = ';';
-    const bool upperSsid = upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid;
-    const bool upperBssid = upper == UpperCase::Bssid || upper == UpperCase::SsidAndBssid;
-    // Items viewed in one line lie one separator apart: when none needs quotes, copy them as
-    // one run and turn the separators into ";".
-    if (oneRun(fields, WorkingRecord::SSID)) {
-        const char* const first = fields[WorkingRecord::SSID].data();
-        const auto run =
-            static_cast<std::size_t>(fields.back().data() + fields.back().size() - first);
-        if (!byte_scan::containsEither(first, first + run, ';', '"')) {
-            char* const ssid = p;
-            std::memcpy(p, first, run);
-            for (std::size_t k = WorkingRecord::SSID; k + 1 < fields.size(); ++k) {
-                p += fields[k].size();
-                *p++ = ';';
-            }
-            p += fields.back().size();
-            if (upperSsid) upperAsciiInPlace(ssid, fields[WorkingRecord::SSID].size());
-            if (upperBssid)
-                upperAsciiInPlace(ssid + fields[WorkingRecord::SSID].size() + 1 +
-                                      fields[WorkingRecord::Type].size() + 1,
-                                  fields[WorkingRecord::BSSID].size());
-            *p++ = '\r';
-            *p++ = '\n';
-            return p;
-        }
-    }
     for (std::size_t k = WorkingRecord::SSID; k < fields.size(); ++k) {
         if (k > WorkingRecord::SSID) *p++ = ';';
         char* const item = p;

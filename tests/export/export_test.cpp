@@ -56,7 +56,11 @@ TEST(ExportLine, QuotesEveryItemHoldingASemicolonOrAQuote) {
         {"n1|e2|ab|bss|00:0a|t|s|#|0011|40|100", UpperCase::Ssid,
          "1;2;AB;bss;00:0a;t;s;#;0011;40;100"},
         {"N1|E2|Cafe,Bar|BSS|00:0a|t|s|#|0011|40|100", UpperCase::None,
-         "1;2;Cafe,Bar;BSS;00:0a;t;s;#;0011;40;100"}};
+         "1;2;Cafe,Bar;BSS;00:0a;t;s;#;0011;40;100"},
+        {"N1|E2|abcdefgh;|BSS|00:0a|t|s|#|0011|40|1;", UpperCase::None,
+         "1;2;\"abcdefgh;\";BSS;00:0a;t;s;#;0011;40;\"1;\""},
+        {"N1|E2|;abcdefghijklmnop\"|BSS|00:0a|t|s|#|0011|40|100", UpperCase::None,
+         "1;2;\";abcdefghijklmnop\"\"\";BSS;00:0a;t;s;#;0011;40;100"}};
     // clang-format on
     for (const auto& [joined, upper, want] : cases) {
         // Items viewed apart, and items viewed in one line one separator apart (as a record
