@@ -53,6 +53,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         fuzz::check(n == lines.size(), "nextBounded() line count");
     }
+    {
+        const std::size_t limit = size ? data[0] % 17 : 0;
+        LineReader reader(path);
+        std::string_view line;
+        bool complete = true;
+        std::size_t n = 0;
+        while (reader.nextView(line, limit, complete)) {
+            fuzz::check(n < lines.size(), "bounded nextView() line count");
+            fuzz::check(complete == (lines[n].size() <= limit), "bounded nextView() complete");
+            fuzz::check(line == (complete ? lines[n] : lines[n].substr(0, limit)),
+                        "bounded nextView() line");
+            ++n;
+        }
+        fuzz::check(n == lines.size(), "bounded nextView() line count");
+    }
 
     const auto expected = fuzz::referenceRecords(bytes);
     std::vector<WorkingRecord> records;

@@ -109,10 +109,69 @@ std::vector<std::vector<std::string>> referenceRecords(std::string_view bytes) {
     return records;
 }
 
+namespace {
+
+// One column of a data line: a hemisphere letter from `letters`, spaces and a number.
+bool referenceCoordinate(const std::string& item, const std::string& letters, int limit,
+                         bool zeroAllowed) {
+    if (item.size() < 3 || letters.find(item[0]) == std::string::npos || item[1] != ' ')
+        return false;
+    const std::string number = item.substr(item.find_first_not_of(' ', 1) == std::string::npos
+                                               ? item.size()
+                                               : item.find_first_not_of(' ', 1));
+    const std::size_t dot = number.find('.');
+    std::string whole = number.substr(0, dot);
+    std::string fraction = dot == std::string::npos ? "" : number.substr(dot + 1);
+    if (whole.empty() || (dot != std::string::npos && fraction.empty())) return false;
+    if (whole.find_first_not_of("0123456789") != std::string::npos ||
+        fraction.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    whole.erase(0, whole.find_first_not_of('0'));
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    if (whole.empty() && fraction.empty()) return zeroAllowed;
+    const std::string most = std::to_string(limit);
+    if (whole.size() != most.size()) return whole.size() < most.size();
+    return whole < most || (whole == most && fraction.empty());
+}
+
+}  // namespace
+
+bool referenceHasPosition(std::string_view line) {
+    if (line.size() > 65536) return false;
+    std::vector<std::string> columns(1);
+    for (char c : line) {
+        if (c == '\t')
+            columns.emplace_back();
+        else
+            columns.back() += c;
+    }
+    return columns.size() >= 2 && referenceCoordinate(columns[0], "NnSs", 90, false) &&
+           referenceCoordinate(columns[1], "EeWw", 180, true);
+}
+
 std::string referenceSigned(std::string value, char positive, char negative) {
-    if (!value.empty() && value[0] == positive) value.erase(0, 1);
-    if (!value.empty() && value[0] == negative) value[0] = '-';
+    const auto lower = [](char c) { return static_cast<char>(c - 'A' + 'a'); };
+    if (!value.empty() && (value[0] == positive || value[0] == lower(positive))) value.erase(0, 1);
+    if (!value.empty() && (value[0] == negative || value[0] == lower(negative))) value[0] = '-';
     return value;
+}
+
+std::string referenceExportLine(Record record) {
+    record[0] = referenceSigned(record[0], 'N', 'S');
+    record[1] = referenceSigned(record[1], 'E', 'W');
+    std::string out;
+    for (std::size_t k = 0; k < record.size(); ++k) {
+        if (k) out += ';';
+        const std::string& item = record[k];
+        if (item.find_first_of(";\"") == std::string::npos) {
+            out += item;
+            continue;
+        }
+        out += '"';
+        for (char c : item) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+        out += '"';
+    }
+    return out + "\r\n";
 }
 
 std::string referenceExport(std::string_view workingBytes,
@@ -122,10 +181,7 @@ std::string referenceExport(std::string_view workingBytes,
     for (Record& record : referenceRecords(workingBytes)) {
         if (!passes(record)) continue;
         if (change) change(record);
-        record[0] = referenceSigned(record[0], 'N', 'S');
-        record[1] = referenceSigned(record[1], 'E', 'W');
-        for (std::size_t k = 0; k < record.size(); ++k) out += (k ? ";" : "") + record[k];
-        out += "\r\n";
+        out += referenceExportLine(std::move(record));
     }
     return out;
 }

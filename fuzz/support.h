@@ -29,14 +29,23 @@ std::vector<std::string> referenceItems(std::string_view line);
 // Every record of a working record file: its items in elevens, the last one padded.
 std::vector<std::vector<std::string>> referenceRecords(std::string_view bytes);
 
-// A coordinate in an export line: one leading `positive` letter goes, then one leading
-// `negative` letter becomes "-".
+// Whether a data line of a log (not a comment, not blank) carries a GPS position: at most
+// 65,536 bytes, a first column of "N" or "S" (either case), spaces and a number that is not
+// zero and at most 90, and a second column of "E" or "W" (either case), spaces and a number
+// at most 180, each number being digits, optionally "." and digits.
+bool referenceHasPosition(std::string_view line);
+
+// A coordinate in an export line: one leading `positive` letter (either case) goes, then one
+// leading `negative` letter (either case) becomes "-".
 std::string referenceSigned(std::string value, char positive, char negative);
 
-// An export file of a working record file's bytes: the header, then each record (as
-// referenceRecords reads them) that `passes`, after `change`, its coordinates signed and its
-// items joined by ";", with CR LF.
+// The export line of a record: its coordinates signed, every item holding ";" or a double
+// quote quoted with its quotes doubled, the items joined by ";", and CR LF.
 using Record = std::vector<std::string>;
+std::string referenceExportLine(Record record);
+
+// An export file of a working record file's bytes: the header, then the export line of each
+// record (as referenceRecords reads them) that `passes`, after `change`.
 std::string referenceExport(std::string_view workingBytes,
                             const std::function<bool(const Record&)>& passes,
                             const std::function<void(Record&)>& change = {});

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "records/byte_scan.h"
 #include "records/working_record.h"
 
 namespace velmora {
@@ -14,13 +15,53 @@ char* copy(char* out, std::string_view value) {
     return out + value.size();
 }
 
-char* writeCoordinate(char* out, std::string_view value, char positive, char negative) {
-    if (!value.empty() && value.front() == positive) value.remove_prefix(1);
-    if (!value.empty() && value.front() == negative) {
+// Whether an item holds the export's separator or a double quote, and so is written quoted.
+bool needsQuotes(std::string_view value) {
+    return byte_scan::containsEither<';', '"'>(value.data(), value.data() + value.size());
+}
+
+// The inside of a quoted item: every double quote doubled.
+char* copyDoublingQuotes(char* out, std::string_view value) {
+    for (const char c : value) {
+        if (c == '"') *out++ = '"';
+        *out++ = c;
+    }
+    return out;
+}
+
+char* writeItem(char* out, std::string_view value) {
+    if (!needsQuotes(value)) return copy(out, value);
+    *out++ = '"';
+    out = copyDoublingQuotes(out, value);
+    *out++ = '"';
+    return out;
+}
+
+// Whether `c` is the upper-case letter `letter` or its lower-case form.
+bool isLetter(char c, char letter) {
+    return (c & ~0x20) == letter;
+}
+
+// A coordinate known to hold neither ";" nor a double quote.
+char* writePlainCoordinate(char* out, std::string_view value, char positive, char negative) {
+    if (!value.empty() && isLetter(value.front(), positive)) value.remove_prefix(1);
+    if (!value.empty() && isLetter(value.front(), negative)) {
         *out++ = '-';
         value.remove_prefix(1);
     }
     return copy(out, value);
+}
+
+char* writeCoordinate(char* out, std::string_view value, char positive, char negative) {
+    if (!needsQuotes(value)) return writePlainCoordinate(out, value, positive, negative);
+    if (!value.empty() && isLetter(value.front(), positive)) value.remove_prefix(1);
+    const bool minus = !value.empty() && isLetter(value.front(), negative);
+    if (minus) value.remove_prefix(1);
+    *out++ = '"';
+    if (minus) *out++ = '-';
+    out = copyDoublingQuotes(out, value);
+    *out++ = '"';
+    return out;
 }
 
 // Whether each item starts one separator after the one before ends, as in one line read.
@@ -35,41 +76,53 @@ bool oneRun(const RecordFields& fields, std::size_t from) {
 }  // namespace
 
 std::size_t exportLineSize(const RecordFields& fields) {
+    // Each item at its longest: quoted, every byte a doubled quote.
     std::size_t size = 2 + WorkingRecord::kFieldCount;
-    for (const std::string_view field : fields) size += field.size();
+    for (const std::string_view field : fields) size += 2 * field.size() + 2;
     return size;
 }
 
 char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper) {
-    char* p = writeCoordinate(out, fields[WorkingRecord::Latitude], 'N', 'S');
-    *p++ = ';';
-    p = writeCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
-    *p++ = ';';
-    char* const ssid = p;
-    // Items viewed in one line lie one separator apart: copy them as one run and turn the
-    // separators into ";".
-    if (oneRun(fields, WorkingRecord::SSID)) {
+    const bool upperSsid = upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid;
+    const bool upperBssid = upper == UpperCase::Bssid || upper == UpperCase::SsidAndBssid;
+    const std::string_view latitude = fields[WorkingRecord::Latitude];
+    const std::string_view last = fields.back();
+    // Items viewed in one line lie one separator apart: when none needs quotes (one search of
+    // the line tells), the coordinates are signed and the other items copied as one run, with
+    // their separators turned into ";".
+    if (oneRun(fields, WorkingRecord::Latitude) &&
+        !byte_scan::containsEither<';', '"'>(latitude.data(), last.data() + last.size())) {
+        char* p = writePlainCoordinate(out, latitude, 'N', 'S');
+        *p++ = ';';
+        p = writePlainCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
+        *p++ = ';';
         const char* const first = fields[WorkingRecord::SSID].data();
-        const auto run =
-            static_cast<std::size_t>(fields.back().data() + fields.back().size() - first);
-        std::memcpy(p, first, run);
+        char* const ssid = p;
+        std::memcpy(p, first, static_cast<std::size_t>(last.data() + last.size() - first));
         for (std::size_t k = WorkingRecord::SSID; k + 1 < fields.size(); ++k) {
             p += fields[k].size();
             *p++ = ';';
         }
-        p += fields.back().size();
-    } else {
-        for (std::size_t k = WorkingRecord::SSID; k < fields.size(); ++k) {
-            if (k > WorkingRecord::SSID) *p++ = ';';
-            p = copy(p, fields[k]);
-        }
+        p += last.size();
+        if (upperSsid) upperAsciiInPlace(ssid, fields[WorkingRecord::SSID].size());
+        if (upperBssid)
+            upperAsciiInPlace(ssid + fields[WorkingRecord::SSID].size() + 1 +
+                                  fields[WorkingRecord::Type].size() + 1,
+                              fields[WorkingRecord::BSSID].size());
+        *p++ = '\r';
+        *p++ = '\n';
+        return p;
     }
-    if (upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid)
-        upperAsciiInPlace(ssid, fields[WorkingRecord::SSID].size());
-    if (upper == UpperCase::Bssid || upper == UpperCase::SsidAndBssid) {
-        char* const bssid =
-            ssid + fields[WorkingRecord::SSID].size() + 1 + fields[WorkingRecord::Type].size() + 1;
-        upperAsciiInPlace(bssid, fields[WorkingRecord::BSSID].size());
+    char* p = writeCoordinate(out, latitude, 'N', 'S');
+    *p++ = ';';
+    p = writeCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
+    *p++ = ';';
+    for (std::size_t k = WorkingRecord::SSID; k < fields.size(); ++k) {
+        if (k > WorkingRecord::SSID) *p++ = ';';
+        char* const item = p;
+        p = writeItem(p, fields[k]);
+        if ((k == WorkingRecord::SSID && upperSsid) || (k == WorkingRecord::BSSID && upperBssid))
+            upperAsciiInPlace(item, static_cast<std::size_t>(p - item));
     }
     *p++ = '\r';
     *p++ = '\n';

@@ -18,9 +18,11 @@ std::size_t exportLineSize(const RecordFields& fields);
 
 // Writes the export line of a record read as `fields` at `out`, which has room for
 // exportLineSize(fields) bytes, and returns its end: the eleven items joined by ";", then
-// CR LF, nothing quoted or escaped. The coordinates are signed: a leading "N" or "E" goes, a
-// leading "S" or "W" becomes "-" (exact, case-sensitive tests of one character; the digits
-// are not touched). The SSID and BSSID are upper-cased as `upper` asks.
+// CR LF. An item that holds ";" or a double quote is written between double quotes with
+// each quote inside doubled, so that it stays one column; every other item as it is. The
+// coordinates are signed first: a leading "N" or "E" (either case) goes, then a leading "S"
+// or "W" (either case) becomes "-"; the digits are not touched. The SSID and BSSID are
+// upper-cased as `upper` asks.
 char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper = UpperCase::None);
 
 }  // namespace velmora

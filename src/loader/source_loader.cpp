@@ -1,7 +1,12 @@
 #include "loader/source_loader.h"
 
+#include <bit>
 #include <cstring>
 #include <optional>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "loader/record_line.h"
 #include "records/block_writer.h"
@@ -66,6 +71,79 @@ void normalise(std::string_view line, WorkingRecord& record) {
     }
 }
 
+// Reads a coordinate from `p`: a hemisphere letter, `positive` or `negative` in either case,
+// one or more spaces and a decimal number (digits, optionally "." and digits) not greater
+// than `limit` and, unless `zeroAllowed`, not zero. Returns the end of the number, or nullptr
+// when there is no such coordinate. No number is parsed into a floating-point value, so
+// nothing is rounded.
+const char* readCoordinate(const char* p, const char* end, char positive, char negative,
+                           unsigned limit, bool zeroAllowed) {
+    if (end - p < 3 || p[1] != ' ') return nullptr;
+    const char letter = static_cast<char>(p[0] & ~0x20);  // a lower-case letter as upper
+    if (letter != positive && letter != negative) return nullptr;
+    p += 2;
+    while (p < end && *p == ' ') ++p;
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const char* const digits = p;
+    unsigned degrees = 0;  // stops growing past any limit
+    for (; p < end && isDigit(*p); ++p)
+        degrees = degrees < 1000 ? degrees * 10 + static_cast<unsigned>(*p - '0') : degrees;
+    if (p == digits) return nullptr;
+    bool wholeDegrees = true;
+    if (p < end && *p == '.') {
+        const char* const fraction = ++p;
+        for (; p < end && isDigit(*p); ++p) wholeDegrees = wholeDegrees && *p == '0';
+        if (p == fraction) return nullptr;
+    }
+    if (degrees == 0 && wholeDegrees) return zeroAllowed ? p : nullptr;
+    return degrees < limit || (degrees == limit && wholeDegrees) ? p : nullptr;
+}
+
+#ifdef __SSE2__
+
+// The bytes of `bytes` from `first` to `first` + `span` (compared as unsigned distances from
+// `first`), one bit each.
+template <char first, char span>
+inline unsigned bytesWithin(__m128i bytes) {
+    const __m128i distance = _mm_sub_epi8(bytes, _mm_set1_epi8(first));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(distance, _mm_set1_epi8(span)), distance)));
+}
+
+template <char c>
+inline unsigned bytesEqual(__m128i bytes) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+}
+
+// Whether the column at `p` is a coordinate as the scanner writes it: a letter, one space, one
+// to `wholeDigits` digits, "." and seven digits, followed by a tab, within `limit` and not
+// zero unless `zeroAllowed`. Returns the byte after the tab, or nullptr when the column is
+// anything else (which may still be a coordinate). Reads the 16 bytes at `p`.
+template <char positive, char negative, unsigned wholeDigits, unsigned limit, bool zeroAllowed>
+inline const char* readScannerCoordinate(const char* p) {
+    const char letter = static_cast<char>(p[0] & ~0x20);
+    if ((letter != positive && letter != negative) || p[1] != ' ') return nullptr;
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned dots = bytesEqual<'.'>(bytes);
+    if (!dots) return nullptr;
+    const auto dot = static_cast<unsigned>(std::countr_zero(dots));
+    // Whole digits from byte 2 to the dot, seven after it, then the tab.
+    const unsigned shape = ((1u << dot) - 4) | (0x7Fu << (dot + 1));
+    if (dot < 3 || dot > 2 + wholeDigits ||
+        (bytesWithin<'0', 9>(bytes) & ((1u << (dot + 8)) - 1)) != shape ||
+        !((bytesEqual<'\t'>(bytes) >> (dot + 8)) & 1))
+        return nullptr;
+    const bool wholeDegrees = !((bytesWithin<'1', 8>(bytes) >> (dot + 1)) & 0x7F);
+    // Up to three whole digits; a place before the first digit counts as zero.
+    unsigned degrees = static_cast<unsigned>(p[dot - 1] - '0');
+    if (dot > 3) degrees += 10 * static_cast<unsigned>(p[dot - 2] - '0');
+    if (dot > 4) degrees += 100 * static_cast<unsigned>(p[dot - 3] - '0');
+    if (degrees == 0 && wholeDegrees) return zeroAllowed ? p + dot + 9 : nullptr;
+    return degrees < limit || (degrees == limit && wholeDegrees) ? p + dot + 9 : nullptr;
+}
+
+#endif
+
 }  // namespace
 
 const char* sourceTypeText(SourceType type) {
@@ -77,10 +155,20 @@ bool isCommentLine(std::string_view line) {
 }
 
 bool isNonGpsEntry(std::string_view line) {
-    // Characters 3 to 5; a shorter line is judged by the last three of its first five.
-    const std::string_view head = line.substr(0, 5);
-    const std::string_view key = head.size() > 3 ? head.substr(head.size() - 3) : head;
-    return key == "0.0";
+    if (line.size() > kDataLineLimit) return true;
+#ifdef __SSE2__
+    // The scanner writes every position alike ("N 41.1234567\tW 81.7500000\t"): such a line
+    // is known at once. Every other line takes the full test.
+    if (line.size() >= 32) {
+        const char* const longitude = readScannerCoordinate<'N', 'S', 2, 90, false>(line.data());
+        if (longitude && readScannerCoordinate<'E', 'W', 3, 180, true>(longitude)) return false;
+    }
+#endif
+    const char* const end = line.data() + line.size();
+    const char* p = readCoordinate(line.data(), end, 'N', 'S', 90, false);
+    if (!p || p == end || *p != '\t') return true;
+    p = readCoordinate(p + 1, end, 'E', 'W', 180, true);
+    return !p || (p != end && *p != '\t');
 }
 
 bool isBlankLine(std::string_view line) {
@@ -132,9 +220,15 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
         BlockWriter block({&out1, &out2});
 
         std::string_view line;
+        bool complete = true;
         std::string recordLine;
         WorkingRecord record;
-        while (reader->nextView(line)) {
+        while (reader->nextView(line, kDataLineLimit, complete)) {
+            // A line too long to hold is read past; it is data unless it is a comment.
+            if (!complete) {
+                result.counts.dropped += !isCommentLine(line);
+                continue;
+            }
             if (isCommentLine(line) || isBlankLine(line)) continue;
             if (isNonGpsEntry(line)) {
                 ++result.counts.dropped;

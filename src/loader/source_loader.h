@@ -39,10 +39,19 @@ struct LoadResult {
     std::string reason;  // for a failure: the file and the system's reason
 };
 
-// The format line tests, exposed for the tests and the fuzzers.
+// The longest data line that is loaded, without its line end. A longer one is read past
+// without being held and counted as a non-GPS entry.
+inline constexpr std::size_t kDataLineLimit = 1 << 16;
+
+// The line tests, exposed for the tests and the fuzzers.
 bool isCommentLine(std::string_view line);
-bool isNonGpsEntry(std::string_view line);
 bool isBlankLine(std::string_view line);
+// A data line carries a GPS position when it is at most kDataLineLimit bytes long, its first
+// column is "N" or "S" (either case), spaces and a latitude that is neither zero nor above 90,
+// and its second column is "E" or "W" (either case), spaces and a longitude not above 180;
+// the numbers are digits, optionally "." and digits. Any other data line ("N 0.0000000", the
+// scanner's mark for no fix, and whatever is not a position) is a non-GPS entry.
+bool isNonGpsEntry(std::string_view line);
 
 // Opens the source log, checks its format line and, when it is accepted, writes the working
 // record file and its scratch copy in `files.folder` and counts the records. The result is

@@ -51,6 +51,46 @@ inline const char* findLineEnd(const char* from, const char* to) {
     return findLineEndPortable(from, to);
 }
 
+// Whether [from, to) holds the byte `a` or the byte `b`; sixteen bytes at a time where the CPU
+// can.
+template <char a, char b>
+inline bool containsEither(const char* from, const char* to) {
+#ifdef __SSE2__
+    if (to - from >= 16) {
+        const __m128i first = _mm_set1_epi8(a);
+        const __m128i second = _mm_set1_epi8(b);
+        const auto hit = [&](const char* at) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, first),
+                                                  _mm_cmpeq_epi8(bytes, second))) != 0;
+        };
+        for (; to - from > 16; from += 16)
+            if (hit(from)) return true;
+        // The last sixteen bytes, overlapping those already seen.
+        return hit(to - 16);
+    }
+#endif
+    if constexpr (std::endian::native == std::endian::little) {
+        if (to - from >= 8) {
+            // Two words of eight bytes, overlapping as they must.
+            constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+            const std::uint64_t first = kOnes * static_cast<unsigned char>(a);
+            const std::uint64_t second = kOnes * static_cast<unsigned char>(b);
+            const auto hit = [&](const char* at) {
+                std::uint64_t w;
+                std::memcpy(&w, at, 8);
+                return (zeroBytes(w ^ first) | zeroBytes(w ^ second)) != 0;
+            };
+            for (; to - from > 8; from += 8)
+                if (hit(from)) return true;
+            return hit(to - 8);
+        }
+    }
+    for (; from < to; ++from)
+        if (*from == a || *from == b) return true;
+    return false;
+}
+
 // The eleven items of a record line, as views.
 using Items = std::array<std::string_view, 11>;
 

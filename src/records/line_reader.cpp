@@ -65,12 +65,27 @@ bool LineReader::nextBounded(std::string& line, std::size_t limit, bool& complet
 }
 
 bool LineReader::nextView(std::string_view& line) {
+    bool complete = true;
+    return nextView(line, std::string_view::npos, complete);
+}
+
+bool LineReader::nextView(std::string_view& line, std::size_t limit, bool& complete) {
+    complete = true;
     if (pos_ == end_ && !fill()) return false;
     // How far past pos_ the line is known to have no line end: readMore() moves the bytes,
     // and a long line is searched once, not again with each chunk added.
     std::size_t searched = 0;
     for (;;) {
         const std::size_t stop = findLineEnd(pos_ + searched);
+        const std::size_t known = (stop == std::string_view::npos ? end_ : stop) - pos_;
+        if (known > limit) {
+            // Too long to hold: keep its start, and read on only to its end.
+            head_.assign(buffer_.data() + pos_, limit);
+            line = head_;
+            complete = false;
+            skipLine();
+            return true;
+        }
         if (stop == std::string_view::npos) {
             // No line end buffered: read on, or give the file's last line.
             if (!eof_) {
@@ -91,6 +106,24 @@ bool LineReader::nextView(std::string_view& line) {
         pos_ = stop + 1;
         if (buffer_[stop] == '\r' && pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
         return true;
+    }
+}
+
+void LineReader::skipLine() {
+    for (;;) {
+        const std::size_t stop = findLineEnd(pos_);
+        if (stop == std::string_view::npos) {
+            // Nothing buffered is kept, so the buffer never grows.
+            if (!fill()) return;
+            continue;
+        }
+        pos_ = stop + 1;
+        if (buffer_[stop] == '\r') {
+            // CR LF is one line end, also when the buffer splits the pair.
+            if (pos_ == end_) fill();
+            if (pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
+        }
+        return;
     }
 }
 

@@ -34,6 +34,10 @@ class LineReader {
     // the next call. The buffer grows only for a line longer than itself.
     bool nextView(std::string_view& line);
 
+    // Like nextView() for a line of at most `limit` bytes. A longer one is read past without
+    // being held: `line` then views a copy of its first `limit` bytes and `complete` is false.
+    bool nextView(std::string_view& line, std::size_t limit, bool& complete);
+
     // The bytes read from the file and not yet handed out as lines: they start the next
     // line. May be empty; valid until the next call.
     std::string_view buffered() const {
@@ -54,6 +58,8 @@ class LineReader {
     // The first CR or LF at or after `from`, or npos.
     std::size_t findLineEnd(std::size_t from) const;
     bool readLine(std::string* line, std::size_t limit, bool& complete);
+    // Passes over the rest of the line that starts at pos_, and its line end.
+    void skipLine();
 
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
@@ -62,6 +68,7 @@ class LineReader {
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    std::string head_;  // the start of the last line too long to view
 };
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include "export/main_exports.h"
 #include "loader/source_loader.h"
 #include "records/file_error.h"
+#include "records/record_writer.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -13,21 +14,70 @@ namespace {
 namespace fs = std::filesystem;
 using enum MainExport;
 
-TEST(CoordinateConversion, SignsOnlyExactUpperCaseHemisphereLetters) {
+// The export line of `fields` as writeExportLine writes it.
+std::string exportLine(const RecordFields& fields, UpperCase upper = UpperCase::None) {
+    std::string line(exportLineSize(fields), '\0');
+    line.resize(
+        static_cast<std::size_t>(writeExportLine(line.data(), fields, upper) - line.data()));
+    return line;
+}
+
+TEST(CoordinateConversion, SignsHemisphereLettersOfEitherCase) {
     // Latitude;longitude, and what the export makes of them.
     // clang-format off
     const std::pair<std::string, std::string> cases[] = {
         {"N41.5;E2.5", "41.5;2.5"}, {"S33.25;W81.75", "-33.25;-81.75"}, {"S;W", "-;-"},
-        {"n41.5;w81.75", "n41.5;w81.75"}, {"N;E", ";"}, {";", ";"}, {"NS1;EW1", "-1;-1"},
-        {"41.5;-2.5", "41.5;-2.5"}, {" N1;E 1", " N1; 1"}};
+        {"n41.5;w81.75", "41.5;-81.75"}, {"s1;e2", "-1;2"}, {"N;E", ";"}, {";", ";"},
+        {"NS1;EW1", "-1;-1"}, {"ns1;eW1", "-1;-1"}, {"41.5;-2.5", "41.5;-2.5"},
+        {" N1;E 1", " N1; 1"}, {"x1;\xee" "1", "x1;\xee" "1"}};
     // clang-format on
     for (const auto& [in, want] : cases) {
         const std::size_t semi = in.find(';');
-        const RecordFields fields{std::string_view(in).substr(0, semi),
-                                  std::string_view(in).substr(semi + 1)};
-        std::string line(exportLineSize(fields), '\0');
-        line.resize(static_cast<std::size_t>(writeExportLine(line.data(), fields) - line.data()));
-        EXPECT_EQ(line, want + ";;;;;;;;;\r\n") << in;
+        EXPECT_EQ(exportLine({std::string_view(in).substr(0, semi),
+                              std::string_view(in).substr(semi + 1)}),
+                  want + ";;;;;;;;;\r\n")
+            << in;
+    }
+}
+
+TEST(ExportLine, QuotesEveryItemHoldingASemicolonOrAQuote) {
+    // The items joined by "|", the upper-casing, and the export line.
+    // clang-format off
+    const std::tuple<std::string, UpperCase, std::string> cases[] = {
+        {"N1|E2|a;b|BSS|00:0a|t|s|#|0011|40|100", UpperCase::None,
+         "1;2;\"a;b\";BSS;00:0a;t;s;#;0011;40;100"},
+        {"N1|E2|the\"den|BSS|00:0a|t|s|#|0011|40|100", UpperCase::None,
+         "1;2;\"the\"\"den\";BSS;00:0a;t;s;#;0011;40;100"},
+        {"S3;3|w\"1|\"|;|Cafe,Bar||1;2|\"\"|x\";|;;|", UpperCase::None,
+         "\"-3;3\";\"-\"\"1\";\"\"\"\";\";\";Cafe,Bar;;\"1;2\";\"\"\"\"\"\";\"x\"\";\";\";;\";"},
+        {"N1|E2|a;b|bss|00:0a;x|t|s|#|0011|40|100", UpperCase::SsidAndBssid,
+         "1;2;\"A;B\";bss;\"00:0A;X\";t;s;#;0011;40;100"},
+        {"N1|E2|a;b|bss|00:0a|t;s|s|#|0011|40|100", UpperCase::Bssid,
+         "1;2;\"a;b\";bss;00:0A;\"t;s\";s;#;0011;40;100"},
+        {"n1|e2|ab|bss|00:0a|t|s|#|0011|40|100", UpperCase::Ssid,
+         "1;2;AB;bss;00:0a;t;s;#;0011;40;100"},
+        {"N1|E2|Cafe,Bar|BSS|00:0a|t|s|#|0011|40|100", UpperCase::None,
+         "1;2;Cafe,Bar;BSS;00:0a;t;s;#;0011;40;100"},
+        {"N1|E2|abcdefgh;|BSS|00:0a|t|s|#|0011|40|1;", UpperCase::None,
+         "1;2;\"abcdefgh;\";BSS;00:0a;t;s;#;0011;40;\"1;\""},
+        {"N1|E2|;abcdefghijklmnop\"|BSS|00:0a|t|s|#|0011|40|100", UpperCase::None,
+         "1;2;\";abcdefghijklmnop\"\"\";BSS;00:0a;t;s;#;0011;40;100"}};
+    // clang-format on
+    for (const auto& [joined, upper, want] : cases) {
+        // Items viewed apart, and items viewed in one line one separator apart (as a record
+        // line is read): both give the same line.
+        std::vector<std::string> items(1);
+        for (char c : joined) c == '|' ? void(items.emplace_back()) : void(items.back() += c);
+        RecordFields apart, together;
+        std::string line;
+        for (std::size_t k = 0; k < items.size(); ++k) {
+            apart[k] = items[k];
+            line += items[k] + ",";
+        }
+        for (std::size_t k = 0, at = 0; k < items.size(); at += items[k++].size() + 1)
+            together[k] = std::string_view(line).substr(at, items[k].size());
+        EXPECT_EQ(exportLine(apart, upper), want + "\r\n") << joined;
+        EXPECT_EQ(exportLine(together, upper), want + "\r\n") << joined;
     }
 }
 
@@ -96,6 +146,83 @@ TEST(ExportWalk, ARefusedTargetSaysWhy) {
         }
         EXPECT_EQ(said, reason);
     }
+}
+
+// The export line of a record written the plain way: each coordinate signed, each item
+// quoted when it holds ";" or a double quote, the items joined by ";".
+std::string plainExportLine(WorkingRecord record) {
+    const auto sign = [](std::string& value, char positive, char negative) {
+        const auto is = [&value](char letter) {
+            return !value.empty() && (value[0] == letter || value[0] == letter + ('a' - 'A'));
+        };
+        if (is(positive)) value.erase(0, 1);
+        if (is(negative)) value[0] = '-';
+    };
+    sign(record[WorkingRecord::Latitude], 'N', 'S');
+    sign(record[WorkingRecord::Longitude], 'E', 'W');
+    std::string line;
+    for (std::size_t k = 0; k < WorkingRecord::kFieldCount; ++k) {
+        const std::string& item = record.fields[k];
+        if (k) line += ';';
+        if (item.find_first_of(";\"") == std::string::npos) {
+            line += item;
+            continue;
+        }
+        line += '"';
+        for (char c : item) line += c == '"' ? "\"\"" : std::string(1, c);
+        line += '"';
+    }
+    return line + "\r\n";
+}
+
+TEST(ExportWalk, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsReported) {
+    // About 7 MB of export lines, written in blocks on the writer thread.
+    test::TempDir dir;
+    const std::string_view latitudes[] = {"N41.5", "s0.0451234", "n12", "S33.25", ""};
+    const std::string_view longitudes[] = {"W81.75", "e2.5", "E0", "w3", "180"};
+    const std::string_view names[] = {"home", "a;b", "the \"den\"", "Cafe,Bar", "#Blank#", ";"};
+    std::string working, all = std::string(kExportHeader), locked = all;
+    for (std::size_t i = 0; i < 90000; ++i) {
+        WorkingRecord record;
+        record[WorkingRecord::Latitude] = latitudes[i % 5];
+        record[WorkingRecord::Longitude] = longitudes[i % 5 == 4 ? 0 : (i / 5) % 5];
+        record[WorkingRecord::SSID] = std::string(names[i % 6]) + std::to_string(i);
+        record[WorkingRecord::Type] = i % 7 ? "BSS" : "ad-hoc";
+        record[WorkingRecord::BSSID] = "00:0a:95:" + std::to_string(i % 97);
+        record[WorkingRecord::Time] = "12:00:00GMT";
+        record[WorkingRecord::SignalBlock] = "[257449]";
+        record[WorkingRecord::Name] = "#";
+        record[WorkingRecord::Flags] = i % 3 ? "0011" : "0001";
+        record[WorkingRecord::Channelbits] = "00000040";
+        record[WorkingRecord::BeaconInterval] = "100";
+        appendRecordLine(working, record);
+        all += plainExportLine(record);
+        if (mainExportPasses(Locked, record[WorkingRecord::Flags])) {
+            upperAsciiInPlace(record[WorkingRecord::SSID]);
+            upperAsciiInPlace(record[WorkingRecord::BSSID]);
+            locked += plainExportLine(record);
+        }
+    }
+    ASSERT_GT(all.size(), 6u << 20);
+    test::writeFile(dir / "output1", working);
+    const fs::path target = dir / "export.txt";
+    EXPECT_EQ(exportWalk(dir / "output1", target, [](const RecordFields&) { return true; }),
+              90000u);
+    EXPECT_TRUE(test::readFile(target) == all) << "differs from the plain export";
+    const auto isLocked = [](const RecordFields& f) {
+        return mainExportPasses(Locked, f[WorkingRecord::Flags]);
+    };
+    exportWalk(dir / "output1", target, isLocked, UpperCase::SsidAndBssid);
+    EXPECT_TRUE(test::readFile(target) == locked) << "differs from the plain export";
+    // A disk that fills after 3 MiB: a block write on the writer thread fails. The export
+    // reports it, and neither the file nor its temporary is left.
+    fs::remove(target);
+    const auto reported = [&] {
+        const auto every = [](const RecordFields&) { return true; };
+        return test::fileErrorPath([&] { exportWalk(dir / "output1", target, every); }) == target &&
+               std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()) == 1;
+    };
+    EXPECT_EXIT(test::exitWith(reported, 3 << 20), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

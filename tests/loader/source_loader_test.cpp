@@ -48,16 +48,73 @@ TEST_F(Loader, AcceptsOnlyTheTwoFormatLinesExactly) {
         EXPECT_EQ(output1(), "kept\r\n") << "a rejected file touches nothing";
     }
     const std::pair<std::string, std::string> accepted[] = {
-        {"x\r\n" + text + "\r\n", "x,,#Blank#,,,,,,,,\r\n"},  // an unmarked first line is data
-        {"x\n# $Format: wi-scan summary with extensions\n", "x,,#Blank#,,,,,,,,\r\n"},
-        {"x\r" + text, "x,,#Blank#,,,,,,,,\r\n"},
+        // An unmarked first line is data.
+        {"N 1\tE 2\r\n" + text + "\r\n", "N1,E2,#Blank#,,,,,,,,\r\n"},
+        {"N 1\tE 2\n# $Format: wi-scan summary with extensions\n", "N1,E2,#Blank#,,,,,,,,\r\n"},
+        {"N 1\tE 2\r" + text, "N1,E2,#Blank#,,,,,,,,\r\n"},
         {textLog({dataLine("N 0.0", "E 0.0", "a", "00:0a", "0011"), "S 0.0451234"}), ""}};
     for (const auto& [bytes, stored] : accepted) {
         EXPECT_EQ(load(bytes).report, "Processing Done!") << bytes;
         EXPECT_EQ(output1(), stored) << bytes;
     }
-    for (const char* line : {"0.0", "x0.0"}) EXPECT_TRUE(isNonGpsEntry(line)) << line;
-    for (const char* line : {"N 0.", "0.", "N 0.1"}) EXPECT_FALSE(isNonGpsEntry(line)) << line;
+}
+
+TEST_F(Loader, KeepsASightingOnlyWhenItsFirstTwoColumnsAreAPosition) {
+    const std::string rest = "\t( n )\tBSS\t( 00:0a )\t01:02:03 (GMT)\t[ 25 74 49 ]\t# (  )\t0011";
+    const auto sized = [](std::size_t size) {
+        std::string line = "N 1\tE 2\tbig";
+        line.resize(size, 'n');
+        return line;
+    };
+    // The line, and its stored latitude when it is kept ("" when it is dropped and counted).
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {"N 41.1234567\tW 81.75" + rest, "N41.1234567"}, {"S 0.0451234\tE 2.5" + rest, "S0.0451234"},
+        {"s 0.0000001\te 0" + rest, "s0.0000001"},       {"n 90\tw 180" + rest, "n90"},
+        {"N 90.000\tE 180.0000" + rest, "N90.000"},       {"N   1.5\tE  2", "N1.5"},
+        {"S 0001\tW 007.50" + rest, "S0001"},              {sized(kDataLineLimit), "N1"},
+        {"N 0.0000000\tE 0.0000000" + rest, ""}, {"N 0\tE 2", ""}, {"S 00.000\tE 2", ""},
+        {"N 90.0000001\tE 2", ""}, {"N 91\tE 2", ""},   {"N 999.9\tE 2", ""}, {"N 1\tE 180.5", ""},
+        {"N 1\tW 1000", ""},        {"E 1\tN 1", ""},    {"N abc\tE 1", ""},  {"N 1\tE abc", ""},
+        {"N 33,5\tE 1", ""},        {"N 1.\tE 1", ""},   {"N .5\tE 1", ""},   {"N -1\tE 1", ""},
+        {"N 1e1\tE 1", ""},         {"N1\tE 1", ""},     {"N 1 \tE 1", ""},   {" N 1\tE 1", ""},
+        {"N\t1\tE 1", ""},          {"X 1\tE 1", ""},    {"N 1\tE", ""},      {"N 1\t", ""},
+        {"N 1\t E 1", ""},           {"N 1", ""},          {"N 41.5 E 2.5", ""}, {"0.0", ""},
+        {sized(kDataLineLimit + 1), ""}, {sized(4 << 20), ""},
+        // As the scanner writes positions: seven decimals.
+        {"N 90.0000000\tE 180.0000000" + rest, "N90.0000000"}, {"s 0.0000001\tw 9.1234567" + rest, "s0.0000001"},
+        {"N 9.1234567\tE 0.0000000" + rest, "N9.1234567"},     {"N 041.1234567\tE 1.0000000" + rest, "N041.1234567"},
+        {"N 41.12345678\tE 1.0000000" + rest, "N41.12345678"}, {"N 90.0000001\tE 1.0000000" + rest, ""},
+        {"N 0.0000000\tE 0.0000000" + rest, ""}, {"S 91.0000000\tW 1.0000000" + rest, ""},
+        {"N 1.0000000\tE 180.0000001" + rest, ""}, {"n 41.1234567\tw 181.0000000" + rest, ""},
+        {"N 4.1234567\tE 1.000000x" + rest, ""}, {"N 4.123456\t\tE 1.0000000" + rest, ""},
+        {"N 4..234567\tE 1.0000000" + rest, ""}, {"N 4.1234567 \tE 1.0000000" + rest, ""}};
+    // clang-format on
+    std::string log = "x\r\n# $Format: wi-scan with extensions\r\n";
+    std::vector<std::string> stored;
+    std::uint64_t dropped = 0;
+    for (const auto& [line, latitude] : cases) {
+        EXPECT_EQ(isNonGpsEntry(line), latitude.empty()) << line.substr(0, 40);
+        // A line of 32 bytes or more is judged first by its usual layout: so also each short
+        // one, made longer without changing what it is.
+        if (line.size() < 32) {
+            EXPECT_EQ(isNonGpsEntry(line + rest), latitude.empty()) << line << " (made longer)";
+        }
+        log += line + "\r\n";
+        if (latitude.empty())
+            ++dropped;
+        else
+            stored.push_back(latitude);
+    }
+    // Comments and blank lines are neither kept nor counted, however long.
+    log += "#" + std::string(1 << 17, 'c') + "\r\n \t \r\n";
+    const auto result = load(log);
+    EXPECT_EQ(result.counts.total, stored.size());
+    EXPECT_EQ(result.counts.dropped, dropped + 1) << "and the first line, x";
+    std::vector<std::string> latitudes;
+    for (const auto& record : test::readRecords(files.output1()))
+        latitudes.push_back(record[WorkingRecord::Latitude]);
+    EXPECT_EQ(latitudes, stored);
 }
 
 TEST_F(Loader, NormalisesEachDataLineIntoOneElevenItemRecord) {
@@ -67,12 +124,13 @@ TEST_F(Loader, NormalisesEachDataLineIntoOneElevenItemRecord) {
          line("S 1.5", "   "), "", " \t ", line("N 0.0000000", "a"), line("S 0.0451234", "b"),
          line("N 10.0000000", "Cafe, Bar"), line("N 1", "the \"den\""), line("N 1", "\xe9t\xe9"),
          line("N 1", "x") + "\t110\t6", "N 1.0\tE 2.0\t( cut )", line("N 1", "last")}));
-    EXPECT_EQ(all(result.counts), (std::array<std::uint64_t, 6>{9, 2, 0, 8, 8, 0}));
+    EXPECT_EQ(all(result.counts), (std::array<std::uint64_t, 6>{10, 1, 0, 9, 9, 0}));
     const std::string tail = ",BSS,00:0a,01:02:03GMT,[257449],#,0011,00000040,100\r\n";
     EXPECT_EQ(output1(), "N41.1234567,E2,myhomenet" + tail + "S1.5,E2,#Blank#" + tail +
-                             "S1.5,E2,#Blank#" + tail + "N10.0000000,E2,\"Cafe,Bar\"" + tail +
-                             "N1,E2,\"the\"\"den\"\"\"" + tail + "N1,E2,\xe9t\xe9" + tail +
-                             "N1,E2,x" + tail + "N1.0,E2.0,cut,,,,,,,,\r\nN1,E2,last" + tail);
+                             "S1.5,E2,#Blank#" + tail + "S0.0451234,E2,b" + tail +
+                             "N10.0000000,E2,\"Cafe,Bar\"" + tail + "N1,E2,\"the\"\"den\"\"\"" +
+                             tail + "N1,E2,\xe9t\xe9" + tail + "N1,E2,x" + tail +
+                             "N1.0,E2.0,cut,,,,,,,,\r\nN1,E2,last" + tail);
     EXPECT_EQ(test::readFile(files.output2()), output1());
     EXPECT_EQ(fs::status(files.output1()).permissions() & fs::perms::owner_write, fs::perms::none)
         << "output1 is left hidden";
@@ -216,16 +274,19 @@ void addPlainly(std::string_view line, std::string& output1, LoadCounts& counts)
 
 // A data line of random columns made of pieces that each meet a rule (dropped characters,
 // separators, quotes, 8-bit bytes, flags of one character, non-GPS positions) and of any byte
-// but a line end.
+// but a line end; most begin with a position or something close to one.
 std::string randomLine(std::mt19937& random) {
+    const std::string_view heads[] = {"N 41.1234567\tW 2.5000000",  "s 0.0451\te 0", "S 1.5\tw 180",
+                                      "N 0.0000000\tE 0.0000000",   "N 91\tE 1",     "N 33,5\tE 1",
+                                      "n 90.0000000\tE 180.0000001"};
     const std::string_view pieces[] = {
         "N 41.1234567", "S 0.0451",  "0.0", "x0.0", "( my net )", "Cafe, Bar",
         "the \"den\"",  "\xe9t\xe9", "",    " ",    "(",          ")",
         "0011",         "0012",      "5",   "#",    "a;b"};
     const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
-    std::string line;
+    std::string line(pick(4) ? heads[pick(std::size(heads))] : "");
     for (std::size_t c = 0, columns = pick(15); c < columns; ++c) {
-        if (c) line += '\t';
+        if (c || !line.empty()) line += '\t';
         for (std::size_t k = pick(4); k > 0; --k)
             if (const char b = static_cast<char>(random()); pick(2))
                 line += pieces[pick(std::size(pieces))];

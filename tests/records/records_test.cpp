@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <random>
 
+#include "records/block_writer.h"
 #include "records/byte_scan.h"
 #include "records/interrupt_cleanup.h"
 #include "records/line_reader.h"
@@ -50,6 +52,24 @@ TEST(LineReader, LineEndsBoundedReadsAndRewind) {
     };
     EXPECT_EQ((std::vector{next(), next(), next()}),
               (std::vector<std::string>{"yyyyyyyyyy...", "next", "<end>"}));
+    // A bounded view gives what a bounded read gives, wherever the long line ends.
+    const std::string cut = std::string((1 << 20) - 1, 'x') + "\r\nshort\r";
+    for (const std::string& bytes :
+         {std::string(3 << 20, 'y') + "\nnext\n", cut + "\n" + std::string(1 << 16, 'z'),
+          cut + std::string((1 << 16) + 1, 'z') + "\r\n\r\n", std::string(3 << 20, 'y')}) {
+        test::writeFile(dir / "long", bytes);
+        LineReader bounded(dir / "long"), viewer(dir / "long");
+        std::string line;
+        std::string_view view;
+        bool complete = true, viewComplete = true;
+        for (int n = 0; n < 4; ++n) {
+            const bool read = bounded.nextBounded(line, 1 << 16, complete);
+            ASSERT_EQ(viewer.nextView(view, 1 << 16, viewComplete), read) << n;
+            if (read) {
+                EXPECT_TRUE(view == line && viewComplete == complete) << n;
+            }
+        }
+    }
     // Another file takes the name; rewind reads the one that is open.
     test::writeFile(dir / "other", "swapped in\n");
     fs::rename(dir / "other", dir / "f");
@@ -293,6 +313,28 @@ TEST(InterruptCleanup, EachSignalDeletesTheNamedFilesAndFoldersAndStillEndsThePr
         EXPECT_FALSE(fs::exists(dir / "scratch")) << signal;
         EXPECT_TRUE(fs::exists(dir / "kept") && fs::exists(dir / "released")) << signal;
     }
+}
+
+TEST(BlockWriter, AWriteThatFailsOnItsThreadIsThrownByFinish) {
+    // Three blocks handed to the writer thread, nothing left for finish() itself to write: a
+    // disk that fills after 2.5 MiB fails the third block's write on the thread alone.
+    test::TempDir dir;
+    const auto reported = [&] {
+        TextFileWriter out(dir / "f");
+        BlockWriter block({&out});
+        constexpr std::size_t kBlock = 1 << 20;
+        for (int k = 0; k < 3; ++k) {
+            char* const at = block.reserve(kBlock);
+            std::memset(at, 'b', kBlock);
+            block.commit(at + kBlock);
+        }
+        block.commit(block.reserve(1));  // hands the third block over and adds nothing
+        return test::fileErrorPath([&] {
+                   block.finish();
+                   out.close();
+               }) == dir / "f";
+    };
+    EXPECT_EXIT(test::exitWith(reported, 5 << 19), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

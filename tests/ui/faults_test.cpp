@@ -140,7 +140,10 @@ class FaultsTest : public QObject, Ui {
         p.save(w, "group.txt");
         QVERIFY(MessageBox::shown().isEmpty());
         const std::string file = test::readFile(bytes(p.logs.filePath("group.txt")));
-        QVERIFY(file.find(";" + toUpperAscii(name) + ";") != std::string::npos);
+        // It holds ";" and a double quote: exported quoted, the quote doubled.
+        std::string quoted = "\"";
+        for (char c : toUpperAscii(name)) quoted += c == '"' ? "\"\"" : std::string(1, c);
+        QVERIFY(file.find(";" + quoted + "\";") != std::string::npos);
         QVERIFY(file.find("HOME") == std::string::npos && file.find("OFFICE") == std::string::npos);
     }
 };
