@@ -14,10 +14,20 @@ int runExport(Context& context, MainExport kind) {
 }
 }  // namespace
 
-int convertAll(Context& c, Args&) { return runExport(c, MainExport::ConvertAll); }
-int quickLocked(Context& c, Args&) { return runExport(c, MainExport::Locked); }
-int quickOpen(Context& c, Args&) { return runExport(c, MainExport::Open); }
-int quickInfrastructure(Context& c, Args&) { return runExport(c, MainExport::Infrastructure); }
-int quickAdHoc(Context& c, Args&) { return runExport(c, MainExport::AdHoc); }
+int convertAll(Context& c, Args&) {
+    return runExport(c, MainExport::ConvertAll);
+}
+int quickLocked(Context& c, Args&) {
+    return runExport(c, MainExport::Locked);
+}
+int quickOpen(Context& c, Args&) {
+    return runExport(c, MainExport::Open);
+}
+int quickInfrastructure(Context& c, Args&) {
+    return runExport(c, MainExport::Infrastructure);
+}
+int quickAdHoc(Context& c, Args&) {
+    return runExport(c, MainExport::AdHoc);
+}
 
 }  // namespace velmora::batch

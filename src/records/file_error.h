@@ -8,13 +8,13 @@ namespace velmora {
 
 // The one error type for a failed file operation: which file, and the system's reason.
 class FileError : public std::runtime_error {
-public:
+  public:
     FileError(std::filesystem::path path, std::string reason);
 
     const std::filesystem::path& path() const { return path_; }
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     std::filesystem::path path_;
     std::string reason_;
 };
