@@ -10,7 +10,7 @@
 #include "export/export_line.h"
 #include "loader/record_line.h"
 #include "loader/source_loader.h"
-#include "records/line_reader.h"
+#include "io/line_reader.h"
 #include "records/record_reader.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "advanced/criteria.h"
 #include "advanced/mac_access_points.h"
 #include "advanced/vendor_list.h"
-#include "records/file_error.h"
+#include "io/file_error.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "export/export_line.h"
 #include "export/export_walk.h"
 #include "export/main_exports.h"
-#include "records/file_error.h"
+#include "io/file_error.h"
 #include "records/record_writer.h"
 #include "support.h"
 

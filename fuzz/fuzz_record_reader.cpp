@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "records/line_reader.h"
+#include "io/line_reader.h"
 #include "records/record_reader.h"
 #include "records/record_writer.h"
 #include "support.h"

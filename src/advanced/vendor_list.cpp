@@ -1,6 +1,6 @@
 #include "advanced/vendor_list.h"
 
-#include "records/line_reader.h"
+#include "io/line_reader.h"
 
 namespace velmora {
 

@@ -4,7 +4,7 @@
 #include "advanced/mac_access_points.h"
 #include "advanced/vendor_list.h"
 #include "app/batch_commands.h"
-#include "records/file_error.h"
+#include "io/file_error.h"
 
 namespace velmora::batch {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/batch_tool.h"
-#include "records/interrupt_cleanup.h"
+#include "io/interrupt_cleanup.h"
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;

@@ -6,8 +6,8 @@
 
 #include "app/batch_commands.h"
 #include "loader/source_loader.h"
-#include "records/file_error.h"
-#include "records/interrupt_cleanup.h"
+#include "io/file_error.h"
+#include "io/interrupt_cleanup.h"
 
 namespace velmora::batch {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "records/byte_scan.h"
+#include "io/byte_scan.h"
 #include "records/working_record.h"
 
 namespace velmora {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "records/record_reader.h"
+#include "records/working_record.h"
 
 namespace velmora {
 

@@ -6,9 +6,10 @@
 #include <string>
 
 #include "export/export_line.h"
-#include "records/block_writer.h"
-#include "records/file_error.h"
-#include "records/interrupt_cleanup.h"
+#include "io/text_file_writer.h"
+#include "io/block_writer.h"
+#include "io/file_error.h"
+#include "io/interrupt_cleanup.h"
 #include "records/record_reader.h"
 #include "records/record_writer.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "export/export_line.h"
-#include "records/record_reader.h"
+#include "records/working_record.h"
 
 namespace velmora {
 

@@ -9,10 +9,11 @@
 #endif
 
 #include "loader/record_line.h"
-#include "records/block_writer.h"
-#include "records/file_error.h"
-#include "records/interrupt_cleanup.h"
-#include "records/line_reader.h"
+#include "io/text_file_writer.h"
+#include "io/block_writer.h"
+#include "io/file_error.h"
+#include "io/interrupt_cleanup.h"
+#include "io/line_reader.h"
 #include "records/record_writer.h"
 #include "records/working_record.h"
 

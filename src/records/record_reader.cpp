@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "records/byte_scan.h"
+#include "io/byte_scan.h"
 
 namespace velmora {
 

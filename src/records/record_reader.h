@@ -5,13 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "records/line_reader.h"
+#include "io/line_reader.h"
 #include "records/working_record.h"
 
 namespace velmora {
-
-// The eleven items of one record as views, in file order.
-using RecordFields = std::array<std::string_view, WorkingRecord::kFieldCount>;
 
 // Reads a working record file as one stream of comma-separated items, eleven to a record,
 // wherever the line ends fall:

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "records/file_error.h"
+#include "io/file_error.h"
 
 namespace velmora {
 

@@ -29,6 +29,9 @@ struct WorkingRecord {
     const std::string& operator[](Field f) const { return fields[f]; }
 };
 
+// The eleven items of one record as views, in file order.
+using RecordFields = std::array<std::string_view, WorkingRecord::kFieldCount>;
+
 // Upper-cases the ASCII letters a-z only, whatever the machine's locale.
 std::string toUpperAscii(std::string_view text);
 void upperAsciiInPlace(std::string& text);

@@ -11,7 +11,7 @@
 #include "advanced/file_name.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
-#include "records/file_error.h"
+#include "io/file_error.h"
 #include "ui/Form1.h"
 #include "ui/artwork.h"
 

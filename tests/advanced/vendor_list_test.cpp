@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "records/file_error.h"
+#include "io/file_error.h"
 #include "support/test_support.h"
 
 namespace velmora {

@@ -4,7 +4,7 @@
 #include "export/export_walk.h"
 #include "export/main_exports.h"
 #include "loader/source_loader.h"
-#include "records/file_error.h"
+#include "io/file_error.h"
 #include "records/record_writer.h"
 #include "support/test_support.h"
 

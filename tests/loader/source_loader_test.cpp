@@ -9,7 +9,7 @@
 #include <set>
 
 #include "loader/record_line.h"
-#include "records/line_reader.h"
+#include "io/line_reader.h"
 #include "records/record_writer.h"
 #include "support/test_support.h"
 

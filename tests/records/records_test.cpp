@@ -7,10 +7,11 @@
 #include <cstring>
 #include <random>
 
-#include "records/block_writer.h"
-#include "records/byte_scan.h"
-#include "records/interrupt_cleanup.h"
-#include "records/line_reader.h"
+#include "io/text_file_writer.h"
+#include "io/block_writer.h"
+#include "io/byte_scan.h"
+#include "io/interrupt_cleanup.h"
+#include "io/line_reader.h"
 #include "records/record_reader.h"
 #include "records/record_writer.h"
 #include "records/working_files.h"

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "records/file_error.h"
+#include "io/file_error.h"
 #include "records/record_reader.h"
 
 namespace velmora::test {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/chunk_reader.h"
+#include "io/chunk_reader.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "records/file_error.h"
+#include "io/file_error.h"
 
 #include <cerrno>
 #include <cstring>

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "records/record_writer.h"
+#include "io/text_file_writer.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "records/block_writer.h"
+#include "io/block_writer.h"
 
 #include <system_error>
 

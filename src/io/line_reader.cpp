@@ -1,9 +1,9 @@
-#include "records/line_reader.h"
+#include "io/line_reader.h"
 
 #include <cstring>
 
-#include "records/byte_scan.h"
-#include "records/file_error.h"
+#include "io/byte_scan.h"
+#include "io/file_error.h"
 
 namespace velmora {
 

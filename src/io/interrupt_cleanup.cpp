@@ -1,4 +1,4 @@
-#include "records/interrupt_cleanup.h"
+#include "io/interrupt_cleanup.h"
 
 #include <limits.h>
 #include <signal.h>

@@ -1,11 +1,11 @@
-#include "records/chunk_reader.h"
+#include "io/chunk_reader.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
 
-#include "records/file_error.h"
+#include "io/file_error.h"
 
 namespace velmora {
 
