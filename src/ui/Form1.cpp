@@ -32,35 +32,36 @@ constexpr int kLabelHeight = px(255);
 enum class Colour { Default, Blue, Red, Black };
 
 struct LabelLayout {
-    int number;
+    Form1::Label number;
     int left, top, width;  // twips
     const char* text;
     Colour colour;
 };
 
-// Caption labels are wider than first drawn (up to the value column) and the status line
-// runs under the progress bar, which shows only while a load runs: the texts fit with the
-// fonts of every platform.
+// Caption labels reach up to the value column, and the status line runs under the progress
+// bar, which shows only while a load runs: the texts fit with the fonts of every platform.
 constexpr LabelLayout kLabels[] = {
-    {16, 840, 120, 1680, "Source File Type", Colour::Blue},
-    {14, 2520, 120, 2295, "", Colour::Blue},
-    {2, 840, 480, 2520, "Total Number Of Source Entries ", Colour::Default},
-    {3, 3360, 480, 1335, "0", Colour::Black},
-    {12, 840, 720, 2520, "Non-GPS Dropped Entries", Colour::Red},
-    {13, 3360, 720, 1335, "0", Colour::Red},
-    {4, 840, 1080, 2520, "WEP OFF Entries", Colour::Black},
-    {5, 3360, 1080, 1335, "0", Colour::Black},
-    {6, 840, 1320, 2520, "WEP ON Entries", Colour::Black},
-    {7, 3360, 1320, 1335, "0", Colour::Black},
-    {8, 840, 1680, 2520, "AP Locatiions", Colour::Black},
-    {9, 3360, 1680, 1335, "0", Colour::Black},
-    {10, 840, 1920, 2520, "Ad-Hoc Locations", Colour::Black},
-    {11, 3360, 1920, 1335, "0", Colour::Black},
-    {1, 120, 2400, 5175, "", Colour::Default},
+    {Form1::kSourceTypeCaption, 840, 120, 1680, "Source File Type", Colour::Blue},
+    {Form1::kSourceType, 2520, 120, 2295, "", Colour::Blue},
+    {Form1::kTotalCaption, 840, 480, 2520, "Total Number Of Source Entries ", Colour::Default},
+    {Form1::kTotalCount, 3360, 480, 1335, "0", Colour::Black},
+    {Form1::kDroppedCaption, 840, 720, 2520, "Non-GPS Dropped Entries", Colour::Red},
+    {Form1::kDroppedCount, 3360, 720, 1335, "0", Colour::Red},
+    {Form1::kWepOffCaption, 840, 1080, 2520, "WEP OFF Entries", Colour::Black},
+    {Form1::kWepOffCount, 3360, 1080, 1335, "0", Colour::Black},
+    {Form1::kWepOnCaption, 840, 1320, 2520, "WEP ON Entries", Colour::Black},
+    {Form1::kWepOnCount, 3360, 1320, 1335, "0", Colour::Black},
+    {Form1::kInfrastructureCaption, 840, 1680, 2520, "AP Locatiions", Colour::Black},
+    {Form1::kInfrastructureCount, 3360, 1680, 1335, "0", Colour::Black},
+    {Form1::kAdHocCaption, 840, 1920, 2520, "Ad-Hoc Locations", Colour::Black},
+    {Form1::kAdHocCount, 3360, 1920, 1335, "0", Colour::Black},
+    {Form1::kStatusLine, 120, 2400, 5175, "", Colour::Default},
 };
 
-// The statistics block: caption labels and their value labels.
-constexpr int kStatistics[] = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16};
+// The value labels of the counts: "0" while no log is loaded.
+constexpr Form1::Label kCounts[] = {Form1::kTotalCount, Form1::kWepOffCount,
+                                    Form1::kWepOnCount, Form1::kInfrastructureCount,
+                                    Form1::kAdHocCount, Form1::kDroppedCount};
 
 }  // namespace
 
@@ -87,7 +88,7 @@ Form1::Form1(const QString& applicationFolder, QWidget* parent)
                                         screen->availableGeometry()));
 
     // Start: the status line is empty; only Open File, Exit and Help can be chosen.
-    label(1)->setText(QString());
+    label(kStatusLine)->setText(QString());
     setLoadedMenus(false);
 }
 
@@ -128,7 +129,8 @@ void Form1::buildControls() {
     progressBar1_->setGeometry(px(1920), px(2400), px(3375), px(255));
     progressBar1_->hide();
 
-    fitFont(client, {{label(14), QString::fromLatin1(sourceTypeText(SourceType::SummaryExport))}});
+    fitFont(client,
+            {{label(kSourceType), QString::fromLatin1(sourceTypeText(SourceType::SummaryExport))}});
 }
 
 QMenu* Form1::addMenu(const char* name, const QString& text) {
@@ -218,15 +220,18 @@ void Form1::setLoadedMenus(bool loaded) {
 }
 
 void Form1::setStatisticsVisible(bool visible) {
-    for (int number : kStatistics) label(number)->setVisible(visible);
+    // The statistics block: every label but the status line.
+    for (const LabelLayout& l : kLabels)
+        if (l.number != kStatusLine) label(l.number)->setVisible(visible);
 }
 
 bool Form1::takeWorkingFileLock() {
     const auto status = lock_->tryLock();
     if (status == WorkingFolderLock::Status::Held) return true;
-    label(1)->setText(status == WorkingFolderLock::Status::InUse
-                          ? QString::fromLatin1(kFileInUse)
-                          : QStringLiteral("Working File Error - Check Folder"));
+    label(kStatusLine)
+        ->setText(status == WorkingFolderLock::Status::InUse
+                      ? QString::fromLatin1(kFileInUse)
+                      : QStringLiteral("Working File Error - Check Folder"));
     return false;
 }
 
@@ -248,7 +253,7 @@ void Form1::openFile() {
     progressBar1_->show();
     const LoadResult result = loadSourceLog(corePath(commonDialog1_.fileName()), workingFiles());
     progressBar1_->hide();
-    label(1)->setText(shown(result.report));
+    label(kStatusLine)->setText(shown(result.report));
     if (result.status != LoadStatus::Loaded) {
         lock_->unlock();
         return;
@@ -257,18 +262,18 @@ void Form1::openFile() {
     const bool textExport = result.type == SourceType::TextExport;
     macAddress_->setEnabled(textExport);
     apName_->setEnabled(!textExport);
-    label(14)->setText(QString::fromLatin1(sourceTypeText(result.type)));
+    label(kSourceType)->setText(QString::fromLatin1(sourceTypeText(result.type)));
     setWindowTitle(kCaption + QStringLiteral(" - ") + commonDialog1_.fileTitle());
     progressBar1_->setValue(100);
     setLoadedMenus(true);
 
     const auto& c = result.counts;
-    label(3)->setText(QString::number(c.total));
-    label(5)->setText(QString::number(c.wepOff));
-    label(7)->setText(QString::number(c.wepOn));
-    label(9)->setText(QString::number(c.infrastructure));
-    label(11)->setText(QString::number(c.adHoc));
-    label(13)->setText(QString::number(c.dropped));
+    label(kTotalCount)->setText(QString::number(c.total));
+    label(kWepOffCount)->setText(QString::number(c.wepOff));
+    label(kWepOnCount)->setText(QString::number(c.wepOn));
+    label(kInfrastructureCount)->setText(QString::number(c.infrastructure));
+    label(kAdHocCount)->setText(QString::number(c.adHoc));
+    label(kDroppedCount)->setText(QString::number(c.dropped));
     setStatisticsVisible(true);
     picture1_->hide();
 }
@@ -287,7 +292,7 @@ void Form1::runExport(MainExport kind) {
     });
     if (!done) return;
     if (info.beeps) Beep::beep();
-    label(1)->setText(QString::fromLatin1(info.completion));
+    label(kStatusLine)->setText(QString::fromLatin1(info.completion));
 }
 
 void Form1::closeFile() {
@@ -298,10 +303,10 @@ void Form1::closeFile() {
     commonDialog1_.setFileName(QString());
     setWindowTitle(kCaption);
     picture1_->show();
-    label(1)->setText(QStringLiteral("Information Unloaded"));
+    label(kStatusLine)->setText(QStringLiteral("Information Unloaded"));
     setLoadedMenus(false);
     setStatisticsVisible(false);
-    for (int number : {3, 5, 7, 9, 11, 13}) label(number)->setText(QStringLiteral("0"));
+    for (Form1::Label number : kCounts) label(number)->setText(QStringLiteral("0"));
     removeWorkingFile(workingFiles().output1());
     lock_->unlock();
 }

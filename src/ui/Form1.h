@@ -22,17 +22,54 @@ namespace velmora {
 // log and the status line Label1. It is Idle (no log) or Loaded (output1 holds the log); the
 // enabled menu items and the visible controls are the state.
 //
+//   Object          Shows
+//   Form1           caption "Velmora 2004", and " - " and the log's file title while Loaded
+//   Picture1        the intro banner, while Idle
+//   Label16         "Source File Type"          Label14   the source type text
+//   Label2          "Total Number Of Source Entries "    Label3    total count
+//   Label12         "Non-GPS Dropped Entries"   Label13   dropped count (both red)
+//   Label4          "WEP OFF Entries"           Label5    WEP off count
+//   Label6          "WEP ON Entries"            Label7    WEP on count
+//   Label8          "AP Locatiions"             Label9    infrastructure count
+//   Label10         "Ad-Hoc Locations"          Label11   ad-hoc count
+//   Label1          the status line: the last command's report
+//   ProgressBar1    load progress, while a load runs
+//   CommonDialog1   the open dialog (not visible); holds the loaded log's path and title
+// Label2 to Label14 and Label16 are the statistics block, shown while Loaded; there is no
+// Label15. The Label enum below names each number. The menus' object names are File
+// (Openoptn, Convertall, CloseFile, Exit), QuickSort (Sort1, Sort2, ShortPreamble, ADHOC),
+// advanced (APName, MACAddress, AdvanceCriteria) and help (content, About).
+//
 // Attaching the other windows. Form1 does not know Form2, Form3, Form4 or frmAbout: its menu
 // items run the hooks onAPName, onMACAddress, onAdvanceCriteria, onContent and onAbout below,
 // which do nothing while unset. Close File runs every closeAdvancedWindows hook, in order,
 // before it deletes output1; each unloads its Advanced window (shown, hidden or never opened).
-// Exit and window close run them too. attachProgramWindows() (program_windows.h) sets them.
-// The windows are children of Form1 so they close with it; they find output1 through
-// workingFiles() and vlident.txt through vendorFolder().
+// Exit and window close run them too. attachProgramWindows() (program_windows.h) sets them
+// and hands each Advanced window the paths it works with (workingFiles(), vendorFolder()).
+// The windows are children of Form1 so they close with it.
 class Form1 : public QMainWindow {
     Q_OBJECT
 
   public:
+    // The labels by number: LabelN is the label's object name.
+    enum Label : int {
+        kStatusLine = 1,
+        kTotalCaption = 2,
+        kTotalCount = 3,
+        kWepOffCaption = 4,
+        kWepOffCount = 5,
+        kWepOnCaption = 6,
+        kWepOnCount = 7,
+        kInfrastructureCaption = 8,
+        kInfrastructureCount = 9,
+        kAdHocCaption = 10,
+        kAdHocCount = 11,
+        kDroppedCaption = 12,
+        kDroppedCount = 13,
+        kSourceType = 14,
+        kSourceTypeCaption = 16,
+    };
+
     // The application folder holds output1, output2, output1.lock and vlident.txt; tests pass
     // a folder of their own. The program passes workingFolder() of the executable's folder
     // and keeps vlident.txt beside the executable (vendorFolder()): the two differ for an
@@ -86,7 +123,7 @@ class Form1 : public QMainWindow {
     void setStatisticsVisible(bool visible);
     bool takeWorkingFileLock();
     void endProgram();
-    QLabel* label(int number) const { return labels_.at(number); }
+    QLabel* label(Label number) const { return labels_.at(number); }
 
     QString applicationFolder_;
     QString vendorFolder_;
@@ -94,7 +131,7 @@ class Form1 : public QMainWindow {
     std::unique_ptr<WorkingFolderLock> lock_;
     bool ended_ = false;
 
-    std::array<QLabel*, 17> labels_{};  // Label1 .. Label16 by number; there is no Label15
+    std::array<QLabel*, kSourceTypeCaption + 1> labels_{};  // by Label number
     QLabel* picture1_ = nullptr;
     QProgressBar* progressBar1_ = nullptr;
     QMenu* fileMenu_ = nullptr;

@@ -4,9 +4,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <string>
+#include <utility>
 
 #include "platform/message_box.h"
-#include "ui/Form1.h"
 
 namespace velmora {
 
@@ -18,16 +18,15 @@ const QString kNothingToExport = QStringLiteral("No AP Selected To Export");
 
 }  // namespace
 
-Form2::Form2(Form1& owner)
-    : AdvancedWindow(owner, "Form2", QStringLiteral("Velmora 2004 - Advanced - AP Name"), 5160,
-                     3945) {
+Form2::Form2(QWidget& owner, AdvancedWindowPaths paths)
+    : AdvancedWindow(owner, std::move(paths), "Form2",
+                     QStringLiteral("Velmora 2004 - Advanced - AP Name"), 5160, 3945) {
     buildControls();
     finishLayout({{label1_, shown(uniqueApLabelText(9999999))}});
     load();
 }
 
 void Form2::buildControls() {
-    // The count comes from the core, so no hidden list collects MAC addresses here.
     list2_ = new QListWidget(this);
     list2_->setObjectName(QStringLiteral("List2"));
     list2_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -57,8 +56,9 @@ void Form2::buildControls() {
 
 void Form2::load() {
     // A working file that cannot be read is reported; the window opens with an empty list.
-    if (!reportingFileErrors(
-            &owner(), [&] { groups_ = readNetworkGroups(owner().workingFiles().output1()); }))
+    // The window is not shown yet: the main window carries the report.
+    if (!reportingFileErrors(parentWidget(),
+                             [&] { groups_ = readNetworkGroups(paths().workingFile); }))
         groups_.clear();
     QStringList names;
     names.reserve(static_cast<qsizetype>(groups_.size()));
@@ -88,13 +88,12 @@ void Form2::extractGroup() {
     }
     const std::string& group = groups_.at(static_cast<std::size_t>(row)).name;
     commonDialog1_.setFileName(shown(apNameFileName(group)));
-    if (!showExportSaveDialog(this, commonDialog1_)) {
+    if (!showSaveDialog(commonDialog1_)) {
         MessageBox::information(this, caption, kNothingToExport);
         return;
     }
     reportingFileErrors(this, [&] {
-        exportApNameGroup(owner().workingFiles().output1(), chosenExportPath(commonDialog1_),
-                          group);
+        exportApNameGroup(paths().workingFile, chosenExportPath(commonDialog1_), group);
     });
 }
 

@@ -12,20 +12,26 @@ class QPushButton;
 
 namespace velmora {
 
-class Form1;
-
 // The AP-name window: the loaded log's network groups (upper-cased SSIDs), the number of
 // access points of the selected group, and the export of that group's sightings.
 //
-// Constructing it is its load: the groups and their counts are read from output1 once. The
-// working file cannot change while the window exists (a new log needs Close File, which
-// unloads it), so a selection shows the stored count. "Close Advanced Search" hides it; its
-// frame's close control unloads it (emits unloaded(), then deletes itself).
+//   Object          Shows
+//   Form2           caption "Velmora 2004 - Advanced - AP Name"
+//   List2           the network groups, in the core's byte order
+//   Label1          "Unique AP's in Group List :" and the selected group's count (red)
+//   Command1        "Extract Group AP Name": exports the selected group's sightings
+//   Command2        "Close Advanced Search": hides the window
+//   CommonDialog1   the export's save dialog (not visible)
+//
+// Constructing it is its load: the groups and their counts are read from the working file
+// once. The working file cannot change while the window exists (a new log needs Close File,
+// which unloads it), so a selection shows the stored count. "Close Advanced Search" hides it;
+// its frame's close control unloads it (emits unloaded(), then deletes itself).
 class Form2 : public AdvancedWindow {
     Q_OBJECT
 
   public:
-    explicit Form2(Form1& owner);
+    Form2(QWidget& owner, AdvancedWindowPaths paths);
 
     // CommonDialog1, the save dialog of the export.
     FileDialog& commonDialog1() { return commonDialog1_; }

@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "advanced/mac_access_points.h"
-#include "ui/Form1.h"
 
 namespace velmora {
 
@@ -22,8 +22,9 @@ constexpr int kButtonWidth = px(1815);
 
 }  // namespace
 
-Form3::Form3(Form1& owner)
-    : AdvancedWindow(owner, "Form3", QStringLiteral("Velmora 2004 - Advanced - MAC"), 5130, 3795) {
+Form3::Form3(QWidget& owner, AdvancedWindowPaths paths)
+    : AdvancedWindow(owner, std::move(paths), "Form3",
+                     QStringLiteral("Velmora 2004 - Advanced - MAC"), 5130, 3795) {
     buildControls();
     finishLayout({{label1_, shown(uniqueApLabel(4294967295u))}});
     load();
@@ -63,16 +64,14 @@ void Form3::buildControls() {
 }
 
 void Form3::load() {
-    const WorkingFiles files = owner().workingFiles();
-    // Without its vendor list the window still lists and exports; every lookup is not found.
+    // The window is not shown yet: the main window carries the reports. Without its vendor
+    // list the window still lists and exports; every lookup is not found.
     vendors_ = VendorList();
-    reportingFileErrors(&owner(), [&] {
-        vendors_ = LoadVendorList(corePath(owner().vendorFolder()) / kVendorListFileName);
-    });
+    reportingFileErrors(parentWidget(), [&] { vendors_ = LoadVendorList(paths().vendorList); });
 
     list2_->clear();
     std::vector<std::string> entries;
-    reportingFileErrors(&owner(), [&] { entries = loadApEntries(files.output1()); });
+    reportingFileErrors(parentWidget(), [&] { entries = loadApEntries(paths().workingFile); });
     QStringList items;
     items.reserve(static_cast<qsizetype>(entries.size()));
     for (const std::string& entry : entries) items.append(shown(entry));
@@ -96,12 +95,11 @@ void Form3::extractMacAddress() {
 
     commonDialog1_.setFileName(shown(macExportFileName(entry)));
     commonDialog1_.setDefaultExtension(QString::fromLatin1(kMacExportExtension));
-    if (!showExportSaveDialog(this, commonDialog1_)) return;
+    if (!showSaveDialog(commonDialog1_)) return;
 
     reportingFileErrors(this, [&] {
         const std::filesystem::path target = chosenExportPath(commonDialog1_);
-        exportMacAddress(owner().workingFiles().output1(), entry, target.parent_path(),
-                         target.filename());
+        exportMacAddress(paths().workingFile, entry, target.parent_path(), target.filename());
     });
 }
 

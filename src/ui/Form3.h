@@ -10,23 +10,29 @@ class QPushButton;
 
 namespace velmora {
 
-class Form1;
-
 // The MAC window: every distinct access point of the loaded log as an AP entry (upper-cased
 // MAC address " - " upper-cased network name), their count, the vendor of the selected one,
 // and the export of every sighting of its MAC address.
 //
-// Constructing it is its Load: the vendor list and the AP entries are read once, here, and
+//   Object          Shows
+//   Form3           caption "Velmora 2004 - Advanced - MAC"
+//   Label1          "Number Of Unique AP's ->" and how many entries List2 holds
+//   List2           the AP entries, in the core's byte order
+//   Label2          "Vender ID:" until an entry is picked, then that entry's vendor label
+//   Command1        "Extract MAC Address": exports the selected MAC address's sightings
+//   Command2        "Close Advanced": hides the window
+//
+// Constructing it is its load: the vendor list and the AP entries are read once, here, and
 // kept while the window lives, hidden or shown. "Close Advanced" only hides it; the frame's
 // close control unloads it (unloaded() is emitted and the window deletes itself later).
 //
-// The vendor list is held as the core's VendorList rather than in a hidden list widget: it is
-// tens of thousands of lines and only ever looked up.
+// The vendor list is held as the core's VendorList: it is tens of thousands of lines and only
+// ever looked up.
 class Form3 : public AdvancedWindow {
     Q_OBJECT
 
   public:
-    explicit Form3(Form1& owner);
+    Form3(QWidget& owner, AdvancedWindowPaths paths);
     ~Form3() override;
 
   public slots:

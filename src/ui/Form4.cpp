@@ -8,8 +8,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-
-#include "ui/Form1.h"
+#include <utility>
 
 namespace velmora {
 
@@ -32,24 +31,25 @@ struct FrameLayout {
     std::initializer_list<OptionLayout> options;
 };
 
+// The three frames of option buttons, in tab order. An option's box is relative to its frame.
 const FrameLayout kOptionFrames[] = {
-    {2,
+    {Form4::kFrameWepStatus,
      "WEP Status",
      {2400, 1560, 1215, 1095},
-     {{4, "On", {120, 240, 615, 255}},
-      {5, "Off", {120, 480, 615, 255}},
-      {6, "Both", {120, 720, 735, 255}}}},
-    {1,
+     {{Form4::kOptionWepOn, "On", {120, 240, 615, 255}},
+      {Form4::kOptionWepOff, "Off", {120, 480, 615, 255}},
+      {Form4::kOptionEitherWep, "Both", {120, 720, 735, 255}}}},
+    {Form4::kFrameConnectionType,
      "Connection Type",
      {3720, 1560, 1575, 1095},
-     {{1, "BBS", {120, 240, 735, 255}},
-      {2, "Ad-Hoc", {120, 480, 855, 255}},
-      {3, "Both", {120, 720, 735, 255}}}},
-    {3,
+     {{Form4::kOptionBss, "BBS", {120, 240, 735, 255}},
+      {Form4::kOptionAdHoc, "Ad-Hoc", {120, 480, 855, 255}},
+      {Form4::kOptionEitherType, "Both", {120, 720, 735, 255}}}},
+    {Form4::kFrameExportRecordType,
      "Export Record Type",
      {3120, 2760, 2175, 855},
-     {{7, "Selected AP Name", {120, 240, 1695, 255}},
-      {8, "Selected MAC Address", {120, 480, 1935, 255}}}},
+     {{Form4::kOptionApNameMode, "Selected AP Name", {120, 240, 1695, 255}},
+      {Form4::kOptionMacMode, "Selected MAC Address", {120, 480, 1935, 255}}}},
 };
 
 void place(QWidget* w, const Box& b) {
@@ -63,9 +63,9 @@ std::string bytesOf(const QListWidget* list) {
 
 }  // namespace
 
-Form4::Form4(Form1& owner)
-    : AdvancedWindow(owner, "Form4", QStringLiteral("Velmora 2004 - Advanced Criteria"), 5490,
-                     4530) {
+Form4::Form4(QWidget& owner, AdvancedWindowPaths paths)
+    : AdvancedWindow(owner, std::move(paths), "Form4",
+                     QStringLiteral("Velmora 2004 - Advanced Criteria"), 5490, 4530) {
     buildControls();
     finishLayout();
     load();
@@ -95,23 +95,31 @@ void Form4::buildControls() {
             place(option, {o.box.left, o.box.top, f.box.width - 2 * o.box.left, o.box.height});
             group->addButton(option, o.number);
         }
-        if (f.number == 1) connectionType_ = group;
-        if (f.number == 2) wepStatus_ = group;
-        if (f.number != 3) connect(group, &QButtonGroup::buttonClicked, this, &Form4::recount);
+        switch (f.number) {
+            case kFrameConnectionType:
+                connectionType_ = group;
+                break;
+            case kFrameWepStatus:
+                wepStatus_ = group;
+                break;
+            default:
+                exportRecordType_ = group;
+        }
     }
-    option3_ = qobject_cast<QRadioButton*>(connectionType_->button(3));
-    option6_ = qobject_cast<QRadioButton*>(wepStatus_->button(6));
-    option7_ = findChild<QRadioButton*>(QStringLiteral("Option7"));
-    option8_ = findChild<QRadioButton*>(QStringLiteral("Option8"));
-    connect(option7_, &QRadioButton::clicked, this, &Form4::setApNameMode);
-    connect(option8_, &QRadioButton::clicked, this, &Form4::setMacMode);
+    // A criterion's click recounts; the export record type's click switches the mode.
+    for (QButtonGroup* criterion : {connectionType_, wepStatus_})
+        connect(criterion, &QButtonGroup::buttonClicked, this, &Form4::recount);
+    connect(exportRecordType_->button(kOptionApNameMode), &QAbstractButton::clicked, this,
+            &Form4::setApNameMode);
+    connect(exportRecordType_->button(kOptionMacMode), &QAbstractButton::clicked, this,
+            &Form4::setMacMode);
 
     label2_ = new QLabel(QStringLiteral("Matching Records :"), this);
     label2_->setObjectName(QStringLiteral("Label2"));
     place(label2_, {240, 3000, 2535, 255});
 
     frame4_ = new QGroupBox(QStringLiteral("Registered Vender"), this);
-    frame4_->setObjectName(QStringLiteral("Frame4"));
+    frame4_->setObjectName(QStringLiteral("Frame%1").arg(kFrameVendor));
     place(frame4_, {120, 3360, 2775, 1095});
     label1_ = new QLabel(frame4_);
     label1_->setObjectName(QStringLiteral("Label1"));
@@ -139,24 +147,21 @@ void Form4::buildControls() {
 
 void Form4::load() {
     // The two "Both" buttons each recount as a click would (nothing is selected yet, so the
-    // count reads 0); Option7 sets AP-name mode.
-    option3_->click();
-    option6_->click();
-    option7_->click();
+    // count reads 0); "Selected AP Name" sets AP-name mode.
+    connectionType_->button(kOptionEitherType)->click();
+    wepStatus_->button(kOptionEitherWep)->click();
+    exportRecordType_->button(kOptionApNameMode)->click();
 
     list1_->clear();
     list2_->clear();
-    reportingFileErrors(this,
-                        [&] { index_ = CriteriaIndex::build(owner().workingFiles().output1()); });
+    reportingFileErrors(this, [&] { index_ = CriteriaIndex::build(paths().workingFile); });
     QStringList names;
     names.reserve(static_cast<qsizetype>(index_.networkNames().size()));
     for (const std::string& name : index_.networkNames()) names.append(shown(name));
     list2_->addItems(names);
 
     // Without its vendor list the window still works: every lookup then reads "Not Found".
-    reportingFileErrors(this, [&] {
-        vendors_ = LoadVendorList(corePath(owner().vendorFolder()) / kVendorListFileName);
-    });
+    reportingFileErrors(this, [&] { vendors_ = LoadVendorList(paths().vendorList); });
 }
 
 bool Form4::eventFilter(QObject* watched, QEvent* event) {
@@ -181,26 +186,27 @@ CriteriaSelection Form4::selection() const {
     s.name = bytesOf(list2_);
     s.mac = bytesOf(list1_);
     switch (connectionType_->checkedId()) {
-        case 1:
+        case kOptionBss:
             s.type = ConnectionType::Bss;
             break;
-        case 2:
+        case kOptionAdHoc:
             s.type = ConnectionType::AdHoc;
             break;
         default:
             s.type = ConnectionType::Both;
     }
     switch (wepStatus_->checkedId()) {
-        case 4:
+        case kOptionWepOn:
             s.wep = WepStatus::On;
             break;
-        case 5:
+        case kOptionWepOff:
             s.wep = WepStatus::Off;
             break;
         default:
             s.wep = WepStatus::Both;
     }
-    s.mode = option8_->isChecked() ? CriteriaExportMode::MacAddress : CriteriaExportMode::ApName;
+    s.mode = exportRecordType_->checkedId() == kOptionMacMode ? CriteriaExportMode::MacAddress
+                                                              : CriteriaExportMode::ApName;
     return s;
 }
 
@@ -244,10 +250,9 @@ void Form4::extractMatchingRecords() {
 
     commonDialog1_.setFileName(shown(criteriaFileName(s)));
     commonDialog1_.setDefaultExtension(QStringLiteral("txt"));
-    if (!showExportSaveDialog(this, commonDialog1_)) return;
-    reportingFileErrors(this, [&] {
-        exportCriteria(owner().workingFiles().output1(), chosenExportPath(commonDialog1_), s);
-    });
+    if (!showSaveDialog(commonDialog1_)) return;
+    reportingFileErrors(
+        this, [&] { exportCriteria(paths().workingFile, chosenExportPath(commonDialog1_), s); });
 }
 
 }  // namespace velmora

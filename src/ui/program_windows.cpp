@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <memory>
 
+#include "advanced/vendor_list.h"
 #include "platform/shell.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
@@ -11,10 +12,18 @@
 #include "ui/Form4.h"
 #include "ui/frmAbout.h"
 #include "ui/help_links.h"
+#include "ui/window_support.h"
 
 namespace velmora {
 
 namespace {
+
+// The files an Advanced window loaded now works with: the main window's working file and
+// vendor list, and the current export folder.
+AdvancedWindowPaths advancedWindowPaths(const Form1& form1) {
+    return AdvancedWindowPaths{form1.workingFiles().output1(),
+                               corePath(form1.vendorFolder()) / kVendorListFileName, exportFolder};
+}
 
 // An Advanced window is loaded on its menu item's first use, then only shown and brought to
 // the front until it is unloaded: by its own close control, or by Close File.
@@ -23,7 +32,7 @@ void attachAdvancedWindow(Form1& form1, std::function<void()>& menuItem) {
     auto window = std::make_shared<QPointer<Window>>();
     menuItem = [&form1, window] {
         if (!*window) {
-            *window = new Window(form1);
+            *window = new Window(form1, advancedWindowPaths(form1));
             QObject::connect(*window, &AdvancedWindow::unloaded, [window] { *window = nullptr; });
         }
         (*window)->show();

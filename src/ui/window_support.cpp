@@ -9,10 +9,9 @@
 #include <QLabel>
 
 #include "advanced/file_name.h"
+#include "io/file_error.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
-#include "io/file_error.h"
-#include "ui/Form1.h"
 #include "ui/artwork.h"
 
 namespace velmora {
@@ -81,14 +80,15 @@ std::filesystem::path exportFolder() {
     return std::filesystem::current_path();
 }
 
-bool showExportSaveDialog(QWidget* parent, FileDialog& dialog) {
-    QString folder;
+bool showExportSaveDialog(QWidget* parent, FileDialog& dialog,
+                          const std::function<std::filesystem::path()>& folder) {
+    QString start;
     try {
-        folder = shownPath(exportFolder());
+        start = shownPath(folder());
     } catch (const std::filesystem::filesystem_error&) {
         // A folder removed meanwhile: the dialog starts where it can, the export reports it.
     }
-    dialog.setInitialFolder(folder);
+    dialog.setInitialFolder(start);
     return dialog.showSave(parent);
 }
 
@@ -105,11 +105,11 @@ std::filesystem::path chosenExportPath(const FileDialog& dialog) {
     return current / title;
 }
 
-AdvancedWindow::AdvancedWindow(Form1& owner, const char* name, const QString& caption,
-                               int widthTwips, int heightTwips)
+AdvancedWindow::AdvancedWindow(QWidget& owner, AdvancedWindowPaths paths, const char* name,
+                               const QString& caption, int widthTwips, int heightTwips)
     : QWidget(&owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      owner_(owner) {
+      paths_(std::move(paths)) {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
     setWindowIcon(applicationIcon());
@@ -118,7 +118,11 @@ AdvancedWindow::AdvancedWindow(Form1& owner, const char* name, const QString& ca
 
 void AdvancedWindow::finishLayout(const std::vector<std::pair<const QWidget*, QString>>& longest) {
     fitFont(this, longest);
-    move(owner_.frameGeometry().center() - rect().center());
+    move(parentWidget()->frameGeometry().center() - rect().center());
+}
+
+bool AdvancedWindow::showSaveDialog(FileDialog& dialog) {
+    return showExportSaveDialog(this, dialog, paths_.exportFolder);
 }
 
 void AdvancedWindow::closeEvent(QCloseEvent* event) {

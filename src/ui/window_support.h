@@ -12,7 +12,6 @@
 namespace velmora {
 
 class FileDialog;
-class Form1;
 
 // Positions are laid out in twips, 15 to the pixel.
 constexpr int px(int twips) {
@@ -30,7 +29,7 @@ std::filesystem::path corePath(const QString& path);
 // and a path as the windows show it.
 QString shownPath(const std::filesystem::path& path);
 
-// The layouts were drawn for a narrow 11-pixel font. Where the platform's font is wider, a
+// The layouts' positions suit a narrow 11-pixel font. Where the platform's font is wider, a
 // smaller size (down to 9 pixels) keeps every caption within its control: buttons, frame
 // titles, labels, and the longest text a label will later be given (`longest`).
 void fitFont(QWidget* window, const std::vector<std::pair<const QWidget*, QString>>& longest = {});
@@ -44,37 +43,54 @@ bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation
 // std::filesystem::filesystem_error when that folder is gone.
 std::filesystem::path exportFolder();
 
-// Shows a save dialog in the export folder (the main window's exports go there too), offering
-// the name the dialog holds. Returns whether the user confirmed a file.
-bool showExportSaveDialog(QWidget* parent, FileDialog& dialog);
+// Shows a save dialog in the folder `folder` names (exportFolder(), where the main window's
+// exports go too, unless a window is given another), offering the name the dialog holds.
+// Returns whether the user confirmed a file. A folder that is gone lets the dialog start where
+// it can; the export then reports it.
+bool showExportSaveDialog(QWidget* parent, FileDialog& dialog,
+                          const std::function<std::filesystem::path()>& folder);
 
 // Where an export chosen in a save dialog goes: the dialog made the chosen folder current,
 // and only the chosen file name is taken from it, so it cannot point into another folder.
 // Throws FileError when the dialog returned no usable file name.
 std::filesystem::path chosenExportPath(const FileDialog& dialog);
 
-// What the three Advanced windows share: a fixed-size window of the main window, without
-// minimise and maximise buttons, opened centred on it. Their "Close Advanced" buttons only
-// hide them; the frame's close control unloads them: unloaded() is emitted at once, so the
-// menu loads a fresh window next time, and the window deletes itself afterwards.
+// The files an Advanced window works with, handed to it when it is loaded.
+struct AdvancedWindowPaths {
+    // The working record file (output1) of the loaded log, which the window lists and exports.
+    std::filesystem::path workingFile;
+    // The vendor list (vlident.txt) the MAC and criteria windows look addresses up in.
+    std::filesystem::path vendorList;
+    // Where an export's save dialog opens. Asked at each export, as each confirmed save dialog
+    // moves it; exportFolder() unless set otherwise.
+    std::function<std::filesystem::path()> exportFolder = velmora::exportFolder;
+};
+
+// What the three Advanced windows share: a fixed-size window of the main window (`owner`),
+// without minimise and maximise buttons, opened centred on it. Their "Close Advanced" buttons
+// only hide them; the frame's close control unloads them: unloaded() is emitted at once, so
+// the menu loads a fresh window next time, and the window deletes itself afterwards.
 class AdvancedWindow : public QWidget {
     Q_OBJECT
 
   public:
-    Form1& owner() const { return owner_; }
+    const AdvancedWindowPaths& paths() const { return paths_; }
 
   signals:
     void unloaded();
 
   protected:
-    AdvancedWindow(Form1& owner, const char* name, const QString& caption, int widthTwips,
-                   int heightTwips);
+    AdvancedWindow(QWidget& owner, AdvancedWindowPaths paths, const char* name,
+                   const QString& caption, int widthTwips, int heightTwips);
     // Call once the controls are built: fits the font and centres the window on its owner.
     void finishLayout(const std::vector<std::pair<const QWidget*, QString>>& longest = {});
+    // Shows `dialog` as the export's save dialog in the export folder; see
+    // showExportSaveDialog().
+    bool showSaveDialog(FileDialog& dialog);
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    Form1& owner_;
+    AdvancedWindowPaths paths_;
 };
 
 }  // namespace velmora
