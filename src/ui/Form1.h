@@ -22,19 +22,19 @@ namespace velmora {
 // log and the status line Label1. It is Idle (no log) or Loaded (output1 holds the log); the
 // enabled menu items and the visible controls are the state.
 //
-//   Object          Shows
-//   Form1           caption "Velmora 2004", and " - " and the log's file title while Loaded
-//   Picture1        the intro banner, while Idle
-//   Label16         "Source File Type"          Label14   the source type text
-//   Label2          "Total Number Of Source Entries "    Label3    total count
-//   Label12         "Non-GPS Dropped Entries"   Label13   dropped count (both red)
-//   Label4          "WEP OFF Entries"           Label5    WEP off count
-//   Label6          "WEP ON Entries"            Label7    WEP on count
-//   Label8          "AP Locatiions"             Label9    infrastructure count
-//   Label10         "Ad-Hoc Locations"          Label11   ad-hoc count
-//   Label1          the status line: the last command's report
-//   ProgressBar1    load progress, while a load runs
-//   CommonDialog1   the open dialog (not visible); holds the loaded log's path and title
+//   Object             Shows
+//   Form1              caption "Velmora 2004"; while Loaded " - " and the log's file title
+//   Picture1           the intro banner, while Idle
+//   Label16, Label14   "Source File Type", the source type text (blue)
+//   Label2, Label3     "Total Number Of Source Entries ", the total count
+//   Label12, Label13   "Non-GPS Dropped Entries", the dropped count (red)
+//   Label4, Label5     "WEP OFF Entries", the WEP off count
+//   Label6, Label7     "WEP ON Entries", the WEP on count
+//   Label8, Label9     "AP Locatiions", the infrastructure count
+//   Label10, Label11   "Ad-Hoc Locations", the ad-hoc count
+//   Label1             the status line: the last command's report
+//   ProgressBar1       load progress, while a load runs
+//   CommonDialog1      the open dialog (not visible); holds the loaded log's path and title
 // Label2 to Label14 and Label16 are the statistics block, shown while Loaded; there is no
 // Label15. The Label enum below names each number. The menus' object names are File
 // (Openoptn, Convertall, CloseFile, Exit), QuickSort (Sort1, Sort2, ShortPreamble, ADHOC),

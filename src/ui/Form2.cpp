@@ -55,8 +55,8 @@ void Form2::buildControls() {
 }
 
 void Form2::load() {
-    // A working file that cannot be read is reported; the window opens with an empty list.
-    // The window is not shown yet: the main window carries the report.
+    // A working file that cannot be read is reported over the main window (this one is not
+    // shown yet); the window opens with an empty list.
     if (!reportingFileErrors(parentWidget(),
                              [&] { groups_ = readNetworkGroups(paths().workingFile); }))
         groups_.clear();

@@ -22,7 +22,7 @@ const QString kDescription = QStringLiteral(
     "Velmora 2004 was designed solely for use with NetStumber Export logs, to allow quick and "
     "easy importing into Microsoft Streets and Trips.");
 
-// The layout was drawn for a narrow 11-pixel font; where the platform's font is wider, a
+// The layout suits a narrow 11-pixel font; where the platform's font is wider, a
 // smaller size keeps the description within its box without a scroll bar.
 QFont fittingFont(QFont font, int textWidth, int textHeight) {
     for (int size = 11; size > 8; --size) {
@@ -97,7 +97,7 @@ frmAbout::frmAbout(QWidget* owner)
     connect(command1_, &QPushButton::clicked, this, &frmAbout::checkForUpdates);
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
-    // Loading.
+    // Loading: the caption, version, title and description.
     setWindowTitle(QStringLiteral("About " VELMORA_APPLICATION_TITLE));
     lblVersion_->setText(QStringLiteral("Version %1.%2.%3")
                              .arg(VELMORA_VERSION_MAJOR)

@@ -11,6 +11,15 @@ namespace velmora {
 // The about box: the program's title, version and description, and a button that opens the
 // update page in the desktop's browser. Modeless; OK (also Enter and Esc) and the frame's
 // close control finish it, and a finished box deletes itself: the next "About" loads afresh.
+//
+//   Object          Shows
+//   frmAbout        caption "About Velmora2004_Pre_Release"
+//   picIcon         the application icon
+//   lblTitle        "Velmora 2004 Pre-Release", large and bold
+//   lblVersion      "Version <major>.<minor>.<revision>"
+//   Text1           the program's description, read-only
+//   cmdOK           "OK": finishes the box
+//   Command1        "Check for online updates": opens the update page
 class frmAbout : public QDialog {
     Q_OBJECT
 

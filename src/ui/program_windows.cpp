@@ -18,8 +18,8 @@ namespace velmora {
 
 namespace {
 
-// The files an Advanced window loaded now works with: the main window's working file and
-// vendor list, and the current export folder.
+// What an Advanced window works with, taken when it is loaded: the main window's working file
+// and vendor list, and the export folder as it stands at each export.
 AdvancedWindowPaths advancedWindowPaths(const Form1& form1) {
     return AdvancedWindowPaths{form1.workingFiles().output1(),
                                corePath(form1.vendorFolder()) / kVendorListFileName, exportFolder};

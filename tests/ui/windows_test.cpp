@@ -1,4 +1,7 @@
 // Form1 with its Help menu (the about box frmAbout, the help page) and the Advanced windows.
+#include "ui/Form2.h"
+#include "ui/Form3.h"
+#include "ui/Form4.h"
 #include "ui_test_support.h"
 #include "velmora_version.h"
 
@@ -55,6 +58,19 @@ kLifecycles[] = {
     {"Form2", "Label1", 2, false, "Unique AP's in Group List : 2"},
     {"Form3", "Label2", 5, true, "Not Found In Database"},
     {"Form4", "Label2", 2, false, "Matching Records:2"}};
+// A window built on paths away from the application folder: pick the List2 entry (and in
+// MAC mode the List1 one), read the vendor label, export. exported: the file written.
+template <typename W>
+QWidget* make(QWidget& owner, AdvancedWindowPaths paths) {
+    return new W(owner, std::move(paths));
+}
+const struct GivenPaths {
+    const char* name; QWidget* (*make)(QWidget&, AdvancedWindowPaths);
+    const char *entry, *mac, *vendorLabel, *exported;
+} kGivenPaths[] = {
+    {"Form2", make<Form2>, "HOME", nullptr, nullptr, "AP-HOME.TXT"},
+    {"Form3", make<Form3>, "00:0A:95:00:00:01 - HOME", nullptr, "Label2", "MAC_000A95000001.txt"},
+    {"Form4", make<Form4>, "HOME", "00:0A:95:00:00:01", "Label1", "Custom_MAC_000A95000001.TXT"}};
 // The criteria window after each step of one sequence: the step (a List2 or List1 pick, a
 // button, or "hide, show": Close Advanced, then the menu item); then enabled: List2 List1,
 // shown: Frame4 Label1, the checked options, List2|List1 selections, List1, Label1, Label2.
@@ -343,6 +359,30 @@ class WindowsTest : public QObject, Ui {
                          .join(" / "));
             QVERIFY2(w->isVisible(), step.name);
         }
+    }
+
+    // A window reads the working file and vendor list it is given and opens its save dialog in
+    // the export folder it is given.
+    void windowsWorkFromTheirPaths_data() { rows(kGivenPaths); }
+    void windowsWorkFromTheirPaths() {
+        const GivenPaths& g = fetch(kGivenPaths);
+        Program p;
+        p.load(driveLog(g.name == QString("Form2")));
+        const QTemporaryDir elsewhere, exports;
+        const QString work = QDir(elsewhere.path()).filePath("work"),
+                      vendors = QDir(elsewhere.path()).filePath("vendors");
+        QVERIFY(QFile::rename(p.output1(), work));
+        writeAll(vendors, "00:0A:95 Elsewhere Inc\r\n");
+        QWidget* w = g.make(
+            *p.form, {corePath(work), corePath(vendors), [&] { return corePath(exports.path()); }});
+        pick(w, g.entry);
+        if (g.mac) click(w, "Option8"), pick(w, g.mac, "List1");
+        if (g.vendorLabel) QCOMPARE(text(w, g.vendorLabel).trimmed(), "Elsewhere Inc");
+        FileDialog::scriptAcceptOffered();
+        click(w, "Command1");
+        QCOMPARE(canonical(FileDialog::lastStartFolder()), canonical(exports.path()));
+        QCOMPARE(QDir(exports.path()).entryList(QDir::Files), QStringList{g.exported});
+        QVERIFY(MessageBox::shown().isEmpty());
     }
 
     void exports_data() { rows(kExports); }
