@@ -11,7 +11,8 @@ namespace velmora {
 namespace {
 constexpr std::size_t kChunk = 1 << 20;
 // Room before each chunk for the unused bytes of the one before: the end of a line that
-// began there. Longer remainders take the slow path.
+// began there. A longer remainder is moved to the start of the caller's buffer instead, and
+// the chunk is copied after it.
 constexpr std::size_t kHead = 1 << 16;
 }  // namespace
 
