@@ -72,7 +72,8 @@ inline bool containsEither(const char* from, const char* to) {
 #endif
     if constexpr (std::endian::native == std::endian::little) {
         if (to - from >= 8) {
-            // Two words of eight bytes, overlapping as they must.
+            // Eight bytes at a time; the last word overlaps the one before, so that no byte
+            // is left to look at alone.
             constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
             const std::uint64_t first = kOnes * static_cast<unsigned char>(a);
             const std::uint64_t second = kOnes * static_cast<unsigned char>(b);
@@ -126,7 +127,9 @@ inline const char* splitPlainRecordPortable(const char* from, const char* to, It
     return to;
 }
 
-// splitPlainRecordPortable, sixteen bytes at a time where the CPU can.
+// splitPlainRecordPortable, sixteen bytes at a time where the CPU can. It must return exactly
+// what splitPlainRecordPortable returns, as findLineEnd must for findLineEndPortable: the test
+// ByteScan.EachScanFindsWhatItsPlainVersionFinds compares them.
 inline const char* splitPlainRecord(const char* from, const char* to, Items& items) {
 #ifdef __SSE2__
     const __m128i cr = _mm_set1_epi8('\r');

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 #include "io/file_error.h"
 
@@ -12,75 +11,44 @@ namespace velmora {
 namespace {
 constexpr std::size_t kChunk = 1 << 20;
 // Room before each chunk for the unused bytes of the one before: the end of a line that
-// began there. Longer remainders take the slow path.
+// began there. A longer remainder is moved to the start of the caller's buffer instead, and
+// the chunk is copied after it.
 constexpr std::size_t kHead = 1 << 16;
 }  // namespace
 
 ChunkReader::ChunkReader(std::FILE* file, const std::filesystem::path& path)
-    : file_(file), path_(path) {}
-
-ChunkReader::~ChunkReader() {
-    stop();
-}
+    : file_(file), path_(path), reader_([this](Chunk& chunk) { read(chunk); }) {}
 
 void ChunkReader::stop() {
-    if (!running_) return;
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
-    running_ = hasBuffer_ = ready_ = stop_ = false;
-    spare_.size = 0;
-    spare_.error.clear();
+    reader_.stop();
+    // The chunk read ahead is dropped; its buffer is kept for the next read.
+    if (ahead_) reader_.take(spare_);
+    ahead_ = false;
 }
 
-void ChunkReader::read(std::FILE* file, Chunk& chunk) {
+void ChunkReader::read(Chunk& chunk) {
     if (chunk.bytes.size() < kHead + kChunk) chunk.bytes.resize(kHead + kChunk);
     errno = 0;
-    chunk.size = std::fread(chunk.bytes.data() + kHead, 1, kChunk, file);
-    chunk.error.clear();
-    if (chunk.size == 0 && std::ferror(file)) chunk.error = systemReason();
-}
-
-void ChunkReader::run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [this] { return (hasBuffer_ && !ready_) || stop_; });
-        if (stop_) return;
-        lock.unlock();
-        read(file_, spare_);
-        lock.lock();
-        ready_ = true;
-        changed_.notify_all();
-        // An empty chunk is the end of the file (or a failure): nothing more to read ahead.
-        if (spare_.size == 0) return;
-    }
-}
-
-ChunkReader::Chunk ChunkReader::nextChunk() {
-    Chunk chunk;
-    if (!running_) {
-        chunk = std::move(spare_);
-        read(file_, chunk);
-        return chunk;
-    }
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return ready_; });
-    chunk = std::move(spare_);
-    ready_ = hasBuffer_ = false;
-    return chunk;
+    chunk.size = std::fread(chunk.bytes.data() + kHead, 1, kChunk, file_);
+    if (chunk.size == 0 && std::ferror(file_)) throw FileError(path_, systemReason());
 }
 
 bool ChunkReader::append(std::vector<char>& buffer, std::size_t& begin, std::size_t& end) {
-    Chunk chunk = nextChunk();
+    if (ahead_) {
+        try {
+            reader_.take(spare_);
+        } catch (...) {
+            stop();
+            throw;
+        }
+        ahead_ = false;
+    } else {
+        read(spare_);
+    }
+    Chunk& chunk = spare_;
     if (chunk.size == 0) {
-        const std::string error = chunk.error;
-        spare_ = std::move(chunk);
-        // The thread, if any, has stopped: the next call reads for itself.
-        stop();
-        if (!error.empty()) throw FileError(path_, error);
+        // The end of the file: nothing more to read ahead.
+        reader_.stop();
         return false;
     }
     const std::size_t kept = end - begin;
@@ -99,26 +67,11 @@ bool ChunkReader::append(std::vector<char>& buffer, std::size_t& begin, std::siz
         begin = 0;
         end = kept + chunk.size;
     }
-    // The buffer not kept is read into next, ahead of need once the file has filled a chunk.
-    const bool start = !running_ && chunk.size == kChunk;
-    if (running_ || start) {
-        {
-            std::lock_guard lock(mutex_);
-            spare_ = std::move(chunk);
-            hasBuffer_ = true;
-        }
-        if (start) {
-            try {
-                thread_ = std::thread([this] { run(); });
-                running_ = true;
-            } catch (const std::system_error&) {
-                hasBuffer_ = false;  // no thread to be had: each chunk is read when needed
-            }
-        } else {
-            changed_.notify_all();
-        }
-    } else {
-        spare_ = std::move(chunk);
+    // A full chunk says the file may go on: the buffer not kept is read into next, ahead of
+    // need.
+    if (chunk.size == kChunk) {
+        reader_.hand(spare_);
+        ahead_ = true;
     }
     return true;
 }

@@ -1,24 +1,20 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
-#include <string>
-#include <thread>
 #include <vector>
+
+#include "io/background_worker.h"
 
 namespace velmora {
 
 // Reads an open file in large chunks for a line reader. Once the file proves larger than
-// one chunk, the next chunk is read on a thread of its own while the caller works through
-// the last one, so the caller's time and the system's copying overlap (where the system has
-// no thread to give, each chunk is read when it is needed).
+// one chunk, the next chunk is read by a BackgroundWorker while the caller works through
+// the last one, so the caller's time and the system's copying overlap.
 class ChunkReader {
   public:
     // The file stays the caller's; `path` names it in errors.
     ChunkReader(std::FILE* file, const std::filesystem::path& path);
-    ~ChunkReader();
     ChunkReader(const ChunkReader&) = delete;
     ChunkReader& operator=(const ChunkReader&) = delete;
 
@@ -35,23 +31,16 @@ class ChunkReader {
     struct Chunk {
         std::vector<char> bytes;  // the file's bytes from kHead on
         std::size_t size = 0;
-        std::string error;  // the system's reason, when the read failed
     };
 
-    static void read(std::FILE* file, Chunk& chunk);
-    Chunk nextChunk();
-    void run();
+    // Reads the next chunk of the file into `chunk`; throws FileError.
+    void read(Chunk& chunk);
 
     std::FILE* file_;
     std::filesystem::path path_;
-    Chunk spare_;  // read into, by the thread while it runs
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool running_ = false;
-    bool hasBuffer_ = false;  // the thread may read into spare_
-    bool ready_ = false;      // spare_ holds a chunk read ahead
-    bool stop_ = false;
-    std::thread thread_;
+    Chunk spare_;                     // read into when nothing is read ahead
+    bool ahead_ = false;              // the reader holds, or is reading, the next chunk
+    BackgroundWorker<Chunk> reader_;  // declared last: stops before the file is forgotten
 };
 
 }  // namespace velmora

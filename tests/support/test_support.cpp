@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 #include "io/file_error.h"
@@ -94,6 +95,33 @@ void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit, lo
     const bool ok = work();
     getrusage(RUSAGE_SELF, &after);
     _exit(!ok ? 1 : memoryMiB && (after.ru_maxrss - before.ru_maxrss) / 1024 > memoryMiB ? 2 : 0);
+}
+
+OutsideFile::OutsideFile(const fs::path& path) : path(path) {
+    writeFile(path, "precious\r\n");
+    fs::permissions(path, fs::perms(0640));
+}
+
+std::string OutsideFile::state() const {
+    return readFile(path) + std::to_string(int(fs::status(path).permissions()));
+}
+
+std::string chunkSpanningRecords() {
+    const std::string_view items[] = {"N1", "", " x", "\"a,b\"", "c\"d", "00:0a", "#Blank#"};
+    const std::string_view ends[] = {"\r\n", "\n", "\r", ",", "\r\n\r\n"};
+    std::mt19937 random(7);
+    std::string bytes;
+    while (bytes.size() < (5 << 20)) {
+        for (int k = 0; k < 11; ++k) {
+            if (k) bytes += random() % 50 ? "," : ",,";
+            bytes += items[random() % std::size(items)];
+        }
+        bytes += ends[random() % 40 ? random() % 3 : 3 + random() % 2];
+        if (bytes.back() == ',') bytes += "\r\n";
+        if (bytes.size() > (3 << 20) && bytes.size() < (3 << 20) + 200)
+            bytes += std::string((2 << 20) + 5, 'L') + "\r\n";
+    }
+    return bytes;
 }
 
 }  // namespace velmora::test

@@ -51,4 +51,16 @@ std::filesystem::path fileErrorPath(const std::function<void()>& run);
 [[noreturn]] void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit = 0,
                            long memoryMiB = 0);
 
+// A file outside the folder under test, for links in that folder to point at, and its state
+// (bytes and permissions), which nothing done through a link may change.
+struct OutsideFile {
+    explicit OutsideFile(const std::filesystem::path& path);
+    std::string state() const;
+    std::filesystem::path path;
+};
+
+// A few MiB of record lines, plain and quoted, with every kind of line end: lines and CR LF
+// pairs fall across the readers' chunks, and one line is longer than a chunk.
+std::string chunkSpanningRecords();
+
 }  // namespace velmora::test
