@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "export/export_line.h"
+#include "export/st_sink.h"
 #include "loader/record_line.h"
 #include "loader/source_loader.h"
 #include "io/line_reader.h"

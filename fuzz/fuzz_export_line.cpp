@@ -1,6 +1,7 @@
 // Eleven arbitrary fields: the export line signs exactly one leading hemisphere letter of each
 // coordinate, quotes the fields that hold ";" or a quote and joins them by ";" with CR LF, and a
-// record stored in a working file goes through the whole export walk to the same line. The
+// record stored in a working file goes through the whole export to the same line; a selection's
+// upper-casing gives the line of the record with those items upper-cased first. The
 // quick-sort and criteria tests on `Flags` and the proposed file names run on the same bytes.
 
 #include <cstddef>
@@ -10,9 +11,10 @@
 #include "advanced/ap_name.h"
 #include "advanced/criteria.h"
 #include "advanced/file_name.h"
-#include "export/export_line.h"
 #include "export/export_walk.h"
 #include "export/main_exports.h"
+#include "export/selection.h"
+#include "export/st_sink.h"
 #include "io/file_error.h"
 #include "records/record_writer.h"
 #include "support.h"
@@ -39,6 +41,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(
         line == fuzz::referenceExportLine(fuzz::Record(stored.fields.begin(), stored.fields.end())),
         "export line");
+    for (const UpperCase upper : {UpperCase::Ssid, UpperCase::Bssid, UpperCase::SsidAndBssid}) {
+        RecordFields upperCased = fields;
+        UpperCasing casing(upper);
+        casing.apply(upperCased);
+        std::string got(exportLineSize(upperCased), '\0');
+        got.resize(static_cast<std::size_t>(writeExportLine(got.data(), upperCased) - got.data()));
+        fuzz::Record record(stored.fields.begin(), stored.fields.end());
+        if (upper != UpperCase::Bssid)
+            record[WorkingRecord::SSID] = toUpperAscii(record[WorkingRecord::SSID]);
+        if (upper != UpperCase::Ssid)
+            record[WorkingRecord::BSSID] = toUpperAscii(record[WorkingRecord::BSSID]);
+        fuzz::check(got == fuzz::referenceExportLine(record), "upper-cased export line");
+    }
 
     const std::string& flags = stored[WorkingRecord::Flags];
     for (auto kind : {MainExport::ConvertAll, MainExport::Locked, MainExport::Open,
@@ -72,10 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto target = fuzz::scratchFolder() / "export.txt";
     try {
         const auto written =
-            exportWalk(workingFile, target, [](const RecordFields&) { return true; });
+            writeStreetsAndTrips(workingFile, target, {[](const RecordFields&) { return true; }});
         fuzz::check(written == 1, "export line count");
     } catch (const FileError&) {
-        fuzz::fail("export walk failed");
+        fuzz::fail("export failed");
     }
     fuzz::check(fuzz::readAll(target) == std::string(kExportHeader) + line, "exported file");
     return 0;

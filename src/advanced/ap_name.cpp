@@ -4,7 +4,7 @@
 
 #include "advanced/distinct_keys.h"
 #include "export/export_walk.h"
-#include "records/record_reader.h"
+#include "records/record_walk.h"
 #include "records/working_record.h"
 
 namespace velmora {
@@ -29,13 +29,10 @@ std::uint64_t countUniqueAccessPoints(const std::filesystem::path& workingFile,
                                       std::string_view group) {
     distinct::Interner otherBssids;
     distinct::PairSet accessPoints;
-    RecordReader reader(workingFile);
-    RecordFields fields;
-    WorkingRecord scratch;
-    while (reader.nextFields(fields, scratch)) {
-        if (!equalsUpperAscii(fields[WorkingRecord::SSID], group)) continue;
-        accessPoints.add(0, distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
-    }
+    forEachRecord(workingFile, [&](const RecordFields& fields) {
+        if (equalsUpperAscii(fields[WorkingRecord::SSID], group))
+            accessPoints.add(0, distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
+    });
     accessPoints.flush();
     return accessPoints.size();
 }
@@ -50,14 +47,16 @@ std::string apNameFileName(std::string_view group) {
     return name;
 }
 
+RecordSelection apNameSelection(std::string_view group) {
+    return {[group = std::string(group)](const RecordFields& fields) {
+                return equalsUpperAscii(fields[WorkingRecord::SSID], group);
+            },
+            UpperCase::Ssid};
+}
+
 std::uint64_t exportApNameGroup(const std::filesystem::path& workingFile,
                                 const std::filesystem::path& target, std::string_view group) {
-    return exportWalk(
-        workingFile, target,
-        [group](const RecordFields& fields) {
-            return equalsUpperAscii(fields[WorkingRecord::SSID], group);
-        },
-        UpperCase::Ssid);
+    return writeStreetsAndTrips(workingFile, target, apNameSelection(group));
 }
 
 }  // namespace velmora

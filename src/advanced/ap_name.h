@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "export/selection.h"
+
 namespace velmora {
 
 // A network group: the upper-cased `SSID` shared by some records, and the number of distinct
@@ -35,8 +37,11 @@ std::string uniqueApLabelText(std::uint64_t count);
 // "/" (see isPlainFileName) or be too long for the file system.
 std::string apNameFileName(std::string_view group);
 
-// Writes every record whose upper-cased `SSID` equals `group` (exactly) to `target` through
-// exportWalk, in file order, with `SSID` upper-cased and every other field as read. Returns
+// The records whose upper-cased `SSID` equals `group` (exactly), with `SSID` upper-cased and
+// every other item as read.
+RecordSelection apNameSelection(std::string_view group);
+
+// Writes the group's selection to `target` as a Streets and Trips file, in file order. Returns
 // the number of export lines written; throws FileError.
 std::uint64_t exportApNameGroup(const std::filesystem::path& workingFile,
                                 const std::filesystem::path& target, std::string_view group);

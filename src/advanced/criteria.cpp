@@ -7,7 +7,7 @@
 
 #include "advanced/distinct_keys.h"
 #include "export/export_walk.h"
-#include "records/record_reader.h"
+#include "records/record_walk.h"
 #include "records/working_record.h"
 
 namespace velmora {
@@ -54,13 +54,11 @@ std::vector<std::string> recountByReading(const fs::path& workingFile, std::stri
                                           ConnectionType type, WepStatus wep) {
     std::set<std::string> macs;
     if (name.empty()) return {};
-    RecordReader reader(workingFile);
-    WorkingRecord record;
-    while (reader.next(record)) {
-        if (!equalsUpperAscii(record[WorkingRecord::SSID], name)) continue;
-        if (!passesFlags(type, wep, record[WorkingRecord::Flags])) continue;
-        macs.insert(toUpperAscii(record[WorkingRecord::BSSID]));
-    }
+    forEachRecord(workingFile, [&](const RecordFields& fields) {
+        if (equalsUpperAscii(fields[WorkingRecord::SSID], name) &&
+            passesFlags(type, wep, fields[WorkingRecord::Flags]))
+            macs.insert(toUpperAscii(fields[WorkingRecord::BSSID]));
+    });
     return {macs.begin(), macs.end()};
 }
 
@@ -71,15 +69,12 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
     distinct::Interner flagTexts;
     distinct::Interner otherBssids;
     distinct::PairSet triples;
-    RecordReader reader(workingFile);
-    RecordFields fields;
-    WorkingRecord scratch;
-    while (reader.nextFields(fields, scratch)) {
+    forEachRecord(workingFile, [&](const RecordFields& fields) {
         const std::uint64_t name = names.upperId(fields[WorkingRecord::SSID]);
         const std::uint64_t flags = flagTexts.id(fields[WorkingRecord::Flags]);
         triples.add(name | flags << 32,
                     distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
-    }
+    });
     triples.flush();
 
     // Each name's sightings sorted as (BSSID, Flags) texts: as numbers where both BSSIDs are
@@ -153,18 +148,20 @@ std::string criteriaFileName(const CriteriaSelection& selection) {
     return "Custom_SSID_" + selection.name + ".TXT";
 }
 
+RecordSelection criteriaExportSelection(const CriteriaSelection& selection) {
+    const bool byMac = selection.mode == CriteriaExportMode::MacAddress;
+    const WorkingRecord::Field compared = byMac ? WorkingRecord::BSSID : WorkingRecord::SSID;
+    return {[compared, wanted = byMac ? selection.mac : selection.name, type = selection.type,
+             wep = selection.wep](const RecordFields& fields) {
+                return equalsUpperAscii(fields[compared], wanted) &&
+                       passesFlags(type, wep, fields[WorkingRecord::Flags]);
+            },
+            UpperCase::SsidAndBssid};
+}
+
 std::uint64_t exportCriteria(const fs::path& workingFile, const fs::path& target,
                              const CriteriaSelection& selection) {
-    const bool byMac = selection.mode == CriteriaExportMode::MacAddress;
-    const std::string& wanted = byMac ? selection.mac : selection.name;
-    const WorkingRecord::Field compared = byMac ? WorkingRecord::BSSID : WorkingRecord::SSID;
-    return exportWalk(
-        workingFile, target,
-        [&](const RecordFields& fields) {
-            return equalsUpperAscii(fields[compared], wanted) &&
-                   passesFlags(selection.type, selection.wep, fields[WorkingRecord::Flags]);
-        },
-        UpperCase::SsidAndBssid);
+    return writeStreetsAndTrips(workingFile, target, criteriaExportSelection(selection));
 }
 
 }  // namespace velmora

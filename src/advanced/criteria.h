@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "export/selection.h"
+
 namespace velmora {
 
 // The connection-type choice of the criteria window ("BBS", "Ad-Hoc", "Both").
@@ -92,10 +94,13 @@ std::string macFileNameDigits(std::string_view mac);
 // (see isPlainFileName) or be too long for the file system.
 std::string criteriaFileName(const CriteriaSelection& selection);
 
-// Writes the records that pass the mode's test (upper-cased `SSID` equal to `name`, or
-// upper-cased `BSSID` equal to `mac`) and both `Flags` tests to `target` through exportWalk,
-// every sighting in file order, with `SSID` and `BSSID` upper-cased. Returns the number of
-// export lines written; throws FileError.
+// The records that pass the mode's test (upper-cased `SSID` equal to `name`, or upper-cased
+// `BSSID` equal to `mac`) and both `Flags` tests, every sighting, with `SSID` and `BSSID`
+// upper-cased.
+RecordSelection criteriaExportSelection(const CriteriaSelection& selection);
+
+// Writes the choices' selection to `target` as a Streets and Trips file, in file order. Returns
+// the number of export lines written; throws FileError.
 std::uint64_t exportCriteria(const std::filesystem::path& workingFile,
                              const std::filesystem::path& target,
                              const CriteriaSelection& selection);

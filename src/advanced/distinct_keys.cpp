@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "records/record_reader.h"
+#include "records/record_walk.h"
 #include "records/working_record.h"
 
 namespace velmora::distinct {
@@ -154,12 +154,10 @@ void PairSet::grow(std::size_t wanted) {
 
 NameBssidPairs readNameBssidPairs(const std::filesystem::path& workingFile) {
     NameBssidPairs read;
-    RecordReader reader(workingFile);
-    RecordFields fields;
-    WorkingRecord scratch;
-    while (reader.nextFields(fields, scratch))
+    forEachRecord(workingFile, [&read](const RecordFields& fields) {
         read.pairs.add(read.names.upperId(fields[WorkingRecord::SSID]),
                        bssidKey(fields[WorkingRecord::BSSID], read.otherBssids));
+    });
     read.pairs.flush();
     return read;
 }

@@ -4,7 +4,7 @@
 
 #include "advanced/distinct_keys.h"
 #include "export/export_walk.h"
-#include "records/record_reader.h"
+#include "records/record_walk.h"
 
 namespace velmora {
 
@@ -91,26 +91,27 @@ bool isMacAddress(std::string_view text) {
 
 bool hasMacAddress(const std::filesystem::path& workingFile, std::string_view entry) {
     const std::string_view mac = entryMacAddress(entry);
-    RecordReader reader(workingFile);
-    RecordFields fields;
-    WorkingRecord scratch;
-    while (reader.nextFields(fields, scratch))
-        if (equalsUpperAscii(fields[WorkingRecord::BSSID], mac)) return true;
-    return false;
+    bool found = false;
+    forEachRecord(workingFile, [&](const RecordFields& fields) {
+        found = equalsUpperAscii(fields[WorkingRecord::BSSID], mac);
+        return !found;
+    });
+    return found;
+}
+
+RecordSelection macAddressSelection(std::string_view entry) {
+    return {[mac = std::string(entryMacAddress(entry))](const RecordFields& fields) {
+                return equalsUpperAscii(fields[WorkingRecord::BSSID], mac);
+            },
+            UpperCase::Bssid};
 }
 
 MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::string_view entry,
                                  const std::filesystem::path& folder,
                                  const std::filesystem::path& fileName) {
-    const std::string mac(entryMacAddress(entry));
     MacExportResult result;
     result.target = folder / fileName.filename();
-    result.lines = exportWalk(
-        workingFile, result.target,
-        [&](const RecordFields& fields) {
-            return equalsUpperAscii(fields[WorkingRecord::BSSID], mac);
-        },
-        UpperCase::Bssid);
+    result.lines = writeStreetsAndTrips(workingFile, result.target, macAddressSelection(entry));
     return result;
 }
 

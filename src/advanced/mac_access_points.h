@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "advanced/vendor_list.h"
+#include "export/selection.h"
 #include "records/working_record.h"
 
 namespace velmora {
@@ -49,15 +50,18 @@ bool isMacAddress(std::string_view text);
 // exportMacAddress would write a line. Reads until the first such record. Throws FileError.
 bool hasMacAddress(const std::filesystem::path& workingFile, std::string_view entry);
 
+// Every sighting of the entry's MAC address, whatever network name it carries: the records
+// whose BSSID, upper-cased, equals the entry's first 17 characters, with the BSSID upper-cased
+// and every other item as read.
+RecordSelection macAddressSelection(std::string_view entry);
+
 struct MacExportResult {
     std::filesystem::path target;
     std::uint64_t lines = 0;  // export lines written, the header not counted
 };
 
-// Writes every sighting of the entry's MAC address into folder / fileName (only the name part
-// of fileName is used), whatever network name it carries: the records whose BSSID, upper-cased,
-// equals the entry's first 17 characters. Column 5 (BSSID) is written upper-cased, every other
-// column as the export line has it. An existing file is replaced. Throws FileError.
+// Writes the entry's selection into folder / fileName (only the name part of fileName is used)
+// as a Streets and Trips file. An existing file is replaced. Throws FileError.
 MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::string_view entry,
                                  const std::filesystem::path& folder,
                                  const std::filesystem::path& fileName);

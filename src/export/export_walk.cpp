@@ -5,13 +5,13 @@
 #include <random>
 #include <string>
 
-#include "export/export_line.h"
-#include "io/text_file_writer.h"
+#include "export/st_sink.h"
 #include "io/block_writer.h"
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
+#include "io/text_file_writer.h"
 #include "records/record_reader.h"
-#include "records/record_writer.h"
+#include "records/record_walk.h"
 
 namespace velmora {
 
@@ -28,11 +28,11 @@ fs::path temporaryBeside(const fs::path& target, const char* kind) {
 }
 
 // Gives the complete file `out` (unnamed, or named `temporary`) the name `target`. An earlier file
-// of that name first steps aside under a name of its own and goes once the new file is in place, so
-// that no rename lands on an existing file: on ext4 that makes the rename start writing the whole
-// new file out at once, which held a large export up for tens of milliseconds; the system now
-// writes it in the background as it does any other file. Should the new file not take the
-// name, the earlier one gets it back.
+// of that name first steps aside under a name of its own and goes once the new file is in place,
+// so that no rename lands on an existing file: ext4 starts writing a file renamed over another
+// out to disk at once, which holds the rename up, while a rename to a free name leaves the
+// writing to the system's background flush. Should the new file not take the name, the
+// earlier one gets it back.
 void moveInto(TextFileWriter& out, const fs::path& temporary, const fs::path& target) {
     std::error_code ec;
     fs::path aside;
@@ -72,9 +72,10 @@ void refuseTarget(const fs::path& target, const fs::path& workingFile) {
 
 }  // namespace
 
-std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
-                         const RecordFilter& filter, UpperCase upper) {
+std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
+                          const RecordSelection& selection, ExportSink& sink) {
     refuseTarget(target, workingFile);
+    // Opened first, so that an unreadable working file is reported before a file is made.
     RecordReader reader(workingFile);
     // An unnamed file takes the name only when complete, so that even a program killed midway
     // leaves no partial file; where the file system has none, a temporary name that an
@@ -91,18 +92,22 @@ std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
             named = std::make_unique<TextFileWriter>(temporary);
         }
         TextFileWriter& out = unnamed ? *unnamed : *named;
-        out.write(kExportHeader);
         {
-            // Lines are built straight into a block; a full one is written on a thread of its
-            // own while the next is built.
+            // The sink builds its output straight into a block; a full one is written on a
+            // thread of its own while the next is built.
             BlockWriter block({&out});
-            RecordFields fields;
-            WorkingRecord scratch;
-            while (reader.nextFields(fields, scratch)) {
-                if (!filter(fields)) continue;
-                block.commit(writeExportLine(block.reserve(exportLineSize(fields)), fields, upper));
+            ExportOutput output(block);
+            UpperCasing upperCasing(selection.upper);
+            ExportRecord record;
+            sink.begin(output);
+            forEachRecord(reader, [&](const RecordFields& fields) {
+                if (!selection.filter(fields)) return;
+                record.fields = fields;
+                upperCasing.apply(record.fields);
+                sink.write(output, record);
                 ++written;
-            }
+            });
+            sink.end(output);
             block.finish();
         }
         out.close();
@@ -113,8 +118,18 @@ std::uint64_t exportWalk(const fs::path& workingFile, const fs::path& target,
         // A failure of the temporary file is reported under the name the user knows.
         if (e.path() == temporary) throw FileError(target, e.reason());
         throw;
+    } catch (...) {
+        std::error_code ignored;
+        if (!temporary.empty()) fs::remove(temporary, ignored);
+        throw;
     }
     return written;
+}
+
+std::uint64_t writeStreetsAndTrips(const fs::path& workingFile, const fs::path& target,
+                                   const RecordSelection& selection) {
+    StreetsAndTripsSink sink;
+    return writeExport(workingFile, target, selection, sink);
 }
 
 }  // namespace velmora

@@ -2,29 +2,29 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 
-#include "export/export_line.h"
-#include "records/working_record.h"
+#include "export/export_sink.h"
+#include "export/selection.h"
 
 namespace velmora {
 
-// Decides from a record's items as read (before the coordinates are signed) whether its
-// export line is written.
-using RecordFilter = std::function<bool(const RecordFields&)>;
-
-// The export walk every exporter runs: reads the working record file from its first record
-// to its end and writes the header and the export line of each record the filter passes, in
-// file order, with the SSID or BSSID upper-cased as `upper` asks.
+// The one way every export is written: reads the working record file from its first record to
+// its end, and hands each record the selection passes, upper-cased as it asks, to `sink`, in
+// file order, between the sink's begin() and end(). Returns the number of records handed over.
 //
 // The file is written without a name (or, where the file system cannot do that, under a
 // temporary name) beside `target` and takes the name `target` only once it is complete and
-// closed, so a failed or killed export leaves any earlier file of that name as it was and no
-// partial file. A target that exists and is not a regular file is refused; one the system
-// cannot look at is refused with the system's reason.
-// Throws FileError naming the file that failed; returns the number of export lines written.
-std::uint64_t exportWalk(const std::filesystem::path& workingFile,
-                         const std::filesystem::path& target, const RecordFilter& filter,
-                         UpperCase upper = UpperCase::None);
+// closed, so a failed or killed export (a sink that throws included) leaves any earlier file of
+// that name as it was and no partial file. A target that exists and is not a regular file is
+// refused, as is the working record file itself; one the system cannot look at is refused with
+// the system's reason. Throws FileError naming the file that failed.
+std::uint64_t writeExport(const std::filesystem::path& workingFile,
+                          const std::filesystem::path& target, const RecordSelection& selection,
+                          ExportSink& sink);
+
+// writeExport with the Streets and Trips sink: the export every window writes.
+std::uint64_t writeStreetsAndTrips(const std::filesystem::path& workingFile,
+                                   const std::filesystem::path& target,
+                                   const RecordSelection& selection);
 
 }  // namespace velmora

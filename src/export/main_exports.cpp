@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "export/export_walk.h"
+
 namespace velmora {
 
 namespace {
@@ -44,13 +46,17 @@ bool mainExportPasses(MainExport kind, std::string_view flags) {
     return false;
 }
 
+RecordSelection mainExportSelection(MainExport kind) {
+    return {[kind](const RecordFields& fields) {
+        return mainExportPasses(kind, fields[WorkingRecord::Flags]);
+    }};
+}
+
 std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path& workingFile,
                                     const std::filesystem::path& folder,
                                     const std::string& logFileName) {
     const auto target = folder / (mainExportInfo(kind).prefix + logFileName);
-    exportWalk(workingFile, target, [kind](const RecordFields& fields) {
-        return mainExportPasses(kind, fields[WorkingRecord::Flags]);
-    });
+    writeStreetsAndTrips(workingFile, target, mainExportSelection(kind));
     return target;
 }
 

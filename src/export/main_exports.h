@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "export/export_walk.h"
+#include "export/selection.h"
 
 namespace velmora {
 
@@ -21,6 +21,9 @@ const MainExportInfo& mainExportInfo(MainExport kind);
 
 // Whether the export writes a record with this `Flags` value.
 bool mainExportPasses(MainExport kind, std::string_view flags);
+
+// The records the export writes, as they are read; none is upper-cased.
+RecordSelection mainExportSelection(MainExport kind);
 
 // Writes the export into `folder`, named by its prefix and the loaded log's file name
 // (without its folder). Returns the path written; throws FileError.

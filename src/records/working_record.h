@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,17 @@ struct WorkingRecord {
 
 // The eleven items of one record as views, in file order.
 using RecordFields = std::array<std::string_view, WorkingRecord::kFieldCount>;
+
+// Whether each item starts one separator after the one before ends, as the items of one line
+// read do: the bytes from the first item to the last are then the record's line.
+// Compared as numbers: an empty item may view no memory at all.
+inline bool oneRun(const RecordFields& fields) {
+    const auto at = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    for (std::size_t k = 1; k < fields.size(); ++k)
+        if (at(fields[k].data()) != at(fields[k - 1].data()) + fields[k - 1].size() + 1)
+            return false;
+    return true;
+}
 
 // Upper-cases the ASCII letters a-z only, whatever the machine's locale.
 std::string toUpperAscii(std::string_view text);

@@ -11,7 +11,7 @@
 #include "advanced/distinct_keys.h"
 #include "advanced/file_name.h"
 #include "advanced/mac_access_points.h"
-#include "export/export_line.h"
+#include "export/st_sink.h"
 #include "loader/source_loader.h"
 #include "records/working_record.h"
 #include "support/test_support.h"

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "export/export_line.h"
+#include "export/st_sink.h"
 #include "support/test_support.h"
 
 namespace velmora::batch {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "export/export_line.h"
+#include <stdexcept>
+
 #include "export/export_walk.h"
 #include "export/main_exports.h"
-#include "loader/source_loader.h"
+#include "export/st_sink.h"
 #include "io/file_error.h"
+#include "loader/source_loader.h"
 #include "records/record_writer.h"
 #include "support/test_support.h"
 
@@ -14,11 +16,12 @@ namespace {
 namespace fs = std::filesystem;
 using enum MainExport;
 
-// The export line of `fields` as writeExportLine writes it.
-std::string exportLine(const RecordFields& fields, UpperCase upper = UpperCase::None) {
+// The export line of `fields` as a selection upper-casing `upper` hands it to the sink.
+std::string exportLine(RecordFields fields, UpperCase upper = UpperCase::None) {
+    UpperCasing casing(upper);  // holds the upper-cased copy the views then show
+    casing.apply(fields);
     std::string line(exportLineSize(fields), '\0');
-    line.resize(
-        static_cast<std::size_t>(writeExportLine(line.data(), fields, upper) - line.data()));
+    line.resize(static_cast<std::size_t>(writeExportLine(line.data(), fields) - line.data()));
     return line;
 }
 
@@ -106,9 +109,9 @@ TEST(MainExports, WriteTheirGoldenFilesAndReplaceOnlyARegularFileOnlyWhenComplet
         EXPECT_EQ(test::readFile(dir / name), test::readFile(golden / name)) << name;
     }
     const fs::path target = dir / "FullConvert_flags-log.txt";
-    const auto all = [](const RecordFields&) { return true; };
+    const RecordSelection all{[](const RecordFields&) { return true; }};
     const auto fails = [&](const fs::path& to) {
-        return test::fileErrorPath([&] { exportWalk(files.output1(), to, all); }) == to;
+        return test::fileErrorPath([&] { writeStreetsAndTrips(files.output1(), to, all); }) == to;
     };
     const auto diskFills = [&] { return fails(target); };
     EXPECT_EXIT(test::exitWith(diskFills, 600), ::testing::ExitedWithCode(0), "");
@@ -118,13 +121,13 @@ TEST(MainExports, WriteTheirGoldenFilesAndReplaceOnlyARegularFileOnlyWhenComplet
     fs::create_symlink("/dev/full", dir / "device");  // a link, so that a fault cannot replace it
     EXPECT_TRUE(fails(dir / "device") && fails(files.output1())) << "a device, the working file";
     test::writeFile(dir / "empty", "");
-    EXPECT_EQ(exportWalk(dir / "empty", target, all), 0u);
+    EXPECT_EQ(writeStreetsAndTrips(dir / "empty", target, all), 0u);
     EXPECT_EQ(test::readFile(target), "Latitude;Longitude;Name; ;Name 2\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 9)
         << "and the link and the empty file: the replaced export is gone";
 }
 
-TEST(ExportWalk, ARefusedTargetSaysWhy) {
+TEST(WriteExport, ARefusedTargetSaysWhy) {
     test::TempDir dir;
     const WorkingFiles files{dir.path()};
     ASSERT_EQ(loadSourceLog(test::repoFile("tests/export/golden/flags-log.txt"), files).status,
@@ -140,7 +143,8 @@ TEST(ExportWalk, ARefusedTargetSaysWhy) {
     for (const auto& [target, reason] : cases) {
         std::string said = "<no error>";
         try {
-            exportWalk(files.output1(), target, [](const RecordFields&) { return true; });
+            writeStreetsAndTrips(files.output1(), target,
+                                 {[](const RecordFields&) { return true; }});
         } catch (const FileError& e) {
             said = e.path() == target ? e.reason() : "another path: " + e.path().string();
         }
@@ -175,7 +179,7 @@ std::string plainExportLine(WorkingRecord record) {
     return line + "\r\n";
 }
 
-TEST(ExportWalk, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsReported) {
+TEST(WriteExport, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsReported) {
     // About 7 MB of export lines, written in blocks on the writer thread.
     test::TempDir dir;
     const std::string_view latitudes[] = {"N41.5", "s0.0451234", "n12", "S33.25", ""};
@@ -206,23 +210,108 @@ TEST(ExportWalk, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsRepor
     ASSERT_GT(all.size(), 6u << 20);
     test::writeFile(dir / "output1", working);
     const fs::path target = dir / "export.txt";
-    EXPECT_EQ(exportWalk(dir / "output1", target, [](const RecordFields&) { return true; }),
-              90000u);
+    const RecordSelection every{[](const RecordFields&) { return true; }};
+    EXPECT_EQ(writeStreetsAndTrips(dir / "output1", target, every), 90000u);
     EXPECT_TRUE(test::readFile(target) == all) << "differs from the plain export";
     const auto isLocked = [](const RecordFields& f) {
         return mainExportPasses(Locked, f[WorkingRecord::Flags]);
     };
-    exportWalk(dir / "output1", target, isLocked, UpperCase::SsidAndBssid);
+    writeStreetsAndTrips(dir / "output1", target, {isLocked, UpperCase::SsidAndBssid});
     EXPECT_TRUE(test::readFile(target) == locked) << "differs from the plain export";
     // A disk that fills after 3 MiB: a block write on the writer thread fails. The export
     // reports it, and neither the file nor its temporary is left.
     fs::remove(target);
     const auto reported = [&] {
-        const auto every = [](const RecordFields&) { return true; };
-        return test::fileErrorPath([&] { exportWalk(dir / "output1", target, every); }) == target &&
+        return test::fileErrorPath([&] { writeStreetsAndTrips(dir / "output1", target, every); }) ==
+                   target &&
                std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()) == 1;
     };
     EXPECT_EXIT(test::exitWith(reported, 3 << 20), ::testing::ExitedWithCode(0), "");
+}
+
+// A sink that keeps what it receives: "begin", each record's items joined by "|", "end".
+class RecordingSink : public ExportSink {
+  public:
+    std::vector<std::string> calls;
+    std::size_t failAt = 0;  // throws on this call (counted from 1), 0 for never
+
+    void begin(ExportOutput& out) override { call(out, "begin"); }
+    void write(ExportOutput& out, const ExportRecord& record) override {
+        std::string joined;
+        for (const std::string_view item : record.fields) joined.append(item).append("|");
+        call(out, joined);
+    }
+    void end(ExportOutput& out) override { call(out, "end"); }
+
+  private:
+    void call(ExportOutput& out, const std::string& what) {
+        calls.push_back(what);
+        if (calls.size() == failAt) throw std::runtime_error("sink failed");
+        out.append(what + "\n");
+    }
+};
+
+TEST(WriteExport, HandsTheSinkExactlyTheSelectedRecordsInOrderUpperCasedAsAsked) {
+    // Records of one plain line and records the reader builds apart (quoted items), with
+    // lower-case letters in the items; the plain rule on the records decides what is expected.
+    test::TempDir dir;
+    std::string working;
+    std::vector<WorkingRecord> records;
+    const char* const names[] = {"home", "a,b", "the \"den\"", "Caf\xe9", "", "UP"};
+    for (std::size_t i = 0; i < 24; ++i) {
+        WorkingRecord record;
+        record[WorkingRecord::Latitude] = i % 2 ? "n41.5" : "S1";
+        record[WorkingRecord::Longitude] = "w2";
+        record[WorkingRecord::SSID] = names[i % 6];
+        record[WorkingRecord::Type] = "bss";
+        record[WorkingRecord::BSSID] = i % 4 ? "00:0a:95:9d:68:16" : "00:0A:95:9D:68:16";
+        record[WorkingRecord::Flags] = i % 3 ? "0011" : "0001";
+        record[WorkingRecord::Name] = "#x";
+        appendRecordLine(working, record);
+        records.push_back(record);
+    }
+    test::writeFile(dir / "output1", working);
+    for (const UpperCase upper :
+         {UpperCase::None, UpperCase::Ssid, UpperCase::Bssid, UpperCase::SsidAndBssid}) {
+        const bool ssid = upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid;
+        const bool bssid = upper == UpperCase::Bssid || upper == UpperCase::SsidAndBssid;
+        std::vector<std::string> expected{"begin"};
+        for (WorkingRecord record : records) {
+            if (!mainExportPasses(Locked, record[WorkingRecord::Flags])) continue;
+            if (ssid) upperAsciiInPlace(record[WorkingRecord::SSID]);
+            if (bssid) upperAsciiInPlace(record[WorkingRecord::BSSID]);
+            std::string joined;
+            for (const std::string& item : record.fields) joined += item + "|";
+            expected.push_back(joined);
+        }
+        expected.push_back("end");
+        RecordingSink sink;
+        RecordSelection selection = mainExportSelection(Locked);
+        selection.upper = upper;
+        EXPECT_EQ(writeExport(dir / "output1", dir / "x", selection, sink), expected.size() - 2);
+        EXPECT_EQ(sink.calls, expected) << static_cast<int>(upper);
+        std::string written;
+        for (const std::string& call : expected) written += call + "\n";
+        EXPECT_EQ(test::readFile(dir / "x"), written) << "the sink's output is the file";
+    }
+}
+
+TEST(WriteExport, ASinkThatFailsLeavesTheEarlierFileAndNoOther) {
+    test::TempDir dir;
+    std::string working;
+    for (int i = 0; i < 3; ++i) working += "N1,E2,home,BSS,00:0a,t,s,#,0011,40,100\r\n";
+    test::writeFile(dir / "output1", working);
+    test::writeFile(dir / "x", "earlier export");
+    const RecordSelection all{[](const RecordFields&) { return true; }};
+    // In begin(), on the second record, in end().
+    for (const std::size_t failAt : {1u, 3u, 5u}) {
+        RecordingSink sink;
+        sink.failAt = failAt;
+        EXPECT_THROW(writeExport(dir / "output1", dir / "x", all, sink), std::runtime_error);
+        EXPECT_EQ(test::readFile(dir / "x"), "earlier export") << failAt;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2)
+            << failAt;
+    }
 }
 
 }  // namespace

@@ -3,15 +3,15 @@
 #include <cstddef>
 #include <string_view>
 
+#include "export/export_sink.h"
 #include "records/working_record.h"
 
 namespace velmora {
 
+// The Streets and Trips export: a table of pushpins, one line per record, items joined by ";".
+
 // The first line of every export file, with its line end.
 inline constexpr std::string_view kExportHeader = "Latitude;Longitude;Name; ;Name 2\r\n";
-
-// Which items of a record are upper-cased (ASCII a-z) in its export line.
-enum class UpperCase { None, Ssid, Bssid, SsidAndBssid };
 
 // The most bytes the export line of a record read as `fields` takes.
 std::size_t exportLineSize(const RecordFields& fields);
@@ -21,8 +21,14 @@ std::size_t exportLineSize(const RecordFields& fields);
 // CR LF. An item that holds ";" or a double quote is written between double quotes with
 // each quote inside doubled, so that it stays one column; every other item as it is. The
 // coordinates are signed first: a leading "N" or "E" (either case) goes, then a leading "S"
-// or "W" (either case) becomes "-"; the digits are not touched. The SSID and BSSID are
-// upper-cased as `upper` asks.
-char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper = UpperCase::None);
+// or "W" (either case) becomes "-"; the digits are not touched.
+char* writeExportLine(char* out, const RecordFields& fields);
+
+// The Streets and Trips pushpin table: the header, then one export line per record.
+class StreetsAndTripsSink final : public ExportSink {
+  public:
+    void begin(ExportOutput& out) override;
+    void write(ExportOutput& out, const ExportRecord& record) override;
+};
 
 }  // namespace velmora

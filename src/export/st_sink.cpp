@@ -1,4 +1,4 @@
-#include "export/export_line.h"
+#include "export/st_sink.h"
 
 #include <cstdint>
 #include <cstring>
@@ -64,15 +64,6 @@ char* writeCoordinate(char* out, std::string_view value, char positive, char neg
     return out;
 }
 
-// Whether each item starts one separator after the one before ends, as in one line read.
-bool oneRun(const RecordFields& fields, std::size_t from) {
-    const auto at = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
-    for (std::size_t k = from + 1; k < fields.size(); ++k)
-        if (at(fields[k].data()) != at(fields[k - 1].data()) + fields[k - 1].size() + 1)
-            return false;
-    return true;
-}
-
 }  // namespace
 
 std::size_t exportLineSize(const RecordFields& fields) {
@@ -82,33 +73,25 @@ std::size_t exportLineSize(const RecordFields& fields) {
     return size;
 }
 
-char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper) {
-    const bool upperSsid = upper == UpperCase::Ssid || upper == UpperCase::SsidAndBssid;
-    const bool upperBssid = upper == UpperCase::Bssid || upper == UpperCase::SsidAndBssid;
+char* writeExportLine(char* out, const RecordFields& fields) {
     const std::string_view latitude = fields[WorkingRecord::Latitude];
     const std::string_view last = fields.back();
     // Items viewed in one line lie one separator apart: when none needs quotes (one search of
     // the line tells), the coordinates are signed and the other items copied as one run, with
     // their separators turned into ";".
-    if (oneRun(fields, WorkingRecord::Latitude) &&
+    if (oneRun(fields) &&
         !byte_scan::containsEither<';', '"'>(latitude.data(), last.data() + last.size())) {
         char* p = writePlainCoordinate(out, latitude, 'N', 'S');
         *p++ = ';';
         p = writePlainCoordinate(p, fields[WorkingRecord::Longitude], 'E', 'W');
         *p++ = ';';
         const char* const first = fields[WorkingRecord::SSID].data();
-        char* const ssid = p;
         std::memcpy(p, first, static_cast<std::size_t>(last.data() + last.size() - first));
         for (std::size_t k = WorkingRecord::SSID; k + 1 < fields.size(); ++k) {
             p += fields[k].size();
             *p++ = ';';
         }
         p += last.size();
-        if (upperSsid) upperAsciiInPlace(ssid, fields[WorkingRecord::SSID].size());
-        if (upperBssid)
-            upperAsciiInPlace(ssid + fields[WorkingRecord::SSID].size() + 1 +
-                                  fields[WorkingRecord::Type].size() + 1,
-                              fields[WorkingRecord::BSSID].size());
         *p++ = '\r';
         *p++ = '\n';
         return p;
@@ -119,14 +102,19 @@ char* writeExportLine(char* out, const RecordFields& fields, UpperCase upper) {
     *p++ = ';';
     for (std::size_t k = WorkingRecord::SSID; k < fields.size(); ++k) {
         if (k > WorkingRecord::SSID) *p++ = ';';
-        char* const item = p;
         p = writeItem(p, fields[k]);
-        if ((k == WorkingRecord::SSID && upperSsid) || (k == WorkingRecord::BSSID && upperBssid))
-            upperAsciiInPlace(item, static_cast<std::size_t>(p - item));
     }
     *p++ = '\r';
     *p++ = '\n';
     return p;
+}
+
+void StreetsAndTripsSink::begin(ExportOutput& out) {
+    out.append(kExportHeader);
+}
+
+void StreetsAndTripsSink::write(ExportOutput& out, const ExportRecord& record) {
+    out.commit(writeExportLine(out.reserve(exportLineSize(record.fields)), record.fields));
 }
 
 }  // namespace velmora

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "io/block_writer.h"
+#include "records/working_record.h"
+
+namespace velmora {
+
+// One selected record as a sink receives it: the items as read, with the selection's
+// upper-casing applied. The views are valid during the sink's write() only; a sink that keeps
+// a record past it copies what it needs.
+struct ExportRecord {
+    RecordFields fields;
+};
+
+// Where a sink writes its bytes: the export file, written in large blocks on a thread of its
+// own. A sink either builds in place (reserve room, fill it, commit the end) or appends text.
+class ExportOutput {
+  public:
+    explicit ExportOutput(BlockWriter& block) : block_(block) {}
+
+    // Room for `size` bytes, valid until the next call on this output.
+    char* reserve(std::size_t size) { return block_.reserve(size); }
+    // The bytes up to `end`, in the room last reserved, are written.
+    void commit(const char* end) { block_.commit(end); }
+    // Writes `bytes` as they are.
+    void append(std::string_view bytes);
+
+  private:
+    BlockWriter& block_;
+};
+
+// A file format: receives the selected records one at a time, in file order, and writes them.
+// A sink knows nothing of where the records come from or which were left out; writeExport
+// (export_walk.h) reads, selects and hands them over, and owns the file. A sink that throws
+// fails the export: the target is then left as it was.
+class ExportSink {
+  public:
+    virtual ~ExportSink() = default;
+
+    // Before the first record: a header, where the format has one.
+    virtual void begin(ExportOutput& out) { (void)out; }
+    // One selected record.
+    virtual void write(ExportOutput& out, const ExportRecord& record) = 0;
+    // After the last record: a footer, or what the sink held back until the end.
+    virtual void end(ExportOutput& out) { (void)out; }
+};
+
+}  // namespace velmora

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <filesystem>
+#include <type_traits>
+
+#include "records/record_reader.h"
+#include "records/working_record.h"
+
+namespace velmora {
+
+// The one way a working record file is read: calls fn(fields) with the items of each record in
+// file order, as RecordReader::nextFields gives them. The views are valid during the call only;
+// a caller that keeps an item copies it.
+//
+// fn returns void, or bool to say whether to go on: the walk then stops after the first call
+// that returns false. Returns whether the walk reached the end of the file. Throws FileError.
+// A template, so that each caller's loop is compiled with its fn inlined.
+template <typename Fn>
+bool forEachRecord(RecordReader& reader, Fn&& fn) {
+    RecordFields fields;
+    WorkingRecord scratch;  // holds a record that is not one plain line
+    while (reader.nextFields(fields, scratch)) {
+        const RecordFields& record = fields;
+        if constexpr (std::is_void_v<std::invoke_result_t<Fn&, const RecordFields&>>) {
+            fn(record);
+        } else if (!fn(record)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <typename Fn>
+bool forEachRecord(const std::filesystem::path& workingFile, Fn&& fn) {
+    RecordReader reader(workingFile);
+    return forEachRecord(reader, fn);
+}
+
+}  // namespace velmora
