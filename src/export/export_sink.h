@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "io/block_writer.h"
+#include "records/record_extras.h"
 #include "records/working_record.h"
 
 namespace velmora {
@@ -13,6 +16,12 @@ namespace velmora {
 // a record past it copies what it needs.
 struct ExportRecord {
     RecordFields fields;
+    // The sighting's values the working record file has no room for (record_extras.h); empty
+    // unless the sink asks for them.
+    RecordExtras extras;
+    // Set by the one-pin-per-access-point sink: the sightings of the access point this record
+    // stands for. Null for a record that is one sighting.
+    const AccessPointSummary* accessPoint = nullptr;
 };
 
 // Where a sink writes its bytes: the export file, written in large blocks on a thread of its
@@ -46,6 +55,12 @@ class ExportSink {
     virtual void write(ExportOutput& out, const ExportRecord& record) = 0;
     // After the last record: a footer, or what the sink held back until the end.
     virtual void end(ExportOutput& out) { (void)out; }
+
+    // Whether write() reads ExportRecord::extras; the walk reads them only for a sink that does.
+    virtual bool wantsExtras() const { return false; }
+    // The number of points written, where it differs from the records handed over (one pin per
+    // access point); nothing otherwise.
+    virtual std::optional<std::uint64_t> pointsWritten() const { return std::nullopt; }
 };
 
 }  // namespace velmora

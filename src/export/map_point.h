@@ -1,0 +1,50 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/export_sink.h"
+
+namespace velmora {
+
+class VendorList;
+
+// What the map formats (KML, GPX, GeoJSON, CSV) write of one selected record: the values of
+// its Streets and Trips line, as UTF-8 text and numbers.
+struct MapPoint {
+    // Signed decimal degrees as text, a valid JSON number ("-33.25", "0.0451234").
+    std::string latitude;
+    std::string longitude;
+    std::string name;   // item 3 (SSID), after the selection's upper-casing, UTF-8
+    std::string bssid;  // item 5
+    std::string type;   // item 4
+    std::string flags;  // item 9
+    std::optional<bool> wep;    // the counts' WEP on / WEP off test; nothing for neither
+    std::vector<int> channels;  // from Channelbits, ascending
+    std::optional<int> snr;
+    std::optional<int> signal;
+    std::optional<int> noise;
+    std::string time;  // "YYYY-MM-DDTHH:MM:SSZ", or "HH:MM:SS" where the log gives no date
+    std::optional<std::string> vendor;  // UTF-8
+    const AccessPointSummary* accessPoint = nullptr;  // one pin per access point only
+};
+
+// The map point of a record; `vendors` may be null (then no vendor).
+MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors);
+
+// The log's single-byte text (Windows-1252; its five undefined bytes taken as the Latin-1
+// characters of the same value) as UTF-8.
+std::string windows1252ToUtf8(std::string_view text);
+
+// The channels whose bits are set in a Channelbits item (hexadecimal), ascending: bits 1 to 14
+// are channels 1 to 14; bits 15 to 31 the 5 GHz channels 36, 40, 44, 48, 52, 56, 60, 64, 149,
+// 153, 157, 161, 38, 46, 54, 62, 34; other bits name no channel.
+std::vector<int> channelsFromBits(std::string_view channelbits);
+
+// "YYYY-MM-DDTHH:MM:SSZ" from a Time item ("12:01:00GMT") and a date ("2004-06-05"), or
+// "HH:MM:SS" where `date` is empty.
+std::string mapTime(std::string_view time, std::string_view date);
+
+}  // namespace velmora

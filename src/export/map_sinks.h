@@ -1,0 +1,23 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "export/export_sink.h"
+
+namespace velmora {
+
+class VendorList;
+
+// The map format sinks: each writes one point per record it receives (describeRecord), UTF-8.
+std::unique_ptr<ExportSink> makeKmlSink(const VendorList* vendors, std::string documentName);
+std::unique_ptr<ExportSink> makeGpxSink(const VendorList* vendors);
+std::unique_ptr<ExportSink> makeGeoJsonSink(const VendorList* vendors);
+std::unique_ptr<ExportSink> makeCsvSink(const VendorList* vendors);
+
+// Wraps `inner` so that it receives one record per distinct upper-cased BSSID of the selection,
+// in order of its first sighting, at its strongest sighting (highest signal; the first of
+// equals; an unreadable signal ranks lowest), with ExportRecord::accessPoint set.
+std::unique_ptr<ExportSink> makePerAccessPointSink(std::unique_ptr<ExportSink> inner);
+
+}  // namespace velmora
