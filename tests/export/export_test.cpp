@@ -3,8 +3,8 @@
 #include "export/export_line.h"
 #include "export/export_walk.h"
 #include "export/main_exports.h"
-#include "loader/source_loader.h"
 #include "io/file_error.h"
+#include "loader/source_loader.h"
 #include "records/record_writer.h"
 #include "support/test_support.h"
 
@@ -78,20 +78,6 @@ TEST(ExportLine, QuotesEveryItemHoldingASemicolonOrAQuote) {
             together[k] = std::string_view(line).substr(at, items[k].size());
         EXPECT_EQ(exportLine(apart, upper), want + "\r\n") << joined;
         EXPECT_EQ(exportLine(together, upper), want + "\r\n") << joined;
-    }
-}
-
-TEST(QuickSortFilters, EachFlagsCodeGoesToTheRightFiles) {
-    // Whether Locked, Open, Infrastructure and AdHoc take each Flags value.
-    const std::pair<const char*, const char*> cases[] = {
-        {"0011", "1010"}, {"0031", "1010"}, {"0051", "1010"}, {"0001", "0110"}, {"0005", "0100"},
-        {"0021", "0110"}, {"0041", "0110"}, {"0013", "0000"}, {"0015", "0000"}, {"0071", "0010"},
-        {"0411", "0010"}, {"0012", "0001"}, {"", "0000"},     {"011", "0010"},  {"00011", "0010"}};
-    for (const auto& [flags, taken] : cases) {
-        std::string got;
-        for (auto kind : {Locked, Open, Infrastructure, AdHoc})
-            got += mainExportPasses(kind, flags) ? '1' : '0';
-        EXPECT_EQ(got, taken) << flags;
     }
 }
 
