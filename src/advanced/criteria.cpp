@@ -7,6 +7,7 @@
 
 #include "advanced/distinct_keys.h"
 #include "export/export_walk.h"
+#include "records/flags.h"
 #include "records/record_walk.h"
 #include "records/working_record.h"
 
@@ -15,10 +16,6 @@ namespace velmora {
 namespace fs = std::filesystem;
 
 namespace {
-
-bool isOneOf(char c, std::string_view set) {
-    return c != '\0' && set.find(c) != set.npos;
-}
 
 bool passesFlags(ConnectionType type, WepStatus wep, std::string_view flags) {
     return passesConnectionType(type, flags) && passesWepStatus(wep, flags);
@@ -29,9 +26,9 @@ bool passesFlags(ConnectionType type, WepStatus wep, std::string_view flags) {
 bool passesConnectionType(ConnectionType type, std::string_view flags) {
     switch (type) {
         case ConnectionType::Bss:
-            return isOneOf(lastChar(flags), "159");
+            return flags::kCriteriaBss(flags);
         case ConnectionType::AdHoc:
-            return isOneOf(lastChar(flags), "026");
+            return flags::kCriteriaAdHoc(flags);
         case ConnectionType::Both:
             return true;
     }
@@ -41,9 +38,9 @@ bool passesConnectionType(ConnectionType type, std::string_view flags) {
 bool passesWepStatus(WepStatus wep, std::string_view flags) {
     switch (wep) {
         case WepStatus::On:
-            return isOneOf(secondFromRight(flags), "1359");
+            return flags::kCriteriaWepOn(flags);
         case WepStatus::Off:
-            return isOneOf(secondFromRight(flags), "0248");
+            return flags::kCriteriaWepOff(flags);
         case WepStatus::Both:
             return true;
     }
@@ -77,35 +74,27 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
     });
     triples.flush();
 
-    // Each name's sightings sorted as (BSSID, Flags) texts: as numbers where both BSSIDs are
-    // MAC addresses, by the texts otherwise; the texts are then made in list order.
-    struct Key {
-        std::uint64_t bssid;
-        std::uint32_t flags;
-    };
-    std::vector<std::vector<Key>> lists(names.size());
+    // Each name's sightings sorted as (BSSID, Flags) texts; the texts are then made in list
+    // order.
+    std::vector<std::vector<distinct::BssidAndText>> lists(names.size());
     triples.forEach([&](std::uint64_t nameAndFlags, std::uint64_t bssid) {
         lists[nameAndFlags & 0xffffffff].push_back(
             {bssid, static_cast<std::uint32_t>(nameAndFlags >> 32)});
     });
     const auto rank = distinct::ranks(flagTexts);
-    const auto sighting = [&](const Key& k) {
-        return Sighting(distinct::bssidText(k.bssid, otherBssids), flagTexts.text(k.flags));
+    const auto sighting = [&](const distinct::BssidAndText& k) {
+        return Sighting(distinct::bssidText(k.bssid, otherBssids), flagTexts.text(k.text));
     };
     CriteriaIndex index;
     index.names_.reserve(names.size());
     for (std::uint32_t n = 0; n < names.size(); ++n) {
         index.names_.push_back(names.text(n));
         // Sorted by BSSID so a recount needs neither a sort nor a search.
-        std::sort(lists[n].begin(), lists[n].end(), [&](const Key& a, const Key& b) {
-            if (distinct::isMacKey(a.bssid) && distinct::isMacKey(b.bssid))
-                return a.bssid != b.bssid ? a.bssid < b.bssid : rank[a.flags] < rank[b.flags];
-            return sighting(a) < sighting(b);
-        });
+        distinct::sortByEntryText(lists[n], rank, sighting);
         std::vector<Sighting> list;
         list.reserve(lists[n].size());
-        for (const Key& k : lists[n]) list.push_back(sighting(k));
-        std::vector<Key>().swap(lists[n]);
+        for (const distinct::BssidAndText& k : lists[n]) list.push_back(sighting(k));
+        std::vector<distinct::BssidAndText>().swap(lists[n]);
         index.byName_.emplace(names.text(n), std::move(list));
     }
     std::sort(index.names_.begin(), index.names_.end());

@@ -17,12 +17,8 @@ enum class ConnectionType { Bss, AdHoc, Both };
 // The WEP-status choice ("On", "Off", "Both").
 enum class WepStatus { On, Off, Both };
 
-// The two tests on `Flags`. Each looks at one character of the field as read and compares it
-// with a fixed set of characters; they are not bit tests, so any other character (a
-// hexadecimal letter, 3, 7, ...) and an empty field pass only Both.
-//   connection type, last character:        Bss 1 5 9, AdHoc 0 2 6
-//   WEP status, second character from right: On 1 3 5 9, Off 0 2 4 8
-// A one-character field is examined by both tests.
+// The two tests on `Flags`: Both passes every item, the other choices are the criteria tests
+// of records/flags.h.
 bool passesConnectionType(ConnectionType type, std::string_view flags);
 bool passesWepStatus(WepStatus wep, std::string_view flags);
 

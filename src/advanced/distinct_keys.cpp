@@ -1,9 +1,9 @@
 #include "advanced/distinct_keys.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
+#include "records/mac_address.h"
 #include "records/record_walk.h"
 #include "records/working_record.h"
 
@@ -12,37 +12,6 @@ namespace velmora::distinct {
 namespace {
 
 constexpr std::uint64_t kOtherBssid = std::uint64_t{1} << 63;
-constexpr std::size_t kMacLength = 17;
-
-// The value of a hexadecimal digit in either case, or 0xff.
-constexpr std::array<unsigned char, 256> kHex = [] {
-    std::array<unsigned char, 256> table{};
-    table.fill(0xff);
-    for (int d = 0; d < 10; ++d) table['0' + d] = static_cast<unsigned char>(d);
-    for (int d = 0; d < 6; ++d) {
-        table['A' + d] = static_cast<unsigned char>(10 + d);
-        table['a' + d] = static_cast<unsigned char>(10 + d);
-    }
-    return table;
-}();
-
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// `word` with each of its bytes a to z made A to Z, all eight at once; other bytes, those
-// from 0x80 up included, stay as they are.
-std::uint64_t upperWord(std::uint64_t word) {
-    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
-    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-    const std::uint64_t low7 = word & kLow7;
-    // A byte's high bit: set from 'a' (0x61) up, and from the byte after 'z' (0x7b) up. No
-    // sum reaches the next byte.
-    const std::uint64_t fromA = low7 + 0x1f1f1f1f1f1f1f1fULL;
-    const std::uint64_t pastZ = low7 + 0x0505050505050505ULL;
-    const std::uint64_t lower = fromA & ~pastZ & ~word & kHigh;
-    return word ^ (lower >> 2);  // 0x80 >> 2 is the case bit
-}
 
 }  // namespace
 
@@ -54,15 +23,14 @@ std::uint32_t Interner::find(std::string_view text, bool upper) {
     for (std::size_t at = 0; at < text.size(); at += 8) {
         std::uint64_t word = 0;
         std::memcpy(&word, text.data() + at, std::min<std::size_t>(8, text.size() - at));
-        h = (h ^ (upper ? upperWord(word) : word)) * kMix;
+        h = (h ^ (upper ? upperAsciiWord(word) : word)) * kMix;
         h ^= h >> 32;
     }
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = (h ^ h >> 29) & mask;; i = (i + 1) & mask) {
         if (slots_[i] == 0) {
             texts_.emplace_back(text);
-            if (upper)
-                for (char& c : texts_.back()) c = upperAscii(c);
+            if (upper) upperAsciiInPlace(texts_.back());
             slots_[i] = static_cast<std::uint32_t>(texts_.size());
             return slots_[i] - 1;
         }
@@ -80,31 +48,13 @@ void Interner::grow() {
 }
 
 std::uint64_t bssidKey(std::string_view bssid, Interner& others) {
-    if (bssid.size() == kMacLength) {
-        std::uint64_t value = 0;
-        unsigned bad = 0;
-        for (std::size_t group = 0; group < 6; ++group) {
-            const unsigned hi = kHex[static_cast<unsigned char>(bssid[3 * group])];
-            const unsigned lo = kHex[static_cast<unsigned char>(bssid[3 * group + 1])];
-            bad |= (hi | lo) & 0xf0;
-            if (group < 5) bad |= bssid[3 * group + 2] != ':';
-            value = value << 8 | hi << 4 | lo;
-        }
-        if (!bad) return value;
-    }
+    if (const auto mac = parseMacAddress(bssid)) return *mac;
     return kOtherBssid | others.upperId(bssid);
 }
 
 std::string bssidText(std::uint64_t key, const Interner& others) {
     if (key & kOtherBssid) return others.text(static_cast<std::uint32_t>(key & ~kOtherBssid));
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text(kMacLength, ':');
-    for (std::size_t group = 0; group < 6; ++group) {
-        const auto byte = static_cast<unsigned>(key >> (8 * (5 - group))) & 0xff;
-        text[3 * group] = kDigits[byte >> 4];
-        text[3 * group + 1] = kDigits[byte & 15];
-    }
-    return text;
+    return macAddressText(key);
 }
 
 std::vector<std::uint32_t> ranks(const Interner& texts) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -44,6 +45,26 @@ inline bool isMacKey(std::uint64_t key) {
 
 // The place of each text of `texts` in ascending byte order: ranks[id].
 std::vector<std::uint32_t> ranks(const Interner& texts);
+
+// A list entry of a BSSID key and the number of a second text (a network name, a Flags value).
+struct BssidAndText {
+    std::uint64_t bssid;
+    std::uint32_t text;
+};
+
+// Sorts `keys` as their entries' texts, entry(key), sort. Two MAC addresses compare as numbers
+// and then by `rank` (the ranks() of the second texts), so the texts are made only where a
+// BSSID is another text; for that, the entry of a MAC address must sort as the address and
+// then its second text do.
+template <typename Entry>
+void sortByEntryText(std::vector<BssidAndText>& keys, const std::vector<std::uint32_t>& rank,
+                     Entry entry) {
+    std::sort(keys.begin(), keys.end(), [&](const BssidAndText& a, const BssidAndText& b) {
+        if (isMacKey(a.bssid) && isMacKey(b.bssid))
+            return a.bssid != b.bssid ? a.bssid < b.bssid : rank[a.text] < rank[b.text];
+        return entry(a) < entry(b);
+    });
+}
 
 // A set of pairs of numbers, stored flat: adding a pair already present allocates nothing.
 class PairSet {

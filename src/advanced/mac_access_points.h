@@ -9,6 +9,7 @@
 
 #include "advanced/vendor_list.h"
 #include "export/selection.h"
+#include "records/mac_address.h"
 #include "records/working_record.h"
 
 namespace velmora {
@@ -27,10 +28,6 @@ std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile)
 // The count label: "Number Of Unique AP's ->" followed by the count, no blank between.
 std::string uniqueApLabel(std::size_t count);
 
-// The vendor label's text for an entry: its vendor text, or "Not Found In Database". It
-// views the vendor list, or a constant.
-std::string_view vendorLabel(const VendorList& vendors, std::string_view entry);
-
 // The MAC address part of an entry: its first 17 characters (fewer if it is shorter).
 std::string_view entryMacAddress(std::string_view entry);
 
@@ -41,10 +38,6 @@ std::string macExportFileName(std::string_view entry);
 
 // The default extension the save dialog adds to a name given without one.
 inline constexpr std::string_view kMacExportExtension = "txt";
-
-// Whether `text` is a MAC address: six two-digit hexadecimal groups joined by ":", in any
-// letter case.
-bool isMacAddress(std::string_view text);
 
 // Whether some record's BSSID, upper-cased, equals the entry's first 17 characters: whether
 // exportMacAddress would write a line. Reads until the first such record. Throws FileError.

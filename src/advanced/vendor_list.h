@@ -8,21 +8,24 @@
 #include <unordered_map>
 #include <vector>
 
+#include "records/mac_address.h"
+
 namespace velmora {
 
 // The vendor list's file name; it lies in the application folder.
 inline constexpr std::string_view kVendorListFileName = "vlident.txt";
 
-// What the MAC window shows for an access point whose prefix is not in the list.
+// What the MAC window, and the criteria window in its shorter text, show for an access point
+// whose prefix is not in the list.
 inline constexpr std::string_view kVendorNotFound = "Not Found In Database";
+inline constexpr std::string_view kVendorNotFoundShort = "Not Found";
 
 // The lines of the vendor list, in file order, with an index by MAC prefix.
 //
-// A vendor line starts with an upper-case MAC prefix such as "0A:1B:2C" (two hexadecimal
-// digits, ":", two, ":", two); its vendor text is everything after those eight characters,
-// unchanged and possibly empty. Every other line (blank, short, lower-case or dashed prefix)
-// is kept in lines() but never matches. Where several lines carry one prefix, the first in
-// file order counts.
+// A vendor line starts with an upper-case MAC prefix such as "0A:1B:2C" (isVendorPrefix); its
+// vendor text is everything after those eight characters, unchanged and possibly empty. Every
+// other line (blank, short, lower-case or dashed prefix) is kept in lines() but never matches.
+// Where several lines carry one prefix, the first in file order counts.
 class VendorList {
   public:
     VendorList() = default;
@@ -41,9 +44,6 @@ class VendorList {
     std::unordered_map<std::string, std::size_t> firstLine_;  // prefix -> its first line
 };
 
-// Whether `text` starts with a vendor line's prefix: "XX:XX:XX", X one of 0-9 A-F.
-bool isVendorPrefix(std::string_view text);
-
 // Reads the vendor list file. CR LF, a lone CR and a lone LF each end a line. Throws FileError
 // for a missing, unreadable or non-regular file.
 VendorList LoadVendorList(const std::filesystem::path& file);
@@ -52,5 +52,10 @@ VendorList LoadVendorList(const std::filesystem::path& file);
 // characters (exact, case-sensitive), or nothing. An entry is an upper-cased BSSID, possibly
 // followed by more text, which plays no part.
 std::optional<std::string> LookupVendor(const VendorList& list, std::string_view entry);
+
+// A vendor label's text for an entry: its vendor text, or `notFound`. It views the vendor
+// list, or `notFound`.
+std::string_view vendorLabel(const VendorList& vendors, std::string_view entry,
+                             std::string_view notFound = kVendorNotFound);
 
 }  // namespace velmora

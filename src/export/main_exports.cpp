@@ -1,23 +1,10 @@
 #include "export/main_exports.h"
 
-#include <algorithm>
-#include <array>
+#include "records/flags.h"
 
 #include "export/export_walk.h"
 
 namespace velmora {
-
-namespace {
-
-constexpr std::array<std::string_view, 3> kLockedCodes = {"0031", "0011", "0051"};
-constexpr std::array<std::string_view, 4> kOpenCodes = {"0001", "0005", "0021", "0041"};
-
-template <std::size_t N>
-bool isOneOf(std::string_view flags, const std::array<std::string_view, N>& codes) {
-    return std::find(codes.begin(), codes.end(), flags) != codes.end();
-}
-
-}  // namespace
 
 const MainExportInfo& mainExportInfo(MainExport kind) {
     static const MainExportInfo infos[] = {
@@ -35,13 +22,13 @@ bool mainExportPasses(MainExport kind, std::string_view flags) {
         case MainExport::ConvertAll:
             return true;
         case MainExport::Locked:
-            return isOneOf(flags, kLockedCodes);
+            return flags::kQuickSortLocked(flags);
         case MainExport::Open:
-            return isOneOf(flags, kOpenCodes);
+            return flags::kQuickSortOpen(flags);
         case MainExport::Infrastructure:
-            return !flags.empty() && flags.back() == '1';
+            return flags::kQuickSortInfrastructure(flags);
         case MainExport::AdHoc:
-            return !flags.empty() && flags.back() == '2';
+            return flags::kQuickSortAdHoc(flags);
     }
     return false;
 }

@@ -4,9 +4,11 @@
 #include <string_view>
 
 #include "loader/source_loader.h"
+#include "records/flags.h"
 #include "records/working_record.h"
 
-// How the loader turns one data line into its record line without splitting it into items.
+// How the loader turns one data line into its record line: the rule written plainly
+// (normalise), and the builders that make the same line without splitting it into items.
 // Internal to the loader; declared here for the tests.
 namespace velmora::record_line {
 
@@ -18,13 +20,24 @@ constexpr std::size_t kGrowth = WorkingRecord::kFieldCount + kBlankName.size() +
 // Bytes past the end of the record line that a builder may overwrite with scratch.
 constexpr std::size_t kSlack = 32;
 
-// Counts the record whose Flags item is `flags`.
-void count(std::string_view flags, LoadCounts& counts);
+// The record of a data line with a GPS position: tabs separate the items, spaces and
+// parentheses go, items after the eleventh are dropped, missing ones stay empty and an empty
+// SSID becomes kBlankName. Its record line is what appendRecordLine writes of it.
+void normalise(std::string_view line, WorkingRecord& record);
 
-// Each writes the record line of a data line that holds neither a comma nor a double quote
-// (no item needs quotes) at `out`, which has room for line.size() + kGrowth + kSlack bytes,
-// and counts it. Returns the end of the record line, or nullptr, having counted nothing, when
-// the line needs the general path.
+// Counts the record whose Flags item is `flags` (see records/flags.h).
+inline void count(std::string_view flags, LoadCounts& counts) {
+    counts.wepOff += flags::kCountedWepOff(flags);
+    counts.wepOn += flags::kCountedWepOn(flags);
+    counts.infrastructure += flags::kCountedInfrastructure(flags);
+    counts.adHoc += flags::kCountedAdHoc(flags);
+    ++counts.total;
+}
+
+// The builders (record_line_builders.cpp). Each writes the record line of a data line that
+// holds neither a comma nor a double quote (no item needs quotes) at `out`, which has room for
+// line.size() + kGrowth + kSlack bytes, and counts it. Returns the end of the record line, or
+// nullptr, having counted nothing, when the line needs the general path.
 char* write(std::string_view line, char* out, LoadCounts& counts);  // the fastest this CPU runs
 char* writePortable(std::string_view line, char* out, LoadCounts& counts);
 // The vector builder, or nullptr where this CPU or build has none.

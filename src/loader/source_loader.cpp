@@ -8,12 +8,12 @@
 #include <emmintrin.h>
 #endif
 
-#include "loader/record_line.h"
-#include "io/text_file_writer.h"
 #include "io/block_writer.h"
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
 #include "io/line_reader.h"
+#include "io/text_file_writer.h"
+#include "loader/record_line.h"
 #include "records/record_writer.h"
 #include "records/working_record.h"
 
@@ -48,28 +48,6 @@ std::optional<SourceType> readFormat(LineReader& reader) {
     if (line == kTextFormat) return SourceType::TextExport;
     if (line == kSummaryFormat) return SourceType::SummaryExport;
     return std::nullopt;
-}
-
-// Turns one data line into a record: tabs separate the columns, spaces and parentheses go,
-// columns after the eleventh are dropped and missing ones stay empty.
-void normalise(std::string_view line, WorkingRecord& record) {
-    std::size_t column = 0;
-    for (auto& field : record.fields) field.clear();
-    std::string* field = &record.fields[0];
-    for (char c : line) {
-        switch (c) {
-            case '\t':
-                if (++column >= WorkingRecord::kFieldCount) return;
-                field = &record.fields[column];
-                break;
-            case ' ':
-            case '(':
-            case ')':
-                break;
-            default:
-                field->push_back(c);
-        }
-    }
 }
 
 // Reads a coordinate from `p`: a hemisphere letter, `positive` or `negative` in either case,
@@ -242,9 +220,7 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
                 continue;
             }
             // A name with a comma or a quote: the item is stored quoted.
-            normalise(line, record);
-            if (record[WorkingRecord::SSID].empty())
-                record[WorkingRecord::SSID] = record_line::kBlankName;
+            record_line::normalise(line, record);
             recordLine.clear();
             appendRecordLine(recordLine, record);
             char* const to = block.reserve(recordLine.size());

@@ -54,9 +54,9 @@ bool isBlankLine(std::string_view line);
 bool isNonGpsEntry(std::string_view line);
 
 // Opens the source log, checks its format line and, when it is accepted, writes the working
-// record file and its scratch copy in `files.folder` and counts the records. The result is
-// byte for byte what the four passes of normalising, blank names, copying back and counting
-// leave, in one pass over the log. A failure never leaves a half-written working file.
+// record file and its scratch copy in `files.folder` and counts the records, in one pass over
+// the log: each data line with a GPS position becomes the record line record_line::normalise
+// defines. A failure never leaves a half-written working file.
 //
 // The load runs under the working folder's lock: the caller's, when this process holds it
 // (the main window and the batch tool hold it for as long as they use the working files),

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "records/ascii.h"  // the upper-casing of SSID and BSSID texts
+
 namespace velmora {
 
 // One sighting with a GPS position: eleven text fields, in file order.
@@ -42,24 +44,6 @@ inline bool oneRun(const RecordFields& fields) {
         if (at(fields[k].data()) != at(fields[k - 1].data()) + fields[k - 1].size() + 1)
             return false;
     return true;
-}
-
-// Upper-cases the ASCII letters a-z only, whatever the machine's locale.
-std::string toUpperAscii(std::string_view text);
-void upperAsciiInPlace(std::string& text);
-void upperAsciiInPlace(char* text, std::size_t size);
-// Whether `text`, upper-cased as above, equals `upper`; no copy is made.
-bool equalsUpperAscii(std::string_view text, std::string_view upper);
-
-// The characters of `Flags` that the counts and criteria examine. Each returns '\0' when the
-// field is empty; a one-character field is its own second character from the right.
-// Inline: the loader counts every record by them.
-inline char lastChar(std::string_view flags) {
-    return flags.empty() ? '\0' : flags.back();
-}
-inline char secondFromRight(std::string_view flags) {
-    if (flags.empty()) return '\0';
-    return flags.size() == 1 ? flags[0] : flags[flags.size() - 2];
 }
 
 }  // namespace velmora

@@ -224,8 +224,7 @@ void Form4::recount() {
 void Form4::showVendor() {
     // Emptying List1 (every recount does) is no pick: Label1 keeps its text.
     if (list1_->selectedItems().isEmpty()) return;
-    const std::optional<std::string> vendor = LookupVendor(vendors_, bytesOf(list1_));
-    label1_->setText(vendor ? shown(*vendor) : QStringLiteral("Not Found"));
+    label1_->setText(shown(vendorLabel(vendors_, bytesOf(list1_), kVendorNotFoundShort)));
 }
 
 void Form4::setApNameMode() {

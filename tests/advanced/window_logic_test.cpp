@@ -86,23 +86,6 @@ TEST(ApName, GroupsCountTheirAccessPointsOnceAndExportInFileOrder) {
     EXPECT_TRUE(readNetworkGroups(dir / "empty").empty() && loadApEntries(dir / "empty").empty());
 }
 
-TEST(CriteriaFlags, EachTestLooksAtOneCharacterAgainstAFixedSet) {
-    // Expected: B(ss) or A(d-hoc) or -, then O(n) or F (off) or -. Both always passes.
-    const std::pair<const char*, const char*> cases[] = {
-        {"0005", "BF"}, {"0010", "AO"}, {"0013", "-O"}, {"0071", "B-"}, {"0009", "BF"},
-        {"0006", "AF"}, {"0091", "BO"}, {"001a", "-O"}, {"001A", "-O"}, {"00a1", "B-"},
-        {"00F2", "A-"}, {"1", "BO"},    {"2", "AF"},    {"8", "-F"},    {"", "--"},
-    };
-    for (const auto& [flags, expected] : cases) {
-        SCOPED_TRACE(flags);
-        EXPECT_EQ(passesConnectionType(ConnectionType::Bss, flags), expected[0] == 'B');
-        EXPECT_EQ(passesConnectionType(ConnectionType::AdHoc, flags), expected[0] == 'A');
-        EXPECT_EQ(passesWepStatus(WepStatus::On, flags), expected[1] == 'O');
-        EXPECT_EQ(passesWepStatus(WepStatus::Off, flags), expected[1] == 'F');
-        EXPECT_TRUE(passesConnectionType(kAny, flags) && passesWepStatus(WepStatus::Both, flags));
-    }
-}
-
 TEST(FileNames, ProposedNamesOfEachWindowAndWhichStayInTheirFolder) {
     const std::pair<const char*, const char*> names[] = {
         {"0A:1B:2C:3D:4E:5F - HOMENET", "MAC_0A1B2C3D4E5F"},

@@ -84,20 +84,6 @@ TEST(ExportLine, QuotesEveryItemHoldingASemicolonOrAQuote) {
     }
 }
 
-TEST(QuickSortFilters, EachFlagsCodeGoesToTheRightFiles) {
-    // Whether Locked, Open, Infrastructure and AdHoc take each Flags value.
-    const std::pair<const char*, const char*> cases[] = {
-        {"0011", "1010"}, {"0031", "1010"}, {"0051", "1010"}, {"0001", "0110"}, {"0005", "0100"},
-        {"0021", "0110"}, {"0041", "0110"}, {"0013", "0000"}, {"0015", "0000"}, {"0071", "0010"},
-        {"0411", "0010"}, {"0012", "0001"}, {"", "0000"},     {"011", "0010"},  {"00011", "0010"}};
-    for (const auto& [flags, taken] : cases) {
-        std::string got;
-        for (auto kind : {Locked, Open, Infrastructure, AdHoc})
-            got += mainExportPasses(kind, flags) ? '1' : '0';
-        EXPECT_EQ(got, taken) << flags;
-    }
-}
-
 TEST(MainExports, WriteTheirGoldenFilesAndReplaceOnlyARegularFileOnlyWhenComplete) {
     test::TempDir dir;
     const WorkingFiles files{dir.path()};

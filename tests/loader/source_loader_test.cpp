@@ -8,8 +8,8 @@
 #include <random>
 #include <set>
 
-#include "loader/record_line.h"
 #include "io/line_reader.h"
+#include "loader/record_line.h"
 #include "records/record_writer.h"
 #include "support/test_support.h"
 
@@ -251,25 +251,15 @@ TEST_F(Loader, TheLastLoadsFilesGoAndNothingIsLeftBeside) {
     EXPECT_EQ(output1(), test::readFile(files.output2()));
 }
 
-// The four passes written plainly, one line at a time: normalise, blank names, copy, count.
+// A log's data line as the loader's rule defines it: the record normalise() makes, written
+// by appendRecordLine and counted.
 void addPlainly(std::string_view line, std::string& output1, LoadCounts& counts) {
     if (isCommentLine(line) || isBlankLine(line)) return;
     if (isNonGpsEntry(line)) return void(++counts.dropped);
     WorkingRecord record;
-    std::size_t column = 0;
-    for (char c : line) {
-        if (c == '\t' && ++column == WorkingRecord::kFieldCount) break;
-        if (c != '\t' && c != ' ' && c != '(' && c != ')') record.fields[column] += c;
-    }
-    if (record[WorkingRecord::SSID].empty()) record[WorkingRecord::SSID] = "#Blank#";
+    record_line::normalise(line, record);
     appendRecordLine(output1, record);
-    const char second = secondFromRight(record[WorkingRecord::Flags]);
-    const char last = lastChar(record[WorkingRecord::Flags]);
-    counts.wepOff += second == '0' || second == '2' || second == '4';
-    counts.wepOn += second == '1' || second == '3' || second == '5';
-    counts.infrastructure += last == '1' || last == '5';
-    counts.adHoc += last == '2' || last == '6';
-    ++counts.total;
+    record_line::count(record[WorkingRecord::Flags], counts);
 }
 
 // A data line of random columns made of pieces that each meet a rule (dropped characters,
@@ -296,7 +286,7 @@ std::string randomLine(std::mt19937& random) {
     return line;
 }
 
-TEST_F(Loader, RandomLinesGiveWhatTheFourPassesGive) {
+TEST_F(Loader, RandomLinesGiveTheRecordLinesNormaliseDefines) {
     std::mt19937 random(2004);
     for (const char* eol : {"\r\n", "\n", "\r", "mixed"}) {
         std::string log = "#\r\n# $Format: wi-scan with extensions\r\n", output1;

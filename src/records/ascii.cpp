@@ -1,10 +1,9 @@
-#include "records/working_record.h"
+#include "records/ascii.h"
 
 namespace velmora {
 
 void upperAsciiInPlace(char* text, std::size_t size) {
-    for (char* const end = text + size; text != end; ++text)
-        if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+    for (char* const end = text + size; text != end; ++text) *text = upperAscii(*text);
 }
 
 void upperAsciiInPlace(std::string& text) {
@@ -19,11 +18,8 @@ std::string toUpperAscii(std::string_view text) {
 
 bool equalsUpperAscii(std::string_view text, std::string_view upper) {
     if (text.size() != upper.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upper[i]) return false;
-    }
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (upperAscii(text[i]) != upper[i]) return false;
     return true;
 }
 
