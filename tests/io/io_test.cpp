@@ -19,98 +19,104 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The lines of a file as next() reads them; nextView() must read the same.
-std::vector<std::string> lines(std::string_view bytes) {
-    test::TempDir dir;
-    test::writeFile(dir / "f", bytes);
-    LineReader reader(dir / "f"), viewer(dir / "f");
-    std::vector<std::string> out, viewed;
-    for (std::string line; reader.next(line);) out.push_back(line);
-    for (std::string_view view; viewer.nextView(view);) viewed.emplace_back(view);
-    EXPECT_EQ(viewed, out) << "nextView differs from next";
-    return out;
-}
+constexpr std::size_t kWhole = std::string::npos;
 
-TEST(LineReader, LineEndsBoundedReadsAndRewind) {
-    // The buffer holds 1 MiB: its last byte is the CR of a CR LF.
-    const std::string first((1 << 20) - 1, 'x');
-    EXPECT_EQ(lines(first + "\r\nsecond\r\n"), (std::vector<std::string>{first, "second"}));
-    // A file without CRs reads the same lines (each line end is searched for once).
-    std::string lf;
-    std::vector<std::string> numbers;
-    for (int i = 0; i < 300000; ++i) lf += numbers.emplace_back(std::to_string(i)) + "\n";
-    EXPECT_EQ(lines(lf), numbers);
-    // A bounded read skips the rest of a long line.
-    test::TempDir dir;
-    test::writeFile(dir / "f", std::string(3 << 20, 'y') + "\nnext\n");
-    LineReader reader(dir / "f");
-    auto next = [&reader, line = std::string(), complete = false]() mutable {
-        return reader.nextBounded(line, 10, complete) ? line + (complete ? "" : "...") : "<end>";
-    };
-    EXPECT_EQ((std::vector{next(), next(), next()}),
-              (std::vector<std::string>{"yyyyyyyyyy...", "next", "<end>"}));
-    // A bounded view gives what a bounded read gives, wherever the long line ends.
-    const std::string cut = std::string((1 << 20) - 1, 'x') + "\r\nshort\r";
-    for (const std::string& bytes :
-         {std::string(3 << 20, 'y') + "\nnext\n", cut + "\n" + std::string(1 << 16, 'z'),
-          cut + std::string((1 << 16) + 1, 'z') + "\r\n\r\n", std::string(3 << 20, 'y')}) {
-        test::writeFile(dir / "long", bytes);
-        LineReader bounded(dir / "long"), viewer(dir / "long");
-        std::string line;
-        std::string_view view;
-        bool complete = true, viewComplete = true;
-        for (int n = 0; n < 4; ++n) {
-            const bool read = bounded.nextBounded(line, 1 << 16, complete);
-            ASSERT_EQ(viewer.nextView(view, 1 << 16, viewComplete), read) << n;
-            if (read) {
-                EXPECT_TRUE(view == line && viewComplete == complete) << n;
-            }
-        }
-    }
-    // Another file takes the name; rewind reads the one that is open.
-    test::writeFile(dir / "other", "swapped in\n");
-    fs::rename(dir / "other", dir / "f");
-    reader.rewind();
-    EXPECT_EQ(next(), "yyyyyyyyyy...");
-}
-
-TEST(LineReader, ReadsTheSameLinesAcrossItsChunks) {
-    const std::string bytes = test::chunkSpanningRecords();
-    // The lines, split plainly.
-    std::vector<std::string> plain(1);
+// The lines of `bytes` split the plain way, each longer than `limit` cut to it and marked "...".
+std::vector<std::string> plainLines(std::string_view bytes, std::size_t limit) {
+    std::vector<std::string> out(1);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] != '\r' && bytes[i] != '\n') {
-            plain.back() += bytes[i];
+            out.back() += bytes[i];
             continue;
         }
         if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        plain.emplace_back();
+        out.emplace_back();
     }
-    plain.pop_back();                    // the file ends with a line end
-    EXPECT_TRUE(lines(bytes) == plain);  // (the lines would fill pages on failure)
+    if (out.back().empty()) out.pop_back();  // the last line needs no line end
+    for (std::string& line : out)
+        if (line.size() > limit) line.resize(limit), line += "...";
+    return out;
+}
+
+// The lines of a file as LineReader copies them, marked as plainLines marks them; its views
+// must give the same.
+std::vector<std::string> lines(const fs::path& file, std::size_t limit) {
+    LineReader copier(file), viewer(file);
+    std::vector<std::string> copied, viewed;
+    std::string line;
+    std::string_view view;
+    bool complete = true;
+    const auto mark = [&complete](std::string_view l) {
+        return std::string(l) + (complete ? "" : "...");
+    };
+    if (limit == kWhole) {
+        while (copier.next(line)) copied.push_back(line);
+        while (viewer.nextView(view)) viewed.emplace_back(view);
+    } else {
+        while (copier.nextBounded(line, limit, complete)) copied.push_back(mark(line));
+        while (viewer.nextView(view, limit, complete)) viewed.push_back(mark(view));
+    }
+    EXPECT_TRUE(viewed == copied) << "the views differ from the copies";
+    return copied;
+}
+
+TEST(LineReader, EveryWayOfReadingGivesThePlainLinesWhereverTheyFallAgainstTheBuffer) {
+    const std::string edge((1 << 20) - 1, 'x');  // the buffer's last byte is a line end's first
+    std::string numbers;                         // no CR at all: each line end is searched for once
+    for (int i = 0; i < 300000; ++i) numbers += std::to_string(i) + "\n";
+    const std::string cases[] = {
+        "",
+        edge + "\r\nsecond\r\n",
+        numbers,
+        std::string(3 << 20, 'y') + "\nnext\n",
+        std::string(3 << 20, 'y'),
+        edge + "\r\nshort\r\n" + std::string(1 << 16, 'z'),
+        edge + "\r\nshort\r" + std::string((1 << 16) + 1, 'z') + "\r\n\r\n",
+        test::chunkSpanningRecords()};
+    test::TempDir dir;
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        test::writeFile(dir / "f", cases[k]);
+        for (const std::size_t limit : {kWhole, std::size_t(10), std::size_t(1 << 16)})
+            EXPECT_TRUE(lines(dir / "f", limit) == plainLines(cases[k], limit))
+                << k << " " << limit;
+    }
+}
+
+TEST(LineReader, RewindReadsTheFileThatIsOpenNotTheName) {
+    test::TempDir dir;
+    test::writeFile(dir / "f", std::string(3 << 20, 'y') + "\nnext\n");
+    LineReader reader(dir / "f");
+    std::string line;
+    bool complete = true;
+    while (reader.nextBounded(line, 10, complete)) {
+    }
+    test::writeFile(dir / "other", "swapped in\n");
+    fs::rename(dir / "other", dir / "f");
+    reader.rewind();
+    EXPECT_TRUE(reader.nextBounded(line, 10, complete) && line == "yyyyyyyyyy" && !complete);
 }
 
 TEST(ByteScan, EachScanFindsWhatItsPlainVersionFinds) {
+    // Whether the fast and the plain scans agree on `bytes`; `stop` is where the record ends.
+    const auto agree = [](std::string_view bytes, const char*& stop) {
+        const char *const from = bytes.data(), *const to = from + bytes.size();
+        byte_scan::Items fast, plain;
+        stop = byte_scan::splitPlainRecord(from, to, fast);
+        return byte_scan::findLineEnd(from, to) == byte_scan::findLineEndPortable(from, to) &&
+               stop == byte_scan::splitPlainRecordPortable(from, to, plain) &&
+               (!stop || fast == plain);
+    };
     std::mt19937 random(2004);
     const char alphabet[] = {'a', ',', '"', '\r', '\n', ' ', '\t', '\x80', ' '};
+    const char* stop = nullptr;
     int records = 0;
     for (int round = 0; round < 20000; ++round) {
-        std::string bytes;
+        std::string bytes;  // mostly plain bytes and separators, as a record line is
         for (std::size_t n = random() % 80; n > 0; --n) {
-            // Mostly plain bytes and separators, as a record line is.
             const std::size_t pick = random() % 300;
             bytes += pick < std::size(alphabet) ? alphabet[pick] : pick % 3 ? 'x' : ',';
         }
-        const char* const from = bytes.data();
-        const char* const to = from + bytes.size();
-        ASSERT_EQ(byte_scan::findLineEnd(from, to), byte_scan::findLineEndPortable(from, to))
-            << bytes;
-        byte_scan::Items fast, plain;
-        const char* const stop = byte_scan::splitPlainRecord(from, to, fast);
-        ASSERT_EQ(stop, byte_scan::splitPlainRecordPortable(from, to, plain)) << bytes;
-        if (stop) {
-            ASSERT_EQ(fast, plain) << bytes;
-        }
+        ASSERT_TRUE(agree(bytes, stop)) << bytes;
         records += stop != nullptr;
     }
     EXPECT_GT(records, 500) << "too few lines of ten separators to compare";
@@ -122,55 +128,40 @@ TEST(ByteScan, EachScanFindsWhatItsPlainVersionFinds) {
             for (std::size_t k = 0; k < 11; ++k)
                 line += (k ? "," : "") + std::string(k == spaced ? " " : "") +
                         std::string(k ? 0 : shift, 'x') + "yy";
-            line += "\r\n";
-            byte_scan::Items fast, plain;
-            const char* const end = line.data() + line.size();
-            const char* const stop = byte_scan::splitPlainRecord(line.data(), end, fast);
-            EXPECT_EQ(stop, byte_scan::splitPlainRecordPortable(line.data(), end, plain));
-            EXPECT_EQ(stop != nullptr, spaced == 11) << line;
+            EXPECT_TRUE(agree(line + "\r\n", stop) && (stop != nullptr) == (spaced == 11)) << line;
         }
 }
 
 TEST(TextFileWriter, NeverWritesThroughALink) {
     test::TempDir dir;
-    const test::OutsideFile outside(dir / "outside");
-    const std::string before = outside.state();
-    fs::create_symlink(outside.path, dir / "symlink");
-    fs::create_hard_link(outside.path, dir / "hardlink");
-    fs::create_symlink(dir / "absent", dir / "dangling");
-    for (const char* name : {"symlink", "hardlink", "dangling"})
-        EXPECT_EQ(test::fileErrorPath([&] { TextFileWriter writer(dir / name); }), dir / name)
-            << name;
-    EXPECT_EQ(outside.state(), before);
-    EXPECT_FALSE(fs::exists(dir / "absent")) << "a dangling link creates nothing";
+    const test::LinkTrap trap(dir / "links");
+    for (const char* name : trap.kLinks)
+        EXPECT_EQ(test::fileErrorPath([&] { TextFileWriter writer(dir / "links" / name); }),
+                  dir / "links" / name);
+    EXPECT_TRUE(trap.untouched());
 }
 
 TEST(BackgroundWorker, HandsUnitsBackFinishedAndKeepsTheFirstFailure) {
-    // Each unit is a number; the work appends it to `done`, and fails on a 3.
+    // Each unit is a number; the work notes it in `done` and negates it, and fails on a 3.
     std::vector<int> done;
     BackgroundWorker<int> worker([&done](int& unit) {
         if (unit == 3) throw std::runtime_error("three");
         done.push_back(unit);
         unit = -unit;
     });
-    std::vector<int> back;
-    for (int unit : {1, 2}) {
-        worker.hand(unit);
-        back.push_back(unit);
-    }
-    int last = 0;
+    int one = 1, two = 2, three = 3, four = 4, last = 0;
+    worker.hand(one);
+    worker.hand(two);
     worker.take(last);
-    EXPECT_EQ(back, (std::vector{0, -1})) << "each hand gives back the unit before, finished";
-    EXPECT_EQ(last, -2);
+    EXPECT_EQ((std::vector{one, two, last}), (std::vector{0, -1, -2}))
+        << "each hand gives back the unit before, finished";
     // A failure is thrown from every later call, and nothing handed after it is worked on.
-    int three = 3, four = 4;
     worker.hand(three);
     EXPECT_THROW(worker.wait(), std::runtime_error);
     EXPECT_THROW(worker.hand(four), std::runtime_error);
     EXPECT_THROW(worker.take(four), std::runtime_error);
     EXPECT_EQ(done, (std::vector{1, 2}));
-    // stop() forgets it: the worker starts again.
-    worker.stop();
+    worker.stop();  // forgets it: the worker starts again
     worker.hand(four);
     worker.take(last);
     EXPECT_EQ(last, -4);

@@ -74,75 +74,63 @@ TEST(RecordReader, NoReadableFileIsAFileErrorNamingIt) {
         EXPECT_EQ(test::fileErrorPath([&] { RecordReader reader(path); }), path);
 }
 
-TEST(WorkingFiles, AttributesChangeNothingThroughALink) {
+TEST(WorkingFiles, AttributesMakeAFileReadOnlyAndBackButChangeNothingThroughALink) {
     test::TempDir dir;
-    const test::OutsideFile outside(dir / "outside");
-    const std::string before = outside.state();
-    fs::create_directory(dir / "work");
-    fs::create_symlink(outside.path, dir / "work" / "symlink");
-    fs::create_hard_link(outside.path, dir / "work" / "hardlink");
-    fs::create_symlink(dir / "absent", dir / "work" / "dangling");
-    for (const char* name : {"symlink", "hardlink", "dangling"}) {
+    const test::LinkTrap trap(dir / "work");
+    for (const char* name : trap.kLinks) {
         setHiddenAttribute(dir / "work" / name);
         setNormalAttribute(dir / "work" / name);
-        EXPECT_EQ(outside.state(), before) << name;
     }
-    EXPECT_FALSE(fs::exists(dir / "absent")) << "a dangling link creates nothing";
-    // A file of its own is made read-only and writable again.
-    test::writeFile(dir / "work" / "own", "x");
-    setHiddenAttribute(dir / "work" / "own");
-    EXPECT_EQ(fs::status(dir / "work" / "own").permissions(), fs::perms(0444));
-    setNormalAttribute(dir / "work" / "own");
-    EXPECT_EQ(fs::status(dir / "work" / "own").permissions(), fs::perms(0644));
+    EXPECT_TRUE(trap.untouched());
+    test::writeFile(dir / "own", "x");
+    setHiddenAttribute(dir / "own");
+    EXPECT_EQ(fs::status(dir / "own").permissions(), fs::perms(0444));
+    setNormalAttribute(dir / "own");
+    EXPECT_EQ(fs::status(dir / "own").permissions(), fs::perms(0644));
 }
 
 TEST(WorkingFolderLock, OneUserAtATimeAndACrashedOneBlocksNothing) {
-    using Status = WorkingFolderLock::Status;
+    using enum WorkingFolderLock::Status;
     test::TempDir dir;
     const WorkingFiles files{dir.path()};
     WorkingFolderLock first(files), second(files);
     EXPECT_FALSE(WorkingFolderLock::heldHere(files));
-    ASSERT_EQ(first.tryLock(), Status::Held);
-    EXPECT_EQ(first.tryLock(), Status::Held) << "taken again by its holder";
+    ASSERT_EQ(first.tryLock(), Held);
+    EXPECT_EQ(first.tryLock(), Held) << "taken again by its holder";
     EXPECT_TRUE(WorkingFolderLock::heldHere(files) && fs::exists(files.lockFile()));
-    EXPECT_EQ(second.tryLock(), Status::InUse) << "a second user in the same process";
+    EXPECT_EQ(second.tryLock(), InUse) << "a second user in the same process";
     first.unlock();
     EXPECT_FALSE(WorkingFolderLock::heldHere(files) || fs::exists(files.lockFile()));
-    ASSERT_EQ(second.tryLock(), Status::Held);
-    // Another process, while this one holds it; then, once this one lets go, a process that
-    // takes it and dies without letting go.
+    ASSERT_EQ(second.tryLock(), Held);
+    // A child process that tries to take it, and dies holding it (its destructor never runs).
     const auto childTakes = [&] {
         const pid_t child = fork();
         if (child == 0) {
             WorkingFolderLock lock(files);
             const auto status = lock.tryLock();
-            // Dies holding it: the destructor never runs.
-            _exit(status == Status::Held ? 0 : status == Status::InUse ? 1 : 2);
+            _exit(status == Held ? 0 : status == InUse ? 1 : 2);
         }
         int status = 0;
         waitpid(child, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    EXPECT_EQ(childTakes(), 1);
+    EXPECT_EQ(childTakes(), 1) << "while this process holds it";
     second.unlock();
     EXPECT_EQ(childTakes(), 0);
     EXPECT_TRUE(fs::exists(files.lockFile())) << "the crashed holder's lock file stays";
-    EXPECT_EQ(first.tryLock(), Status::Held) << "and blocks nothing";
+    EXPECT_EQ(first.tryLock(), Held) << "and blocks nothing";
     first.unlock();
-
     // Lock files that cannot be made or are not files: the reason, and nothing outside.
-    const test::OutsideFile outside(dir / "outside");
-    const std::string before = outside.state();
-    fs::create_directory(dir / "links");
-    fs::create_symlink(outside.path, dir / "links" / "output1.lock");
+    const test::LinkTrap trap(dir / "links");
+    fs::create_symlink(trap.outside, dir / "links" / "output1.lock");
     fs::create_directories(dir / "folder" / "output1.lock");
-    for (const fs::path& folder : {dir / "outside" / "below", dir / "links", dir / "folder"}) {
+    for (const fs::path& folder : {trap.outside / "below", dir / "links", dir / "folder"}) {
         WorkingFolderLock lock(WorkingFiles{folder});
-        EXPECT_EQ(lock.tryLock(), Status::Error) << folder;
+        EXPECT_EQ(lock.tryLock(), Error) << folder;
         EXPECT_NE(lock.reason().find((folder / "output1.lock").string()), std::string::npos)
             << lock.reason();
     }
-    EXPECT_EQ(outside.state(), before);
+    EXPECT_TRUE(trap.untouched());
 }
 
 }  // namespace

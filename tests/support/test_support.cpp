@@ -97,13 +97,20 @@ void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit, lo
     _exit(!ok ? 1 : memoryMiB && (after.ru_maxrss - before.ru_maxrss) / 1024 > memoryMiB ? 2 : 0);
 }
 
-OutsideFile::OutsideFile(const fs::path& path) : path(path) {
-    writeFile(path, "precious\r\n");
-    fs::permissions(path, fs::perms(0640));
+LinkTrap::LinkTrap(const fs::path& folder)
+    : outside(folder.string() + ".outside"), absent(folder.string() + ".absent") {
+    fs::create_directories(folder);
+    writeFile(outside, "precious\r\n");
+    fs::permissions(outside, fs::perms(0640));
+    fs::create_symlink(outside, folder / "symlink");
+    fs::create_hard_link(outside, folder / "hardlink");
+    fs::create_symlink(absent, folder / "dangling");
+    before_ = state();
 }
 
-std::string OutsideFile::state() const {
-    return readFile(path) + std::to_string(int(fs::status(path).permissions()));
+std::string LinkTrap::state() const {
+    return readFile(outside) + std::to_string(int(fs::status(outside).permissions())) +
+           (fs::exists(fs::symlink_status(absent)) ? " and the absent name made" : "");
 }
 
 std::string chunkSpanningRecords() {

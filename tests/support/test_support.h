@@ -51,12 +51,19 @@ std::filesystem::path fileErrorPath(const std::function<void()>& run);
 [[noreturn]] void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit = 0,
                            long memoryMiB = 0);
 
-// A file outside the folder under test, for links in that folder to point at, and its state
-// (bytes and permissions), which nothing done through a link may change.
-struct OutsideFile {
-    explicit OutsideFile(const std::filesystem::path& path);
+// Links in `folder` (made here) that nothing may write or change through: "symlink" and
+// "hardlink" to a file beside the folder, and "dangling" to a name beside it that stays absent.
+class LinkTrap {
+  public:
+    explicit LinkTrap(const std::filesystem::path& folder);
+    // Whether the outside file's bytes and permissions are as they were and the absent name is.
+    bool untouched() const { return state() == before_; }
+    static constexpr const char* kLinks[] = {"symlink", "hardlink", "dangling"};
+    const std::filesystem::path outside, absent;
+
+  private:
     std::string state() const;
-    std::filesystem::path path;
+    std::string before_;
 };
 
 // A few MiB of record lines, plain and quoted, with every kind of line end: lines and CR LF

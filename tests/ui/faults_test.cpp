@@ -1,7 +1,5 @@
 // Faults met through the windows: each ends in a clear report, the windows stay usable, nothing
 // is written where not asked for. How each exporter meets each fault is tested in the core.
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -90,13 +88,13 @@ class FaultsTest : public QObject, Ui {
             const QStringList before =
                 QDir(p.logs.path()).entryList(QDir::AllEntries | QDir::Hidden);
             const pid_t child = fork();
-            if (child == 0) {
-                signal(SIGXFSZ, SIG_IGN);
-                const rlimit limit{200, 200};  // less than the export of HOME
-                setrlimit(RLIMIT_FSIZE, &limit);
-                run(p, c);
-                _exit(reported(p, c, target) ? 0 : 1);
-            }
+            if (child == 0)  // a size limit less than the export of HOME
+                test::exitWith(
+                    [&] {
+                        run(p, c);
+                        return reported(p, c, target);
+                    },
+                    200);
             int status = 1;
             QVERIFY(child > 0 && waitpid(child, &status, 0) == child);
             QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -128,7 +126,8 @@ class FaultsTest : public QObject, Ui {
         QVERIFY(!p.form->isLoaded() && !QFileInfo(p.output1()).isFile());
     }
 
-    // A name of every byte value 1..255 (but the log's separators) lists as Latin-1 and exports.
+    // A name of every byte value 1..255 (but the log's separators) lists as Latin-1 and, picked,
+    // exports its own sighting alone (how it is quoted is tested in the core).
     void nameOfEveryByteValue() {
         std::string name;
         for (int b = 1; b < 256; ++b)
@@ -139,12 +138,7 @@ class FaultsTest : public QObject, Ui {
         pick(w, QString::fromLatin1(toUpperAscii(name).c_str()));
         p.save(w, "group.txt");
         QVERIFY(MessageBox::shown().isEmpty());
-        const std::string file = test::readFile(bytes(p.logs.filePath("group.txt")));
-        // It holds ";" and a double quote: exported quoted, the quote doubled.
-        std::string quoted = "\"";
-        for (char c : toUpperAscii(name)) quoted += c == '"' ? "\"\"" : std::string(1, c);
-        QVERIFY(file.find(";" + quoted + "\";") != std::string::npos);
-        QVERIFY(file.find("HOME") == std::string::npos && file.find("OFFICE") == std::string::npos);
+        QCOMPARE(readAll(p.logs.filePath("group.txt")).count("\r\n"), 2);
     }
 };
 
