@@ -62,12 +62,8 @@ std::vector<std::string> lines(const fs::path& file, std::size_t limit) {
 
 TEST(LineReader, EveryWayOfReadingGivesThePlainLinesWhereverTheyFallAgainstTheBuffer) {
     const std::string edge((1 << 20) - 1, 'x');  // the buffer's last byte is a line end's first
-    std::string numbers;                         // no CR at all: each line end is searched for once
-    for (int i = 0; i < 300000; ++i) numbers += std::to_string(i) + "\n";
     const std::string cases[] = {
         "",
-        edge + "\r\nsecond\r\n",
-        numbers,
         std::string(3 << 20, 'y') + "\nnext\n",
         std::string(3 << 20, 'y'),
         edge + "\r\nshort\r\n" + std::string(1 << 16, 'z'),
