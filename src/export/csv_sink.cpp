@@ -59,7 +59,7 @@ class CsvWriter final : public MapPointWriter {
             out += ',';
             appendCsvField(out, ap->lastSeen);
         } else {
-            out += ',';
+            out += ",,";
         }
         out += "\r\n";
     }

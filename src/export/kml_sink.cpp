@@ -33,6 +33,7 @@ constexpr std::string_view kStyles =
     "</IconStyle></Style>\n";
 
 void appendData(std::string& out, std::string_view name, std::string_view value) {
+    if (value.empty()) return;
     out += "<Data name=\"";
     out += name;
     out += "\"><value>";
@@ -65,7 +66,7 @@ class KmlWriter final : public MapPointWriter {
     }
 
     // The elements in the schema's order: name, description, TimeStamp, styleUrl,
-    // ExtendedData, Point. A value the point lacks leaves its Data out.
+    // ExtendedData, Point. A value the point lacks, or an empty text, leaves its Data out.
     void write(std::string& out, const MapPoint& point) override {
         out += "<Placemark>\n<name>";
         appendXml(out, point.name);
