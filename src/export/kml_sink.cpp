@@ -32,24 +32,6 @@ constexpr std::string_view kStyles =
     "<href>http://maps.google.com/mapfiles/kml/pushpin/wht-pushpin.png</href></Icon>"
     "</IconStyle></Style>\n";
 
-void appendData(std::string& out, std::string_view name, std::string_view value) {
-    if (value.empty()) return;
-    out += "<Data name=\"";
-    out += name;
-    out += "\"><value>";
-    appendXml(out, value);
-    out += "</value></Data>";
-}
-
-void appendData(std::string& out, std::string_view name, const std::optional<int>& value) {
-    if (!value) return;
-    out += "<Data name=\"";
-    out += name;
-    out += "\"><value>";
-    appendInt(out, *value);
-    out += "</value></Data>";
-}
-
 class KmlWriter final : public MapPointWriter {
   public:
     explicit KmlWriter(std::string documentName) : documentName_(std::move(documentName)) {}
@@ -65,10 +47,11 @@ class KmlWriter final : public MapPointWriter {
         out += kStyles;
     }
 
-    // The elements in the schema's order: name, description, TimeStamp, styleUrl,
-    // ExtendedData, Point. A value the point lacks, or an empty text, leaves its Data out.
+    // The elements in the schema's order: name, description, TimeStamp, styleUrl, Point. The
+    // values stand in the description only: as ExtendedData too they would double the file,
+    // which is written at the speed of its size.
     void write(std::string& out, const MapPoint& point) override {
-        out += "<Placemark>\n<name>";
+        out += "<Placemark><name>";
         appendXml(out, point.name);
         out += "</name>\n<description>";
         appendXmlDescription(out, point);
@@ -76,37 +59,15 @@ class KmlWriter final : public MapPointWriter {
         if (isFullTime(point.time)) {
             out += "<TimeStamp><when>";
             out += point.time;
-            out += "</when></TimeStamp>\n";
+            out += "</when></TimeStamp>";
         }
         out += "<styleUrl>";
         out += styleOf(point);
-        out += "</styleUrl>\n<ExtendedData>";
-        appendData(out, "bssid", point.bssid);
-        appendData(out, "type", point.type);
-        appendData(out, "flags", point.flags);
-        if (const auto wep = wepText(point)) appendData(out, "wep", *wep);
-        if (!point.channels.empty()) {
-            out += "<Data name=\"channels\"><value>";
-            appendChannels(out, point.channels, ";");
-            out += "</value></Data>";
-        }
-        appendData(out, "snr", point.snr);
-        appendData(out, "signal", point.signal);
-        appendData(out, "noise", point.noise);
-        appendData(out, "time", point.time);
-        if (point.vendor) appendData(out, "vendor", *point.vendor);
-        if (const AccessPointSummary* ap = point.accessPoint) {
-            out += "<Data name=\"sightings\"><value>";
-            appendInt(out, static_cast<long long>(ap->sightings));
-            out += "</value></Data>";
-            appendData(out, "first_seen", ap->firstSeen);
-            appendData(out, "last_seen", ap->lastSeen);
-        }
-        out += "</ExtendedData>\n<Point><coordinates>";
+        out += "</styleUrl><Point><coordinates>";
         out += point.longitude;
         out += ',';
         out += point.latitude;
-        out += "</coordinates></Point>\n</Placemark>\n";
+        out += "</coordinates></Point></Placemark>\n";
     }
 
     void end(std::string& out) override { out += "</Document>\n</kml>\n"; }
