@@ -20,6 +20,7 @@ class GeoJsonWriter final : public MapPointWriter {
   public:
     void begin(std::string& out) override {
         out += "{\"type\":\"FeatureCollection\",\"features\":[";
+        first_ = true;
     }
 
     void write(std::string& out, const MapPoint& point) override {

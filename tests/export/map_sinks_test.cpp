@@ -1,3 +1,5 @@
+#include "export/map_sinks.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,9 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "export/export_walk.h"
+#include "export/main_exports.h"
 #include "export/map_point.h"
 #include "export/map_text.h"
 #include "export/map_writers.h"
+#include "loader/source_loader.h"
+#include "records/working_files.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -109,6 +115,13 @@ std::vector<MapPoint> referencePoints() {
     return points;
 }
 
+std::size_t occurrences(const std::string& text, std::string_view what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
 TEST(MapWriters, EachFormatMatchesItsReferenceFile) {
     const std::vector<MapPoint> points = referencePoints();
     for (const Format& format : kFormats) {
@@ -118,6 +131,35 @@ TEST(MapWriters, EachFormatMatchesItsReferenceFile) {
             test::readFile(test::repoFile("tests/export/golden/map/" + name));
         EXPECT_TRUE(written == golden) << name << " differs; written to " << fs::absolute(name);
         if (written != golden) test::writeFile(name, written);
+    }
+}
+
+TEST(MapSinks, WriteHeaderOnePointPerExportedLineAndFooter) {
+    test::TempDir dir;
+    const WorkingFiles files{dir.path()};
+    ASSERT_EQ(loadSourceLog(test::repoFile("tests/export/golden/flags-log.txt"), files).status,
+              LoadStatus::Loaded);
+    const RecordSelection all = mainExportSelection(MainExport::ConvertAll);
+    const std::string st =
+        test::readFile(test::repoFile("tests/export/golden/FullConvert_flags-log.txt"));
+    const std::size_t lines = occurrences(st, "\r\n") - 1;  // the header row
+    // Each sink, its writer, and what starts each of its points.
+    const std::tuple<std::unique_ptr<ExportSink>, std::unique_ptr<MapPointWriter>, std::string>
+        cases[] = {
+            {makeKmlSink(nullptr, "flags-log.txt"), makeKmlWriter("flags-log.txt"), "<Placemark>"},
+            {makeGpxSink(nullptr), makeGpxWriter(), "<wpt "},
+            {makeGeoJsonSink(nullptr), makeGeoJsonWriter(), "{\"type\":\"Feature\""},
+            {makeCsvSink(nullptr), makeCsvWriter(), "\r\n"}};
+    for (const auto& [sink, writer, point] : cases) {
+        EXPECT_TRUE(sink->wantsExtras());
+        EXPECT_EQ(writeExport(files.output1(), dir / "map", all, *sink), lines);
+        const std::string file = test::readFile(dir / "map");
+        std::string header;
+        std::string footer;
+        writer->begin(header);
+        writer->end(footer);
+        EXPECT_TRUE(file.starts_with(header) && file.ends_with(footer)) << file;
+        EXPECT_EQ(occurrences(file, point), lines + (point == "\r\n" ? 1 : 0)) << file;
     }
 }
 
@@ -278,13 +320,6 @@ long featureCount(const std::string& summary) {
     for (std::size_t at = summary.find(kLabel); at != std::string::npos;
          at = summary.find(kLabel, at + 1))
         count += std::strtol(summary.c_str() + at + kLabel.size(), nullptr, 10);
-    return count;
-}
-
-std::size_t occurrences(const std::string& text, std::string_view what) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++count;
     return count;
 }
 
