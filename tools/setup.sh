@@ -2,8 +2,10 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 
+# gpsbabel, gdal-bin (ogrinfo) and libxml2-utils (xmllint) are for the tests only: the map
+# formats' tests read the files written with them, and skip that when they are missing.
 packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev ieee-data
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev gpsbabel gdal-bin libxml2-utils)
 
 missing=()
 for p in "${packages[@]}"; do

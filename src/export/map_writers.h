@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "export/export_sink.h"
+#include "export/map_point.h"
+
+namespace velmora {
+
+class VendorList;
+
+// The text of one map format, apart from where its points come from: the map sinks
+// (map_sinks.h) describe each record (describeRecord) and hand the point to one of these.
+class MapPointWriter {
+  public:
+    virtual ~MapPointWriter() = default;
+
+    // Each call appends to `out`: the header, one point, the footer.
+    virtual void begin(std::string& out) { (void)out; }
+    virtual void write(std::string& out, const MapPoint& point) = 0;
+    virtual void end(std::string& out) { (void)out; }
+};
+
+std::unique_ptr<MapPointWriter> makeKmlWriter(std::string documentName);
+std::unique_ptr<MapPointWriter> makeGpxWriter();
+std::unique_ptr<MapPointWriter> makeGeoJsonWriter();
+std::unique_ptr<MapPointWriter> makeCsvWriter();
+
+// The sink that writes each record it receives as a point of `writer`'s format.
+std::unique_ptr<ExportSink> makeMapSink(std::unique_ptr<MapPointWriter> writer,
+                                        const VendorList* vendors);
+
+}  // namespace velmora

@@ -1,0 +1,362 @@
+#include "export/map_sinks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/export_walk.h"
+#include "export/main_exports.h"
+#include "export/map_point.h"
+#include "export/map_text.h"
+#include "export/map_writers.h"
+#include "loader/source_loader.h"
+#include "records/working_files.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A map file of `points` as `writer` writes it.
+std::string mapFile(MapPointWriter& writer, const std::vector<MapPoint>& points) {
+    std::string out;
+    writer.begin(out);
+    for (const MapPoint& point : points) writer.write(out, point);
+    writer.end(out);
+    return out;
+}
+
+struct Format {
+    const char* extension;
+    std::function<std::unique_ptr<MapPointWriter>()> make;
+};
+const Format kFormats[] = {
+    {"kml", [] { return makeKmlWriter("drive3.txt"); }},
+    {"gpx", [] { return makeGpxWriter(); }},
+    {"geojson", [] { return makeGeoJsonWriter(); }},
+    {"csv", [] { return makeCsvWriter(); }},
+};
+
+std::string writeFormat(const Format& format, const std::vector<MapPoint>& points) {
+    return mapFile(*format.make(), points);
+}
+
+const AccessPointSummary kThreeSightings{3, "2004-06-05T23:50:00Z", "2004-06-06T00:10:00Z"};
+
+// A point of each kind: WEP on, WEP off, ad hoc with WEP status neither, one pin per access
+// point, and one without any optional value; names with every character the formats escape.
+std::vector<MapPoint> referencePoints() {
+    std::vector<MapPoint> points(5);
+    points[0] = {
+        "41.5", "2.5", "HOMENET", "00:0C:41:AA:BB:01",    "BSS",          "0011", true, {6},
+        23,     72,    49,        "2004-06-05T12:01:00Z", "Cisco-Linksys"};
+    points[1] = {"-33.25",
+                 "-81.75",
+                 "Caf\u00e9, \"Bar\"; <Tom> & Jerry ]]>",
+                 "00:0a:0b:0c:0d:0e",
+                 "BSS",
+                 "0001",
+                 false,
+                 {1, 6, 11},
+                 std::nullopt,
+                 std::nullopt,
+                 std::nullopt,
+                 "12:01:05",
+                 std::nullopt};
+    points[2] = {"-0.0451234",
+                 "151.2",
+                 "\x01tab\there\x1f"
+                 "end\x7f line\r\nbreak \u20ac\u0160\u00ff",
+                 "00:0C:41:AA:BB:03",
+                 "ad-hoc",
+                 "0072",
+                 std::nullopt,
+                 {36, 149},
+                 5,
+                 60,
+                 55,
+                 "2004-06-05T23:59:59Z",
+                 "Acme \"Wireless\", Inc. & Co. <EU>"};
+    points[3] = {"0.5",
+                 "-0.25",
+                 "",
+                 "00:0C:41:AA:BB:02",
+                 "BSS",
+                 "0031",
+                 true,
+                 {},
+                 10,
+                 80,
+                 70,
+                 "2004-06-06T00:00:10Z",
+                 "\u00c4pfel GmbH"};
+    points[3].accessPoint = &kThreeSightings;
+    points[4] = {"10",
+                 "20",
+                 "\xff\xc0\x80"
+                 "\xed\xa0\x80"
+                 "ok",
+                 "",
+                 "",
+                 "",
+                 std::nullopt,
+                 {},
+                 std::nullopt,
+                 std::nullopt,
+                 std::nullopt,
+                 "",
+                 std::nullopt};
+    return points;
+}
+
+std::size_t occurrences(const std::string& text, std::string_view what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(MapWriters, EachFormatMatchesItsReferenceFile) {
+    const std::vector<MapPoint> points = referencePoints();
+    for (const Format& format : kFormats) {
+        const std::string name = std::string("points.") + format.extension;
+        const std::string written = writeFormat(format, points);
+        const std::string golden =
+            test::readFile(test::repoFile("tests/export/golden/map/" + name));
+        EXPECT_TRUE(written == golden) << name << " differs; written to " << fs::absolute(name);
+        if (written != golden) test::writeFile(name, written);
+    }
+}
+
+TEST(MapSinks, WriteHeaderOnePointPerExportedLineAndFooter) {
+    test::TempDir dir;
+    const WorkingFiles files{dir.path()};
+    ASSERT_EQ(loadSourceLog(test::repoFile("tests/export/golden/flags-log.txt"), files).status,
+              LoadStatus::Loaded);
+    const RecordSelection all = mainExportSelection(MainExport::ConvertAll);
+    const std::string st =
+        test::readFile(test::repoFile("tests/export/golden/FullConvert_flags-log.txt"));
+    const std::size_t lines = occurrences(st, "\r\n") - 1;  // the header row
+    // Each sink, its writer, and what starts each of its points.
+    const std::tuple<std::unique_ptr<ExportSink>, std::unique_ptr<MapPointWriter>, std::string>
+        cases[] = {
+            {makeKmlSink(nullptr, "flags-log.txt"), makeKmlWriter("flags-log.txt"), "<Placemark>"},
+            {makeGpxSink(nullptr), makeGpxWriter(), "<wpt "},
+            {makeGeoJsonSink(nullptr), makeGeoJsonWriter(), "{\"type\":\"Feature\""},
+            {makeCsvSink(nullptr), makeCsvWriter(), "\r\n"}};
+    for (const auto& [sink, writer, point] : cases) {
+        EXPECT_TRUE(sink->wantsExtras());
+        EXPECT_EQ(writeExport(files.output1(), dir / "map", all, *sink), lines);
+        const std::string file = test::readFile(dir / "map");
+        std::string header;
+        std::string footer;
+        writer->begin(header);
+        writer->end(footer);
+        EXPECT_TRUE(file.starts_with(header) && file.ends_with(footer)) << file;
+        EXPECT_EQ(occurrences(file, point), lines + (point == "\r\n" ? 1 : 0)) << file;
+    }
+}
+
+TEST(MapText, EscapesWhatEachFormatCannotHoldAsItIs) {
+    // Input, then as XML text, JSON string and CSV field.
+    // clang-format off
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        {"plain", "plain", "\"plain\"", "plain"},
+        {"", "", "\"\"", ""},
+        {"a&b<c>d]]>", "a&amp;b&lt;c&gt;d]]&gt;", "\"a&b<c>d]]>\"", "a&b<c>d]]>"},
+        {"say \"hi\"", "say \"hi\"", "\"say \\\"hi\\\"\"", "\"say \"\"hi\"\"\""},
+        {"a,b", "a,b", "\"a,b\"", "\"a,b\""},
+        {"a;b", "a;b", "\"a;b\"", "\"a;b\""},
+        {"back\\slash/", "back\\slash/", "\"back\\\\slash/\"", "back\\slash/"},
+        {"t\tl\nc\r", "t\tl\nc&#13;", "\"t\\tl\\nc\\r\"", "\"t\tl\nc\r\""},
+        {"\x01\x08\x0c\x1f\x7f", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\x7f",
+         "\"\\u0001\\b\\f\\u001f\x7f\"", "\"\x01\x08\x0c\x1f\x7f\""},
+        // Valid UTF-8 of each length stays; U+FFFE and U+FFFF are no XML characters.
+        {"\u00e9\u20ac\U0001F600", "\u00e9\u20ac\U0001F600", "\"\u00e9\u20ac\U0001F600\"",
+         "\u00e9\u20ac\U0001F600"},
+        {"\xef\xbf\xbe\xef\xbf\xbf", "\xef\xbf\xbd\xef\xbf\xbd", "\"\xef\xbf\xbe\xef\xbf\xbf\"",
+         "\xef\xbf\xbe\xef\xbf\xbf"},
+        // Each byte of no valid sequence is one U+FFFD: a stray byte, overlong forms, a
+        // surrogate, a sequence cut short (at the end, and before a quote), above U+10FFFF.
+        {"\xff\x80", "\xef\xbf\xbd\xef\xbf\xbd", "\"\xef\xbf\xbd\xef\xbf\xbd\"",
+         "\xef\xbf\xbd\xef\xbf\xbd"},
+        {"\xc0\xaf\xe0\x80\xaf", std::string(5, 'R'), "", ""},
+        {"\xed\xa0\x80", std::string(3, 'R'), "", ""},
+        {"\xe2\x82", std::string(2, 'R'), "", ""},
+        {"\xe2\x82\"", "RR\"", "\"RR\\\"\"", "\"RR\"\"\""},
+        {"\xf4\x90\x80\x80", std::string(4, 'R'), "", ""},
+    };
+    // clang-format on
+    // "R" stands for U+FFFD; an empty JSON or CSV expectation is the XML one, quoted for JSON.
+    const auto expand = [](const std::string& text) {
+        std::string out;
+        for (const char c : text) out += c == 'R' ? std::string("\xef\xbf\xbd") : std::string(1, c);
+        return out;
+    };
+    for (const auto& [in, xml, json, csv] : cases) {
+        const std::string wantXml = expand(xml);
+        std::string out;
+        map_text::appendXml(out, in);
+        EXPECT_EQ(out, wantXml) << in;
+        out.clear();
+        map_text::appendJsonString(out, in);
+        EXPECT_EQ(out, json.empty() ? "\"" + wantXml + "\"" : expand(json)) << in;
+        out.clear();
+        map_text::appendCsvField(out, in);
+        EXPECT_EQ(out, csv.empty() ? wantXml : expand(csv)) << in;
+    }
+}
+
+TEST(MapText, TimeElementsTakeOnlyAFullTime) {
+    const std::pair<const char*, bool> cases[] = {
+        {"2004-06-05T12:01:00Z", true},  {"12:01:00", false},
+        {"2004-06-05T12:01:00", false},  {"2004-06-05 12:01:00Z", false},
+        {"2004-06-0xT12:01:00Z", false}, {"", false},
+    };
+    for (const auto& [time, full] : cases) EXPECT_EQ(map_text::isFullTime(time), full) << time;
+}
+
+// Whether `program` can be run; a test that needs a missing one skips with a message.
+bool have(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs `command` through the shell; its standard output, and whether it exited 0.
+std::pair<std::string, bool> run(const std::string& command, const fs::path& output) {
+    const int status = std::system((command + " >'" + output.string() + "' 2>&1").c_str());
+    return {test::readFile(output), status == 0};
+}
+
+std::string everyByteValue() {
+    std::string bytes;
+    for (int c = 1; c <= 255; ++c) bytes += static_cast<char>(c);
+    return bytes;
+}
+
+// Every character from U+0001 to U+00FF, UTF-8: what a name of every byte value becomes, give
+// or take the code page's letters in 0x80-0x9F.
+std::string everyLatin1Character() {
+    std::string text;
+    for (int c = 1; c <= 255; ++c) {
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else {
+            text += static_cast<char>(0xC0 | c >> 6);
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return text;
+}
+
+TEST(MapWriters, NameOfEveryByteValueGivesWellFormedFiles) {
+    // Names and vendors of every character up to U+00FF, and of every byte value as it is (not
+    // UTF-8).
+    std::vector<MapPoint> points(2);
+    points[0] = {
+        "1", "2",        everyLatin1Character(), everyByteValue(), "BSS", "0011", true, {1}, 1, 2,
+        3,   "12:00:00", everyLatin1Character()};
+    points[1] = points[0];
+    points[1].name = everyByteValue();
+    points[1].vendor = everyByteValue();
+    test::TempDir dir;
+    for (const Format& format : kFormats) {
+        const fs::path file = dir / (std::string("every-byte.") + format.extension);
+        test::writeFile(file, writeFormat(format, points));
+        const std::string ext = format.extension;
+        std::string check;
+        if (ext == "kml" || ext == "gpx") {
+            if (!have("xmllint")) {
+                std::cout << "xmllint is missing: " << ext << " not checked\n";
+                continue;
+            }
+            check = "xmllint --noout '" + file.string() + "'";
+        } else {
+            if (!have("python3")) {
+                std::cout << "python3 is missing: " << ext << " not checked\n";
+                continue;
+            }
+            // Reads the file back (strictly UTF-8) and checks every point, with the converted
+            // name whole.
+            const std::string read =
+                ext == "geojson"
+                    ? "d = json.load(f); names = [p['properties']['name'] for p in d['features']]"
+                    : "rows = list(csv.reader(f)); names = [r[2] for r in rows[1:]]; "
+                      "assert all(len(r) == 16 for r in rows)";
+            test::writeFile(dir / "expected", points[0].name);
+            check = "python3 -c \"import csv, json; f = open('" + file.string() +
+                    "', encoding='utf-8', newline='', errors='strict'); " + read +
+                    "; assert len(names) == 2, names; "
+                    "assert names[0] == open('" +
+                    (dir / "expected").string() +
+                    "', encoding='utf-8', newline='').read(), names[0]\"";
+        }
+        const auto [report, ok] = run(check, dir / "report");
+        EXPECT_TRUE(ok) << ext << ": " << report;
+    }
+}
+
+// `count` points of every kind, awkward names and values included, in turn.
+std::vector<MapPoint> manyPoints(std::size_t count) {
+    const std::vector<MapPoint> kinds = referencePoints();
+    std::vector<MapPoint> points;
+    for (std::size_t k = 0; k < count; ++k) {
+        points.push_back(kinds[k % kinds.size()]);
+        points.back().latitude = std::to_string(k % 170) + ".25";
+        points.back().longitude = "-" + std::to_string(k % 179) + ".5";
+    }
+    return points;
+}
+
+// The sum of the "Feature Count: N" lines of ogrinfo's summary.
+long featureCount(const std::string& summary) {
+    constexpr std::string_view kLabel = "Feature Count: ";
+    long count = 0;
+    for (std::size_t at = summary.find(kLabel); at != std::string::npos;
+         at = summary.find(kLabel, at + 1))
+        count += std::strtol(summary.c_str() + at + kLabel.size(), nullptr, 10);
+    return count;
+}
+
+TEST(MapFilesReadByOtherPrograms, GpsBabelAndOgrinfoCountEveryPoint) {
+    const bool gpsbabel = have("gpsbabel");
+    const bool ogrinfo = have("ogrinfo");
+    if (!gpsbabel && !ogrinfo) GTEST_SKIP() << "gpsbabel and ogrinfo are missing (tools/setup.sh)";
+    if (!gpsbabel) std::cout << "gpsbabel is missing: only ogrinfo reads the files\n";
+    if (!ogrinfo) std::cout << "ogrinfo is missing: only gpsbabel reads the files\n";
+    constexpr std::size_t kPoints = 37;
+    const std::vector<MapPoint> points = manyPoints(kPoints);
+    test::TempDir dir;
+    for (const Format& format : kFormats) {
+        const std::string ext = format.extension;
+        const fs::path file = dir / ("points." + ext);
+        test::writeFile(file, writeFormat(format, points));
+        // GPSBabel's CSV formats take a line for a point; a name holding a line break is
+        // more than it reads.
+        if (gpsbabel && ext != "csv") {
+            const auto [gpx, ok] = run(
+                "gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -", dir / "gpsbabel");
+            EXPECT_TRUE(ok) << ext << ": " << gpx;
+            EXPECT_EQ(occurrences(gpx, "<wpt "), kPoints) << ext << " read by gpsbabel";
+        }
+        if (ogrinfo) {
+            const std::string columns =
+                ext == "csv" ? "-oo X_POSSIBLE_NAMES=longitude -oo Y_POSSIBLE_NAMES=latitude " : "";
+            const auto [summary, ok] =
+                run("ogrinfo -ro -al -so " + columns + "'" + file.string() + "'", dir / "ogrinfo");
+            EXPECT_TRUE(ok) << ext << ": " << summary;
+            EXPECT_EQ(featureCount(summary), static_cast<long>(kPoints)) << ext << ": " << summary;
+            if (ext == "csv") {
+                EXPECT_NE(summary.find("Geometry: Point"), std::string::npos) << summary;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velmora
