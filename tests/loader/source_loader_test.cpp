@@ -180,6 +180,13 @@ TEST_F(Loader, FailuresLeaveNoHalfWrittenWorkingFile) {
         EXPECT_FALSE(fs::is_symlink(files.output1()) || fs::is_symlink(files.output2()) ||
                      fs::is_symlink(files.extras()));
     }
+    // A folder in the extras file's place fails the load, and the other two go with it.
+    removeWorkingFile(files.extras());
+    fs::create_directory(files.extras());
+    EXPECT_EQ(loadSourceLog(log, files).status, LoadStatus::WorkingFileError);
+    EXPECT_FALSE(fs::exists(files.output1()) || fs::exists(files.output2()));
+    fs::remove(files.extras());
+    ASSERT_EQ(loadSourceLog(log, files).status, LoadStatus::Loaded);
     // Logs that cannot be read leave the working file as it was.
     const std::string loaded = output1();
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it would wait for a writer
