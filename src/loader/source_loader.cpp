@@ -1,5 +1,6 @@
 #include "loader/source_loader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <optional>
@@ -220,7 +221,7 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
                 // A date line too long to hold has no well-formed date.
                 if (const auto dateLine = record_line::dateLineDate(line)) {
                     const std::string_view given = complete ? *dateLine : std::string_view();
-                    std::memcpy(dateText, given.data(), given.size());
+                    std::copy(given.begin(), given.end(), dateText);
                     date = std::string_view(dateText, given.size());
                 }
                 continue;
