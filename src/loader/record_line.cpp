@@ -22,15 +22,9 @@ void normalise(std::string_view line, WorkingRecord& record) {
     if (record[WorkingRecord::SSID].empty()) record[WorkingRecord::SSID] = kBlankName;
 }
 
-namespace {
-
-constexpr std::size_t kSignalColumn = WorkingRecord::SignalBlock;
-
-}  // namespace
-
 std::string_view signalColumn(std::string_view line) {
     std::size_t begin = 0;
-    for (std::size_t tab = 0; tab < kSignalColumn; ++tab) {
+    for (std::size_t tab = 0; tab < WorkingRecord::SignalBlock; ++tab) {
         const std::size_t found = line.find('\t', begin);
         if (found == std::string_view::npos) return {};
         begin = found + 1;
