@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "export/st_sink.h"
+#include "io/line_reader.h"
 #include "loader/record_line.h"
 #include "loader/source_loader.h"
-#include "io/line_reader.h"
 #include "records/record_reader.h"
 
 namespace {
@@ -117,8 +117,9 @@ void BM_RecordLine(benchmark::State& state) {
     std::size_t bytes = 0;
     for (auto _ : state) {
         LoadCounts counts;
+        std::string_view signal;
         for (const std::string& line : lines)
-            benchmark::DoNotOptimize(write(line, out.data(), counts));
+            benchmark::DoNotOptimize(write(line, out.data(), counts, signal));
         benchmark::DoNotOptimize(counts.total);
     }
     for (const std::string& line : lines) bytes += line.size();

@@ -1,6 +1,7 @@
 // Arbitrary bytes as a source log. A load either rejects the file, leaving the working files
 // as they were, or leaves output1 with exactly eleven items on every line, output2 equal to
-// it, and both equal to what a plain line-by-line loader makes of the log, counts included.
+// it, and both equal to what a plain line-by-line loader makes of the log, counts included,
+// and output1.extras equal to the plain reading of each record's signal column and date.
 //
 // The first byte picks a format line to put in front (most random files are rejected at
 // once otherwise); the rest is the log.
@@ -8,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "loader/source_loader.h"
 #include "records/working_record.h"
@@ -34,8 +36,66 @@ void appendItem(std::string& out, const std::string& item) {
 struct Expected {
     bool accepted = false;
     std::string output1;
+    std::string extras;
     LoadCounts counts;
 };
+
+bool isDigitText(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The date a "# $DateGMT:" line gives: " YYYY-MM-DD" after the prefix, blanks after it
+// allowed, a month 1 to 12 and a day 1 to 31; "" for anything else.
+std::string referenceDate(const std::string& line) {
+    std::string rest = line.substr(std::string("# $DateGMT:").size());
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t')) rest.pop_back();
+    if (rest.size() != 11 || rest[0] != ' ' || rest[5] != '-' || rest[8] != '-') return "";
+    const std::string year = rest.substr(1, 4), month = rest.substr(6, 2), day = rest.substr(9, 2);
+    if (!isDigitText(year) || !isDigitText(month) || !isDigitText(day)) return "";
+    if (std::stoi(month) < 1 || std::stoi(month) > 12 || std::stoi(day) < 1 || std::stoi(day) > 31)
+        return "";
+    return rest.substr(1);
+}
+
+// The extras line of a data line: the seventh column, trimmed of spaces, without a leading
+// "[" and a trailing "]", split at spaces; each of the first three parts that is "-" or
+// nothing before one to nine digits, as it stands.
+std::string referenceExtras(const std::string& line, const std::string& date) {
+    std::vector<std::string> columns(1);
+    for (char c : line) {
+        if (c == '\t')
+            columns.emplace_back();
+        else
+            columns.back() += c;
+    }
+    std::string column = columns.size() >= 7 ? columns[6] : "";
+    const auto trim = [&column] {
+        while (!column.empty() && column.front() == ' ') column.erase(column.begin());
+        while (!column.empty() && column.back() == ' ') column.pop_back();
+    };
+    trim();
+    if (!column.empty() && column.front() == '[') column.erase(column.begin());
+    trim();
+    if (!column.empty() && column.back() == ']') column.pop_back();
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : column + " ") {
+        if (c != ' ') {
+            part += c;
+        } else if (!part.empty()) {
+            parts.push_back(part);
+            part.clear();
+        }
+    }
+    std::string extras;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::string p = k < parts.size() ? parts[k] : "";
+        const std::string digits = !p.empty() && p[0] == '-' ? p.substr(1) : p;
+        if (isDigitText(digits) && digits.size() <= 9) extras += p;
+        extras += ',';
+    }
+    return extras + date + "\r\n";
+}
 
 Expected referenceLoad(std::string_view log) {
     Expected e;
@@ -45,7 +105,10 @@ Expected referenceLoad(std::string_view log) {
         lines[1] != "# $Format: wi-scan summary with extensions")
         return e;
     e.accepted = true;
+    std::string date;
     for (const std::string& line : lines) {
+        if (line.rfind("# $DateGMT:", 0) == 0)
+            date = line.size() > 65536 ? "" : referenceDate(line);
         if (!line.empty() && line[0] == '#') continue;
         // A line too long to hold is dropped unread, blank or not.
         const bool tooLong = line.size() > 65536;
@@ -69,6 +132,7 @@ Expected referenceLoad(std::string_view log) {
             appendItem(e.output1, fields[k]);
         }
         e.output1 += "\r\n";
+        e.extras += referenceExtras(line, date);
         const std::string& flags = fields[8];
         const char second = flags.empty()       ? 0
                             : flags.size() == 1 ? flags[0]
@@ -104,15 +168,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string before = "earlier working file\r\n";
     fuzz::scratchFile("output1", before);
     fuzz::scratchFile("output2", before);
+    fuzz::scratchFile("output1.extras", before);
     const LoadResult result = loadSourceLog(fuzz::scratchFile("log", log), files);
     const Expected expected = referenceLoad(log);
 
     if (result.status != LoadStatus::Loaded) {
         fuzz::check(result.status == LoadStatus::BadFile, "a readable log failed to load");
         fuzz::check(!expected.accepted, "an acceptable log was rejected");
-        fuzz::check(
-            fuzz::readAll(files.output1()) == before && fuzz::readAll(files.output2()) == before,
-            "a rejected log touched the working files");
+        fuzz::check(fuzz::readAll(files.output1()) == before &&
+                        fuzz::readAll(files.output2()) == before &&
+                        fuzz::readAll(files.extras()) == before,
+                    "a rejected log touched the working files");
         return 0;
     }
     fuzz::check(expected.accepted, "a log without a format line was loaded");
@@ -131,6 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::check(lines == result.counts.total, "total differs from the lines written");
     fuzz::check(output1 == expected.output1, "output1 differs from the reference load");
+    fuzz::check(fuzz::readAll(files.extras()) == expected.extras,
+                "output1.extras differs from the reference load");
     const LoadCounts& c = result.counts;
     const LoadCounts& x = expected.counts;
     fuzz::check(c.total == x.total && c.dropped == x.dropped && c.wepOff == x.wepOff &&

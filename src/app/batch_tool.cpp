@@ -5,9 +5,9 @@
 #include <ostream>
 
 #include "app/batch_commands.h"
-#include "loader/source_loader.h"
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
+#include "loader/source_loader.h"
 
 namespace velmora::batch {
 
@@ -63,6 +63,7 @@ class TemporaryFolder {
         const WorkingFiles files{path_};
         output1_.emplace(files.output1());
         output2_.emplace(files.output2());
+        extras_.emplace(files.extras());
         lock_.emplace(files.lockFile());
     }
     ~TemporaryFolder() {
@@ -73,7 +74,7 @@ class TemporaryFolder {
 
   private:
     fs::path path_;
-    std::optional<InterruptCleanup> folder_, output1_, output2_, lock_;
+    std::optional<InterruptCleanup> folder_, output1_, output2_, extras_, lock_;
 };
 
 void printCounts(const LoadResult& result, std::ostream& out) {

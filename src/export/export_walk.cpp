@@ -10,6 +10,7 @@
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
 #include "io/text_file_writer.h"
+#include "records/record_extras.h"
 #include "records/record_reader.h"
 #include "records/record_walk.h"
 
@@ -100,13 +101,28 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
             UpperCasing upperCasing(selection.upper);
             ExportRecord record;
             sink.begin(output);
-            forEachRecord(reader, [&](const RecordFields& fields) {
-                if (!selection.filter(fields)) return;
-                record.fields = fields;
-                upperCasing.apply(record.fields);
-                sink.write(output, record);
-                ++written;
-            });
+            if (sink.wantsExtras()) {
+                // Each record's extras line is read, selected or not, so that the two files
+                // stay in step.
+                ExtrasReader extras(workingFile);
+                forEachRecord(reader, [&](const RecordFields& fields) {
+                    const RecordExtras lineExtras = extras.next();
+                    if (!selection.filter(fields)) return;
+                    record.fields = fields;
+                    record.extras = lineExtras;
+                    upperCasing.apply(record.fields);
+                    sink.write(output, record);
+                    ++written;
+                });
+            } else {
+                forEachRecord(reader, [&](const RecordFields& fields) {
+                    if (!selection.filter(fields)) return;
+                    record.fields = fields;
+                    upperCasing.apply(record.fields);
+                    sink.write(output, record);
+                    ++written;
+                });
+            }
             sink.end(output);
             block.finish();
         }

@@ -18,6 +18,10 @@ namespace velmora {
 // that name as it was and no partial file. A target that exists and is not a regular file is
 // refused, as is the working record file itself; one the system cannot look at is refused with
 // the system's reason. Throws FileError naming the file that failed.
+//
+// For a sink that wants them, each record comes with its extras, read from the working file's
+// extras file line by line in step with the records; a record the extras file has no readable
+// line for (a missing or short file) comes with empty extras.
 std::uint64_t writeExport(const std::filesystem::path& workingFile,
                           const std::filesystem::path& target, const RecordSelection& selection,
                           ExportSink& sink);

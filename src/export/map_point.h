@@ -14,20 +14,23 @@ class VendorList;
 // What the map formats (KML, GPX, GeoJSON, CSV) write of one selected record: the values of
 // its Streets and Trips line, as UTF-8 text and numbers.
 struct MapPoint {
-    // Signed decimal degrees as text, a valid JSON number ("-33.25", "0.0451234").
+    // Signed decimal degrees as text, a valid JSON number ("-33.25", "0.0451234"): the item's
+    // digits as they stand, leading zeros of the whole degrees dropped; zero has no sign.
     std::string latitude;
     std::string longitude;
-    std::string name;   // item 3 (SSID), after the selection's upper-casing, UTF-8
-    std::string bssid;  // item 5
-    std::string type;   // item 4
-    std::string flags;  // item 9
+    std::string name;           // item 3 (SSID), after the selection's upper-casing, UTF-8
+    std::string bssid;          // item 5
+    std::string type;           // item 4
+    std::string flags;          // item 9
     std::optional<bool> wep;    // the counts' WEP on / WEP off test; nothing for neither
     std::vector<int> channels;  // from Channelbits, ascending
     std::optional<int> snr;
     std::optional<int> signal;
     std::optional<int> noise;
-    std::string time;  // "YYYY-MM-DDTHH:MM:SSZ", or "HH:MM:SS" where the log gives no date
-    std::optional<std::string> vendor;  // UTF-8
+    // "YYYY-MM-DDTHH:MM:SSZ", or "HH:MM:SS" where the log gives no date (mapTime); empty where
+    // the Time item is no time of day.
+    std::string time;
+    std::optional<std::string> vendor;                // UTF-8
     const AccessPointSummary* accessPoint = nullptr;  // one pin per access point only
 };
 
@@ -44,7 +47,8 @@ std::string windows1252ToUtf8(std::string_view text);
 std::vector<int> channelsFromBits(std::string_view channelbits);
 
 // "YYYY-MM-DDTHH:MM:SSZ" from a Time item ("12:01:00GMT") and a date ("2004-06-05"), or
-// "HH:MM:SS" where `date` is empty.
+// "HH:MM:SS" where `date` is empty (or no date). The Time item is "HH:MM:SS" (hours to 23,
+// minutes and seconds to 59), perhaps followed by "GMT"; any other gives an empty text.
 std::string mapTime(std::string_view time, std::string_view date);
 
 }  // namespace velmora

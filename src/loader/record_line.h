@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "loader/source_loader.h"
 #include "records/flags.h"
+#include "records/record_extras.h"
 #include "records/working_record.h"
 
 // How the loader turns one data line into its record line: the rule written plainly
@@ -34,14 +36,34 @@ inline void count(std::string_view flags, LoadCounts& counts) {
     ++counts.total;
 }
 
+// The signal column of a data line, "[ SNR Sig Noise ]": the text after its sixth tab, up to
+// the seventh tab or the line's end; empty for a line with fewer columns.
+std::string_view signalColumn(std::string_view line);
+
+// Writes the extras line (records/record_extras.h) of a data line whose signal column is
+// `signal` (a view into `line`, as signalColumn gives it) and whose latest date line gave
+// `date` (empty or a date isExtrasDate accepts) at `out`, which has room for kExtrasLineLimit
+// bytes, and returns its end. Spaces part the column's numbers, and a "[" at the start and a
+// "]" at the end of the column go. Each of the first three parts that is an optional "-" and
+// one to nine digits is written as it stands; a missing or other part is left empty.
+char* writeExtras(std::string_view line, std::string_view signal, std::string_view date, char* out);
+
+// For a comment line that starts with "# $DateGMT:": the date it gives, "# $DateGMT: " and a
+// date isExtrasDate accepts, spaces and tabs after it allowed; an empty view for any other
+// text after the prefix, which leaves the sightings below it undated. Nothing for every other
+// line.
+std::optional<std::string_view> dateLineDate(std::string_view line);
+
 // The builders (record_line_builders.cpp). Each writes the record line of a data line that
 // holds neither a comma nor a double quote (no item needs quotes) at `out`, which has room for
-// line.size() + kGrowth + kSlack bytes, and counts it. Returns the end of the record line, or
-// nullptr, having counted nothing, when the line needs the general path.
-char* write(std::string_view line, char* out, LoadCounts& counts);  // the fastest this CPU runs
-char* writePortable(std::string_view line, char* out, LoadCounts& counts);
+// line.size() + kGrowth + kSlack bytes, counts it and sets `signal` to its signal column (as
+// signalColumn gives it, found on the way). Returns the end of the record line, or nullptr,
+// having counted nothing, when the line needs the general path.
+char* write(std::string_view line, char* out, LoadCounts& counts,
+            std::string_view& signal);  // the fastest this CPU runs
+char* writePortable(std::string_view line, char* out, LoadCounts& counts, std::string_view& signal);
 // The vector builder, or nullptr where this CPU or build has none.
-using Writer = char* (*)(std::string_view, char*, LoadCounts&);
+using Writer = char* (*)(std::string_view, char*, LoadCounts&, std::string_view&);
 Writer vectorWriter();
 
 }  // namespace velmora::record_line

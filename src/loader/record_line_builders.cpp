@@ -1,6 +1,7 @@
 // The fast builders of record lines. Each must produce exactly the line normalise() defines
-// (record_line.cpp), with the counts record_line::count makes of it, for every data line it
-// accepts; a line with a comma or a double quote goes back to the general path. The test
+// (record_line.cpp), with the counts record_line::count makes of it and the signal column
+// signalColumn() gives, for every data line it accepts; a line with a comma or a double quote
+// goes back to the general path. The test
 // RecordLine.EveryBuilderThisBuildHasGivesThePlainRecordLine (tests/loader/source_loader_test.cpp)
 // checks each builder this build has against normalise() on random lines, and the fuzz target
 // fuzz_loader checks whole loads against a plain reading of the log.
@@ -26,6 +27,10 @@ using ItemEnds = std::array<char*, kFields + 1>;
 // The items whose ends completeLine() reads: those of the coordinates, the name and Flags.
 constexpr unsigned kUsedEnds = 1u << WorkingRecord::Longitude | 1u << WorkingRecord::SSID |
                                1u << (WorkingRecord::Flags - 1) | 1u << WorkingRecord::Flags;
+// The item whose tab in the data line starts the signal column, and the tabs writeVector
+// looks at: those of kUsedEnds and those around the signal column.
+constexpr std::size_t kBeforeSignal = WorkingRecord::SignalBlock - 1;
+constexpr unsigned kReadTabs = kUsedEnds | 1u << kBeforeSignal | 1u << WorkingRecord::SignalBlock;
 
 // Items 0 to `last` - 1 end at ends[...] (only those in kUsedEnds are read), item `last` ends
 // at `out`: adds the missing items, the blank name and the line end, and counts the record.
@@ -80,7 +85,8 @@ constexpr std::array<std::array<char, 8>, 256> kPackLeft = [] {
 // found by comparison, the tabs become separators and the kept bytes are packed to the front
 // of each half with one shuffle. Reads no byte outside the line.
 __attribute__((target("ssse3,popcnt"))) char* writeVector(std::string_view line, char* out,
-                                                          LoadCounts& counts) {
+                                                          LoadCounts& counts,
+                                                          std::string_view& signal) {
     const char* const src = line.data();
     const std::size_t size = line.size();
     const __m128i tab = _mm_set1_epi8('\t');
@@ -91,6 +97,9 @@ __attribute__((target("ssse3,popcnt"))) char* writeVector(std::string_view line,
     const __m128i close = _mm_set1_epi8(')');
     ItemEnds ends;
     std::size_t tabs = 0;
+    // Where the signal column starts and ends in the line; no start: the line has no such column.
+    std::size_t signalStart = 0, signalEnd = size;
+    bool signalFound = false;
     for (std::size_t at = 0; at < size; at += 16) {
         __m128i bytes;
         unsigned valid = 0xFFFF;
@@ -124,11 +133,18 @@ __attribute__((target("ssse3,popcnt"))) char* writeVector(std::string_view line,
                          _mm_or_si128(_mm_cmpeq_epi8(bytes, open), _mm_cmpeq_epi8(bytes, close)))));
         const unsigned keep = ~dropBits & valid;
         // Each tab's separator lands after the kept bytes before it; only the ends that are
-        // read are worked out.
+        // read are worked out, and where the signal column starts and ends in the line.
         for (unsigned bits = tabBits; bits; bits &= bits - 1, ++tabs) {
-            if (!((kUsedEnds >> tabs) & 1)) continue;
-            const unsigned before = keep & ((1u << __builtin_ctz(bits)) - 1);
-            ends[tabs] = out + _mm_popcnt_u32(before);
+            if (!((kReadTabs >> tabs) & 1)) continue;
+            const unsigned offset = static_cast<unsigned>(__builtin_ctz(bits));
+            if (tabs == kBeforeSignal) {
+                signalStart = at + offset + 1;
+                signalFound = true;
+            } else if (tabs == WorkingRecord::SignalBlock) {
+                signalEnd = at + offset;
+            } else {
+                ends[tabs] = out + _mm_popcnt_u32(keep & ((1u << offset) - 1));
+            }
         }
         bytes = _mm_or_si128(_mm_andnot_si128(isTab, bytes), _mm_and_si128(isTab, separator));
         const unsigned low = keep & 0xFF;
@@ -144,6 +160,7 @@ __attribute__((target("ssse3,popcnt"))) char* writeVector(std::string_view line,
         out += _mm_popcnt_u32(high);
         if (last) break;
     }
+    signal = signalFound ? line.substr(signalStart, signalEnd - signalStart) : std::string_view();
     return completeLine(ends, tabs, out, counts);
 }
 
@@ -153,7 +170,8 @@ __attribute__((target("ssse3,popcnt"))) char* writeVector(std::string_view line,
 
 // One byte at a time: each byte is stored and the output moves past it unless it is dropped,
 // so the kept bytes need no test of their own; a tab becomes the separator.
-char* writePortable(std::string_view line, char* out, LoadCounts& counts) {
+char* writePortable(std::string_view line, char* out, LoadCounts& counts,
+                    std::string_view& signal) {
     // ends[tabs] is written before it is read, so the array starts uninitialised.
     ItemEnds ends;
     std::size_t tabs = 0;
@@ -173,6 +191,7 @@ char* writePortable(std::string_view line, char* out, LoadCounts& counts) {
         --tabs;
         out = ends[tabs];
     }
+    signal = signalColumn(line);
     return completeLine(ends, tabs, out, counts);
 }
 
@@ -186,9 +205,9 @@ Writer vectorWriter() {
 #endif
 }
 
-char* write(std::string_view line, char* out, LoadCounts& counts) {
+char* write(std::string_view line, char* out, LoadCounts& counts, std::string_view& signal) {
     static const Writer best = vectorWriter() ? vectorWriter() : &writePortable;
-    return best(line, out, counts);
+    return best(line, out, counts, signal);
 }
 
 }  // namespace velmora::record_line

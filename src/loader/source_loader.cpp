@@ -1,5 +1,6 @@
 #include "loader/source_loader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "io/line_reader.h"
 #include "io/text_file_writer.h"
 #include "loader/record_line.h"
+#include "records/record_extras.h"
 #include "records/record_writer.h"
 #include "records/working_record.h"
 
@@ -25,6 +27,8 @@ constexpr std::string_view kTextFormat = "# $Format: wi-scan with extensions";
 constexpr std::string_view kSummaryFormat = "# $Format: wi-scan summary with extensions";
 // Longer than either format line: enough to tell, without reading a long first line whole.
 constexpr std::size_t kHeaderLimit = 64;
+// The room taken at once in the extras file's block.
+constexpr std::size_t kExtrasRoom = 1024 * kExtrasLineLimit;
 
 constexpr const char* kLoaded = "Processing Done!";
 constexpr const char* kBadFile = "Bad File - Try Again";
@@ -185,62 +189,95 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
     result.type = *type;
     const auto output1 = files.output1();
     const auto output2 = files.output2();
+    const auto extras = files.extras();
     // Only files this load created are deleted after a failure: a name that could not be
     // replaced is another file's.
-    std::optional<InterruptCleanup> made1, made2;
+    std::optional<InterruptCleanup> made1, made2, madeExtras;
     try {
         const OldWorkingFiles old(files);
         // output2 is the same bytes as output1: both are written from each block, on a
-        // thread of their own while the next block is made.
+        // thread of their own while the next block is made. The extras file has a block
+        // writer of its own, one line for each record line.
         TextFileWriter out1(output1);
         made1.emplace(output1);
         TextFileWriter out2(output2);
         made2.emplace(output2);
+        TextFileWriter outExtras(extras);
+        madeExtras.emplace(extras);
         BlockWriter block({&out1, &out2});
+        BlockWriter extrasBlock({&outExtras});
 
         std::string_view line;
         bool complete = true;
         std::string recordLine;
         WorkingRecord record;
+        // The date of the latest date line read; the view is into `dateText`.
+        char dateText[10];
+        std::string_view date;
+        char* extrasAt = nullptr;
+        const char* extrasRoom = nullptr;
         while (reader->nextView(line, kDataLineLimit, complete)) {
-            // A line too long to hold is read past; it is data unless it is a comment.
-            if (!complete) {
-                result.counts.dropped += !isCommentLine(line);
+            if (isCommentLine(line)) {
+                // A date line too long to hold has no well-formed date.
+                if (const auto dateLine = record_line::dateLineDate(line)) {
+                    const std::string_view given = complete ? *dateLine : std::string_view();
+                    std::copy(given.begin(), given.end(), dateText);
+                    date = std::string_view(dateText, given.size());
+                }
                 continue;
             }
-            if (isCommentLine(line) || isBlankLine(line)) continue;
+            // A line too long to hold is read past; it is data.
+            if (!complete) {
+                ++result.counts.dropped;
+                continue;
+            }
+            if (isBlankLine(line)) continue;
             if (isNonGpsEntry(line)) {
                 ++result.counts.dropped;
                 continue;
             }
             char* const at =
                 block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
-            if (char* const end = record_line::write(line, at, result.counts)) {
+            std::string_view signal;
+            if (char* const end = record_line::write(line, at, result.counts, signal)) {
                 block.commit(end);
-                continue;
+            } else {
+                // A name with a comma or a quote: the item is stored quoted.
+                record_line::normalise(line, record);
+                recordLine.clear();
+                appendRecordLine(recordLine, record);
+                char* const to = block.reserve(recordLine.size());
+                std::memcpy(to, recordLine.data(), recordLine.size());
+                block.commit(to + recordLine.size());
+                record_line::count(record[WorkingRecord::Flags], result.counts);
+                signal = record_line::signalColumn(line);
             }
-            // A name with a comma or a quote: the item is stored quoted.
-            record_line::normalise(line, record);
-            recordLine.clear();
-            appendRecordLine(recordLine, record);
-            char* const to = block.reserve(recordLine.size());
-            std::memcpy(to, recordLine.data(), recordLine.size());
-            block.commit(to + recordLine.size());
-            record_line::count(record[WorkingRecord::Flags], result.counts);
+            // Room for many extras lines is taken at once.
+            if (static_cast<std::size_t>(extrasRoom - extrasAt) < kExtrasLineLimit) {
+                extrasAt = extrasBlock.reserve(kExtrasRoom);
+                extrasRoom = extrasAt + kExtrasRoom;
+            }
+            extrasAt = record_line::writeExtras(line, signal, date, extrasAt);
+            extrasBlock.commit(extrasAt);
         }
         block.finish();
+        extrasBlock.finish();
         out1.makeReadOnly();
+        outExtras.makeReadOnly();
         out1.close();
         out2.close();
+        outExtras.close();
     } catch (const FileError& e) {
         if (made1) removeWorkingFile(output1);
         if (made2) removeWorkingFile(output2);
+        if (madeExtras) removeWorkingFile(extras);
         const bool logFailed = e.path() == log;
         return failure(logFailed ? LoadStatus::NotReadable : LoadStatus::WorkingFileError,
                        logFailed ? kNotReadable : kWorkingFileError, e.what());
     }
     made1->release();
     made2->release();
+    madeExtras->release();
     result.status = LoadStatus::Loaded;
     result.report = kLoaded;
     return result;

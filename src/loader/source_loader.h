@@ -27,7 +27,7 @@ enum class LoadStatus {
     Loaded,            // the working record file is complete and the counts are valid
     BadFile,           // not a known source log; nothing was touched
     NotReadable,       // the source log could not be opened or read
-    WorkingFileError,  // output1 or output2 could not be written; neither is left behind
+    WorkingFileError,  // a working file could not be written; none is left behind
     InUse,             // another user holds the working folder; nothing was touched
 };
 
@@ -54,9 +54,11 @@ bool isBlankLine(std::string_view line);
 bool isNonGpsEntry(std::string_view line);
 
 // Opens the source log, checks its format line and, when it is accepted, writes the working
-// record file and its scratch copy in `files.folder` and counts the records, in one pass over
-// the log: each data line with a GPS position becomes the record line record_line::normalise
-// defines. A failure never leaves a half-written working file.
+// record file, its scratch copy and its extras file in `files.folder` and counts the records,
+// in one pass over the log: each data line with a GPS position becomes the record line
+// record_line::normalise defines, and the extras line of its signal column
+// (record_line::readSignalBlock) and of the latest date line above it
+// (record_line::dateLineDate). A failure never leaves a half-written working file.
 //
 // The load runs under the working folder's lock: the caller's, when this process holds it
 // (the main window and the batch tool hold it for as long as they use the working files),

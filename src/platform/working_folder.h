@@ -5,7 +5,8 @@
 
 namespace velmora {
 
-// Where the desktop program keeps its working files output1 and output2 (and their lock).
+// Where the desktop program keeps its working files output1, output2 and
+// output1.extras (and their lock).
 //
 // A copy run from its build or from any folder the user can write keeps them beside the
 // executable. An installed copy whose folder the user cannot write (under /usr, say) keeps them

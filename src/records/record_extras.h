@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +19,41 @@ struct RecordExtras {
     std::optional<int> signal;
     std::optional<int> noise;
     std::string_view date;  // "YYYY-MM-DD", or empty where no date line stands above
+};
+
+// The extras file of a working record file: its name with ".extras" added ("output1.extras").
+std::filesystem::path extrasFileOf(const std::filesystem::path& workingFile);
+
+// An extras line: "SNR,Sig,Noise,Date" and CR LF, each number in decimal or empty where the
+// log's was unreadable, the date "YYYY-MM-DD" or empty ("23,72,49,2004-06-05", "-9,,49,").
+// The loader writes them (record_line::writeExtras); no line is longer than this, line end
+// included.
+inline constexpr std::size_t kExtrasLineLimit = 3 * 11 + 3 + 10 + 2;
+// The extras an extras line (without its line end) holds. A line of any other shape gives
+// empty extras, so that one damaged line costs that record its extras and nothing more;
+// `date` views `line`.
+RecordExtras parseExtras(std::string_view line);
+
+// Whether `date` is a well-formed "YYYY-MM-DD": four digits, a month 01 to 12 and a day 01 to
+// 31, joined by "-".
+bool isExtrasDate(std::string_view date);
+
+// Reads the extras file of a working record file line by line, in step with its records. A
+// missing, unreadable or short extras file is no failure: a record it has no line for gets
+// empty extras, so a record is never paired with another record's extras.
+class ExtrasReader {
+  public:
+    explicit ExtrasReader(const std::filesystem::path& workingFile);
+    ~ExtrasReader();
+    ExtrasReader(const ExtrasReader&) = delete;
+    ExtrasReader& operator=(const ExtrasReader&) = delete;
+
+    // The extras of the next record; the date views the reader's buffer until the next call.
+    RecordExtras next();
+
+  private:
+    struct Lines;
+    std::unique_ptr<Lines> lines_;  // null once the file is missing, unreadable or read out
 };
 
 // For one pin per access point: what the pin's access point had over the whole selection.

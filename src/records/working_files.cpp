@@ -131,13 +131,18 @@ void removeWorkingFile(const fs::path& file) {
     fs::remove(file, ec);
 }
 
+void removeWorkingRecords(const WorkingFiles& files) {
+    removeWorkingFile(files.output1());
+    removeWorkingFile(files.extras());
+}
+
 namespace {
 
 constexpr const char* kOldTag = ".old-";
 constexpr std::uintmax_t kWorthAThread = 8 << 20;
 
 bool isOldWorkingFile(const std::string& name) {
-    for (const char* file : {".output1", ".output2"}) {
+    for (const char* file : {".output1", ".output2", ".output1.extras"}) {
         const std::string prefix = std::string(file) + kOldTag;
         if (name.compare(0, prefix.size(), prefix) == 0) return true;
     }
@@ -162,7 +167,7 @@ void removeOld(const fs::path& folder, const std::vector<fs::path>& moved, bool 
 OldWorkingFiles::OldWorkingFiles(const WorkingFiles& files) {
     const auto tag = std::to_string(std::random_device()());
     std::vector<fs::path> moved;
-    for (const fs::path& file : {files.output1(), files.output2()}) {
+    for (const fs::path& file : {files.output1(), files.output2(), files.extras()}) {
         std::error_code ec;
         if (fs::symlink_status(file, ec).type() == fs::file_type::regular) {
             const fs::path aside =

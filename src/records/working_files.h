@@ -4,15 +4,19 @@
 #include <string>
 #include <thread>
 
+#include "records/record_extras.h"
+
 namespace velmora {
 
-// The working record file `output1` and the loader's scratch copy `output2`, both in one
-// folder (the application folder for the desktop program).
+// The working record file `output1`, the loader's scratch copy `output2` and output1's extras
+// file `output1.extras` (record_extras.h), all in one folder (the application folder for the
+// desktop program).
 struct WorkingFiles {
     std::filesystem::path folder;
 
     std::filesystem::path output1() const { return folder / "output1"; }
     std::filesystem::path output2() const { return folder / "output2"; }
+    std::filesystem::path extras() const { return extrasFileOf(output1()); }
     std::filesystem::path lockFile() const { return folder / "output1.lock"; }
 };
 
@@ -57,15 +61,17 @@ void setNormalAttribute(const std::filesystem::path& file);
 
 // Resets the attributes and deletes the file. A missing or undeletable file is no error.
 void removeWorkingFile(const std::filesystem::path& file);
+// Deletes output1 and its extras file as removeWorkingFile() does: what closing a log leaves.
+void removeWorkingRecords(const WorkingFiles& files);
 
 // Takes the working files of the last load out of the way at once and deletes them on a thread
 // of its own: deleting a large file makes the system free its pages in memory, which takes
 // milliseconds the load need not wait for. Each regular file is renamed to a hidden name
-// (".output1.old-" and a number) in its folder; a link, or a file that cannot be renamed, is
-// deleted at once as removeWorkingFile() does. Hidden files of that kind left by a load that
-// stopped midway are deleted too, but only while this process holds the folder's lock: another
-// user's files are never touched. Files of a few MiB are deleted at once. The destructor waits
-// for the deletions.
+// (".output1.old-", ".output2.old-" or ".output1.extras.old-" and a number) in its folder; a link,
+// or a file that cannot be renamed, is deleted at once as removeWorkingFile() does. Hidden files of
+// that kind left by a load that stopped midway are deleted too, but only while this process holds
+// the folder's lock: another user's files are never touched. Files of a few MiB are deleted at
+// once. The destructor waits for the deletions.
 class OldWorkingFiles {
   public:
     explicit OldWorkingFiles(const WorkingFiles& files);

@@ -307,7 +307,7 @@ void Form1::closeFile() {
     setLoadedMenus(false);
     setStatisticsVisible(false);
     for (Form1::Label number : kCounts) label(number)->setText(QStringLiteral("0"));
-    removeWorkingFile(workingFiles().output1());
+    removeWorkingRecords(workingFiles());
     lock_->unlock();
 }
 
@@ -332,7 +332,7 @@ void Form1::endProgram() {
     // output1 belongs to the copy that holds the lock; an idle copy leaves another copy's
     // working file alone, but does remove one left behind by an earlier run.
     if (lock_->tryLock() == WorkingFolderLock::Status::Held) {
-        removeWorkingFile(workingFiles().output1());
+        removeWorkingRecords(workingFiles());
         lock_->unlock();
     }
     emit ended();

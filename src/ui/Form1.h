@@ -70,10 +70,10 @@ class Form1 : public QMainWindow {
         kSourceTypeCaption = 16,
     };
 
-    // The application folder holds output1, output2, output1.lock and vlident.txt; tests pass
-    // a folder of their own. The program passes workingFolder() of the executable's folder
-    // and keeps vlident.txt beside the executable (vendorFolder()): the two differ for an
-    // installed copy whose folder the user cannot write.
+    // The application folder holds output1, output2, output1.extras, output1.lock and
+    // vlident.txt; tests pass a folder of their own. The program passes workingFolder() of the
+    // executable's folder and keeps vlident.txt beside the executable (vendorFolder()): the two
+    // differ for an installed copy whose folder the user cannot write.
     explicit Form1(QWidget* parent = nullptr);
     explicit Form1(const QString& applicationFolder, QWidget* parent = nullptr);
     ~Form1() override;

@@ -102,14 +102,14 @@ TEST(MainExports, WriteTheirGoldenFilesAndReplaceOnlyARegularFileOnlyWhenComplet
     const auto diskFills = [&] { return fails(target); };
     EXPECT_EXIT(test::exitWith(diskFills, 600), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(test::readFile(target), test::readFile(golden / "FullConvert_flags-log.txt"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 7)
-        << "the working files and the five exports: no temporary file is left";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 8)
+        << "the three working files and the five exports: no temporary file is left";
     fs::create_symlink("/dev/full", dir / "device");  // a link, so that a fault cannot replace it
     EXPECT_TRUE(fails(dir / "device") && fails(files.output1())) << "a device, the working file";
     test::writeFile(dir / "empty", "");
     EXPECT_EQ(writeStreetsAndTrips(dir / "empty", target, all), 0u);
     EXPECT_EQ(test::readFile(target), "Latitude;Longitude;Name; ;Name 2\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 9)
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 10)
         << "and the link and the empty file: the replaced export is gone";
 }
 

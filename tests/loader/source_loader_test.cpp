@@ -168,17 +168,25 @@ TEST_F(Loader, FailuresLeaveNoHalfWrittenWorkingFile) {
         const fs::path victim = dir / "outside" / ("victim" + std::to_string(kinds));
         test::writeFile(victim, "precious\r\n");
         fs::permissions(victim, fs::perms(0640));
-        for (const fs::path& file : {files.output1(), files.output2()}) {
+        for (const fs::path& file : {files.output1(), files.output2(), files.extras()}) {
             removeWorkingFile(file);
-            const bool hard = file == files.output1() ? kinds >= 1 : kinds == 2;
+            const bool hard = file == files.output2() ? kinds == 2 : kinds >= 1;
             hard ? fs::create_hard_link(victim, file) : fs::create_symlink(victim, file);
         }
         ASSERT_EQ(loadSourceLog(log, files).status, LoadStatus::Loaded) << kinds;
         EXPECT_EQ(test::readFile(victim), "precious\r\n") << kinds;
         EXPECT_EQ(fs::status(victim).permissions(), fs::perms(0640)) << kinds;
         EXPECT_EQ(fs::hard_link_count(victim), 1u) << kinds;
-        EXPECT_FALSE(fs::is_symlink(files.output1()) || fs::is_symlink(files.output2()));
+        EXPECT_FALSE(fs::is_symlink(files.output1()) || fs::is_symlink(files.output2()) ||
+                     fs::is_symlink(files.extras()));
     }
+    // A folder in the extras file's place fails the load, and the other two go with it.
+    removeWorkingFile(files.extras());
+    fs::create_directory(files.extras());
+    EXPECT_EQ(loadSourceLog(log, files).status, LoadStatus::WorkingFileError);
+    EXPECT_FALSE(fs::exists(files.output1()) || fs::exists(files.output2()));
+    fs::remove(files.extras());
+    ASSERT_EQ(loadSourceLog(log, files).status, LoadStatus::Loaded);
     // Logs that cannot be read leave the working file as it was.
     const std::string loaded = output1();
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it would wait for a writer
@@ -197,7 +205,8 @@ TEST_F(Loader, FailuresLeaveNoHalfWrittenWorkingFile) {
     // A disk that fills during the load: neither working file is left.
     const auto full = [&] {
         return loadSourceLog(log, files).report == "Working File Error - Check Folder" &&
-               !fs::exists(files.output1()) && !fs::exists(files.output2());
+               !fs::exists(files.output1()) && !fs::exists(files.output2()) &&
+               !fs::exists(files.extras());
     };
     EXPECT_EXIT(test::exitWith(full, 600), ::testing::ExitedWithCode(0), "");
 }
@@ -226,7 +235,7 @@ TEST_F(Loader, AFolderAnotherUserHoldsIsLeftAsItIs) {
     EXPECT_EQ(result.report, "File In Use - Close Other Copy");
     EXPECT_EQ(output1(), "theirs\r\n");
     EXPECT_EQ(test::readFile(dir / ".output1.old-5"), "theirs, going\r\n");
-    EXPECT_FALSE(fs::exists(files.output2()));
+    EXPECT_FALSE(fs::exists(files.output2()) || fs::exists(files.extras()));
     // Once it lets go, the leftover is this load's to delete.
     close(done[1]);
     waitpid(theirs, nullptr, 0);
@@ -240,26 +249,144 @@ TEST_F(Loader, TheLastLoadsFilesGoAndNothingIsLeftBeside) {
     test::writeFile(files.output1(), std::string(9 << 20, 'o'));
     setHiddenAttribute(files.output1());
     test::writeFile(files.output2(), "old\r\n");
+    test::writeFile(files.extras(), "1,2,3,\r\n");
     test::writeFile(dir / ".output2.old-12", "left by a load that stopped midway");
+    test::writeFile(dir / ".output1.extras.old-3", "left by a load that stopped midway");
     fs::create_directory(dir / ".output1.old-7");  // a folder: not the loader's to delete
     ASSERT_EQ(loadSourceLog(test::repoFile("samples/drive-text.txt"), files).status,
               LoadStatus::Loaded);
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir.path()))
         names.insert(entry.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{".output1.old-7", "output1", "output2"}));
+    EXPECT_EQ(names,
+              (std::set<std::string>{".output1.old-7", "output1", "output1.extras", "output2"}));
     EXPECT_EQ(output1(), test::readFile(files.output2()));
 }
 
+// A data line with `signal` as its seventh column.
+std::string withSignal(std::string_view signal, std::string_view ssid = "net") {
+    return "N 1.5\tE 2.5\t( " + std::string(ssid) + " )\tBSS\t( 00:0a )\t01:02:03 (GMT)\t" +
+           std::string(signal) + "\t# (  )\t0011\t00000040\t100";
+}
+
+TEST_F(Loader, WritesOneExtrasLinePerRecordFromTheSignalColumnAndTheLatestDateLine) {
+    const std::string head = "x\r\n# $Format: wi-scan with extensions\r\n";
+    // The log after its format line, and its extras file.
+    const std::pair<std::string, std::string> cases[] = {
+        {withSignal("[ 23 72 49 ]"), "23,72,49,\r\n"},  // no date line
+        {"# $DateGMT: 2004-06-05\r\n" + withSignal("[ -9 40 49 ]") +
+             "\r\n# $DateGMT: 2004-06-06\r\n" + withSignal("[ 1 2 3 ]") + "\r\nN 0.0\tE 1\r\n" +
+             withSignal("[ 4 5 6 ]"),
+         "-9,40,49,2004-06-05\r\n1,2,3,2004-06-06\r\n4,5,6,2004-06-06\r\n"},
+        // A damaged date line leaves what follows undated; a comment that only looks like one
+        // changes nothing; blanks after the date are allowed.
+        {"# $DateGMT: 2004-06-05 \t\r\n" + withSignal("[ 1 2 3 ]") +
+             "\r\n#$DateGMT: 2005-01-01\r\n" + withSignal("[ 1 2 3 ]") +
+             "\r\n# $DateGMT: 2004-13-05\r\n" + withSignal("[ 1 2 3 ]") +
+             "\r\n# $DateGMT: 2004-6-05\r\n# $DateGMT: 2004-06-05x\r\n" + withSignal("[ 1 2 3 ]"),
+         "1,2,3,2004-06-05\r\n1,2,3,2004-06-05\r\n1,2,3,\r\n1,2,3,\r\n"},
+        // Quoted names take the general path.
+        {"# $DateGMT: 2004-06-05\r\n" + withSignal("[ 5 6 7 ]", "Cafe, Bar") + "\r\n" +
+             withSignal("[ 8 9 10 ]", "the \"den\""),
+         "5,6,7,2004-06-05\r\n8,9,10,2004-06-05\r\n"},
+        // Lines cut before the column, or ending with it.
+        {"N 1\tE 2\t( a )\r\nN 1\tE 2\ta\tBSS\tm\tt\t[ 7 8 9 ]\r\nN 1\tE 2\ta\tBSS\tm\tt\t",
+         ",,,\r\n7,8,9,\r\n,,,\r\n"}};
+    for (const auto& [log, extras] : cases) {
+        ASSERT_EQ(load(head + log).status, LoadStatus::Loaded) << log;
+        EXPECT_EQ(test::readFile(files.extras()), extras) << log;
+    }
+    // A signal column and its three numbers.
+    const std::pair<std::string_view, std::string_view> columns[] = {
+        {"[ 23 x 49 ]", "23,,49"},
+        {"[ ]", ",,"},
+        {"", ",,"},
+        {"[23 72 49]", "23,72,49"},
+        {"[ -9 40 ]", "-9,40,"},
+        {"[ 1 2 3 4 ]", "1,2,3"},
+        {"[ 1  2   3 ]", "1,2,3"},
+        {"  [ 007 -0 5 ]  ", "007,-0,5"},
+        {"[ 123456789 1 2 ]", "123456789,1,2"},
+        {"[ 1234567890 1 2 ]", ",1,2"},
+        {"[ - 5 6 ]", ",5,6"},
+        {"[ 1-2 --3 +4 ]", ",,"},
+        {"[ [1 2] 3 ]", ",,3"},
+        {"]1 2 3[", ",2,"},
+        {"[     23     72     49     ]", "23,72,49"},
+        {"23 72 49", "23,72,49"},
+        {"[ \xff\x80 72 49 ]", ",72,49"},
+        {"[ 2a 72 49 ]", ",72,49"}};
+    for (const auto& [column, numbers] : columns) {
+        ASSERT_EQ(load(head + withSignal(column)).status, LoadStatus::Loaded) << column;
+        EXPECT_EQ(test::readFile(files.extras()), std::string(numbers) + ",\r\n") << column;
+    }
+}
+
+TEST_F(Loader, SamplesHaveAnExtrasLineForEachRecord) {
+    for (const auto& [sample, first] :
+         {std::pair{"samples/drive-text.txt", "23,72,49,2004-06-05"},
+          std::pair{"samples/drive-summary.txt", "43,92,49,2004-06-05"}}) {
+        ASSERT_EQ(loadSourceLog(test::repoFile(sample), files).status, LoadStatus::Loaded);
+        std::vector<std::string> lines;
+        std::string line;
+        for (LineReader extras(files.extras()); extras.next(line);) lines.push_back(line);
+        ASSERT_EQ(lines.size(), test::readRecords(files.output1()).size()) << sample;
+        EXPECT_EQ(lines[0], first) << sample;
+        EXPECT_EQ(fs::status(files.extras()).permissions() & fs::perms::owner_write,
+                  fs::perms::none)
+            << "hidden like output1";
+    }
+}
+
+// The extras line of a data line, read plainly: its seventh column split at tabs, trimmed,
+// its brackets and then its parts taken apart at spaces.
+std::string plainExtras(std::string_view line) {
+    std::vector<std::string> columns(1);
+    for (const char c : line) {
+        if (c == '\t')
+            columns.emplace_back();
+        else
+            columns.back().push_back(c);
+    }
+    std::string column = columns.size() > 6 ? columns[6] : "";
+    const auto trim = [&] {
+        column.erase(0, std::min(column.find_first_not_of(' '), column.size()));
+        column.erase(column.find_last_not_of(' ') + 1);
+    };
+    trim();
+    if (!column.empty() && column.front() == '[') column.erase(0, 1);
+    trim();
+    if (!column.empty() && column.back() == ']') column.pop_back();
+    std::vector<std::string> parts(1);
+    for (const char c : column) {
+        if (c != ' ')
+            parts.back().push_back(c);
+        else if (!parts.back().empty())
+            parts.emplace_back();
+    }
+    parts.resize(3);
+    std::string extras;
+    for (const std::string& part : parts) {
+        const std::size_t digits = part.size() - (part.starts_with('-') ? 1 : 0);
+        if (digits >= 1 && digits <= 9 &&
+            part.find_first_not_of("0123456789", part.size() - digits) == std::string::npos)
+            extras += part;
+        extras += ',';
+    }
+    return extras + "\r\n";
+}
+
 // A log's data line as the loader's rule defines it: the record normalise() makes, written
-// by appendRecordLine and counted.
-void addPlainly(std::string_view line, std::string& output1, LoadCounts& counts) {
+// by appendRecordLine and counted, and its extras line (undated).
+void addPlainly(std::string_view line, std::string& output1, LoadCounts& counts,
+                std::string* extras = nullptr) {
     if (isCommentLine(line) || isBlankLine(line)) return;
     if (isNonGpsEntry(line)) return void(++counts.dropped);
     WorkingRecord record;
     record_line::normalise(line, record);
     appendRecordLine(output1, record);
     record_line::count(record[WorkingRecord::Flags], counts);
+    if (extras) *extras += plainExtras(line);
 }
 
 // A data line of random columns made of pieces that each meet a rule (dropped characters,
@@ -270,9 +397,10 @@ std::string randomLine(std::mt19937& random) {
                                       "N 0.0000000\tE 0.0000000",   "N 91\tE 1",     "N 33,5\tE 1",
                                       "n 90.0000000\tE 180.0000001"};
     const std::string_view pieces[] = {
-        "N 41.1234567", "S 0.0451",  "0.0", "x0.0", "( my net )", "Cafe, Bar",
-        "the \"den\"",  "\xe9t\xe9", "",    " ",    "(",          ")",
-        "0011",         "0012",      "5",   "#",    "a;b"};
+        "N 41.1234567", "S 0.0451",  "0.0", "x0.0",       "( my net )", "Cafe, Bar",
+        "the \"den\"",  "\xe9t\xe9", "",    " ",          "(",          ")",
+        "0011",         "0012",      "5",   "#",          "a;b",        "[ ",
+        " ]",           "-",         "12",  "1234567890", " 7 "};
     const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
     std::string line(pick(4) ? heads[pick(std::size(heads))] : "");
     for (std::size_t c = 0, columns = pick(15); c < columns; ++c) {
@@ -289,16 +417,17 @@ std::string randomLine(std::mt19937& random) {
 TEST_F(Loader, RandomLinesGiveTheRecordLinesNormaliseDefines) {
     std::mt19937 random(2004);
     for (const char* eol : {"\r\n", "\n", "\r", "mixed"}) {
-        std::string log = "#\r\n# $Format: wi-scan with extensions\r\n", output1;
+        std::string log = "#\r\n# $Format: wi-scan with extensions\r\n", output1, extras;
         LoadCounts counts;
         for (int i = 0; i < 3000; ++i) {
             const std::string line = randomLine(random);
-            addPlainly(line, output1, counts);
+            addPlainly(line, output1, counts, &extras);
             log += line + (eol[0] == 'm' ? std::array{"\r\n", "\n", "\r"}[random() % 3] : eol);
         }
         EXPECT_EQ(all(load(log).counts), all(counts)) << eol;
         EXPECT_EQ(this->output1(), output1) << eol;
         EXPECT_EQ(test::readFile(files.output2()), output1) << eol;
+        EXPECT_EQ(test::readFile(files.extras()), extras) << eol;
     }
 }
 
@@ -318,7 +447,8 @@ TEST(RecordLine, EveryBuilderThisBuildHasGivesThePlainRecordLine) {
         for (const auto& [name, write] : builders) {
             out.assign(line.size() + record_line::kGrowth + record_line::kSlack, '\0');
             LoadCounts counts;
-            const char* const end = write(line, out.data(), counts);
+            std::string_view signal = "unset";
+            const char* const end = write(line, out.data(), counts, signal);
             // A line with an item to quote is left to the general path.
             if (plain.find('"') != std::string::npos) {
                 ASSERT_EQ(end, nullptr) << name << ": " << line;
@@ -328,6 +458,7 @@ TEST(RecordLine, EveryBuilderThisBuildHasGivesThePlainRecordLine) {
             ASSERT_EQ(std::string(static_cast<const char*>(out.data()), end), plain)
                 << name << ": " << line;
             ASSERT_EQ(all(counts), all(plainCounts)) << name << ": " << line;
+            ASSERT_EQ(signal, record_line::signalColumn(line)) << name << ": " << line;
         }
     }
 }

@@ -180,7 +180,8 @@ class WindowsTest : public QObject, Ui {
         for (const char* file : {"FullConvert_drive.txt", "UNLOCKED_drive.txt"})
             QVERIFY2(readAll(p.logs.filePath(file)).startsWith("Latitude;Longitude;Name; ;"), file);
         QTest::keyClick(p.form.get(), Qt::Key_C, Qt::ControlModifier);  // Close File
-        QVERIFY(p.status() == "Information Unloaded" && !QFile::exists(p.output1()));
+        QVERIFY(p.status() == "Information Unloaded" && !QFile::exists(p.output1()) &&
+                !QFile::exists(p.output1() + ".extras"));
     }
 
     void exitAndWindowCloseEnd() {
@@ -192,7 +193,8 @@ class WindowsTest : public QObject, Ui {
             QSignalSpy ended(p.form.get(), &Form1::ended);
             byMenu ? p.trigger("Exit") : void(p.form->close());
             QVERIFY2(ended.count() == 1 && !p.form->isVisible(), byMenu ? "Exit" : "close");
-            QVERIFY(!QFile::exists(p.output1()) && !QFile::exists(p.output1() + ".lock"));
+            QVERIFY(!QFile::exists(p.output1()) && !QFile::exists(p.output1() + ".lock") &&
+                    !QFile::exists(p.output1() + ".extras"));
         }
     }
 

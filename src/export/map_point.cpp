@@ -1,0 +1,153 @@
+#include "export/map_point.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "advanced/vendor_list.h"
+#include "records/ascii.h"
+#include "records/flags.h"
+#include "records/record_extras.h"
+
+namespace velmora {
+
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A coordinate item as the loader keeps it ("N41.1234567", "S0.0451234", "w007.50") as a JSON
+// number: "-" for the `negative` hemisphere, the whole degrees without leading zeros (one
+// "0" kept), and the fraction as it stands. Zero has no sign. An item of any other shape,
+// which no load writes, gives "0".
+std::string signedDegrees(std::string_view item, char positive, char negative) {
+    if (item.empty()) return "0";
+    const char hemisphere = upperAscii(item.front());
+    if (hemisphere != positive && hemisphere != negative) return "0";
+    std::string_view number = item.substr(1);
+    const std::size_t dot = number.find('.');
+    std::string_view whole = number.substr(0, dot);
+    const std::string_view fraction =
+        dot == std::string_view::npos ? std::string_view() : number.substr(dot + 1);
+    const auto allDigits = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), isDigit);
+    };
+    if (whole.empty() || !allDigits(whole) || (dot != std::string_view::npos && fraction.empty()) ||
+        !allDigits(fraction))
+        return "0";
+    while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
+    const bool zero = whole == "0" && fraction.find_first_not_of('0') == std::string_view::npos;
+    std::string text;
+    text.reserve(number.size() + 1);
+    if (hemisphere == negative && !zero) text += '-';
+    text += whole;
+    if (dot != std::string_view::npos) text.append(".").append(fraction);
+    return text;
+}
+
+// Two digits at `at` of `text` as a number no greater than `limit`, or -1.
+int twoDigits(std::string_view text, std::size_t at, int limit) {
+    if (!isDigit(text[at]) || !isDigit(text[at + 1])) return -1;
+    const int value = (text[at] - '0') * 10 + (text[at + 1] - '0');
+    return value <= limit ? value : -1;
+}
+
+// The Unicode characters of bytes 0x80 to 0x9F in Windows-1252; the five it leaves undefined
+// are the Latin-1 characters of the same value.
+constexpr std::array<std::uint16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The 5 GHz channels of Channelbits' bits 15 to 31.
+constexpr std::array<int, 17> kHighBitChannels = {36,  40,  44,  48, 52, 56, 60, 64, 149,
+                                                  153, 157, 161, 38, 46, 54, 62, 34};
+
+}  // namespace
+
+std::string windows1252ToUtf8(std::string_view text) {
+    std::string utf8;
+    utf8.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+            continue;
+        }
+        const unsigned code = byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte;
+        if (code < 0x800) {
+            utf8 += static_cast<char>(0xC0 | code >> 6);
+        } else {
+            utf8 += static_cast<char>(0xE0 | code >> 12);
+            utf8 += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        }
+        utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return utf8;
+}
+
+std::vector<int> channelsFromBits(std::string_view channelbits) {
+    std::uint32_t bits = 0;  // the last eight digits: bits past 31 name no channel
+    for (const char c : channelbits) {
+        const char upper = upperAscii(c);
+        int digit;
+        if (isDigit(c))
+            digit = c - '0';
+        else if (upper >= 'A' && upper <= 'F')
+            digit = upper - 'A' + 10;
+        else
+            return {};
+        bits = bits << 4 | static_cast<std::uint32_t>(digit);
+    }
+    std::vector<int> channels;
+    for (int bit = 1; bit < 32; ++bit) {
+        if (!(bits >> bit & 1)) continue;
+        channels.push_back(bit <= 14 ? bit : kHighBitChannels[static_cast<std::size_t>(bit - 15)]);
+    }
+    std::sort(channels.begin(), channels.end());
+    return channels;
+}
+
+std::string mapTime(std::string_view time, std::string_view date) {
+    if (time.size() < 8 || (time.size() != 8 && time.substr(8) != "GMT") || time[2] != ':' ||
+        time[5] != ':' || twoDigits(time, 0, 23) < 0 || twoDigits(time, 3, 59) < 0 ||
+        twoDigits(time, 6, 59) < 0)
+        return {};
+    const std::string_view clock = time.substr(0, 8);
+    if (!isExtrasDate(date)) return std::string(clock);
+    std::string text;
+    text.reserve(20);
+    text.append(date).append("T").append(clock).append("Z");
+    return text;
+}
+
+MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors) {
+    const RecordFields& fields = record.fields;
+    MapPoint point;
+    point.latitude = signedDegrees(fields[WorkingRecord::Latitude], 'N', 'S');
+    point.longitude = signedDegrees(fields[WorkingRecord::Longitude], 'E', 'W');
+    point.name = windows1252ToUtf8(fields[WorkingRecord::SSID]);
+    point.bssid = windows1252ToUtf8(fields[WorkingRecord::BSSID]);
+    point.type = windows1252ToUtf8(fields[WorkingRecord::Type]);
+    const std::string_view flags = fields[WorkingRecord::Flags];
+    point.flags = windows1252ToUtf8(flags);
+    if (flags::kCountedWepOn(flags))
+        point.wep = true;
+    else if (flags::kCountedWepOff(flags))
+        point.wep = false;
+    point.channels = channelsFromBits(fields[WorkingRecord::Channelbits]);
+    point.snr = record.extras.snr;
+    point.signal = record.extras.signal;
+    point.noise = record.extras.noise;
+    point.time = mapTime(fields[WorkingRecord::Time], record.extras.date);
+    if (vendors) {
+        // As the MAC window looks it up: by the upper-cased BSSID's prefix.
+        if (const auto vendor = vendors->find(toUpperAscii(fields[WorkingRecord::BSSID])))
+            point.vendor = windows1252ToUtf8(*vendor);
+    }
+    point.accessPoint = record.accessPoint;
+    return point;
+}
+
+}  // namespace velmora

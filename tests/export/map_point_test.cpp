@@ -1,0 +1,183 @@
+#include "export/map_point.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "advanced/vendor_list.h"
+#include "export/export_walk.h"
+#include "loader/source_loader.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A record as the walk hands it over, from its items in file order.
+ExportRecord recordOf(std::array<std::string_view, 11> items, RecordExtras extras = {}) {
+    ExportRecord record;
+    record.fields = items;
+    record.extras = extras;
+    return record;
+}
+
+TEST(DescribeRecord, GivesEachRowsValuesAsTheMapFormatsWriteThem) {
+    const VendorList vendors({"00:09:5BNetgear", "00:30:BD\x80uro \xe9lectronique"});
+    struct Row {
+        std::array<std::string_view, 11> items;
+        RecordExtras extras;
+        std::string latitude, longitude;
+        std::optional<bool> wep;
+        std::vector<int> channels;
+        std::string time;
+        std::optional<std::string> vendor;
+    };
+    const auto row = [](std::string_view lat, std::string_view lon, std::string_view bssid,
+                        std::string_view time, std::string_view flags, std::string_view bits) {
+        return std::array<std::string_view, 11>{lat,        lon, "net", "BSS", bssid, time,
+                                                "[257449]", "#", flags, bits,  "100"};
+    };
+    const RecordExtras dated{23, 72, 49, "2004-06-05"};
+    const RecordExtras undated{-9, std::nullopt, 49, ""};
+    // clang-format off
+    const Row rows[] = {
+        {row("N41.5", "W081.7500000", "00:09:5b:e7:50:07", "00:00:01GMT", "0011", "00000040"), dated,
+         "41.5", "-81.7500000", true, {6}, "2004-06-05T00:00:01Z", "Netgear"},
+        // The equator, longitude zero, and leading zeros.
+        {row("S0.0451234", "E0.0000000", "00:30:BD:96:FF:02", "23:59:59GMT", "0001", "00008002"), undated,
+         "-0.0451234", "0.0000000", false, {1, 36}, "23:59:59", "\xe2\x82\xacuro \xc3\xa9lectronique"},
+        {row("s0001", "w0", "00:0C:41:0F:ED:A7", "12:01:00", "0061", "80000000"), {},
+         "-1", "0", std::nullopt, {34}, "12:01:00", std::nullopt},
+        {row("n00.5", "e180", "00:09", "24:00:00GMT", "", "00000001"), dated,
+         "0.5", "180", std::nullopt, {}, "", std::nullopt},
+        {row("N90", "W0.0", "", "1:02:03GMT", "5", "zz"), dated,
+         "90", "0.0", true, {}, "", std::nullopt},
+        {row("N1", "E2", "00:09:5B:00:00:01", "12:01:00UTC", "0002", "100000002"), dated,
+         "1", "2", false, {1}, "", "Netgear"},
+        {row("N1", "E2", "x", "01:02:03GMT", "0011", "fffFFFFF"), dated,
+         "1", "2", true,
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 34, 36, 38, 40, 44, 46, 48, 52, 54, 56,
+          60, 62, 64, 149, 153, 157, 161},
+         "2004-06-05T01:02:03Z", std::nullopt}};
+    // clang-format on
+    for (const Row& r : rows) {
+        const MapPoint point = describeRecord(recordOf(r.items, r.extras), &vendors);
+        const std::string at = std::string(r.items[0]) + " " + std::string(r.items[4]);
+        EXPECT_EQ(point.latitude, r.latitude) << at;
+        EXPECT_EQ(point.longitude, r.longitude) << at;
+        EXPECT_EQ(point.wep, r.wep) << at;
+        EXPECT_EQ(point.channels, r.channels) << at;
+        EXPECT_EQ(point.time, r.time) << at;
+        EXPECT_EQ(point.vendor, r.vendor) << at;
+        EXPECT_EQ(point.snr, r.extras.snr) << at;
+        EXPECT_EQ(point.signal, r.extras.signal) << at;
+        EXPECT_EQ(point.noise, r.extras.noise) << at;
+        EXPECT_EQ(point.flags, r.items[8]) << at;
+        EXPECT_EQ(describeRecord(recordOf(r.items, r.extras), nullptr).vendor, std::nullopt)
+            << "no vendor list";
+    }
+}
+
+TEST(DescribeRecord, CarriesTheTextItemsAsUtf8AndTheAccessPointThrough) {
+    const AccessPointSummary summary{3, "00:00:01", "00:00:09"};
+    ExportRecord record = recordOf({"N1", "E2", "a\x80\x81\xe9\xff", "ad\xe9", "00:0A", "t", "s",
+                                    "#", "0\x9f", "00000040", "100"});
+    record.accessPoint = &summary;
+    const MapPoint point = describeRecord(record, nullptr);
+    EXPECT_EQ(point.name, "a\xe2\x82\xac\xc2\x81\xc3\xa9\xc3\xbf");
+    EXPECT_EQ(point.type, "ad\xc3\xa9");
+    EXPECT_EQ(point.bssid, "00:0A");
+    EXPECT_EQ(point.flags, "0\xc5\xb8");
+    EXPECT_EQ(point.accessPoint, &summary);
+}
+
+TEST(Windows1252ToUtf8, GivesEveryByteItsCharacter) {
+    // The byte, and its character's code point.
+    const std::pair<unsigned char, unsigned> marks[] = {
+        {0x01, 0x01},  {0x1f, 0x1f},  {'<', '<'},   {0x7f, 0x7f}, {0x80, 0x20ac}, {0x81, 0x81},
+        {0x8a, 0x160}, {0x8d, 0x8d},  {0x8f, 0x8f}, {0x90, 0x90}, {0x91, 0x2018}, {0x99, 0x2122},
+        {0x9d, 0x9d},  {0x9f, 0x178}, {0xa0, 0xa0}, {0xe9, 0xe9}, {0xff, 0xff}};
+    const auto decode = [](const std::string& utf8) {
+        // One character of two or three bytes, or one byte below 0x80.
+        const auto b = [&](std::size_t k) { return static_cast<unsigned char>(utf8[k]); };
+        if (utf8.size() == 1) return static_cast<unsigned>(b(0));
+        if (utf8.size() == 2) return (b(0) & 0x1fu) << 6 | (b(1) & 0x3fu);
+        return (b(0) & 0x0fu) << 12 | (b(1) & 0x3fu) << 6 | (b(2) & 0x3fu);
+    };
+    for (const auto& [byte, code] : marks)
+        EXPECT_EQ(decode(windows1252ToUtf8(std::string(1, static_cast<char>(byte)))), code)
+            << int(byte);
+    // Every byte is one well-formed character: lead byte, then continuation bytes.
+    for (int byte = 1; byte < 256; ++byte) {
+        const std::string utf8 = windows1252ToUtf8(std::string(1, static_cast<char>(byte)));
+        const auto lead = static_cast<unsigned char>(utf8[0]);
+        const std::size_t size = lead < 0x80 ? 1 : lead < 0xe0 ? 2 : 3;
+        ASSERT_EQ(utf8.size(), size) << byte;
+        for (std::size_t k = 1; k < size; ++k)
+            EXPECT_EQ(static_cast<unsigned char>(utf8[k]) & 0xc0, 0x80) << byte;
+        EXPECT_EQ(byte < 0x80, utf8 == std::string(1, static_cast<char>(byte))) << byte;
+    }
+    EXPECT_EQ(windows1252ToUtf8(""), "");
+}
+
+// Records each record's name and extras as the walk hands them over.
+class ExtrasSink : public ExportSink {
+  public:
+    explicit ExtrasSink(bool wants) : wants_(wants) {}
+    std::vector<std::string> seen;
+
+    void write(ExportOutput&, const ExportRecord& record) override {
+        const auto number = [](const std::optional<int>& n) {
+            return n ? std::to_string(*n) : std::string("-");
+        };
+        seen.push_back(std::string(record.fields[WorkingRecord::SSID]) + " " +
+                       number(record.extras.snr) + " " + number(record.extras.signal) + " " +
+                       number(record.extras.noise) + " " + std::string(record.extras.date));
+    }
+    bool wantsExtras() const override { return wants_; }
+
+  private:
+    bool wants_;
+};
+
+TEST(WriteExport, HandsASinkThatWantsThemEachRecordsOwnExtras) {
+    test::TempDir dir;
+    const WorkingFiles files{dir.path()};
+    const auto line = [](std::string_view ssid, std::string_view signal) {
+        return "N 1.5\tE 2.5\t( " + std::string(ssid) + " )\tBSS\t( 00:0a )\t01:02:03 (GMT)\t" +
+               std::string(signal) + "\t# (  )\t0011\t00000040\t100";
+    };
+    test::writeFile(dir / "log.txt",
+                    "x\r\n# $Format: wi-scan with extensions\r\n" + line("a", "[ 1 2 3 ]") +
+                        "\r\n# $DateGMT: 2004-06-05\r\n" + line("b", "[ 4 5 6 ]") + "\r\n" +
+                        line("Cafe, Bar", "[ 7 x 9 ]") + "\r\n" + line("b", "[ -1 0 1 ]") + "\r\n" +
+                        line("c", "[ 10 11 12 ]") + "\r\n");
+    ASSERT_EQ(loadSourceLog(dir / "log.txt", files).status, LoadStatus::Loaded);
+    // Every name but "b", and "b" alone: a selection that skips records keeps the pairing.
+    const RecordSelection notB{[](const RecordFields& f) { return f[WorkingRecord::SSID] != "b"; }};
+    const RecordSelection onlyB{
+        [](const RecordFields& f) { return f[WorkingRecord::SSID] == "b"; }};
+    const auto seen = [&](const RecordSelection& selection, bool wants) {
+        ExtrasSink sink(wants);
+        writeExport(files.output1(), dir / "out", selection, sink);
+        return sink.seen;
+    };
+    using Seen = std::vector<std::string>;
+    EXPECT_EQ(seen(notB, true),
+              (Seen{"a 1 2 3 ", "Cafe,Bar 7 - 9 2004-06-05", "c 10 11 12 2004-06-05"}));
+    EXPECT_EQ(seen(onlyB, true), (Seen{"b 4 5 6 2004-06-05", "b -1 0 1 2004-06-05"}));
+    EXPECT_EQ(seen(onlyB, false), (Seen{"b - - - ", "b - - - "})) << "not asked for";
+
+    // A damaged line costs its record its extras; a short file, the records past its end; a
+    // missing file, all of them. Never a failure.
+    setNormalAttribute(files.extras());
+    test::writeFile(files.extras(), "1,2,3,\r\n4,5,6,2004-06-05x\r\n7,,9,2004-06-05\r\n");
+    EXPECT_EQ(seen(onlyB, true), (Seen{"b - - - ", "b - - - "}));
+    EXPECT_EQ(seen(notB, true), (Seen{"a 1 2 3 ", "Cafe,Bar 7 - 9 2004-06-05", "c - - - "}));
+    fs::remove(files.extras());
+    EXPECT_EQ(seen(onlyB, true), (Seen{"b - - - ", "b - - - "}));
+}
+
+}  // namespace
+}  // namespace velmora
