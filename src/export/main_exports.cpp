@@ -1,8 +1,7 @@
 #include "export/main_exports.h"
 
-#include "records/flags.h"
-
 #include "export/styled_export.h"
+#include "records/flags.h"
 
 namespace velmora {
 

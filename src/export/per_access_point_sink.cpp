@@ -115,13 +115,11 @@ class PerAccessPointSink final : public ExportSink {
 
     // The signal ranks the sightings, whatever the format writes.
     bool wantsExtras() const override { return true; }
-    std::optional<std::uint64_t> pointsWritten() const override {
-        return accessPoints_.size();
-    }
+    std::optional<std::uint64_t> pointsWritten() const override { return accessPoints_.size(); }
 
   private:
     std::unique_ptr<ExportSink> inner_;
-    std::vector<AccessPoint> accessPoints_;  // in order of first sighting
+    std::vector<AccessPoint> accessPoints_;               // in order of first sighting
     std::unordered_map<std::string, std::size_t> index_;  // upper-cased BSSID -> its entry
     std::string key_;
 };

@@ -13,8 +13,7 @@ std::uint64_t writeStyledExport(const std::filesystem::path& workingFile,
     return sink->pointsWritten().value_or(handedOver);
 }
 
-std::optional<VendorList> vendorsForExport(ExportFormat format,
-                                           const std::filesystem::path& file) {
+std::optional<VendorList> vendorsForExport(ExportFormat format, const std::filesystem::path& file) {
     if (format == ExportFormat::StreetsAndTrips) return std::nullopt;
     try {
         return LoadVendorList(file);
