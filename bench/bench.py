@@ -20,7 +20,7 @@ LOGS = [  # (label, make_log.py arguments)
 SIZES = [100_000, 1_000_000]
 # The network the matching and criteria commands pick: "home" and "Home" in the logs.
 NAME = "HOME"
-OPERATIONS = [  # (label, commands after the log)
+OPERATIONS = [  # (label, commands after the log[, options before it])
     ("load", []),
     ("load + convert-all", ["convert-all"]),
     ("load + locked", ["locked"]),
@@ -31,7 +31,16 @@ OPERATIONS = [  # (label, commands after the log)
     ("load + aps", ["aps"]),
     ("load + matching", ["matching", NAME]),
     ("load + criteria", ["criteria", NAME]),
+    # Convert All in each map format, and one pin per access point, beside the st row above.
+    ("load + convert-all kml", ["convert-all"], ["--format", "kml"]),
+    ("load + convert-all gpx", ["convert-all"], ["--format", "gpx"]),
+    ("load + convert-all geojson", ["convert-all"], ["--format", "geojson"]),
+    ("load + convert-all csv", ["convert-all"], ["--format", "csv"]),
+    ("load + convert-all --per-ap", ["convert-all"], ["--per-ap"]),
+    ("load + convert-all kml --per-ap", ["convert-all"], ["--format", "kml", "--per-ap"]),
 ]
+# The exports that must stay within 2x the st Convert All's time.
+FORMAT_ROWS = [op[0] for op in OPERATIONS if op[0].startswith("load + convert-all ")]
 MEASURE = None  # velmora-measure, set from the command line
 MAIN_WINDOW = {"load", "load + convert-all", "load + locked", "load + open",
                "load + infrastructure", "load + adhoc"}
@@ -105,11 +114,12 @@ def main():
         mb = log.stat().st_size / 1e6
         cat_times = []
         op_rows = []
-        for op, commands in OPERATIONS:
+        for op, commands, *options in OPERATIONS:
             if a.only and op not in a.only.split(","):
                 continue
             argv = [str(batch), "--workdir", str(work), "--out", str(exports),
-                    "--vendors", str(vendors), str(log)] + commands
+                    "--vendors", str(vendors)] + (options[0] if options else []) + \
+                [str(log)] + commands
             times, peaks = [], []
             for _ in range(a.reps):
                 # The baseline exactly as a user would type it, run beside each operation.
@@ -162,11 +172,14 @@ def main():
         checks.append((f"{label}: load + convert-all <= 4 x cat", r("load + convert-all")[2], 4))
         for op in ("load + groups", "load + aps", "load + matching"):
             checks.append((f"{label}: {op} <= 4 x cat", r(op)[2], 4))
-        for op in sorted(MAIN_WINDOW):
+        for op in FORMAT_ROWS:
+            checks.append((f"{label}: {op} <= 2 x convert-all",
+                           r(op)[0] / r("load + convert-all")[0], 2))
+        for op in sorted(MAIN_WINDOW) + [f for f in FORMAT_ROWS if "--per-ap" not in f]:
             checks.append((f"{label}: {op} peak MiB < 16", r(op)[1], 16))
             checks.append((f"{label}: {op} peak MiB, 10^6 - 10^5 <= 2",
                            abs(r(op)[1] - r(op, small)[1]), 2))
-        for op, _ in OPERATIONS:
+        for op, *_ in OPERATIONS:
             checks.append((f"{label}: {op} time 10^6 / 10^5 <= 12",
                            r(op)[0] / r(op, small)[0], 12))
         for (wl, call), slowest in sorted(window.items()):

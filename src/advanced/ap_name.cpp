@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "advanced/distinct_keys.h"
-#include "export/export_walk.h"
+#include "export/styled_export.h"
 #include "records/record_walk.h"
 #include "records/working_record.h"
 
@@ -47,6 +47,12 @@ std::string apNameFileName(std::string_view group) {
     return name;
 }
 
+std::string apNameFileName(std::string_view group, ExportFormat format) {
+    std::string stem = "AP-";
+    stem.append(group);
+    return advancedExportFileName(stem, apNameFileName(group), format);
+}
+
 RecordSelection apNameSelection(std::string_view group) {
     return {[group = std::string(group)](const RecordFields& fields) {
                 return equalsUpperAscii(fields[WorkingRecord::SSID], group);
@@ -56,7 +62,13 @@ RecordSelection apNameSelection(std::string_view group) {
 
 std::uint64_t exportApNameGroup(const std::filesystem::path& workingFile,
                                 const std::filesystem::path& target, std::string_view group) {
-    return writeStreetsAndTrips(workingFile, target, apNameSelection(group));
+    return exportApNameGroup(workingFile, target, group, ExportStyle{});
+}
+
+std::uint64_t exportApNameGroup(const std::filesystem::path& workingFile,
+                                const std::filesystem::path& target, std::string_view group,
+                                const ExportStyle& style) {
+    return writeStyledExport(workingFile, target, apNameSelection(group), style);
 }
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "export/export_format.h"
 #include "export/selection.h"
 
 namespace velmora {
@@ -36,6 +37,9 @@ std::string uniqueApLabelText(std::uint64_t count);
 // The proposed export file name: "AP-" + group + ".TXT". It is not checked: a group may hold
 // "/" (see isPlainFileName) or be too long for the file system.
 std::string apNameFileName(std::string_view group);
+// The proposed name for an export in `format`: apNameFileName for Streets and Trips, else
+// "AP-" + group and the format's extension.
+std::string apNameFileName(std::string_view group, ExportFormat format);
 
 // The records whose upper-cased `SSID` equals `group` (exactly), with `SSID` upper-cased and
 // every other item as read.
@@ -45,5 +49,9 @@ RecordSelection apNameSelection(std::string_view group);
 // the number of export lines written; throws FileError.
 std::uint64_t exportApNameGroup(const std::filesystem::path& workingFile,
                                 const std::filesystem::path& target, std::string_view group);
+// The same, written as `style` asks; returns the number of points written.
+std::uint64_t exportApNameGroup(const std::filesystem::path& workingFile,
+                                const std::filesystem::path& target, std::string_view group,
+                                const ExportStyle& style);
 
 }  // namespace velmora

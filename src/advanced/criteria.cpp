@@ -6,7 +6,7 @@
 #include <set>
 
 #include "advanced/distinct_keys.h"
-#include "export/export_walk.h"
+#include "export/styled_export.h"
 #include "records/flags.h"
 #include "records/record_walk.h"
 #include "records/working_record.h"
@@ -137,6 +137,13 @@ std::string criteriaFileName(const CriteriaSelection& selection) {
     return "Custom_SSID_" + selection.name + ".TXT";
 }
 
+std::string criteriaFileName(const CriteriaSelection& selection, ExportFormat format) {
+    const std::string stem = selection.mode == CriteriaExportMode::MacAddress
+                                 ? "Custom_MAC_" + macFileNameDigits(selection.mac)
+                                 : "Custom_SSID_" + selection.name;
+    return advancedExportFileName(stem, criteriaFileName(selection), format);
+}
+
 RecordSelection criteriaExportSelection(const CriteriaSelection& selection) {
     const bool byMac = selection.mode == CriteriaExportMode::MacAddress;
     const WorkingRecord::Field compared = byMac ? WorkingRecord::BSSID : WorkingRecord::SSID;
@@ -150,7 +157,12 @@ RecordSelection criteriaExportSelection(const CriteriaSelection& selection) {
 
 std::uint64_t exportCriteria(const fs::path& workingFile, const fs::path& target,
                              const CriteriaSelection& selection) {
-    return writeStreetsAndTrips(workingFile, target, criteriaExportSelection(selection));
+    return exportCriteria(workingFile, target, selection, ExportStyle{});
+}
+
+std::uint64_t exportCriteria(const fs::path& workingFile, const fs::path& target,
+                             const CriteriaSelection& selection, const ExportStyle& style) {
+    return writeStyledExport(workingFile, target, criteriaExportSelection(selection), style);
 }
 
 }  // namespace velmora

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "export/export_format.h"
 #include "export/selection.h"
 
 namespace velmora {
@@ -89,6 +90,9 @@ std::string macFileNameDigits(std::string_view mac);
 // "Custom_MAC_" + macFileNameDigits(mac) + ".TXT". It is not checked: a name may hold "/"
 // (see isPlainFileName) or be too long for the file system.
 std::string criteriaFileName(const CriteriaSelection& selection);
+// The proposed name for an export in `format`: criteriaFileName for Streets and Trips, else
+// "Custom_SSID_" + name or "Custom_MAC_" + the twelve digits, and the format's extension.
+std::string criteriaFileName(const CriteriaSelection& selection, ExportFormat format);
 
 // The records that pass the mode's test (upper-cased `SSID` equal to `name`, or upper-cased
 // `BSSID` equal to `mac`) and both `Flags` tests, every sighting, with `SSID` and `BSSID`
@@ -100,5 +104,9 @@ RecordSelection criteriaExportSelection(const CriteriaSelection& selection);
 std::uint64_t exportCriteria(const std::filesystem::path& workingFile,
                              const std::filesystem::path& target,
                              const CriteriaSelection& selection);
+// The same, written as `style` asks; returns the number of points written.
+std::uint64_t exportCriteria(const std::filesystem::path& workingFile,
+                             const std::filesystem::path& target,
+                             const CriteriaSelection& selection, const ExportStyle& style);
 
 }  // namespace velmora

@@ -1,7 +1,7 @@
 #include "advanced/mac_access_points.h"
 
 #include "advanced/distinct_keys.h"
-#include "export/export_walk.h"
+#include "export/styled_export.h"
 #include "records/record_walk.h"
 
 namespace velmora {
@@ -53,6 +53,11 @@ std::string macExportFileName(std::string_view entry) {
     return name;
 }
 
+std::string macExportFileName(std::string_view entry, ExportFormat format) {
+    const std::string name = macExportFileName(entry);
+    return advancedExportFileName(name, name, format);
+}
+
 bool hasMacAddress(const std::filesystem::path& workingFile, std::string_view entry) {
     const std::string_view mac = entryMacAddress(entry);
     bool found = false;
@@ -73,9 +78,15 @@ RecordSelection macAddressSelection(std::string_view entry) {
 MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::string_view entry,
                                  const std::filesystem::path& folder,
                                  const std::filesystem::path& fileName) {
+    return exportMacAddress(workingFile, entry, folder, fileName, ExportStyle{});
+}
+
+MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::string_view entry,
+                                 const std::filesystem::path& folder,
+                                 const std::filesystem::path& fileName, const ExportStyle& style) {
     MacExportResult result;
     result.target = folder / fileName.filename();
-    result.lines = writeStreetsAndTrips(workingFile, result.target, macAddressSelection(entry));
+    result.lines = writeStyledExport(workingFile, result.target, macAddressSelection(entry), style);
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "advanced/vendor_list.h"
+#include "export/export_format.h"
 #include "export/selection.h"
 #include "records/mac_address.h"
 #include "records/working_record.h"
@@ -35,6 +36,9 @@ std::string_view entryMacAddress(std::string_view entry);
 // without its colons, no extension ("MAC_0A1B2C3D4E5F"). Characters a short entry lacks are
 // left out.
 std::string macExportFileName(std::string_view entry);
+// The proposed name for an export in `format`: macExportFileName for Streets and Trips (the
+// save dialog adds kMacExportExtension), else that name and the format's extension.
+std::string macExportFileName(std::string_view entry, ExportFormat format);
 
 // The default extension the save dialog adds to a name given without one.
 inline constexpr std::string_view kMacExportExtension = "txt";
@@ -50,7 +54,7 @@ RecordSelection macAddressSelection(std::string_view entry);
 
 struct MacExportResult {
     std::filesystem::path target;
-    std::uint64_t lines = 0;  // export lines written, the header not counted
+    std::uint64_t lines = 0;  // export lines (points) written, the header not counted
 };
 
 // Writes the entry's selection into folder / fileName (only the name part of fileName is used)
@@ -58,5 +62,9 @@ struct MacExportResult {
 MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::string_view entry,
                                  const std::filesystem::path& folder,
                                  const std::filesystem::path& fileName);
+// The same, written as `style` asks.
+MacExportResult exportMacAddress(const std::filesystem::path& workingFile, std::string_view entry,
+                                 const std::filesystem::path& folder,
+                                 const std::filesystem::path& fileName, const ExportStyle& style);
 
 }  // namespace velmora

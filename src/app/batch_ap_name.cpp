@@ -17,14 +17,15 @@ int apNameExport(Context& context, Args& args) {
     if (!name) throw UsageError{"ap-name needs a NAME"};
     // The window lists only upper-cased groups; the command takes a name as typed.
     const std::string group = toUpperAscii(*name);
-    const auto target = exportTarget(context, "ap-name", apNameFileName(group));
+    const auto target =
+        exportTarget(context, "ap-name", apNameFileName(group, context.style.format));
     if (!target) return 1;
     const auto workingFile = context.files.output1();
     if (countUniqueAccessPoints(workingFile, group) == 0) {
         context.err << "velmora-batch: ap-name: no network group \"" << group << "\"\n";
         return 1;
     }
-    exportApNameGroup(workingFile, *target, group);
+    exportApNameGroup(workingFile, *target, group, exportStyle(context));
     context.out << target->string() << '\n';
     return 0;
 }

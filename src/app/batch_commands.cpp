@@ -4,6 +4,7 @@
 
 #include "advanced/file_name.h"
 #include "advanced/mac_access_points.h"
+#include "export/styled_export.h"
 #include "records/working_record.h"
 
 namespace velmora::batch {
@@ -33,6 +34,16 @@ std::optional<std::filesystem::path> exportTarget(Context& context, const char* 
     context.err << "velmora-batch: " << command << ": \"" << fileName
                 << "\" holds a path separator and cannot name a file in the output folder\n";
     return std::nullopt;
+}
+
+const ExportStyle& exportStyle(Context& context) {
+    if (!context.vendorsRead) {
+        context.vendorsRead = true;
+        context.vendors = vendorsForExport(context.style.format, context.vendorList);
+        context.style.vendors = context.vendors ? &*context.vendors : nullptr;
+        context.style.documentName = context.logFileName;
+    }
+    return context.style;
 }
 
 const std::vector<Command>& commands() {

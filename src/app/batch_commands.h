@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "advanced/vendor_list.h"
+#include "export/export_format.h"
 #include "records/working_files.h"
 
 namespace velmora::batch {
@@ -20,7 +22,16 @@ struct Context {
     std::string logFileName;  // the loaded log's name without its folder
     std::ostream& out;
     std::ostream& err;
+    // How every export of the run is written (--format, --per-ap); see exportStyle().
+    ExportStyle style = {};
+    std::optional<VendorList> vendors = {};  // read for the first map export, where present
+    bool vendorsRead = false;
 };
+
+// The style every export command writes with: the run's format and pins, the log's name as
+// a KML Document's, and for a map format the vendor list, read once where it can be (a
+// missing list leaves the points without vendor and fails no export).
+const ExportStyle& exportStyle(Context& context);
 
 // The words after a command's name, taken one by one.
 class Args {

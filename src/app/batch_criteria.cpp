@@ -58,7 +58,8 @@ int criteriaMatching(Context& context, Args& args) {
 
 int criteriaExport(Context& context, Args& args) {
     const CriteriaSelection selection = takeSelection("criteria", args, true);
-    const auto target = exportTarget(context, "criteria", criteriaFileName(selection));
+    const auto target =
+        exportTarget(context, "criteria", criteriaFileName(selection, context.style.format));
     if (!target) return 1;
     const auto workingFile = context.files.output1();
     const auto index = CriteriaIndex::build(workingFile);
@@ -68,7 +69,7 @@ int criteriaExport(Context& context, Args& args) {
                     << "\" meets the criteria; nothing written\n";
         return 1;
     }
-    exportCriteria(workingFile, *target, selection);
+    exportCriteria(workingFile, *target, selection, exportStyle(context));
     context.out << target->string() << '\n';
     return 0;
 }

@@ -7,8 +7,8 @@ namespace velmora::batch {
 
 namespace {
 int runExport(Context& context, MainExport kind) {
-    const auto path =
-        runMainExport(kind, context.files.output1(), context.outFolder, context.logFileName);
+    const auto path = runMainExport(kind, context.files.output1(), context.outFolder,
+                                    context.logFileName, exportStyle(context));
     context.out << path.string() << '\n';
     return 0;
 }

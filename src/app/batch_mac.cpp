@@ -49,7 +49,9 @@ int listAccessPoints(Context& context, Args&) {
 
 int exportMac(Context& context, Args& args) {
     const std::string mac = takeMacAddress(args, "mac");
-    const std::string fileName = macExportFileName(mac) + "." + std::string(kMacExportExtension);
+    const std::string stem = macExportFileName(mac);
+    const std::string fileName = advancedExportFileName(
+        stem, stem + "." + std::string(kMacExportExtension), context.style.format);
     const auto workingFile = context.files.output1();
     // As ap-name and criteria: a file of the header alone would pass for an export, and would
     // replace an earlier one of the same name.
@@ -57,7 +59,8 @@ int exportMac(Context& context, Args& args) {
         context.err << "velmora-batch: mac: no sighting of " << mac << "; nothing written\n";
         return 1;
     }
-    const auto result = exportMacAddress(workingFile, mac, context.outFolder, fileName);
+    const auto result =
+        exportMacAddress(workingFile, mac, context.outFolder, fileName, exportStyle(context));
     context.out << result.target.string() << '\n';
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <exception>
 #include <ostream>
 
 #include "app/batch_commands.h"
@@ -16,7 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: velmora-batch [--workdir DIR] [--vendors FILE] [--out DIR] LOG [COMMAND ...]\n"
+    "usage: velmora-batch [--format st|kml|gpx|geojson|csv] [--per-ap] [--workdir DIR]\n"
+    "                     [--vendors FILE] [--out DIR] LOG [COMMAND ...]\n"
     "\n"
     "Loads LOG as the desktop program's Open File does, prints its counts, then runs each\n"
     "COMMAND in turn.\n"
@@ -24,6 +26,13 @@ constexpr const char* kUsage =
     "  --workdir DIR   keep output1 and output2 in DIR (default: a temporary folder)\n"
     "  --vendors FILE  the vendor list (default: vlident.txt beside the program)\n"
     "  --out DIR       where export files go (default: the current folder)\n"
+    "  --format FORMAT how every export of the run is written: st, the Streets and Trips\n"
+    "                  table (default, the names below); kml, gpx, geojson or csv, UTF-8\n"
+    "                  map files named as below with the log's extension, or .TXT/.txt,\n"
+    "                  replaced by .kml, .gpx, .geojson or .csv; the vendor list, where it\n"
+    "                  can be read, gives each point its vendor\n"
+    "  --per-ap        one point per access point (BSSID) of each export, at its strongest\n"
+    "                  sighting, instead of one per sighting\n"
     "\n"
     "commands:\n"
     "  convert-all     FullConvert_<log name>: every record\n"
@@ -102,6 +111,8 @@ struct Options {
     fs::path out = ".";
     fs::path log;
     std::vector<std::string> rest;
+    ExportFormat format = ExportFormat::StreetsAndTrips;
+    bool perAccessPoint = false;
 };
 
 Options parse(const std::vector<std::string>& args, const fs::path& programFolder) {
@@ -120,6 +131,14 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
             options.vendors = value(word);
         } else if (word == "--out") {
             options.out = value(word);
+        } else if (word == "--format") {
+            const std::string format = value(word).string();
+            const auto parsed = parseExportFormat(format);
+            if (!parsed)
+                throw UsageError{"--format takes st, kml, gpx, geojson or csv, not " + format};
+            options.format = *parsed;
+        } else if (word == "--per-ap") {
+            options.perAccessPoint = true;
         } else if (word == "--help" || word == "-h") {
             throw HelpRequested{};
         } else if (word.size() > 1 && word[0] == '-') {
@@ -173,6 +192,8 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     printCounts(result, out);
 
     Context context{files, options.out, options.vendors, options.log.filename().string(), out, err};
+    context.style.format = options.format;
+    context.style.perAccessPoint = options.perAccessPoint;
     Args args(options.rest);
     while (!args.done()) {
         const std::string name = *args.take();
@@ -197,6 +218,11 @@ int runBatchTool(const std::vector<std::string>& args, const fs::path& programFo
         err << kUsage;
         return 2;
     } catch (const FileError& e) {
+        err << "velmora-batch: " << e.what() << '\n';
+        return 1;
+    } catch (const std::exception& e) {
+        // A sink that fails otherwise than on its file (writeExport has left the target as it
+        // was): reported, not a crash.
         err << "velmora-batch: " << e.what() << '\n';
         return 1;
     }

@@ -1,8 +1,7 @@
 #include "export/main_exports.h"
 
+#include "export/styled_export.h"
 #include "records/flags.h"
-
-#include "export/export_walk.h"
 
 namespace velmora {
 
@@ -42,8 +41,17 @@ RecordSelection mainExportSelection(MainExport kind) {
 std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path& workingFile,
                                     const std::filesystem::path& folder,
                                     const std::string& logFileName) {
-    const auto target = folder / (mainExportInfo(kind).prefix + logFileName);
-    writeStreetsAndTrips(workingFile, target, mainExportSelection(kind));
+    return runMainExport(kind, workingFile, folder, logFileName, ExportStyle{});
+}
+
+std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path& workingFile,
+                                    const std::filesystem::path& folder,
+                                    const std::string& logFileName, const ExportStyle& style) {
+    const auto target =
+        folder / mainExportFileName(mainExportInfo(kind).prefix, logFileName, style.format);
+    ExportStyle named = style;
+    if (named.documentName.empty()) named.documentName = logFileName;
+    writeStyledExport(workingFile, target, mainExportSelection(kind), named);
     return target;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "export/export_format.h"
 #include "export/selection.h"
 
 namespace velmora {
@@ -30,5 +31,10 @@ RecordSelection mainExportSelection(MainExport kind);
 std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path& workingFile,
                                     const std::filesystem::path& folder,
                                     const std::string& logFileName);
+// The same export written as `style` asks, named by mainExportFileName for its format (a KML
+// file's Document is named after the log unless the style names it).
+std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path& workingFile,
+                                    const std::filesystem::path& folder,
+                                    const std::string& logFileName, const ExportStyle& style);
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <algorithm>
 #include <deque>
 #include <optional>
 
@@ -10,10 +11,26 @@ namespace velmora {
 
 namespace {
 
-// One queued answer: a path, the offered name (an empty path), or nothing for a cancel.
-std::deque<std::optional<QString>>& script() {
-    static std::deque<std::optional<QString>> answers;
+// One queued answer: a path, the offered name (an empty path), or nothing for a cancel; and
+// the file type picked (-1: the one the dialog starts on).
+struct Answer {
+    std::optional<QString> path;
+    int filter = -1;
+};
+
+std::deque<Answer>& script() {
+    static std::deque<Answer> answers;
     return answers;
+}
+
+QStringList& offeredFilters() {
+    static QStringList filters;
+    return filters;
+}
+
+int& startFilter() {
+    static int filter = -1;
+    return filter;
 }
 
 QString& proposed() {
@@ -33,14 +50,14 @@ int& shown() {
 
 }  // namespace
 
-void FileDialog::scriptNext(const QString& path) {
-    script().emplace_back(path);
+void FileDialog::scriptNext(const QString& path, int filter) {
+    script().push_back({path, filter});
 }
 void FileDialog::scriptCancel() {
-    script().emplace_back(std::nullopt);
+    script().push_back({std::nullopt});
 }
-void FileDialog::scriptAcceptOffered() {
-    script().emplace_back(QString());
+void FileDialog::scriptAcceptOffered(int filter) {
+    script().push_back({QString(), filter});
 }
 void FileDialog::clearScript() {
     script().clear();
@@ -54,6 +71,12 @@ QString FileDialog::lastProposedName() {
 QString FileDialog::lastStartFolder() {
     return started();
 }
+QStringList FileDialog::lastFilters() {
+    return offeredFilters();
+}
+int FileDialog::lastStartFilter() {
+    return startFilter();
+}
 int FileDialog::shownCount() {
     return shown();
 }
@@ -63,6 +86,11 @@ bool FileDialog::showOpen(QWidget* parent) {
 }
 bool FileDialog::showSave(QWidget* parent) {
     return show(parent, Mode::Save);
+}
+
+void FileDialog::setFilters(QList<Filter> filters, int selected) {
+    filters_ = std::move(filters);
+    selectedFilter_ = filters_.isEmpty() ? -1 : std::clamp<int>(selected, 0, filters_.size() - 1);
 }
 
 void FileDialog::setFileName(const QString& name) {
@@ -83,13 +111,21 @@ bool FileDialog::show(QWidget* parent, Mode mode) {
     proposed() = fileName_;
     started() = startFolder();
     ++shown();
+    QStringList filterTexts;
+    for (const Filter& filter : filters_) filterTexts << filter.text;
+    offeredFilters() = filterTexts;
+    startFilter() = selectedFilter();
 
     std::optional<QString> answer;
+    int chosenFilter = selectedFilter_;
     if (!script().empty()) {
-        answer = script().front();
+        const Answer scripted = script().front();
         script().pop_front();
+        answer = scripted.path;
         if (answer && answer->isEmpty() && !fileName_.isEmpty())
             answer = QDir(startFolder()).filePath(offeredName());
+        if (scripted.filter >= 0 && scripted.filter < filters_.size())
+            chosenFilter = scripted.filter;
     } else {
         QFileDialog dialog(parent);
         dialog.setDirectory(startFolder());
@@ -100,20 +136,48 @@ bool FileDialog::show(QWidget* parent, Mode mode) {
         } else {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
+            if (!filterTexts.isEmpty()) {
+                dialog.setNameFilters(filterTexts);
+                dialog.selectNameFilter(filterTexts.at(selectedFilter_));
+            }
         }
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
             answer = dialog.selectedFiles().constFirst();
+            if (const int picked = filterTexts.indexOf(dialog.selectedNameFilter()); picked >= 0)
+                chosenFilter = picked;
+        }
     }
     if (!answer || answer->isEmpty()) return false;
-    accept(*answer, mode);
+    const bool typeChanged = chosenFilter != selectedFilter_;
+    selectedFilter_ = chosenFilter;
+    accept(*answer, mode, typeChanged);
     return true;
 }
 
-void FileDialog::accept(QString path, Mode mode) {
+QString FileDialog::withChosenExtension(const QString& path) const {
+    const QString suffix = QFileInfo(path).suffix();
+    const QString& chosen = filters_.at(selectedFilter_).extension;
+    if (suffix.isEmpty() || chosen.isEmpty() || suffix.compare(chosen, Qt::CaseInsensitive) == 0)
+        return path;
+    for (const Filter& other : filters_)
+        if (suffix.compare(other.extension, Qt::CaseInsensitive) == 0)
+            return path.left(path.size() - suffix.size()) + chosen;
+    return path;
+}
+
+void FileDialog::accept(QString path, Mode mode, bool typeChanged) {
     QFileInfo info(path);
-    if (mode == Mode::Save && !defaultExtension_.isEmpty() && info.suffix().isEmpty() &&
+    // A file type picked in the dialog gives its extension where no default one is set.
+    const QString extension = !defaultExtension_.isEmpty() || !typeChanged
+                                  ? defaultExtension_
+                                  : filters_.at(selectedFilter_).extension;
+    if (mode == Mode::Save && !extension.isEmpty() && info.suffix().isEmpty() &&
         !path.endsWith(QLatin1Char('.'))) {
-        path += QLatin1Char('.') + defaultExtension_;
+        path += QLatin1Char('.') + extension;
+        info.setFile(path);
+    }
+    if (mode == Mode::Save && !filters_.isEmpty()) {
+        path = withChosenExtension(path);
         info.setFile(path);
     }
     fileName_ = QDir::toNativeSeparators(info.absoluteFilePath());

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -31,18 +33,38 @@ class FileDialog {
     // Where the dialog starts when the held name has no folder of its own.
     void setInitialFolder(const QString& folder) { initialFolder_ = folder; }
 
+    // A file type a save dialog offers: its text in the dialog ("KML (*.kml)") and the
+    // extension a name takes under it ("kml").
+    struct Filter {
+        QString text;
+        QString extension;
+    };
+    // The file types the next shows offer, `selected` chosen at first (none: no filters).
+    // On a confirmed save the chosen one is selectedFilter(). A name given without extension
+    // takes the default one, or where none is set and the user picked another type, that
+    // type's; then a name whose extension is another offered type's (in any letter case)
+    // takes the chosen type's instead.
+    void setFilters(QList<Filter> filters, int selected);
+    // The chosen file type's index in the filters, or -1 when none are offered.
+    int selectedFilter() const { return filters_.isEmpty() ? -1 : selectedFilter_; }
+
     // Test seam. Answers are taken in order by the next shows of any FileDialog.
-    static void scriptNext(const QString& path);
+    // `filter`: the file type the user picks (its index in the filters); -1 keeps the one
+    // the dialog starts on.
+    static void scriptNext(const QString& path, int filter = -1);
     static void scriptCancel();
     // Confirms the name the dialog offers, in the folder it opens in, as a user who only
-    // presses Save does.
-    static void scriptAcceptOffered();
+    // presses Save does (after picking file type `filter`, where not -1).
+    static void scriptAcceptOffered(int filter = -1);
     static void clearScript();
     static int scriptedLeft();
     // The file name the program proposed when it last showed a dialog, and how many were shown.
     static QString lastProposedName();
     // The folder the dialog opened in when it was last shown.
     static QString lastStartFolder();
+    // The file types the last shown dialog offered, and the one it started on (-1: none).
+    static QStringList lastFilters();
+    static int lastStartFilter();
     static int shownCount();
 
   private:
@@ -52,12 +74,15 @@ class FileDialog {
     // offers there.
     QString startFolder() const;
     QString offeredName() const;
-    void accept(QString path, Mode mode);
+    void accept(QString path, Mode mode, bool typeChanged = false);
+    QString withChosenExtension(const QString& path) const;
 
     QString fileName_;
     QString fileTitle_;
     QString defaultExtension_;
     QString initialFolder_;
+    QList<Filter> filters_;
+    int selectedFilter_ = -1;
 };
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #include "ui/Form1.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,8 @@
 #include <QStyle>
 #include <filesystem>
 
+#include "advanced/vendor_list.h"
+#include "export/styled_export.h"
 #include "loader/source_loader.h"
 #include "platform/beep.h"
 #include "platform/working_folder.h"
@@ -173,6 +176,7 @@ void Form1::buildMenus() {
     addSeparator(fileMenu_, "spacer2");
     closeFile_ = addItem(fileMenu_, "CloseFile", QStringLiteral("Close File"),
                          QKeySequence(Qt::CTRL | Qt::Key_C), [this] { closeFile(); });
+    addExportChoices();
     addSeparator(fileMenu_, "spacer31");
     addItem(fileMenu_, "Exit", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_X),
             [this] { exitProgram(); });
@@ -201,6 +205,46 @@ void Form1::buildMenus() {
     helpMenu_ = addMenu("help", QStringLiteral("Help"));
     addItem(helpMenu_, "content", QStringLiteral("Content"), {}, hook(onContent));
     addItem(helpMenu_, "About", QStringLiteral("About"), {}, hook(onAbout));
+}
+
+void Form1::addExportChoices() {
+    exportChoices_ = loadExportChoices();
+    addSeparator(fileMenu_, "spacerExport");
+    QMenu* formats = fileMenu_->addMenu(QStringLiteral("Export Format"));
+    formats->setObjectName(QStringLiteral("ExportFormat"));
+    formats->menuAction()->setObjectName(QStringLiteral("ExportFormat"));
+    auto* group = new QActionGroup(formats);
+    group->setExclusive(true);
+    for (const ExportFormat format :
+         {ExportFormat::StreetsAndTrips, ExportFormat::Kml, ExportFormat::Gpx,
+          ExportFormat::GeoJson, ExportFormat::Csv}) {
+        const ExportFormatInfo& info = exportFormatInfo(format);
+        QAction* item = formats->addAction(QString::fromLatin1(info.title));
+        item->setObjectName(QStringLiteral("Format_") + QString::fromLatin1(info.option));
+        item->setCheckable(true);
+        item->setChecked(format == exportChoices_.format);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, format] {
+            exportChoices_.format = format;
+            saveExportChoices(exportChoices_);
+        });
+    }
+    QAction* onePin = fileMenu_->addAction(QStringLiteral("One Pin Per Access Point"));
+    onePin->setObjectName(QStringLiteral("OnePinPerAP"));
+    onePin->setCheckable(true);
+    onePin->setChecked(exportChoices_.perAccessPoint);
+    connect(onePin, &QAction::toggled, this, [this](bool checked) {
+        exportChoices_.perAccessPoint = checked;
+        saveExportChoices(exportChoices_);
+    });
+}
+
+ExportStyle Form1::exportStyle() const {
+    ExportStyle style;
+    style.format = exportChoices_.format;
+    style.perAccessPoint = exportChoices_.perAccessPoint;
+    style.documentName = QFile::encodeName(commonDialog1_.fileTitle()).toStdString();
+    return style;
 }
 
 WorkingFiles Form1::workingFiles() const {
@@ -286,9 +330,13 @@ void Form1::runExport(MainExport kind) {
     if (!isLoaded()) return;
     const MainExportInfo& info = mainExportInfo(kind);
     // A failed file operation abandons the command: no beep, Label1 keeps its text.
+    ExportStyle style = exportStyle();
+    const auto vendors =
+        vendorsForExport(style.format, corePath(vendorFolder()) / kVendorListFileName);
+    style.vendors = vendors ? &*vendors : nullptr;
     const bool done = reportingFileErrors(this, [&] {
         runMainExport(kind, workingFiles().output1(), exportFolder(),
-                      QFile::encodeName(commonDialog1_.fileTitle()).toStdString());
+                      QFile::encodeName(commonDialog1_.fileTitle()).toStdString(), style);
     });
     if (!done) return;
     if (info.beeps) Beep::beep();

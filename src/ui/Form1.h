@@ -10,6 +10,7 @@
 #include "export/main_exports.h"
 #include "platform/file_dialog.h"
 #include "records/working_files.h"
+#include "ui/export_choices.h"
 
 class QAction;
 class QLabel;
@@ -39,6 +40,12 @@ namespace velmora {
 // Label15. The Label enum below names each number. The menus' object names are File
 // (Openoptn, Convertall, CloseFile, Exit), QuickSort (Sort1, Sort2, ShortPreamble, ADHOC),
 // advanced (APName, MACAddress, AdvanceCriteria) and help (content, About).
+//
+// The File menu also holds, before Exit, the export choices (export_choices.h), always
+// enabled and kept between runs: the submenu ExportFormat ("Export Format") of radio items
+// Format_st, Format_kml, Format_gpx, Format_geojson, Format_csv, and the checkable
+// OnePinPerAP ("One Pin Per Access Point"). Convert All and the quick sorts write with them;
+// the Advanced windows start their save dialogs on the chosen format (exportStyle()).
 //
 // Attaching the other windows. Form1 does not know Form2, Form3, Form4 or frmAbout: its menu
 // items run the hooks onAPName, onMACAddress, onAdvanceCriteria, onContent and onAbout below,
@@ -96,6 +103,9 @@ class Form1 : public QMainWindow {
     FileDialog& commonDialog1() { return commonDialog1_; }
     // Whether a source log is loaded (this copy holds output1).
     bool isLoaded() const;
+    // How the exports are written as the File menu's choices stand: the format, one pin per
+    // access point, and the loaded log's file name for a KML Document (no vendor list).
+    ExportStyle exportStyle() const;
 
   public slots:
     // The menu commands. A command whose menu item or menu is disabled does nothing.
@@ -118,6 +128,7 @@ class Form1 : public QMainWindow {
                      std::function<void()> command);
     QMenu* addMenu(const char* name, const QString& text);
     void addSeparator(QMenu* menu, const char* name);
+    void addExportChoices();
     void runExport(MainExport kind);
     void setLoadedMenus(bool loaded);
     void setStatisticsVisible(bool visible);
@@ -130,6 +141,7 @@ class Form1 : public QMainWindow {
     FileDialog commonDialog1_;
     std::unique_ptr<WorkingFolderLock> lock_;
     bool ended_ = false;
+    ExportChoices exportChoices_;
 
     std::array<QLabel*, kSourceTypeCaption + 1> labels_{};  // by Label number
     QLabel* picture1_ = nullptr;

@@ -87,13 +87,14 @@ void Form2::extractGroup() {
         return;
     }
     const std::string& group = groups_.at(static_cast<std::size_t>(row)).name;
-    commonDialog1_.setFileName(shown(apNameFileName(group)));
-    if (!showSaveDialog(commonDialog1_)) {
+    const auto style = showExportDialog(
+        commonDialog1_, [&](ExportFormat format) { return apNameFileName(group, format); }, {});
+    if (!style) {
         MessageBox::information(this, caption, kNothingToExport);
         return;
     }
     reportingFileErrors(this, [&] {
-        exportApNameGroup(paths().workingFile, chosenExportPath(commonDialog1_), group);
+        exportApNameGroup(paths().workingFile, chosenExportPath(commonDialog1_), group, *style);
     });
 }
 

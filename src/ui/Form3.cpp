@@ -93,13 +93,15 @@ void Form3::extractMacAddress() {
     if (selected.isEmpty()) return;
     const std::string entry = latin1Bytes(selected.first()->text());
 
-    commonDialog1_.setFileName(shown(macExportFileName(entry)));
-    commonDialog1_.setDefaultExtension(QString::fromLatin1(kMacExportExtension));
-    if (!showSaveDialog(commonDialog1_)) return;
+    const auto style = showExportDialog(
+        commonDialog1_, [&](ExportFormat format) { return macExportFileName(entry, format); },
+        QString::fromLatin1(kMacExportExtension));
+    if (!style) return;
 
     reportingFileErrors(this, [&] {
         const std::filesystem::path target = chosenExportPath(commonDialog1_);
-        exportMacAddress(paths().workingFile, entry, target.parent_path(), target.filename());
+        exportMacAddress(paths().workingFile, entry, target.parent_path(), target.filename(),
+                         *style);
     });
 }
 

@@ -247,11 +247,13 @@ void Form4::extractMatchingRecords() {
     const CriteriaSelection s = selection();
     if (!criteriaExportAllowed(s, static_cast<std::size_t>(list1_->count()))) return;
 
-    commonDialog1_.setFileName(shown(criteriaFileName(s)));
-    commonDialog1_.setDefaultExtension(QStringLiteral("txt"));
-    if (!showSaveDialog(commonDialog1_)) return;
-    reportingFileErrors(
-        this, [&] { exportCriteria(paths().workingFile, chosenExportPath(commonDialog1_), s); });
+    const auto style = showExportDialog(
+        commonDialog1_, [&](ExportFormat format) { return criteriaFileName(s, format); },
+        QStringLiteral("txt"));
+    if (!style) return;
+    reportingFileErrors(this, [&] {
+        exportCriteria(paths().workingFile, chosenExportPath(commonDialog1_), s, *style);
+    });
 }
 
 }  // namespace velmora

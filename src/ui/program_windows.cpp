@@ -19,10 +19,11 @@ namespace velmora {
 namespace {
 
 // What an Advanced window works with, taken when it is loaded: the main window's working file
-// and vendor list, and the export folder as it stands at each export.
+// and vendor list, and the export folder and export choices as they stand at each export.
 AdvancedWindowPaths advancedWindowPaths(const Form1& form1) {
     return AdvancedWindowPaths{form1.workingFiles().output1(),
-                               corePath(form1.vendorFolder()) / kVendorListFileName, exportFolder};
+                               corePath(form1.vendorFolder()) / kVendorListFileName, exportFolder,
+                               [&form1] { return form1.exportStyle(); }};
 }
 
 // An Advanced window is loaded on its menu item's first use, then only shown and brought to

@@ -9,10 +9,12 @@
 #include <QLabel>
 
 #include "advanced/file_name.h"
+#include "export/styled_export.h"
 #include "io/file_error.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "ui/artwork.h"
+#include "ui/export_choices.h"
 
 namespace velmora {
 
@@ -72,6 +74,10 @@ bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation
         MessageBox::error(parent, QString::fromLatin1(kApplicationTitle),
                           e.path1().empty() ? QString::fromLocal8Bit(e.what())
                                             : shownPath(e.path1()) + QStringLiteral(": ") + reason);
+    } catch (const std::exception& e) {
+        // An export that failed otherwise than on its file, which it has left as it was.
+        MessageBox::error(parent, QString::fromLatin1(kApplicationTitle),
+                          QString::fromLocal8Bit(e.what()));
     }
     return false;
 }
@@ -123,6 +129,23 @@ void AdvancedWindow::finishLayout(const std::vector<std::pair<const QWidget*, QS
 
 bool AdvancedWindow::showSaveDialog(FileDialog& dialog) {
     return showExportSaveDialog(this, dialog, paths_.exportFolder);
+}
+
+std::optional<ExportStyle> AdvancedWindow::showExportDialog(
+    FileDialog& dialog, const std::function<std::string(ExportFormat)>& proposedName,
+    const QString& streetsAndTripsExtension) {
+    ExportStyle style = paths_.exportStyle();
+    const ExportFormat start = style.format;
+    dialog.setFileName(shown(proposedName(start)));
+    dialog.setDefaultExtension(start == ExportFormat::StreetsAndTrips
+                                   ? streetsAndTripsExtension
+                                   : QString::fromLatin1(exportFormatInfo(start).extension + 1));
+    dialog.setFilters(exportFormatFilters(), static_cast<int>(start));
+    if (!showSaveDialog(dialog)) return std::nullopt;
+    style.format = static_cast<ExportFormat>(dialog.selectedFilter());
+    exportVendors_ = vendorsForExport(style.format, paths_.vendorList);
+    style.vendors = exportVendors_ ? &*exportVendors_ : nullptr;
+    return style;
 }
 
 void AdvancedWindow::closeEvent(QCloseEvent* event) {

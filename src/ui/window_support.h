@@ -4,10 +4,14 @@
 #include <QWidget>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "advanced/vendor_list.h"
+#include "export/export_format.h"
 
 namespace velmora {
 
@@ -35,7 +39,8 @@ QString shownPath(const std::filesystem::path& path);
 void fitFont(QWidget* window, const std::vector<std::pair<const QWidget*, QString>>& longest = {});
 
 // Runs one file operation. A failure is shown in the error box, naming the file and the
-// system's reason, and the caller abandons its command. Returns whether it succeeded.
+// system's reason (or, for an export that failed otherwise, what failed), and the caller
+// abandons its command. Returns whether it succeeded.
 bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation);
 
 // The folder every export writes into: the current working folder, which the open dialog made
@@ -64,6 +69,10 @@ struct AdvancedWindowPaths {
     // Where an export's save dialog opens. Asked at each export, as each confirmed save dialog
     // moves it; exportFolder() unless set otherwise.
     std::function<std::filesystem::path()> exportFolder = velmora::exportFolder;
+    // How the main window writes its exports as its File menu stands: the format an export's
+    // save dialog starts on, one pin per access point, the log's name for a KML Document.
+    // Asked at each export.
+    std::function<ExportStyle()> exportStyle = [] { return ExportStyle{}; };
 };
 
 // What the three Advanced windows share: a fixed-size window of the main window (`owner`),
@@ -87,10 +96,20 @@ class AdvancedWindow : public QWidget {
     // Shows `dialog` as the export's save dialog in the export folder; see
     // showExportSaveDialog().
     bool showSaveDialog(FileDialog& dialog);
+    // The same for an export that can be written in every format: the dialog offers the five
+    // formats as file types, starting on the main window's choice, and the name
+    // `proposedName` gives for it. A name typed without extension takes
+    // `streetsAndTripsExtension` (may be empty) in Streets and Trips, else the format's; the
+    // file type chosen sets the format. Returns the style to write with (its vendor list, for
+    // a map format, read where it can be), or nothing when the user cancelled.
+    std::optional<ExportStyle> showExportDialog(
+        FileDialog& dialog, const std::function<std::string(ExportFormat)>& proposedName,
+        const QString& streetsAndTripsExtension);
     void closeEvent(QCloseEvent* event) override;
 
   private:
     AdvancedWindowPaths paths_;
+    std::optional<VendorList> exportVendors_;  // the vendor list of the export being written
 };
 
 }  // namespace velmora

@@ -88,7 +88,8 @@ TEST(BatchTool, CountsWorkdirAndHelp) {
 
     r = tool({"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("convert-all"), std::string::npos);
+    for (const char* word : {"convert-all", "--format", "--per-ap", "geojson"})
+        EXPECT_NE(r.out.find(word), std::string::npos) << word;
     EXPECT_EQ(r.err, "");
 }
 
@@ -102,6 +103,10 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{}, 2, "usage:"},
         {{"--out"}, 2, "--out needs a value"},
+        {{"--format"}, 2, "--format needs a value"},
+        {args("convert-all", {"--format", "KML"}), 2,
+         "--format takes st, kml, gpx, geojson or csv, not KML"},
+        {args("convert-all", {"--format", "txt", "--per-ap"}), 2, "usage:"},
         {args("", {"--bogus"}), 2, "unknown option --bogus"},
         {args("frobnicate"), 2, "unknown command frobnicate"},
         {{(dir / "notalog.txt").string()}, 1, "Bad File - Try Again"},
@@ -175,6 +180,72 @@ TEST_F(Batch, CommandsPrintTheirResultsAndWriteTheirFiles) {
     r = run("vendor 00:0C:41:00:00:00 vendor 00:0c:41:12:34:56");  // data/vlident.txt
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Cisco-Linksys, LLC\nCisco-Linksys, LLC\n");
+}
+
+// The commands that write a file, each once, and the names they take in each format.
+const char* const kExportCommands =
+    "convert-all locked ap-name homeNet mac 00:0c:41:aa:bb:01 criteria home "
+    "criteria home --mac 00:0f:66:aa:bb:01";
+// clang-format off
+const struct FormatRun { const char* format; std::vector<std::string> names; } kFormatRuns[] = {
+    {"st", {"FullConvert_log.txt", "LOCKED_log.txt", "AP-HOMENET.TXT", "MAC_000C41AABB01.txt",
+            "Custom_SSID_HOME.TXT", "Custom_MAC_000F66AABB01.TXT"}},
+    {"kml", {"FullConvert_log.kml", "LOCKED_log.kml", "AP-HOMENET.kml", "MAC_000C41AABB01.kml",
+             "Custom_SSID_HOME.kml", "Custom_MAC_000F66AABB01.kml"}},
+    {"gpx", {"FullConvert_log.gpx", "LOCKED_log.gpx", "AP-HOMENET.gpx", "MAC_000C41AABB01.gpx",
+             "Custom_SSID_HOME.gpx", "Custom_MAC_000F66AABB01.gpx"}},
+    {"geojson", {"FullConvert_log.geojson", "LOCKED_log.geojson", "AP-HOMENET.geojson",
+                 "MAC_000C41AABB01.geojson", "Custom_SSID_HOME.geojson",
+                 "Custom_MAC_000F66AABB01.geojson"}},
+    {"csv", {"FullConvert_log.csv", "LOCKED_log.csv", "AP-HOMENET.csv", "MAC_000C41AABB01.csv",
+             "Custom_SSID_HOME.csv", "Custom_MAC_000F66AABB01.csv"}}};
+// clang-format on
+
+// --format and --per-ap apply to every export of the run; the paths printed are the files
+// written, and nothing else is. The map formats' rows need their sinks.
+TEST_F(Batch, FormatAndPerApplyToEveryExportAndThePathsPrintedAreTheFilesWritten) {
+    for (const FormatRun& f : kFormatRuns) {
+        for (const bool perAp : {false, true}) {
+            const std::string what = std::string(f.format) + (perAp ? " --per-ap" : "");
+            fs::remove_all(out);
+            fs::create_directories(out);
+            std::vector<std::string> options = {"--format", f.format};
+            if (perAp) options.push_back("--per-ap");
+            const ToolRun r = run(kExportCommands, options);
+            ASSERT_EQ(r.status, 0) << what << ": " << r.err;
+            std::string printed;
+            for (const std::string& name : f.names) printed += (out / name).string() + "\n";
+            EXPECT_EQ(r.out, printed) << what;
+            EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 6) << what;
+            for (const std::string& name : f.names)
+                EXPECT_GT(fs::file_size(out / name), 0u) << what << ": " << name;
+        }
+    }
+}
+
+TEST_F(Batch, StreetsAndTripsFilesAreTodaysAndPerApKeepsTheFirstOfEachAccessPoint) {
+    ASSERT_EQ(run(kExportCommands).status, 0);
+    std::vector<std::string> today;
+    for (const std::string& name : kFormatRuns[0].names)
+        today.push_back(test::readFile(out / name));
+    fs::remove_all(out);
+    fs::create_directories(out);
+    ASSERT_EQ(run(kExportCommands, {"--format", "st"}).status, 0);
+    for (std::size_t i = 0; i < today.size(); ++i)
+        EXPECT_EQ(test::readFile(out / kFormatRuns[0].names[i]), today[i]) << i;
+
+    // Every sighting of the log has the same signal: the first of each access point stands
+    // for it.
+    ASSERT_EQ(run("convert-all ap-name homeNet", {"--per-ap"}).status, 0);
+    const std::string header(kExportHeader);
+    EXPECT_EQ(test::readFile(out / "FullConvert_log.txt"),
+              header + line("45.1;19.1;HomeNet;BSS;00:0c:41:aa:bb:01") +
+                  line("45.2;19.2;a/b;BSS;00:0c:41:aa:bb:02") +
+                  line("45.3;19.3;#Blank#;BSS;00:40:96:00:00:03") +
+                  line("1.5;2.5;home;BSS;00:0f:66:aa:bb:02") +
+                  line("1.5;2.5;office;BSS;00:0F:66:AA:BB:01", "0001"));
+    EXPECT_EQ(test::readFile(out / "AP-HOMENET.TXT"),
+              header + line("45.1;19.1;HOMENET;BSS;00:0c:41:aa:bb:01"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "records/working_record.h"
 #include "support/test_support.h"
 #include "ui/Form1.h"
+#include "ui/export_choices.h"
 #include "ui/program_windows.h"
 
 namespace velmora::uitest {
@@ -87,6 +88,15 @@ struct Ui {
         Shell::clearCalls();
         FileDialog::clearScript();
         QDir::setCurrent(kStart);
+        freshSettings();
+    }
+    // The export choices are kept in a settings file of the tests' own, back at their
+    // defaults: no test reads or writes the user's.
+    static void freshSettings() {
+        static const QTemporaryDir settings;
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+        saveExportChoices({});
     }
 };
 

@@ -1,0 +1,50 @@
+#include "ui/export_choices.h"
+
+#include <QSettings>
+
+namespace velmora {
+
+namespace {
+
+QSettings settings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"),
+                     QStringLiteral("velmora"));
+}
+
+const QString kFormatKey = QStringLiteral("export/format");
+const QString kPerAccessPointKey = QStringLiteral("export/onePinPerAccessPoint");
+
+}  // namespace
+
+ExportChoices loadExportChoices() {
+    const QSettings stored = settings();
+    ExportChoices choices;
+    const QByteArray word = stored.value(kFormatKey).toString().toLatin1();
+    if (const auto format = parseExportFormat(std::string_view(word.constData(), word.size())))
+        choices.format = *format;
+    choices.perAccessPoint = stored.value(kPerAccessPointKey, false).toBool();
+    return choices;
+}
+
+void saveExportChoices(const ExportChoices& choices) {
+    QSettings stored = settings();
+    stored.setValue(kFormatKey, QString::fromLatin1(exportFormatInfo(choices.format).option));
+    stored.setValue(kPerAccessPointKey, choices.perAccessPoint);
+}
+
+QList<FileDialog::Filter> exportFormatFilters() {
+    QList<FileDialog::Filter> filters;
+    for (const ExportFormat format :
+         {ExportFormat::StreetsAndTrips, ExportFormat::Kml, ExportFormat::Gpx,
+          ExportFormat::GeoJson, ExportFormat::Csv}) {
+        const ExportFormatInfo& info = exportFormatInfo(format);
+        const QString extension = format == ExportFormat::StreetsAndTrips
+                                      ? QStringLiteral("txt")
+                                      : QString::fromLatin1(info.extension + 1);
+        filters.append({QStringLiteral("%1 (*.%2)").arg(QString::fromLatin1(info.title), extension),
+                        extension});
+    }
+    return filters;
+}
+
+}  // namespace velmora

@@ -1,0 +1,170 @@
+// The File menu's export choices and the Advanced save dialogs' file types. The rows that write
+// KML, GPX, GeoJSON or CSV need the map format sinks.
+#include "ui_test_support.h"
+
+using namespace velmora::uitest;
+
+const QStringList kFormatItems = {"Format_st", "Format_kml", "Format_gpx", "Format_geojson",
+                                  "Format_csv"};
+
+// The File menu's items in order (separators by name), each item's caption, and which of the
+// checkable ones are checked, as a table.
+static QString fileMenu(const Program& p) {
+    QStringList items;
+    for (QAction* a : p.form->findChild<QMenu*>("File")->actions())
+        items << a->objectName() + (a->isCheckable() && a->isChecked() ? "*" : "");
+    return items.join(' ');
+}
+static QString formatMenu(const Program& p) {
+    QStringList items;
+    for (QAction* a : p.form->findChild<QMenu*>("ExportFormat")->actions())
+        items << a->text() + (a->isChecked() ? "*" : "");
+    return items.join('|');
+}
+
+// A main-window export with the menu's choices: the file written and its status line.
+// clang-format off
+const struct MainRun { const char *name, *format; bool perAp; const char *item, *file, *status; }
+kMainRuns[] = {
+    {"st", "Format_st", false, "Convertall", "FullConvert_drive.txt", "Full Convert Complete!"},
+    {"st per AP", "Format_st", true, "Convertall", "FullConvert_drive.txt", "Full Convert Complete!"},
+    {"kml", "Format_kml", false, "Convertall", "FullConvert_drive.kml", "Full Convert Complete!"},
+    {"gpx per AP", "Format_gpx", true, "Sort1", "LOCKED_drive.gpx", "Quick Sort 1 Done!"},
+    {"geojson", "Format_geojson", false, "ADHOC", "All_AD-HOC_drive.geojson", "Quick Sort 4 Done!"},
+    {"csv", "Format_csv", false, "Sort2", "UNLOCKED_drive.csv", "Quick Sort 2 Done!"}};
+
+// An Advanced export: the menu's format, the file type picked in the save dialog (-1: the one
+// it starts on), the name typed ("": the offered one), and the file written.
+const struct AdvancedRun {
+    const char *name, *window, *entry, *format; int filter; const char *answer, *proposed, *file;
+} kAdvancedRuns[] = {
+    {"Form2 kml, picks st", "Form2", "HOME", "Format_kml", 0, "", "AP-HOME.kml", "AP-HOME.txt"},
+    {"Form2 st, keeps st", "Form2", "HOME", "Format_st", -1, "", "AP-HOME.TXT", "AP-HOME.TXT"},
+    {"Form3 st, types a name", "Form3", "00:0A:95:00:00:01 - HOME", "Format_st", -1, "mine",
+     "MAC_000A95000001", "mine.txt"},
+    {"Form4 csv, picks st, types a name", "Form4", "HOME", "Format_csv", 0, "mine", 
+     "Custom_SSID_HOME.csv", "mine.txt"},
+    {"Form2 st, picks kml", "Form2", "HOME", "Format_st", 1, "", "AP-HOME.TXT", "AP-HOME.kml"},
+    {"Form2 st, picks gpx, types a name", "Form2", "HOME", "Format_st", 2, "mine", "AP-HOME.TXT",
+     "mine.gpx"},
+    {"Form3 st, picks csv, types a name", "Form3", "00:0A:95:00:00:01 - HOME", "Format_st", 4,
+     "mine", "MAC_000A95000001", "mine.csv"},
+    {"Form4 gpx", "Form4", "HOME", "Format_gpx", -1, "", "Custom_SSID_HOME.gpx",
+     "Custom_SSID_HOME.gpx"},
+    {"Form4 geojson, picks csv", "Form4", "HOME", "Format_geojson", 4, "x.geojson",
+     "Custom_SSID_HOME.geojson", "x.csv"}};
+// clang-format on
+
+// A folder's files, sorted, and the same with one more file.
+static QStringList files(const QString& folder) {
+    QStringList names = QDir(folder).entryList(QDir::Files);
+    names.sort();
+    return names;
+}
+static QStringList withFile(QStringList names, const QString& file) {
+    names << file;
+    names.sort();
+    return names;
+}
+
+class ExportFormatsTest : public QObject, Ui {
+    Q_OBJECT
+
+  private slots:
+    void init() { freshSeams(); }
+
+    // The choices sit between Close File and Exit, always enabled, and a new main window (a
+    // new run) finds them as they were left.
+    void menuItemsAreKeptBetweenRuns() {
+        QStringList shownFormats;
+        {
+            Program p;
+            QCOMPARE(fileMenu(p),
+                     "Openoptn spacer1 Convertall spacer2 CloseFile spacerExport ExportFormat "
+                     "OnePinPerAP spacer31 Exit");
+            QCOMPARE(formatMenu(p), "Streets and Trips*|KML|GPX|GeoJSON|CSV");
+            QCOMPARE(p.action("ExportFormat")->text(), "Export Format");
+            QCOMPARE(p.action("OnePinPerAP")->text(), "One Pin Per Access Point");
+            p.load();
+            for (const QString& name : kFormatItems + QStringList{"ExportFormat", "OnePinPerAP"})
+                QVERIFY2(p.action(qPrintable(name))->isEnabled(), qPrintable(name));
+            p.trigger("Format_gpx");
+            p.trigger("Format_geojson");
+            p.trigger("OnePinPerAP");
+            QCOMPARE(formatMenu(p), "Streets and Trips|KML|GPX|GeoJSON*|CSV");
+        }
+        Program again;
+        QCOMPARE(fileMenu(again),
+                 "Openoptn spacer1 Convertall spacer2 CloseFile spacerExport ExportFormat "
+                 "OnePinPerAP* spacer31 Exit");
+        QCOMPARE(formatMenu(again), "Streets and Trips|KML|GPX|GeoJSON*|CSV");
+        again.trigger("OnePinPerAP");
+        again.trigger("Format_st");
+        QCOMPARE(fileMenu(Program()).contains("OnePinPerAP*"), false);
+        QCOMPARE(formatMenu(Program()), "Streets and Trips*|KML|GPX|GeoJSON|CSV");
+    }
+
+    void mainExportsWriteTheChosenFormat_data() { rows(kMainRuns); }
+    void mainExportsWriteTheChosenFormat() {
+        const MainRun& r = fetch(kMainRuns);
+        Program p;
+        p.trigger(r.format);
+        if (r.perAp) p.trigger("OnePinPerAP");
+        p.load();
+        const QStringList before = files(p.logs.path());
+        p.trigger(r.item);
+        QVERIFY2(MessageBox::shown().isEmpty(), qPrintable(MessageBox::shown().value(0).text));
+        QCOMPARE(p.status(), r.status);
+        QCOMPARE(files(p.logs.path()), withFile(before, r.file));
+        const QString file = p.logs.filePath(r.file);
+        if (QString(r.format) != "Format_st") {
+            QVERIFY(!readAll(file).isEmpty() && !readAll(file).startsWith("Latitude;"));
+        } else if (r.perAp) {
+            // One pin per distinct upper-cased BSSID, in order of first sighting.
+            QCOMPARE(exported(file),
+                     "home;00:0a:95:00:00:01 HOME;00:0a:95:00:00:02 "
+                     "a/b;77:66:55:44:33:22 #Blank#;aa:bb:cc:00:00:01 "
+                     "office;00:09:5b:00:00:09");
+        } else {
+            QCOMPARE(exported(file).count(' '), 10);  // every sighting
+        }
+    }
+
+    // The save dialog offers the five formats, starting on the menu's; the file type picked
+    // sets the format and the extension, and the menu's choice stays.
+    void advancedSaveDialogsOfferEveryFormat_data() { rows(kAdvancedRuns); }
+    void advancedSaveDialogsOfferEveryFormat() {
+        const AdvancedRun& r = fetch(kAdvancedRuns);
+        Program p;
+        p.trigger(r.format);
+        QWidget* w = p.loadAndShow(r.window);
+        pick(w, r.entry);
+        const QStringList before = files(p.logs.path());
+        *r.answer ? FileDialog::scriptNext(p.logs.filePath(r.answer), r.filter)
+                  : FileDialog::scriptAcceptOffered(r.filter);
+        click(w, "Command1");
+        QCOMPARE(FileDialog::lastFilters(),
+                 QStringList({"Streets and Trips (*.txt)", "KML (*.kml)", "GPX (*.gpx)",
+                              "GeoJSON (*.geojson)", "CSV (*.csv)"}));
+        QCOMPARE(FileDialog::lastStartFilter(), kFormatItems.indexOf(r.format));
+        QCOMPARE(FileDialog::lastProposedName(), r.proposed);
+        QVERIFY2(MessageBox::shown().isEmpty(), qPrintable(MessageBox::shown().value(0).text));
+        QCOMPARE(files(p.logs.path()), withFile(before, r.file));
+        const bool streetsAndTrips = QString(r.file).endsWith(".txt", Qt::CaseInsensitive);
+        QCOMPARE(readAll(p.logs.filePath(r.file)).startsWith("Latitude;"), streetsAndTrips);
+        QVERIFY(p.action(r.format)->isChecked());
+    }
+
+    void advancedExportsWriteOnePinPerAccessPoint() {
+        Program p;
+        p.trigger("OnePinPerAP");
+        QWidget* w = p.loadAndShow("Form4");
+        pick(w, "HOME");
+        p.save(w, "pins.txt");
+        QCOMPARE(exported(p.logs.filePath("pins.txt")),
+                 "HOME;00:0A:95:00:00:01 HOME;00:0A:95:00:00:02");
+    }
+};
+
+QTEST_MAIN(ExportFormatsTest)
+#include "export_formats_test.moc"
