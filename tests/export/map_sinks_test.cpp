@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "export/export_format.h"
 #include "export/export_walk.h"
 #include "export/main_exports.h"
 #include "export/map_point.h"
@@ -301,16 +303,25 @@ TEST(MapWriters, NameOfEveryByteValueGivesWellFormedFiles) {
     }
 }
 
-// `count` points of every kind, awkward names and values included, in turn.
-std::vector<MapPoint> manyPoints(std::size_t count) {
-    const std::vector<MapPoint> kinds = referencePoints();
-    std::vector<MapPoint> points;
+// A log of `count` sightings with awkward names (commas, quotes, ";", markup, bytes 0x80 to
+// 0xFF, control characters), every hemisphere, both types and some lines without a fix.
+std::string awkwardLog(std::size_t count) {
+    const std::string names[] = {"home", "caf\xE9, \"bar\"", "semi;colon",       "<a&b>",
+                                 "]]>",  "ctl\x01\x1F",      "\x80\x81\x9D\xFF", ""};
+    std::string log = test::textLog({});
     for (std::size_t k = 0; k < count; ++k) {
-        points.push_back(kinds[k % kinds.size()]);
-        points.back().latitude = std::to_string(k % 170) + ".25";
-        points.back().longitude = "-" + std::to_string(k % 179) + ".5";
+        const std::string lat =
+            std::string(k % 2 ? "S " : "N ") + std::to_string(k % 89 + 1) + ".25";
+        const std::string lon = std::string(k % 3 ? "E " : "W ") + std::to_string(k % 179) + ".5";
+        char bssid[18];
+        std::snprintf(bssid, sizeof bssid, "00:0c:41:aa:%02zx:%02zx", k % 7, k % 5);
+        log += test::dataLine(lat, lon, names[k % std::size(names)], bssid, k % 4 ? "0011" : "0002",
+                              k % 4 ? "BSS" : "ad-hoc") +
+               "\r\n";
+        if (k % 10 == 0)
+            log += test::dataLine("N 0.0000000", "E 0.0000000", "nofix", bssid, "0011") + "\r\n";
     }
-    return points;
+    return log;
 }
 
 // The sum of the "Feature Count: N" lines of ogrinfo's summary.
@@ -323,36 +334,54 @@ long featureCount(const std::string& summary) {
     return count;
 }
 
-TEST(MapFilesReadByOtherPrograms, GpsBabelAndOgrinfoCountEveryPoint) {
+TEST(MapFilesReadByOtherPrograms, GpsBabelAndOgrinfoCountEveryLineOfTheStreetsAndTripsFile) {
     const bool gpsbabel = have("gpsbabel");
     const bool ogrinfo = have("ogrinfo");
     if (!gpsbabel && !ogrinfo) GTEST_SKIP() << "gpsbabel and ogrinfo are missing (tools/setup.sh)";
     if (!gpsbabel) std::cout << "gpsbabel is missing: only ogrinfo reads the files\n";
     if (!ogrinfo) std::cout << "ogrinfo is missing: only gpsbabel reads the files\n";
-    constexpr std::size_t kPoints = 37;
-    const std::vector<MapPoint> points = manyPoints(kPoints);
     test::TempDir dir;
-    for (const Format& format : kFormats) {
-        const std::string ext = format.extension;
-        const fs::path file = dir / ("points." + ext);
-        test::writeFile(file, writeFormat(format, points));
-        // GPSBabel's CSV formats take a line for a point; a name holding a line break is
-        // more than it reads.
-        if (gpsbabel && ext != "csv") {
-            const auto [gpx, ok] = run(
-                "gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -", dir / "gpsbabel");
-            EXPECT_TRUE(ok) << ext << ": " << gpx;
-            EXPECT_EQ(occurrences(gpx, "<wpt "), kPoints) << ext << " read by gpsbabel";
-        }
-        if (ogrinfo) {
-            const std::string columns =
-                ext == "csv" ? "-oo X_POSSIBLE_NAMES=longitude -oo Y_POSSIBLE_NAMES=latitude " : "";
-            const auto [summary, ok] =
-                run("ogrinfo -ro -al -so " + columns + "'" + file.string() + "'", dir / "ogrinfo");
-            EXPECT_TRUE(ok) << ext << ": " << summary;
-            EXPECT_EQ(featureCount(summary), static_cast<long>(kPoints)) << ext << ": " << summary;
-            if (ext == "csv") {
-                EXPECT_NE(summary.find("Geometry: Point"), std::string::npos) << summary;
+    test::writeFile(dir / "drive.txt", awkwardLog(300));
+    const WorkingFiles files{dir / "work"};
+    fs::create_directory(files.folder);
+    ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
+    // The same selection in every format, one pin per sighting and one per access point.
+    for (const bool perAccessPoint : {false, true}) {
+        ExportStyle style;
+        style.perAccessPoint = perAccessPoint;
+        const std::string st = test::readFile(
+            runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), "drive.txt", style));
+        const long lines = static_cast<long>(occurrences(st, "\r\n")) - 1;  // the header row
+        ASSERT_GT(lines, perAccessPoint ? 30 : 250);
+        for (const ExportFormat format :
+             {ExportFormat::Kml, ExportFormat::Gpx, ExportFormat::GeoJson, ExportFormat::Csv}) {
+            style.format = format;
+            const fs::path file = runMainExport(MainExport::ConvertAll, files.output1(), dir.path(),
+                                                "drive.txt", style);
+            const std::string ext = exportFormatInfo(format).option;
+            const std::string what = ext + (perAccessPoint ? " per access point" : "");
+            // GPSBabel's CSV formats take a line for a point; a name holding a line break is
+            // more than they read.
+            if (gpsbabel && format != ExportFormat::Csv) {
+                const auto [gpx, ok] =
+                    run("gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -",
+                        dir / "gpsbabel");
+                EXPECT_TRUE(ok) << what << ": " << gpx;
+                EXPECT_EQ(static_cast<long>(occurrences(gpx, "<wpt ")), lines)
+                    << what << " read by gpsbabel";
+            }
+            if (ogrinfo) {
+                const std::string columns =
+                    format == ExportFormat::Csv
+                        ? "-oo X_POSSIBLE_NAMES=longitude -oo Y_POSSIBLE_NAMES=latitude "
+                        : "";
+                const auto [summary, ok] = run(
+                    "ogrinfo -ro -al -so " + columns + "'" + file.string() + "'", dir / "ogrinfo");
+                EXPECT_TRUE(ok) << what << ": " << summary;
+                EXPECT_EQ(featureCount(summary), lines) << what << ": " << summary;
+                if (format == ExportFormat::Csv) {
+                    EXPECT_NE(summary.find("Geometry: Point"), std::string::npos) << summary;
+                }
             }
         }
     }
