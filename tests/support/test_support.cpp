@@ -110,7 +110,11 @@ void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit, lo
     getrusage(RUSAGE_SELF, &before);
     const bool ok = work();
     getrusage(RUSAGE_SELF, &after);
-    _exit(!ok ? 1 : kMemoryIsMeasurable && memoryMiB && (after.ru_maxrss - before.ru_maxrss) / 1024 > memoryMiB ? 2 : 0);
+    _exit(!ok ? 1
+          : kMemoryIsMeasurable && memoryMiB &&
+                  (after.ru_maxrss - before.ru_maxrss) / 1024 > memoryMiB
+              ? 2
+              : 0);
 }
 
 LinkTrap::LinkTrap(const fs::path& folder)
