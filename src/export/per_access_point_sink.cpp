@@ -6,12 +6,16 @@
 // first and last sighting packed), the strongest sighting's record bytes and other extras in
 // an arena of large blocks, and a flat hash of entry numbers. The times are made text only
 // when the pins are written.
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -53,16 +57,15 @@ class Arena {
 };
 
 // The strongest sighting of an access point, as held in the arena:
-//   capacity (u32)      the bytes the slot has room for, this header included
 //   snr, noise (i32)    the extras; `readable` tells which were read
 //   date (u32)          the number of its extras date in the sink's date table
 //   readable (u8)       bit 0 snr, bit 1 noise
 //   11 item sizes       each as 7-bit groups, low first, the top bit set on all but the last
 //   the items           joined by ",", so that they stand one separator apart as in a line
-// The signal is kept in the entry, where every sighting compares against it.
+// The entry keeps the signal, which every sighting compares against, and the slot's size.
 namespace held {
 
-constexpr std::size_t kFixed = 4 + 4 + 4 + 4 + 1;
+constexpr std::size_t kFixed = 4 + 4 + 4 + 1;
 
 std::size_t sizeOfSize(std::size_t size) {
     std::size_t bytes = 1;
@@ -85,14 +88,13 @@ std::uint32_t get32(const char* at) {
     return value;
 }
 
-// Writes `record` into a slot of `capacity` bytes (at least slotSize(record.fields)).
-void write(char* slot, std::uint32_t capacity, const ExportRecord& record, std::uint32_t date) {
+// Writes `record` into slotSize(record.fields) bytes at `slot`.
+void write(char* slot, const ExportRecord& record, std::uint32_t date) {
     const RecordExtras& extras = record.extras;
-    put32(slot, capacity);
-    put32(slot + 4, static_cast<std::uint32_t>(extras.snr.value_or(0)));
-    put32(slot + 8, static_cast<std::uint32_t>(extras.noise.value_or(0)));
-    put32(slot + 12, date);
-    slot[16] = static_cast<char>((extras.snr ? 1 : 0) | (extras.noise ? 2 : 0));
+    put32(slot, static_cast<std::uint32_t>(extras.snr.value_or(0)));
+    put32(slot + 4, static_cast<std::uint32_t>(extras.noise.value_or(0)));
+    put32(slot + 8, date);
+    slot[12] = static_cast<char>((extras.snr ? 1 : 0) | (extras.noise ? 2 : 0));
     char* p = slot + kFixed;
     for (const std::string_view field : record.fields) {
         std::size_t size = field.size();
@@ -108,17 +110,13 @@ void write(char* slot, std::uint32_t capacity, const ExportRecord& record, std::
     }
 }
 
-std::uint32_t capacity(const char* slot) {
-    return get32(slot);
-}
-
 // The record a slot holds, viewing it; its extras date is the number returned.
 std::uint32_t read(const char* slot, ExportRecord& record) {
-    const unsigned readable = static_cast<unsigned char>(slot[16]);
+    const unsigned readable = static_cast<unsigned char>(slot[12]);
     record.extras.snr.reset();
     record.extras.noise.reset();
-    if (readable & 1) record.extras.snr = static_cast<int>(get32(slot + 4));
-    if (readable & 2) record.extras.noise = static_cast<int>(get32(slot + 8));
+    if (readable & 1) record.extras.snr = static_cast<int>(get32(slot));
+    if (readable & 2) record.extras.noise = static_cast<int>(get32(slot + 4));
     const char* p = slot + kFixed;
     std::size_t sizes[WorkingRecord::kFieldCount];
     for (std::size_t& size : sizes) {
@@ -133,23 +131,31 @@ std::uint32_t read(const char* slot, ExportRecord& record) {
         record.fields[k] = {p, sizes[k]};
         p += sizes[k] + 1;
     }
-    return get32(slot + 12);
+    return get32(slot + 8);
 }
 
 }  // namespace held
 
-// The clock of a Time item as mapTime writes it ("HH:MM:SS"), its eight bytes as a number,
-// or 0 where the item is no time of day.
-std::uint64_t packedClock(std::string_view time) {
+// The clock of a Time item as mapTime writes it ("HH:MM:SS"): its six digits, four bits
+// each, below a set bit 24; 0 where the item is no time of day.
+std::uint32_t packedClock(std::string_view time) {
     const std::string clock = mapTime(time, {});  // eight bytes at most: no allocation
-    std::uint64_t packed = 0;
-    if (clock.size() == sizeof packed) std::memcpy(&packed, clock.data(), sizeof packed);
+    if (clock.size() != 8) return 0;
+    std::uint32_t packed = 1;
+    for (const std::size_t k : {0, 1, 3, 4, 6, 7})
+        packed = packed << 4 | static_cast<std::uint32_t>(clock[k] - '0');
     return packed;
 }
 
-std::string_view clockText(const std::uint64_t& packed) {
+// The "HH:MM:SS" of a packed clock, in `text`; empty for 0.
+std::string_view clockText(std::uint32_t packed, char (&text)[8]) {
     if (packed == 0) return {};
-    return {reinterpret_cast<const char*>(&packed), sizeof packed};
+    for (const std::size_t k : {7, 6, 4, 3, 1, 0}) {
+        text[k] = static_cast<char>('0' + (packed & 0xf));
+        packed >>= 4;
+    }
+    text[2] = text[5] = ':';
+    return {text, sizeof text};
 }
 
 // An unreadable signal, below every readable one.
@@ -160,28 +166,64 @@ struct AccessPoint {
     char* strongest;      // its strongest sighting, in the arena
     std::int64_t signal;  // that sighting's, or kUnreadable
     std::uint64_t sightings;
-    std::uint64_t firstClock;  // packedClock of its first sighting
-    std::uint64_t lastClock;   // and of its last
+    std::uint32_t room;        // the bytes `strongest` has room for
+    std::uint32_t firstClock;  // packedClock of its first sighting
+    std::uint32_t lastClock;   // and of its last
     std::uint32_t firstDate;   // the number of their extras dates
     std::uint32_t lastDate;
 };
+
+// Memory in blocks of 2 MiB, aligned to their size, that the system is asked to map in
+// pages of that size: a table read at random, as the entries are, then seldom misses the
+// processor's cache of page addresses. The first block keeps the usual pages, so that a few
+// entries take no more memory than they fill.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+struct HugeBlockDelete {
+    void operator()(char* block) const { ::operator delete (block, std::align_val_t{kHugePage}); }
+};
+using HugeBlock = std::unique_ptr<char, HugeBlockDelete>;
+
+HugeBlock newHugeBlock(bool hugePages) {
+    HugeBlock block(static_cast<char*>(::operator new (kHugePage, std::align_val_t{kHugePage})));
+#ifdef MADV_HUGEPAGE
+    if (hugePages) ::madvise(block.get(), kHugePage, MADV_HUGEPAGE);  // a wish; may be refused
+#else
+    (void)hugePages;
+#endif
+    return block;
+}
 
 // The entries in order of first sighting, in blocks that never move.
 class AccessPoints {
   public:
     std::size_t size() const { return size_; }
-    AccessPoint& operator[](std::size_t i) { return blocks_[i >> kShift][i & kMask]; }
-    const AccessPoint& operator[](std::size_t i) const { return blocks_[i >> kShift][i & kMask]; }
+    AccessPoint& operator[](std::size_t i) { return at(i); }
+    const AccessPoint& operator[](std::size_t i) const { return at(i); }
     AccessPoint& add() {
-        if ((size_ & kMask) == 0) blocks_.push_back(std::make_unique<AccessPoint[]>(kMask + 1));
-        return (*this)[size_++];
+        if (size_ % kPerBlock == 0) blocks_.push_back(newHugeBlock(!blocks_.empty()));
+        return *new (&at(size_++)) AccessPoint{};
     }
 
   private:
-    static constexpr std::size_t kShift = 12;
-    static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
-    std::vector<std::unique_ptr<AccessPoint[]>> blocks_;
+    static constexpr std::size_t kPerBlock = kHugePage / sizeof(AccessPoint);
+
+    AccessPoint& at(std::size_t i) const {
+        return reinterpret_cast<AccessPoint*>(blocks_[i / kPerBlock].get())[i % kPerBlock];
+    }
+
+    std::vector<HugeBlock> blocks_;
     std::size_t size_ = 0;
+};
+
+// A sighting waiting its turn: what the sink keeps of it, its record in the held form.
+struct Pending {
+    std::uint64_t key;
+    std::int64_t signal;
+    std::uint32_t clock;
+    std::uint32_t date;
+    std::vector<char> record;  // held::slotSize bytes of the held form
+    std::size_t size;
 };
 
 class PerAccessPointSink final : public ExportSink {
@@ -190,39 +232,44 @@ class PerAccessPointSink final : public ExportSink {
 
     void begin(ExportOutput& out) override { inner_->begin(out); }
 
+    // Each sighting waits a few sightings before its entry is looked up: meanwhile the memory
+    // fetches its hash slot and then its entry, which a large table seldom has in the cache.
     void write(ExportOutput&, const ExportRecord& record) override {
-        const std::uint64_t key = distinct::bssidKey(record.fields[WorkingRecord::BSSID], others_);
-        const std::uint64_t clock = packedClock(record.fields[WorkingRecord::Time]);
-        const std::uint32_t date = dateNumber(record.extras.date);
-        const std::int64_t signal = record.extras.signal ? *record.extras.signal : kUnreadable;
-        AccessPoint* ap = find(key);
-        if (!ap) {
-            ap = &add(key);
-            ap->strongest = nullptr;
-            hold(*ap, record, date);
-            ap->signal = signal;
-            ap->sightings = 0;
-            ap->firstClock = clock;
-            ap->firstDate = date;
-        } else if (signal > ap->signal) {
-            // Higher, and readable: kUnreadable is below every reading and not above itself.
-            hold(*ap, record, date);
-            ap->signal = signal;
+        Pending& next = pending_[(first_ + waiting_) % kAhead];
+        next.key = distinct::bssidKey(record.fields[WorkingRecord::BSSID], others_);
+        next.clock = packedClock(record.fields[WorkingRecord::Time]);
+        next.date = dateNumber(record.extras.date);
+        next.signal = record.extras.signal ? *record.extras.signal : kUnreadable;
+        next.size = held::slotSize(record.fields);
+        if (next.size > std::numeric_limits<std::uint32_t>::max())
+            throw std::length_error("record too long to hold");
+        if (next.record.size() < next.size) next.record.resize(next.size);
+        held::write(next.record.data(), record, next.date);
+        if (!slots_.empty()) __builtin_prefetch(&slots_[homeOf(next.key)]);
+        ++waiting_;
+        if (waiting_ > kAhead / 2 && !slots_.empty()) {
+            // Half way: its slot has come; fetch the entry it most likely names.
+            const Pending& half = pending_[(first_ + waiting_ - 1 - kAhead / 2) % kAhead];
+            if (const std::uint32_t slot = slots_[homeOf(half.key)]) {
+                const char* const ap = reinterpret_cast<const char*>(&accessPoints_[slot - 1]);
+                __builtin_prefetch(ap);
+                __builtin_prefetch(ap + sizeof(AccessPoint) - 1);
+            }
         }
-        ++ap->sightings;
-        ap->lastClock = clock;
-        ap->lastDate = date;
+        if (waiting_ == kAhead) take();
     }
 
     void end(ExportOutput& out) override {
+        while (waiting_ > 0) take();
         AccessPointSummary summary;
+        char clock[8];
         ExportRecord record;
         record.accessPoint = &summary;
         for (std::size_t i = 0; i < accessPoints_.size(); ++i) {
             const AccessPoint& ap = accessPoints_[i];
             summary.sightings = ap.sightings;
-            summary.firstSeen = mapTime(clockText(ap.firstClock), dates_[ap.firstDate]);
-            summary.lastSeen = mapTime(clockText(ap.lastClock), dates_[ap.lastDate]);
+            summary.firstSeen = mapTime(clockText(ap.firstClock, clock), dates_[ap.firstDate]);
+            summary.lastSeen = mapTime(clockText(ap.lastClock, clock), dates_[ap.lastDate]);
             record.extras.date = dates_[held::read(ap.strongest, record)];
             if (ap.signal == kUnreadable)
                 record.extras.signal.reset();
@@ -238,14 +285,40 @@ class PerAccessPointSink final : public ExportSink {
     std::optional<std::uint64_t> pointsWritten() const override { return accessPoints_.size(); }
 
   private:
-    static std::size_t hashOf(std::uint64_t key) {
-        return static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ULL) >> 32);
+    static constexpr std::size_t kAhead = 32;
+
+    // The oldest waiting sighting counts for its access point.
+    void take() {
+        const Pending& sighting = pending_[first_];
+        first_ = (first_ + 1) % kAhead;
+        --waiting_;
+        AccessPoint* ap = find(sighting.key);
+        if (!ap) {
+            ap = &add(sighting.key);
+            ap->strongest = nullptr;
+            hold(*ap, sighting);
+            ap->signal = sighting.signal;
+            ap->sightings = 0;
+            ap->firstClock = sighting.clock;
+            ap->firstDate = sighting.date;
+        } else if (sighting.signal > ap->signal) {
+            // Higher, and readable: kUnreadable is below every reading and not above itself.
+            hold(*ap, sighting);
+            ap->signal = sighting.signal;
+        }
+        ++ap->sightings;
+        ap->lastClock = sighting.clock;
+        ap->lastDate = sighting.date;
+    }
+
+    std::size_t homeOf(std::uint64_t key) const {
+        return static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ULL) >> 32) & (slots_.size() - 1);
     }
 
     AccessPoint* find(std::uint64_t key) {
         if (slots_.empty()) return nullptr;
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = hashOf(key) & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = homeOf(key);; i = (i + 1) & mask) {
             const std::uint32_t slot = slots_[i];
             if (slot == 0) return nullptr;
             AccessPoint& ap = accessPoints_[slot - 1];
@@ -264,7 +337,7 @@ class PerAccessPointSink final : public ExportSink {
     // Puts entry number `slot` - 1 into the first free slot of its probe sequence.
     void place(std::uint64_t key, std::uint32_t slot) {
         const std::size_t mask = slots_.size() - 1;
-        std::size_t i = hashOf(key) & mask;
+        std::size_t i = homeOf(key);
         while (slots_[i] != 0) i = (i + 1) & mask;
         slots_[i] = slot;
     }
@@ -277,17 +350,13 @@ class PerAccessPointSink final : public ExportSink {
             place(accessPoints_[i].key, static_cast<std::uint32_t>(i + 1));
     }
 
-    // Copies `record` over the access point's strongest sighting, in its slot where it fits.
-    void hold(AccessPoint& ap, const ExportRecord& record, std::uint32_t date) {
-        const std::size_t size = held::slotSize(record.fields);
-        if (size > std::numeric_limits<std::uint32_t>::max())
-            throw std::length_error("record too long to hold");
-        std::uint32_t capacity = static_cast<std::uint32_t>(size);
-        if (ap.strongest && held::capacity(ap.strongest) >= size)
-            capacity = held::capacity(ap.strongest);
-        else
-            ap.strongest = arena_.allocate(size);
-        held::write(ap.strongest, capacity, record, date);
+    // Copies a sighting's record over the access point's strongest, in its slot where it fits.
+    void hold(AccessPoint& ap, const Pending& sighting) {
+        if (!ap.strongest || ap.room < sighting.size) {
+            ap.room = static_cast<std::uint32_t>(sighting.size);
+            ap.strongest = arena_.allocate(sighting.size);
+        }
+        std::memcpy(ap.strongest, sighting.record.data(), sighting.size);
     }
 
     // The number of an extras date in the date table. A log has few dates, and runs of
@@ -309,6 +378,9 @@ class PerAccessPointSink final : public ExportSink {
     std::vector<std::string> dates_;
     std::unordered_map<std::string, std::uint32_t> dateIndex_;
     std::uint32_t lastDate_ = 0;
+    std::array<Pending, kAhead> pending_;  // waiting sightings, oldest at first_
+    std::size_t first_ = 0;
+    std::size_t waiting_ = 0;
 };
 
 }  // namespace
