@@ -248,10 +248,10 @@ class PerAccessPointSink final : public ExportSink {
         if (!slots_.empty()) __builtin_prefetch(&slots_[homeOf(next.key)]);
         ++waiting_;
         if (waiting_ > kAhead / 2 && !slots_.empty()) {
-            // Half way: its slot has come; fetch the entry it most likely names.
+            // Half way: its slots have come; fetch the entry they name.
             const Pending& half = pending_[(first_ + waiting_ - 1 - kAhead / 2) % kAhead];
-            if (const std::uint32_t slot = slots_[homeOf(half.key)]) {
-                const char* const ap = reinterpret_cast<const char*>(&accessPoints_[slot - 1]);
+            if (const std::uint32_t entry = probe(half.key)) {
+                const char* const ap = reinterpret_cast<const char*>(&accessPoints_[entry - 1]);
                 __builtin_prefetch(ap);
                 __builtin_prefetch(ap + sizeof(AccessPoint) - 1);
             }
@@ -311,17 +311,41 @@ class PerAccessPointSink final : public ExportSink {
         ap->lastDate = sighting.date;
     }
 
+    // A slot names an entry whose key has the slot's check: most keys that are not the
+    // entry's are told apart without reading the entry.
+    struct Slot {
+        std::uint32_t entry;  // entry number + 1, or 0 for a free slot
+        std::uint32_t check;
+    };
+
+    static std::uint64_t hashOf(std::uint64_t key) { return key * 0x9e3779b97f4a7c15ULL; }
+    static std::uint32_t checkOf(std::uint64_t key) {
+        return static_cast<std::uint32_t>(hashOf(key));
+    }
     std::size_t homeOf(std::uint64_t key) const {
-        return static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ULL) >> 32) & (slots_.size() - 1);
+        return static_cast<std::size_t>(hashOf(key) >> 32) & (slots_.size() - 1);
+    }
+
+    // The entry number + 1 of the first slot in `key`'s probe sequence whose check is the
+    // key's, or 0: most likely `key`'s entry, if it has one.
+    std::uint32_t probe(std::uint64_t key) const {
+        const std::uint32_t check = checkOf(key);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = homeOf(key);; i = (i + 1) & mask) {
+            const Slot slot = slots_[i];
+            if (slot.entry == 0 || slot.check == check) return slot.entry;
+        }
     }
 
     AccessPoint* find(std::uint64_t key) {
         if (slots_.empty()) return nullptr;
+        const std::uint32_t check = checkOf(key);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = homeOf(key);; i = (i + 1) & mask) {
-            const std::uint32_t slot = slots_[i];
-            if (slot == 0) return nullptr;
-            AccessPoint& ap = accessPoints_[slot - 1];
+            const Slot slot = slots_[i];
+            if (slot.entry == 0) return nullptr;
+            if (slot.check != check) continue;
+            AccessPoint& ap = accessPoints_[slot.entry - 1];
             if (ap.key == key) return &ap;
         }
     }
@@ -334,18 +358,18 @@ class PerAccessPointSink final : public ExportSink {
         return ap;
     }
 
-    // Puts entry number `slot` - 1 into the first free slot of its probe sequence.
-    void place(std::uint64_t key, std::uint32_t slot) {
+    // Puts entry number `entry` - 1 into the first free slot of its probe sequence.
+    void place(std::uint64_t key, std::uint32_t entry) {
         const std::size_t mask = slots_.size() - 1;
         std::size_t i = homeOf(key);
-        while (slots_[i] != 0) i = (i + 1) & mask;
-        slots_[i] = slot;
+        while (slots_[i].entry != 0) i = (i + 1) & mask;
+        slots_[i] = {entry, checkOf(key)};
     }
 
     void grow() {
         if (accessPoints_.size() >= std::numeric_limits<std::uint32_t>::max() - 1)
             throw std::length_error("too many access points");
-        slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, 0);
+        slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, Slot{0, 0});
         for (std::size_t i = 0; i < accessPoints_.size(); ++i)
             place(accessPoints_[i].key, static_cast<std::uint32_t>(i + 1));
     }
@@ -372,8 +396,8 @@ class PerAccessPointSink final : public ExportSink {
 
     std::unique_ptr<ExportSink> inner_;
     AccessPoints accessPoints_;
-    std::vector<std::uint32_t> slots_;  // entry number + 1, or 0 for a free slot
-    distinct::Interner others_;         // BSSIDs that are no MAC address, upper-cased
+    std::vector<Slot> slots_;
+    distinct::Interner others_;  // BSSIDs that are no MAC address, upper-cased
     Arena arena_;
     std::vector<std::string> dates_;
     std::unordered_map<std::string, std::uint32_t> dateIndex_;
