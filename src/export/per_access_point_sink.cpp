@@ -27,16 +27,29 @@
 #include "advanced/distinct_keys.h"
 #include "export/map_point.h"
 #include "export/map_sinks.h"
+#include "io/byte_scan.h"
 
 namespace velmora {
 
 namespace {
 
 // Blocks of bytes handed out one after the other and never moved, so that what is held
-// stays where it was put and growing never copies (nor briefly doubles) what is held.
+// stays where it was put and growing never copies (nor briefly doubles) what is held. Room
+// given back is handed out again to a request of its size or a little less.
 class Arena {
   public:
-    char* allocate(std::size_t size) {
+    struct Room {
+        char* at;
+        std::size_t size;
+    };
+
+    Room allocate(std::size_t size) {
+        for (std::size_t r = size; r < std::min(size + kSlack, kListed); ++r) {
+            if (char* const at = free_[r]) {
+                std::memcpy(&free_[r], at, sizeof at);
+                return {at, r};
+            }
+        }
         if (size > left_) {
             const std::size_t block = std::max(size, kBlock);
             blocks_.push_back(std::make_unique<char[]>(block));
@@ -46,61 +59,109 @@ class Arena {
         char* const at = next_;
         next_ += size;
         left_ -= size;
-        return at;
+        return {at, size};
+    }
+
+    // Takes back what allocate() gave (at least a pointer's size), to be handed out again.
+    void release(Room room) {
+        if (room.size >= kListed) return;
+        std::memcpy(room.at, &free_[room.size], sizeof room.at);
+        free_[room.size] = room.at;
     }
 
   private:
     static constexpr std::size_t kBlock = std::size_t{1} << 20;
+    static constexpr std::size_t kListed = 1024;  // rooms this small are handed out again
+    static constexpr std::size_t kSlack = 8;      // bytes a request may leave unused
     std::vector<std::unique_ptr<char[]>> blocks_;
     char* next_ = nullptr;
     std::size_t left_ = 0;
+    std::array<char*, kListed> free_{};  // given back, by size: each links to the next
 };
 
 // The strongest sighting of an access point, as held in the arena:
-//   snr, noise (i32)    the extras; `readable` tells which were read
-//   date (u32)          the number of its extras date in the sink's date table
-//   readable (u8)       bit 0 snr, bit 1 noise
-//   11 item sizes       each as 7-bit groups, low first, the top bit set on all but the last
-//   the items           joined by ",", so that they stand one separator apart as in a line
+//   what (u8)       bit 0: the SNR was read, bit 1: the noise was, bit 2: the item sizes follow
+//   SNR, noise      where read, each as a number (below)
+//   date            the number of its extras date in the sink's date table
+//   item sizes      eleven numbers, where an item has a comma; else the items are split at them
+//   the items       joined by ",", so that they stand one separator apart as in a line
+// A number is written in 7-bit groups, low first, the top bit set on all but the last; a
+// signed one as 2n, or -2n - 1 for a negative n, so that small readings take one byte.
 // The entry keeps the signal, which every sighting compares against, and the slot's size.
 namespace held {
 
-constexpr std::size_t kFixed = 4 + 4 + 4 + 1;
+constexpr unsigned kSnr = 1;
+constexpr unsigned kNoise = 2;
+constexpr unsigned kSizes = 4;
 
-std::size_t sizeOfSize(std::size_t size) {
-    std::size_t bytes = 1;
-    while (size >>= 7) ++bytes;
-    return bytes;
-}
-
-std::size_t slotSize(const RecordFields& fields) {
-    std::size_t size = kFixed + fields.size() - 1;
-    for (const std::string_view field : fields) size += sizeOfSize(field.size()) + field.size();
+// The most a held record of `fields` takes.
+std::size_t maxSize(const RecordFields& fields) {
+    std::size_t size = 1 + 5 + 5 + 5 + fields.size() - 1;
+    for (const std::string_view field : fields) size += 10 + field.size();
     return size;
 }
 
-void put32(char* at, std::uint32_t value) {
-    std::memcpy(at, &value, 4);
+char* putNumber(char* p, std::uint64_t value) {
+    for (; value >= 0x80; value >>= 7) *p++ = static_cast<char>(0x80 | (value & 0x7f));
+    *p++ = static_cast<char>(value);
+    return p;
 }
-std::uint32_t get32(const char* at) {
-    std::uint32_t value;
-    std::memcpy(&value, at, 4);
-    return value;
+std::uint64_t getNumber(const char*& p) {
+    std::uint64_t value = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const unsigned byte = static_cast<unsigned char>(*p++);
+        value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
+        if (!(byte & 0x80)) return value;
+    }
+}
+char* putSigned(char* p, int value) {
+    const std::int64_t v = value;
+    return putNumber(p, static_cast<std::uint64_t>(v < 0 ? -2 * v - 1 : 2 * v));
+}
+int getSigned(const char*& p) {
+    const std::uint64_t v = getNumber(p);
+    return static_cast<int>(v & 1 ? -static_cast<std::int64_t>(v >> 1) - 1
+                                  : static_cast<std::int64_t>(v >> 1));
 }
 
-// Writes `record` into slotSize(record.fields) bytes at `slot`.
-void write(char* slot, const ExportRecord& record, std::uint32_t date) {
-    const RecordExtras& extras = record.extras;
-    put32(slot, static_cast<std::uint32_t>(extras.snr.value_or(0)));
-    put32(slot + 4, static_cast<std::uint32_t>(extras.noise.value_or(0)));
-    put32(slot + 8, date);
-    slot[12] = static_cast<char>((extras.snr ? 1 : 0) | (extras.noise ? 2 : 0));
-    char* p = slot + kFixed;
-    for (const std::string_view field : record.fields) {
-        std::size_t size = field.size();
-        for (; size >= 0x80; size >>= 7) *p++ = static_cast<char>(0x80 | (size & 0x7f));
-        *p++ = static_cast<char>(size);
+// The commas in [from, to), eight bytes at a time.
+std::size_t countCommas(const char* from, const char* to) {
+    constexpr std::uint64_t kCommas = 0x2c2c2c2c2c2c2c2cULL;
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    std::size_t count = 0;
+    for (; to - from >= 8; from += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, 8);
+        // One in the low bit of each comma's byte; the multiplication adds them in the top byte.
+        count +=
+            static_cast<std::size_t>(((byte_scan::zeroBytes(word ^ kCommas) >> 7) * kOnes) >> 56);
     }
+    for (; from < to; ++from) count += *from == ',';
+    return count;
+}
+
+// Writes `record` at `slot` (room for maxSize(record.fields)); returns the bytes written.
+std::size_t write(char* slot, const ExportRecord& record, std::uint32_t date) {
+    const RecordExtras& extras = record.extras;
+    const RecordFields& fields = record.fields;
+    bool commas = false;
+    if (oneRun(fields)) {
+        // A line read: its items have a comma where the run has more than its ten separators.
+        const char* const first = fields.front().data();
+        const char* const end = fields.back().data() + fields.back().size();
+        commas = countCommas(first, end) != fields.size() - 1;
+    } else {
+        for (const std::string_view field : fields)
+            commas = commas || field.find(',') != std::string_view::npos;
+    }
+    slot[0] = static_cast<char>((extras.snr ? kSnr : 0) | (extras.noise ? kNoise : 0) |
+                                (commas ? kSizes : 0));
+    char* p = slot + 1;
+    if (extras.snr) p = putSigned(p, *extras.snr);
+    if (extras.noise) p = putSigned(p, *extras.noise);
+    p = putNumber(p, date);
+    if (commas)
+        for (const std::string_view field : record.fields) p = putNumber(p, field.size());
     for (std::size_t k = 0; k < record.fields.size(); ++k) {
         if (k > 0) *p++ = ',';
         if (!record.fields[k].empty()) {
@@ -108,30 +169,36 @@ void write(char* slot, const ExportRecord& record, std::uint32_t date) {
             p += record.fields[k].size();
         }
     }
+    return static_cast<std::size_t>(p - slot);
 }
 
-// The record a slot holds, viewing it; its extras date is the number returned.
-std::uint32_t read(const char* slot, ExportRecord& record) {
-    const unsigned readable = static_cast<unsigned char>(slot[12]);
+// The record a slot of `size` bytes holds, viewing it; its extras date is the number returned.
+std::uint32_t read(const char* slot, std::size_t size, ExportRecord& record) {
+    const unsigned what = static_cast<unsigned char>(slot[0]);
+    const char* p = slot + 1;
     record.extras.snr.reset();
     record.extras.noise.reset();
-    if (readable & 1) record.extras.snr = static_cast<int>(get32(slot));
-    if (readable & 2) record.extras.noise = static_cast<int>(get32(slot + 4));
-    const char* p = slot + kFixed;
-    std::size_t sizes[WorkingRecord::kFieldCount];
-    for (std::size_t& size : sizes) {
-        size = 0;
-        for (unsigned shift = 0;; shift += 7) {
-            const unsigned byte = static_cast<unsigned char>(*p++);
-            size |= static_cast<std::size_t>(byte & 0x7f) << shift;
-            if (!(byte & 0x80)) break;
+    if (what & kSnr) record.extras.snr = getSigned(p);
+    if (what & kNoise) record.extras.noise = getSigned(p);
+    const auto date = static_cast<std::uint32_t>(getNumber(p));
+    if (what & kSizes) {
+        std::size_t sizes[WorkingRecord::kFieldCount];
+        for (std::size_t& itemSize : sizes) itemSize = static_cast<std::size_t>(getNumber(p));
+        for (std::size_t k = 0; k < record.fields.size(); ++k) {
+            record.fields[k] = {p, sizes[k]};
+            p += sizes[k] + 1;
         }
+    } else {
+        const std::string_view items(p, static_cast<std::size_t>(slot + size - p));
+        std::size_t at = 0;
+        for (std::size_t k = 0; k + 1 < record.fields.size(); ++k) {
+            const std::size_t comma = items.find(',', at);
+            record.fields[k] = items.substr(at, comma - at);
+            at = comma + 1;
+        }
+        record.fields.back() = items.substr(at);
     }
-    for (std::size_t k = 0; k < record.fields.size(); ++k) {
-        record.fields[k] = {p, sizes[k]};
-        p += sizes[k] + 1;
-    }
-    return get32(slot + 8);
+    return date;
 }
 
 }  // namespace held
@@ -167,6 +234,7 @@ struct AccessPoint {
     std::int64_t signal;  // that sighting's, or kUnreadable
     std::uint64_t sightings;
     std::uint32_t room;        // the bytes `strongest` has room for
+    std::uint32_t used;        // and holds
     std::uint32_t firstClock;  // packedClock of its first sighting
     std::uint32_t lastClock;   // and of its last
     std::uint32_t firstDate;   // the number of their extras dates
@@ -222,7 +290,7 @@ struct Pending {
     std::int64_t signal;
     std::uint32_t clock;
     std::uint32_t date;
-    std::vector<char> record;  // held::slotSize bytes of the held form
+    std::vector<char> record;  // the held form, in its first `size` bytes
     std::size_t size;
 };
 
@@ -240,11 +308,11 @@ class PerAccessPointSink final : public ExportSink {
         next.clock = packedClock(record.fields[WorkingRecord::Time]);
         next.date = dateNumber(record.extras.date);
         next.signal = record.extras.signal ? *record.extras.signal : kUnreadable;
-        next.size = held::slotSize(record.fields);
-        if (next.size > std::numeric_limits<std::uint32_t>::max())
+        const std::size_t most = held::maxSize(record.fields);
+        if (most > std::numeric_limits<std::uint32_t>::max())
             throw std::length_error("record too long to hold");
-        if (next.record.size() < next.size) next.record.resize(next.size);
-        held::write(next.record.data(), record, next.date);
+        if (next.record.size() < most) next.record.resize(most);
+        next.size = held::write(next.record.data(), record, next.date);
         if (!slots_.empty()) __builtin_prefetch(&slots_[homeOf(next.key)]);
         ++waiting_;
         if (waiting_ > kAhead / 2 && !slots_.empty()) {
@@ -270,7 +338,7 @@ class PerAccessPointSink final : public ExportSink {
             summary.sightings = ap.sightings;
             summary.firstSeen = mapTime(clockText(ap.firstClock, clock), dates_[ap.firstDate]);
             summary.lastSeen = mapTime(clockText(ap.lastClock, clock), dates_[ap.lastDate]);
-            record.extras.date = dates_[held::read(ap.strongest, record)];
+            record.extras.date = dates_[held::read(ap.strongest, ap.used, record)];
             if (ap.signal == kUnreadable)
                 record.extras.signal.reset();
             else
@@ -377,10 +445,13 @@ class PerAccessPointSink final : public ExportSink {
     // Copies a sighting's record over the access point's strongest, in its slot where it fits.
     void hold(AccessPoint& ap, const Pending& sighting) {
         if (!ap.strongest || ap.room < sighting.size) {
-            ap.room = static_cast<std::uint32_t>(sighting.size);
-            ap.strongest = arena_.allocate(sighting.size);
+            if (ap.strongest) arena_.release({ap.strongest, ap.room});
+            const Arena::Room room = arena_.allocate(sighting.size);
+            ap.strongest = room.at;
+            ap.room = static_cast<std::uint32_t>(room.size);
         }
         std::memcpy(ap.strongest, sighting.record.data(), sighting.size);
+        ap.used = static_cast<std::uint32_t>(sighting.size);
     }
 
     // The number of an extras date in the date table. A log has few dates, and runs of
