@@ -15,6 +15,7 @@
 #include "export/styled_export.h"
 #include "io/block_writer.h"
 #include "loader/source_loader.h"
+#include "records/mac_address.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -204,6 +205,72 @@ TEST(PerAccessPoint, MemoryGrowsWithAccessPointsNotSightings) {
     };
     // A million sightings held would take some 100 MiB.
     EXPECT_EXIT(test::exitWith(keepsSmall, 0, 8), ::testing::ExitedWithCode(0), "");
+}
+
+// Writes every item of each record it receives, and its extras and summary.
+class ItemSink final : public ExportSink {
+  public:
+    std::vector<std::string> pins;
+
+    void write(ExportOutput&, const ExportRecord& record) override {
+        std::string pin;
+        for (const std::string_view item : record.fields) pin.append(item).append("|");
+        for (const auto& number : {record.extras.snr, record.extras.signal, record.extras.noise})
+            pin += (number ? std::to_string(*number) : "-") + "|";
+        pin.append(record.extras.date);
+        if (const AccessPointSummary* ap = record.accessPoint)
+            pin += " x" + std::to_string(ap->sightings) + " " + ap->firstSeen + " " + ap->lastSeen;
+        pins.push_back(pin);
+    }
+};
+
+TEST(PerAccessPoint, HoldsEachStrongestRecordWholeHoweverItsItemsAndSizesChange) {
+    // Sighting `round` of access point `n`: signals rise, so each sighting replaces the one
+    // held, by a longer record, then a shorter, then a much longer one; some items hold commas
+    // (items viewed apart, not as a line); BSSIDs that are no MAC address in either case.
+    const auto item = [](int n, int round, int k) {
+        std::string text = "i" + std::to_string(k);
+        if (k == WorkingRecord::BSSID)
+            return n % 3 == 0 ? (round % 2 ? "ap-" : "AP-") + std::to_string(n)
+                              : macAddressText(0x000A95000000ULL + static_cast<unsigned>(n));
+        if (k == WorkingRecord::Time) return std::string(round == 0 ? "01:02:03GMT" : "23:59:59");
+        if (n % 4 == 1 && k == WorkingRecord::SSID) text += ",with, commas";
+        const std::size_t lengths[] = {3, 9, 1, 300};
+        return text + std::string(lengths[round] * (k == WorkingRecord::Name), 'x');
+    };
+    const int kAccessPoints = 3000;  // several times the first hash table's size
+    std::vector<std::string> expected;
+    auto recording = std::make_unique<ItemSink>();
+    ItemSink& inner = *recording;
+    const auto sink = makePerAccessPointSink(std::move(recording));
+    test::TempDir dir;
+    TextFileWriter file(dir / "out");
+    BlockWriter block({&file});
+    ExportOutput out(block);
+    for (int round = 0; round < 4; ++round) {
+        for (int n = 0; n < kAccessPoints; ++n) {
+            std::array<std::string, WorkingRecord::kFieldCount> items;
+            ExportRecord record;
+            for (std::size_t k = 0; k < items.size(); ++k) {
+                items[k] = item(n, round, static_cast<int>(k));
+                record.fields[k] = items[k];
+            }
+            const std::string date = round == 3 ? "2004-06-07" : "";
+            record.extras = {n % 5 ? std::optional(-n) : std::nullopt, 10 * round,
+                             n % 7 ? std::optional(n * 1000) : std::nullopt, date};
+            sink->write(out, record);
+            if (round < 3) continue;
+            std::string pin;
+            for (const std::string& text : items) pin += text + "|";
+            pin += (n % 5 ? std::to_string(-n) : "-") + "|30|" +
+                   (n % 7 ? std::to_string(n * 1000) : "-") + "|" + date + " x4 " +
+                   mapTime("01:02:03GMT", "") + " " + mapTime("23:59:59", date);
+            expected.push_back(pin);
+        }
+    }
+    sink->end(out);
+    block.finish();
+    EXPECT_EQ(inner.pins, expected);
 }
 
 TEST(StyledExports, StreetsAndTripsStyleWritesTodaysFilesAndPerAccessPointCountsPins) {
