@@ -9,54 +9,6 @@
 
 namespace velmora::distinct {
 
-namespace {
-
-constexpr std::uint64_t kOtherBssid = std::uint64_t{1} << 63;
-
-}  // namespace
-
-std::uint32_t Interner::find(std::string_view text, bool upper) {
-    if ((texts_.size() + 1) * 2 > slots_.size()) grow();
-    // Eight (upper-cased) bytes at a time, each word mixed in by a multiplication.
-    constexpr std::uint64_t kMix = 0x9e3779b97f4a7c15ULL;
-    std::uint64_t h = text.size() * kMix;
-    for (std::size_t at = 0; at < text.size(); at += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + at, std::min<std::size_t>(8, text.size() - at));
-        h = (h ^ (upper ? upperAsciiWord(word) : word)) * kMix;
-        h ^= h >> 32;
-    }
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = (h ^ h >> 29) & mask;; i = (i + 1) & mask) {
-        if (slots_[i] == 0) {
-            texts_.emplace_back(text);
-            if (upper) upperAsciiInPlace(texts_.back());
-            slots_[i] = static_cast<std::uint32_t>(texts_.size());
-            return slots_[i] - 1;
-        }
-        const std::string& known = texts_[slots_[i] - 1];
-        if (upper ? equalsUpperAscii(text, known) : text == known) return slots_[i] - 1;
-    }
-}
-
-void Interner::grow() {
-    slots_.assign(slots_.empty() ? 64 : slots_.size() * 2, 0);
-    std::vector<std::string> texts;
-    texts.swap(texts_);
-    texts_.reserve(texts.size());
-    for (const std::string& text : texts) find(text, false);
-}
-
-std::uint64_t bssidKey(std::string_view bssid, Interner& others) {
-    if (const auto mac = parseMacAddress(bssid)) return *mac;
-    return kOtherBssid | others.upperId(bssid);
-}
-
-std::string bssidText(std::uint64_t key, const Interner& others) {
-    if (key & kOtherBssid) return others.text(static_cast<std::uint32_t>(key & ~kOtherBssid));
-    return macAddressText(key);
-}
-
 std::vector<std::uint32_t> ranks(const Interner& texts) {
     std::vector<std::uint32_t> order(texts.size());
     for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;

@@ -6,7 +6,6 @@
 // first and last sighting packed), the strongest sighting's record bytes and other extras in
 // an arena of large blocks, and a flat hash of entry numbers. The times are made text only
 // when the pins are written.
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <array>
@@ -24,10 +23,10 @@
 #include <utility>
 #include <vector>
 
-#include "advanced/distinct_keys.h"
 #include "export/map_point.h"
 #include "export/map_sinks.h"
 #include "io/byte_scan.h"
+#include "records/bssid_key.h"
 
 namespace velmora {
 
@@ -241,27 +240,6 @@ struct AccessPoint {
     std::uint32_t lastDate;
 };
 
-// Memory in blocks of 2 MiB, aligned to their size, that the system is asked to map in
-// pages of that size: a table read at random, as the entries are, then seldom misses the
-// processor's cache of page addresses. The first block keeps the usual pages, so that a few
-// entries take no more memory than they fill.
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-struct HugeBlockDelete {
-    void operator()(char* block) const { ::operator delete (block, std::align_val_t{kHugePage}); }
-};
-using HugeBlock = std::unique_ptr<char, HugeBlockDelete>;
-
-HugeBlock newHugeBlock(bool hugePages) {
-    HugeBlock block(static_cast<char*>(::operator new (kHugePage, std::align_val_t{kHugePage})));
-#ifdef MADV_HUGEPAGE
-    if (hugePages) ::madvise(block.get(), kHugePage, MADV_HUGEPAGE);  // a wish; may be refused
-#else
-    (void)hugePages;
-#endif
-    return block;
-}
-
 // The entries in order of first sighting, in blocks that never move.
 class AccessPoints {
   public:
@@ -269,18 +247,16 @@ class AccessPoints {
     AccessPoint& operator[](std::size_t i) { return at(i); }
     const AccessPoint& operator[](std::size_t i) const { return at(i); }
     AccessPoint& add() {
-        if (size_ % kPerBlock == 0) blocks_.push_back(newHugeBlock(!blocks_.empty()));
-        return *new (&at(size_++)) AccessPoint{};
+        if (size_ % kPerBlock == 0) blocks_.push_back(std::make_unique<AccessPoint[]>(kPerBlock));
+        return at(size_++) = AccessPoint{};
     }
 
   private:
-    static constexpr std::size_t kPerBlock = kHugePage / sizeof(AccessPoint);
+    static constexpr std::size_t kPerBlock = (std::size_t{2} << 20) / sizeof(AccessPoint);
 
-    AccessPoint& at(std::size_t i) const {
-        return reinterpret_cast<AccessPoint*>(blocks_[i / kPerBlock].get())[i % kPerBlock];
-    }
+    AccessPoint& at(std::size_t i) const { return blocks_[i / kPerBlock][i % kPerBlock]; }
 
-    std::vector<HugeBlock> blocks_;
+    std::vector<std::unique_ptr<AccessPoint[]>> blocks_;
     std::size_t size_ = 0;
 };
 
