@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "advanced/vendor_list.h"
 #include "records/ascii.h"
 #include "records/flags.h"
+#include "records/mac_address.h"
 #include "records/record_extras.h"
 
 namespace velmora {
@@ -21,29 +24,27 @@ bool isDigit(char c) {
 // number: "-" for the `negative` hemisphere, the whole degrees without leading zeros (one
 // "0" kept), and the fraction as it stands. Zero has no sign. An item of any other shape,
 // which no load writes, gives "0".
-std::string signedDegrees(std::string_view item, char positive, char negative) {
-    if (item.empty()) return "0";
-    const char hemisphere = upperAscii(item.front());
-    if (hemisphere != positive && hemisphere != negative) return "0";
-    std::string_view number = item.substr(1);
+void assignSignedDegrees(std::string& text, std::string_view item, char positive, char negative) {
+    const char hemisphere = item.empty() ? '\0' : upperAscii(item.front());
+    const std::string_view number = item.empty() ? item : item.substr(1);
     const std::size_t dot = number.find('.');
     std::string_view whole = number.substr(0, dot);
     const std::string_view fraction =
         dot == std::string_view::npos ? std::string_view() : number.substr(dot + 1);
-    const auto allDigits = [](std::string_view text) {
-        return std::all_of(text.begin(), text.end(), isDigit);
+    const auto allDigits = [](std::string_view digits) {
+        return std::all_of(digits.begin(), digits.end(), [](char c) { return isDigit(c); });
     };
-    if (whole.empty() || !allDigits(whole) || (dot != std::string_view::npos && fraction.empty()) ||
-        !allDigits(fraction))
-        return "0";
+    if ((hemisphere != positive && hemisphere != negative) || whole.empty() || !allDigits(whole) ||
+        (dot != std::string_view::npos && fraction.empty()) || !allDigits(fraction)) {
+        text.assign("0");
+        return;
+    }
     while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
     const bool zero = whole == "0" && fraction.find_first_not_of('0') == std::string_view::npos;
-    std::string text;
-    text.reserve(number.size() + 1);
+    text.clear();
     if (hemisphere == negative && !zero) text += '-';
-    text += whole;
-    if (dot != std::string_view::npos) text.append(".").append(fraction);
-    return text;
+    // The whole degrees and what follows them.
+    text.append(whole.data(), number.data() + number.size());
 }
 
 // Two digits at `at` of `text` as a number no greater than `limit`, or -1.
@@ -64,11 +65,16 @@ constexpr std::array<std::uint16_t, 32> kWindows1252High = {
 constexpr std::array<int, 17> kHighBitChannels = {36,  40,  44,  48, 52, 56, 60, 64, 149,
                                                   153, 157, 161, 38, 46, 54, 62, 34};
 
-}  // namespace
+// The rules of the public functions below, each filling a text or list that keeps its room.
 
-std::string windows1252ToUtf8(std::string_view text) {
-    std::string utf8;
-    utf8.reserve(text.size());
+void assignWindows1252AsUtf8(std::string& utf8, std::string_view text) {
+    // Plain ASCII, as most names are, is its own UTF-8.
+    const auto high = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+    if (std::none_of(text.begin(), text.end(), high)) {
+        utf8.assign(text);
+        return;
+    }
+    utf8.clear();
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x80) {
@@ -84,10 +90,10 @@ std::string windows1252ToUtf8(std::string_view text) {
         }
         utf8 += static_cast<char>(0x80 | (code & 0x3F));
     }
-    return utf8;
 }
 
-std::vector<int> channelsFromBits(std::string_view channelbits) {
+void assignChannelsFromBits(std::vector<int>& channels, std::string_view channelbits) {
+    channels.clear();
     std::uint32_t bits = 0;  // the last eight digits: bits past 31 name no channel
     for (const char c : channelbits) {
         const char upper = upperAscii(c);
@@ -97,56 +103,94 @@ std::vector<int> channelsFromBits(std::string_view channelbits) {
         else if (upper >= 'A' && upper <= 'F')
             digit = upper - 'A' + 10;
         else
-            return {};
+            return;
         bits = bits << 4 | static_cast<std::uint32_t>(digit);
     }
-    std::vector<int> channels;
-    for (int bit = 1; bit < 32; ++bit) {
-        if (!(bits >> bit & 1)) continue;
+    for (std::uint32_t set = bits & ~1U; set != 0; set &= set - 1) {
+        const int bit = std::countr_zero(set);
         channels.push_back(bit <= 14 ? bit : kHighBitChannels[static_cast<std::size_t>(bit - 15)]);
     }
     std::sort(channels.begin(), channels.end());
+}
+
+void assignMapTime(std::string& text, std::string_view time, std::string_view date) {
+    text.clear();
+    if (time.size() < 8 || (time.size() != 8 && time.substr(8) != "GMT") || time[2] != ':' ||
+        time[5] != ':' || twoDigits(time, 0, 23) < 0 || twoDigits(time, 3, 59) < 0 ||
+        twoDigits(time, 6, 59) < 0)
+        return;
+    const std::string_view clock = time.substr(0, 8);
+    if (!isExtrasDate(date)) {
+        text.assign(clock);
+        return;
+    }
+    text.append(date).append("T").append(clock).append("Z");
+}
+
+}  // namespace
+
+std::string windows1252ToUtf8(std::string_view text) {
+    std::string utf8;
+    assignWindows1252AsUtf8(utf8, text);
+    return utf8;
+}
+
+std::vector<int> channelsFromBits(std::string_view channelbits) {
+    std::vector<int> channels;
+    assignChannelsFromBits(channels, channelbits);
     return channels;
 }
 
 std::string mapTime(std::string_view time, std::string_view date) {
-    if (time.size() < 8 || (time.size() != 8 && time.substr(8) != "GMT") || time[2] != ':' ||
-        time[5] != ':' || twoDigits(time, 0, 23) < 0 || twoDigits(time, 3, 59) < 0 ||
-        twoDigits(time, 6, 59) < 0)
-        return {};
-    const std::string_view clock = time.substr(0, 8);
-    if (!isExtrasDate(date)) return std::string(clock);
     std::string text;
-    text.reserve(20);
-    text.append(date).append("T").append(clock).append("Z");
+    assignMapTime(text, time, date);
     return text;
 }
 
-MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors) {
+void describeRecordInto(MapPoint& point, const ExportRecord& record, const VendorList* vendors) {
     const RecordFields& fields = record.fields;
-    MapPoint point;
-    point.latitude = signedDegrees(fields[WorkingRecord::Latitude], 'N', 'S');
-    point.longitude = signedDegrees(fields[WorkingRecord::Longitude], 'E', 'W');
-    point.name = windows1252ToUtf8(fields[WorkingRecord::SSID]);
-    point.bssid = windows1252ToUtf8(fields[WorkingRecord::BSSID]);
-    point.type = windows1252ToUtf8(fields[WorkingRecord::Type]);
+    assignSignedDegrees(point.latitude, fields[WorkingRecord::Latitude], 'N', 'S');
+    assignSignedDegrees(point.longitude, fields[WorkingRecord::Longitude], 'E', 'W');
+    assignWindows1252AsUtf8(point.name, fields[WorkingRecord::SSID]);
+    const std::string_view bssid = fields[WorkingRecord::BSSID];
+    assignWindows1252AsUtf8(point.bssid, bssid);
+    assignWindows1252AsUtf8(point.type, fields[WorkingRecord::Type]);
     const std::string_view flags = fields[WorkingRecord::Flags];
-    point.flags = windows1252ToUtf8(flags);
+    assignWindows1252AsUtf8(point.flags, flags);
     if (flags::kCountedWepOn(flags))
         point.wep = true;
     else if (flags::kCountedWepOff(flags))
         point.wep = false;
-    point.channels = channelsFromBits(fields[WorkingRecord::Channelbits]);
+    else
+        point.wep.reset();
+    assignChannelsFromBits(point.channels, fields[WorkingRecord::Channelbits]);
     point.snr = record.extras.snr;
     point.signal = record.extras.signal;
     point.noise = record.extras.noise;
-    point.time = mapTime(fields[WorkingRecord::Time], record.extras.date);
-    if (vendors) {
-        // As the MAC window looks it up: by the upper-cased BSSID's prefix.
-        if (const auto vendor = vendors->find(toUpperAscii(fields[WorkingRecord::BSSID])))
-            point.vendor = windows1252ToUtf8(*vendor);
+    assignMapTime(point.time, fields[WorkingRecord::Time], record.extras.date);
+    // As the MAC window looks it up: by the upper-cased BSSID's prefix, the only part find()
+    // reads.
+    std::optional<std::string_view> vendor;
+    if (vendors && bssid.size() >= kMacPrefixLength) {
+        std::uint64_t prefix;
+        std::memcpy(&prefix, bssid.data(), sizeof prefix);
+        prefix = upperAsciiWord(prefix);
+        vendor =
+            vendors->find(std::string_view(reinterpret_cast<const char*>(&prefix), sizeof prefix));
+    }
+    if (vendor) {
+        // The engaged text is refilled, keeping its room.
+        if (!point.vendor) point.vendor.emplace();
+        assignWindows1252AsUtf8(*point.vendor, *vendor);
+    } else {
+        point.vendor.reset();
     }
     point.accessPoint = record.accessPoint;
+}
+
+MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors) {
+    MapPoint point;
+    describeRecordInto(point, record, vendors);
     return point;
 }
 

@@ -36,6 +36,9 @@ struct MapPoint {
 
 // The map point of a record; `vendors` may be null (then no vendor).
 MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors);
+// describeRecord into an existing point, whose texts and channels keep their room: a sink that
+// describes one record after another allocates nothing once its point has grown.
+void describeRecordInto(MapPoint& point, const ExportRecord& record, const VendorList* vendors);
 
 // The log's single-byte text (Windows-1252; its five undefined bytes taken as the Latin-1
 // characters of the same value) as UTF-8.

@@ -2,36 +2,44 @@
 
 #include <utility>
 
+#include "export/map_text.h"
+
 namespace velmora {
+
+void MapPointWriter::write(std::string& out, const MapPoint& point) {
+    const std::size_t at = out.size();
+    out.resize(at + map_text::pointSizeBound(point));
+    out.resize(static_cast<std::size_t>(put(out.data() + at, point) - out.data()));
+}
 
 namespace {
 
+// Builds each point in place in the output, in room reserved for the longest it can be.
 class MapSink final : public ExportSink {
   public:
     MapSink(std::unique_ptr<MapPointWriter> writer, const VendorList* vendors)
         : writer_(std::move(writer)), vendors_(vendors) {}
 
     void begin(ExportOutput& out) override {
-        text_.clear();
-        writer_->begin(text_);
-        out.append(text_);
+        std::string header;
+        writer_->begin(header);
+        out.append(header);
     }
     void write(ExportOutput& out, const ExportRecord& record) override {
-        text_.clear();
-        writer_->write(text_, describeRecord(record, vendors_));
-        out.append(text_);
+        describeRecordInto(point_, record, vendors_);
+        out.commit(writer_->put(out.reserve(map_text::pointSizeBound(point_)), point_));
     }
     void end(ExportOutput& out) override {
-        text_.clear();
-        writer_->end(text_);
-        out.append(text_);
+        std::string footer;
+        writer_->end(footer);
+        out.append(footer);
     }
     bool wantsExtras() const override { return true; }
 
   private:
     std::unique_ptr<MapPointWriter> writer_;
     const VendorList* vendors_;
-    std::string text_;  // one point's text, its room kept from point to point
+    MapPoint point_;  // the record being written, its room kept from record to record
 };
 
 }  // namespace

@@ -31,9 +31,10 @@ std::filesystem::path extrasFileOf(const std::filesystem::path& workingFile) {
 }
 
 bool isExtrasDate(std::string_view date) {
-    if (date.size() != 10 || date[4] != '-' || date[7] != '-') return false;
-    for (const std::size_t k : {0, 1, 2, 3, 5, 6, 8, 9})
-        if (!isDigit(date[k])) return false;
+    const auto digits = [&](std::size_t at) { return isDigit(date[at]) && isDigit(date[at + 1]); };
+    if (date.size() != 10 || !digits(0) || !digits(2) || date[4] != '-' || !digits(5) ||
+        date[7] != '-' || !digits(8))
+        return false;
     const int month = (date[5] - '0') * 10 + (date[6] - '0');
     const int day = (date[8] - '0') * 10 + (date[9] - '0');
     return month >= 1 && month <= 12 && day >= 1 && day <= 31;
