@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "advanced/vendor_list.h"
+#include "io/byte_scan.h"
 #include "records/ascii.h"
 #include "records/flags.h"
 #include "records/mac_address.h"
@@ -27,24 +28,27 @@ bool isDigit(char c) {
 void assignSignedDegrees(std::string& text, std::string_view item, char positive, char negative) {
     const char hemisphere = item.empty() ? '\0' : upperAscii(item.front());
     const std::string_view number = item.empty() ? item : item.substr(1);
-    const std::size_t dot = number.find('.');
-    std::string_view whole = number.substr(0, dot);
-    const std::string_view fraction =
-        dot == std::string_view::npos ? std::string_view() : number.substr(dot + 1);
-    const auto allDigits = [](std::string_view digits) {
-        return std::all_of(digits.begin(), digits.end(), [](char c) { return isDigit(c); });
-    };
-    if ((hemisphere != positive && hemisphere != negative) || whole.empty() || !allDigits(whole) ||
-        (dot != std::string_view::npos && fraction.empty()) || !allDigits(fraction)) {
+    // Whole degrees, then perhaps "." and a fraction of one digit or more.
+    std::size_t end = 0;
+    while (end < number.size() && isDigit(number[end])) ++end;
+    const std::size_t wholeEnd = end;
+    if (end < number.size() && number[end] == '.') {
+        ++end;
+        while (end < number.size() && isDigit(number[end])) ++end;
+        if (end == wholeEnd + 1) end = 0;  // no fraction
+    }
+    if ((hemisphere != positive && hemisphere != negative) || wholeEnd == 0 ||
+        end != number.size()) {
         text.assign("0");
         return;
     }
-    while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
-    const bool zero = whole == "0" && fraction.find_first_not_of('0') == std::string_view::npos;
+    std::size_t start = 0;
+    while (start + 1 < wholeEnd && number[start] == '0') ++start;
+    const bool zero =
+        std::all_of(number.begin(), number.end(), [](char c) { return c == '0' || c == '.'; });
     text.clear();
     if (hemisphere == negative && !zero) text += '-';
-    // The whole degrees and what follows them.
-    text.append(whole.data(), number.data() + number.size());
+    text.append(number.substr(start));
 }
 
 // Two digits at `at` of `text` as a number no greater than `limit`, or -1.
@@ -69,8 +73,7 @@ constexpr std::array<int, 17> kHighBitChannels = {36,  40,  44,  48, 52, 56, 60,
 
 void assignWindows1252AsUtf8(std::string& utf8, std::string_view text) {
     // Plain ASCII, as most names are, is its own UTF-8.
-    const auto high = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
-    if (std::none_of(text.begin(), text.end(), high)) {
+    if (byte_scan::isAscii(text)) {
         utf8.assign(text);
         return;
     }
@@ -124,7 +127,12 @@ void assignMapTime(std::string& text, std::string_view time, std::string_view da
         text.assign(clock);
         return;
     }
-    text.append(date).append("T").append(clock).append("Z");
+    char full[20];  // YYYY-MM-DDTHH:MM:SSZ
+    std::memcpy(full, date.data(), 10);
+    full[10] = 'T';
+    std::memcpy(full + 11, clock.data(), 8);
+    full[19] = 'Z';
+    text.assign(full, sizeof full);
 }
 
 }  // namespace

@@ -91,7 +91,7 @@ bool isPlain(std::string_view text) {
         if (!plainWord(w)) return false;
     }
     std::uint64_t w = kOnes * 'a';  // the bytes past the text count as plain
-    std::memcpy(&w, p, left);
+    for (; left > 0; --left) w = w << 8 | static_cast<unsigned char>(*p++);
     return plainWord(w);
 }
 

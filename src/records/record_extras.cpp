@@ -1,5 +1,6 @@
 #include "records/record_extras.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "io/file_error.h"
@@ -41,33 +42,30 @@ bool isExtrasDate(std::string_view date) {
 }
 
 RecordExtras parseExtras(std::string_view line) {
-    std::string_view items[4];
-    std::size_t count = 0;
-    for (std::size_t start = 0;; ++count) {
-        const std::size_t comma = line.find(',', start);
-        if (count == 3) {
-            if (comma != std::string_view::npos) return {};
-            items[3] = line.substr(start);
-            break;
-        }
-        if (comma == std::string_view::npos) return {};
-        items[count] = line.substr(start, comma - start);
-        start = comma + 1;
-    }
     RecordExtras extras;
-    std::optional<int>* const numbers[] = {&extras.snr, &extras.signal, &extras.noise};
-    for (std::size_t k = 0; k < 3; ++k) {
-        if (items[k].empty()) continue;
-        *numbers[k] = parseNumber(items[k]);
-        if (!*numbers[k]) return {};
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    for (std::optional<int>* const number : {&extras.snr, &extras.signal, &extras.noise}) {
+        const char* const comma = std::find(p, end, ',');
+        if (comma == end) return {};
+        if (comma != p) {
+            *number = parseNumber(std::string_view(p, static_cast<std::size_t>(comma - p)));
+            if (!*number) return {};
+        }
+        p = comma + 1;
     }
-    if (!items[3].empty() && !isExtrasDate(items[3])) return {};
-    extras.date = items[3];
+    // A date holds no comma: a fifth item fails here too.
+    const std::string_view date(p, static_cast<std::size_t>(end - p));
+    if (!date.empty() && !isExtrasDate(date)) return {};
+    extras.date = date;
     return extras;
 }
 
 struct ExtrasReader::Lines {
-    explicit Lines(const std::filesystem::path& file) : reader(file) {}
+    // Extras lines are short, and the export reads them beside the records: small chunks keep
+    // the export's memory down.
+    static constexpr std::size_t kChunkSize = 1 << 16;
+    explicit Lines(const std::filesystem::path& file) : reader(file, kChunkSize) {}
     LineReader reader;
 };
 
