@@ -1,6 +1,5 @@
 #include "advanced/vendor_list.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "io/line_reader.h"
@@ -26,25 +25,35 @@ void VendorList::add(std::string_view line) {
     texts_.append(text);
 }
 
+std::size_t VendorList::slotOf(std::uint64_t prefix) const {
+    // Fibonacci hashing: the top bits of the product.
+    return static_cast<std::size_t>((prefix * 0x9E3779B97F4A7C15ULL) >> (64 - slotBits_));
+}
+
 void VendorList::index() {
-    const auto byPrefix = [](const Entry& a, const Entry& b) { return a.prefix < b.prefix; };
-    // A stable sort keeps the lines of a prefix in file order, and unique() the first of them.
-    std::stable_sort(entries_.begin(), entries_.end(), byPrefix);
-    const auto last =
-        std::unique(entries_.begin(), entries_.end(),
-                    [](const Entry& a, const Entry& b) { return a.prefix == b.prefix; });
-    entries_.erase(last, entries_.end());
-    entries_.shrink_to_fit();
+    slotBits_ = 1;
+    while ((std::size_t{1} << slotBits_) < 2 * entries_.size()) ++slotBits_;
+    slots_.assign(std::size_t{1} << slotBits_, 0);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+        std::size_t slot = slotOf(entries_[k].prefix);
+        // An earlier line of the same prefix keeps its slot.
+        while (slots_[slot] != 0 && entries_[slots_[slot] - 1].prefix != entries_[k].prefix)
+            slot = (slot + 1) & mask;
+        if (slots_[slot] == 0) slots_[slot] = static_cast<std::uint32_t>(k + 1);
+    }
 }
 
 std::optional<std::string_view> VendorList::find(std::string_view entry) const {
     static_assert(sizeof(std::uint64_t) == kMacPrefixLength);
-    if (entry.size() < kMacPrefixLength) return std::nullopt;
+    if (entry.size() < kMacPrefixLength || slots_.empty()) return std::nullopt;
     const std::uint64_t prefix = key(entry);
-    const auto it = std::lower_bound(entries_.begin(), entries_.end(), prefix,
-                                     [](const Entry& e, std::uint64_t p) { return e.prefix < p; });
-    if (it == entries_.end() || it->prefix != prefix) return std::nullopt;
-    return std::string_view(texts_).substr(it->begin, it->size);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = slotOf(prefix); slots_[slot] != 0; slot = (slot + 1) & mask) {
+        const Entry& found = entries_[slots_[slot] - 1];
+        if (found.prefix == prefix) return std::string_view(texts_).substr(found.begin, found.size);
+    }
+    return std::nullopt;
 }
 
 VendorList LoadVendorList(const std::filesystem::path& file) {

@@ -25,8 +25,8 @@ inline constexpr std::string_view kVendorNotFoundShort = "Not Found";
 // A vendor line starts with an upper-case MAC prefix such as "0A:1B:2C" (isVendorPrefix); its
 // vendor text is everything after those eight characters, unchanged and possibly empty. Every
 // other line (blank, short, lower-case or dashed prefix) is counted but never matches. Where
-// several lines carry one prefix, the first in file order counts. Only the first line of each
-// prefix is kept: a list of tens of thousands of lines takes about a megabyte.
+// several lines carry one prefix, the first in file order counts. Only the vendor lines' prefixes
+// and texts are kept: a list of tens of thousands of lines takes about a megabyte.
 class VendorList {
   public:
     VendorList() = default;
@@ -47,8 +47,10 @@ class VendorList {
     static std::uint64_t key(std::string_view entry);
     // Takes the next line of the file, without its line end.
     void add(std::string_view line);
-    // After the last line: keeps the first entry of each prefix, sorted for find().
+    // After the last line: indexes the first entry of each prefix.
     void index();
+    // Where the search for `prefix` starts in slots_.
+    std::size_t slotOf(std::uint64_t prefix) const;
 
     struct Entry {
         std::uint64_t prefix;  // key()
@@ -56,7 +58,12 @@ class VendorList {
         std::size_t size;
     };
     std::string texts_;           // the vendor lines' texts, one after another
-    std::vector<Entry> entries_;  // by prefix
+    std::vector<Entry> entries_;  // in file order
+    // A hash table of the entries by prefix, searched from slotOf() on to the first empty slot:
+    // an entry's position plus one, or 0 for an empty slot. Its size is a power of two, at
+    // least twice the entries.
+    std::vector<std::uint32_t> slots_;
+    int slotBits_ = 0;
     std::size_t lines_ = 0;
 };
 

@@ -23,7 +23,7 @@ class CsvWriter final : public MapPointWriter {
             "sightings,first_seen,last_seen\r\n";
     }
 
-    char* put(char* out, const MapPoint& point) override {
+    char* put(char* out, const MapPointView& point) override {
         out = putText(out, point.latitude);
         *out++ = ',';
         out = putText(out, point.longitude);

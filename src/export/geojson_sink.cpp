@@ -20,7 +20,7 @@ class GeoJsonWriter final : public MapPointWriter {
         first_ = true;
     }
 
-    char* put(char* out, const MapPoint& point) override {
+    char* put(char* out, const MapPointView& point) override {
         out = putText(out, first_ ? "\n" : ",\n");
         first_ = false;
         out = putText(out,

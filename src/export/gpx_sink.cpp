@@ -20,7 +20,7 @@ class GpxWriter final : public MapPointWriter {
 
     // The elements in the schema's order: time, name, desc, type. A time without a date is
     // not a GPX time and stays in desc only.
-    char* put(char* out, const MapPoint& point) override {
+    char* put(char* out, const MapPointView& point) override {
         out = putText(out, "<wpt lat=\"");
         out = putText(out, point.latitude);
         out = putText(out, "\" lon=\"");

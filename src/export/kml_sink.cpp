@@ -15,7 +15,7 @@ using namespace map_text;
 
 // The pin's style: ad hoc by the counts' ad-hoc test, otherwise by its WEP status (a point
 // whose status is neither on nor off gets WEP off's).
-std::string_view styleOf(const MapPoint& point) {
+std::string_view styleOf(const MapPointView& point) {
     if (flags::kCountedAdHoc(point.flags)) return "#ad-hoc";
     return point.wep.value_or(false) ? "#wep-on" : "#wep-off";
 }
@@ -50,7 +50,7 @@ class KmlWriter final : public MapPointWriter {
     // The elements in the schema's order: name, description, TimeStamp, styleUrl, Point. The
     // values stand in the description only: as ExtendedData too they would double the file,
     // which is written at the speed of its size.
-    char* put(char* out, const MapPoint& point) override {
+    char* put(char* out, const MapPointView& point) override {
         out = putText(out, "<Placemark><name>");
         out = putXml(out, point.name);
         out = putText(out, "</name>\n<description>");

@@ -24,8 +24,9 @@ bool isDigit(char c) {
 // A coordinate item as the loader keeps it ("N41.1234567", "S0.0451234", "w007.50") as a JSON
 // number: "-" for the `negative` hemisphere, the whole degrees without leading zeros (one
 // "0" kept), and the fraction as it stands. Zero has no sign. An item of any other shape,
-// which no load writes, gives "0".
-void assignSignedDegrees(std::string& text, std::string_view item, char positive, char negative) {
+// which no load writes, gives "0". The text views `item`, or `store` where it needs a sign.
+std::string_view signedDegrees(std::string_view item, char positive, char negative,
+                               std::string& store) {
     const char hemisphere = item.empty() ? '\0' : upperAscii(item.front());
     const std::string_view number = item.empty() ? item : item.substr(1);
     // Whole degrees, then perhaps "." and a fraction of one digit or more.
@@ -39,16 +40,19 @@ void assignSignedDegrees(std::string& text, std::string_view item, char positive
     }
     if ((hemisphere != positive && hemisphere != negative) || wholeEnd == 0 ||
         end != number.size()) {
-        text.assign("0");
-        return;
+        return "0";
     }
     std::size_t start = 0;
     while (start + 1 < wholeEnd && number[start] == '0') ++start;
     const bool zero =
         std::all_of(number.begin(), number.end(), [](char c) { return c == '0' || c == '.'; });
-    text.clear();
-    if (hemisphere == negative && !zero) text += '-';
-    text.append(number.substr(start));
+    const std::string_view digits = number.substr(start);
+    if (hemisphere == positive || zero) return digits;
+    // Sized, not appended to: the store keeps the length of the last coordinate.
+    store.resize(1 + digits.size());
+    store[0] = '-';
+    std::memcpy(store.data() + 1, digits.data(), digits.size());
+    return store;
 }
 
 // Two digits at `at` of `text` as a number no greater than `limit`, or -1.
@@ -113,26 +117,27 @@ void assignChannelsFromBits(std::vector<int>& channels, std::string_view channel
         const int bit = std::countr_zero(set);
         channels.push_back(bit <= 14 ? bit : kHighBitChannels[static_cast<std::size_t>(bit - 15)]);
     }
-    std::sort(channels.begin(), channels.end());
+    if (channels.size() > 1) std::sort(channels.begin(), channels.end());
 }
 
 void assignMapTime(std::string& text, std::string_view time, std::string_view date) {
-    text.clear();
     if (time.size() < 8 || (time.size() != 8 && time.substr(8) != "GMT") || time[2] != ':' ||
         time[5] != ':' || twoDigits(time, 0, 23) < 0 || twoDigits(time, 3, 59) < 0 ||
-        twoDigits(time, 6, 59) < 0)
+        twoDigits(time, 6, 59) < 0) {
+        text.clear();
         return;
+    }
     const std::string_view clock = time.substr(0, 8);
     if (!isExtrasDate(date)) {
         text.assign(clock);
         return;
     }
-    char full[20];  // YYYY-MM-DDTHH:MM:SSZ
-    std::memcpy(full, date.data(), 10);
-    full[10] = 'T';
-    std::memcpy(full + 11, clock.data(), 8);
-    full[19] = 'Z';
-    text.assign(full, sizeof full);
+    // YYYY-MM-DDTHH:MM:SSZ; sized, not appended to, as the text is the same length each time.
+    text.resize(20);
+    std::memcpy(text.data(), date.data(), 10);
+    text[10] = 'T';
+    std::memcpy(text.data() + 11, clock.data(), 8);
+    text[19] = 'Z';
 }
 
 }  // namespace
@@ -155,16 +160,28 @@ std::string mapTime(std::string_view time, std::string_view date) {
     return text;
 }
 
-void describeRecordInto(MapPoint& point, const ExportRecord& record, const VendorList* vendors) {
+namespace {
+
+// `text` as UTF-8: itself where it is ASCII, otherwise its conversion, kept in `store`.
+std::string_view utf8Of(std::string_view text, std::string& store) {
+    if (byte_scan::isAscii(text)) return text;
+    assignWindows1252AsUtf8(store, text);
+    return store;
+}
+
+}  // namespace
+
+void describeRecordInto(MapPointView& point, MapPointStore& store, const ExportRecord& record,
+                        const VendorList* vendors) {
     const RecordFields& fields = record.fields;
-    assignSignedDegrees(point.latitude, fields[WorkingRecord::Latitude], 'N', 'S');
-    assignSignedDegrees(point.longitude, fields[WorkingRecord::Longitude], 'E', 'W');
-    assignWindows1252AsUtf8(point.name, fields[WorkingRecord::SSID]);
+    point.latitude = signedDegrees(fields[WorkingRecord::Latitude], 'N', 'S', store.latitude);
+    point.longitude = signedDegrees(fields[WorkingRecord::Longitude], 'E', 'W', store.longitude);
+    point.name = utf8Of(fields[WorkingRecord::SSID], store.name);
     const std::string_view bssid = fields[WorkingRecord::BSSID];
-    assignWindows1252AsUtf8(point.bssid, bssid);
-    assignWindows1252AsUtf8(point.type, fields[WorkingRecord::Type]);
+    point.bssid = utf8Of(bssid, store.bssid);
+    point.type = utf8Of(fields[WorkingRecord::Type], store.type);
     const std::string_view flags = fields[WorkingRecord::Flags];
-    assignWindows1252AsUtf8(point.flags, flags);
+    point.flags = utf8Of(flags, store.flags);
     if (flags::kCountedWepOn(flags))
         point.wep = true;
     else if (flags::kCountedWepOff(flags))
@@ -175,31 +192,26 @@ void describeRecordInto(MapPoint& point, const ExportRecord& record, const Vendo
     point.snr = record.extras.snr;
     point.signal = record.extras.signal;
     point.noise = record.extras.noise;
-    assignMapTime(point.time, fields[WorkingRecord::Time], record.extras.date);
+    assignMapTime(store.time, fields[WorkingRecord::Time], record.extras.date);
+    point.time = store.time;
     // As the MAC window looks it up: by the upper-cased BSSID's prefix, the only part find()
     // reads.
-    std::optional<std::string_view> vendor;
+    point.vendor.reset();
     if (vendors && bssid.size() >= kMacPrefixLength) {
         std::uint64_t prefix;
         std::memcpy(&prefix, bssid.data(), sizeof prefix);
         prefix = upperAsciiWord(prefix);
-        vendor =
-            vendors->find(std::string_view(reinterpret_cast<const char*>(&prefix), sizeof prefix));
-    }
-    if (vendor) {
-        // The engaged text is refilled, keeping its room.
-        if (!point.vendor) point.vendor.emplace();
-        assignWindows1252AsUtf8(*point.vendor, *vendor);
-    } else {
-        point.vendor.reset();
+        const std::string_view upper(reinterpret_cast<const char*>(&prefix), sizeof prefix);
+        if (const auto vendor = vendors->find(upper)) point.vendor = utf8Of(*vendor, store.vendor);
     }
     point.accessPoint = record.accessPoint;
 }
 
 MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors) {
-    MapPoint point;
-    describeRecordInto(point, record, vendors);
-    return point;
+    MapPointView point;
+    MapPointStore store;
+    describeRecordInto(point, store, record, vendors);
+    return convertMapPoint<std::string>(point);
 }
 
 }  // namespace velmora

@@ -83,16 +83,22 @@ bool isPlain(std::string_view text) {
             (byte_scan::zeroBytes(w ^ (kOnes * static_cast<unsigned char>(specials))) | ...);
         return (control | high | special) == 0;
     };
-    const char* p = text.data();
-    std::size_t left = text.size();
-    for (; left >= 8; p += 8, left -= 8) {
+    const auto word = [](const char* at) {
         std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        if (!plainWord(w)) return false;
+        std::memcpy(&w, at, 8);
+        return w;
+    };
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    if (text.size() < 8) {
+        std::uint64_t w = kOnes * 'a';  // the bytes past the text count as plain
+        for (; p != end; ++p) w = w << 8 | static_cast<unsigned char>(*p);
+        return plainWord(w);
     }
-    std::uint64_t w = kOnes * 'a';  // the bytes past the text count as plain
-    for (; left > 0; --left) w = w << 8 | static_cast<unsigned char>(*p++);
-    return plainWord(w);
+    for (; end - p > 8; p += 8)
+        if (!plainWord(word(p))) return false;
+    // The last eight bytes, overlapping those already seen.
+    return plainWord(word(end - 8));
 }
 
 // Appends what `put` writes for `text` to `out`.
@@ -109,10 +115,9 @@ bool needsCsvQuotes(std::string_view text) {
     return false;
 }
 
-}  // namespace
-
-char* putXml(char* out, std::string_view text) {
-    if (isPlain<'&', '<', '>'>(text)) return putText(out, text);
+// putXml, putJsonString and putCsvField for a text that is not plain: kept out of line, so
+// that the plain texts' path stays short.
+[[gnu::noinline]] char* putEscapedXml(char* out, std::string_view text) {
     const unsigned char* const last = end(text);
     const unsigned char* p = begin(text);
     while (p != last) {
@@ -151,13 +156,8 @@ char* putXml(char* out, std::string_view text) {
     return out;
 }
 
-char* putJsonString(char* out, std::string_view text) {
+[[gnu::noinline]] char* putEscapedJsonString(char* out, std::string_view text) {
     *out++ = '"';
-    if (isPlain<'"', '\\'>(text)) {
-        out = putText(out, text);
-        *out++ = '"';
-        return out;
-    }
     const unsigned char* const last = end(text);
     const unsigned char* p = begin(text);
     while (p != last) {
@@ -204,8 +204,7 @@ char* putJsonString(char* out, std::string_view text) {
     return out;
 }
 
-char* putCsvField(char* out, std::string_view text) {
-    if (isPlain<',', '"', ';'>(text)) return putText(out, text);
+[[gnu::noinline]] char* putEscapedCsvField(char* out, std::string_view text) {
     const bool quoted = needsCsvQuotes(text);
     if (quoted) *out++ = '"';
     const unsigned char* const last = end(text);
@@ -222,6 +221,24 @@ char* putCsvField(char* out, std::string_view text) {
     }
     if (quoted) *out++ = '"';
     return out;
+}
+
+}  // namespace
+
+char* putXml(char* out, std::string_view text) {
+    return isPlain<'&', '<', '>'>(text) ? putText(out, text) : putEscapedXml(out, text);
+}
+
+char* putJsonString(char* out, std::string_view text) {
+    if (!isPlain<'"', '\\'>(text)) return putEscapedJsonString(out, text);
+    *out++ = '"';
+    out = putText(out, text);
+    *out++ = '"';
+    return out;
+}
+
+char* putCsvField(char* out, std::string_view text) {
+    return isPlain<',', '"', ';'>(text) ? putText(out, text) : putEscapedCsvField(out, text);
 }
 
 void appendXml(std::string& out, std::string_view text) {
@@ -258,12 +275,12 @@ bool isFullTime(std::string_view time) {
            digits(14) && time[16] == ':' && digits(17) && time[19] == 'Z';
 }
 
-std::optional<std::string_view> wepText(const MapPoint& point) {
+std::optional<std::string_view> wepText(const MapPointView& point) {
     if (!point.wep) return std::nullopt;
     return *point.wep ? "on" : "off";
 }
 
-char* putXmlDescription(char* out, const MapPoint& point) {
+char* putXmlDescription(char* out, const MapPointView& point) {
     bool first = true;
     const auto label = [&](std::string_view name) {
         if (!first) *out++ = '\n';
@@ -303,7 +320,7 @@ char* putXmlDescription(char* out, const MapPoint& point) {
     return out;
 }
 
-std::size_t pointSizeBound(const MapPoint& point) {
+std::size_t pointSizeBound(const MapPointView& point) {
     // The markup of the longest point (KML's, with every description line) is under 400
     // bytes; its numbers under 300 (31 channels at five bytes, four numbers at 20).
     constexpr std::size_t kMarkupAndNumbers = 1024;

@@ -53,14 +53,14 @@ char* putChannels(char* out, const std::vector<int>& channels, std::string_view 
 bool isFullTime(std::string_view time);
 
 // "on", "off", or nothing for neither.
-std::optional<std::string_view> wepText(const MapPoint& point);
+std::optional<std::string_view> wepText(const MapPointView& point);
 
 // The point's values other than its name and position, one "Label: value" line each (a
 // missing value leaves its line out), XML-escaped: KML's description and GPX's desc.
-char* putXmlDescription(char* out, const MapPoint& point);
+char* putXmlDescription(char* out, const MapPointView& point);
 
 // The most bytes a map writer writes for `point`: its markup and numbers, and each of its
 // texts escaped, twice at most (GPX writes the type in desc and in type).
-std::size_t pointSizeBound(const MapPoint& point);
+std::size_t pointSizeBound(const MapPointView& point);
 
 }  // namespace velmora::map_text

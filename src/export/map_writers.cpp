@@ -7,9 +7,10 @@
 namespace velmora {
 
 void MapPointWriter::write(std::string& out, const MapPoint& point) {
+    const MapPointView view = convertMapPoint<std::string_view>(point);
     const std::size_t at = out.size();
-    out.resize(at + map_text::pointSizeBound(point));
-    out.resize(static_cast<std::size_t>(put(out.data() + at, point) - out.data()));
+    out.resize(at + map_text::pointSizeBound(view));
+    out.resize(static_cast<std::size_t>(put(out.data() + at, view) - out.data()));
 }
 
 namespace {
@@ -26,7 +27,7 @@ class MapSink final : public ExportSink {
         out.append(header);
     }
     void write(ExportOutput& out, const ExportRecord& record) override {
-        describeRecordInto(point_, record, vendors_);
+        describeRecordInto(point_, store_, record, vendors_);
         out.commit(writer_->put(out.reserve(map_text::pointSizeBound(point_)), point_));
     }
     void end(ExportOutput& out) override {
@@ -39,7 +40,10 @@ class MapSink final : public ExportSink {
   private:
     std::unique_ptr<MapPointWriter> writer_;
     const VendorList* vendors_;
-    MapPoint point_;  // the record being written, its room kept from record to record
+    // The record being written, and its texts that are not the record's bytes; their room is
+    // kept from record to record.
+    MapPointView point_;
+    MapPointStore store_;
 };
 
 }  // namespace
