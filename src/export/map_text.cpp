@@ -70,35 +70,42 @@ const unsigned char* end(std::string_view text) {
     return begin(text) + text.size();
 }
 
-// Whether `text` holds no byte that putXml, putJsonString or putCsvField would change: no
-// control character, no byte from 0x80 up, and none of `specials`. Such a text, as most are,
-// is written as it stands. Eight bytes at a time.
+// Copies `text` to `out` when it holds no byte that putXml, putJsonString or putCsvField would
+// change: no control character, no byte from 0x80 up, and none of `specials`. Such a text, as
+// most are, is written as it stands. Returns whether it was; otherwise some of its bytes may
+// stand at `out`, for the escaping to write over. Eight bytes at a time.
 template <char... specials>
-bool isPlain(std::string_view text) {
+bool copyIfPlain(char* out, std::string_view text) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = kOnes * 0x80;
     const auto plainWord = [](std::uint64_t w) {
-        const std::uint64_t control = byte_scan::zeroBytes(w & (kOnes * 0xE0));  // below 0x20
-        const std::uint64_t high = w & (kOnes * 0x80);
+        // The high bit of each byte from 0x20 to 0x7F (its low seven bits plus 0x60 reach
+        // 0x80, and no sum reaches the next byte).
+        const std::uint64_t printable = ((w & ~kHigh) + kOnes * 0x60) & ~w & kHigh;
         const std::uint64_t special =
             (byte_scan::zeroBytes(w ^ (kOnes * static_cast<unsigned char>(specials))) | ...);
-        return (control | high | special) == 0;
+        return printable == kHigh && special == 0;
     };
-    const auto word = [](const char* at) {
-        std::uint64_t w;
-        std::memcpy(&w, at, 8);
-        return w;
-    };
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    if (text.size() < 8) {
+    const std::size_t size = text.size();
+    if (size < 8) {
         std::uint64_t w = kOnes * 'a';  // the bytes past the text count as plain
-        for (; p != end; ++p) w = w << 8 | static_cast<unsigned char>(*p);
+        for (std::size_t k = 0; k < size; ++k) {
+            w = w << 8 | static_cast<unsigned char>(text[k]);
+            out[k] = text[k];
+        }
         return plainWord(w);
     }
-    for (; end - p > 8; p += 8)
-        if (!plainWord(word(p))) return false;
-    // The last eight bytes, overlapping those already seen.
-    return plainWord(word(end - 8));
+    // Each word is checked, then stored; the last one overlaps those before it.
+    const auto copyWord = [&](std::size_t at) {
+        std::uint64_t w;
+        std::memcpy(&w, text.data() + at, 8);
+        if (!plainWord(w)) return false;
+        std::memcpy(out + at, &w, 8);
+        return true;
+    };
+    for (std::size_t at = 0; at + 8 < size; at += 8)
+        if (!copyWord(at)) return false;
+    return copyWord(size - 8);
 }
 
 // Appends what `put` writes for `text` to `out`.
@@ -226,19 +233,21 @@ bool needsCsvQuotes(std::string_view text) {
 }  // namespace
 
 char* putXml(char* out, std::string_view text) {
-    return isPlain<'&', '<', '>'>(text) ? putText(out, text) : putEscapedXml(out, text);
+    if (!copyIfPlain<'&', '<', '>'>(out, text)) return putEscapedXml(out, text);
+    return out + text.size();
 }
 
 char* putJsonString(char* out, std::string_view text) {
-    if (!isPlain<'"', '\\'>(text)) return putEscapedJsonString(out, text);
-    *out++ = '"';
-    out = putText(out, text);
+    if (!copyIfPlain<'"', '\\'>(out + 1, text)) return putEscapedJsonString(out, text);
+    out[0] = '"';
+    out += 1 + text.size();
     *out++ = '"';
     return out;
 }
 
 char* putCsvField(char* out, std::string_view text) {
-    return isPlain<',', '"', ';'>(text) ? putText(out, text) : putEscapedCsvField(out, text);
+    if (!copyIfPlain<',', '"', ';'>(out, text)) return putEscapedCsvField(out, text);
+    return out + text.size();
 }
 
 void appendXml(std::string& out, std::string_view text) {
