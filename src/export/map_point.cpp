@@ -48,7 +48,7 @@ std::string_view signedDegrees(std::string_view item, char positive, char negati
         std::all_of(number.begin(), number.end(), [](char c) { return c == '0' || c == '.'; });
     const std::string_view digits = number.substr(start);
     if (hemisphere == positive || zero) return digits;
-    // Sized, not appended to: the store keeps the length of the last coordinate.
+    // Filled in place: the coordinates of a log mostly have one length, which the store keeps.
     store.resize(1 + digits.size());
     store[0] = '-';
     std::memcpy(store.data() + 1, digits.data(), digits.size());
@@ -76,11 +76,6 @@ constexpr std::array<int, 17> kHighBitChannels = {36,  40,  44,  48, 52, 56, 60,
 // The rules of the public functions below, each filling a text or list that keeps its room.
 
 void assignWindows1252AsUtf8(std::string& utf8, std::string_view text) {
-    // Plain ASCII, as most names are, is its own UTF-8.
-    if (byte_scan::isAscii(text)) {
-        utf8.assign(text);
-        return;
-    }
     utf8.clear();
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -132,12 +127,20 @@ void assignMapTime(std::string& text, std::string_view time, std::string_view da
         text.assign(clock);
         return;
     }
-    // YYYY-MM-DDTHH:MM:SSZ; sized, not appended to, as the text is the same length each time.
+    // YYYY-MM-DDTHH:MM:SSZ, filled in place: a text that held a full time keeps its size.
     text.resize(20);
     std::memcpy(text.data(), date.data(), 10);
     text[10] = 'T';
     std::memcpy(text.data() + 11, clock.data(), 8);
     text[19] = 'Z';
+}
+
+// `text` as UTF-8: itself where it is ASCII, as most texts are, otherwise its conversion, kept
+// in `store`.
+std::string_view utf8Of(std::string_view text, std::string& store) {
+    if (byte_scan::isAscii(text)) return text;
+    assignWindows1252AsUtf8(store, text);
+    return store;
 }
 
 }  // namespace
@@ -159,17 +162,6 @@ std::string mapTime(std::string_view time, std::string_view date) {
     assignMapTime(text, time, date);
     return text;
 }
-
-namespace {
-
-// `text` as UTF-8: itself where it is ASCII, otherwise its conversion, kept in `store`.
-std::string_view utf8Of(std::string_view text, std::string& store) {
-    if (byte_scan::isAscii(text)) return text;
-    assignWindows1252AsUtf8(store, text);
-    return store;
-}
-
-}  // namespace
 
 void describeRecordInto(MapPointView& point, MapPointStore& store, const ExportRecord& record,
                         const VendorList* vendors) {
