@@ -310,7 +310,10 @@ char* putXmlDescription(char* out, const MapPointView& point) {
     text("BSSID", point.bssid);
     text("Type", point.type);
     text("Flags", point.flags);
-    if (const auto wep = wepText(point)) text("WEP", *wep);
+    if (const auto wep = wepText(point)) {
+        label("WEP");
+        out = putText(out, *wep);  // "on" or "off": nothing to escape
+    }
     if (!point.channels.empty()) {
         label("Channels");
         out = putChannels(out, point.channels, ", ");
