@@ -1,32 +1,68 @@
 #include "advanced/vendor_list.h"
 
+#include <cstring>
+
 #include "io/line_reader.h"
 
 namespace velmora {
 
-VendorList::VendorList(std::vector<std::string> lines) : lines_(std::move(lines)) {
-    firstLine_.reserve(lines_.size());
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const std::string_view line = lines_[i];
-        // emplace keeps an existing key, so the earliest line of a prefix wins.
-        if (isVendorPrefix(line))
-            firstLine_.emplace(std::string(line.substr(0, kMacPrefixLength)), i);
+VendorList::VendorList(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) add(line);
+    index();
+}
+
+std::uint64_t VendorList::key(std::string_view entry) {
+    std::uint64_t prefix;
+    std::memcpy(&prefix, entry.data(), sizeof prefix);
+    return prefix;
+}
+
+void VendorList::add(std::string_view line) {
+    ++lines_;
+    if (!isVendorPrefix(line)) return;
+    const std::string_view text = line.substr(kMacPrefixLength);
+    entries_.push_back({key(line), texts_.size(), text.size()});
+    texts_.append(text);
+}
+
+std::size_t VendorList::slotOf(std::uint64_t prefix) const {
+    // Fibonacci hashing: the top bits of the product.
+    return static_cast<std::size_t>((prefix * 0x9E3779B97F4A7C15ULL) >> (64 - slotBits_));
+}
+
+void VendorList::index() {
+    slotBits_ = 1;
+    while ((std::size_t{1} << slotBits_) < 2 * entries_.size()) ++slotBits_;
+    slots_.assign(std::size_t{1} << slotBits_, 0);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+        std::size_t slot = slotOf(entries_[k].prefix);
+        // An earlier line of the same prefix keeps its slot.
+        while (slots_[slot] != 0 && entries_[slots_[slot] - 1].prefix != entries_[k].prefix)
+            slot = (slot + 1) & mask;
+        if (slots_[slot] == 0) slots_[slot] = static_cast<std::uint32_t>(k + 1);
     }
 }
 
 std::optional<std::string_view> VendorList::find(std::string_view entry) const {
-    if (entry.size() < kMacPrefixLength) return std::nullopt;
-    const auto it = firstLine_.find(std::string(entry.substr(0, kMacPrefixLength)));
-    if (it == firstLine_.end()) return std::nullopt;
-    return std::string_view(lines_[it->second]).substr(kMacPrefixLength);
+    static_assert(sizeof(std::uint64_t) == kMacPrefixLength);
+    if (entry.size() < kMacPrefixLength || slots_.empty()) return std::nullopt;
+    const std::uint64_t prefix = key(entry);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = slotOf(prefix); slots_[slot] != 0; slot = (slot + 1) & mask) {
+        const Entry& found = entries_[slots_[slot] - 1];
+        if (found.prefix == prefix) return std::string_view(texts_).substr(found.begin, found.size);
+    }
+    return std::nullopt;
 }
 
 VendorList LoadVendorList(const std::filesystem::path& file) {
     LineReader reader(file);
-    std::vector<std::string> lines;
+    VendorList list;
     std::string line;
-    while (reader.next(line)) lines.push_back(line);
-    return VendorList(std::move(lines));
+    while (reader.next(line)) list.add(line);
+    list.index();
+    return list;
 }
 
 std::optional<std::string> LookupVendor(const VendorList& list, std::string_view entry) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "records/mac_address.h"
@@ -20,28 +20,51 @@ inline constexpr std::string_view kVendorListFileName = "vlident.txt";
 inline constexpr std::string_view kVendorNotFound = "Not Found In Database";
 inline constexpr std::string_view kVendorNotFoundShort = "Not Found";
 
-// The lines of the vendor list, in file order, with an index by MAC prefix.
+// The vendor lines of the vendor list, indexed by MAC prefix.
 //
 // A vendor line starts with an upper-case MAC prefix such as "0A:1B:2C" (isVendorPrefix); its
 // vendor text is everything after those eight characters, unchanged and possibly empty. Every
-// other line (blank, short, lower-case or dashed prefix) is kept in lines() but never matches.
-// Where several lines carry one prefix, the first in file order counts.
+// other line (blank, short, lower-case or dashed prefix) is counted but never matches. Where
+// several lines carry one prefix, the first in file order counts. Only the vendor lines' prefixes
+// and texts are kept: a list of tens of thousands of lines takes about a megabyte.
 class VendorList {
   public:
     VendorList() = default;
-    explicit VendorList(std::vector<std::string> lines);
+    // A list of these lines, in file order.
+    explicit VendorList(const std::vector<std::string>& lines);
 
-    // Every line as read, without its line end.
-    const std::vector<std::string>& lines() const { return lines_; }
-    std::size_t size() const { return lines_.size(); }
+    // The number of lines read, vendor lines or not.
+    std::size_t size() const { return lines_; }
 
     // The vendor text for the entry's first eight characters, or nothing when no vendor line
     // carries that prefix (also for an entry shorter than eight characters).
     std::optional<std::string_view> find(std::string_view entry) const;
 
   private:
-    std::vector<std::string> lines_;
-    std::unordered_map<std::string, std::size_t> firstLine_;  // prefix -> its first line
+    friend VendorList LoadVendorList(const std::filesystem::path& file);
+
+    // A prefix's eight bytes as one number, for a cheap comparison.
+    static std::uint64_t key(std::string_view entry);
+    // Takes the next line of the file, without its line end.
+    void add(std::string_view line);
+    // After the last line: indexes the first entry of each prefix.
+    void index();
+    // Where the search for `prefix` starts in slots_.
+    std::size_t slotOf(std::uint64_t prefix) const;
+
+    struct Entry {
+        std::uint64_t prefix;  // key()
+        std::size_t begin;     // the vendor text in texts_
+        std::size_t size;
+    };
+    std::string texts_;           // the vendor lines' texts, one after another
+    std::vector<Entry> entries_;  // in file order
+    // A hash table of the entries by prefix, searched from slotOf() on to the first empty slot:
+    // an entry's position plus one, or 0 for an empty slot. Its size is a power of two, at
+    // least twice the entries.
+    std::vector<std::uint32_t> slots_;
+    int slotBits_ = 0;
+    std::size_t lines_ = 0;
 };
 
 // Reads the vendor list file. CR LF, a lone CR and a lone LF each end a line. Throws FileError

@@ -9,8 +9,8 @@ namespace {
 
 using namespace map_text;
 
-void appendNumber(std::string& out, const std::optional<int>& value) {
-    if (value) appendInt(out, *value);
+char* putNumber(char* out, const std::optional<int>& value) {
+    return value ? putInt(out, *value) : out;
 }
 
 // The three per-access-point columns are always there, so every file of the format has the
@@ -23,45 +23,45 @@ class CsvWriter final : public MapPointWriter {
             "sightings,first_seen,last_seen\r\n";
     }
 
-    void write(std::string& out, const MapPoint& point) override {
-        out += point.latitude;
-        out += ',';
-        out += point.longitude;
-        out += ',';
-        appendCsvField(out, point.name);
-        out += ',';
-        appendCsvField(out, point.bssid);
-        out += ',';
-        appendCsvField(out, point.type);
-        out += ',';
-        appendCsvField(out, point.flags);
-        out += ',';
-        if (point.wep) out += *point.wep ? "true" : "false";
-        out += ',';
-        if (point.channels.size() > 1) out += '"';
-        appendChannels(out, point.channels, ";");
-        if (point.channels.size() > 1) out += '"';
-        out += ',';
-        appendNumber(out, point.snr);
-        out += ',';
-        appendNumber(out, point.signal);
-        out += ',';
-        appendNumber(out, point.noise);
-        out += ',';
-        appendCsvField(out, point.time);
-        out += ',';
-        if (point.vendor) appendCsvField(out, *point.vendor);
-        out += ',';
+    char* put(char* out, const MapPointView& point) override {
+        out = putText(out, point.latitude);
+        *out++ = ',';
+        out = putText(out, point.longitude);
+        *out++ = ',';
+        out = putCsvField(out, point.name);
+        *out++ = ',';
+        out = putCsvField(out, point.bssid);
+        *out++ = ',';
+        out = putCsvField(out, point.type);
+        *out++ = ',';
+        out = putCsvField(out, point.flags);
+        *out++ = ',';
+        if (point.wep) out = putText(out, *point.wep ? "true" : "false");
+        *out++ = ',';
+        if (point.channels.size() > 1) *out++ = '"';
+        out = putChannels(out, point.channels, ";");
+        if (point.channels.size() > 1) *out++ = '"';
+        *out++ = ',';
+        out = putNumber(out, point.snr);
+        *out++ = ',';
+        out = putNumber(out, point.signal);
+        *out++ = ',';
+        out = putNumber(out, point.noise);
+        *out++ = ',';
+        out = putCsvField(out, point.time);
+        *out++ = ',';
+        if (point.vendor) out = putCsvField(out, *point.vendor);
+        *out++ = ',';
         if (const AccessPointSummary* ap = point.accessPoint) {
-            appendInt(out, static_cast<long long>(ap->sightings));
-            out += ',';
-            appendCsvField(out, ap->firstSeen);
-            out += ',';
-            appendCsvField(out, ap->lastSeen);
+            out = putInt(out, static_cast<long long>(ap->sightings));
+            *out++ = ',';
+            out = putCsvField(out, ap->firstSeen);
+            *out++ = ',';
+            out = putCsvField(out, ap->lastSeen);
         } else {
-            out += ",,";
+            out = putText(out, ",,");
         }
-        out += "\r\n";
+        return putText(out, "\r\n");
     }
 };
 

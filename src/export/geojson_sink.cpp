@@ -9,11 +9,8 @@ namespace {
 
 using namespace map_text;
 
-void appendNumber(std::string& out, const std::optional<int>& value) {
-    if (value)
-        appendInt(out, *value);
-    else
-        out += "null";
+char* putNumber(char* out, const std::optional<int>& value) {
+    return value ? putInt(out, *value) : putText(out, "null");
 }
 
 class GeoJsonWriter final : public MapPointWriter {
@@ -23,47 +20,45 @@ class GeoJsonWriter final : public MapPointWriter {
         first_ = true;
     }
 
-    void write(std::string& out, const MapPoint& point) override {
-        out += first_ ? "\n" : ",\n";
+    char* put(char* out, const MapPointView& point) override {
+        out = putText(out, first_ ? "\n" : ",\n");
         first_ = false;
-        out += "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[";
-        out += point.longitude;
-        out += ',';
-        out += point.latitude;
-        out += "]},\"properties\":{\"name\":";
-        appendJsonString(out, point.name);
-        out += ",\"bssid\":";
-        appendJsonString(out, point.bssid);
-        out += ",\"type\":";
-        appendJsonString(out, point.type);
-        out += ",\"flags\":";
-        appendJsonString(out, point.flags);
-        out += ",\"wep\":";
-        out += point.wep ? (*point.wep ? "true" : "false") : "null";
-        out += ",\"channels\":[";
-        appendChannels(out, point.channels, ",");
-        out += "],\"snr\":";
-        appendNumber(out, point.snr);
-        out += ",\"signal\":";
-        appendNumber(out, point.signal);
-        out += ",\"noise\":";
-        appendNumber(out, point.noise);
-        out += ",\"time\":";
-        appendJsonString(out, point.time);
-        out += ",\"vendor\":";
-        if (point.vendor)
-            appendJsonString(out, *point.vendor);
-        else
-            out += "null";
+        out = putText(out,
+                      "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[");
+        out = putText(out, point.longitude);
+        *out++ = ',';
+        out = putText(out, point.latitude);
+        out = putText(out, "]},\"properties\":{\"name\":");
+        out = putJsonString(out, point.name);
+        out = putText(out, ",\"bssid\":");
+        out = putJsonString(out, point.bssid);
+        out = putText(out, ",\"type\":");
+        out = putJsonString(out, point.type);
+        out = putText(out, ",\"flags\":");
+        out = putJsonString(out, point.flags);
+        out = putText(out, ",\"wep\":");
+        out = putText(out, point.wep ? (*point.wep ? "true" : "false") : "null");
+        out = putText(out, ",\"channels\":[");
+        out = putChannels(out, point.channels, ",");
+        out = putText(out, "],\"snr\":");
+        out = putNumber(out, point.snr);
+        out = putText(out, ",\"signal\":");
+        out = putNumber(out, point.signal);
+        out = putText(out, ",\"noise\":");
+        out = putNumber(out, point.noise);
+        out = putText(out, ",\"time\":");
+        out = putJsonString(out, point.time);
+        out = putText(out, ",\"vendor\":");
+        out = point.vendor ? putJsonString(out, *point.vendor) : putText(out, "null");
         if (const AccessPointSummary* ap = point.accessPoint) {
-            out += ",\"sightings\":";
-            appendInt(out, static_cast<long long>(ap->sightings));
-            out += ",\"first_seen\":";
-            appendJsonString(out, ap->firstSeen);
-            out += ",\"last_seen\":";
-            appendJsonString(out, ap->lastSeen);
+            out = putText(out, ",\"sightings\":");
+            out = putInt(out, static_cast<long long>(ap->sightings));
+            out = putText(out, ",\"first_seen\":");
+            out = putJsonString(out, ap->firstSeen);
+            out = putText(out, ",\"last_seen\":");
+            out = putJsonString(out, ap->lastSeen);
         }
-        out += "}}";
+        return putText(out, "}}");
     }
 
     void end(std::string& out) override { out += "\n]}\n"; }

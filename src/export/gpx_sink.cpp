@@ -20,24 +20,24 @@ class GpxWriter final : public MapPointWriter {
 
     // The elements in the schema's order: time, name, desc, type. A time without a date is
     // not a GPX time and stays in desc only.
-    void write(std::string& out, const MapPoint& point) override {
-        out += "<wpt lat=\"";
-        out += point.latitude;
-        out += "\" lon=\"";
-        out += point.longitude;
-        out += "\">\n";
+    char* put(char* out, const MapPointView& point) override {
+        out = putText(out, "<wpt lat=\"");
+        out = putText(out, point.latitude);
+        out = putText(out, "\" lon=\"");
+        out = putText(out, point.longitude);
+        out = putText(out, "\">\n");
         if (isFullTime(point.time)) {
-            out += "<time>";
-            out += point.time;
-            out += "</time>\n";
+            out = putText(out, "<time>");
+            out = putText(out, point.time);
+            out = putText(out, "</time>\n");
         }
-        out += "<name>";
-        appendXml(out, point.name);
-        out += "</name>\n<desc>";
-        appendXmlDescription(out, point);
-        out += "</desc>\n<type>";
-        appendXml(out, point.type);
-        out += "</type>\n</wpt>\n";
+        out = putText(out, "<name>");
+        out = putXml(out, point.name);
+        out = putText(out, "</name>\n<desc>");
+        out = putXmlDescription(out, point);
+        out = putText(out, "</desc>\n<type>");
+        out = putXml(out, point.type);
+        return putText(out, "</type>\n</wpt>\n");
     }
 
     void end(std::string& out) override { out += "</gpx>\n"; }

@@ -15,7 +15,7 @@ using namespace map_text;
 
 // The pin's style: ad hoc by the counts' ad-hoc test, otherwise by its WEP status (a point
 // whose status is neither on nor off gets WEP off's).
-std::string_view styleOf(const MapPoint& point) {
+std::string_view styleOf(const MapPointView& point) {
     if (flags::kCountedAdHoc(point.flags)) return "#ad-hoc";
     return point.wep.value_or(false) ? "#wep-on" : "#wep-off";
 }
@@ -50,24 +50,24 @@ class KmlWriter final : public MapPointWriter {
     // The elements in the schema's order: name, description, TimeStamp, styleUrl, Point. The
     // values stand in the description only: as ExtendedData too they would double the file,
     // which is written at the speed of its size.
-    void write(std::string& out, const MapPoint& point) override {
-        out += "<Placemark><name>";
-        appendXml(out, point.name);
-        out += "</name>\n<description>";
-        appendXmlDescription(out, point);
-        out += "</description>\n";
+    char* put(char* out, const MapPointView& point) override {
+        out = putText(out, "<Placemark><name>");
+        out = putXml(out, point.name);
+        out = putText(out, "</name>\n<description>");
+        out = putXmlDescription(out, point);
+        out = putText(out, "</description>\n");
         if (isFullTime(point.time)) {
-            out += "<TimeStamp><when>";
-            out += point.time;
-            out += "</when></TimeStamp>";
+            out = putText(out, "<TimeStamp><when>");
+            out = putText(out, point.time);
+            out = putText(out, "</when></TimeStamp>");
         }
-        out += "<styleUrl>";
-        out += styleOf(point);
-        out += "</styleUrl><Point><coordinates>";
-        out += point.longitude;
-        out += ',';
-        out += point.latitude;
-        out += "</coordinates></Point></Placemark>\n";
+        out = putText(out, "<styleUrl>");
+        out = putText(out, styleOf(point));
+        out = putText(out, "</styleUrl><Point><coordinates>");
+        out = putText(out, point.longitude);
+        *out++ = ',';
+        out = putText(out, point.latitude);
+        return putText(out, "</coordinates></Point></Placemark>\n");
     }
 
     void end(std::string& out) override { out += "</Document>\n</kml>\n"; }

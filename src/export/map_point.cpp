@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "advanced/vendor_list.h"
+#include "io/byte_scan.h"
 #include "records/ascii.h"
 #include "records/flags.h"
+#include "records/mac_address.h"
 #include "records/record_extras.h"
 
 namespace velmora {
@@ -20,30 +24,35 @@ bool isDigit(char c) {
 // A coordinate item as the loader keeps it ("N41.1234567", "S0.0451234", "w007.50") as a JSON
 // number: "-" for the `negative` hemisphere, the whole degrees without leading zeros (one
 // "0" kept), and the fraction as it stands. Zero has no sign. An item of any other shape,
-// which no load writes, gives "0".
-std::string signedDegrees(std::string_view item, char positive, char negative) {
-    if (item.empty()) return "0";
-    const char hemisphere = upperAscii(item.front());
-    if (hemisphere != positive && hemisphere != negative) return "0";
-    std::string_view number = item.substr(1);
-    const std::size_t dot = number.find('.');
-    std::string_view whole = number.substr(0, dot);
-    const std::string_view fraction =
-        dot == std::string_view::npos ? std::string_view() : number.substr(dot + 1);
-    const auto allDigits = [](std::string_view text) {
-        return std::all_of(text.begin(), text.end(), isDigit);
-    };
-    if (whole.empty() || !allDigits(whole) || (dot != std::string_view::npos && fraction.empty()) ||
-        !allDigits(fraction))
+// which no load writes, gives "0". The text views `item`, or `store` where it needs a sign.
+std::string_view signedDegrees(std::string_view item, char positive, char negative,
+                               std::string& store) {
+    const char hemisphere = item.empty() ? '\0' : upperAscii(item.front());
+    const std::string_view number = item.empty() ? item : item.substr(1);
+    // Whole degrees, then perhaps "." and a fraction of one digit or more.
+    std::size_t end = 0;
+    while (end < number.size() && isDigit(number[end])) ++end;
+    const std::size_t wholeEnd = end;
+    if (end < number.size() && number[end] == '.') {
+        ++end;
+        while (end < number.size() && isDigit(number[end])) ++end;
+        if (end == wholeEnd + 1) end = 0;  // no fraction
+    }
+    if ((hemisphere != positive && hemisphere != negative) || wholeEnd == 0 ||
+        end != number.size()) {
         return "0";
-    while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
-    const bool zero = whole == "0" && fraction.find_first_not_of('0') == std::string_view::npos;
-    std::string text;
-    text.reserve(number.size() + 1);
-    if (hemisphere == negative && !zero) text += '-';
-    text += whole;
-    if (dot != std::string_view::npos) text.append(".").append(fraction);
-    return text;
+    }
+    std::size_t start = 0;
+    while (start + 1 < wholeEnd && number[start] == '0') ++start;
+    const bool zero =
+        std::all_of(number.begin(), number.end(), [](char c) { return c == '0' || c == '.'; });
+    const std::string_view digits = number.substr(start);
+    if (hemisphere == positive || zero) return digits;
+    // Filled in place: the coordinates of a log mostly have one length, which the store keeps.
+    store.resize(1 + digits.size());
+    store[0] = '-';
+    std::memcpy(store.data() + 1, digits.data(), digits.size());
+    return store;
 }
 
 // Two digits at `at` of `text` as a number no greater than `limit`, or -1.
@@ -64,11 +73,10 @@ constexpr std::array<std::uint16_t, 32> kWindows1252High = {
 constexpr std::array<int, 17> kHighBitChannels = {36,  40,  44,  48, 52, 56, 60, 64, 149,
                                                   153, 157, 161, 38, 46, 54, 62, 34};
 
-}  // namespace
+// The rules of the public functions below, each filling a text or list that keeps its room.
 
-std::string windows1252ToUtf8(std::string_view text) {
-    std::string utf8;
-    utf8.reserve(text.size());
+void assignWindows1252AsUtf8(std::string& utf8, std::string_view text) {
+    utf8.clear();
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x80) {
@@ -84,10 +92,10 @@ std::string windows1252ToUtf8(std::string_view text) {
         }
         utf8 += static_cast<char>(0x80 | (code & 0x3F));
     }
-    return utf8;
 }
 
-std::vector<int> channelsFromBits(std::string_view channelbits) {
+void assignChannelsFromBits(std::vector<int>& channels, std::string_view channelbits) {
+    channels.clear();
     std::uint32_t bits = 0;  // the last eight digits: bits past 31 name no channel
     for (const char c : channelbits) {
         const char upper = upperAscii(c);
@@ -97,57 +105,105 @@ std::vector<int> channelsFromBits(std::string_view channelbits) {
         else if (upper >= 'A' && upper <= 'F')
             digit = upper - 'A' + 10;
         else
-            return {};
+            return;
         bits = bits << 4 | static_cast<std::uint32_t>(digit);
     }
-    std::vector<int> channels;
-    for (int bit = 1; bit < 32; ++bit) {
-        if (!(bits >> bit & 1)) continue;
+    for (std::uint32_t set = bits & ~1U; set != 0; set &= set - 1) {
+        const int bit = std::countr_zero(set);
         channels.push_back(bit <= 14 ? bit : kHighBitChannels[static_cast<std::size_t>(bit - 15)]);
     }
-    std::sort(channels.begin(), channels.end());
+    if (channels.size() > 1) std::sort(channels.begin(), channels.end());
+}
+
+void assignMapTime(std::string& text, std::string_view time, std::string_view date) {
+    if (time.size() < 8 || (time.size() != 8 && time.substr(8) != "GMT") || time[2] != ':' ||
+        time[5] != ':' || twoDigits(time, 0, 23) < 0 || twoDigits(time, 3, 59) < 0 ||
+        twoDigits(time, 6, 59) < 0) {
+        text.clear();
+        return;
+    }
+    const std::string_view clock = time.substr(0, 8);
+    if (!isExtrasDate(date)) {
+        text.assign(clock);
+        return;
+    }
+    // YYYY-MM-DDTHH:MM:SSZ, filled in place: a text that held a full time keeps its size.
+    text.resize(20);
+    std::memcpy(text.data(), date.data(), 10);
+    text[10] = 'T';
+    std::memcpy(text.data() + 11, clock.data(), 8);
+    text[19] = 'Z';
+}
+
+// `text` as UTF-8: itself where it is ASCII, as most texts are, otherwise its conversion, kept
+// in `store`.
+std::string_view utf8Of(std::string_view text, std::string& store) {
+    if (byte_scan::isAscii(text)) return text;
+    assignWindows1252AsUtf8(store, text);
+    return store;
+}
+
+}  // namespace
+
+std::string windows1252ToUtf8(std::string_view text) {
+    std::string utf8;
+    assignWindows1252AsUtf8(utf8, text);
+    return utf8;
+}
+
+std::vector<int> channelsFromBits(std::string_view channelbits) {
+    std::vector<int> channels;
+    assignChannelsFromBits(channels, channelbits);
     return channels;
 }
 
 std::string mapTime(std::string_view time, std::string_view date) {
-    if (time.size() < 8 || (time.size() != 8 && time.substr(8) != "GMT") || time[2] != ':' ||
-        time[5] != ':' || twoDigits(time, 0, 23) < 0 || twoDigits(time, 3, 59) < 0 ||
-        twoDigits(time, 6, 59) < 0)
-        return {};
-    const std::string_view clock = time.substr(0, 8);
-    if (!isExtrasDate(date)) return std::string(clock);
     std::string text;
-    text.reserve(20);
-    text.append(date).append("T").append(clock).append("Z");
+    assignMapTime(text, time, date);
     return text;
 }
 
-MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors) {
+void describeRecordInto(MapPointView& point, MapPointStore& store, const ExportRecord& record,
+                        const VendorList* vendors) {
     const RecordFields& fields = record.fields;
-    MapPoint point;
-    point.latitude = signedDegrees(fields[WorkingRecord::Latitude], 'N', 'S');
-    point.longitude = signedDegrees(fields[WorkingRecord::Longitude], 'E', 'W');
-    point.name = windows1252ToUtf8(fields[WorkingRecord::SSID]);
-    point.bssid = windows1252ToUtf8(fields[WorkingRecord::BSSID]);
-    point.type = windows1252ToUtf8(fields[WorkingRecord::Type]);
+    point.latitude = signedDegrees(fields[WorkingRecord::Latitude], 'N', 'S', store.latitude);
+    point.longitude = signedDegrees(fields[WorkingRecord::Longitude], 'E', 'W', store.longitude);
+    point.name = utf8Of(fields[WorkingRecord::SSID], store.name);
+    const std::string_view bssid = fields[WorkingRecord::BSSID];
+    point.bssid = utf8Of(bssid, store.bssid);
+    point.type = utf8Of(fields[WorkingRecord::Type], store.type);
     const std::string_view flags = fields[WorkingRecord::Flags];
-    point.flags = windows1252ToUtf8(flags);
+    point.flags = utf8Of(flags, store.flags);
     if (flags::kCountedWepOn(flags))
         point.wep = true;
     else if (flags::kCountedWepOff(flags))
         point.wep = false;
-    point.channels = channelsFromBits(fields[WorkingRecord::Channelbits]);
+    else
+        point.wep.reset();
+    assignChannelsFromBits(point.channels, fields[WorkingRecord::Channelbits]);
     point.snr = record.extras.snr;
     point.signal = record.extras.signal;
     point.noise = record.extras.noise;
-    point.time = mapTime(fields[WorkingRecord::Time], record.extras.date);
-    if (vendors) {
-        // As the MAC window looks it up: by the upper-cased BSSID's prefix.
-        if (const auto vendor = vendors->find(toUpperAscii(fields[WorkingRecord::BSSID])))
-            point.vendor = windows1252ToUtf8(*vendor);
+    assignMapTime(store.time, fields[WorkingRecord::Time], record.extras.date);
+    point.time = store.time;
+    // As the MAC window looks it up: by the upper-cased BSSID's prefix, the only part find()
+    // reads.
+    point.vendor.reset();
+    if (vendors && bssid.size() >= kMacPrefixLength) {
+        std::uint64_t prefix;
+        std::memcpy(&prefix, bssid.data(), sizeof prefix);
+        prefix = upperAsciiWord(prefix);
+        const std::string_view upper(reinterpret_cast<const char*>(&prefix), sizeof prefix);
+        if (const auto vendor = vendors->find(upper)) point.vendor = utf8Of(*vendor, store.vendor);
     }
     point.accessPoint = record.accessPoint;
-    return point;
+}
+
+MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors) {
+    MapPointView point;
+    MapPointStore store;
+    describeRecordInto(point, store, record, vendors);
+    return convertMapPoint<std::string>(point);
 }
 
 }  // namespace velmora

@@ -12,16 +12,18 @@ namespace velmora {
 class VendorList;
 
 // What the map formats (KML, GPX, GeoJSON, CSV) write of one selected record: the values of
-// its Streets and Trips line, as UTF-8 text and numbers.
-struct MapPoint {
+// its Streets and Trips line, as UTF-8 text and numbers. `Text` is std::string for a point that
+// owns its texts (MapPoint), std::string_view for one that views them (MapPointView).
+template <typename Text>
+struct BasicMapPoint {
     // Signed decimal degrees as text, a valid JSON number ("-33.25", "0.0451234"): the item's
     // digits as they stand, leading zeros of the whole degrees dropped; zero has no sign.
-    std::string latitude;
-    std::string longitude;
-    std::string name;           // item 3 (SSID), after the selection's upper-casing, UTF-8
-    std::string bssid;          // item 5
-    std::string type;           // item 4
-    std::string flags;          // item 9
+    Text latitude;
+    Text longitude;
+    Text name;                  // item 3 (SSID), after the selection's upper-casing, UTF-8
+    Text bssid;                 // item 5
+    Text type;                  // item 4
+    Text flags;                 // item 9
     std::optional<bool> wep;    // the counts' WEP on / WEP off test; nothing for neither
     std::vector<int> channels;  // from Channelbits, ascending
     std::optional<int> snr;
@@ -29,13 +31,46 @@ struct MapPoint {
     std::optional<int> noise;
     // "YYYY-MM-DDTHH:MM:SSZ", or "HH:MM:SS" where the log gives no date (mapTime); empty where
     // the Time item is no time of day.
-    std::string time;
-    std::optional<std::string> vendor;                // UTF-8
+    Text time;
+    std::optional<Text> vendor;                       // UTF-8
     const AccessPointSummary* accessPoint = nullptr;  // one pin per access point only
 };
 
+using MapPoint = BasicMapPoint<std::string>;
+using MapPointView = BasicMapPoint<std::string_view>;
+
+// The same point with texts of another kind: a view of a MapPoint, or a MapPoint of a view.
+template <typename To, typename From>
+BasicMapPoint<To> convertMapPoint(const BasicMapPoint<From>& point) {
+    std::optional<To> vendor;
+    if (point.vendor) vendor = To(*point.vendor);
+    return {
+        To(point.latitude), To(point.longitude), To(point.name), To(point.bssid),  To(point.type),
+        To(point.flags),    point.wep,           point.channels, point.snr,        point.signal,
+        point.noise,        To(point.time),      vendor,         point.accessPoint};
+}
+
 // The map point of a record; `vendors` may be null (then no vendor).
 MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors);
+
+// Where describeRecordInto keeps the texts that are not the record's bytes as they stand:
+// converted to UTF-8, signed, or put together.
+struct MapPointStore {
+    std::string latitude;
+    std::string longitude;
+    std::string name;
+    std::string bssid;
+    std::string type;
+    std::string flags;
+    std::string time;
+    std::string vendor;
+};
+
+// describeRecord as a view of the record, the vendor list and `store`, valid while they are;
+// `point`'s channels and `store`'s texts keep their room, so a sink that describes one record
+// after another allocates nothing once they have grown.
+void describeRecordInto(MapPointView& point, MapPointStore& store, const ExportRecord& record,
+                        const VendorList* vendors);
 
 // The log's single-byte text (Windows-1252; its five undefined bytes taken as the Latin-1
 // characters of the same value) as UTF-8.

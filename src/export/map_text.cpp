@@ -2,6 +2,10 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "io/byte_scan.h"
 
 namespace velmora::map_text {
 
@@ -35,29 +39,27 @@ std::size_t sequenceLength(const unsigned char* p, const unsigned char* end) {
     return 0;
 }
 
-// Appends the non-ASCII character at `p`, or U+FFFD for a byte that starts none (then one
-// byte is used); returns the bytes used. `xml` also replaces U+FFFE and U+FFFF.
-std::size_t appendNonAscii(std::string& out, const unsigned char* p, const unsigned char* end,
-                           bool xml) {
+// Writes the non-ASCII character at `p`, or U+FFFD for a byte that starts none (then one
+// byte is used); `xml` also replaces U+FFFE and U+FFFF. Returns where the text goes on.
+const unsigned char* putNonAscii(char*& out, const unsigned char* p, const unsigned char* end,
+                                 bool xml) {
     const std::size_t length = sequenceLength(p, end);
     if (length == 0) {
-        out += kReplacement;
-        return 1;
+        out = putText(out, kReplacement);
+        return p + 1;
     }
     if (xml && length == 3 && p[0] == 0xEF && p[1] == 0xBF && p[2] >= 0xBE)
-        out += kReplacement;
+        out = putText(out, kReplacement);
     else
-        out.append(reinterpret_cast<const char*>(p), length);
-    return length;
+        out = putText(out, std::string_view(reinterpret_cast<const char*>(p), length));
+    return p + length;
 }
 
-// Appends the run of bytes from `p` for which `plain` holds; returns where it stops.
+// Copies the run of bytes from `p` for which `plain` holds; returns where it stops.
 template <typename Plain>
-const unsigned char* appendRun(std::string& out, const unsigned char* p, const unsigned char* end,
-                               Plain plain) {
-    const unsigned char* run = p;
-    while (p != end && plain(*p)) ++p;
-    out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(p - run));
+const unsigned char* putRun(char*& out, const unsigned char* p, const unsigned char* end,
+                            Plain plain) {
+    while (p != end && plain(*p)) *out++ = static_cast<char>(*p++);
     return p;
 }
 
@@ -68,173 +70,253 @@ const unsigned char* end(std::string_view text) {
     return begin(text) + text.size();
 }
 
+// Copies `text` to `out` when it holds no byte that putXml, putJsonString or putCsvField would
+// change: no control character, no byte from 0x80 up, and none of `specials`. Such a text, as
+// most are, is written as it stands. Returns whether it was; otherwise some of its bytes may
+// stand at `out`, for the escaping to write over. Eight bytes at a time.
+template <char... specials>
+bool copyIfPlain(char* out, std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = kOnes * 0x80;
+    const auto plainWord = [](std::uint64_t w) {
+        // The high bit of each byte from 0x20 to 0x7F (its low seven bits plus 0x60 reach
+        // 0x80, and no sum reaches the next byte).
+        const std::uint64_t printable = ((w & ~kHigh) + kOnes * 0x60) & ~w & kHigh;
+        const std::uint64_t special =
+            (byte_scan::zeroBytes(w ^ (kOnes * static_cast<unsigned char>(specials))) | ...);
+        return printable == kHigh && special == 0;
+    };
+    const std::size_t size = text.size();
+    if (size < 8) {
+        std::uint64_t w = kOnes * 'a';  // the bytes past the text count as plain
+        for (std::size_t k = 0; k < size; ++k) {
+            w = w << 8 | static_cast<unsigned char>(text[k]);
+            out[k] = text[k];
+        }
+        return plainWord(w);
+    }
+    // Each word is checked, then stored; the last one overlaps those before it.
+    const auto copyWord = [&](std::size_t at) {
+        std::uint64_t w;
+        std::memcpy(&w, text.data() + at, 8);
+        if (!plainWord(w)) return false;
+        std::memcpy(out + at, &w, 8);
+        return true;
+    };
+    for (std::size_t at = 0; at + 8 < size; at += 8)
+        if (!copyWord(at)) return false;
+    return copyWord(size - 8);
+}
+
+// Appends what `put` writes for `text` to `out`.
+template <typename Put>
+void appendPut(std::string& out, std::string_view text, Put put) {
+    const std::size_t at = out.size();
+    out.resize(at + kEscapedGrowth * text.size() + kEscapedExtra);
+    out.resize(static_cast<std::size_t>(put(out.data() + at, text) - out.data()));
+}
+
 bool needsCsvQuotes(std::string_view text) {
     for (const char c : text)
         if (c == ',' || c == '"' || c == ';' || static_cast<unsigned char>(c) < 0x20) return true;
     return false;
 }
 
-}  // namespace
-
-void appendXml(std::string& out, std::string_view text) {
+// putXml, putJsonString and putCsvField for a text that is not plain: kept out of line, so
+// that the plain texts' path stays short.
+[[gnu::noinline]] char* putEscapedXml(char* out, std::string_view text) {
     const unsigned char* const last = end(text);
     const unsigned char* p = begin(text);
     while (p != last) {
-        p = appendRun(out, p, last, [](unsigned char c) {
+        p = putRun(out, p, last, [](unsigned char c) {
             return c >= 0x20 && c < 0x80 && c != '&' && c != '<' && c != '>';
         });
         if (p == last) break;
         const unsigned char c = *p;
         if (c >= 0x80) {
-            p += appendNonAscii(out, p, last, true);
+            p = putNonAscii(out, p, last, true);
             continue;
         }
         switch (c) {
             case '&':
-                out += "&amp;";
+                out = putText(out, "&amp;");
                 break;
             case '<':
-                out += "&lt;";
+                out = putText(out, "&lt;");
                 break;
             case '>':
-                out += "&gt;";
+                out = putText(out, "&gt;");
                 break;
             case '\t':
             case '\n':
-                out += static_cast<char>(c);
+                *out++ = static_cast<char>(c);
                 break;
             case '\r':
-                out += "&#13;";
+                out = putText(out, "&#13;");
                 break;
             default:
-                out += kReplacement;
+                out = putText(out, kReplacement);
                 break;
         }
         ++p;
     }
+    return out;
 }
 
-void appendJsonString(std::string& out, std::string_view text) {
-    out += '"';
+[[gnu::noinline]] char* putEscapedJsonString(char* out, std::string_view text) {
+    *out++ = '"';
     const unsigned char* const last = end(text);
     const unsigned char* p = begin(text);
     while (p != last) {
-        p = appendRun(out, p, last, [](unsigned char c) {
-            return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
-        });
+        p = putRun(out, p, last,
+                   [](unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; });
         if (p == last) break;
         const unsigned char c = *p;
         if (c >= 0x80) {
-            p += appendNonAscii(out, p, last, false);
+            p = putNonAscii(out, p, last, false);
             continue;
         }
         switch (c) {
             case '"':
-                out += "\\\"";
+                out = putText(out, "\\\"");
                 break;
             case '\\':
-                out += "\\\\";
+                out = putText(out, "\\\\");
                 break;
             case '\b':
-                out += "\\b";
+                out = putText(out, "\\b");
                 break;
             case '\f':
-                out += "\\f";
+                out = putText(out, "\\f");
                 break;
             case '\n':
-                out += "\\n";
+                out = putText(out, "\\n");
                 break;
             case '\r':
-                out += "\\r";
+                out = putText(out, "\\r");
                 break;
             case '\t':
-                out += "\\t";
+                out = putText(out, "\\t");
                 break;
             default: {
                 static constexpr char kHex[] = "0123456789abcdef";
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
+                out = putText(out, "\\u00");
+                *out++ = kHex[c >> 4];
+                *out++ = kHex[c & 0xF];
             }
         }
         ++p;
     }
-    out += '"';
+    *out++ = '"';
+    return out;
 }
 
-void appendCsvField(std::string& out, std::string_view text) {
+[[gnu::noinline]] char* putEscapedCsvField(char* out, std::string_view text) {
     const bool quoted = needsCsvQuotes(text);
-    if (quoted) out += '"';
+    if (quoted) *out++ = '"';
     const unsigned char* const last = end(text);
     const unsigned char* p = begin(text);
     while (p != last) {
-        p = appendRun(out, p, last, [](unsigned char c) { return c < 0x80 && c != '"'; });
+        p = putRun(out, p, last, [](unsigned char c) { return c < 0x80 && c != '"'; });
         if (p == last) break;
         if (*p == '"') {
-            out += "\"\"";
+            out = putText(out, "\"\"");
             ++p;
         } else {
-            p += appendNonAscii(out, p, last, false);
+            p = putNonAscii(out, p, last, false);
         }
     }
-    if (quoted) out += '"';
+    if (quoted) *out++ = '"';
+    return out;
 }
 
-void appendInt(std::string& out, long long value) {
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, result.ptr);
+}  // namespace
+
+char* putXml(char* out, std::string_view text) {
+    if (!copyIfPlain<'&', '<', '>'>(out, text)) return putEscapedXml(out, text);
+    return out + text.size();
 }
 
-void appendChannels(std::string& out, const std::vector<int>& channels,
-                    std::string_view separator) {
+char* putJsonString(char* out, std::string_view text) {
+    if (!copyIfPlain<'"', '\\'>(out + 1, text)) return putEscapedJsonString(out, text);
+    out[0] = '"';
+    out += 1 + text.size();
+    *out++ = '"';
+    return out;
+}
+
+char* putCsvField(char* out, std::string_view text) {
+    if (!copyIfPlain<',', '"', ';'>(out, text)) return putEscapedCsvField(out, text);
+    return out + text.size();
+}
+
+void appendXml(std::string& out, std::string_view text) {
+    appendPut(out, text, putXml);
+}
+
+void appendJsonString(std::string& out, std::string_view text) {
+    appendPut(out, text, putJsonString);
+}
+
+void appendCsvField(std::string& out, std::string_view text) {
+    appendPut(out, text, putCsvField);
+}
+
+char* putInt(char* out, long long value) {
+    return std::to_chars(out, out + 20, value).ptr;
+}
+
+char* putChannels(char* out, const std::vector<int>& channels, std::string_view separator) {
     for (std::size_t k = 0; k < channels.size(); ++k) {
-        if (k > 0) out += separator;
-        appendInt(out, channels[k]);
+        if (k > 0) out = putText(out, separator);
+        out = putInt(out, channels[k]);
     }
+    return out;
 }
 
 bool isFullTime(std::string_view time) {
+    const auto digits = [&](std::size_t at) {
+        return time[at] >= '0' && time[at] <= '9' && time[at + 1] >= '0' && time[at + 1] <= '9';
+    };
     // YYYY-MM-DDTHH:MM:SSZ
-    constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
-    if (time.size() != kShape.size()) return false;
-    for (std::size_t k = 0; k < kShape.size(); ++k) {
-        const bool ok = kShape[k] == 'd' ? time[k] >= '0' && time[k] <= '9' : time[k] == kShape[k];
-        if (!ok) return false;
-    }
-    return true;
+    return time.size() == 20 && digits(0) && digits(2) && time[4] == '-' && digits(5) &&
+           time[7] == '-' && digits(8) && time[10] == 'T' && digits(11) && time[13] == ':' &&
+           digits(14) && time[16] == ':' && digits(17) && time[19] == 'Z';
 }
 
-std::optional<std::string_view> wepText(const MapPoint& point) {
+std::optional<std::string_view> wepText(const MapPointView& point) {
     if (!point.wep) return std::nullopt;
     return *point.wep ? "on" : "off";
 }
 
-void appendXmlDescription(std::string& out, const MapPoint& point) {
+char* putXmlDescription(char* out, const MapPointView& point) {
     bool first = true;
     const auto label = [&](std::string_view name) {
-        if (!first) out += '\n';
+        if (!first) *out++ = '\n';
         first = false;
-        out += name;
-        out += ": ";
+        out = putText(out, name);
+        out = putText(out, ": ");
     };
     const auto text = [&](std::string_view name, std::string_view value) {
         if (value.empty()) return;
         label(name);
-        appendXml(out, value);
+        out = putXml(out, value);
     };
     const auto number = [&](std::string_view name, const std::optional<int>& value) {
         if (!value) return;
         label(name);
-        appendInt(out, *value);
+        out = putInt(out, *value);
     };
     text("BSSID", point.bssid);
     text("Type", point.type);
     text("Flags", point.flags);
-    if (const auto wep = wepText(point)) text("WEP", *wep);
+    if (const auto wep = wepText(point)) {
+        label("WEP");
+        out = putText(out, *wep);  // "on" or "off": nothing to escape
+    }
     if (!point.channels.empty()) {
         label("Channels");
-        appendChannels(out, point.channels, ", ");
+        out = putChannels(out, point.channels, ", ");
     }
     number("SNR", point.snr);
     number("Signal", point.signal);
@@ -243,10 +325,25 @@ void appendXmlDescription(std::string& out, const MapPoint& point) {
     if (point.vendor) text("Vendor", *point.vendor);
     if (const AccessPointSummary* ap = point.accessPoint) {
         label("Sightings");
-        appendInt(out, static_cast<long long>(ap->sightings));
+        out = putInt(out, static_cast<long long>(ap->sightings));
         text("First seen", ap->firstSeen);
         text("Last seen", ap->lastSeen);
     }
+    return out;
+}
+
+std::size_t pointSizeBound(const MapPointView& point) {
+    // The markup of the longest point (KML's, with every description line) is under 400
+    // bytes; its numbers under 300 (31 channels at five bytes, four numbers at 20).
+    constexpr std::size_t kMarkupAndNumbers = 1024;
+    std::size_t texts = point.latitude.size() + point.longitude.size() + point.name.size() +
+                        point.bssid.size() + point.type.size() + point.flags.size() +
+                        point.time.size();
+    if (point.vendor) texts += point.vendor->size();
+    if (const AccessPointSummary* ap = point.accessPoint)
+        texts += ap->firstSeen.size() + ap->lastSeen.size();
+    constexpr std::size_t kTexts = 10;
+    return kMarkupAndNumbers + 2 * (kEscapedGrowth * texts + kEscapedExtra * kTexts);
 }
 
 }  // namespace velmora::map_text

@@ -2,36 +2,48 @@
 
 #include <utility>
 
+#include "export/map_text.h"
+
 namespace velmora {
+
+void MapPointWriter::write(std::string& out, const MapPoint& point) {
+    const MapPointView view = convertMapPoint<std::string_view>(point);
+    const std::size_t at = out.size();
+    out.resize(at + map_text::pointSizeBound(view));
+    out.resize(static_cast<std::size_t>(put(out.data() + at, view) - out.data()));
+}
 
 namespace {
 
+// Builds each point in place in the output, in room reserved for the longest it can be.
 class MapSink final : public ExportSink {
   public:
     MapSink(std::unique_ptr<MapPointWriter> writer, const VendorList* vendors)
         : writer_(std::move(writer)), vendors_(vendors) {}
 
     void begin(ExportOutput& out) override {
-        text_.clear();
-        writer_->begin(text_);
-        out.append(text_);
+        std::string header;
+        writer_->begin(header);
+        out.append(header);
     }
     void write(ExportOutput& out, const ExportRecord& record) override {
-        text_.clear();
-        writer_->write(text_, describeRecord(record, vendors_));
-        out.append(text_);
+        describeRecordInto(point_, store_, record, vendors_);
+        out.commit(writer_->put(out.reserve(map_text::pointSizeBound(point_)), point_));
     }
     void end(ExportOutput& out) override {
-        text_.clear();
-        writer_->end(text_);
-        out.append(text_);
+        std::string footer;
+        writer_->end(footer);
+        out.append(footer);
     }
     bool wantsExtras() const override { return true; }
 
   private:
     std::unique_ptr<MapPointWriter> writer_;
     const VendorList* vendors_;
-    std::string text_;  // one point's text, its room kept from point to point
+    // The record being written, and its texts that are not the record's bytes; their room is
+    // kept from record to record.
+    MapPointView point_;
+    MapPointStore store_;
 };
 
 }  // namespace

@@ -11,14 +11,19 @@ namespace velmora {
 class VendorList;
 
 // The text of one map format, apart from where its points come from: the map sinks
-// (map_sinks.h) describe each record (describeRecord) and hand the point to one of these.
+// (map_sinks.h) describe each record (describeRecordInto) and hand the point to one of these.
 class MapPointWriter {
   public:
     virtual ~MapPointWriter() = default;
 
-    // Each call appends to `out`: the header, one point, the footer.
+    // The header, appended to `out`.
     virtual void begin(std::string& out) { (void)out; }
-    virtual void write(std::string& out, const MapPoint& point) = 0;
+    // One point, written at `out`, which has room for map_text::pointSizeBound(point) bytes;
+    // returns the end of what it wrote.
+    virtual char* put(char* out, const MapPointView& point) = 0;
+    // One point, appended to `out`.
+    void write(std::string& out, const MapPoint& point);
+    // The footer, appended to `out`.
     virtual void end(std::string& out) { (void)out; }
 };
 

@@ -92,6 +92,20 @@ inline bool containsEither(const char* from, const char* to) {
     return false;
 }
 
+// Whether every byte of `text` is below 0x80; eight bytes at a time.
+inline bool isAscii(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    std::uint64_t high = 0;
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        high |= w;
+    }
+    for (; p != end; ++p) high |= static_cast<unsigned char>(*p);
+    return (high & 0x8080808080808080ULL) == 0;
+}
+
 // The eleven items of a record line, as views.
 using Items = std::array<std::string_view, 11>;
 

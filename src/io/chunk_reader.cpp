@@ -9,15 +9,17 @@
 namespace velmora {
 
 namespace {
-constexpr std::size_t kChunk = 1 << 20;
 // Room before each chunk for the unused bytes of the one before: the end of a line that
 // began there. A longer remainder is moved to the start of the caller's buffer instead, and
 // the chunk is copied after it.
 constexpr std::size_t kHead = 1 << 16;
 }  // namespace
 
-ChunkReader::ChunkReader(std::FILE* file, const std::filesystem::path& path)
-    : file_(file), path_(path), reader_([this](Chunk& chunk) { read(chunk); }) {}
+ChunkReader::ChunkReader(std::FILE* file, const std::filesystem::path& path, std::size_t chunkSize)
+    : file_(file),
+      path_(path),
+      chunkSize_(chunkSize),
+      reader_([this](Chunk& chunk) { read(chunk); }) {}
 
 void ChunkReader::stop() {
     reader_.stop();
@@ -27,9 +29,9 @@ void ChunkReader::stop() {
 }
 
 void ChunkReader::read(Chunk& chunk) {
-    if (chunk.bytes.size() < kHead + kChunk) chunk.bytes.resize(kHead + kChunk);
+    if (chunk.bytes.size() < kHead + chunkSize_) chunk.bytes.resize(kHead + chunkSize_);
     errno = 0;
-    chunk.size = std::fread(chunk.bytes.data() + kHead, 1, kChunk, file_);
+    chunk.size = std::fread(chunk.bytes.data() + kHead, 1, chunkSize_, file_);
     if (chunk.size == 0 && std::ferror(file_)) throw FileError(path_, systemReason());
 }
 
@@ -69,7 +71,7 @@ bool ChunkReader::append(std::vector<char>& buffer, std::size_t& begin, std::siz
     }
     // A full chunk says the file may go on: the buffer not kept is read into next, ahead of
     // need.
-    if (chunk.size == kChunk) {
+    if (chunk.size == chunkSize_) {
         reader_.hand(spare_);
         ahead_ = true;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -8,13 +9,18 @@
 
 namespace velmora {
 
+// The chunk a reader reads at a time unless told otherwise.
+inline constexpr std::size_t kDefaultChunkSize = 1 << 20;
+
 // Reads an open file in large chunks for a line reader. Once the file proves larger than
 // one chunk, the next chunk is read by a BackgroundWorker while the caller works through
 // the last one, so the caller's time and the system's copying overlap.
 class ChunkReader {
   public:
-    // The file stays the caller's; `path` names it in errors.
-    ChunkReader(std::FILE* file, const std::filesystem::path& path);
+    // The file stays the caller's; `path` names it in errors. The reader holds up to three
+    // chunks of `chunkSize` bytes.
+    ChunkReader(std::FILE* file, const std::filesystem::path& path,
+                std::size_t chunkSize = kDefaultChunkSize);
     ChunkReader(const ChunkReader&) = delete;
     ChunkReader& operator=(const ChunkReader&) = delete;
 
@@ -38,6 +44,7 @@ class ChunkReader {
 
     std::FILE* file_;
     std::filesystem::path path_;
+    std::size_t chunkSize_;
     Chunk spare_;                     // read into when nothing is read ahead
     bool ahead_ = false;              // the reader holds, or is reading, the next chunk
     BackgroundWorker<Chunk> reader_;  // declared last: stops before the file is forgotten

@@ -7,7 +7,7 @@
 
 namespace velmora {
 
-LineReader::LineReader(const std::filesystem::path& path) : path_(path) {
+LineReader::LineReader(const std::filesystem::path& path, std::size_t chunkSize) : path_(path) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (ec) throw FileError(path, ec.message());
@@ -20,7 +20,7 @@ LineReader::LineReader(const std::filesystem::path& path) : path_(path) {
     if (!file_) throw FileError(path, systemReason());
     // The reader buffers for itself; large reads then go straight to the system.
     std::setvbuf(file_, nullptr, _IONBF, 0);
-    chunks_.emplace(file_, path);
+    chunks_.emplace(file_, path, chunkSize);
 }
 
 LineReader::~LineReader() {

@@ -16,8 +16,10 @@ namespace velmora {
 // one. Bytes are carried unchanged.
 class LineReader {
   public:
-    // Opens the file; throws FileError when it cannot be opened or is not a regular file.
-    explicit LineReader(const std::filesystem::path& path);
+    // Opens the file; throws FileError when it cannot be opened or is not a regular file. The
+    // file is read `chunkSize` bytes at a time (ChunkReader).
+    explicit LineReader(const std::filesystem::path& path,
+                        std::size_t chunkSize = kDefaultChunkSize);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;

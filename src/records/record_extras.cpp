@@ -1,5 +1,6 @@
 #include "records/record_extras.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "io/file_error.h"
@@ -31,42 +32,40 @@ std::filesystem::path extrasFileOf(const std::filesystem::path& workingFile) {
 }
 
 bool isExtrasDate(std::string_view date) {
-    if (date.size() != 10 || date[4] != '-' || date[7] != '-') return false;
-    for (const std::size_t k : {0, 1, 2, 3, 5, 6, 8, 9})
-        if (!isDigit(date[k])) return false;
+    const auto digits = [&](std::size_t at) { return isDigit(date[at]) && isDigit(date[at + 1]); };
+    if (date.size() != 10 || !digits(0) || !digits(2) || date[4] != '-' || !digits(5) ||
+        date[7] != '-' || !digits(8))
+        return false;
     const int month = (date[5] - '0') * 10 + (date[6] - '0');
     const int day = (date[8] - '0') * 10 + (date[9] - '0');
     return month >= 1 && month <= 12 && day >= 1 && day <= 31;
 }
 
 RecordExtras parseExtras(std::string_view line) {
-    std::string_view items[4];
-    std::size_t count = 0;
-    for (std::size_t start = 0;; ++count) {
-        const std::size_t comma = line.find(',', start);
-        if (count == 3) {
-            if (comma != std::string_view::npos) return {};
-            items[3] = line.substr(start);
-            break;
-        }
-        if (comma == std::string_view::npos) return {};
-        items[count] = line.substr(start, comma - start);
-        start = comma + 1;
-    }
     RecordExtras extras;
-    std::optional<int>* const numbers[] = {&extras.snr, &extras.signal, &extras.noise};
-    for (std::size_t k = 0; k < 3; ++k) {
-        if (items[k].empty()) continue;
-        *numbers[k] = parseNumber(items[k]);
-        if (!*numbers[k]) return {};
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    for (std::optional<int>* const number : {&extras.snr, &extras.signal, &extras.noise}) {
+        const char* const comma = std::find(p, end, ',');
+        if (comma == end) return {};
+        if (comma != p) {
+            *number = parseNumber(std::string_view(p, static_cast<std::size_t>(comma - p)));
+            if (!*number) return {};
+        }
+        p = comma + 1;
     }
-    if (!items[3].empty() && !isExtrasDate(items[3])) return {};
-    extras.date = items[3];
+    // A date holds no comma: a fifth item fails here too.
+    const std::string_view date(p, static_cast<std::size_t>(end - p));
+    if (!date.empty() && !isExtrasDate(date)) return {};
+    extras.date = date;
     return extras;
 }
 
 struct ExtrasReader::Lines {
-    explicit Lines(const std::filesystem::path& file) : reader(file) {}
+    // Extras lines are short, and the export reads them beside the records: small chunks keep
+    // the export's memory down.
+    static constexpr std::size_t kChunkSize = 1 << 16;
+    explicit Lines(const std::filesystem::path& file) : reader(file, kChunkSize) {}
     LineReader reader;
 };
 

@@ -215,6 +215,63 @@ TEST(MapText, EscapesWhatEachFormatCannotHoldAsItIs) {
     }
 }
 
+TEST(MapText, EachByteEscapesAtEveryPlaceOfALongerText) {
+    // Plain texts are copied whole, looked at eight bytes at a time. A text that ends in a
+    // stray byte (U+FFFD) is escaped byte by byte, so the same text without that byte must
+    // come out the same, whatever byte stands anywhere in it.
+    using Append = void (*)(std::string&, std::string_view);
+    const Append appends[] = {map_text::appendXml, map_text::appendJsonString,
+                              map_text::appendCsvField};
+    const std::string replacement = "\xef\xbf\xbd";
+    for (const Append append : appends) {
+        for (int byte = 1; byte < 256; ++byte) {
+            for (std::size_t size = 1; size <= 20; ++size) {
+                for (std::size_t at = 0; at < size; ++at) {
+                    std::string text(size, 'a');
+                    text[at] = static_cast<char>(byte);
+                    std::string out;
+                    append(out, text);
+                    std::string byteByByte;
+                    append(byteByByte, text + "\xff");
+                    // Where the text is quoted, the stray byte stands before the closing quote.
+                    const std::size_t closing = byteByByte.back() == '"' ? 1 : 0;
+                    ASSERT_EQ(out.substr(0, out.size() - closing) + replacement +
+                                  out.substr(out.size() - closing),
+                              byteByByte)
+                        << "byte " << byte << " at " << at << " of " << size;
+                }
+            }
+        }
+    }
+}
+
+TEST(MapWriters, NoPointIsLongerThanItsBound) {
+    // Every text at its most escaped (a control character: six bytes in JSON, U+FFFD in XML),
+    // every channel, the longest numbers.
+    const std::string worst(40, '\x01');
+    const AccessPointSummary ap{~std::uint64_t{0}, worst, worst};
+    MapPoint point{worst,
+                   worst,
+                   worst,
+                   worst,
+                   worst,
+                   worst,
+                   true,
+                   channelsFromBits("FFFFFFFF"),
+                   -2147483647 - 1,
+                   -2147483647 - 1,
+                   -2147483647 - 1,
+                   worst,
+                   worst};
+    point.accessPoint = &ap;
+    for (const Format& format : kFormats) {
+        std::string out;
+        format.make()->write(out, point);
+        EXPECT_LE(out.size(), map_text::pointSizeBound(convertMapPoint<std::string_view>(point)))
+            << format.extension;
+    }
+}
+
 TEST(MapText, TimeElementsTakeOnlyAFullTime) {
     const std::pair<const char*, bool> cases[] = {
         {"2004-06-05T12:01:00Z", true},  {"12:01:00", false},
