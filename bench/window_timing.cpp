@@ -13,8 +13,8 @@
 #include "advanced/ap_name.h"
 #include "advanced/criteria.h"
 #include "advanced/mac_access_points.h"
-#include "advanced/vendor_list.h"
 #include "io/file_error.h"
+#include "records/vendor_list.h"
 
 namespace {
 

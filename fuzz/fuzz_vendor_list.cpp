@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "advanced/mac_access_points.h"
-#include "advanced/vendor_list.h"
+#include "records/vendor_list.h"
 #include "records/working_record.h"
 #include "support.h"
 

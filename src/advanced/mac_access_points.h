@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "advanced/vendor_list.h"
 #include "export/export_format.h"
 #include "export/selection.h"
 #include "records/mac_address.h"
+#include "records/vendor_list.h"
 #include "records/working_record.h"
 
 namespace velmora {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "advanced/vendor_list.h"
 #include "export/export_format.h"
+#include "records/vendor_list.h"
 #include "records/working_files.h"
 
 namespace velmora::batch {

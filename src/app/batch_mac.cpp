@@ -2,9 +2,9 @@
 #include <string>
 
 #include "advanced/mac_access_points.h"
-#include "advanced/vendor_list.h"
 #include "app/batch_commands.h"
 #include "io/file_error.h"
+#include "records/vendor_list.h"
 
 namespace velmora::batch {
 

@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include "advanced/vendor_list.h"
 #include "io/byte_scan.h"
 #include "records/ascii.h"
 #include "records/flags.h"
 #include "records/mac_address.h"
 #include "records/record_extras.h"
+#include "records/vendor_list.h"
 
 namespace velmora {
 

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "advanced/vendor_list.h"
 #include "export/export_format.h"
 #include "export/selection.h"
+#include "records/vendor_list.h"
 
 namespace velmora {
 

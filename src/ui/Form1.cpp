@@ -16,11 +16,11 @@
 #include <QStyle>
 #include <filesystem>
 
-#include "advanced/vendor_list.h"
 #include "export/styled_export.h"
 #include "loader/source_loader.h"
 #include "platform/beep.h"
 #include "platform/working_folder.h"
+#include "records/vendor_list.h"
 #include "ui/artwork.h"
 #include "ui/window_support.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "advanced/vendor_list.h"
 #include "platform/file_dialog.h"
+#include "records/vendor_list.h"
 #include "ui/window_support.h"
 
 class QLabel;

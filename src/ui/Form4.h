@@ -1,8 +1,8 @@
 #pragma once
 
 #include "advanced/criteria.h"
-#include "advanced/vendor_list.h"
 #include "platform/file_dialog.h"
+#include "records/vendor_list.h"
 #include "ui/window_support.h"
 
 class QButtonGroup;

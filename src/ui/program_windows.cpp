@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <memory>
 
-#include "advanced/vendor_list.h"
 #include "platform/shell.h"
+#include "records/vendor_list.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
 #include "ui/Form3.h"

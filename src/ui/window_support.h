@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "advanced/vendor_list.h"
 #include "export/export_format.h"
+#include "records/vendor_list.h"
 
 namespace velmora {
 

@@ -4,9 +4,9 @@
 
 #include <optional>
 
-#include "advanced/vendor_list.h"
 #include "export/export_walk.h"
 #include "loader/source_loader.h"
+#include "records/vendor_list.h"
 #include "support/test_support.h"
 
 namespace velmora {

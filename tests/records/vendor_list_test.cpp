@@ -1,4 +1,4 @@
-#include "advanced/vendor_list.h"
+#include "records/vendor_list.h"
 
 #include <gtest/gtest.h>
 
