@@ -136,8 +136,7 @@ bool referenceCoordinate(const std::string& item, const std::string& letters, in
 
 }  // namespace
 
-bool referenceHasPosition(std::string_view line) {
-    if (line.size() > 65536) return false;
+std::vector<std::string> referenceColumns(std::string_view line) {
     std::vector<std::string> columns(1);
     for (char c : line) {
         if (c == '\t')
@@ -145,6 +144,12 @@ bool referenceHasPosition(std::string_view line) {
         else
             columns.back() += c;
     }
+    return columns;
+}
+
+bool referenceHasPosition(std::string_view line) {
+    if (line.size() > 65536) return false;
+    const std::vector<std::string> columns = referenceColumns(line);
     return columns.size() >= 2 && referenceCoordinate(columns[0], "NnSs", 90, false) &&
            referenceCoordinate(columns[1], "EeWw", 180, true);
 }

@@ -35,6 +35,9 @@ std::vector<std::vector<std::string>> referenceRecords(std::string_view bytes);
 // at most 180, each number being digits, optionally "." and digits.
 bool referenceHasPosition(std::string_view line);
 
+// The tab-separated columns of a data line, as they stand.
+std::vector<std::string> referenceColumns(std::string_view line);
+
 // A coordinate in an export line: one leading `positive` letter (either case) goes, then one
 // leading `negative` letter (either case) becomes "-".
 std::string referenceSigned(std::string value, char positive, char negative);
