@@ -61,7 +61,7 @@ std::string referenceDate(const std::string& line) {
 // "[" and a trailing "]", split at spaces; each of the first three parts that is "-" or
 // nothing before one to nine digits, as it stands.
 std::string referenceExtras(const std::string& line, const std::string& date) {
-    std::vector<std::string> columns = referenceColumns(line);
+    std::vector<std::string> columns = fuzz::referenceColumns(line);
     std::string column = columns.size() >= 7 ? columns[6] : "";
     const auto trim = [&column] {
         while (!column.empty() && column.front() == ' ') column.erase(column.begin());

@@ -45,7 +45,7 @@ class Arena {
     Room allocate(std::size_t size) {
         for (std::size_t r = size; r < std::min(size + kSlack, kListed); ++r) {
             if (char* const at = free_[r]) {
-                std::memcpy(&free_[r], at, sizeof at);
+                std::memcpy(&free_[r], at, sizeof(char*));
                 return {at, r};
             }
         }
@@ -64,7 +64,7 @@ class Arena {
     // Takes back what allocate() gave (at least a pointer's size), to be handed out again.
     void release(Room room) {
         if (room.size >= kListed) return;
-        std::memcpy(room.at, &free_[room.size], sizeof room.at);
+        std::memcpy(room.at, &free_[room.size], sizeof(char*));
         free_[room.size] = room.at;
     }
 
