@@ -87,12 +87,12 @@ fs::path fileErrorPath(const std::function<void()>& run) {
 }
 
 namespace {
-// AddressSanitizer's shadow memory and quarantine make the peak memory of a build under it
-// say nothing of the program's own; the ordinary build's run of the same test checks it.
-#if defined(__SANITIZE_ADDRESS__)
+// A sanitizer's shadow memory and bookkeeping make the peak memory of a build under it say
+// nothing of the program's own; the ordinary build's run of the same test checks it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kMemoryIsMeasurable = false;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 constexpr bool kMemoryIsMeasurable = false;
 #else
 constexpr bool kMemoryIsMeasurable = true;
