@@ -9,9 +9,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -19,9 +22,12 @@
 
 #include "platform/beep.h"
 #include "platform/file_dialog.h"
+#include "platform/loopback_tile_server.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "ui/Form1.h"
+#include "ui/map_canvas.h"
+#include "ui/map_window.h"
 #include "ui/program_windows.h"
 
 namespace {
@@ -71,6 +77,69 @@ class Session {
     std::unique_ptr<Form1> form1_;
 };
 
+// The tile server of the map scenes, on 127.0.0.1, serving the bundled test tile.
+velmora::LoopbackTileServer* tileServer = nullptr;
+
+// Lets the event loop run until `done` or `milliseconds` have passed.
+void settle(const std::function<bool()>& done, int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+}
+
+// The map window of a loaded sample, its background from `tileUrl` (a server on 127.0.0.1 or a
+// refused port: the screenshot tool never asks the internet), a busy spot clicked.
+QWidget* mapScene(Session& s, const QString& tileUrl, const velmora::LoopbackTileServer* server) {
+    qputenv("VELMORA_TILE_URL", tileUrl.toUtf8());
+    s.provideVendorList();
+    s.load(QStringLiteral("drive-text.txt"));
+    s.form1().findChild<QAction*>(QStringLiteral("Map"))->trigger();
+    auto* window = s.form1().findChild<velmora::MapWindow*>(QStringLiteral("MapWindow"));
+    velmora::MapCanvas* canvas = window->canvas();
+    canvas->grab();  // asks for the tiles of the view
+    if (server) {
+        // Until the server has had no new request for a while: every tile of the view is in.
+        qsizetype seen = -1;
+        QElapsedTimer quiet;
+        settle(
+            [&] {
+                if (server->requests().size() != seen) {
+                    seen = server->requests().size();
+                    quiet.restart();
+                }
+                return seen > 0 && quiet.elapsed() > 700;
+            },
+            10000);
+    } else {
+        settle([&] { return false; }, 300);
+    }
+    // The busiest spot of the view, clicked for the side panel.
+    const std::vector<velmora::map::Dot>& dots = canvas->paintedDots();
+    if (!dots.empty()) {
+        const velmora::map::Dot& dot = dots[dots.size() / 2];
+        const QPointF at(dot.x, dot.y);
+        QMouseEvent press(QEvent::MouseButtonPress, at, canvas->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, canvas->mapToGlobal(at),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(canvas, &press);
+        QCoreApplication::sendEvent(canvas, &release);
+    }
+    return window;
+}
+
+// A URL on 127.0.0.1 whose port refuses connections.
+QString refusedTileUrl() {
+    velmora::LoopbackTileServer server;
+    server.start();
+    const QString url = server.urlTemplate();
+    server.stop();
+    return url;
+}
+
 struct Scene {
     const char* name;
     std::function<QWidget*(Session&)> show;
@@ -115,6 +184,12 @@ std::vector<Scene> scenes() {
              form4->findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
              return form4;
          }},
+        {"map-offline",
+         [](Session& s) -> QWidget* { return mapScene(s, refusedTileUrl(), nullptr); }},
+        {"map-tiles",
+         [](Session& s) -> QWidget* {
+             return mapScene(s, tileServer->urlTemplate(), tileServer);
+         }},
         {"frmabout",
          [](Session& s) -> QWidget* {
              s.form1().findChild<QAction*>(QStringLiteral("About"))->trigger();
@@ -127,6 +202,9 @@ std::vector<Scene> scenes() {
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Tiles the map windows fetch are cached in a folder of this run, not the user's.
+    const QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
@@ -139,6 +217,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(out.path()));
         return 1;
     }
+    velmora::LoopbackTileServer server;
+    if (!server.start()) {
+        std::fprintf(stderr, "cannot start the tile server on 127.0.0.1\n");
+        return 1;
+    }
+    tileServer = &server;
     velmora::Beep::setSilent(true);
     velmora::MessageBox::setScripted(true);
     velmora::Shell::setScripted(true);

@@ -202,6 +202,10 @@ void Form1::buildMenus() {
     addItem(advancedMenu_, "AdvanceCriteria", QStringLiteral("Advanced By Criteria"), {},
             hook(onAdvanceCriteria));
 
+    viewMenu_ = addMenu("view", QStringLiteral("View"));
+    addItem(viewMenu_, "Map", QStringLiteral("Map"), QKeySequence(Qt::CTRL | Qt::Key_M),
+            hook(onMap));
+
     helpMenu_ = addMenu("help", QStringLiteral("Help"));
     addItem(helpMenu_, "content", QStringLiteral("Content"), {}, hook(onContent));
     addItem(helpMenu_, "About", QStringLiteral("About"), {}, hook(onAbout));
@@ -236,6 +240,7 @@ void Form1::addExportChoices() {
     connect(onePin, &QAction::toggled, this, [this](bool checked) {
         exportChoices_.perAccessPoint = checked;
         saveExportChoices(exportChoices_);
+        emit perAccessPointChanged(checked);
     });
 }
 
@@ -261,6 +266,7 @@ void Form1::setLoadedMenus(bool loaded) {
     closeFile_->setEnabled(loaded);
     quickSortMenu_->menuAction()->setEnabled(loaded);
     advancedMenu_->menuAction()->setEnabled(loaded);
+    viewMenu_->menuAction()->setEnabled(loaded);
 }
 
 void Form1::setStatisticsVisible(bool visible) {

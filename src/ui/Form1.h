@@ -39,7 +39,7 @@ namespace velmora {
 // Label2 to Label14 and Label16 are the statistics block, shown while Loaded; there is no
 // Label15. The Label enum below names each number. The menus' object names are File
 // (Openoptn, Convertall, CloseFile, Exit), QuickSort (Sort1, Sort2, ShortPreamble, ADHOC),
-// advanced (APName, MACAddress, AdvanceCriteria) and help (content, About).
+// advanced (APName, MACAddress, AdvanceCriteria), view (Map) and help (content, About).
 //
 // The File menu also holds, before Exit, the export choices (export_choices.h), always
 // enabled and kept between runs: the submenu ExportFormat ("Export Format") of radio items
@@ -47,10 +47,14 @@ namespace velmora {
 // OnePinPerAP ("One Pin Per Access Point"). Convert All and the quick sorts write with them;
 // the Advanced windows start their save dialogs on the chosen format (exportStyle()).
 //
-// Attaching the other windows. Form1 does not know Form2, Form3, Form4 or frmAbout: its menu
-// items run the hooks onAPName, onMACAddress, onAdvanceCriteria, onContent and onAbout below,
-// which do nothing while unset. Close File runs every closeAdvancedWindows hook, in order,
-// before it deletes output1; each unloads its Advanced window (shown, hidden or never opened).
+// The View menu ("View", after Advanced) holds Map ("Map", Ctrl+M): like Quick Sort and
+// Advanced it is enabled while Loaded only.
+//
+// Attaching the other windows. Form1 does not know Form2, Form3, Form4, frmAbout or the map
+// window: its menu items run the hooks onAPName, onMACAddress, onAdvanceCriteria, onMap,
+// onContent and onAbout below, which do nothing while unset. Close File runs every
+// closeAdvancedWindows hook, in order, before it deletes output1; each unloads its window (an
+// Advanced window or the map; shown, hidden or never opened).
 // Exit and window close run them too. attachProgramWindows() (program_windows.h) sets them
 // and hands each Advanced window the paths it works with (workingFiles(), vendorFolder()).
 // The windows are children of Form1 so they close with it.
@@ -88,6 +92,7 @@ class Form1 : public QMainWindow {
     std::function<void()> onAPName;
     std::function<void()> onMACAddress;
     std::function<void()> onAdvanceCriteria;
+    std::function<void()> onMap;
     std::function<void()> onContent;
     std::function<void()> onAbout;
     std::vector<std::function<void()>> closeAdvancedWindows;
@@ -117,6 +122,8 @@ class Form1 : public QMainWindow {
   signals:
     // The program has ended: output1 is gone and the windows are closing.
     void ended();
+    // "One Pin Per Access Point" was switched.
+    void perAccessPointChanged(bool perAccessPoint);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -149,6 +156,7 @@ class Form1 : public QMainWindow {
     QMenu* fileMenu_ = nullptr;
     QMenu* quickSortMenu_ = nullptr;
     QMenu* advancedMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     QAction* openoptn_ = nullptr;
     QAction* convertall_ = nullptr;

@@ -22,6 +22,7 @@ Form2::Form2(QWidget& owner, AdvancedWindowPaths paths)
     : AdvancedWindow(owner, std::move(paths), "Form2",
                      QStringLiteral("Velmora 2004 - Advanced - AP Name"), 5160, 3945) {
     buildControls();
+    addShowOnMapButton(4935);
     finishLayout({{label1_, shown(uniqueApLabelText(9999999))}});
     load();
 }
@@ -96,6 +97,13 @@ void Form2::extractGroup() {
     reportingFileErrors(this, [&] {
         exportApNameGroup(paths().workingFile, chosenExportPath(commonDialog1_), group, *style);
     });
+}
+
+std::optional<MapSelection> Form2::mapSelection() const {
+    const int row = selectedRow();
+    if (row < 0) return std::nullopt;
+    const std::string& group = groups_.at(static_cast<std::size_t>(row)).name;
+    return MapSelection{apNameSelection(group), QStringLiteral("AP name ") + shown(group)};
 }
 
 }  // namespace velmora

@@ -32,6 +32,7 @@ class Form2 : public AdvancedWindow {
 
   public:
     Form2(QWidget& owner, AdvancedWindowPaths paths);
+    std::optional<MapSelection> mapSelection() const override;
 
     // CommonDialog1, the save dialog of the export.
     FileDialog& commonDialog1() { return commonDialog1_; }

@@ -26,6 +26,7 @@ Form3::Form3(QWidget& owner, AdvancedWindowPaths paths)
     : AdvancedWindow(owner, std::move(paths), "Form3",
                      QStringLiteral("Velmora 2004 - Advanced - MAC"), 5130, 3795) {
     buildControls();
+    addShowOnMapButton(5055);
     finishLayout({{label1_, shown(uniqueApLabel(4294967295u))}});
     load();
 }
@@ -103,6 +104,14 @@ void Form3::extractMacAddress() {
         exportMacAddress(paths().workingFile, entry, target.parent_path(), target.filename(),
                          *style);
     });
+}
+
+std::optional<MapSelection> Form3::mapSelection() const {
+    const QList<QListWidgetItem*> selected = list2_->selectedItems();
+    if (selected.isEmpty()) return std::nullopt;
+    const std::string entry = latin1Bytes(selected.first()->text());
+    return MapSelection{macAddressSelection(entry),
+                        QStringLiteral("MAC address ") + shown(entryMacAddress(entry))};
 }
 
 }  // namespace velmora

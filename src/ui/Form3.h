@@ -33,6 +33,7 @@ class Form3 : public AdvancedWindow {
 
   public:
     Form3(QWidget& owner, AdvancedWindowPaths paths);
+    std::optional<MapSelection> mapSelection() const override;
     ~Form3() override;
 
   public slots:

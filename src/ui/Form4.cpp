@@ -67,6 +67,7 @@ Form4::Form4(QWidget& owner, AdvancedWindowPaths paths)
     : AdvancedWindow(owner, std::move(paths), "Form4",
                      QStringLiteral("Velmora 2004 - Advanced Criteria"), 5490, 4530) {
     buildControls();
+    addShowOnMapButton(5295);
     finishLayout();
     load();
 }
@@ -254,6 +255,15 @@ void Form4::extractMatchingRecords() {
     reportingFileErrors(this, [&] {
         exportCriteria(paths().workingFile, chosenExportPath(commonDialog1_), s, *style);
     });
+}
+
+std::optional<MapSelection> Form4::mapSelection() const {
+    const CriteriaSelection s = selection();
+    if (!criteriaExportAllowed(s, static_cast<std::size_t>(list1_->count()))) return std::nullopt;
+    const QString title = s.mode == CriteriaExportMode::MacAddress
+                              ? QStringLiteral("MAC address ") + shown(s.mac)
+                              : QStringLiteral("network ") + shown(s.name);
+    return MapSelection{criteriaExportSelection(s), title + QStringLiteral(" by criteria")};
 }
 
 }  // namespace velmora

@@ -66,6 +66,7 @@ class Form4 : public AdvancedWindow {
 
     // Loads the window: the option buttons, List2 from the working file, then the vendor list.
     Form4(QWidget& owner, AdvancedWindowPaths paths);
+    std::optional<MapSelection> mapSelection() const override;
     ~Form4() override;
 
     // CommonDialog1, the export's save dialog.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/shell.h"
+#include "platform/tile_source.h"
 #include "records/vendor_list.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
@@ -12,6 +13,7 @@
 #include "ui/Form4.h"
 #include "ui/frmAbout.h"
 #include "ui/help_links.h"
+#include "ui/map_window.h"
 #include "ui/window_support.h"
 
 namespace velmora {
@@ -26,15 +28,51 @@ AdvancedWindowPaths advancedWindowPaths(const Form1& form1) {
                                [&form1] { return form1.exportStyle(); }};
 }
 
+// The map window shows the loaded log, its background from the configured tile server.
+MapWindowPaths mapWindowPaths(const Form1& form1) {
+    return MapWindowPaths{form1.workingFiles().output1(),
+                          corePath(form1.vendorFolder()) / kVendorListFileName,
+                          form1.commonDialog1().fileTitle(), TileSource::configuredUrlTemplate(),
+                          TileSource::defaultCacheFolder()};
+}
+
+// Opens the map window (loading it first if it is not), brings it to the front, returns it.
+using MapOpener = std::function<MapWindow&()>;
+
+// The map window is loaded on first use and lives until its close control or Close File
+// unloads it; it follows "One Pin Per Access Point" while it lives.
+MapOpener attachMapWindow(Form1& form1) {
+    auto window = std::make_shared<QPointer<MapWindow>>();
+    MapOpener open = [&form1, window]() -> MapWindow& {
+        if (!*window)
+            *window = new MapWindow(form1, mapWindowPaths(form1), form1.exportStyle().perAccessPoint);
+        (*window)->show();
+        (*window)->raise();
+        (*window)->activateWindow();
+        return **window;
+    };
+    form1.onMap = [open] { open(); };
+    QObject::connect(&form1, &Form1::perAccessPointChanged, [window](bool perAccessPoint) {
+        if (*window) (*window)->setPerAccessPoint(perAccessPoint);
+    });
+    form1.closeAdvancedWindows.push_back([window] { delete window->data(); });
+    return open;
+}
+
 // An Advanced window is loaded on its menu item's first use, then only shown and brought to
-// the front until it is unloaded: by its own close control, or by Close File.
+// the front until it is unloaded: by its own close control, or by Close File. Its "Show on
+// Map" opens the map on what its export would write.
 template <typename Window>
-void attachAdvancedWindow(Form1& form1, std::function<void()>& menuItem) {
+void attachAdvancedWindow(Form1& form1, std::function<void()>& menuItem, MapOpener openMap) {
     auto window = std::make_shared<QPointer<Window>>();
-    menuItem = [&form1, window] {
+    menuItem = [&form1, window, openMap] {
         if (!*window) {
             *window = new Window(form1, advancedWindowPaths(form1));
             QObject::connect(*window, &AdvancedWindow::unloaded, [window] { *window = nullptr; });
+            QObject::connect(*window, &AdvancedWindow::showOnMapRequested, [window, openMap] {
+                const auto selection = (*window)->mapSelection();
+                openMap().showSelection(selection);
+            });
         }
         (*window)->show();
         (*window)->raise();
@@ -61,9 +99,10 @@ void attachProgramWindows(Form1& form1) {
     // Content: the help page shipped beside the executable; the shell's answer is not used.
     form1.onContent = [] { Shell::openUrl(helpPageUrl(QCoreApplication::applicationDirPath())); };
 
-    attachAdvancedWindow<Form2>(form1, form1.onAPName);
-    attachAdvancedWindow<Form3>(form1, form1.onMACAddress);
-    attachAdvancedWindow<Form4>(form1, form1.onAdvanceCriteria);
+    const MapOpener openMap = attachMapWindow(form1);
+    attachAdvancedWindow<Form2>(form1, form1.onAPName, openMap);
+    attachAdvancedWindow<Form3>(form1, form1.onMACAddress, openMap);
+    attachAdvancedWindow<Form4>(form1, form1.onAdvanceCriteria, openMap);
 }
 
 }  // namespace velmora

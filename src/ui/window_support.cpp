@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 
 #include "advanced/file_name.h"
 #include "export/styled_export.h"
@@ -120,6 +121,16 @@ AdvancedWindow::AdvancedWindow(QWidget& owner, AdvancedWindowPaths paths, const 
     setWindowTitle(caption);
     setWindowIcon(applicationIcon());
     setFixedSize(px(widthTwips), px(heightTwips));
+}
+
+void AdvancedWindow::addShowOnMapButton(int rightTwips) {
+    constexpr int kStripTwips = 480, kWidthTwips = 1815, kHeightTwips = 375;
+    const int top = height();
+    setFixedSize(width(), top + px(kStripTwips));
+    auto* button = new QPushButton(QStringLiteral("Show on Map"), this);
+    button->setObjectName(QStringLiteral("ShowOnMap"));
+    button->setGeometry(px(rightTwips - kWidthTwips), top, px(kWidthTwips), px(kHeightTwips));
+    connect(button, &QPushButton::clicked, this, &AdvancedWindow::showOnMapRequested);
 }
 
 void AdvancedWindow::finishLayout(const std::vector<std::pair<const QWidget*, QString>>& longest) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "export/export_format.h"
+#include "export/selection.h"
 #include "records/vendor_list.h"
 
 namespace velmora {
@@ -75,22 +76,40 @@ struct AdvancedWindowPaths {
     std::function<ExportStyle()> exportStyle = [] { return ExportStyle{}; };
 };
 
+// What an Advanced window hands the map for "Show on Map": the records its export would write
+// as its controls stand (the very selection the export uses), and how the map names them.
+struct MapSelection {
+    RecordSelection records;
+    QString title;
+};
+
 // What the three Advanced windows share: a fixed-size window of the main window (`owner`),
 // without minimise and maximise buttons, opened centred on it. Their "Close Advanced" buttons
 // only hide them; the frame's close control unloads them: unloaded() is emitted at once, so
 // the menu loads a fresh window next time, and the window deletes itself afterwards.
+//
+// Each has a "Show on Map" button (ShowOnMap) in a strip added below its own controls, which
+// stay where they are: it emits showOnMapRequested(), and whoever attached the window asks
+// mapSelection() for what to highlight.
 class AdvancedWindow : public QWidget {
     Q_OBJECT
 
   public:
     const AdvancedWindowPaths& paths() const { return paths_; }
+    // The records the window's export would write now; nothing while the window has no
+    // selection its export would accept.
+    virtual std::optional<MapSelection> mapSelection() const = 0;
 
   signals:
     void unloaded();
+    void showOnMapRequested();
 
   protected:
     AdvancedWindow(QWidget& owner, AdvancedWindowPaths paths, const char* name,
                    const QString& caption, int widthTwips, int heightTwips);
+    // Adds the "Show on Map" button in a strip below the window's controls, its right edge at
+    // `rightTwips`. Call before finishLayout().
+    void addShowOnMapButton(int rightTwips);
     // Call once the controls are built: fits the font and centres the window on its owner.
     void finishLayout(const std::vector<std::pair<const QWidget*, QString>>& longest = {});
     // Shows `dialog` as the export's save dialog in the export folder; see

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QColor>
+#include <QPixmap>
+#include <QPoint>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "map/sighting_map.h"
+#include "map/web_mercator.h"
+
+namespace velmora {
+
+class TileSource;
+
+// The map itself: background tiles (or a light graticule where there are none), the dots of
+// the sightings coloured by status, a scale bar and the tiles' attribution. The mouse wheel and
+// the + and - keys zoom about the cursor, dragging pans, a click picks the nearest dot.
+//
+// Each paint asks the SightingMap for the dots of the view only and draws them from three
+// small prerendered sprites, so a frame costs what the view shows, never a walk over every
+// sighting; nothing is kept per sighting here.
+class MapCanvas : public QWidget {
+    Q_OBJECT
+
+  public:
+    // The zoom levels the canvas allows: the tile servers' usual range.
+    static constexpr int kMinZoom = 1;
+    static constexpr int kMaxZoom = 19;
+    // How far from a dot, in pixels, a click still picks it.
+    static constexpr int kPickRadius = 6;
+
+    explicit MapCanvas(QWidget* parent = nullptr);
+
+    // The sightings drawn (not owned; may be null: nothing drawn) and the tile source the
+    // background comes from (not owned; may be null: only the graticule).
+    void setSightings(const map::SightingMap* sightings);
+    void setTileSource(TileSource* tiles);
+
+    // The dot colour of each status: colour-blind-safe, told apart by hue and lightness.
+    static QColor statusColour(map::Status status);
+
+    // The statuses drawn, as bits 1 << Status.
+    unsigned shownStatuses() const { return shown_; }
+    void setStatusShown(map::Status status, bool shown);
+
+    // The view: its zoom and the world pixel (at that zoom) at the top-left corner; the size is
+    // the widget's.
+    map::View view() const;
+    void setView(int zoom, double left, double top);
+    // Centres the world rectangle (zoom 0 pixels) at the largest zoom that holds it with a
+    // margin; a single spot is shown at a street's zoom.
+    void fitTo(map::WorldPoint topLeft, map::WorldPoint bottomRight);
+    // Zooms by `steps` levels keeping the world point under `anchor` (widget pixels) in place.
+    void zoomAbout(QPoint anchor, int steps);
+
+    // The dots of the last paint, as SightingMap::dots gave them.
+    const std::vector<map::Dot>& paintedDots() const { return dots_; }
+
+  signals:
+    // A click: the record numbers of the nearest dot and of every dot on its spot (empty when
+    // nothing lies within kPickRadius).
+    void picked(const std::vector<std::uint32_t>& numbers);
+    // The position under the cursor, or left the map.
+    void cursorMoved(double latitude, double longitude);
+    void cursorLeft();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void paintTiles(QPainter& painter);
+    void paintGraticule(QPainter& painter);
+    void paintDots(QPainter& painter);
+    void paintScaleBar(QPainter& painter);
+    void paintAttribution(QPainter& painter);
+    void clampView();
+    void reportCursor(QPoint at);
+
+    const map::SightingMap* sightings_ = nullptr;
+    TileSource* tiles_ = nullptr;
+    unsigned shown_ = (1u << map::kStatusCount) - 1;
+    int zoom_ = 2;
+    double left_ = 0;  // world pixels at zoom_
+    double top_ = 0;
+
+    // Dragging: where the press was, and the view's corner then.
+    bool pressed_ = false;
+    bool dragged_ = false;
+    QPoint pressAt_;
+    double pressLeft_ = 0;
+    double pressTop_ = 0;
+    int wheelAngle_ = 0;  // eighths of a degree not yet turned into a zoom step
+
+    // Dot sprites by status: drawn as they are for a highlighted or unmarked dot, faint for
+    // one outside a highlighted selection.
+    std::array<QPixmap, map::kStatusCount> sprites_;
+    std::array<QPixmap, map::kStatusCount> faintSprites_;
+    std::vector<map::Dot> dots_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,294 @@
+#include "ui/map_window.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QFile>
+#include <QImageWriter>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTextBrowser>
+
+#include "io/file_error.h"
+#include "platform/message_box.h"
+#include "platform/tile_source.h"
+#include "ui/artwork.h"
+#include "ui/map_canvas.h"
+
+namespace velmora {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Velmora 2004 - Map - ");
+const QString kOffline = QStringLiteral("Offline: no background");
+
+struct LegendEntry {
+    map::Status status;
+    const char* name;
+    const char* text;
+};
+constexpr LegendEntry kLegend[] = {{map::Status::WepOn, "showWepOn", "WEP on"},
+                                   {map::Status::WepOff, "showWepOff", "WEP off"},
+                                   {map::Status::AdHoc, "showAdHoc", "Ad hoc"}};
+
+QIcon swatch(const QColor& colour) {
+    QPixmap pixmap(14, 14);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(30, 30, 30, 200), 1.0));
+    p.setBrush(colour);
+    p.drawEllipse(QRectF(1.5, 1.5, 11, 11));
+    return QIcon(pixmap);
+}
+
+QString html(const std::string& utf8) {
+    return QString::fromUtf8(utf8).toHtmlEscaped();
+}
+
+QString plural(std::size_t n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
+}
+
+// One sighting of the side panel: its network name as the heading, then its values.
+QString describe(const MapPoint& point) {
+    QStringList channels;
+    for (int c : point.channels) channels << QString::number(c);
+    QString signal = point.signal ? QString::number(*point.signal) : QStringLiteral("-");
+    if (point.snr || point.noise)
+        signal += QStringLiteral(" (SNR %1, noise %2)")
+                      .arg(point.snr ? QString::number(*point.snr) : QStringLiteral("-"))
+                      .arg(point.noise ? QString::number(*point.noise) : QStringLiteral("-"));
+    const QString name = point.name.empty() ? QStringLiteral("<i>(no name)</i>") : html(point.name);
+    const std::pair<const char*, QString> rows[] = {
+        {"BSSID", html(point.bssid)},
+        {"Vendor", point.vendor ? html(*point.vendor) : QStringLiteral("-")},
+        {"Channels", channels.isEmpty() ? QStringLiteral("-") : channels.join(QStringLiteral(", "))},
+        {"Signal", signal},
+        {"Time", point.time.empty() ? QStringLiteral("-") : html(point.time)},
+        {"Position", html(point.latitude) + QStringLiteral(", ") + html(point.longitude)}};
+    QString text = QStringLiteral("<h3 style='margin-bottom:2px'>%1</h3><table cellspacing=0>").arg(name);
+    for (const auto& [label, value] : rows)
+        text += QStringLiteral("<tr><td style='color:#666;padding-right:8px'>%1:</td><td>%2</td></tr>")
+                    .arg(QString::fromLatin1(label), value);
+    return text + QStringLiteral("</table>");
+}
+
+}  // namespace
+
+MapWindow::MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint)
+    : QWidget(&owner, Qt::Window), paths_(std::move(paths)), perAccessPoint_(perAccessPoint) {
+    setObjectName(QStringLiteral("MapWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(kCaption + paths_.logTitle);
+    setWindowIcon(applicationIcon());
+    buildControls();
+
+    // The side panel names makers where the vendor list can be read; without it, none.
+    try {
+        vendors_ = LoadVendorList(paths_.vendorList);
+    } catch (const std::exception&) {
+        vendors_.reset();
+    }
+    tiles_ = new TileSource(paths_.tileUrlTemplate, paths_.tileCacheFolder, this);
+    connect(tiles_, &TileSource::offline, this, [this] {
+        if (offlineShown_) return;
+        offlineShown_ = true;
+        setStatus(kOffline);
+    });
+    canvas_->setTileSource(tiles_);
+
+    resize(1000, 700);
+    layout()->activate();  // the canvas takes its size before the first fit
+    build();
+}
+
+MapWindow::~MapWindow() = default;
+
+void MapWindow::buildControls() {
+    auto* legend = new QHBoxLayout;
+    for (const LegendEntry& entry : kLegend) {
+        auto* box = new QCheckBox(QString::fromLatin1(entry.text), this);
+        box->setObjectName(QString::fromLatin1(entry.name));
+        box->setIcon(swatch(MapCanvas::statusColour(entry.status)));
+        box->setChecked(true);
+        connect(box, &QCheckBox::toggled, this,
+                [this, status = entry.status](bool on) { canvas_->setStatusShown(status, on); });
+        legend->addWidget(box);
+        legend_[static_cast<std::size_t>(entry.status)] = box;
+    }
+    legend->addStretch();
+    clearButton_ = new QPushButton(QStringLiteral("Show All"), this);
+    clearButton_->setObjectName(QStringLiteral("clearButton"));
+    clearButton_->hide();
+    connect(clearButton_, &QPushButton::clicked, this, &MapWindow::clearHighlight);
+    auto* fit = new QPushButton(QStringLiteral("Fit"), this);
+    fit->setObjectName(QStringLiteral("fitButton"));
+    connect(fit, &QPushButton::clicked, this, &MapWindow::fitView);
+    auto* save = new QPushButton(QStringLiteral("Save Image..."), this);
+    save->setObjectName(QStringLiteral("saveImageButton"));
+    connect(save, &QPushButton::clicked, this, &MapWindow::saveImage);
+    for (QPushButton* button : {clearButton_, fit, save}) {
+        button->setAutoDefault(false);
+        button->setFocusPolicy(Qt::TabFocus);
+        legend->addWidget(button);
+    }
+
+    canvas_ = new MapCanvas(this);
+    connect(canvas_, &MapCanvas::picked, this, &MapWindow::showPicked);
+    connect(canvas_, &MapCanvas::cursorMoved, this, [this](double latitude, double longitude) {
+        cursorPosition_->setText(QStringLiteral("%1\u00b0 %2, %3\u00b0 %4")
+                                     .arg(std::abs(latitude), 0, 'f', 5)
+                                     .arg(QChar::fromLatin1(latitude < 0 ? 'S' : 'N'))
+                                     .arg(std::abs(longitude), 0, 'f', 5)
+                                     .arg(QChar::fromLatin1(longitude < 0 ? 'W' : 'E')));
+    });
+    connect(canvas_, &MapCanvas::cursorLeft, this, [this] { cursorPosition_->clear(); });
+
+    details_ = new QTextBrowser(this);
+    details_->setObjectName(QStringLiteral("details"));
+    details_->setOpenLinks(false);
+    details_->setPlaceholderText(QStringLiteral("Click a dot to see its sightings here."));
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(canvas_);
+    splitter->addWidget(details_);
+    splitter->setStretchFactor(0, 1);
+    splitter->setCollapsible(0, false);
+    splitter->setSizes({760, 240});
+
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
+    cursorPosition_ = new QLabel(this);
+    cursorPosition_->setObjectName(QStringLiteral("cursorPosition"));
+    cursorPosition_->setMinimumWidth(220);
+    cursorPosition_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* status = new QHBoxLayout;
+    status->addWidget(statusLine_, 1);
+    status->addWidget(cursorPosition_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 4);
+    layout->setSpacing(4);
+    layout->addLayout(legend);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(status);
+    setFocusProxy(canvas_);
+}
+
+void MapWindow::build() {
+    canvas_->setSightings(nullptr);
+    details_->clear();
+    // A working file that cannot be read is reported over the main window; the map is empty.
+    if (!reportingFileErrors(parentWidget(), [&] {
+            sightings_ = map::SightingMap::build(paths_.workingFile, perAccessPoint_);
+        }))
+        sightings_ = map::SightingMap();
+    canvas_->setSightings(&sightings_);
+    setStatus(perAccessPoint_ ? plural(sightings_.size(), "access point", "access points")
+                              : plural(sightings_.size(), "sighting", "sightings"));
+    if (selection_) highlight();
+    fitView();
+}
+
+void MapWindow::setPerAccessPoint(bool perAccessPoint) {
+    if (perAccessPoint == perAccessPoint_) return;
+    perAccessPoint_ = perAccessPoint;
+    build();
+}
+
+void MapWindow::showSelection(const std::optional<MapSelection>& selection) {
+    if (!selection) {
+        clearHighlight();
+        setStatus(QStringLiteral("Nothing selected to show"));
+        return;
+    }
+    selection_ = selection;
+    highlight();
+    fitView();
+}
+
+void MapWindow::highlight() {
+    const bool done = reportingFileErrors(
+        this, [&] { sightings_.highlight(paths_.workingFile, selection_->records); });
+    if (!done) {
+        clearHighlight();
+        return;
+    }
+    map::WorldPoint topLeft, bottomRight;
+    const bool any = sightings_.bounds(topLeft, bottomRight, true);
+    setStatus(any ? QStringLiteral("Showing ") + selection_->title
+                  : QStringLiteral("No sighting of ") + selection_->title + QStringLiteral(" is on the map"));
+    clearButton_->setVisible(true);
+    canvas_->update();
+}
+
+void MapWindow::clearHighlight() {
+    selection_.reset();
+    sightings_.clearHighlight();
+    clearButton_->setVisible(false);
+    canvas_->update();
+}
+
+void MapWindow::fitView() {
+    map::WorldPoint topLeft, bottomRight;
+    if (sightings_.bounds(topLeft, bottomRight, true) ||
+        sightings_.bounds(topLeft, bottomRight, false))
+        canvas_->fitTo(topLeft, bottomRight);
+    else
+        canvas_->setView(MapCanvas::kMinZoom, 0, 0);
+}
+
+void MapWindow::showPicked(const std::vector<std::uint32_t>& numbers) {
+    if (numbers.empty()) {
+        details_->clear();
+        return;
+    }
+    std::vector<MapPoint> points;
+    if (!reportingFileErrors(this, [&] {
+            points = map::describeRecordsByNumber(paths_.workingFile, numbers,
+                                                  vendors_ ? &*vendors_ : nullptr);
+        }))
+        return;
+    QString text = QStringLiteral("<p style='color:#666'>%1 on this spot</p>")
+                       .arg(plural(points.size(), perAccessPoint_ ? "access point" : "sighting",
+                                   perAccessPoint_ ? "access points" : "sightings"));
+    for (const MapPoint& point : points) text += describe(point);
+    details_->setHtml(text);
+}
+
+void MapWindow::saveImage() {
+    QString proposed = QFileInfo(paths_.logTitle).completeBaseName();
+    imageDialog_.setFileName((proposed.isEmpty() ? QStringLiteral("map") : proposed) +
+                             QStringLiteral("-map.png"));
+    imageDialog_.setDefaultExtension(QStringLiteral("png"));
+    imageDialog_.setFilters({{QStringLiteral("PNG image (*.png)"), QStringLiteral("png")}}, 0);
+    if (!showExportSaveDialog(this, imageDialog_, exportFolder)) return;
+
+    const QString path = imageDialog_.fileName();
+    const QImage image = canvas_->grab().toImage();
+    QFile file(path);
+    QString failure;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        failure = file.errorString();
+    } else {
+        QImageWriter writer(&file, "png");
+        if (!writer.write(image)) failure = writer.errorString();
+        if (!file.flush()) failure = file.errorString();
+        file.close();
+        if (!failure.isEmpty()) file.remove();
+    }
+    if (!failure.isEmpty()) {
+        MessageBox::error(this, QString::fromLatin1(kApplicationTitle),
+                          path + QStringLiteral(": the image could not be written (") + failure +
+                              QStringLiteral(")"));
+        return;
+    }
+    setStatus(QStringLiteral("Image saved: ") + imageDialog_.fileTitle());
+}
+
+void MapWindow::setStatus(const QString& text) {
+    statusLine_->setText(text);
+}
+
+}  // namespace velmora

@@ -1,0 +1,310 @@
+// The map window: its dots, legend, picking, the Advanced windows' "Show on Map", the View
+// menu, Save Image, and its background from a tile server on 127.0.0.1 (or none).
+#include <cmath>
+#include <set>
+
+#include "map/web_mercator.h"
+#include "platform/loopback_tile_server.h"
+#include "ui/map_canvas.h"
+#include "ui/map_window.h"
+#include "ui_test_support.h"
+
+using namespace velmora::uitest;
+using velmora::map::Status;
+
+// clang-format off
+// The sightings, far enough apart to be told apart at a street's zoom; cafe twice on one spot.
+const struct Sighting { const char *lat, *lon, *ssid, *bssid, *flags; Status status; } kSightings[] = {
+    {"N 10.0000000", "E 20.0000000", "home",   "00:0a:95:00:00:01", "0011", Status::WepOn},
+    {"N 10.0010000", "E 20.0010000", "Home",   "00:0A:95:00:00:01", "0011", Status::WepOn},
+    {"N 10.0020000", "E 20.0000000", "HOME",   "00:0a:95:00:00:02", "0002", Status::AdHoc},
+    {"N 10.0000000", "E 20.0020000", "other",  "00:0A:95:00:00:01", "0011", Status::WepOn},
+    {"N 10.0020000", "E 20.0020000", "cafe",   "77:66:55:44:33:22", "0001", Status::WepOff},
+    {"N 10.0020000", "E 20.0020000", "cafe",   "77:66:55:44:33:22", "0001", Status::WepOff},
+    {"S 10.0010000", "W 20.0030000", "office", "00:09:5b:00:00:09", "0011", Status::WepOn}};
+// The last one lies on the other side of the globe: a fit to the first six leaves it out.
+constexpr int kNear = 6;
+
+// An Advanced window's pick (in MAC mode, after Option8, also a List1 pick), then Show on Map:
+// the records highlighted.
+const struct Shown { const char *name, *window, *entry, *option, *mac; std::set<std::uint32_t> records; }
+kShown[] = {
+    {"AP name HOME", "Form2", "HOME", nullptr, nullptr, {0, 1, 2}},
+    {"MAC address of home", "Form3", "00:0A:95:00:00:01 - HOME", nullptr, nullptr, {0, 1, 3}},
+    {"criteria HOME BSS", "Form4", "HOME", "Option1", nullptr, {0, 1}},
+    {"criteria MAC mode", "Form4", "HOME", "Option8", "00:0A:95:00:00:01", {0, 1, 3}},
+    {"criteria, MAC mode, no MAC", "Form4", "HOME", "Option8", "", {}}};
+// clang-format on
+
+static std::string mapLog(bool summary = false) {
+    std::string log = test::textLog({});
+    if (summary) log.replace(log.find("wi-scan with"), 12, "wi-scan summary with");
+    for (const Sighting& s : kSightings)
+        log += test::dataLine(s.lat, s.lon, s.ssid, s.bssid, s.flags) + "\r\n";
+    return log;
+}
+
+static double degrees(const char* text) {
+    const double value = std::atof(text + 2);
+    return text[0] == 'S' || text[0] == 'W' ? -value : value;
+}
+
+// Where a sighting lies on the canvas in its current view.
+static QPoint pixelOf(const Sighting& s, const map::View& view) {
+    const map::WorldPoint w = map::project(degrees(s.lat), degrees(s.lon));
+    const double scale = std::ldexp(1.0, view.zoom);
+    return QPoint(static_cast<int>(std::floor(w.x * scale) - view.left),
+                  static_cast<int>(std::floor(w.y * scale) - view.top));
+}
+
+// A port on 127.0.0.1 that refuses connections: the map is offline.
+static QString refusedUrl() {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort());
+}
+
+class MapWindowTest : public QObject, Ui {
+    Q_OBJECT
+
+    // View > Map on a loaded log.
+    static MapWindow* openMap(Program& p) {
+        p.trigger("Map");
+        return p.form->findChild<MapWindow*>("MapWindow");
+    }
+    // The view put where every near sighting shows, on whole pixels.
+    static map::View knownView(MapCanvas* canvas) {
+        const map::WorldPoint centre = map::project(10.001, 20.001);
+        const double scale = std::ldexp(1.0, 16);
+        canvas->setView(16, std::floor(centre.x * scale) - 200, std::floor(centre.y * scale) - 150);
+        return canvas->view();
+    }
+    static std::set<std::uint32_t> highlighted(const MapWindow* w) {
+        std::set<std::uint32_t> numbers;
+        for (const auto& point : w->sightings().points())
+            if (point.highlighted) numbers.insert(point.number);
+        return numbers;
+    }
+    static QString details(MapWindow* w) {
+        return w->findChild<QTextBrowser*>("details")->toPlainText();
+    }
+
+  private slots:
+    void initTestCase() { qputenv("VELMORA_TILE_URL", refusedUrl().toUtf8()); }
+    void init() { freshSeams(); }
+
+    // Each status at its pixels in its colour; unchecking its legend box hides only its dots.
+    void dotsByStatusAndLegend() {
+        Program p;
+        p.load(mapLog());
+        MapWindow* w = openMap(p);
+        QVERIFY(w && w->isVisible() && w->sightings().size() == std::size(kSightings));
+        const map::View view = knownView(w->canvas());
+        for (const char* hidden : {"", "showWepOn", "showWepOff", "showAdHoc"}) {
+            for (auto* box : w->findChildren<QCheckBox*>()) box->setChecked(box->objectName() != hidden);
+            const QImage image = w->canvas()->grab().toImage();
+            for (int i = 0; i < kNear; ++i) {
+                const Sighting& s = kSightings[i];
+                const bool shown = QString(hidden) != QStringList{"showWepOn", "showWepOff", "showAdHoc"}
+                                                          .value(static_cast<int>(s.status));
+                const QColor colour = image.pixelColor(pixelOf(s, view));
+                QVERIFY2((colour == MapCanvas::statusColour(s.status)) == shown,
+                         qPrintable(QStringLiteral("%1 hidden, sighting %2: %3")
+                                        .arg(hidden).arg(i).arg(colour.name())));
+            }
+        }
+    }
+
+    // A click a few pixels off a spot lists every sighting there; a click on nothing clears.
+    void clickShowsTheNearestSpot() {
+        Program p;
+        p.load(mapLog());
+        MapWindow* w = openMap(p);
+        const map::View view = knownView(w->canvas());
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, pixelOf(kSightings[4], view) + QPoint(3, -2));
+        QString text = details(w);
+        QVERIFY2(text.contains("2 sightings on this spot") && text.count("cafe") == 2 &&
+                     text.contains("77:66:55:44:33:22"), qPrintable(text));
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, pixelOf(kSightings[0], view) + QPoint(-2, 2));
+        text = details(w);
+        for (const char* part : {"1 sighting on this spot", "home", "00:0a:95:00:00:01",
+                                 "Example Corp", "Channels: 6", "Signal: 74 (SNR 25, noise 49)",
+                                 "2004-06-05T01:02:03Z"})
+            QVERIFY2(text.contains(part), qPrintable(part + QStringLiteral(" in ") + text));
+        QVERIFY(!text.contains("cafe"));
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(details(w).isEmpty());
+        // A drag pans and picks nothing.
+        const map::View before = w->canvas()->view();
+        QTest::mousePress(w->canvas(), Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseMove(w->canvas(), QPoint(140, 130));
+        QTest::mouseRelease(w->canvas(), Qt::LeftButton, {}, QPoint(140, 130));
+        QCOMPARE(w->canvas()->view().left, before.left - 40);
+        QCOMPARE(w->canvas()->view().top, before.top - 30);
+    }
+
+    // The wheel and + / - zoom about the cursor: the world point under it stays put.
+    void zoomKeepsThePointUnderTheCursor() {
+        Program p;
+        p.load(mapLog());
+        MapWindow* w = openMap(p);
+        knownView(w->canvas());
+        const QPoint at = pixelOf(kSightings[1], w->canvas()->view());
+        QWheelEvent wheel(at, w->canvas()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, {},
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w->canvas(), &wheel);
+        QCOMPARE(w->canvas()->view().zoom, 17);
+        QCOMPARE(pixelOf(kSightings[1], w->canvas()->view()), at);
+        QCursor::setPos(w->canvas()->mapToGlobal(at));
+        QTest::keyClick(w->canvas(), Qt::Key_Minus);
+        QTest::keyClick(w->canvas(), Qt::Key_Minus);
+        QCOMPARE(w->canvas()->view().zoom, 15);
+        QVERIFY((pixelOf(kSightings[1], w->canvas()->view()) - at).manhattanLength() <= 2);
+        // Fit shows every sighting again, the far one included.
+        click(w, "fitButton");
+        for (const Sighting& s : kSightings)
+            QVERIFY(w->canvas()->rect().contains(pixelOf(s, w->canvas()->view())));
+    }
+
+    // Show on Map opens the map on exactly what the window's export writes and fits it.
+    void showOnMapHighlightsTheSelection_data() { rows(kShown); }
+    void showOnMapHighlightsTheSelection() {
+        const Shown& s = fetch(kShown);
+        Program p;
+        p.load(mapLog(s.window == QString("Form2")));
+        QWidget* window = p.show(s.window);
+        pick(window, s.entry);
+        if (s.option) click(window, s.option);
+        if (s.mac && *s.mac) pick(window, s.mac, "List1");
+        click(window, "ShowOnMap");
+        auto* w = p.form->findChild<MapWindow*>("MapWindow");
+        QVERIFY(w && w->isVisible() && w->sightings().hasHighlight());
+        QCOMPARE(highlighted(w), s.records);
+        w->canvas()->grab();
+        for (const map::Dot& dot : w->canvas()->paintedDots())
+            if (dot.highlighted)
+                QVERIFY(w->canvas()->rect().contains(dot.x, dot.y));
+        // The highlight follows a rebuild for one pin per access point.
+        p.trigger("OnePinPerAP");
+        QVERIFY(w->perAccessPoint() && w->sightings().hasHighlight());
+        QCOMPARE(w->sightings().size(), 4u);
+    }
+
+    // Nothing selected: the map opens without a highlight and says so.
+    void showOnMapWithoutSelection() {
+        Program p;
+        p.load(mapLog());
+        QWidget* window = p.show("Form3");
+        click(window, "ShowOnMap");
+        auto* w = p.form->findChild<MapWindow*>("MapWindow");
+        QVERIFY(w && !w->sightings().hasHighlight());
+        QCOMPARE(text(w, "statusLine"), "Nothing selected to show");
+    }
+
+    // View > Map and Ctrl+M only while a log is loaded; Close File unloads the map; one pin
+    // per access point rebuilds it.
+    void viewMenuAndLifecycle() {
+        Program p;
+        p.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(p.form.get()));
+        QVERIFY(!p.action("view")->isEnabled());
+        QTest::keyClick(p.form.get(), Qt::Key_M, Qt::ControlModifier);
+        QVERIFY(!p.form->findChild<MapWindow*>());
+        p.load(mapLog());
+        QVERIFY(p.action("view")->isEnabled() && p.action("Map")->isEnabled());
+        QTest::keyClick(p.form.get(), Qt::Key_M, Qt::ControlModifier);
+        QPointer<MapWindow> w = p.form->findChild<MapWindow*>();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(text(w, "statusLine").left(11), "7 sightings");
+        QCOMPARE(openMap(p), w.data());  // one window
+        p.trigger("OnePinPerAP");
+        QVERIFY(w->perAccessPoint() && w->sightings().size() == 4);
+        p.trigger("OnePinPerAP");
+        QCOMPARE(w->sightings().size(), std::size(kSightings));
+        p.trigger("CloseFile");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!w && !p.action("view")->isEnabled());
+        // Its own close control unloads it too; the menu loads a fresh one.
+        p.load(mapLog());
+        w = openMap(p);
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!w && openMap(p));
+    }
+
+    // Save Image writes the view as PNG; a place it cannot write gets one error box.
+    void saveImage() {
+        Program p;
+        p.load(mapLog());
+        MapWindow* w = openMap(p);
+        const QString file = p.logs.filePath("view.png");
+        FileDialog::scriptNext(p.logs.filePath("view"));
+        click(w, "saveImageButton");
+        QCOMPARE(QImage(file).size(), w->canvas()->size());
+        QVERIFY(MessageBox::shown().isEmpty());
+        QVERIFY(QDir(p.logs.path()).mkpath("folder.png/kept"));
+        FileDialog::scriptNext(p.logs.filePath("folder.png"));
+        click(w, "saveImageButton");
+        QVERIFY(oneBox(p.logs.filePath("folder.png") + ": "));
+        FileDialog::scriptCancel();
+        click(w, "saveImageButton");
+        QCOMPARE(MessageBox::shown().size(), 1);
+    }
+
+    // Tiles from a server on 127.0.0.1 lie under the dots; the requests name Velmora.
+    void tilesFromALoopbackServer() {
+        LoopbackTileServer server;
+        QVERIFY(server.start());
+        Program p;
+        p.load(mapLog());
+        const QTemporaryDir cache;
+        MapWindow w(*p.form, {corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
+                    false);
+        w.show();
+        const QImage tile = QImage::fromData(LoopbackTileServer::tilePng());
+        // Near the top-left corner, away from the dots and the overlays, the tile's pixel.
+        const auto showsTile = [&] {
+            const map::View view = w.canvas()->view();
+            const QPoint inTile((static_cast<int>(view.left) + 10) % 256,
+                                (static_cast<int>(view.top) + 10) % 256);
+            return w.canvas()->grab().toImage().pixelColor(10, 10) == tile.pixelColor(inTile);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(showsTile(), 20000);
+        const map::View view = w.canvas()->view();
+        QVERIFY(!server.requests().isEmpty());
+        for (const auto& request : server.requests()) {
+            QVERIFY2(QRegularExpression(QStringLiteral("^/%1/\\d+/\\d+\\.png$").arg(view.zoom))
+                         .match(request.path)
+                         .hasMatch(),
+                     qPrintable(request.path));
+            QVERIFY(request.userAgent.startsWith("Velmora/"));
+        }
+        QVERIFY(text(&w, "statusLine") != "Offline: no background");
+    }
+
+    // Without tiles: the graticule, and "Offline: no background" once, however many fail.
+    void offlineSaysSoOnce() {
+        LoopbackTileServer server;
+        QVERIFY(server.start());
+        server.setAnswer(LoopbackTileServer::Answer::NotFound);
+        Program p;
+        p.load(mapLog());
+        const QTemporaryDir cache;
+        MapWindow w(*p.form, {corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
+                    false);
+        w.show();
+        QTRY_COMPARE_WITH_TIMEOUT(text(&w, "statusLine"), "Offline: no background", 20000);
+        w.clearHighlight();
+        w.showSelection(std::nullopt);
+        const int asked = server.requests().size();
+        w.canvas()->zoomAbout(QPoint(10, 10), -3);  // new tiles, which fail too
+        w.canvas()->grab();
+        QTRY_VERIFY_WITH_TIMEOUT(server.requests().size() > asked, 20000);
+        QCoreApplication::processEvents();
+        QCOMPARE(text(&w, "statusLine"), "Nothing selected to show");
+        QVERIFY(MessageBox::shown().isEmpty());
+    }
+};
+
+QTEST_MAIN(MapWindowTest)
+#include "map_window_test.moc"
