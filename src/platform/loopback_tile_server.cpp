@@ -1,0 +1,103 @@
+#include "platform/loopback_tile_server.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace velmora {
+
+LoopbackTileServer::LoopbackTileServer(QObject* parent) : QObject(parent) {
+    connect(&server_, &QTcpServer::newConnection, this, &LoopbackTileServer::accept);
+}
+
+LoopbackTileServer::~LoopbackTileServer() {
+    stop();
+    for (QTcpSocket* socket : std::as_const(open_)) socket->disconnect(this);
+}
+
+bool LoopbackTileServer::start() {
+    if (!server_.isListening() && !server_.listen(QHostAddress::LocalHost, port_)) return false;
+    port_ = server_.serverPort();
+    return true;
+}
+
+void LoopbackTileServer::stop() {
+    server_.close();
+    const QSet<QTcpSocket*> open = open_;
+    for (QTcpSocket* socket : open) socket->abort();
+}
+
+QString LoopbackTileServer::urlTemplate() const {
+    return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(port_);
+}
+
+QByteArray LoopbackTileServer::tilePng() {
+    QFile file(QStringLiteral(":/velmora/test_tile.png"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void LoopbackTileServer::accept() {
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        open_.insert(socket);
+        maxOpen_ = qMax(maxOpen_, int(open_.size()));
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            open_.remove(socket);
+            buffers_.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+// Takes every complete request from the socket (a client may send the next one on a kept-alive
+// connection); a GET has no body, so a request ends at its blank line.
+void LoopbackTileServer::read(QTcpSocket* socket) {
+    QByteArray& buffer = buffers_[socket];
+    buffer += socket->readAll();
+    for (qsizetype end; (end = buffer.indexOf("\r\n\r\n")) >= 0;) {
+        const QList<QByteArray> lines = buffer.left(end).split('\n');
+        buffer.remove(0, end + 4);
+        Request request;
+        const QList<QByteArray> words = lines.value(0).trimmed().split(' ');
+        request.path = QString::fromLatin1(words.value(1));
+        for (const QByteArray& line : lines.mid(1)) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0 && line.left(colon).trimmed().toLower() == "user-agent")
+                request.userAgent = QString::fromLatin1(line.mid(colon + 1).trimmed());
+        }
+        requests_.append(request);
+        maxOutstanding_ = qMax(maxOutstanding_, ++outstanding_);
+        emit requestReceived(request.path);
+        if (answer_ == Answer::Silent) continue;
+        const QPointer<QTcpSocket> guarded(socket);
+        const QString path = request.path;
+        QTimer::singleShot(delayMs_, this, [this, guarded, path] {
+            --outstanding_;
+            if (guarded) answer(guarded, path);
+        });
+    }
+}
+
+void LoopbackTileServer::answer(QTcpSocket* socket, const QString& path) {
+    static const QRegularExpression tilePath(QStringLiteral("^/\\d+/\\d+/\\d+\\.png$"));
+    QByteArray status = "200 OK", type = "image/png", body;
+    if (answer_ == Answer::NotFound || !tilePath.match(path).hasMatch()) {
+        status = "404 Not Found";
+        type = "text/plain";
+        body = "no such tile\n";
+    } else if (answer_ == Answer::Broken) {
+        type = "text/html";
+        body = "<html><body>Sign in to use this network</body></html>\n";
+    } else {
+        body = tilePng();
+    }
+    QByteArray head = "HTTP/1.1 " + status + "\r\n";
+    head += "Content-Type: " + type + "\r\n";
+    head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    head += extraHeaders_;
+    socket->write(head + "\r\n" + body);
+}
+
+}  // namespace velmora
