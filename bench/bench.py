@@ -184,8 +184,9 @@ def main():
                            r(op)[0] / r(op, small)[0], 12))
         for (wl, call), slowest in sorted(window.items()):
             if wl == label:
-                checks.append((f"{label}: {call} (slowest)", slowest,
-                               0.3 if "Recount" in call else 2))
+                limit = 0.3 if "Recount" in call else 0.05 if call.startswith("map redraw") \
+                    else 1 if call.startswith("open map") else 2
+                checks.append((f"{label}: {call} (slowest)", slowest, limit))
     failed = 0
     for what, value, limit in checks:
         ok = value <= limit

@@ -21,6 +21,7 @@ namespace velmora {
 //   Label1          "Unique AP's in Group List :" and the selected group's count (red)
 //   Command1        "Extract Group AP Name": exports the selected group's sightings
 //   Command2        "Close Advanced Search": hides the window
+//   ShowOnMap       "Show on Map": the selected group's sightings highlighted on the map
 //   CommonDialog1   the export's save dialog (not visible)
 //
 // Constructing it is its load: the groups and their counts are read from the working file

@@ -21,6 +21,7 @@ namespace velmora {
 //   Label2          "Vender ID:" until an entry is picked, then that entry's vendor label
 //   Command1        "Extract MAC Address": exports the selected MAC address's sightings
 //   Command2        "Close Advanced": hides the window
+//   ShowOnMap       "Show on Map": the selected MAC address's sightings highlighted on the map
 //
 // Constructing it is its load: the vendor list and the AP entries are read once, here, and
 // kept while the window lives, hidden or shown. "Close Advanced" only hides it; the frame's

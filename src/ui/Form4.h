@@ -32,6 +32,7 @@ namespace velmora {
 //   Label1          in Frame4: the vendor of List1's selected entry
 //   Command1        "Extract Matching Records": the export
 //   Command2        "Close Advanced": hides the window
+//   ShowOnMap       "Show on Map": the sightings Command1 would export, highlighted on the map
 //   CommonDialog1   the export's save dialog (not visible)
 //
 // The working record file is read once, when the window is loaded, into a CriteriaIndex:

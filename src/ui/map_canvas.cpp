@@ -135,6 +135,11 @@ map::View MapCanvas::view() const {
 }
 
 void MapCanvas::setView(int zoom, double left, double top) {
+    fitted_.reset();
+    moveView(zoom, left, top);
+}
+
+void MapCanvas::moveView(int zoom, double left, double top) {
     zoom_ = std::clamp(zoom, kMinZoom, kMaxZoom);
     left_ = left;
     top_ = top;
@@ -143,6 +148,12 @@ void MapCanvas::setView(int zoom, double left, double top) {
 }
 
 void MapCanvas::fitTo(map::WorldPoint topLeft, map::WorldPoint bottomRight) {
+    fitted_ = std::make_pair(topLeft, bottomRight);
+    applyFit();
+}
+
+void MapCanvas::applyFit() {
+    const auto [topLeft, bottomRight] = *fitted_;
     const double spanX = bottomRight.x - topLeft.x, spanY = bottomRight.y - topLeft.y;
     const double roomX = std::max(1, width() - 2 * kFitMargin);
     const double roomY = std::max(1, height() - 2 * kFitMargin);
@@ -155,8 +166,13 @@ void MapCanvas::fitTo(map::WorldPoint topLeft, map::WorldPoint bottomRight) {
         }
     }
     const double scale = std::ldexp(1.0, zoom);
-    setView(zoom, (topLeft.x + bottomRight.x) / 2 * scale - width() / 2.0,
-            (topLeft.y + bottomRight.y) / 2 * scale - height() / 2.0);
+    moveView(zoom, (topLeft.x + bottomRight.x) / 2 * scale - width() / 2.0,
+             (topLeft.y + bottomRight.y) / 2 * scale - height() / 2.0);
+}
+
+void MapCanvas::setMarker(std::optional<map::WorldPoint> spot) {
+    marker_ = spot;
+    update();
 }
 
 void MapCanvas::zoomAbout(QPoint anchor, int steps) {
@@ -184,6 +200,18 @@ void MapCanvas::paintEvent(QPaintEvent*) {
     paintGraticule(painter);
     paintTiles(painter);
     paintDots(painter);
+    if (marker_) {
+        const double scale = std::ldexp(1.0, zoom_);
+        const QPointF at(std::floor(marker_->x * scale) - left_ + 0.5,
+                         std::floor(marker_->y * scale) - top_ + 0.5);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(255, 255, 255, 230), 4));
+        painter.drawEllipse(at, 9, 9);
+        painter.setPen(QPen(QColor(20, 20, 20), 2));
+        painter.drawEllipse(at, 9, 9);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+    }
     paintScaleBar(painter);
     paintAttribution(painter);
 }
@@ -383,10 +411,11 @@ void MapCanvas::leaveEvent(QEvent* event) {
 }
 
 void MapCanvas::resizeEvent(QResizeEvent* event) {
+    if (fitted_) return applyFit();
     // Keep the centre where it was.
     const QSize before = event->oldSize().isValid() ? event->oldSize() : event->size();
-    setView(zoom_, left_ + (before.width() - width()) / 2.0,
-            top_ + (before.height() - height()) / 2.0);
+    moveView(zoom_, left_ + (before.width() - width()) / 2.0,
+             top_ + (before.height() - height()) / 2.0);
 }
 
 void MapCanvas::reportCursor(QPoint at) {

@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "map/sighting_map.h"
@@ -51,10 +53,14 @@ class MapCanvas : public QWidget {
     map::View view() const;
     void setView(int zoom, double left, double top);
     // Centres the world rectangle (zoom 0 pixels) at the largest zoom that holds it with a
-    // margin; a single spot is shown at a street's zoom.
+    // margin; a single spot is shown at a street's zoom. Until the view is moved otherwise, a
+    // resize fits it again.
     void fitTo(map::WorldPoint topLeft, map::WorldPoint bottomRight);
     // Zooms by `steps` levels keeping the world point under `anchor` (widget pixels) in place.
     void zoomAbout(QPoint anchor, int steps);
+
+    // A ring around the spot last picked (zoom 0 pixels); nothing: none.
+    void setMarker(std::optional<map::WorldPoint> spot);
 
     // The dots of the last paint, as SightingMap::dots gave them.
     const std::vector<map::Dot>& paintedDots() const { return dots_; }
@@ -83,6 +89,8 @@ class MapCanvas : public QWidget {
     void paintDots(QPainter& painter);
     void paintScaleBar(QPainter& painter);
     void paintAttribution(QPainter& painter);
+    void moveView(int zoom, double left, double top);
+    void applyFit();
     void clampView();
     void reportCursor(QPoint at);
 
@@ -92,6 +100,8 @@ class MapCanvas : public QWidget {
     int zoom_ = 2;
     double left_ = 0;  // world pixels at zoom_
     double top_ = 0;
+    std::optional<std::pair<map::WorldPoint, map::WorldPoint>> fitted_;  // while it holds
+    std::optional<map::WorldPoint> marker_;
 
     // Dragging: where the press was, and the view's corner then.
     bool pressed_ = false;

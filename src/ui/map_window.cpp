@@ -3,6 +3,7 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QLabel>
 #include <QPainter>
@@ -185,6 +186,12 @@ void MapWindow::build() {
         }))
         sightings_ = map::SightingMap();
     canvas_->setSightings(&sightings_);
+    canvas_->setMarker(std::nullopt);
+    for (const LegendEntry& entry : kLegend)
+        legend_[static_cast<std::size_t>(entry.status)]->setText(
+            QStringLiteral("%1 (%2)")
+                .arg(QString::fromLatin1(entry.text))
+                .arg(sightings_.count(entry.status)));
     setStatus(perAccessPoint_ ? plural(sightings_.size(), "access point", "access points")
                               : plural(sightings_.size(), "sighting", "sightings"));
     if (selection_) highlight();
@@ -240,6 +247,7 @@ void MapWindow::fitView() {
 }
 
 void MapWindow::showPicked(const std::vector<std::uint32_t>& numbers) {
+    canvas_->setMarker(std::nullopt);
     if (numbers.empty()) {
         details_->clear();
         return;
@@ -255,6 +263,9 @@ void MapWindow::showPicked(const std::vector<std::uint32_t>& numbers) {
                                    perAccessPoint_ ? "access points" : "sightings"));
     for (const MapPoint& point : points) text += describe(point);
     details_->setHtml(text);
+    if (!points.empty())
+        canvas_->setMarker(map::project(QString::fromStdString(points.front().latitude).toDouble(),
+                                        QString::fromStdString(points.front().longitude).toDouble()));
 }
 
 void MapWindow::saveImage() {

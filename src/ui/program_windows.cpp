@@ -29,7 +29,7 @@ AdvancedWindowPaths advancedWindowPaths(const Form1& form1) {
 }
 
 // The map window shows the loaded log, its background from the configured tile server.
-MapWindowPaths mapWindowPaths(const Form1& form1) {
+MapWindowPaths mapWindowPaths(Form1& form1) {
     return MapWindowPaths{form1.workingFiles().output1(),
                           corePath(form1.vendorFolder()) / kVendorListFileName,
                           form1.commonDialog1().fileTitle(), TileSource::configuredUrlTemplate(),

@@ -86,7 +86,7 @@ class MapWindowTest : public QObject, Ui {
         return numbers;
     }
     static QString details(MapWindow* w) {
-        return w->findChild<QTextBrowser*>("details")->toPlainText();
+        return w->findChild<QTextBrowser*>("details")->toPlainText().simplified();
     }
 
   private slots:
@@ -153,8 +153,9 @@ class MapWindowTest : public QObject, Ui {
         QWheelEvent wheel(at, w->canvas()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, {},
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(w->canvas(), &wheel);
+        // Within a pixel: a point's pixel at one zoom is one of four at the next.
         QCOMPARE(w->canvas()->view().zoom, 17);
-        QCOMPARE(pixelOf(kSightings[1], w->canvas()->view()), at);
+        QVERIFY((pixelOf(kSightings[1], w->canvas()->view()) - at).manhattanLength() <= 2);
         QCursor::setPos(w->canvas()->mapToGlobal(at));
         QTest::keyClick(w->canvas(), Qt::Key_Minus);
         QTest::keyClick(w->canvas(), Qt::Key_Minus);
