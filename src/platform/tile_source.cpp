@@ -69,6 +69,10 @@ QString TileSource::urlFor(map::TileId id) const {
 }
 
 QImage TileSource::tile(map::TileId id) {
+    // A view wider than the world asks for tiles beyond its edges; no server has them.
+    if (id.zoom < 0 || id.zoom > kMaxZoom || id.x < 0 || id.y < 0 || id.x >= (1 << id.zoom) ||
+        id.y >= (1 << id.zoom))
+        return {};
     if (const QImage* image = images_.object(id)) return *image;
     if (failed_.contains(id)) return {};
     for (const map::TileId& busy : inFlight_)

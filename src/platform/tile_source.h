@@ -34,12 +34,14 @@ class TileSource : public QObject {
     static QString userAgent();           // "Velmora/<version> (...)"
     static constexpr int kMaxRequests = 2;
     static constexpr int kDefaultTimeoutMs = 10000;
+    static constexpr int kMaxZoom = 30;
 
     TileSource(const QString& urlTemplate, const QString& cacheFolder, QObject* parent = nullptr);
     ~TileSource() override;
 
     // The tile's image if it is at hand (memory), else a null image, and the tile is asked for
-    // (once) unless it has failed; tileReady() follows when it comes. A tile asked for again
+    // (once) unless it has failed; tileReady() follows when it comes. A tile outside the world
+    // (x or y beyond 0 .. 2^zoom - 1) is a null image, never asked for. A tile asked for again
     // while it waits moves to the front of the queue: the newest wish is served first.
     QImage tile(map::TileId id);
     // Forgets queued requests for tiles no longer wanted (the view moved on); requests already
