@@ -1,5 +1,6 @@
-// Times the core calls the Advanced windows make when they open, and the criteria window's
-// Recount, on a working record file the batch tool's load left behind. Prints one
+// Times the core calls the Advanced windows make when they open, the criteria window's
+// Recount, and the map window's opening and redraws, on a working record file the batch
+// tool's load left behind. Prints one
 // "operation<TAB>median seconds<TAB>slowest seconds<TAB>entries" line per call.
 #include <algorithm>
 #include <chrono>
@@ -14,6 +15,7 @@
 #include "advanced/criteria.h"
 #include "advanced/mac_access_points.h"
 #include "io/file_error.h"
+#include "map/sighting_map.h"
 #include "records/vendor_list.h"
 
 namespace {
@@ -39,6 +41,43 @@ void time(const char* name, int reps, const std::function<std::size_t()>& call) 
         times.push_back(seconds(start));
     }
     report(name, times, entries);
+}
+
+// The map window's calls: opening (building the map, per sighting and per access point), and
+// redrawing a 1000 x 700 view fitted to every sighting, and of a city and a street around a
+// sighting in the middle of the file.
+void timeMap(const std::filesystem::path& workingFile, int reps) {
+    using namespace velmora::map;
+    SightingMap map;
+    time("open map (SightingMap::build)", reps, [&] {
+        map = SightingMap::build(workingFile, false);
+        return map.size();
+    });
+    time("open map, one pin per access point", reps,
+         [&] { return SightingMap::build(workingFile, true).size(); });
+    std::printf("map memory (bytes per sighting)\t%.1f\t%.1f\t%zu\n",
+                static_cast<double>(map.memoryBytes()) / static_cast<double>(map.size()),
+                static_cast<double>(map.memoryBytes()) / static_cast<double>(map.size()),
+                map.size());
+    WorldPoint topLeft, bottomRight;
+    if (!map.bounds(topLeft, bottomRight, false)) return;
+    const auto viewAround = [](WorldPoint centre, int zoom) {
+        const double scale = scaleToZoom(zoom);
+        return View{centre.x * scale - 500, centre.y * scale - 350, 1000, 700, zoom};
+    };
+    int fit = 0;
+    while (fit < kMaxZoom && (bottomRight.x - topLeft.x) * scaleToZoom(fit + 1) < 1000 &&
+           (bottomRight.y - topLeft.y) * scaleToZoom(fit + 1) < 700)
+        ++fit;
+    const WorldPoint middle = fromFixed(map.points()[map.size() / 2].position);
+    const WorldPoint centre{(topLeft.x + bottomRight.x) / 2, (topLeft.y + bottomRight.y) / 2};
+    const std::pair<const char*, View> views[] = {
+        {"map redraw, every sighting (dots)", viewAround(centre, fit)},
+        {"map redraw, a city (zoom 13)", viewAround(middle, 13)},
+        {"map redraw, a street (zoom 17)", viewAround(middle, 17)},
+    };
+    for (const auto& [name, view] : views)
+        time(name, std::max(reps, 5), [&] { return map.dots(view, kAllStatuses).size(); });
 }
 
 }  // namespace
@@ -76,6 +115,7 @@ int main(int argc, char** argv) {
                     recounts.push_back(seconds(start));
                 }
         if (!recounts.empty()) report("criteria Recount (every name and choice)", recounts, most);
+        timeMap(workingFile, reps);
     } catch (const FileError& e) {
         std::fprintf(stderr, "velmora-window-timing: %s\n", e.what());
         return 1;

@@ -56,7 +56,9 @@ constexpr int kFixedLevels = 8 + kMaxZoom;  // bits of a fixed coordinate
 // The view's screen corner in world pixels at its zoom: a world pixel `cell` shows at screen
 // pixel cell - origin.
 std::int64_t originOf(double corner) {
-    return static_cast<std::int64_t>(std::ceil(corner - 0.5));
+    // Far beyond the world at every zoom, and still far from overflowing.
+    constexpr double kFar = 1e15;
+    return static_cast<std::int64_t>(std::ceil(std::clamp(corner - 0.5, -kFar, kFar)));
 }
 
 int checkedZoom(const View& view) {
@@ -346,7 +348,8 @@ std::vector<std::uint32_t> SightingMap::pick(const View& view, int x, int y, int
                                              unsigned shown) const {
     const std::int64_t ox = originOf(view.left), oy = originOf(view.top);
     const std::int64_t px = ox + x, py = oy + y;  // the world pixel under (x, y)
-    radius = std::max(radius, 0);
+    // A radius past the deepest zoom's world reaches nothing more.
+    radius = std::clamp(radius, 0, 1 << 30);
     const std::int64_t limit = std::int64_t{radius} * radius;
     std::int64_t best = limit + 1;
     std::int64_t bestX = 0, bestY = 0;

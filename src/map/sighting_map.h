@@ -41,11 +41,12 @@ struct Dot {
     bool operator==(const Dot&) const = default;
 };
 
-// A view: the world pixel (at `zoom`, 0 to kMaxZoom) at the top-left corner of a `width` x
-// `height` screen. A point shows at the screen pixel of the world pixel that holds it:
-// x = cell - ceil(left - 0.5) for the world pixel column `cell` at `zoom` (its centre rounded to
-// the screen's pixel grid), and likewise for y; so with a whole-pixel corner, x = cell - left.
-// The world is drawn once: a view beyond its edges shows no dots there.
+// A view: the world pixel (at `zoom`, 0 to kMaxZoom; another zoom is taken as the nearest of
+// those) at the top-left corner of a `width` x `height` screen. A point shows at the screen pixel
+// of the world pixel that holds it: x = cell - ceil(left - 0.5) for the world pixel column `cell`
+// at `zoom` (its centre rounded to the screen's pixel grid), and likewise for y; so with a
+// whole-pixel corner, x = cell - left. The world is drawn once: a view beyond its edges shows no
+// dots there.
 struct View {
     double left = 0;  // world pixels at `zoom`
     double top = 0;
@@ -56,7 +57,8 @@ struct View {
 
 // The sightings of a working record file as the map draws them: each one's position, status
 // and record number (its position in output1, from 0), kept compactly and indexed so that a
-// view asks only for what it shows.
+// view asks only for what it shows. build() may run on a thread of its own; the const
+// functions of a built map may be called from any thread.
 //
 // Each point is 16 bytes: the Morton (Z-order) key of its world pixel at kMaxZoom (the bits of
 // x and y interleaved) and its record number; one pin per access point adds the access point's

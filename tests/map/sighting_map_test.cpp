@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "advanced/mac_access_points.h"
 #include "export/main_exports.h"
 #include "loader/source_loader.h"
+#include "records/ascii.h"
 #include "records/working_files.h"
 #include "support/test_support.h"
 
@@ -133,8 +135,30 @@ TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {
     EXPECT_EQ(sorted(map.dots(world, kAllStatuses)), (Dots{{127, 85, Status::WepOn, false},
                                                            {127, 85, Status::WepOff, false},
                                                            {127, 85, Status::AdHoc, false}}));
-    // Beyond the world's edge there is nothing.
+    // Beyond the world's edge there is nothing, however far; nor on an empty screen.
     EXPECT_TRUE(map.dots({-300, 0, 256, 256, 0}, kAllStatuses).empty());
+    EXPECT_TRUE(map.dots({1e300, -1e300, 256, 256, 16}, kAllStatuses).empty());
+    EXPECT_TRUE(map.dots({0, 0, -5, 256, 0}, kAllStatuses).empty());
+    EXPECT_TRUE(map.pick({1e300, 0, 10, 10, 3}, 0, 0, 1 << 30, kAllStatuses).empty());
+}
+
+TEST(SightingMapBuild, FailsForAMissingFileAndIsEmptyForAnEmptyOne) {
+    test::TempDir dir;
+    EXPECT_EQ(test::fileErrorPath([&] { SightingMap::build(dir / "output1", false); }),
+              dir / "output1");
+    EXPECT_EQ(test::fileErrorPath([&] { SightingMap::build(dir / "output1", true); }),
+              dir / "output1");
+    test::writeFile(dir / "output1", "");
+    for (const bool perAccessPoint : {false, true}) {
+        SightingMap map = SightingMap::build(dir / "output1", perAccessPoint);
+        EXPECT_TRUE(map.empty());
+        WorldPoint topLeft, bottomRight;
+        EXPECT_FALSE(map.bounds(topLeft, bottomRight, false));
+        EXPECT_TRUE(map.dots({0, 0, 256, 256, 0}, kAllStatuses).empty());
+        EXPECT_TRUE(map.pick({0, 0, 256, 256, 0}, 5, 5, 10, kAllStatuses).empty());
+        map.highlight(dir / "output1", apNameSelection("X"));
+        EXPECT_EQ(map.highlightedCount(), 0U);
+    }
 }
 
 TEST(SightingMapPick, FindsTheNearestDotAndEverythingOnItsSpot) {
@@ -322,42 +346,28 @@ TEST(SightingMapPerAccessPoint, PutsEachAccessPointWhereThePerAccessPointExportD
     style.perAccessPoint = true;
     const fs::path exported = runMainExport(MainExport::ConvertAll, loaded.output1(),
                                             loaded.dir.path(), "log.txt", style);
-    // Each exported pin: its BSSID, upper-cased, and its position.
-    std::multiset<std::tuple<std::string, std::uint32_t, std::uint32_t>> pins, points;
-    const std::string text = test::readFile(exported);
-    std::size_t at = text.find("\r\n") + 2;
-    std::size_t lines = 0;
-    while (at < text.size()) {
-        const std::size_t end = text.find("\r\n", at);
+    // Each exported pin: its BSSID, upper-cased, its position and its status.
+    using Pin = std::tuple<std::string, std::uint32_t, std::uint32_t, Status>;
+    std::multiset<Pin> pins, points;
+    std::istringstream lines(test::readFile(exported));
+    std::string line;
+    std::getline(lines, line);  // the header
+    while (std::getline(lines, line)) {
         std::vector<std::string> items;
-        for (std::size_t from = at;;) {
-            const std::size_t semicolon = text.find(';', from);
-            if (semicolon >= end) {
-                items.push_back(text.substr(from, end - from));
-                break;
-            }
-            items.push_back(text.substr(from, semicolon - from));
-            from = semicolon + 1;
-        }
-        at = end + 2;
-        ++lines;
+        std::istringstream row(line);
+        for (std::string item; std::getline(row, item, ';');) items.push_back(item);
         const FixedPoint p = toFixed(project(std::stod(items[0]), std::stod(items[1])));
-        std::string bssid = items[4];
-        for (char& c : bssid) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        pins.emplace(bssid, p.x, p.y);
+        pins.emplace(toUpperAscii(items[4]), p.x, p.y, statusOf(items[8]));
     }
     const SightingMap map = SightingMap::build(loaded.output1(), true);
-    EXPECT_EQ(map.size(), lines);
-    std::vector<std::uint32_t> numbers;
-    for (const auto& point : map.points()) numbers.push_back(point.number);
-    const auto described = describeRecordsByNumber(loaded.output1(), numbers, nullptr);
-    ASSERT_EQ(described.size(), numbers.size());
     const auto all = map.points();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        std::string bssid = described[i].bssid;
-        for (char& c : bssid) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        points.emplace(bssid, all[i].position.x, all[i].position.y);
-    }
+    std::vector<std::uint32_t> numbers;
+    for (const auto& point : all) numbers.push_back(point.number);
+    const auto described = describeRecordsByNumber(loaded.output1(), numbers, nullptr);
+    ASSERT_EQ(described.size(), all.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        points.emplace(toUpperAscii(described[i].bssid), all[i].position.x, all[i].position.y,
+                       all[i].status);
     EXPECT_EQ(points, pins);
 }
 
