@@ -11,6 +11,7 @@
 #include "io/line_reader.h"
 #include "loader/record_line.h"
 #include "loader/source_loader.h"
+#include "map/sighting_map.h"
 #include "records/record_reader.h"
 
 namespace {
@@ -136,6 +137,32 @@ void BM_ExportLine(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(writeExportLine(out.data(), fields));
 }
 BENCHMARK(BM_ExportLine);
+
+// The map window: building its map of the log's sightings, and the dots of a 1000 x 700 view
+// at zoom 3, 8 and 14 (every sighting, a region, a few streets) on the log's meridian.
+void BM_SightingMapBuild(benchmark::State& state) {
+    const Scratch& s = scratch();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(map::SightingMap::build(s.files.output1(), false).size());
+    setBytes(state, s.files.output1());
+}
+BENCHMARK(BM_SightingMapBuild)->Unit(benchmark::kMillisecond);
+
+void BM_SightingMapDots(benchmark::State& state) {
+    static const map::SightingMap sightings =
+        map::SightingMap::build(scratch().files.output1(), false);
+    const int zoom = static_cast<int>(state.range(0));
+    const double scale = map::scaleToZoom(zoom);
+    const map::WorldPoint centre = map::project(35, -10.5734555);
+    const map::View view{centre.x * scale - 500, centre.y * scale - 350, 1000, 700, zoom};
+    std::size_t dots = 0;
+    for (auto _ : state) {
+        dots = sightings.dots(view, map::kAllStatuses).size();
+        benchmark::DoNotOptimize(dots);
+    }
+    state.counters["dots"] = static_cast<double>(dots);
+}
+BENCHMARK(BM_SightingMapDots)->Arg(3)->Arg(8)->Arg(14)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

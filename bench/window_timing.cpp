@@ -1,11 +1,9 @@
 // Times the core calls the Advanced windows make when they open, the criteria window's
-// Recount, and the map window's: building its sighting map when it opens and the dots of a
-// 1000 x 700 view at three zoom levels (every sighting, a city, a street), on a working record
-// file the batch tool's load left behind. Prints one
+// Recount, and the map window's opening and redraws, on a working record file the batch
+// tool's load left behind. Prints one
 // "operation<TAB>median seconds<TAB>slowest seconds<TAB>entries" line per call.
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -45,49 +43,41 @@ void time(const char* name, int reps, const std::function<std::size_t()>& call) 
     report(name, times, entries);
 }
 
-// The map's dots of a 1000 x 700 view at `zoom` centred on `centre` (zoom 0 world pixels),
-// panned a little between runs as a drag would.
-void timeMapView(const velmora::map::SightingMap& map, const char* name, int zoom,
-                 velmora::map::WorldPoint centre, int reps) {
-    using namespace velmora::map;
-    std::vector<double> times;
-    std::size_t dots = 0;
-    const double scale = std::ldexp(1.0, zoom);
-    for (int i = 0; i < std::max(reps, 5); ++i) {
-        View view;
-        view.width = 1000;
-        view.height = 700;
-        view.zoom = zoom;
-        view.left = std::floor(centre.x * scale) - 500 + 37 * i;
-        view.top = std::floor(centre.y * scale) - 350 + 23 * i;
-        const auto start = Clock::now();
-        dots = map.dots(view, kAllStatuses).size();
-        times.push_back(seconds(start));
-    }
-    report(name, times, dots);
-}
-
+// The map window's calls: opening (building the map, per sighting and per access point), and
+// redrawing a 1000 x 700 view fitted to every sighting, and of a city and a street around a
+// sighting in the middle of the file.
 void timeMap(const std::filesystem::path& workingFile, int reps) {
     using namespace velmora::map;
     SightingMap map;
-    time("open map window (SightingMap::build)", reps, [&] {
+    time("open map (SightingMap::build)", reps, [&] {
         map = SightingMap::build(workingFile, false);
         return map.size();
     });
-    time("open map window, one pin per AP (SightingMap::build)", reps,
+    time("open map, one pin per access point", reps,
          [&] { return SightingMap::build(workingFile, true).size(); });
+    std::printf("map memory (bytes per sighting)\t%.1f\t%.1f\t%zu\n",
+                static_cast<double>(map.memoryBytes()) / static_cast<double>(map.size()),
+                static_cast<double>(map.memoryBytes()) / static_cast<double>(map.size()),
+                map.size());
     WorldPoint topLeft, bottomRight;
     if (!map.bounds(topLeft, bottomRight, false)) return;
-    const WorldPoint centre{(topLeft.x + bottomRight.x) / 2, (topLeft.y + bottomRight.y) / 2};
-    // The zoom the window's Fit picks: the largest that holds every sighting.
-    int fit = 1;
-    while (fit < 17 && (bottomRight.x - topLeft.x) * std::ldexp(1.0, fit + 1) <= 950 &&
-           (bottomRight.y - topLeft.y) * std::ldexp(1.0, fit + 1) <= 650)
+    const auto viewAround = [](WorldPoint centre, int zoom) {
+        const double scale = scaleToZoom(zoom);
+        return View{centre.x * scale - 500, centre.y * scale - 350, 1000, 700, zoom};
+    };
+    int fit = 0;
+    while (fit < kMaxZoom && (bottomRight.x - topLeft.x) * scaleToZoom(fit + 1) < 1000 &&
+           (bottomRight.y - topLeft.y) * scaleToZoom(fit + 1) < 700)
         ++fit;
-    timeMapView(map, "map redraw, every sighting (dots of 1000x700 at the fitted zoom)", fit,
-                centre, reps);
-    timeMapView(map, "map redraw, a city (dots of 1000x700 at zoom 13)", 13, centre, reps);
-    timeMapView(map, "map redraw, a street (dots of 1000x700 at zoom 17)", 17, centre, reps);
+    const WorldPoint middle = fromFixed(map.points()[map.size() / 2].position);
+    const WorldPoint centre{(topLeft.x + bottomRight.x) / 2, (topLeft.y + bottomRight.y) / 2};
+    const std::pair<const char*, View> views[] = {
+        {"map redraw, every sighting (dots)", viewAround(centre, fit)},
+        {"map redraw, a city (zoom 13)", viewAround(middle, 13)},
+        {"map redraw, a street (zoom 17)", viewAround(middle, 17)},
+    };
+    for (const auto& [name, view] : views)
+        time(name, std::max(reps, 5), [&] { return map.dots(view, kAllStatuses).size(); });
 }
 
 }  // namespace

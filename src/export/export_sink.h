@@ -22,6 +22,9 @@ struct ExportRecord {
     // Set by the one-pin-per-access-point sink: the sightings of the access point this record
     // stands for. Null for a record that is one sighting.
     const AccessPointSummary* accessPoint = nullptr;
+    // The record's position in the working record file, 0 for its first record; for one pin
+    // per access point, that of the strongest sighting.
+    std::uint64_t number = 0;
 };
 
 // Where a sink writes its bytes: the export file, written in large blocks on a thread of its

@@ -71,7 +71,57 @@ void refuseTarget(const fs::path& target, const fs::path& workingFile) {
         throw FileError(target, "Is the working record file");
 }
 
+// Reads the records from `reader` and hands the ones `selection` passes to `sink`, between its
+// begin() and end(). Returns the number handed over.
+std::uint64_t handRecords(RecordReader& reader, const fs::path& workingFile,
+                          const RecordSelection& selection, ExportSink& sink,
+                          ExportOutput& output) {
+    UpperCasing upperCasing(selection.upper);
+    ExportRecord record;
+    std::uint64_t number = 0;
+    std::uint64_t written = 0;
+    sink.begin(output);
+    if (sink.wantsExtras()) {
+        // Each record's extras line is read, selected or not, so that the two files stay in
+        // step.
+        ExtrasReader extras(workingFile);
+        forEachRecord(reader, [&](const RecordFields& fields) {
+            const RecordExtras lineExtras = extras.next();
+            const std::uint64_t at = number++;
+            if (!selection.filter(fields)) return;
+            record.fields = fields;
+            record.extras = lineExtras;
+            record.number = at;
+            upperCasing.apply(record.fields);
+            sink.write(output, record);
+            ++written;
+        });
+    } else {
+        forEachRecord(reader, [&](const RecordFields& fields) {
+            const std::uint64_t at = number++;
+            if (!selection.filter(fields)) return;
+            record.fields = fields;
+            record.number = at;
+            upperCasing.apply(record.fields);
+            sink.write(output, record);
+            ++written;
+        });
+    }
+    sink.end(output);
+    return written;
+}
+
 }  // namespace
+
+std::uint64_t walkSelection(const fs::path& workingFile, const RecordSelection& selection,
+                            ExportSink& sink) {
+    RecordReader reader(workingFile);
+    BlockWriter nowhere(std::vector<TextFileWriter*>{});
+    ExportOutput output(nowhere);
+    const std::uint64_t handed = handRecords(reader, workingFile, selection, sink, output);
+    nowhere.finish();
+    return handed;
+}
 
 std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
                           const RecordSelection& selection, ExportSink& sink) {
@@ -98,32 +148,7 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
             // thread of its own while the next is built.
             BlockWriter block({&out});
             ExportOutput output(block);
-            UpperCasing upperCasing(selection.upper);
-            ExportRecord record;
-            sink.begin(output);
-            if (sink.wantsExtras()) {
-                // Each record's extras line is read, selected or not, so that the two files
-                // stay in step.
-                ExtrasReader extras(workingFile);
-                forEachRecord(reader, [&](const RecordFields& fields) {
-                    const RecordExtras lineExtras = extras.next();
-                    if (!selection.filter(fields)) return;
-                    record.fields = fields;
-                    record.extras = lineExtras;
-                    upperCasing.apply(record.fields);
-                    sink.write(output, record);
-                    ++written;
-                });
-            } else {
-                forEachRecord(reader, [&](const RecordFields& fields) {
-                    if (!selection.filter(fields)) return;
-                    record.fields = fields;
-                    upperCasing.apply(record.fields);
-                    sink.write(output, record);
-                    ++written;
-                });
-            }
-            sink.end(output);
+            written = handRecords(reader, workingFile, selection, sink, output);
             block.finish();
         }
         out.close();

@@ -26,6 +26,12 @@ std::uint64_t writeExport(const std::filesystem::path& workingFile,
                           const std::filesystem::path& target, const RecordSelection& selection,
                           ExportSink& sink);
 
+// Hands the records `selection` passes to `sink` exactly as writeExport does, with no file: what
+// the sink writes goes nowhere. For a sink that collects what it receives. Returns the number
+// of records handed over. Throws FileError for the working record file.
+std::uint64_t walkSelection(const std::filesystem::path& workingFile,
+                            const RecordSelection& selection, ExportSink& sink);
+
 // writeExport with the Streets and Trips sink: the export every window writes.
 std::uint64_t writeStreetsAndTrips(const std::filesystem::path& workingFile,
                                    const std::filesystem::path& target,

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "io/byte_scan.h"
 #include "records/ascii.h"
@@ -21,15 +23,18 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// A coordinate item as the loader keeps it ("N41.1234567", "S0.0451234", "w007.50") as a JSON
-// number: "-" for the `negative` hemisphere, the whole degrees without leading zeros (one
-// "0" kept), and the fraction as it stands. Zero has no sign. An item of any other shape,
-// which no load writes, gives "0". The text views `item`, or `store` where it needs a sign.
-std::string_view signedDegrees(std::string_view item, char positive, char negative,
-                               std::string& store) {
+// The parts of a coordinate item as the loader keeps it ("N41.1234567", "S0.0451234",
+// "w007.50"): its hemisphere letter (either case) and the number after it, whole degrees and
+// perhaps "." and a fraction of one digit or more. Nothing for an item of any other shape,
+// which no load writes.
+struct Coordinate {
+    bool negative;            // the `negative` hemisphere
+    std::string_view number;  // the whole degrees without leading zeros (one "0" kept), and on
+    bool zero;                // every digit 0
+};
+std::optional<Coordinate> readCoordinate(std::string_view item, char positive, char negative) {
     const char hemisphere = item.empty() ? '\0' : upperAscii(item.front());
     const std::string_view number = item.empty() ? item : item.substr(1);
-    // Whole degrees, then perhaps "." and a fraction of one digit or more.
     std::size_t end = 0;
     while (end < number.size() && isDigit(number[end])) ++end;
     const std::size_t wholeEnd = end;
@@ -40,14 +45,24 @@ std::string_view signedDegrees(std::string_view item, char positive, char negati
     }
     if ((hemisphere != positive && hemisphere != negative) || wholeEnd == 0 ||
         end != number.size()) {
-        return "0";
+        return std::nullopt;
     }
     std::size_t start = 0;
     while (start + 1 < wholeEnd && number[start] == '0') ++start;
     const bool zero =
         std::all_of(number.begin(), number.end(), [](char c) { return c == '0' || c == '.'; });
-    const std::string_view digits = number.substr(start);
-    if (hemisphere == positive || zero) return digits;
+    return Coordinate{hemisphere == negative, number.substr(start), zero};
+}
+
+// A coordinate item as a JSON number: "-" for the `negative` hemisphere, then the digits of
+// readCoordinate. Zero has no sign; an item of another shape gives "0". The text views `item`,
+// or `store` where it needs a sign.
+std::string_view signedDegrees(std::string_view item, char positive, char negative,
+                               std::string& store) {
+    const std::optional<Coordinate> coordinate = readCoordinate(item, positive, negative);
+    if (!coordinate) return "0";
+    const std::string_view digits = coordinate->number;
+    if (!coordinate->negative || coordinate->zero) return digits;
     // Filled in place: the coordinates of a log mostly have one length, which the store keeps.
     store.resize(1 + digits.size());
     store[0] = '-';
@@ -197,6 +212,15 @@ void describeRecordInto(MapPointView& point, MapPointStore& store, const ExportR
         if (const auto vendor = vendors->find(upper)) point.vendor = utf8Of(*vendor, store.vendor);
     }
     point.accessPoint = record.accessPoint;
+}
+
+std::optional<double> coordinateDegrees(std::string_view item, char positive, char negative) {
+    const std::optional<Coordinate> coordinate = readCoordinate(item, positive, negative);
+    if (!coordinate) return std::nullopt;
+    double degrees = 0;
+    const std::string_view digits = coordinate->number;
+    std::from_chars(digits.data(), digits.data() + digits.size(), degrees);
+    return coordinate->negative ? -degrees : degrees;
 }
 
 MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors) {

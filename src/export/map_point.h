@@ -50,6 +50,11 @@ BasicMapPoint<To> convertMapPoint(const BasicMapPoint<From>& point) {
         point.noise,        To(point.time),      vendor,         point.accessPoint};
 }
 
+// The value of a coordinate item as the map formats write it (BasicMapPoint::latitude, with
+// `positive` 'N' and `negative` 'S'; longitude with 'E' and 'W'), as a number; nothing for an
+// item of another shape, which the map formats write as "0".
+std::optional<double> coordinateDegrees(std::string_view item, char positive, char negative);
+
 // The map point of a record; `vendors` may be null (then no vendor).
 MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors);
 

@@ -1,7 +1,7 @@
 // One pin per access point: holds the strongest sighting of each access point of the
 // selection and hands them to the format's sink once the walk is over.
 //
-// A log has a hundred thousand access points and more, so each is held compactly: a 56-byte
+// A log has a hundred thousand access points and more, so each is held compactly: a 64-byte
 // entry (its BSSID as a number, its count, its strongest signal, and the time and date of its
 // first and last sighting packed), the strongest sighting's record bytes and other extras in
 // an arena of large blocks, and a flat hash of entry numbers. The times are made text only
@@ -238,6 +238,7 @@ struct AccessPoint {
     std::uint32_t lastClock;   // and of its last
     std::uint32_t firstDate;   // the number of their extras dates
     std::uint32_t lastDate;
+    std::uint64_t number;  // the record number of `strongest`
 };
 
 // The entries in order of first sighting, in blocks that never move.
@@ -266,6 +267,7 @@ struct Pending {
     std::int64_t signal;
     std::uint32_t clock;
     std::uint32_t date;
+    std::uint64_t number;
     std::vector<char> record;  // the held form, in its first `size` bytes
     std::size_t size;
 };
@@ -284,6 +286,7 @@ class PerAccessPointSink final : public ExportSink {
         next.clock = packedClock(record.fields[WorkingRecord::Time]);
         next.date = dateNumber(record.extras.date);
         next.signal = record.extras.signal ? *record.extras.signal : kUnreadable;
+        next.number = record.number;
         const std::size_t most = held::maxSize(record.fields);
         if (most > std::numeric_limits<std::uint32_t>::max())
             throw std::length_error("record too long to hold");
@@ -315,6 +318,7 @@ class PerAccessPointSink final : public ExportSink {
             summary.firstSeen = mapTime(clockText(ap.firstClock, clock), dates_[ap.firstDate]);
             summary.lastSeen = mapTime(clockText(ap.lastClock, clock), dates_[ap.lastDate]);
             record.extras.date = dates_[held::read(ap.strongest, ap.used, record)];
+            record.number = ap.number;
             if (ap.signal == kUnreadable)
                 record.extras.signal.reset();
             else
@@ -428,6 +432,7 @@ class PerAccessPointSink final : public ExportSink {
         }
         std::memcpy(ap.strongest, sighting.record.data(), sighting.size);
         ap.used = static_cast<std::uint32_t>(sighting.size);
+        ap.number = sighting.number;
     }
 
     // The number of an extras date in the date table. A log has few dates, and runs of

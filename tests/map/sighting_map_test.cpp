@@ -1,0 +1,386 @@
+#include "map/sighting_map.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "advanced/ap_name.h"
+#include "advanced/mac_access_points.h"
+#include "export/main_exports.h"
+#include "loader/source_loader.h"
+#include "records/ascii.h"
+#include "records/working_files.h"
+#include "support/test_support.h"
+
+namespace velmora::map {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A data line of the scanner's layout with its own time and signal.
+std::string sighting(std::string_view lat, std::string_view lon, std::string_view ssid,
+                     std::string_view bssid, std::string_view flags, int signal,
+                     std::string_view time = "01:02:03") {
+    return std::string(lat) + "\t" + std::string(lon) + "\t( " + std::string(ssid) + " )\tBSS\t( " +
+           std::string(bssid) + " )\t" + std::string(time) + " (GMT)\t[ 20 " +
+           std::to_string(signal) + " 49 ]\t# (  )\t" + std::string(flags) + "\t00000040\t100";
+}
+
+// A loaded log in a folder of its own.
+struct Loaded {
+    test::TempDir dir;
+    WorkingFiles files{dir.path()};
+    fs::path output1() const { return files.output1(); }
+
+    explicit Loaded(const std::string& log) {
+        test::writeFile(dir / "log.txt", log);
+        EXPECT_EQ(loadSourceLog(dir / "log.txt", files).status, LoadStatus::Loaded);
+    }
+
+    // Adds a record whose latitude cannot be read, as a damaged file may hold (a load keeps
+    // none), with the BSSID 00:0a:0b:0c:0d:04.
+    void appendDamagedRecord() const {
+        setNormalAttribute(files.output1());
+        setNormalAttribute(files.extras());
+        test::writeFile(files.output1(),
+                        test::readFile(files.output1()) +
+                            "Q51.5000000,W0.1200000,home,BSS,00:0a:0b:0c:0d:04,01:02:03GMT,"
+                            "[201049],,0011,00000040,100\r\n");
+        test::writeFile(files.extras(), test::readFile(files.extras()) + "20,10,49,2004-06-05\r\n");
+    }
+};
+
+// Five sightings near one London street; at zoom 16 with the corner below, the view of
+// kStreet shows them at the pixels noted. Loaded() with appendDamagedRecord() adds a sixth.
+const std::string kSmallLog = test::textLog({
+    // 0: WEP on at (55, 46)
+    sighting("N 51.5000000", "W 0.1200000", "home", "00:0a:0b:0c:0d:01", "0011", 60),
+    // 1: WEP off at (78, 9)
+    sighting("N 51.5005000", "W 0.1195000", "cafe", "00:0a:0b:0c:0d:02", "0001", 40),
+    // 2: ad hoc at (8, 121)
+    sighting("N 51.4990000", "W 0.1210000", "party", "00:0a:0b:0c:0d:03", "0002", 30),
+    // 3: WEP on, in the same world pixel as 0
+    sighting("N 51.5000020", "W 0.1200020", "Home", "00:0A:0B:0C:0D:05", "0011", 50),
+    // 4: WEP off at (55, 39): the access point of 1, stronger
+    sighting("N 51.5001000", "W 0.1200000", "annex", "00:0A:0B:0C:0D:02", "0001", 70, "01:09:00"),
+});
+const View kStreet{8382960, 5579360, 100, 150, 16};
+
+using Dots = std::vector<Dot>;
+Dots sorted(Dots dots) {
+    std::sort(dots.begin(), dots.end(), [](const Dot& a, const Dot& b) {
+        return std::tie(a.y, a.x, a.status, a.highlighted) <
+               std::tie(b.y, b.x, b.status, b.highlighted);
+    });
+    return dots;
+}
+
+constexpr unsigned kOn = statusBit(Status::WepOn);
+constexpr unsigned kOff = statusBit(Status::WepOff);
+constexpr unsigned kAdHoc = statusBit(Status::AdHoc);
+
+TEST(SightingMapStatus, FollowsTheCountsTestsAsTheMapPinsDo) {
+    // clang-format off
+    const std::pair<std::string_view, Status> rows[] = {
+        {"0011", Status::WepOn}, {"0001", Status::WepOff}, {"0031", Status::WepOn},
+        {"0002", Status::AdHoc}, {"0012", Status::AdHoc},  // ad hoc before WEP
+        {"0006", Status::AdHoc}, {"0013", Status::WepOn},   {"0091", Status::WepOff},
+        {"5", Status::WepOn},    {"6", Status::AdHoc},      {"", Status::WepOff},
+        {"00a1", Status::WepOff},                           // neither on nor off
+    };
+    // clang-format on
+    for (const auto& [flags, status] : rows) EXPECT_EQ(statusOf(flags), status) << flags;
+}
+
+TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {
+    Loaded loaded(kSmallLog);
+    loaded.appendDamagedRecord();
+    const SightingMap map = SightingMap::build(loaded.output1(), false);
+    EXPECT_EQ(map.size(), 5U);
+    EXPECT_EQ(map.unplaced(), 1U);
+    EXPECT_EQ(map.count(Status::WepOn), 2U);
+    const Dot on{55, 46, Status::WepOn, false}, off{78, 9, Status::WepOff, false},
+        adHoc{8, 121, Status::AdHoc, false}, off2{55, 39, Status::WepOff, false};
+    const std::pair<unsigned, Dots> rows[] = {
+        {kAllStatuses, {off, off2, on, adHoc}},
+        {kOn, {on}},
+        {kOff, {off, off2}},
+        {kAdHoc, {adHoc}},
+        {kOn | kAdHoc, {on, adHoc}},
+        {0, {}},
+    };
+    for (const auto& [shown, dots] : rows)
+        EXPECT_EQ(sorted(map.dots(kStreet, shown)), dots) << "shown " << shown;
+
+    // A view moved by whole pixels moves the dots; one moved by less than half a pixel does
+    // not; the screen's edges clip.
+    View moved = kStreet;
+    moved.left += 50;
+    moved.top -= 0.4;
+    moved.height = 39;
+    EXPECT_EQ(sorted(map.dots(moved, kAllStatuses)), (Dots{{28, 9, Status::WepOff, false}}));
+    moved.left -= 0.6;
+    moved.height = 40;
+    EXPECT_EQ(sorted(map.dots(moved, kAllStatuses)),
+              (Dots{{29, 9, Status::WepOff, false}, {6, 39, Status::WepOff, false}}));
+    // A zoom that shows the whole world puts everything in one pixel, one dot per status.
+    const View world{0, 0, 256, 256, 0};
+    EXPECT_EQ(sorted(map.dots(world, kAllStatuses)), (Dots{{127, 85, Status::WepOn, false},
+                                                           {127, 85, Status::WepOff, false},
+                                                           {127, 85, Status::AdHoc, false}}));
+    // Beyond the world's edge there is nothing, however far; nor on an empty screen.
+    EXPECT_TRUE(map.dots({-300, 0, 256, 256, 0}, kAllStatuses).empty());
+    EXPECT_TRUE(map.dots({1e300, -1e300, 256, 256, 16}, kAllStatuses).empty());
+    EXPECT_TRUE(map.dots({0, 0, -5, 256, 0}, kAllStatuses).empty());
+    EXPECT_TRUE(map.pick({1e300, 0, 10, 10, 3}, 0, 0, 1 << 30, kAllStatuses).empty());
+}
+
+TEST(SightingMapBuild, FailsForAMissingFileAndIsEmptyForAnEmptyOne) {
+    test::TempDir dir;
+    EXPECT_EQ(test::fileErrorPath([&] { SightingMap::build(dir / "output1", false); }),
+              dir / "output1");
+    EXPECT_EQ(test::fileErrorPath([&] { SightingMap::build(dir / "output1", true); }),
+              dir / "output1");
+    test::writeFile(dir / "output1", "");
+    for (const bool perAccessPoint : {false, true}) {
+        SightingMap map = SightingMap::build(dir / "output1", perAccessPoint);
+        EXPECT_TRUE(map.empty());
+        WorldPoint topLeft, bottomRight;
+        EXPECT_FALSE(map.bounds(topLeft, bottomRight, false));
+        EXPECT_TRUE(map.dots({0, 0, 256, 256, 0}, kAllStatuses).empty());
+        EXPECT_TRUE(map.pick({0, 0, 256, 256, 0}, 5, 5, 10, kAllStatuses).empty());
+        map.highlight(dir / "output1", apNameSelection("X"));
+        EXPECT_EQ(map.highlightedCount(), 0U);
+    }
+}
+
+TEST(SightingMapPick, FindsTheNearestDotAndEverythingOnItsSpot) {
+    Loaded loaded(kSmallLog);
+    loaded.appendDamagedRecord();
+    const SightingMap map = SightingMap::build(loaded.output1(), false);
+    using Numbers = std::vector<std::uint32_t>;
+    struct Row {
+        int x, y, radius;
+        unsigned shown;
+        Numbers numbers;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {55, 46, 0, kAllStatuses, {0, 3}},  // both sightings of the spot
+        {57, 47, 3, kAllStatuses, {0, 3}},
+        {55, 42, 4, kAllStatuses, {4}},     // 3 pixels from 4, 4 from 0 and 3
+        {55, 43, 4, kAllStatuses, {0, 3}},
+        {58, 46, 2, kAllStatuses, {}},      // beyond the radius
+        {30, 30, 5, kAllStatuses, {}},
+        {55, 46, 0, kOff, {}},              // a hidden status is not picked
+        {55, 45, 10, kOff, {4}},
+        {8, 121, 1, kAdHoc, {2}},
+        {0, 0, 200, kAllStatuses, {4}},     // (55, 39) is nearer the corner than (78, 9)
+    };
+    // clang-format on
+    for (const Row& row : rows)
+        EXPECT_EQ(map.pick(kStreet, row.x, row.y, row.radius, row.shown), row.numbers)
+            << row.x << "," << row.y << " within " << row.radius;
+}
+
+TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
+    Loaded loaded(kSmallLog);
+    loaded.appendDamagedRecord();
+    const auto highlightedNumbers = [](const SightingMap& map) {
+        std::set<std::uint32_t> numbers;
+        for (const auto& point : map.points())
+            if (point.highlighted) numbers.insert(point.number);
+        return numbers;
+    };
+    using Numbers = std::set<std::uint32_t>;
+    struct Row {
+        bool perAccessPoint;
+        RecordSelection selection;
+        Numbers numbers;
+    };
+    const Row rows[] = {
+        {false, apNameSelection("HOME"), {0, 3}},  // 5 has no position
+        {false, apNameSelection("CAFE"), {1}},
+        {false, macAddressSelection("00:0A:0B:0C:0D:02"), {1, 4}},
+        {false, apNameSelection("NOBODY"), {}},
+        // An access point is marked where any of its sightings passes; its point is its
+        // strongest sighting, 4, which is not in the "CAFE" group.
+        {true, apNameSelection("CAFE"), {4}},
+        {true, apNameSelection("HOME"), {0, 3}},
+        {true, macAddressSelection("00:0A:0B:0C:0D:02"), {4}},
+        {true, macAddressSelection("00:0A:0B:0C:0D:04"), {}},
+    };
+    for (const Row& row : rows) {
+        SightingMap map = SightingMap::build(loaded.output1(), row.perAccessPoint);
+        map.highlight(loaded.output1(), row.selection);
+        EXPECT_TRUE(map.hasHighlight());
+        EXPECT_EQ(highlightedNumbers(map), row.numbers);
+        EXPECT_EQ(map.highlightedCount(), row.numbers.size());
+        // The dots of the marked points are marked, and nothing is drawn twice.
+        std::size_t marked = 0;
+        for (const Dot& dot : map.dots(kStreet, kAllStatuses)) marked += dot.highlighted;
+        EXPECT_EQ(marked, row.numbers.empty() ? 0U : 1U + (row.numbers == Numbers{1, 4}));
+        map.clearHighlight();
+        EXPECT_FALSE(map.hasHighlight());
+        EXPECT_TRUE(highlightedNumbers(map).empty());
+    }
+
+    // Bounds of the marked points, of all, and a selection without a filter clears.
+    SightingMap map = SightingMap::build(loaded.output1(), false);
+    WorldPoint topLeft, bottomRight;
+    EXPECT_FALSE(map.bounds(topLeft, bottomRight, true));
+    map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:0D:02"));
+    ASSERT_TRUE(map.bounds(topLeft, bottomRight, true));
+    const double scale = scaleToZoom(16);
+    EXPECT_EQ(static_cast<int>(topLeft.x * scale - kStreet.left), 55);
+    EXPECT_EQ(static_cast<int>(topLeft.y * scale - kStreet.top), 9);
+    EXPECT_EQ(static_cast<int>(bottomRight.x * scale - kStreet.left), 78);
+    EXPECT_EQ(static_cast<int>(bottomRight.y * scale - kStreet.top), 39);
+    ASSERT_TRUE(map.bounds(topLeft, bottomRight, false));
+    EXPECT_EQ(static_cast<int>(topLeft.x * scale - kStreet.left), 8);
+    EXPECT_EQ(static_cast<int>(bottomRight.y * scale - kStreet.top), 121);
+    map.highlight(loaded.output1(), RecordSelection{});
+    EXPECT_FALSE(map.hasHighlight());
+    EXPECT_EQ(map.highlightedCount(), 0U);
+    EXPECT_EQ(sorted(map.dots(kStreet, kOff)),
+              (Dots{{78, 9, Status::WepOff, false}, {55, 39, Status::WepOff, false}}));
+}
+
+TEST(SightingMapDescribe, GivesTheSidePanelsValuesByRecordNumber) {
+    Loaded loaded(kSmallLog);
+    loaded.appendDamagedRecord();
+    const auto points = describeRecordsByNumber(loaded.output1(), {4, 0, 99, 4}, nullptr);
+    ASSERT_EQ(points.size(), 3U) << "99 is past the end";
+    EXPECT_EQ(points[0].name, "annex");
+    EXPECT_EQ(points[0].bssid, "00:0A:0B:0C:0D:02");
+    EXPECT_EQ(points[0].signal, 70);
+    EXPECT_EQ(points[0].time, "2004-06-05T01:09:00Z");
+    EXPECT_EQ(points[0].latitude, "51.5001000");
+    EXPECT_EQ(points[0].channels, std::vector<int>{6});
+    EXPECT_EQ(points[1].name, "home");
+    EXPECT_EQ(points[1].signal, 60);
+    EXPECT_EQ(points[2].name, "annex");
+
+    const auto summaries = accessPointSummaries(loaded.output1(), {4, 2, 1, 99});
+    ASSERT_EQ(summaries.size(), 4U);
+    EXPECT_EQ(summaries[0].sightings, 2U);
+    EXPECT_EQ(summaries[0].firstSeen, "2004-06-05T01:02:03Z");
+    EXPECT_EQ(summaries[0].lastSeen, "2004-06-05T01:09:00Z");
+    EXPECT_EQ(summaries[1].sightings, 1U);
+    EXPECT_EQ(summaries[2].sightings, 2U) << "1 is a sighting of the same access point";
+    EXPECT_EQ(summaries[3].sightings, 0U);
+}
+
+// A log of `lines` sightings spread over a city, of `accessPoints` access points with random
+// signals and flags.
+std::string cityLog(int lines, int accessPoints, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> lat(51.40, 51.60), lon(-0.30, 0.10);
+    const char* const flags[] = {"0011", "0001", "0002", "0031", "0012", ""};
+    std::string log = test::textLog({});
+    char latText[32], lonText[32], bssid[32];
+    for (int i = 0; i < lines; ++i) {
+        const int ap = static_cast<int>(random() % static_cast<unsigned>(accessPoints));
+        std::snprintf(latText, sizeof latText, "N %.7f", lat(random));
+        const double west = lon(random);
+        std::snprintf(lonText, sizeof lonText, "%c %.7f", west < 0 ? 'W' : 'E', std::abs(west));
+        std::snprintf(bssid, sizeof bssid, "00:%s:0b:0c:%02x:%02x", ap % 3 ? "0a" : "0A", ap / 256,
+                      ap % 256);
+        log += sighting(latText, lonText, "net", bssid, flags[random() % 6],
+                        static_cast<int>(random() % 90)) +
+               "\r\n";
+    }
+    return log;
+}
+
+TEST(SightingMapDots, AreOnePerOccupiedPixelOfEachStatusAsAScanOfEveryPointFindsThem) {
+    Loaded loaded(cityLog(20000, 3000, 7));
+    for (const bool perAccessPoint : {false, true}) {
+        SightingMap map = SightingMap::build(loaded.output1(), perAccessPoint);
+        if (perAccessPoint)
+            map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:00:03"));
+        else
+            map.highlight(loaded.output1(), apNameSelection("NOBODY"));
+        std::mt19937 random(11);
+        for (const int zoom : {0, 4, 9, 12, 14, 17, 20, 24}) {
+            const double scale = scaleToZoom(zoom);
+            const WorldPoint centre = project(51.5, -0.1);
+            for (int k = 0; k < 3; ++k) {
+                const View view{centre.x * scale - 500 + static_cast<int>(random() % 400) - 200.3,
+                                centre.y * scale - 350 + static_cast<int>(random() % 400) - 200.7,
+                                1000, 700, zoom};
+                const unsigned shown = k == 2 ? kOn | kAdHoc : kAllStatuses;
+                // Every point, one by one: its world pixel at the zoom, on the screen.
+                std::set<std::tuple<int, int, Status, bool>> expected;
+                for (const auto& point : map.points()) {
+                    if (!(shown & statusBit(point.status))) continue;
+                    const int below = kMaxZoom - zoom;
+                    const auto x = static_cast<long long>(point.position.x >> below) -
+                                   static_cast<long long>(std::ceil(view.left - 0.5));
+                    const auto y = static_cast<long long>(point.position.y >> below) -
+                                   static_cast<long long>(std::ceil(view.top - 0.5));
+                    if (x >= 0 && x < view.width && y >= 0 && y < view.height)
+                        expected.emplace(static_cast<int>(x), static_cast<int>(y), point.status,
+                                         point.highlighted);
+                }
+                std::set<std::tuple<int, int, Status, bool>> got;
+                const Dots dots = map.dots(view, shown);
+                for (const Dot& dot : dots) got.emplace(dot.x, dot.y, dot.status, dot.highlighted);
+                EXPECT_EQ(got.size(), dots.size()) << "a pixel drawn twice at zoom " << zoom;
+                EXPECT_EQ(got, expected) << "zoom " << zoom << (perAccessPoint ? " per AP" : "");
+            }
+        }
+    }
+}
+
+TEST(SightingMapPerAccessPoint, PutsEachAccessPointWhereThePerAccessPointExportDoes) {
+    Loaded loaded(cityLog(5000, 700, 3));
+    ExportStyle style;
+    style.perAccessPoint = true;
+    const fs::path exported = runMainExport(MainExport::ConvertAll, loaded.output1(),
+                                            loaded.dir.path(), "log.txt", style);
+    // Each exported pin: its BSSID, upper-cased, its position and its status.
+    using Pin = std::tuple<std::string, std::uint32_t, std::uint32_t, Status>;
+    std::multiset<Pin> pins, points;
+    std::istringstream lines(test::readFile(exported));
+    std::string line;
+    std::getline(lines, line);  // the header
+    while (std::getline(lines, line)) {
+        std::vector<std::string> items;
+        std::istringstream row(line);
+        for (std::string item; std::getline(row, item, ';');) items.push_back(item);
+        const FixedPoint p = toFixed(project(std::stod(items[0]), std::stod(items[1])));
+        pins.emplace(toUpperAscii(items[4]), p.x, p.y, statusOf(items[8]));
+    }
+    const SightingMap map = SightingMap::build(loaded.output1(), true);
+    const auto all = map.points();
+    std::vector<std::uint32_t> numbers;
+    for (const auto& point : all) numbers.push_back(point.number);
+    const auto described = describeRecordsByNumber(loaded.output1(), numbers, nullptr);
+    ASSERT_EQ(described.size(), all.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        points.emplace(toUpperAscii(described[i].bssid), all[i].position.x, all[i].position.y,
+                       all[i].status);
+    EXPECT_EQ(points, pins);
+}
+
+TEST(SightingMapMemory, HoldsUnderFortyBytesASighting) {
+    constexpr int kLines = 100000;
+    Loaded loaded(cityLog(kLines, 30000, 5));
+    for (const bool perAccessPoint : {false, true}) {
+        SightingMap map = SightingMap::build(loaded.output1(), perAccessPoint);
+        map.highlight(loaded.output1(), apNameSelection("NET"));
+        EXPECT_EQ(map.highlightedCount(), map.size());
+        EXPECT_LT(map.memoryBytes(), 40U * kLines) << (perAccessPoint ? "per AP" : "");
+    }
+}
+
+}  // namespace
+}  // namespace velmora::map
