@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "map/tile_id.h"
+
 namespace velmora::map {
 
 // Web Mercator (EPSG:3857) as slippy-map tiles use it: the world is a square of 256 * 2^zoom
@@ -27,12 +29,6 @@ void unproject(WorldPoint point, double& latitude, double& longitude);
 // World pixels at `zoom` of a point at zoom 0, and back.
 double scaleToZoom(int zoom);
 
-struct TileId {
-    int zoom = 0;
-    int x = 0;
-    int y = 0;
-    bool operator==(const TileId&) const = default;
-};
 // The tile that holds a position at `zoom`. Columns wrap around the globe (longitude 180 is
 // the meridian of -180, in column 0); rows are clamped to the world.
 TileId tileAt(double latitude, double longitude, int zoom);
