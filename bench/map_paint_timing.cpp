@@ -6,6 +6,7 @@
 //
 //   velmora-map-timing OUTPUT1 REPS
 #include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QTcpServer>

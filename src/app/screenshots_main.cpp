@@ -90,14 +90,30 @@ void settle(const std::function<bool()>& done, int milliseconds) {
     }
 }
 
+void sendMouse(QWidget* widget, QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, at, widget->mapToGlobal(at),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
 // The map window of a loaded sample, its background from `tileUrl` (a server on 127.0.0.1 or a
-// refused port: the screenshot tool never asks the internet), a busy spot clicked.
-QWidget* mapScene(Session& s, const QString& tileUrl, const velmora::LoopbackTileServer* server) {
+// refused port: the screenshot tool never asks the internet). With `highlightRow`, the MAC
+// window's entry of that row is shown on the map first. A busy spot is clicked for the side
+// panel, and the mouse rests beside it.
+QWidget* mapScene(Session& s, const QString& tileUrl, const velmora::LoopbackTileServer* server,
+                  int highlightRow = -1) {
     qputenv("VELMORA_TILE_URL", tileUrl.toUtf8());
     s.provideVendorList();
     s.load(QStringLiteral("drive-text.txt"));
+    if (highlightRow >= 0) {
+        QWidget* form3 = s.open("MACAddress", "Form3", highlightRow);
+        form3->findChild<QAbstractButton*>(QStringLiteral("ShowOnMap"))->click();
+        form3->hide();
+    }
     s.form1().findChild<QAction*>(QStringLiteral("Map"))->trigger();
     auto* window = s.form1().findChild<velmora::MapWindow*>(QStringLiteral("MapWindow"));
+    window->show();
     velmora::MapCanvas* canvas = window->canvas();
     canvas->grab();  // asks for the tiles of the view
     if (server) {
@@ -114,19 +130,17 @@ QWidget* mapScene(Session& s, const QString& tileUrl, const velmora::LoopbackTil
             },
             10000);
     } else {
-        settle([&] { return false; }, 300);
+        settle([] { return false; }, 300);
     }
-    // The busiest spot of the view, clicked for the side panel.
+    canvas->grab();
+    // A dot of the selection, or else the middle one, clicked for the side panel.
     const std::vector<velmora::map::Dot>& dots = canvas->paintedDots();
     if (!dots.empty()) {
-        const velmora::map::Dot& dot = dots[dots.size() / 2];
+        const velmora::map::Dot& dot = dots[highlightRow >= 0 ? dots.size() - 1 : dots.size() / 2];
         const QPointF at(dot.x, dot.y);
-        QMouseEvent press(QEvent::MouseButtonPress, at, canvas->mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, canvas->mapToGlobal(at),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(canvas, &press);
-        QCoreApplication::sendEvent(canvas, &release);
+        sendMouse(canvas, QEvent::MouseButtonPress, at, Qt::LeftButton);
+        sendMouse(canvas, QEvent::MouseButtonRelease, at, Qt::NoButton);
+        sendMouse(canvas, QEvent::MouseMove, at + QPointF(40, 25), Qt::NoButton);
     }
     return window;
 }
@@ -185,11 +199,9 @@ std::vector<Scene> scenes() {
              return form4;
          }},
         {"map-offline",
-         [](Session& s) -> QWidget* { return mapScene(s, refusedTileUrl(), nullptr); }},
+         [](Session& s) -> QWidget* { return mapScene(s, refusedTileUrl(), nullptr, 1); }},
         {"map-tiles",
-         [](Session& s) -> QWidget* {
-             return mapScene(s, tileServer->urlTemplate(), tileServer);
-         }},
+         [](Session& s) -> QWidget* { return mapScene(s, tileServer->urlTemplate(), tileServer); }},
         {"frmabout",
          [](Session& s) -> QWidget* {
              s.form1().findChild<QAction*>(QStringLiteral("About"))->trigger();

@@ -14,7 +14,7 @@ namespace velmora {
 
 namespace {
 
-constexpr int kDotRadius = 4;
+constexpr int kDotRadius = 5;
 constexpr int kFaintRadius = 3;
 constexpr int kFitMargin = 24;  // pixels kept free around fitted sightings
 constexpr int kStreetZoom = 17;  // a single spot, or a fit that would zoom in further
