@@ -54,7 +54,10 @@ int main(int argc, char** argv) {
     using namespace velmora;
 
     QWidget owner;
-    const MapWindowPaths paths{workingFile.toStdString(), {}, QStringLiteral("log"), refusedUrl(),
+    const MapWindowPaths paths{workingFile.toStdString(),
+                               {},
+                               QStringLiteral("log"),
+                               refusedUrl(),
                                QDir::temp().filePath(QStringLiteral("velmora-map-timing"))};
     std::vector<double> opens;
     std::size_t points = 0;

@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kDotRadius = 5;
 constexpr int kFaintRadius = 3;
-constexpr int kFitMargin = 24;  // pixels kept free around fitted sightings
+constexpr int kFitMargin = 24;   // pixels kept free around fitted sightings
 constexpr int kStreetZoom = 17;  // a single spot, or a fit that would zoom in further
 constexpr int kDragThreshold = 3;
 constexpr int kWheelStep = 120;  // eighths of a degree: one notch of a usual wheel

@@ -65,14 +65,17 @@ QString describe(const MapPoint& point) {
     const std::pair<const char*, QString> rows[] = {
         {"BSSID", html(point.bssid)},
         {"Vendor", point.vendor ? html(*point.vendor) : QStringLiteral("-")},
-        {"Channels", channels.isEmpty() ? QStringLiteral("-") : channels.join(QStringLiteral(", "))},
+        {"Channels",
+         channels.isEmpty() ? QStringLiteral("-") : channels.join(QStringLiteral(", "))},
         {"Signal", signal},
         {"Time", point.time.empty() ? QStringLiteral("-") : html(point.time)},
         {"Position", html(point.latitude) + QStringLiteral(", ") + html(point.longitude)}};
-    QString text = QStringLiteral("<h3 style='margin-bottom:2px'>%1</h3><table cellspacing=0>").arg(name);
+    QString text =
+        QStringLiteral("<h3 style='margin-bottom:2px'>%1</h3><table cellspacing=0>").arg(name);
     for (const auto& [label, value] : rows)
-        text += QStringLiteral("<tr><td style='color:#666;padding-right:8px'>%1:</td><td>%2</td></tr>")
-                    .arg(QString::fromLatin1(label), value);
+        text +=
+            QStringLiteral("<tr><td style='color:#666;padding-right:8px'>%1:</td><td>%2</td></tr>")
+                .arg(QString::fromLatin1(label), value);
     return text + QStringLiteral("</table>");
 }
 
@@ -225,7 +228,8 @@ void MapWindow::highlight() {
     map::WorldPoint topLeft, bottomRight;
     const bool any = sightings_.bounds(topLeft, bottomRight, true);
     setStatus(any ? QStringLiteral("Showing ") + selection_->title
-                  : QStringLiteral("No sighting of ") + selection_->title + QStringLiteral(" is on the map"));
+                  : QStringLiteral("No sighting of ") + selection_->title +
+                        QStringLiteral(" is on the map"));
     clearButton_->setVisible(true);
     canvas_->update();
 }
@@ -264,8 +268,9 @@ void MapWindow::showPicked(const std::vector<std::uint32_t>& numbers) {
     for (const MapPoint& point : points) text += describe(point);
     details_->setHtml(text);
     if (!points.empty())
-        canvas_->setMarker(map::project(QString::fromStdString(points.front().latitude).toDouble(),
-                                        QString::fromStdString(points.front().longitude).toDouble()));
+        canvas_->setMarker(
+            map::project(QString::fromStdString(points.front().latitude).toDouble(),
+                         QString::fromStdString(points.front().longitude).toDouble()));
 }
 
 void MapWindow::saveImage() {

@@ -45,7 +45,8 @@ MapOpener attachMapWindow(Form1& form1) {
     auto window = std::make_shared<QPointer<MapWindow>>();
     MapOpener open = [&form1, window]() -> MapWindow& {
         if (!*window)
-            *window = new MapWindow(form1, mapWindowPaths(form1), form1.exportStyle().perAccessPoint);
+            *window =
+                new MapWindow(form1, mapWindowPaths(form1), form1.exportStyle().perAccessPoint);
         (*window)->show();
         (*window)->raise();
         (*window)->activateWindow();

@@ -1,12 +1,13 @@
 // The map window: its dots, legend, picking, the Advanced windows' "Show on Map", the View
 // menu, Save Image, and its background from a tile server on 127.0.0.1 (or none).
+#include "ui/map_window.h"
+
 #include <cmath>
 #include <set>
 
 #include "map/web_mercator.h"
 #include "platform/loopback_tile_server.h"
 #include "ui/map_canvas.h"
-#include "ui/map_window.h"
 #include "ui_test_support.h"
 
 using namespace velmora::uitest;
@@ -101,16 +102,20 @@ class MapWindowTest : public QObject, Ui {
         QVERIFY(w && w->isVisible() && w->sightings().size() == std::size(kSightings));
         const map::View view = knownView(w->canvas());
         for (const char* hidden : {"", "showWepOn", "showWepOff", "showAdHoc"}) {
-            for (auto* box : w->findChildren<QCheckBox*>()) box->setChecked(box->objectName() != hidden);
+            for (auto* box : w->findChildren<QCheckBox*>())
+                box->setChecked(box->objectName() != hidden);
             const QImage image = w->canvas()->grab().toImage();
             for (int i = 0; i < kNear; ++i) {
                 const Sighting& s = kSightings[i];
-                const bool shown = QString(hidden) != QStringList{"showWepOn", "showWepOff", "showAdHoc"}
-                                                          .value(static_cast<int>(s.status));
+                const bool shown =
+                    QString(hidden) != QStringList{"showWepOn", "showWepOff", "showAdHoc"}.value(
+                                           static_cast<int>(s.status));
                 const QColor colour = image.pixelColor(pixelOf(s, view));
                 QVERIFY2((colour == MapCanvas::statusColour(s.status)) == shown,
                          qPrintable(QStringLiteral("%1 hidden, sighting %2: %3")
-                                        .arg(hidden).arg(i).arg(colour.name())));
+                                        .arg(hidden)
+                                        .arg(i)
+                                        .arg(colour.name())));
             }
         }
     }
@@ -121,15 +126,18 @@ class MapWindowTest : public QObject, Ui {
         p.load(mapLog());
         MapWindow* w = openMap(p);
         const map::View view = knownView(w->canvas());
-        QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, pixelOf(kSightings[4], view) + QPoint(3, -2));
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, {},
+                          pixelOf(kSightings[4], view) + QPoint(3, -2));
         QString text = details(w);
         QVERIFY2(text.contains("2 sightings on this spot") && text.count("cafe") == 2 &&
-                     text.contains("77:66:55:44:33:22"), qPrintable(text));
-        QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, pixelOf(kSightings[0], view) + QPoint(-2, 2));
+                     text.contains("77:66:55:44:33:22"),
+                 qPrintable(text));
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, {},
+                          pixelOf(kSightings[0], view) + QPoint(-2, 2));
         text = details(w);
-        for (const char* part : {"1 sighting on this spot", "home", "00:0a:95:00:00:01",
-                                 "Example Corp", "Channels: 6", "Signal: 74 (SNR 25, noise 49)",
-                                 "2004-06-05T01:02:03Z"})
+        for (const char* part :
+             {"1 sighting on this spot", "home", "00:0a:95:00:00:01", "Example Corp", "Channels: 6",
+              "Signal: 74 (SNR 25, noise 49)", "2004-06-05T01:02:03Z"})
             QVERIFY2(text.contains(part), qPrintable(part + QStringLiteral(" in ") + text));
         QVERIFY(!text.contains("cafe"));
         QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, QPoint(5, 5));
@@ -183,8 +191,7 @@ class MapWindowTest : public QObject, Ui {
         QCOMPARE(highlighted(w), s.records);
         w->canvas()->grab();
         for (const map::Dot& dot : w->canvas()->paintedDots())
-            if (dot.highlighted)
-                QVERIFY(w->canvas()->rect().contains(dot.x, dot.y));
+            if (dot.highlighted) QVERIFY(w->canvas()->rect().contains(dot.x, dot.y));
         // The highlight follows a rebuild for one pin per access point.
         p.trigger("OnePinPerAP");
         QVERIFY(w->perAccessPoint() && w->sightings().hasHighlight());
@@ -259,7 +266,8 @@ class MapWindowTest : public QObject, Ui {
         Program p;
         p.load(mapLog());
         const QTemporaryDir cache;
-        MapWindow w(*p.form, {corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
+        MapWindow w(*p.form,
+                    {corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
                     false);
         w.show();
         const QImage tile = QImage::fromData(LoopbackTileServer::tilePng());
@@ -291,7 +299,8 @@ class MapWindowTest : public QObject, Ui {
         Program p;
         p.load(mapLog());
         const QTemporaryDir cache;
-        MapWindow w(*p.form, {corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
+        MapWindow w(*p.form,
+                    {corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
                     false);
         w.show();
         QTRY_COMPARE_WITH_TIMEOUT(text(&w, "statusLine"), "Offline: no background", 20000);
