@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -130,7 +131,8 @@ QWidget* mapScene(Session& s, const QString& tileUrl, const velmora::LoopbackTil
             },
             10000);
     } else {
-        settle([] { return false; }, 300);
+        const auto* status = window->findChild<QLabel*>(QStringLiteral("statusLine"));
+        settle([&] { return status->text() == QStringLiteral("Offline: no background"); }, 5000);
     }
     canvas->grab();
     // A dot of the selection, or else the middle one, clicked for the side panel.

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSplitter>
 #include <QTextBrowser>
 
@@ -52,8 +53,9 @@ QString plural(std::size_t n, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
 }
 
-// One sighting of the side panel: its network name as the heading, then its values.
-QString describe(const MapPoint& point) {
+// One sighting of the side panel: its network name as the heading, then its values; for an
+// access point's pin, also how often and when it was seen.
+QString describe(const MapPoint& point, const AccessPointSummary* accessPoint) {
     QStringList channels;
     for (int c : point.channels) channels << QString::number(c);
     QString signal = point.signal ? QString::number(*point.signal) : QStringLiteral("-");
@@ -62,7 +64,7 @@ QString describe(const MapPoint& point) {
                       .arg(point.snr ? QString::number(*point.snr) : QStringLiteral("-"))
                       .arg(point.noise ? QString::number(*point.noise) : QStringLiteral("-"));
     const QString name = point.name.empty() ? QStringLiteral("<i>(no name)</i>") : html(point.name);
-    const std::pair<const char*, QString> rows[] = {
+    std::vector<std::pair<const char*, QString>> rows = {
         {"BSSID", html(point.bssid)},
         {"Vendor", point.vendor ? html(*point.vendor) : QStringLiteral("-")},
         {"Channels",
@@ -70,6 +72,12 @@ QString describe(const MapPoint& point) {
         {"Signal", signal},
         {"Time", point.time.empty() ? QStringLiteral("-") : html(point.time)},
         {"Position", html(point.latitude) + QStringLiteral(", ") + html(point.longitude)}};
+    if (accessPoint) {
+        rows[4].first = "Strongest at";  // the pin stands at its strongest sighting
+        rows.push_back({"Sightings", QString::number(accessPoint->sightings)});
+        rows.push_back({"First seen", html(accessPoint->firstSeen)});
+        rows.push_back({"Last seen", html(accessPoint->lastSeen)});
+    }
     QString text =
         QStringLiteral("<h3 style='margin-bottom:2px'>%1</h3><table cellspacing=0>").arg(name);
     for (const auto& [label, value] : rows)
@@ -106,6 +114,7 @@ MapWindow::MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint)
     resize(1000, 700);
     layout()->activate();  // the canvas takes its size before the first fit
     build();
+    fitView();
 }
 
 MapWindow::~MapWindow() = default;
@@ -198,7 +207,6 @@ void MapWindow::build() {
     setStatus(perAccessPoint_ ? plural(sightings_.size(), "access point", "access points")
                               : plural(sightings_.size(), "sighting", "sightings"));
     if (selection_) highlight();
-    fitView();
 }
 
 void MapWindow::setPerAccessPoint(bool perAccessPoint) {
@@ -215,7 +223,8 @@ void MapWindow::showSelection(const std::optional<MapSelection>& selection) {
     }
     selection_ = selection;
     highlight();
-    fitView();
+    map::WorldPoint topLeft, bottomRight;
+    if (sightings_.bounds(topLeft, bottomRight, true)) canvas_->fitTo(topLeft, bottomRight);
 }
 
 void MapWindow::highlight() {
@@ -225,11 +234,12 @@ void MapWindow::highlight() {
         clearHighlight();
         return;
     }
-    map::WorldPoint topLeft, bottomRight;
-    const bool any = sightings_.bounds(topLeft, bottomRight, true);
-    setStatus(any ? QStringLiteral("Showing ") + selection_->title
-                  : QStringLiteral("No sighting of ") + selection_->title +
-                        QStringLiteral(" is on the map"));
+    const std::size_t shown = sightings_.highlightedCount();
+    setStatus(shown > 0 ? QStringLiteral("Showing ") + selection_->title + QStringLiteral(": ") +
+                              plural(shown, perAccessPoint_ ? "access point" : "sighting",
+                                     perAccessPoint_ ? "access points" : "sightings")
+                        : QStringLiteral("No sighting of ") + selection_->title +
+                              QStringLiteral(" is on the map"));
     clearButton_->setVisible(true);
     canvas_->update();
 }
@@ -243,8 +253,7 @@ void MapWindow::clearHighlight() {
 
 void MapWindow::fitView() {
     map::WorldPoint topLeft, bottomRight;
-    if (sightings_.bounds(topLeft, bottomRight, true) ||
-        sightings_.bounds(topLeft, bottomRight, false))
+    if (sightings_.bounds(topLeft, bottomRight, false))
         canvas_->fitTo(topLeft, bottomRight);
     else
         canvas_->setView(MapCanvas::kMinZoom, 0, 0);
@@ -257,15 +266,18 @@ void MapWindow::showPicked(const std::vector<std::uint32_t>& numbers) {
         return;
     }
     std::vector<MapPoint> points;
+    std::vector<AccessPointSummary> summaries;
     if (!reportingFileErrors(this, [&] {
             points = map::describeRecordsByNumber(paths_.workingFile, numbers,
                                                   vendors_ ? &*vendors_ : nullptr);
+            if (perAccessPoint_) summaries = map::accessPointSummaries(paths_.workingFile, numbers);
         }))
         return;
     QString text = QStringLiteral("<p style='color:#666'>%1 on this spot</p>")
                        .arg(plural(points.size(), perAccessPoint_ ? "access point" : "sighting",
                                    perAccessPoint_ ? "access points" : "sightings"));
-    for (const MapPoint& point : points) text += describe(point);
+    for (std::size_t i = 0; i < points.size(); ++i)
+        text += describe(points[i], i < summaries.size() ? &summaries[i] : nullptr);
     details_->setHtml(text);
     if (!points.empty())
         canvas_->setMarker(
@@ -283,16 +295,20 @@ void MapWindow::saveImage() {
 
     const QString path = imageDialog_.fileName();
     const QImage image = canvas_->grab().toImage();
-    QFile file(path);
+    // Written beside the target and renamed over it when complete: a failure keeps an earlier
+    // file of that name as it was.
+    QSaveFile file(path);
     QString failure;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!file.open(QIODevice::WriteOnly)) {
         failure = file.errorString();
     } else {
         QImageWriter writer(&file, "png");
-        if (!writer.write(image)) failure = writer.errorString();
-        if (!file.flush()) failure = file.errorString();
-        file.close();
-        if (!failure.isEmpty()) file.remove();
+        if (!writer.write(image)) {
+            failure = writer.errorString();
+            file.cancelWriting();
+        } else if (!file.commit()) {
+            failure = file.errorString();
+        }
     }
     if (!failure.isEmpty()) {
         MessageBox::error(this, QString::fromLatin1(kApplicationTitle),

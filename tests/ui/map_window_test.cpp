@@ -142,6 +142,14 @@ class MapWindowTest : public QObject, Ui {
         QVERIFY(!text.contains("cafe"));
         QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(details(w).isEmpty());
+        // An access point's pin: at its first strongest sighting, with its sightings counted.
+        p.trigger("OnePinPerAP");
+        knownView(w->canvas());
+        QTest::mouseClick(w->canvas(), Qt::LeftButton, {}, pixelOf(kSightings[0], view));
+        text = details(w);
+        for (const char* part : {"1 access point on this spot", "home", "Sightings: 3",
+                                 "First seen: 2004-06-05T01:02:03Z"})
+            QVERIFY2(text.contains(part), qPrintable(part + QStringLiteral(" in ") + text));
         // A drag pans and picks nothing.
         const map::View before = w->canvas()->view();
         QTest::mousePress(w->canvas(), Qt::LeftButton, {}, QPoint(100, 100));
