@@ -147,6 +147,30 @@ class TileSourceTest : public QObject {
         QCOMPARE(offline.count(), 0);
     }
 
+    // Once the server has not answered, an expired tile on disk shows at once: no request,
+    // no waiting for a timeout (here long enough to fail the test).
+    void noAnswerThenDiskFirst() {
+        const TileId onDisk{11, 1100, 671}, missing{11, 1101, 671};
+        server_->setExtraHeaders("Expires: Thu, 01 Jan 2004 00:00:00 GMT\r\n");
+        {
+            TileSource first(server_->urlTemplate(), cache_->path());
+            QSignalSpy ready(&first, &TileSource::tileReady);
+            first.tile(onDisk);
+            QVERIFY(waitForCount(ready, 1));
+        }
+        server_->setAnswer(Answer::Silent);
+        TileSource second(server_->urlTemplate(), cache_->path());
+        QSignalSpy ready(&second, &TileSource::tileReady);
+        QSignalSpy offline(&second, &TileSource::offline);
+        second.setTimeout(300);
+        second.tile(missing);
+        QVERIFY(waitForCount(offline, 1));
+        second.setTimeout(10 * kWaitMs);
+        second.tile(onDisk);
+        QVERIFY(waitForCount(ready, 1));
+        QCOMPARE(paths(*server_), (QStringList{pathOf(onDisk), pathOf(missing)}));
+    }
+
     // Any failure: offline() once for all the failed tiles, and a failed tile is not asked for
     // again; other tiles still are, so the background comes back where the server has it.
     void failureGoesOfflineOnce_data() {
