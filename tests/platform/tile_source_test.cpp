@@ -260,13 +260,6 @@ class TileSourceTest : public QObject {
         qunsetenv("VELMORA_TILE_URL");
     }
 
-    // The bundled tile is a PNG of one tile's size, so tests and screenshots draw a background.
-    void bundledTile() {
-        QImage image;
-        QVERIFY(image.loadFromData(LoopbackTileServer::tilePng(), "PNG"));
-        QCOMPARE(image.size(), QSize(256, 256));
-    }
-
   private:
     QTemporaryDir settings_;
     std::unique_ptr<QTemporaryDir> cache_;
