@@ -26,9 +26,11 @@ inline std::size_t qHash(const TileId& tile, std::size_t seed = 0) noexcept {
 
 }  // namespace velmora::map
 
+namespace std {
 template <>
-struct std::hash<velmora::map::TileId> {
-    std::size_t operator()(const velmora::map::TileId& tile) const noexcept {
+struct hash<velmora::map::TileId> {
+    size_t operator()(const velmora::map::TileId& tile) const noexcept {
         return velmora::map::qHash(tile);
     }
 };
+}  // namespace std

@@ -89,14 +89,20 @@ void TileSource::keepOnly(const QList<map::TileId>& wanted) {
 }
 
 void TileSource::startRequests() {
-    while (inFlight_.size() < kMaxRequests && !queue_.isEmpty()) send(queue_.takeFirst(), false);
+    while (inFlight_.size() < kMaxRequests && !queue_.isEmpty()) {
+        // Once the server has not answered (no network), any copy on disk is taken at once, so
+        // a re-opened area shows without waiting for timeouts; a tile the disk lacks is still
+        // asked for, so the background returns with the network.
+        const map::TileId id = queue_.takeFirst();
+        send(id, cacheFirst_ && network_->cache()->metaData(QUrl(urlFor(id))).isValid());
+    }
 }
 
 void TileSource::send(map::TileId id, bool cacheOnly) {
     QNetworkRequest request{QUrl(urlFor(id))};
     request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
     // A fresh copy in the disk cache is used as it is; an expired one is revalidated with the
-    // server. Only when the network fails is an expired copy taken from the cache alone.
+    // server. A cache-only request is the fallback when the network fails.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          cacheOnly ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferNetwork);
     request.setAttribute(kCacheOnlyAttribute, cacheOnly);
@@ -112,6 +118,7 @@ void TileSource::finished(QNetworkReply* reply) {
     inFlight_.erase(found);
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() != QNetworkReply::NoError && status == 0) cacheFirst_ = true;
     QImage image;
     if (reply->error() == QNetworkReply::NoError &&
         (status == 0 || (status >= 200 && status < 300)))

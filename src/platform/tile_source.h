@@ -19,10 +19,10 @@ namespace velmora {
 // ("https://tile.openstreetmap.org/{z}/{x}/{y}.png"), fetched as the tile servers' usage policy
 // asks: a User-Agent naming Velmora and its version, at most two requests at a time, tiles kept in
 // a disk cache (QNetworkDiskCache in `cacheFolder`) that honours the server's expiry, so a
-// re-opened area loads offline. A tile the network cannot bring while the disk cache holds an
-// expired copy of it shows that copy. A tile that fails (network or HTTP error, no answer within
-// the timeout, not an image) is not asked for again in this session; the first failure emits
-// offline() once. Nothing blocks.
+// re-opened area loads offline. A tile the network cannot bring shows its expired copy from the
+// disk; once the server has not answered at all, copies on disk are shown without asking it first.
+// A tile that fails (network or HTTP error, no answer within the timeout, not an image) is not
+// asked for again in this session; the first failure emits offline() once. Nothing blocks.
 class TileSource : public QObject {
     Q_OBJECT
 
@@ -72,6 +72,7 @@ class TileSource : public QObject {
     QSet<map::TileId> failed_;
     int timeoutMs_ = kDefaultTimeoutMs;
     bool offline_ = false;
+    bool cacheFirst_ = false;  // the server has not answered once: disk copies go first
 };
 
 }  // namespace velmora
