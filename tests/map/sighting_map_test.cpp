@@ -86,17 +86,34 @@ constexpr unsigned kOn = statusBit(Status::WepOn);
 constexpr unsigned kOff = statusBit(Status::WepOff);
 constexpr unsigned kAdHoc = statusBit(Status::AdHoc);
 
-TEST(SightingMapStatus, FollowsTheCountsTestsAsTheMapPinsDo) {
+TEST(SightingMapStatus, FollowsTheCountsTestsAsTheKmlPinsDo) {
     // clang-format off
     const std::pair<std::string_view, Status> rows[] = {
         {"0011", Status::WepOn}, {"0001", Status::WepOff}, {"0031", Status::WepOn},
         {"0002", Status::AdHoc}, {"0012", Status::AdHoc},  // ad hoc before WEP
         {"0006", Status::AdHoc}, {"0013", Status::WepOn},   {"0091", Status::WepOff},
-        {"5", Status::WepOn},    {"6", Status::AdHoc},      {"", Status::WepOff},
-        {"00a1", Status::WepOff},                           // neither on nor off
+        {"5", Status::WepOn},    {"6", Status::AdHoc},      {"00a1", Status::WepOff},
+        {"1\xe9", Status::WepOn},                           // neither on nor off: WEP off's
     };
     // clang-format on
-    for (const auto& [flags, status] : rows) EXPECT_EQ(statusOf(flags), status) << flags;
+    std::string log = test::textLog({});
+    for (const auto& [flags, status] : rows) {
+        EXPECT_EQ(statusOf(flags), status) << flags;
+        log += sighting("N 1.0", "E 2.0", "net", "00:0a:0b:0c:0d:01", flags, 50) + "\r\n";
+    }
+    // The map's dots and the KML file's pins tell the statuses apart alike.
+    Loaded loaded(log);
+    ExportStyle kml;
+    kml.format = ExportFormat::Kml;
+    const std::string text = test::readFile(
+        runMainExport(MainExport::ConvertAll, loaded.output1(), loaded.dir.path(), "log.txt", kml));
+    const char* const kStyles[] = {"#wep-on", "#wep-off", "#ad-hoc"};
+    std::size_t at = 0;
+    for (const auto& [flags, status] : rows) {
+        at = text.find("<styleUrl>", at) + 10;
+        EXPECT_EQ(text.substr(at, text.find('<', at) - at), kStyles[static_cast<int>(status)])
+            << flags;
+    }
 }
 
 TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {
