@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QThread>
@@ -27,6 +26,7 @@
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "ui/Form1.h"
+#include "ui/entry_list.h"
 #include "ui/map_canvas.h"
 #include "ui/map_window.h"
 #include "ui/program_windows.h"
@@ -67,7 +67,7 @@ class Session {
     QWidget* open(const char* menuItem, const char* window, int row) {
         form1().findChild<QAction*>(QString::fromLatin1(menuItem))->trigger();
         auto* w = form1().findChild<QWidget*>(QString::fromLatin1(window));
-        w->findChild<QListWidget*>(QStringLiteral("List2"))->setCurrentRow(row);
+        w->findChild<velmora::EntryList*>(QStringLiteral("List2"))->selectEntry(row);
         return w;
     }
 
@@ -197,7 +197,7 @@ std::vector<Scene> scenes() {
              s.load(QStringLiteral("drive-text.txt"));
              QWidget* form4 = s.open("AdvanceCriteria", "Form4", 1);
              form4->findChild<QAbstractButton*>(QStringLiteral("Option8"))->click();
-             form4->findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
+             form4->findChild<velmora::EntryList*>(QStringLiteral("List1"))->selectEntry(0);
              return form4;
          }},
         {"map-offline",

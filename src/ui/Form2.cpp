@@ -1,12 +1,12 @@
 #include "ui/Form2.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <string>
 #include <utility>
 
 #include "platform/message_box.h"
+#include "ui/entry_list.h"
 
 namespace velmora {
 
@@ -23,16 +23,14 @@ Form2::Form2(QWidget& owner, AdvancedWindowPaths paths)
                      QStringLiteral("Velmora 2004 - Advanced - AP Name"), 5160, 3945) {
     buildControls();
     addShowOnMapButton(4935);
-    finishLayout({{label1_, shown(uniqueApLabelText(9999999))}});
+    finishLayout(0, {{label1_, shown(uniqueApLabelText(9999999))}});
     load();
 }
 
 void Form2::buildControls() {
-    list2_ = new QListWidget(this);
-    list2_->setObjectName(QStringLiteral("List2"));
-    list2_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list2_ = new EntryList(this, QStringLiteral("List2"));
     list2_->setGeometry(px(240), px(120), px(4695), px(2790));
-    connect(list2_, &QListWidget::itemSelectionChanged, this, &Form2::showGroupCount);
+    connect(list2_, &EntryList::entrySelected, this, &Form2::showGroupCount);
 
     label1_ = new QLabel(QStringLiteral("Unique AP's in Group List :"), this);
     label1_->setObjectName(QStringLiteral("Label1"));
@@ -51,6 +49,7 @@ void Form2::buildControls() {
     command2_->setGeometry(px(2880), px(3480), px(2055), px(375));
     connect(command2_, &QPushButton::clicked, this, &QWidget::hide);
 
+    addFilterBox(list2_);
     setTabOrder(list2_, command1_);
     setTabOrder(command1_, command2_);
 }
@@ -65,16 +64,11 @@ void Form2::load() {
     names.reserve(static_cast<qsizetype>(groups_.size()));
     for (const NetworkGroup& group : groups_) names << shown(group.name);
     // The core's order is byte order; the list's own sorting would collate differently.
-    list2_->addItems(names);
-}
-
-int Form2::selectedRow() const {
-    const QList<QListWidgetItem*> selected = list2_->selectedItems();
-    return selected.isEmpty() ? -1 : list2_->row(selected.first());
+    list2_->setEntries(std::move(names));
 }
 
 void Form2::showGroupCount() {
-    const int row = selectedRow();
+    const int row = list2_->selectedEntry();
     if (row < 0) return;
     label1_->setText(
         shown(uniqueApLabelText(groups_.at(static_cast<std::size_t>(row)).uniqueAccessPoints)));
@@ -82,7 +76,7 @@ void Form2::showGroupCount() {
 
 void Form2::extractGroup() {
     const QString caption = QString::fromLatin1(kApplicationTitle);
-    const int row = selectedRow();
+    const int row = list2_->selectedEntry();
     if (row < 0) {
         MessageBox::information(this, caption, kNothingToExport);
         return;
@@ -100,7 +94,7 @@ void Form2::extractGroup() {
 }
 
 std::optional<MapSelection> Form2::mapSelection() const {
-    const int row = selectedRow();
+    const int row = list2_->selectedEntry();
     if (row < 0) return std::nullopt;
     const std::string& group = groups_.at(static_cast<std::size_t>(row)).name;
     return MapSelection{apNameSelection(group), QStringLiteral("AP name ") + shown(group)};

@@ -7,16 +7,18 @@
 #include "ui/window_support.h"
 
 class QLabel;
-class QListWidget;
 class QPushButton;
 
 namespace velmora {
+
+class EntryList;
 
 // The AP-name window: the loaded log's network groups (upper-cased SSIDs), the number of
 // access points of the selected group, and the export of that group's sightings.
 //
 //   Object          Shows
 //   Form2           caption "Velmora 2004 - Advanced - AP Name"
+//   List2Filter     narrows List2 to the groups containing its text
 //   List2           the network groups, in the core's byte order
 //   Label1          "Unique AP's in Group List :" and the selected group's count (red)
 //   Command1        "Extract Group AP Name": exports the selected group's sightings
@@ -43,12 +45,11 @@ class Form2 : public AdvancedWindow {
     void load();
     void showGroupCount();
     void extractGroup();
-    int selectedRow() const;
 
     FileDialog commonDialog1_;
     std::vector<NetworkGroup> groups_;  // in List2's order
 
-    QListWidget* list2_ = nullptr;
+    EntryList* list2_ = nullptr;
     QLabel* label1_ = nullptr;
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;

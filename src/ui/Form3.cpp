@@ -1,7 +1,7 @@
 #include "ui/Form3.h"
 
 #include <QLabel>
-#include <QListWidget>
+#include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
 #include <string>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "advanced/mac_access_points.h"
+#include "ui/entry_list.h"
 
 namespace velmora {
 
@@ -27,24 +28,23 @@ Form3::Form3(QWidget& owner, AdvancedWindowPaths paths)
                      QStringLiteral("Velmora 2004 - Advanced - MAC"), 5130, 3795) {
     buildControls();
     addShowOnMapButton(5055);
-    finishLayout({{label1_, shown(uniqueApLabel(4294967295u))}});
+    finishLayout(1, {{label1_, shown(uniqueApLabel(4294967295u))}});
     load();
 }
 
 Form3::~Form3() = default;
 
 void Form3::buildControls() {
-    // Made in tab order, so the focus chain runs Command1, List2, Command2.
+    // Made in tab order, so the focus chain runs Command1, List2 (its filter box first),
+    // Command2.
     command1_ = new QPushButton(QString::fromLatin1(kExtractCaption), this);
     command1_->setObjectName(QStringLiteral("Command1"));
     command1_->setGeometry(px(240), px(3240), kButtonWidth, px(375));
     connect(command1_, &QPushButton::clicked, this, &Form3::extractMacAddress);
 
-    list2_ = new QListWidget(this);
-    list2_->setObjectName(QStringLiteral("List2"));
-    list2_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list2_ = new EntryList(this, QStringLiteral("List2"));
     list2_->setGeometry(px(120), px(360), px(4935), px(2400));
-    connect(list2_, &QListWidget::itemSelectionChanged, this, &Form3::showVendor);
+    connect(list2_, &EntryList::entrySelected, this, &Form3::showVendor);
 
     label1_ = new QLabel(QString::fromLatin1(kCountCaption), this);
     label1_->setObjectName(QStringLiteral("Label1"));
@@ -59,7 +59,9 @@ void Form3::buildControls() {
     label2_->setObjectName(QStringLiteral("Label2"));
     label2_->setGeometry(px(120), px(2880), px(4935), px(255));
 
-    setTabOrder(command1_, list2_);
+    addFilterBox(list2_);
+    setTabOrder(command1_, list2_->filterBox());
+    setTabOrder(list2_->filterBox(), list2_);
     setTabOrder(list2_, command2_);
     command1_->setFocus();
 }
@@ -70,29 +72,26 @@ void Form3::load() {
     vendors_ = VendorList();
     reportingFileErrors(parentWidget(), [&] { vendors_ = LoadVendorList(paths().vendorList); });
 
-    list2_->clear();
     std::vector<std::string> entries;
     reportingFileErrors(parentWidget(), [&] { entries = loadApEntries(paths().workingFile); });
     QStringList items;
     items.reserve(static_cast<qsizetype>(entries.size()));
     for (const std::string& entry : entries) items.append(shown(entry));
     // Already in the core's byte order; the widget's own sorting would collate differently.
-    list2_->addItems(items);
+    list2_->setEntries(std::move(items));
     label1_->setText(QString::fromStdString(uniqueApLabel(entries.size())));
 }
 
 void Form3::showVendor() {
-    const QList<QListWidgetItem*> selected = list2_->selectedItems();
-    if (selected.isEmpty()) return;
-    const std::string text(vendorLabel(vendors_, latin1Bytes(selected.first()->text())));
+    if (list2_->selectedEntry() < 0) return;
+    const std::string text(vendorLabel(vendors_, latin1Bytes(list2_->selectedText())));
     label2_->setText(shown(text));
     label2_->setToolTip(label2_->text());
 }
 
 void Form3::extractMacAddress() {
-    const QList<QListWidgetItem*> selected = list2_->selectedItems();
-    if (selected.isEmpty()) return;
-    const std::string entry = latin1Bytes(selected.first()->text());
+    if (list2_->selectedEntry() < 0) return;
+    const std::string entry = latin1Bytes(list2_->selectedText());
 
     const auto style = showExportDialog(
         commonDialog1_, [&](ExportFormat format) { return macExportFileName(entry, format); },
@@ -107,9 +106,8 @@ void Form3::extractMacAddress() {
 }
 
 std::optional<MapSelection> Form3::mapSelection() const {
-    const QList<QListWidgetItem*> selected = list2_->selectedItems();
-    if (selected.isEmpty()) return std::nullopt;
-    const std::string entry = latin1Bytes(selected.first()->text());
+    if (list2_->selectedEntry() < 0) return std::nullopt;
+    const std::string entry = latin1Bytes(list2_->selectedText());
     return MapSelection{macAddressSelection(entry),
                         QStringLiteral("MAC address ") + shown(entryMacAddress(entry))};
 }

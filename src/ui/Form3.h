@@ -5,10 +5,11 @@
 #include "ui/window_support.h"
 
 class QLabel;
-class QListWidget;
 class QPushButton;
 
 namespace velmora {
+
+class EntryList;
 
 // The MAC window: every distinct access point of the loaded log as an AP entry (upper-cased
 // MAC address " - " upper-cased network name), their count, the vendor of the selected one,
@@ -17,6 +18,7 @@ namespace velmora {
 //   Object          Shows
 //   Form3           caption "Velmora 2004 - Advanced - MAC"
 //   Label1          "Number Of Unique AP's ->" and how many entries List2 holds
+//   List2Filter     narrows List2 to the entries containing its text
 //   List2           the AP entries, in the core's byte order
 //   Label2          "Vender ID:" until an entry is picked, then that entry's vendor label
 //   Command1        "Extract MAC Address": exports the selected MAC address's sightings
@@ -50,7 +52,7 @@ class Form3 : public AdvancedWindow {
     FileDialog commonDialog1_;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
-    QListWidget* list2_ = nullptr;
+    EntryList* list2_ = nullptr;
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;
 };

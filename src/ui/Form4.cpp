@@ -4,11 +4,12 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <utility>
+
+#include "ui/entry_list.h"
 
 namespace velmora {
 
@@ -56,9 +57,8 @@ void place(QWidget* w, const Box& b) {
     w->setGeometry(px(b.left), px(b.top), px(b.width), px(b.height));
 }
 
-std::string bytesOf(const QListWidget* list) {
-    const QList<QListWidgetItem*> selected = list->selectedItems();
-    return selected.isEmpty() ? std::string() : latin1Bytes(selected.first()->text());
+std::string bytesOf(const EntryList* list) {
+    return latin1Bytes(list->selectedText());
 }
 
 }  // namespace
@@ -68,21 +68,19 @@ Form4::Form4(QWidget& owner, AdvancedWindowPaths paths)
                      QStringLiteral("Velmora 2004 - Advanced Criteria"), 5490, 4530) {
     buildControls();
     addShowOnMapButton(5295);
-    finishLayout();
+    addFilterBox(list2_);
+    addFilterBox(list1_);
+    finishLayout(2);
     load();
 }
 
 Form4::~Form4() = default;
 
 void Form4::buildControls() {
-    list2_ = new QListWidget(this);
-    list2_->setObjectName(QStringLiteral("List2"));
+    list2_ = new EntryList(this, QStringLiteral("List2"));
     place(list2_, {120, 120, 5175, 1230});
-    list1_ = new QListWidget(this);
-    list1_->setObjectName(QStringLiteral("List1"));
+    list1_ = new EntryList(this, QStringLiteral("List1"));
     place(list1_, {120, 1560, 2175, 1230});
-    // Every entry is one line of text: the lists need not measure each of thousands of them.
-    for (QListWidget* list : {list1_, list2_}) list->setUniformItemSizes(true);
 
     for (const FrameLayout& f : kOptionFrames) {
         auto* frame = new QGroupBox(QString::fromLatin1(f.title), this);
@@ -139,8 +137,8 @@ void Form4::buildControls() {
 
     // A selection change, by mouse or keys, is the lists' click. A click on the entry that is
     // already selected changes nothing and is caught at the press instead (eventFilter).
-    connect(list2_, &QListWidget::itemSelectionChanged, this, &Form4::recount);
-    connect(list1_, &QListWidget::itemSelectionChanged, this, &Form4::showVendor);
+    connect(list2_, &EntryList::entrySelected, this, &Form4::recount);
+    connect(list1_, &EntryList::entrySelected, this, &Form4::showVendor);
     list2_->installEventFilter(this);
     list2_->viewport()->installEventFilter(this);
     list1_->viewport()->installEventFilter(this);
@@ -153,13 +151,11 @@ void Form4::load() {
     wepStatus_->button(kOptionEitherWep)->click();
     exportRecordType_->button(kOptionApNameMode)->click();
 
-    list1_->clear();
-    list2_->clear();
     reportingFileErrors(this, [&] { index_ = CriteriaIndex::build(paths().workingFile); });
     QStringList names;
     names.reserve(static_cast<qsizetype>(index_.networkNames().size()));
     for (const std::string& name : index_.networkNames()) names.append(shown(name));
-    list2_->addItems(names);
+    list2_->setEntries(std::move(names));
 
     // Without its vendor list the window still works: every lookup then reads "Not Found".
     reportingFileErrors(this, [&] { vendors_ = LoadVendorList(paths().vendorList); });
@@ -172,11 +168,11 @@ bool Form4::eventFilter(QObject* watched, QEvent* event) {
         recount();
     } else if (event->type() == QEvent::MouseButtonPress) {
         const bool onList2 = watched == list2_->viewport();
-        QListWidget* list = onList2 ? list2_ : list1_;
+        EntryList* list = onList2 ? list2_ : list1_;
         if ((onList2 || watched == list1_->viewport()) && list->isEnabled()) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
-            const QListWidgetItem* item = list->itemAt(mouse->position().toPoint());
-            if (item && item->isSelected()) onList2 ? recount() : showVendor();
+            const int entry = list->entryAt(mouse->position().toPoint());
+            if (entry >= 0 && entry == list->selectedEntry()) onList2 ? recount() : showVendor();
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -217,14 +213,13 @@ void Form4::recount() {
     QStringList entries;
     entries.reserve(static_cast<qsizetype>(macs.size()));
     for (const std::string& mac : macs) entries.append(shown(mac));
-    list1_->clear();
-    list1_->addItems(entries);
+    list1_->setEntries(std::move(entries));
     label2_->setText(shown(matchingRecordsText(static_cast<std::size_t>(list1_->count()))));
 }
 
 void Form4::showVendor() {
     // Emptying List1 (every recount does) is no pick: Label1 keeps its text.
-    if (list1_->selectedItems().isEmpty()) return;
+    if (list1_->selectedEntry() < 0) return;
     label1_->setText(shown(vendorLabel(vendors_, bytesOf(list1_), kVendorNotFoundShort)));
 }
 

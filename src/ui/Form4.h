@@ -8,11 +8,12 @@
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 
 namespace velmora {
+
+class EntryList;
 
 // The criteria window: one network name (List2), a connection type (Frame1) and a WEP status
 // (Frame2) give the distinct MAC addresses that match (List1) and their count (Label2). In
@@ -23,6 +24,8 @@ namespace velmora {
 //   Form4           caption "Velmora 2004 - Advanced Criteria"
 //   List2           the distinct network names, upper-cased; enabled in AP-name mode
 //   List1           the distinct MAC addresses that match; enabled in MAC mode
+//   List2Filter,    narrow their lists to the entries containing their text; enabled with
+//   List1Filter     their lists
 //   Frame1          "Connection Type": Option1 "BBS", Option2 "Ad-Hoc", Option3 "Both"
 //   Frame2          "WEP Status": Option4 "On", Option5 "Off", Option6 "Both"
 //   Frame3          "Export Record Type": Option7 "Selected AP Name", Option8 "Selected MAC
@@ -96,8 +99,8 @@ class Form4 : public AdvancedWindow {
     CriteriaIndex index_;
     VendorList vendors_;
 
-    QListWidget* list1_ = nullptr;
-    QListWidget* list2_ = nullptr;
+    EntryList* list1_ = nullptr;
+    EntryList* list2_ = nullptr;
     QGroupBox* frame4_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;

@@ -6,8 +6,13 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <algorithm>
 
 #include "advanced/file_name.h"
 #include "export/styled_export.h"
@@ -15,6 +20,7 @@
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "ui/artwork.h"
+#include "ui/entry_list.h"
 #include "ui/export_choices.h"
 
 namespace velmora {
@@ -22,7 +28,81 @@ namespace velmora {
 namespace {
 // A frame's title sits between its border's corners.
 constexpr int kFrameTitlePadding = 16;
+
+// Windows opened beside the main window keep this far from it, and each next one this much
+// lower.
+constexpr int kBesideGap = 8;
+constexpr int kCascadeStep = 32;
+
+QSettings settings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"),
+                     QStringLiteral("velmora"));
+}
+
+QString placeKey(const QWidget* window) {
+    return QStringLiteral("windows/") + window->objectName();
+}
+
+// Whether a window at `frame` can be reached: its top left corner and its middle on a screen.
+bool onAScreen(const QRect& frame) {
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        if (area.contains(frame.topLeft()) && area.contains(frame.center())) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+QPoint placeBeside(const QRect& owner, const QSize& size, int cascade, const QRect& available) {
+    const int down = cascade * kCascadeStep;
+    const auto inside = [&](QPoint at) {
+        at.setX(std::max(available.left(), std::min(at.x(), available.right() + 1 - size.width())));
+        at.setY(
+            std::max(available.top(), std::min(at.y(), available.bottom() + 1 - size.height())));
+        return at;
+    };
+    const QPoint candidates[] = {
+        {owner.right() + 1 + kBesideGap, owner.top() + down},             // right
+        {owner.left() - kBesideGap - size.width(), owner.top() + down},   // left
+        {owner.left() + down, owner.bottom() + 1 + kBesideGap},           // below
+        {owner.left() + down, owner.top() - kBesideGap - size.height()},  // above
+    };
+    // The first side where the window fits whole, moved up or along to stay on the screen.
+    for (const QPoint& at : candidates) {
+        const QPoint moved = inside(at);
+        if (available.contains(QRect(moved, size)) && !QRect(moved, size).intersects(owner))
+            return moved;
+    }
+    // No room: the side covering the least of the main window.
+    QPoint best = inside(candidates[0]);
+    long long least = -1;
+    for (const QPoint& at : candidates) {
+        const QRect covered = QRect(inside(at), size).intersected(owner);
+        const long long area = covered.isEmpty() ? 0 : 1LL * covered.width() * covered.height();
+        if (least < 0 || area < least) least = area, best = inside(at);
+    }
+    return best;
+}
+
+void placeWindow(QWidget* window, const QWidget& owner, int cascade, bool withSize) {
+    const QRect kept = settings().value(placeKey(window)).toRect();
+    if (kept.isValid() && onAScreen(kept)) {
+        if (withSize) window->resize(kept.size());
+        window->move(kept.topLeft());
+        return;
+    }
+    // Before it is shown the window has no frame yet: it will have the owner's.
+    const QRect ownerFrame = owner.frameGeometry();
+    const QSize frame = window->size() + (ownerFrame.size() - owner.geometry().size());
+    const QScreen* screen = owner.screen() ? owner.screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    window->move(placeBeside(ownerFrame, frame, cascade, screen->availableGeometry()));
+}
+
+void rememberPlace(const QWidget* window) {
+    settings().setValue(placeKey(window), QRect(window->pos(), window->size()));
+}
 
 QString shown(std::string_view bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -133,9 +213,30 @@ void AdvancedWindow::addShowOnMapButton(int rightTwips) {
     connect(button, &QPushButton::clicked, this, &AdvancedWindow::showOnMapRequested);
 }
 
-void AdvancedWindow::finishLayout(const std::vector<std::pair<const QWidget*, QString>>& longest) {
+AdvancedWindow::~AdvancedWindow() {
+    if (isVisible()) rememberPlace(this);
+}
+
+void AdvancedWindow::addFilterBox(EntryList* list) {
+    constexpr int kStripTwips = 360, kBoxTwips = 330;
+    const int top = list->y(), strip = px(kStripTwips);
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->y() >= top && child != list->filterBox())
+            child->move(child->x(), child->y() + strip);
+    setFixedSize(width(), height() + strip);
+    list->filterBox()->setGeometry(list->x(), top, list->width(), px(kBoxTwips));
+    setTabOrder(list->filterBox(), list);
+}
+
+void AdvancedWindow::finishLayout(int cascade,
+                                  const std::vector<std::pair<const QWidget*, QString>>& longest) {
     fitFont(this, longest);
-    move(parentWidget()->frameGeometry().center() - rect().center());
+    placeWindow(this, *parentWidget(), cascade, false);
+}
+
+void AdvancedWindow::hideEvent(QHideEvent* event) {
+    rememberPlace(this);
+    QWidget::hideEvent(event);
 }
 
 bool AdvancedWindow::showSaveDialog(FileDialog& dialog) {

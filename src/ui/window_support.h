@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 namespace velmora {
 
+class EntryList;
 class FileDialog;
 
 // Positions are laid out in twips, 15 to the pixel.
@@ -61,6 +63,22 @@ bool showExportSaveDialog(QWidget* parent, FileDialog& dialog,
 // Throws FileError when the dialog returned no usable file name.
 std::filesystem::path chosenExportPath(const FileDialog& dialog);
 
+// Where a window opens whose frame is `size`, the `cascade`-th (from 0) of the windows that
+// open beside the main window, whose frame is `owner`, within the screen's `available` area:
+// to the right of the main window, else to its left, else below it, else above it, so that it
+// does not cover the main window's counts; shifted down by `cascade` steps so that windows
+// opened together stay apart. Where there is no room beside, it goes where it covers the least,
+// always inside `available` as far as its size allows. Returns the frame's top left corner.
+QPoint placeBeside(const QRect& owner, const QSize& size, int cascade, const QRect& available);
+
+// Opens `window` (a top-level window of the main window, `owner`) where it was last, as
+// QSettings keeps it under the window's object name, when that place is still on a screen
+// (with its size too when `withSize`); otherwise where placeBeside() puts it on the main
+// window's screen.
+void placeWindow(QWidget* window, const QWidget& owner, int cascade, bool withSize);
+// Keeps `window`'s place and size for placeWindow(), under its object name.
+void rememberPlace(const QWidget* window);
+
 // The files an Advanced window works with, handed to it when it is loaded.
 struct AdvancedWindowPaths {
     // The working record file (output1) of the loaded log, which the window lists and exports.
@@ -95,6 +113,7 @@ class AdvancedWindow : public QWidget {
     Q_OBJECT
 
   public:
+    ~AdvancedWindow() override;
     const AdvancedWindowPaths& paths() const { return paths_; }
     // The records the window's export would write now; nothing while the window has no
     // selection its export would accept.
@@ -107,11 +126,16 @@ class AdvancedWindow : public QWidget {
   protected:
     AdvancedWindow(QWidget& owner, AdvancedWindowPaths paths, const char* name,
                    const QString& caption, int widthTwips, int heightTwips);
+    // Adds the list's filter box in a strip above the list: the controls from the list's top
+    // down move down by the strip, the window grows by it.
+    void addFilterBox(EntryList* list);
     // Adds the "Show on Map" button in a strip below the window's controls, its right edge at
     // `rightTwips`. Call before finishLayout().
     void addShowOnMapButton(int rightTwips);
-    // Call once the controls are built: fits the font and centres the window on its owner.
-    void finishLayout(const std::vector<std::pair<const QWidget*, QString>>& longest = {});
+    // Call once the controls are built: fits the font and opens the window beside its owner
+    // (placeWindow()), the `cascade`-th of them.
+    void finishLayout(int cascade,
+                      const std::vector<std::pair<const QWidget*, QString>>& longest = {});
     // Shows `dialog` as the export's save dialog in the export folder; see
     // showExportSaveDialog().
     bool showSaveDialog(FileDialog& dialog);
@@ -125,6 +149,7 @@ class AdvancedWindow : public QWidget {
         FileDialog& dialog, const std::function<std::string(ExportFormat)>& proposedName,
         const QString& streetsAndTripsExtension);
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     AdvancedWindowPaths paths_;

@@ -13,6 +13,7 @@
 #include "records/working_record.h"
 #include "support/test_support.h"
 #include "ui/Form1.h"
+#include "ui/entry_list.h"
 #include "ui/export_choices.h"
 #include "ui/program_windows.h"
 
@@ -50,18 +51,18 @@ struct Ui {
     static QString text(QWidget* w, const char* l) { return w->findChild<QLabel*>(l)->text(); }
     static void click(QWidget* w, const char* b) { w->findChild<QAbstractButton*>(b)->click(); }
     // clang-format on
-    static QListWidget* list(QWidget* w, const char* n = "List2") {
-        return w->findChild<QListWidget*>(n);
+    static EntryList* list(QWidget* w, const char* n = "List2") {
+        return w->findChild<EntryList*>(n);
     }
     static QByteArray readAll(const QString& f) {
         return QByteArray::fromStdString(test::readFile(bytes(f)));
     }
     static void pick(QWidget* w, const QString& entry, const char* name = "List2") {
-        list(w, name)->setCurrentItem(list(w, name)->findItems(entry, Qt::MatchExactly).value(0));
+        list(w, name)->selectEntry(entries(w, name).indexOf(entry));
     }
     static QStringList entries(QWidget* w, const char* name = "List2") {
         QStringList texts;
-        for (int i = 0; i < list(w, name)->count(); ++i) texts << list(w, name)->item(i)->text();
+        for (int i = 0; i < list(w, name)->count(); ++i) texts << list(w, name)->entry(i);
         return texts;
     }
     // Columns 3 and 5 of each line of an export after its header.
