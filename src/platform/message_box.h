@@ -2,7 +2,9 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace velmora {
@@ -23,6 +25,11 @@ class MessageBox {
     static void information(QWidget* parent, const QString& caption, const QString& text);
     // A failed file operation: which file and the system's reason.
     static void error(QWidget* parent, const QString& caption, const QString& text);
+
+    // The box information() or error() shows, not yet shown: at least as wide as its title
+    // with the window frame's buttons beside it, whatever the length of its text.
+    static std::unique_ptr<QMessageBox> build(Kind kind, QWidget* parent, const QString& caption,
+                                              const QString& text);
 
     static void setScripted(bool scripted);
     static const QList<Shown>& shown();

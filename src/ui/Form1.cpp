@@ -192,23 +192,23 @@ void Form1::buildMenus() {
     addItem(quickSortMenu_, "ADHOC", QStringLiteral("All Ad-hoc Points"), QKeySequence(Qt::Key_F5),
             [this] { runExport(MainExport::AdHoc); });
 
-    advancedMenu_ = addMenu("advanced", QStringLiteral("Advanced"));
-    apName_ =
-        addItem(advancedMenu_, "APName", QStringLiteral("Advanced By AP Name"), {}, hook(onAPName));
+    advancedMenu_ = addMenu("advanced", QStringLiteral("&Advanced"));
+    apName_ = addItem(advancedMenu_, "APName", QStringLiteral("Advanced By AP &Name"), {},
+                      hook(onAPName));
     addSeparator(advancedMenu_, "spacer10");
-    macAddress_ = addItem(advancedMenu_, "MACAddress", QStringLiteral("Advanced By MAC Address"),
+    macAddress_ = addItem(advancedMenu_, "MACAddress", QStringLiteral("Advanced By &MAC Address"),
                           {}, hook(onMACAddress));
     addSeparator(advancedMenu_, "spacer11");
-    addItem(advancedMenu_, "AdvanceCriteria", QStringLiteral("Advanced By Criteria"), {},
+    addItem(advancedMenu_, "AdvanceCriteria", QStringLiteral("Advanced By &Criteria"), {},
             hook(onAdvanceCriteria));
 
     viewMenu_ = addMenu("view", QStringLiteral("View"));
     addItem(viewMenu_, "Map", QStringLiteral("Map"), QKeySequence(Qt::CTRL | Qt::Key_M),
             hook(onMap));
 
-    helpMenu_ = addMenu("help", QStringLiteral("Help"));
-    addItem(helpMenu_, "content", QStringLiteral("Content"), {}, hook(onContent));
-    addItem(helpMenu_, "About", QStringLiteral("About"), {}, hook(onAbout));
+    helpMenu_ = addMenu("help", QStringLiteral("&Help"));
+    addItem(helpMenu_, "content", QStringLiteral("&Content"), {}, hook(onContent));
+    addItem(helpMenu_, "About", QStringLiteral("&About"), {}, hook(onAbout));
 }
 
 void Form1::addExportChoices() {

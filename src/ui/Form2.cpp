@@ -12,8 +12,8 @@ namespace velmora {
 
 namespace {
 
-const QString kExtract = QStringLiteral("Extract Group AP Name");
-const QString kClose = QStringLiteral("Close Advanced Search");
+const QString kExtract = QStringLiteral("&Extract Group AP Name");
+const QString kClose = QStringLiteral("&Close Advanced Search");
 const QString kNothingToExport = QStringLiteral("No AP Selected To Export");
 
 }  // namespace

@@ -17,8 +17,8 @@ namespace {
 
 const char* const kCountCaption = "Number Of Unique AP's ->";
 const char* const kVendorCaption = "Vender ID:";
-const char* const kExtractCaption = "Extract MAC Address";
-const char* const kCloseCaption = "Close Advanced";
+const char* const kExtractCaption = "&Extract MAC Address";
+const char* const kCloseCaption = "&Close Advanced";
 constexpr int kButtonWidth = px(1815);
 
 }  // namespace

@@ -105,6 +105,14 @@ void Form4::buildControls() {
                 exportRecordType_ = group;
         }
     }
+    // Tab comes into a frame on its checked option and goes on out of it; the arrow keys move
+    // among the frame's options.
+    for (QButtonGroup* group : {connectionType_, wepStatus_, exportRecordType_}) {
+        for (QAbstractButton* option : group->buttons()) option->setFocusPolicy(Qt::ClickFocus);
+        connect(group, &QButtonGroup::buttonToggled, this, [](QAbstractButton* option, bool on) {
+            option->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+        });
+    }
     // A criterion's click recounts; the export record type's click switches the mode.
     for (QButtonGroup* criterion : {connectionType_, wepStatus_})
         connect(criterion, &QButtonGroup::buttonClicked, this, &Form4::recount);
@@ -126,11 +134,11 @@ void Form4::buildControls() {
     label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     place(label1_, {120, 360, 2535, 615});
 
-    auto* command1 = new QPushButton(QStringLiteral("Extract Matching Records"), this);
+    auto* command1 = new QPushButton(QStringLiteral("&Extract Matching Records"), this);
     command1->setObjectName(QStringLiteral("Command1"));
-    place(command1, {3120, 3720, 2175, 375});
+    place(command1, {3120, 3660, 2175, 375});
     connect(command1, &QPushButton::clicked, this, &Form4::extractMatchingRecords);
-    auto* command2 = new QPushButton(QStringLiteral("Close Advanced"), this);
+    auto* command2 = new QPushButton(QStringLiteral("&Close Advanced"), this);
     command2->setObjectName(QStringLiteral("Command2"));
     place(command2, {3120, 4080, 2175, 375});
     connect(command2, &QPushButton::clicked, this, &QWidget::hide);

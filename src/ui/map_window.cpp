@@ -112,12 +112,21 @@ MapWindow::MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint)
     canvas_->setTileSource(tiles_);
 
     resize(1000, 700);
+    // Beside the main window after the three Advanced windows, or where it was last.
+    placeWindow(this, owner, 3, true);
     layout()->activate();  // the canvas takes its size before the first fit
     build();
     fitView();
 }
 
-MapWindow::~MapWindow() = default;
+MapWindow::~MapWindow() {
+    if (isVisible()) rememberPlace(this);
+}
+
+void MapWindow::hideEvent(QHideEvent* event) {
+    rememberPlace(this);
+    QWidget::hideEvent(event);
+}
 
 void MapWindow::buildControls() {
     auto* legend = new QHBoxLayout;

@@ -75,6 +75,10 @@ class MapWindow : public QWidget {
     void clearHighlight();
     void saveImage();
 
+  protected:
+    // Keeps the window's place and size for the next time it opens.
+    void hideEvent(QHideEvent* event) override;
+
   private:
     void buildControls();
     void build();

@@ -92,12 +92,15 @@ void placeWindow(QWidget* window, const QWidget& owner, int cascade, bool withSi
         window->move(kept.topLeft());
         return;
     }
-    // Before it is shown the window has no frame yet: it will have the owner's.
-    const QRect ownerFrame = owner.frameGeometry();
-    const QSize frame = window->size() + (ownerFrame.size() - owner.geometry().size());
     const QScreen* screen = owner.screen() ? owner.screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
-    window->move(placeBeside(ownerFrame, frame, cascade, screen->availableGeometry()));
+    // Before it is shown the window has no frame yet: it will have the owner's.
+    const QRect ownerFrame = owner.frameGeometry();
+    const QSize margins = ownerFrame.size() - owner.geometry().size();
+    const QRect available = screen->availableGeometry();
+    // A resizable window larger than the screen opens as large as the screen holds.
+    if (withSize) window->resize(window->size().boundedTo(available.size() - margins));
+    window->move(placeBeside(ownerFrame, window->size() + margins, cascade, available));
 }
 
 void rememberPlace(const QWidget* window) {
@@ -207,7 +210,7 @@ void AdvancedWindow::addShowOnMapButton(int rightTwips) {
     constexpr int kStripTwips = 480, kWidthTwips = 1815, kHeightTwips = 375;
     const int top = height();
     setFixedSize(width(), top + px(kStripTwips));
-    auto* button = new QPushButton(QStringLiteral("Show on Map"), this);
+    auto* button = new QPushButton(QStringLiteral("Show on &Map"), this);
     button->setObjectName(QStringLiteral("ShowOnMap"));
     button->setGeometry(px(rightTwips - kWidthTwips), top, px(kWidthTwips), px(kHeightTwips));
     connect(button, &QPushButton::clicked, this, &AdvancedWindow::showOnMapRequested);

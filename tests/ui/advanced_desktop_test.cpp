@@ -1,0 +1,356 @@
+// The Advanced windows as a desktop user meets them: filter boxes, copying, keys, access keys,
+// captions that fit, where the windows open and that they keep their place; a MAC window of a
+// hundred thousand access points.
+#include "ui/Form3.h"
+#include "ui/map_window.h"
+#include "ui/window_support.h"
+#include "ui_test_support.h"
+
+using namespace velmora::uitest;
+
+// clang-format off
+// A filter typed in a window's list, the entry selected before: what the list shows, what stays
+// selected, and what its export writes then (an empty `exported`: nothing, with `box` shown).
+const struct Filtering {
+    const char *name, *window, *list, *picked, *filter, *shown, *selected, *exported, *box;
+} kFilterings[] = {
+    {"Form2 keeps a shown pick", "Form2", "List2", "HOME", "oM", "HOME", "HOME",
+     "HOME;00:0a:95:00:00:01 HOME;00:0A:95:00:00:01 HOME;00:0a:95:00:00:02", nullptr},
+    {"Form2 drops a hidden pick", "Form2", "List2", "HOME", "ff", "OFFICE", "", "",
+     "No AP Selected To Export"},
+    {"Form2 nothing matches", "Form2", "List2", "", "zz", "", "", "", "No AP Selected To Export"},
+    {"Form3 by MAC digits", "Form3", "List2", "00:0A:95:00:00:02 - HOME", "95:00:00:0",
+     "00:0A:95:00:00:01 - HOME|00:0A:95:00:00:01 - OTHER|00:0A:95:00:00:02 - HOME",
+     "00:0A:95:00:00:02 - HOME", "HOME;00:0A:95:00:00:02", nullptr},
+    {"Form3 by name, any case", "Form3", "List2", "77:66:55:44:33:22 - A/B", "blank",
+     "AA:BB:CC:00:00:01 - #BLANK#", "", "", nullptr},
+    {"Form4 names", "Form4", "List2", "HOME", "o", "HOME|OFFICE|OTHER", "HOME",
+     "HOME;00:0A:95:00:00:01 HOME;00:0A:95:00:00:01 HOME;00:0A:95:00:00:02", nullptr},
+    {"Form4 names, pick hidden", "Form4", "List2", "HOME", "a/", "A/B", "", "", nullptr},
+    {"Form4 MAC addresses", "Form4", "List1", "00:0A:95:00:00:01", ":02", "00:0A:95:00:00:02", "",
+     "", nullptr},
+};
+// clang-format on
+
+// A key pressed in a list with nothing selected, or after `start` is selected.
+const struct Keying {
+    const char* name;
+    int start;
+    Qt::Key key;
+    int selected;
+} kKeyings[] = {{"first Down selects the first", -1, Qt::Key_Down, 0},
+                {"first Up selects the first", -1, Qt::Key_Up, 0},
+                {"Down moves on", 0, Qt::Key_Down, 1},
+                {"End selects the last", -1, Qt::Key_End, 5},
+                {"Home selects the first", 3, Qt::Key_Home, 0}};
+
+// The windows a menu item opens, and each one's cascade place.
+const char* const kAdvancedWindows[] = {"Form2", "Form3", "Form4"};
+
+static QString plain(QString caption) {
+    return caption.remove('&');
+}
+
+// The access key of a caption ("&&" is a literal ampersand), upper-cased, or nothing.
+static QChar accessKey(const QString& caption) {
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i)
+        if (caption[i] == '&') {
+            if (caption[i + 1] != '&') return caption[i + 1].toUpper();
+            ++i;
+        }
+    return {};
+}
+
+// The access keys of `captions` that clash, e.g. "C: Close, Copy"; empty when none do.
+static QString clashes(const QStringList& captions) {
+    QMap<QChar, QStringList> byKey;
+    for (const QString& caption : captions)
+        if (const QChar key = accessKey(caption); !key.isNull()) byKey[key] << plain(caption);
+    QStringList found;
+    for (auto it = byKey.begin(); it != byKey.end(); ++it)
+        if (it.value().size() > 1) found << QString(it.key()) + ": " + it.value().join(", ");
+    return found.join("; ");
+}
+
+class AdvancedDesktopTest : public QObject, Ui {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        freshSeams();
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "Velmora", "velmora")
+            .remove("windows");
+    }
+
+    // The filter narrows what the list shows, never what it holds; the selection is always a
+    // shown entry, and the export writes it (or finds none); Escape brings every entry back.
+    void filterNarrowsTheList_data() { rows(kFilterings); }
+    void filterNarrowsTheList() {
+        const Filtering& f = fetch(kFilterings);
+        Program p;
+        QWidget* w = p.loadAndShow(f.window);
+        EntryList* l = list(w, f.list);
+        const bool macMode = f.list == QString("List1");
+        if (macMode) pick(w, "HOME"), click(w, "Option8");
+        const QStringList all = entries(w, f.list);
+        if (*f.picked) pick(w, f.picked, f.list);
+        auto* box = w->findChild<QLineEdit*>(f.list + QString("Filter"));
+        QVERIFY(box && box->isEnabled() && box->geometry().bottom() < l->geometry().top());
+        QTest::keyClicks(box, f.filter);
+        QCOMPARE(l->shownEntries().join('|'), f.shown);
+        QCOMPARE(l->selectedText(), f.selected);
+        QCOMPARE(entries(w, f.list), all);
+        if (QString(f.window) != "Form4") {
+            p.save(w, "out.txt");
+            const QString out = p.logs.filePath("out.txt");
+            QCOMPARE(QFile::exists(out) ? exported(out) : "nothing",
+                     *f.exported ? f.exported : "nothing");
+            QVERIFY(f.box ? oneBox(f.box, MessageBox::Kind::Information)
+                          : MessageBox::shown().isEmpty());
+        }
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(box->text().isEmpty() && l->shownEntries() == all);
+        QCOMPARE(l->selectedText(), f.selected);
+    }
+
+    // The criteria window's filters follow their lists' modes, and a recount keeps List1's.
+    void criteriaFiltersFollowTheirLists() {
+        Program p;
+        QWidget* w = p.loadAndShow("Form4");
+        auto* names = w->findChild<QLineEdit*>("List2Filter");
+        auto* macs = w->findChild<QLineEdit*>("List1Filter");
+        QVERIFY(names->isEnabled() && !macs->isEnabled());
+        pick(w, "HOME");
+        QTest::keyClicks(macs, ":01");  // typed while disabled: not taken
+        click(w, "Option8");
+        QVERIFY(!names->isEnabled() && macs->isEnabled());
+        QTest::keyClicks(macs, ":02");
+        QCOMPARE(list(w, "List1")->shownEntries(), QStringList{"00:0A:95:00:00:02"});
+        click(w, "Option1");  // BSS only: 00:0A:95:00:00:01
+        QVERIFY(list(w, "List1")->shownEntries().isEmpty() && list(w, "List1")->count() == 1);
+        QCOMPARE(text(w, "Label2"), "Matching Records:1");
+        // The vendor shown stays that of the last entry picked, not one filtered away.
+        click(w, "Option3");
+        pick(w, "00:0A:95:00:00:02", "List1");
+        QCOMPARE(text(w, "Label1"), " Example Corp");
+    }
+
+    // Ctrl+C copies the selected entry of the focused list, and nothing when none is.
+    void ctrlCCopiesTheSelectedEntry() {
+        for (const char* window : kAdvancedWindows) {
+            Program p;
+            QWidget* w = p.loadAndShow(window);
+            QApplication::clipboard()->setText("before");
+            QTest::keySequence(list(w), QKeySequence::Copy);
+            QCOMPARE(QApplication::clipboard()->text(), "before");
+            const QString entry = entries(w).value(1);
+            pick(w, entry);
+            QTest::keySequence(list(w), QKeySequence::Copy);
+            QCOMPARE(QApplication::clipboard()->text(), entry);
+        }
+    }
+
+    void keysMoveTheSelection_data() { rows(kKeyings); }
+    void keysMoveTheSelection() {
+        const Keying& k = fetch(kKeyings);
+        Program p;
+        QWidget* w = p.loadAndShow("Form3");
+        EntryList* l = list(w);
+        w->activateWindow();
+        l->setFocus();
+        QApplication::processEvents();
+        if (k.start >= 0) l->selectEntry(k.start);
+        QTest::keyClick(l, k.key);
+        QCOMPARE(l->selectedEntry(), k.selected);
+        QCOMPARE(text(w, "Label2"), k.selected == 5   ? ""
+                                    : k.selected == 0 ? "Not Found In Database"
+                                                      : " Example Corp");
+    }
+
+    // Tab into an option group lands on its checked option, and on from there leaves it.
+    void tabLandsOnTheCheckedOption() {
+        Program p;
+        QWidget* w = p.loadAndShow("Form4");
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        click(w, "Option5");
+        click(w, "Option2");
+        list(w, "List1")->setFocus();  // disabled in AP-name mode: the focus goes on
+        auto* before = w->findChild<QWidget*>("List2");
+        before->setFocus();
+        QStringList landed;
+        for (int i = 0; i < 6; ++i) {
+            QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
+            landed << w->focusWidget()->objectName();
+        }
+        QCOMPARE(landed.join(' '), "Option5 Option2 Option7 Command1 Command2 ShowOnMap");
+        // The arrow keys still move within a group, checking as they go.
+        w->findChild<QWidget*>("Option5")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w->findChild<QWidget*>("Option5"), Qt::Key_Down);
+        QVERIFY(w->focusWidget()->objectName() == "Option6" &&
+                w->findChild<QRadioButton*>("Option6")->isChecked());
+    }
+
+    // Within a menu, the menu bar, or a window, no two access keys are the same.
+    void accessKeysDoNotClash() {
+        Program p;
+        p.load();
+        QStringList bar;
+        for (QAction* menu : p.form->menuBar()->actions()) {
+            bar << menu->text();
+            QStringList items;
+            for (QAction* item : menu->menu()->actions()) items << item->text();
+            QVERIFY2(clashes(items).isEmpty(), qPrintable(clashes(items)));
+        }
+        QVERIFY2(clashes(bar).isEmpty(), qPrintable(clashes(bar)));
+        for (const char* name : {"advanced", "help"}) {
+            const QMenu* menu = p.form->findChild<QMenu*>(name);
+            QVERIFY2(!accessKey(menu->title()).isNull(), name);
+            for (const QAction* item : menu->actions())
+                QVERIFY2(item->isSeparator() || !accessKey(item->text()).isNull(),
+                         qPrintable(item->text()));
+        }
+        for (const char* name : kAdvancedWindows) {
+            Program q;
+            QWidget* w = q.loadAndShow(name);
+            QStringList captions;
+            for (const QPushButton* b : w->findChildren<QPushButton*>()) {
+                QVERIFY2(!accessKey(b->text()).isNull(), qPrintable(b->text()));
+                captions << b->text();
+            }
+            QVERIFY2(clashes(captions).isEmpty(), qPrintable(clashes(captions)));
+        }
+    }
+
+    // Every caption leaves its button's margins free, and no two push buttons touch.
+    void buttonsFitTheirCaptionsAndStandApart() {
+        for (const char* name : kAdvancedWindows) {
+            Program p;
+            QWidget* w = p.loadAndShow(name);
+            const QStyle* style = w->style();
+            const int margins = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin) +
+                                     style->pixelMetric(QStyle::PM_DefaultFrameWidth));
+            const QList<QAbstractButton*> buttons = w->findChildren<QAbstractButton*>();
+            for (const QAbstractButton* b : buttons) {
+                const int needed = b->fontMetrics().horizontalAdvance(plain(b->text())) +
+                                   (qobject_cast<const QPushButton*>(b) ? margins : 20);
+                QVERIFY2(needed <= b->width(), qPrintable(name + (" " + b->objectName())));
+                const QRect around(b->mapTo(w, QPoint(-1, -1)), b->size() + QSize(2, 2));
+                for (const QPushButton* other : w->findChildren<QPushButton*>())
+                    QVERIFY2(
+                        other == b || !qobject_cast<const QPushButton*>(b) ||
+                            !around.intersects(QRect(other->mapTo(w, QPoint()), other->size())),
+                        qPrintable(name + (" " + b->objectName() + " " + other->objectName())));
+            }
+        }
+    }
+
+    // A box with a short text is still as wide as its title.
+    void messageBoxShowsItsWholeTitle() {
+        const auto box = MessageBox::build(MessageBox::Kind::Information, nullptr,
+                                           kApplicationTitle, "No AP Selected To Export");
+        box->show();
+        QFont bold = box->font();
+        bold.setBold(true);
+        QVERIFY(box->width() >= QFontMetrics(bold).horizontalAdvance(kApplicationTitle) + 100);
+    }
+
+    // Beside the main window where there is room, else where it covers the least, always on
+    // the screen as far as the window's size allows.
+    void placeBesideTheMainWindow() {
+        const QRect screen(0, 0, 1920, 1080), owner(100, 100, 400, 300);
+        const struct {
+            const char* name;
+            QRect owner;
+            QSize size;
+            int cascade;
+            QPoint at;
+        } cases[] = {
+            {"right", owner, {300, 250}, 0, {508, 100}},
+            {"right, cascaded", owner, {300, 250}, 2, {508, 164}},
+            {"right, moved up into the screen", {100, 800, 400, 250}, {300, 400}, 1, {508, 680}},
+            {"left", {1500, 100, 400, 300}, {300, 250}, 0, {1192, 100}},
+            {"below", {0, 0, 1900, 300}, {300, 250}, 0, {0, 308}},
+            {"above", {0, 700, 1900, 380}, {300, 250}, 0, {0, 442}},
+            {"no room: inside the screen", {0, 0, 1920, 1080}, {300, 250}, 0, {1620, 0}},
+            {"larger than the screen: its top left", owner, {2000, 1200}, 0, {0, 0}},
+        };
+        for (const auto& c : cases)
+            QVERIFY2(placeBeside(c.owner, c.size, c.cascade, screen) == c.at, c.name);
+    }
+
+    // The Advanced windows and the map open on the screen, off the main window's counts, apart
+    // from each other; moved, they open there again, unless that place is off every screen.
+    void windowsOpenBesideAndKeepTheirPlace() {
+        Program p;
+        const QRect area = p.form->screen()->availableGeometry();
+        p.form->move(area.topLeft());
+        p.form->show();
+        p.load();
+        QRect counts;
+        for (int n : {3, 5, 7, 9, 11, 13}) {
+            auto* label = p.form->findChild<QLabel*>(QStringLiteral("Label%1").arg(n));
+            counts |= QRect(label->mapToGlobal(QPoint()), label->size());
+        }
+        QList<QRect> opened;  // the AP name window needs a summary log; it opens as these do
+        for (const char* name : {"Form3", "Form4"}) {
+            QWidget* w = p.show(name);
+            const QRect frame = w->frameGeometry();
+            QVERIFY2(area.contains(frame), name);
+            if (area.width() - p.form->frameGeometry().width() >= w->width())
+                QVERIFY2(!frame.intersects(counts), name);
+            for (const QRect& other : opened) QVERIFY2(frame.topLeft() != other.topLeft(), name);
+            opened << frame;
+        }
+        p.trigger("Map");
+        auto* map = p.form->findChild<MapWindow*>("MapWindow");
+        QVERIFY(area.contains(QRect(map->pos(), map->size())));
+
+        QWidget* w = p.window("Form3");
+        const QPoint moved = area.topLeft() + QPoint(30, 40);
+        w->move(moved);
+        w->close();
+        map->resize(600, 450);
+        map->move(moved);
+        map->close();
+        QCOMPARE(p.show("Form3")->pos(), moved);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        p.trigger("Map");
+        map = p.form->findChild<MapWindow*>("MapWindow");
+        QCOMPARE(map->pos(), moved);
+        QCOMPARE(map->size(), QSize(600, 450));
+
+        p.window("Form3")->move(area.bottomRight() + QPoint(50, 50));
+        p.window("Form3")->close();
+        QVERIFY(area.contains(p.show("Form3")->frameGeometry()));
+    }
+
+    // The MAC window of a log of a million lines holds every access point of it.
+    void macWindowOfAMillionLines() {
+        std::string log = test::textLog({});
+        constexpr int kLines = 1000000, kAccessPoints = 125000;
+        log.reserve(kLines * 120u);
+        char mac[18];
+        for (int i = 0; i < kLines; ++i) {
+            const int n = i % kAccessPoints;
+            std::snprintf(mac, sizeof mac, "00:0c:41:%02x:%02x:%02x", n >> 16, (n >> 8) & 255,
+                          n & 255);
+            log += test::dataLine("N 1.5", "W 2.5", "net" + std::to_string(n % 1000), mac, "0011");
+            log += "\r\n";
+        }
+        Program p;
+        p.load(log);
+        QWidget* w = p.show("Form3");
+        EntryList* l = list(w);
+        QCOMPARE(l->count(), kAccessPoints);
+        QCOMPARE(text(w, "Label1"),
+                 QStringLiteral("Number Of Unique AP's ->%1").arg(kAccessPoints));
+        QCOMPARE(l->entry(0), "00:0C:41:00:00:00 - NET0");
+        QCOMPARE(l->entry(kAccessPoints - 1), "00:0C:41:01:E8:47 - NET999");
+        QTest::keyClicks(w->findChild<QLineEdit*>("List2Filter"), "net99");
+        QCOMPARE(l->shownEntries().size(), kAccessPoints / 1000 * 11);  // NET99, NET990-999
+    }
+};
+
+QTEST_MAIN(AdvancedDesktopTest)
+#include "advanced_desktop_test.moc"
