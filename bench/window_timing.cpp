@@ -1,6 +1,7 @@
 // Times the core calls the Advanced windows make when they open, the criteria window's
 // Recount, and the map window's opening and redraws, on a working record file the batch
-// tool's load left behind. Prints one
+// tool's load left behind; where the build has the windows, also the MAC window itself,
+// opened on the offscreen platform until its list is painted. Prints one
 // "operation<TAB>median seconds<TAB>slowest seconds<TAB>entries" line per call.
 #include <algorithm>
 #include <chrono>
@@ -17,6 +18,14 @@
 #include "io/file_error.h"
 #include "map/sighting_map.h"
 #include "records/vendor_list.h"
+
+#ifdef VELMORA_TIMING_WINDOWS
+#include <QApplication>
+#include <QListView>
+
+#include "ui/Form3.h"
+#include "ui/window_support.h"
+#endif
 
 namespace {
 
@@ -80,6 +89,24 @@ void timeMap(const std::filesystem::path& workingFile, int reps) {
         time(name, std::max(reps, 5), [&] { return map.dots(view, kAllStatuses).size(); });
 }
 
+#ifdef VELMORA_TIMING_WINDOWS
+// The MAC window as the user meets it: made (vendor list, entries, list), shown, its list
+// painted once.
+void timeMacWindow(const std::filesystem::path& workingFile,
+                   const std::filesystem::path& vendorFile, int reps) {
+    using namespace velmora;
+    QWidget owner;
+    const AdvancedWindowPaths paths{workingFile, vendorFile, exportFolder};
+    time("open MAC window (Form3 shown and painted)", reps, [&] {
+        Form3 window(owner, paths);
+        window.show();
+        auto* list = window.findChild<QListView*>(QStringLiteral("List2"));
+        list->grab();
+        return static_cast<std::size_t>(list->model()->rowCount());
+    });
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,6 +117,10 @@ int main(int argc, char** argv) {
     const std::filesystem::path workingFile = argv[1];
     const std::filesystem::path vendorFile = argv[2];
     const int reps = std::max(1, std::atoi(argv[3]));
+#ifdef VELMORA_TIMING_WINDOWS
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+#endif
     using namespace velmora;
     try {
         time("open AP name window (readNetworkGroups)", reps,
@@ -116,6 +147,9 @@ int main(int argc, char** argv) {
                 }
         if (!recounts.empty()) report("criteria Recount (every name and choice)", recounts, most);
         timeMap(workingFile, reps);
+#ifdef VELMORA_TIMING_WINDOWS
+        timeMacWindow(workingFile, vendorFile, reps);
+#endif
     } catch (const FileError& e) {
         std::fprintf(stderr, "velmora-window-timing: %s\n", e.what());
         return 1;

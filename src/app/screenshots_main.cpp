@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QThread>
@@ -190,6 +191,16 @@ std::vector<Scene> scenes() {
              s.provideVendorList();
              s.load(QStringLiteral("drive-text.txt"));
              return s.open("MACAddress", "Form3", 1);
+         }},
+        {"form3-filtered",
+         [](Session& s) -> QWidget* {
+             s.provideVendorList();
+             s.load(QStringLiteral("drive-text.txt"));
+             QWidget* form3 = s.open("MACAddress", "Form3", -1);
+             auto* list = form3->findChild<velmora::EntryList*>(QStringLiteral("List2"));
+             list->filterBox()->setText(QStringLiteral("home"));
+             list->setCurrentIndex(list->model()->index(0, 0));
+             return form3;
          }},
         {"form4-mac",
          [](Session& s) -> QWidget* {
