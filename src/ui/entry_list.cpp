@@ -122,8 +122,11 @@ int EntryList::entryAt(const QPoint& position) const {
 }
 
 void EntryList::setFilter(const QString& text) {
+    if (filterBox_->text() != text) {
+        filterBox_->setText(text);  // which comes back here
+        return;
+    }
     if (text == model_->filter()) return;
-    if (filterBox_->text() != text) filterBox_->setText(text);  // comes back here once more
     const int selected = selectedEntry();
     quiet_ = true;
     model_->reset(model_->entries(), text);
