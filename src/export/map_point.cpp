@@ -27,27 +27,29 @@ bool isDigit(char c) {
 // which no load writes, gives "0". The text views `item`, or `store` where it needs a sign.
 std::string_view signedDegrees(std::string_view item, char positive, char negative,
                                std::string& store) {
-    const char hemisphere = item.empty() ? '\0' : upperAscii(item.front());
-    const std::string_view number = item.empty() ? item : item.substr(1);
+    if (item.size() < 2) return "0";
+    const char hemisphere = upperAscii(item.front());
+    if (hemisphere != positive && hemisphere != negative) return "0";
+    const char* const number = item.data() + 1;
+    const char* const end = item.data() + item.size();
     // Whole degrees, then perhaps "." and a fraction of one digit or more.
-    std::size_t end = 0;
-    while (end < number.size() && isDigit(number[end])) ++end;
-    const std::size_t wholeEnd = end;
-    if (end < number.size() && number[end] == '.') {
-        ++end;
-        while (end < number.size() && isDigit(number[end])) ++end;
-        if (end == wholeEnd + 1) end = 0;  // no fraction
+    const char* p = number;
+    while (p != end && isDigit(*p)) ++p;
+    const char* const wholeEnd = p;
+    if (wholeEnd == number) return "0";
+    const char* fraction = end;
+    if (p != end) {
+        if (*p++ != '.') return "0";
+        fraction = p;
+        while (p != end && isDigit(*p)) ++p;
+        if (p == fraction || p != end) return "0";
     }
-    if ((hemisphere != positive && hemisphere != negative) || wholeEnd == 0 ||
-        end != number.size()) {
-        return "0";
-    }
-    std::size_t start = 0;
-    while (start + 1 < wholeEnd && number[start] == '0') ++start;
-    const bool zero =
-        std::all_of(number.begin(), number.end(), [](char c) { return c == '0' || c == '.'; });
-    const std::string_view digits = number.substr(start);
-    if (hemisphere == positive || zero) return digits;
+    const char* start = number;
+    while (start + 1 < wholeEnd && *start == '0') ++start;
+    const std::string_view digits(start, static_cast<std::size_t>(end - start));
+    if (hemisphere == positive) return digits;
+    // Zero has no sign; whole degrees without leading zeros are zero only as "0".
+    if (*start == '0' && std::all_of(fraction, end, [](char c) { return c == '0'; })) return digits;
     // Filled in place: the coordinates of a log mostly have one length, which the store keeps.
     store.resize(1 + digits.size());
     store[0] = '-';
@@ -98,21 +100,20 @@ void assignChannelsFromBits(std::vector<int>& channels, std::string_view channel
     channels.clear();
     std::uint32_t bits = 0;  // the last eight digits: bits past 31 name no channel
     for (const char c : channelbits) {
-        const char upper = upperAscii(c);
-        int digit;
-        if (isDigit(c))
-            digit = c - '0';
-        else if (upper >= 'A' && upper <= 'F')
-            digit = upper - 'A' + 10;
-        else
-            return;
-        bits = bits << 4 | static_cast<std::uint32_t>(digit);
+        unsigned digit = static_cast<unsigned char>(c - '0');
+        if (digit > 9) {
+            digit = static_cast<unsigned char>((c | 0x20) - 'a');
+            if (digit > 5) return;
+            digit += 10;
+        }
+        bits = bits << 4 | digit;
     }
     for (std::uint32_t set = bits & ~1U; set != 0; set &= set - 1) {
         const int bit = std::countr_zero(set);
         channels.push_back(bit <= 14 ? bit : kHighBitChannels[static_cast<std::size_t>(bit - 15)]);
     }
-    if (channels.size() > 1) std::sort(channels.begin(), channels.end());
+    // Bits 1 to 14 alone come out ascending; the 5 GHz channels are not in bit order.
+    if (bits >> 15 != 0 && channels.size() > 1) std::sort(channels.begin(), channels.end());
 }
 
 void assignMapTime(std::string& text, std::string_view time, std::string_view date) {
