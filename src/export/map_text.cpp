@@ -294,6 +294,14 @@ bool needsCsvQuotes(std::string_view text) {
 }
 
 [[gnu::noinline]] char* putEscapedCsvField(char* out, std::string_view text) {
+    // Most texts that get here are ASCII names with a comma (a vendor's "Cisco Systems, Inc"):
+    // with no quote to double, such a text is written whole between quotes.
+    if (byte_scan::isAscii(text) && text.find('"') == std::string_view::npos) {
+        *out++ = '"';
+        out = putText(out, text);
+        *out++ = '"';
+        return out;
+    }
     const bool quoted = needsCsvQuotes(text);
     if (quoted) *out++ = '"';
     const unsigned char* const last = end(text);
