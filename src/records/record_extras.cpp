@@ -26,9 +26,8 @@ bool isDigit(char c) {
 
 // Reads one number of an extras line and the comma after it at `p`: nothing, or "-" and one to
 // nine digits, which no int overflows. Returns where the line goes on, or null for any other
-// shape, which the full parse is left to judge.
-const char* readNumberField(const char* p, const char* end, std::optional<int>& number) {
-    if (p == end) return nullptr;
+// shape, which the full parse is left to judge. Reads eleven bytes at most.
+const char* readNumberField(const char* p, std::optional<int>& number) {
     if (*p == ',') {
         number.reset();
         return p + 1;
@@ -37,31 +36,32 @@ const char* readNumberField(const char* p, const char* end, std::optional<int>& 
     if (negative) ++p;
     const char* const digits = p;
     int value = 0;
-    while (p != end && isDigit(*p)) value = value * 10 + (*p++ - '0');
-    if (p == digits || p - digits > 9 || p == end || *p != ',') return nullptr;
+    for (unsigned digit; p - digits < 9 && (digit = static_cast<unsigned char>(*p - '0')) < 10; ++p)
+        value = value * 10 + static_cast<int>(digit);
+    if (p == digits || *p != ',') return nullptr;
     number = negative ? -value : value;
     return p + 1;
 }
 
 // The extras of the line that starts `bytes`, when it has the loader's shape (three numbers of
-// readNumberField's kind, an empty or well-formed date, then LF or CR LF) and its line end is
-// among `bytes`: then `used` is its length with the line end. Null otherwise.
+// readNumberField's kind, an empty or well-formed date, then LF or CR LF): then `used` is its
+// length with the line end. False otherwise, and for fewer than kExtrasLineLimit bytes, so
+// that the scan, which reads no more than a line of that shape can hold, needs no bounds.
 bool parseWholeLine(std::string_view bytes, RecordExtras& extras, std::size_t& used) {
+    if (bytes.size() < kExtrasLineLimit) return false;
     const char* p = bytes.data();
-    const char* const end = p + bytes.size();
-    if (!(p = readNumberField(p, end, extras.snr)) ||
-        !(p = readNumberField(p, end, extras.signal)) ||
-        !(p = readNumberField(p, end, extras.noise)))
+    if (!(p = readNumberField(p, extras.snr)) || !(p = readNumberField(p, extras.signal)) ||
+        !(p = readNumberField(p, extras.noise)))
         return false;
     const char* const date = p;
-    if (end - p >= 10 && isDigit(*p)) {
+    if (isDigit(*p)) {
         if (!isExtrasDate(std::string_view(p, 10))) return false;
         p += 10;
     }
     extras.date = std::string_view(date, static_cast<std::size_t>(p - date));
-    if (end - p >= 2 && p[0] == '\r' && p[1] == '\n')
+    if (p[0] == '\r' && p[1] == '\n')
         p += 2;
-    else if (p != end && *p == '\n')
+    else if (p[0] == '\n')
         ++p;
     else
         return false;
