@@ -90,6 +90,7 @@ class ElidingLabel : public QLabel {
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
         const QRect room = contentsRect();
         painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
                          fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()));
