@@ -15,5 +15,7 @@ int main(int argc, char** argv) {
     QObject::connect(&form1, &velmora::Form1::ended, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form1.show();
+    // "velmora LOG" opens LOG as File > Open File would; the desktop entry passes one file.
+    form1.openFromCommandLine(QCoreApplication::arguments().mid(1));
     return app.exec();
 }

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
@@ -75,7 +76,7 @@ class Session {
   private:
     QString samples_;
     QTemporaryDir appFolder_;
-    QTemporaryDir logFolder_;
+    QTemporaryDir logFolder_{QDir::tempPath() + QStringLiteral("/drives-XXXXXX")};
     std::unique_ptr<Form1> form1_;
 };
 
@@ -170,6 +171,12 @@ std::vector<Scene> scenes() {
              s.load(QStringLiteral("drive-text.txt"));
              return &s.form1();
          }},
+        {"form1-exported",
+         [](Session& s) {
+             s.load(QStringLiteral("drive-text.txt"));
+             s.form1().convertAll();
+             return &s.form1();
+         }},
         {"form1-loaded-summary",
          [](Session& s) {
              s.load(QStringLiteral("drive-summary.txt"));
@@ -215,6 +222,11 @@ std::vector<Scene> scenes() {
          [](Session& s) -> QWidget* { return mapScene(s, refusedTileUrl(), nullptr, 1); }},
         {"map-tiles",
          [](Session& s) -> QWidget* { return mapScene(s, tileServer->urlTemplate(), tileServer); }},
+        {"help-window",
+         [](Session& s) -> QWidget* {
+             s.form1().findChild<QAction*>(QStringLiteral("content"))->trigger();
+             return s.form1().findChild<QWidget*>(QStringLiteral("HelpWindow"));
+         }},
         {"frmabout",
          [](Session& s) -> QWidget* {
              s.form1().findChild<QAction*>(QStringLiteral("About"))->trigger();
@@ -231,6 +243,10 @@ int main(int argc, char** argv) {
     const QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
     QApplication app(argc, argv);
+    // The windows' settings (export choices, recent logs) start at their defaults in a folder of
+    // this run: the pictures do not depend on the user's, nor change them.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: velmora-screenshots <out-folder> [samples-folder]\n");

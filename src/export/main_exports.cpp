@@ -47,12 +47,20 @@ std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path
 std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path& workingFile,
                                     const std::filesystem::path& folder,
                                     const std::string& logFileName, const ExportStyle& style) {
-    const auto target =
+    return writeMainExport(kind, workingFile, folder, logFileName, style).target;
+}
+
+MainExportWritten writeMainExport(MainExport kind, const std::filesystem::path& workingFile,
+                                  const std::filesystem::path& folder,
+                                  const std::string& logFileName, const ExportStyle& style) {
+    MainExportWritten written;
+    written.target =
         folder / mainExportFileName(mainExportInfo(kind).prefix, logFileName, style.format);
     ExportStyle named = style;
     if (named.documentName.empty()) named.documentName = logFileName;
-    writeStyledExport(workingFile, target, mainExportSelection(kind), named);
-    return target;
+    written.points =
+        writeStyledExport(workingFile, written.target, mainExportSelection(kind), named);
+    return written;
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -36,5 +37,16 @@ std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path
 std::filesystem::path runMainExport(MainExport kind, const std::filesystem::path& workingFile,
                                     const std::filesystem::path& folder,
                                     const std::string& logFileName, const ExportStyle& style);
+
+// What writeMainExport wrote: the file and its number of points (one per record written, or
+// per access point where the style asks for one pin per access point).
+struct MainExportWritten {
+    std::filesystem::path target;
+    std::uint64_t points = 0;
+};
+// runMainExport, telling how many points it wrote.
+MainExportWritten writeMainExport(MainExport kind, const std::filesystem::path& workingFile,
+                                  const std::filesystem::path& folder,
+                                  const std::string& logFileName, const ExportStyle& style);
 
 }  // namespace velmora

@@ -23,51 +23,46 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// The parts of a coordinate item as the loader keeps it ("N41.1234567", "S0.0451234",
-// "w007.50"): its hemisphere letter (either case) and the number after it, whole degrees and
-// perhaps "." and a fraction of one digit or more. Nothing for an item of any other shape,
-// which no load writes.
-struct Coordinate {
-    bool negative;            // the `negative` hemisphere
-    std::string_view number;  // the whole degrees without leading zeros (one "0" kept), and on
-    bool zero;                // every digit 0
-};
-std::optional<Coordinate> readCoordinate(std::string_view item, char positive, char negative) {
-    const char hemisphere = item.empty() ? '\0' : upperAscii(item.front());
-    const std::string_view number = item.empty() ? item : item.substr(1);
-    std::size_t end = 0;
-    while (end < number.size() && isDigit(number[end])) ++end;
-    const std::size_t wholeEnd = end;
-    if (end < number.size() && number[end] == '.') {
-        ++end;
-        while (end < number.size() && isDigit(number[end])) ++end;
-        if (end == wholeEnd + 1) end = 0;  // no fraction
+// A coordinate item as the loader keeps it ("N41.1234567", "S0.0451234", "w007.50") as a JSON
+// number: "-" for the `negative` hemisphere, the whole degrees without leading zeros (one
+// "0" kept), and the fraction as it stands. Zero has no sign. Nothing for an item of any other
+// shape, which no load writes. The text views `item`, or `store` where it needs a sign.
+std::optional<std::string_view> readSignedDegrees(std::string_view item, char positive,
+                                                  char negative, std::string& store) {
+    if (item.size() < 2) return std::nullopt;
+    const char hemisphere = upperAscii(item.front());
+    if (hemisphere != positive && hemisphere != negative) return std::nullopt;
+    const char* const number = item.data() + 1;
+    const char* const end = item.data() + item.size();
+    // Whole degrees, then perhaps "." and a fraction of one digit or more.
+    const char* p = number;
+    while (p != end && isDigit(*p)) ++p;
+    const char* const wholeEnd = p;
+    if (wholeEnd == number) return std::nullopt;
+    const char* fraction = end;
+    if (p != end) {
+        if (*p++ != '.') return std::nullopt;
+        fraction = p;
+        while (p != end && isDigit(*p)) ++p;
+        if (p == fraction || p != end) return std::nullopt;
     }
-    if ((hemisphere != positive && hemisphere != negative) || wholeEnd == 0 ||
-        end != number.size()) {
-        return std::nullopt;
-    }
-    std::size_t start = 0;
-    while (start + 1 < wholeEnd && number[start] == '0') ++start;
-    const bool zero =
-        std::all_of(number.begin(), number.end(), [](char c) { return c == '0' || c == '.'; });
-    return Coordinate{hemisphere == negative, number.substr(start), zero};
-}
-
-// A coordinate item as a JSON number: "-" for the `negative` hemisphere, then the digits of
-// readCoordinate. Zero has no sign; an item of another shape gives "0". The text views `item`,
-// or `store` where it needs a sign.
-std::string_view signedDegrees(std::string_view item, char positive, char negative,
-                               std::string& store) {
-    const std::optional<Coordinate> coordinate = readCoordinate(item, positive, negative);
-    if (!coordinate) return "0";
-    const std::string_view digits = coordinate->number;
-    if (!coordinate->negative || coordinate->zero) return digits;
+    const char* start = number;
+    while (start + 1 < wholeEnd && *start == '0') ++start;
+    const std::string_view digits(start, static_cast<std::size_t>(end - start));
+    if (hemisphere == positive) return digits;
+    // Zero has no sign; whole degrees without leading zeros are zero only as "0".
+    if (*start == '0' && std::all_of(fraction, end, [](char c) { return c == '0'; })) return digits;
     // Filled in place: the coordinates of a log mostly have one length, which the store keeps.
     store.resize(1 + digits.size());
     store[0] = '-';
     std::memcpy(store.data() + 1, digits.data(), digits.size());
     return store;
+}
+
+// readSignedDegrees, with "0" for an item of another shape.
+std::string_view signedDegrees(std::string_view item, char positive, char negative,
+                               std::string& store) {
+    return readSignedDegrees(item, positive, negative, store).value_or("0");
 }
 
 // Two digits at `at` of `text` as a number no greater than `limit`, or -1.
@@ -113,21 +108,20 @@ void assignChannelsFromBits(std::vector<int>& channels, std::string_view channel
     channels.clear();
     std::uint32_t bits = 0;  // the last eight digits: bits past 31 name no channel
     for (const char c : channelbits) {
-        const char upper = upperAscii(c);
-        int digit;
-        if (isDigit(c))
-            digit = c - '0';
-        else if (upper >= 'A' && upper <= 'F')
-            digit = upper - 'A' + 10;
-        else
-            return;
-        bits = bits << 4 | static_cast<std::uint32_t>(digit);
+        unsigned digit = static_cast<unsigned char>(c - '0');
+        if (digit > 9) {
+            digit = static_cast<unsigned char>((c | 0x20) - 'a');
+            if (digit > 5) return;
+            digit += 10;
+        }
+        bits = bits << 4 | digit;
     }
     for (std::uint32_t set = bits & ~1U; set != 0; set &= set - 1) {
         const int bit = std::countr_zero(set);
         channels.push_back(bit <= 14 ? bit : kHighBitChannels[static_cast<std::size_t>(bit - 15)]);
     }
-    if (channels.size() > 1) std::sort(channels.begin(), channels.end());
+    // Bits 1 to 14 alone come out ascending; the 5 GHz channels are not in bit order.
+    if (bits >> 15 != 0 && channels.size() > 1) std::sort(channels.begin(), channels.end());
 }
 
 void assignMapTime(std::string& text, std::string_view time, std::string_view date) {
@@ -215,12 +209,12 @@ void describeRecordInto(MapPointView& point, MapPointStore& store, const ExportR
 }
 
 std::optional<double> coordinateDegrees(std::string_view item, char positive, char negative) {
-    const std::optional<Coordinate> coordinate = readCoordinate(item, positive, negative);
-    if (!coordinate) return std::nullopt;
+    std::string store;
+    const std::optional<std::string_view> text = readSignedDegrees(item, positive, negative, store);
+    if (!text) return std::nullopt;
     double degrees = 0;
-    const std::string_view digits = coordinate->number;
-    std::from_chars(digits.data(), digits.data() + digits.size(), degrees);
-    return coordinate->negative ? -degrees : degrees;
+    std::from_chars(text->data(), text->data() + text->size(), degrees);
+    return degrees;
 }
 
 MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors) {

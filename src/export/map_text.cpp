@@ -7,6 +7,10 @@
 
 #include "io/byte_scan.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace velmora::map_text {
 
 namespace {
@@ -70,11 +74,55 @@ const unsigned char* end(std::string_view text) {
     return begin(text) + text.size();
 }
 
+// The formats whose texts copyIfPlain looks at, by the bytes each escapes besides control
+// characters and bytes from 0x80 up.
+enum class Escaping {
+    Xml,   // & < >
+    Json,  // " backslash
+    Csv,   // , " ;
+};
+
+// The high bit of each byte of `w` that `escaping` escapes for itself.
+template <Escaping escaping>
+std::uint64_t specialBytes(std::uint64_t w) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    const auto equal = [w](unsigned char c) { return byte_scan::zeroBytes(w ^ (kOnes * c)); };
+    if constexpr (escaping == Escaping::Xml) {
+        // "<" and ">" differ in one bit only: with it set, both are ">".
+        return equal('&') | byte_scan::zeroBytes((w | kOnes * 0x02) ^ (kOnes * '>'));
+    } else if constexpr (escaping == Escaping::Json) {
+        return equal('"') | equal('\\');
+    } else {
+        return equal(',') | equal('"') | equal(';');
+    }
+}
+
+#ifdef __SSE2__
+// Whether `block` holds no byte that `escaping` changes.
+template <Escaping escaping>
+bool plainBlock(__m128i block) {
+    const auto equal = [block](char c) { return _mm_cmpeq_epi8(block, _mm_set1_epi8(c)); };
+    // Compared as signed bytes, those from 0x80 up are below 0x20 as control characters are.
+    __m128i changed = _mm_cmplt_epi8(block, _mm_set1_epi8(0x20));
+    if constexpr (escaping == Escaping::Xml) {
+        changed = _mm_or_si128(changed, equal('&'));
+        changed = _mm_or_si128(
+            changed, _mm_cmpeq_epi8(_mm_or_si128(block, _mm_set1_epi8(0x02)), _mm_set1_epi8('>')));
+    } else if constexpr (escaping == Escaping::Json) {
+        changed = _mm_or_si128(changed, _mm_or_si128(equal('"'), equal('\\')));
+    } else {
+        changed =
+            _mm_or_si128(changed, _mm_or_si128(equal(','), _mm_or_si128(equal('"'), equal(';'))));
+    }
+    return _mm_movemask_epi8(changed) == 0;
+}
+#endif
+
 // Copies `text` to `out` when it holds no byte that putXml, putJsonString or putCsvField would
-// change: no control character, no byte from 0x80 up, and none of `specials`. Such a text, as
-// most are, is written as it stands. Returns whether it was; otherwise some of its bytes may
-// stand at `out`, for the escaping to write over. Eight bytes at a time.
-template <char... specials>
+// change: no control character, no byte from 0x80 up, and none of the format's own. Such a
+// text, as most are, is written as it stands. Returns whether it was; otherwise some of its
+// bytes may stand at `out`, for the escaping to write over.
+template <Escaping escaping>
 bool copyIfPlain(char* out, std::string_view text) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
     constexpr std::uint64_t kHigh = kOnes * 0x80;
@@ -82,19 +130,53 @@ bool copyIfPlain(char* out, std::string_view text) {
         // The high bit of each byte from 0x20 to 0x7F (its low seven bits plus 0x60 reach
         // 0x80, and no sum reaches the next byte).
         const std::uint64_t printable = ((w & ~kHigh) + kOnes * 0x60) & ~w & kHigh;
-        const std::uint64_t special =
-            (byte_scan::zeroBytes(w ^ (kOnes * static_cast<unsigned char>(specials))) | ...);
-        return printable == kHigh && special == 0;
+        return printable == kHigh && specialBytes<escaping>(w) == 0;
     };
     const std::size_t size = text.size();
+    const char* const in = text.data();
     if (size < 8) {
-        std::uint64_t w = kOnes * 'a';  // the bytes past the text count as plain
-        for (std::size_t k = 0; k < size; ++k) {
-            w = w << 8 | static_cast<unsigned char>(text[k]);
-            out[k] = text[k];
+        // Two loads that overlap where the text is shorter than both cover it; the bytes of
+        // the word they leave unset count as plain.
+        std::uint64_t w = kOnes * 'a';
+        if (size >= 4) {
+            std::uint32_t head, tail;
+            std::memcpy(&head, in, 4);
+            std::memcpy(&tail, in + size - 4, 4);
+            std::memcpy(out, &head, 4);
+            std::memcpy(out + size - 4, &tail, 4);
+            w = head | static_cast<std::uint64_t>(tail) << 32;
+        } else if (size > 0) {
+            const auto first = static_cast<unsigned char>(in[0]);
+            const auto middle = static_cast<unsigned char>(in[size / 2]);
+            const auto last = static_cast<unsigned char>(in[size - 1]);
+            out[0] = in[0];
+            out[size / 2] = in[size / 2];
+            out[size - 1] = in[size - 1];
+            w = (w << 24) | first | middle << 8 | static_cast<std::uint64_t>(last) << 16;
         }
         return plainWord(w);
     }
+#ifdef __SSE2__
+    // Sixteen bytes at a time: a text of 8 to 15 bytes in two words that overlap, a longer one
+    // in blocks each checked, then stored, the last one overlapping those before it.
+    if (size < 16) {
+        const __m128i head = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+        const __m128i tail = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + size - 8));
+        if (!plainBlock<escaping>(_mm_unpacklo_epi64(head, tail))) return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), head);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + size - 8), tail);
+        return true;
+    }
+    const auto copyBlock = [&](std::size_t at) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
+        if (!plainBlock<escaping>(block)) return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), block);
+        return true;
+    };
+    for (std::size_t at = 0; at + 16 < size; at += 16)
+        if (!copyBlock(at)) return false;
+    return copyBlock(size - 16);
+#endif
     // Each word is checked, then stored; the last one overlaps those before it.
     const auto copyWord = [&](std::size_t at) {
         std::uint64_t w;
@@ -212,6 +294,14 @@ bool needsCsvQuotes(std::string_view text) {
 }
 
 [[gnu::noinline]] char* putEscapedCsvField(char* out, std::string_view text) {
+    // Most texts that get here are ASCII names with a comma (a vendor's "Cisco Systems, Inc"):
+    // with no quote to double, such a text is written whole between quotes.
+    if (byte_scan::isAscii(text) && text.find('"') == std::string_view::npos) {
+        *out++ = '"';
+        out = putText(out, text);
+        *out++ = '"';
+        return out;
+    }
     const bool quoted = needsCsvQuotes(text);
     if (quoted) *out++ = '"';
     const unsigned char* const last = end(text);
@@ -233,12 +323,12 @@ bool needsCsvQuotes(std::string_view text) {
 }  // namespace
 
 char* putXml(char* out, std::string_view text) {
-    if (!copyIfPlain<'&', '<', '>'>(out, text)) return putEscapedXml(out, text);
+    if (!copyIfPlain<Escaping::Xml>(out, text)) return putEscapedXml(out, text);
     return out + text.size();
 }
 
 char* putJsonString(char* out, std::string_view text) {
-    if (!copyIfPlain<'"', '\\'>(out + 1, text)) return putEscapedJsonString(out, text);
+    if (!copyIfPlain<Escaping::Json>(out + 1, text)) return putEscapedJsonString(out, text);
     out[0] = '"';
     out += 1 + text.size();
     *out++ = '"';
@@ -246,7 +336,7 @@ char* putJsonString(char* out, std::string_view text) {
 }
 
 char* putCsvField(char* out, std::string_view text) {
-    if (!copyIfPlain<',', '"', ';'>(out, text)) return putEscapedCsvField(out, text);
+    if (!copyIfPlain<Escaping::Csv>(out, text)) return putEscapedCsvField(out, text);
     return out + text.size();
 }
 
@@ -275,13 +365,8 @@ char* putChannels(char* out, const std::vector<int>& channels, std::string_view 
 }
 
 bool isFullTime(std::string_view time) {
-    const auto digits = [&](std::size_t at) {
-        return time[at] >= '0' && time[at] <= '9' && time[at + 1] >= '0' && time[at + 1] <= '9';
-    };
-    // YYYY-MM-DDTHH:MM:SSZ
-    return time.size() == 20 && digits(0) && digits(2) && time[4] == '-' && digits(5) &&
-           time[7] == '-' && digits(8) && time[10] == 'T' && digits(11) && time[13] == ':' &&
-           digits(14) && time[16] == ':' && digits(17) && time[19] == 'Z';
+    static constexpr byte_scan::Shape kFullTime("9999-99-99T99:99:99Z");
+    return kFullTime.matches(time);
 }
 
 std::optional<std::string_view> wepText(const MapPointView& point) {

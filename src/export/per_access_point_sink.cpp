@@ -144,7 +144,8 @@ std::size_t write(char* slot, const ExportRecord& record, std::uint32_t date) {
     const RecordExtras& extras = record.extras;
     const RecordFields& fields = record.fields;
     bool commas = false;
-    if (oneRun(fields)) {
+    const bool run = oneRun(fields);
+    if (run) {
         // A line read: its items have a comma where the run has more than its ten separators.
         const char* const first = fields.front().data();
         const char* const end = fields.back().data() + fields.back().size();
@@ -161,6 +162,17 @@ std::size_t write(char* slot, const ExportRecord& record, std::uint32_t date) {
     p = putNumber(p, date);
     if (commas)
         for (const std::string_view field : record.fields) p = putNumber(p, field.size());
+    if (run) {
+        // Items one separator apart: copied as one run, each separator then made ",".
+        const char* const first = fields.front().data();
+        std::memcpy(p, first,
+                    static_cast<std::size_t>(fields.back().data() + fields.back().size() - first));
+        for (std::size_t k = 0; k + 1 < fields.size(); ++k) {
+            p += fields[k].size();
+            *p++ = ',';
+        }
+        return static_cast<std::size_t>(p + fields.back().size() - slot);
+    }
     for (std::size_t k = 0; k < record.fields.size(); ++k) {
         if (k > 0) *p++ = ',';
         if (!record.fields[k].empty()) {

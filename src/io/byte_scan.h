@@ -92,19 +92,82 @@ inline bool containsEither(const char* from, const char* to) {
     return false;
 }
 
-// Whether every byte of `text` is below 0x80; eight bytes at a time.
+// Whether every byte of `text` is below 0x80; eight bytes at a time, and a short text in two
+// loads that may overlap.
 inline bool isAscii(std::string_view text) {
     const char* p = text.data();
-    const char* const end = p + text.size();
+    const std::size_t size = text.size();
     std::uint64_t high = 0;
-    for (; end - p >= 8; p += 8) {
+    if (size >= 8) {
+        const char* const last = p + size - 8;
+        for (; p < last; p += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            high |= w;
+        }
         std::uint64_t w;
-        std::memcpy(&w, p, 8);
+        std::memcpy(&w, last, 8);
         high |= w;
+    } else if (size >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, p, 4);
+        std::memcpy(&tail, p + size - 4, 4);
+        high = head | tail;
+    } else if (size > 0) {
+        high = static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[size / 2]) |
+               static_cast<unsigned char>(p[size - 1]);
     }
-    for (; p != end; ++p) high |= static_cast<unsigned char>(*p);
     return (high & 0x8080808080808080ULL) == 0;
 }
+
+// A fixed shape of text, such as "9999-99-99", in which '9' stands for any digit and every
+// other byte for itself; matches() checks a text of 8 to 24 bytes eight bytes at a time, the
+// last word overlapping the one before.
+class Shape {
+  public:
+    explicit constexpr Shape(std::string_view pattern) : size_(pattern.size()) {
+        for (std::size_t word = 0; word < kWords; ++word) {
+            const std::size_t at = offset(word);
+            for (std::size_t k = 0; k < 8 && at + k < size_; ++k) {
+                const auto c = static_cast<unsigned char>(pattern[at + k]);
+                if (c == '9') {
+                    digits_[word] |= std::uint64_t{0x80} << (8 * k);
+                } else {
+                    literalMask_[word] |= std::uint64_t{0xFF} << (8 * k);
+                    literal_[word] |= std::uint64_t{c} << (8 * k);
+                }
+            }
+        }
+    }
+
+    bool matches(std::string_view text) const {
+        if (text.size() != size_) return false;
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        constexpr std::uint64_t kLow7 = kOnes * 0x7F;
+        std::uint64_t wrong = 0;
+        for (std::size_t word = 0; word < kWords && offset(word) + 8 <= size_; ++word) {
+            std::uint64_t w;
+            std::memcpy(&w, text.data() + offset(word), 8);
+            // The high bit of each byte from '0' to '9' (no sum carries into the next byte).
+            const std::uint64_t low = w & kLow7;
+            const std::uint64_t digit = (low + kOnes * 0x50) & ~(low + kOnes * 0x46) & ~w;
+            wrong |= (digit & digits_[word]) ^ digits_[word];
+            wrong |= (w ^ literal_[word]) & literalMask_[word];
+        }
+        return wrong == 0;
+    }
+
+  private:
+    static constexpr std::size_t kWords = 3;
+    constexpr std::size_t offset(std::size_t word) const {
+        return 8 * word + 8 <= size_ ? 8 * word : size_ - 8;
+    }
+
+    std::size_t size_;
+    std::uint64_t digits_[kWords] = {};       // 0x80 in each byte that is a digit
+    std::uint64_t literal_[kWords] = {};      // the other bytes' values
+    std::uint64_t literalMask_[kWords] = {};  // 0xFF in each of those bytes
+};
 
 // The eleven items of a record line, as views.
 using Items = std::array<std::string_view, 11>;

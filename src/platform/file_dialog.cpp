@@ -93,6 +93,10 @@ void FileDialog::setFilters(QList<Filter> filters, int selected) {
     selectedFilter_ = filters_.isEmpty() ? -1 : std::clamp<int>(selected, 0, filters_.size() - 1);
 }
 
+void FileDialog::acceptOpened(const QString& path) {
+    accept(path, Mode::Open);
+}
+
 void FileDialog::setFileName(const QString& name) {
     fileName_ = name;
     fileTitle_ = QFileInfo(name).fileName();
@@ -136,10 +140,10 @@ bool FileDialog::show(QWidget* parent, Mode mode) {
         } else {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
-            if (!filterTexts.isEmpty()) {
-                dialog.setNameFilters(filterTexts);
-                dialog.selectNameFilter(filterTexts.at(selectedFilter_));
-            }
+        }
+        if (!filterTexts.isEmpty()) {
+            dialog.setNameFilters(filterTexts);
+            dialog.selectNameFilter(filterTexts.at(selectedFilter_));
         }
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
             answer = dialog.selectedFiles().constFirst();

@@ -26,6 +26,10 @@ class FileDialog {
     // The file's name with its extension, without its folder.
     QString fileTitle() const { return fileTitle_; }
 
+    // Takes `path` as if the user had confirmed it in an open dialog: for a file chosen
+    // another way (named on the command line, dropped on a window, picked from a list).
+    void acceptOpened(const QString& path);
+
     // Proposes a name for the next show ("" forgets the held file).
     void setFileName(const QString& name);
     // Appended as "." + extension on save when the confirmed name has no extension.
@@ -33,8 +37,8 @@ class FileDialog {
     // Where the dialog starts when the held name has no folder of its own.
     void setInitialFolder(const QString& folder) { initialFolder_ = folder; }
 
-    // A file type a save dialog offers: its text in the dialog ("KML (*.kml)") and the
-    // extension a name takes under it ("kml").
+    // A file type the dialog offers: its text in the dialog ("KML (*.kml)") and the
+    // extension a name takes under it on save ("kml"; none for an open dialog's types).
     struct Filter {
         QString text;
         QString extension;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "io/byte_scan.h"
 #include "io/file_error.h"
 #include "io/line_reader.h"
 
@@ -23,6 +24,51 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Reads one number of an extras line and the comma after it at `p`: nothing, or "-" and one to
+// nine digits, which no int overflows. Returns where the line goes on, or null for any other
+// shape, which the full parse is left to judge. Reads eleven bytes at most.
+const char* readNumberField(const char* p, std::optional<int>& number) {
+    if (*p == ',') {
+        number.reset();
+        return p + 1;
+    }
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    const char* const digits = p;
+    int value = 0;
+    for (unsigned digit; p - digits < 9 && (digit = static_cast<unsigned char>(*p - '0')) < 10; ++p)
+        value = value * 10 + static_cast<int>(digit);
+    if (p == digits || *p != ',') return nullptr;
+    number = negative ? -value : value;
+    return p + 1;
+}
+
+// The extras of the line that starts `bytes`, when it has the loader's shape (three numbers of
+// readNumberField's kind, an empty or well-formed date, then LF or CR LF): then `used` is its
+// length with the line end. False otherwise, and for fewer than kExtrasLineLimit bytes, so
+// that the scan, which reads no more than a line of that shape can hold, needs no bounds.
+bool parseWholeLine(std::string_view bytes, RecordExtras& extras, std::size_t& used) {
+    if (bytes.size() < kExtrasLineLimit) return false;
+    const char* p = bytes.data();
+    if (!(p = readNumberField(p, extras.snr)) || !(p = readNumberField(p, extras.signal)) ||
+        !(p = readNumberField(p, extras.noise)))
+        return false;
+    const char* const date = p;
+    if (isDigit(*p)) {
+        if (!isExtrasDate(std::string_view(p, 10))) return false;
+        p += 10;
+    }
+    extras.date = std::string_view(date, static_cast<std::size_t>(p - date));
+    if (p[0] == '\r' && p[1] == '\n')
+        p += 2;
+    else if (p[0] == '\n')
+        ++p;
+    else
+        return false;
+    used = static_cast<std::size_t>(p - bytes.data());
+    return true;
+}
+
 }  // namespace
 
 std::filesystem::path extrasFileOf(const std::filesystem::path& workingFile) {
@@ -32,10 +78,8 @@ std::filesystem::path extrasFileOf(const std::filesystem::path& workingFile) {
 }
 
 bool isExtrasDate(std::string_view date) {
-    const auto digits = [&](std::size_t at) { return isDigit(date[at]) && isDigit(date[at + 1]); };
-    if (date.size() != 10 || !digits(0) || !digits(2) || date[4] != '-' || !digits(5) ||
-        date[7] != '-' || !digits(8))
-        return false;
+    static constexpr byte_scan::Shape kDate("9999-99-99");
+    if (!kDate.matches(date)) return false;
     const int month = (date[5] - '0') * 10 + (date[6] - '0');
     const int day = (date[8] - '0') * 10 + (date[9] - '0');
     return month >= 1 && month <= 12 && day >= 1 && day <= 31;
@@ -81,6 +125,14 @@ ExtrasReader::~ExtrasReader() = default;
 
 RecordExtras ExtrasReader::next() {
     if (!lines_) return {};
+    // The loader's lines are read straight from the reader's buffer in one pass; a line of any
+    // other shape, or one the buffer holds only part of, goes through the full parse.
+    RecordExtras extras;
+    std::size_t used = 0;
+    if (parseWholeLine(lines_->reader.buffered(), extras, used)) {
+        lines_->reader.skip(used);
+        return extras;
+    }
     try {
         std::string_view line;
         bool complete = true;

@@ -2,27 +2,36 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
+#include <QUrl>
 #include <filesystem>
 
 #include "export/styled_export.h"
 #include "loader/source_loader.h"
 #include "platform/beep.h"
+#include "platform/message_box.h"
+#include "platform/shell.h"
 #include "platform/working_folder.h"
 #include "records/vendor_list.h"
 #include "ui/artwork.h"
-#include "ui/window_support.h"
 
 namespace velmora {
 
@@ -66,6 +75,39 @@ constexpr Form1::Label kCounts[] = {Form1::kTotalCount, Form1::kWepOffCount,
                                     Form1::kWepOnCount, Form1::kInfrastructureCount,
                                     Form1::kAdHocCount, Form1::kDroppedCount};
 
+// The open dialog's file types: some scanners save the text export under .ns1.
+QList<FileDialog::Filter> logFilters() {
+    return {{QStringLiteral("Survey logs (*.txt *.TXT *.ns1 *.NS1)"), QString()},
+            {QStringLiteral("All files (*)"), QString()}};
+}
+
+// A status bar text as long as a path: it takes the room the bar has, elided in the middle, and
+// never widens the fixed-size window.
+class ElidingLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        const QRect room = contentsRect();
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()));
+    }
+};
+
+// The local files a drop carries; nothing when it carries anything else.
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        files << url.toLocalFile();
+    }
+    return files;
+}
+
 }  // namespace
 
 Form1::Form1(QWidget* parent)
@@ -82,8 +124,11 @@ Form1::Form1(const QString& applicationFolder, QWidget* parent)
     setWindowIcon(applicationIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    recent_ = loadRecentLogs();
     buildControls();
     buildMenus();
+    buildStatusBar();
+    setAcceptDrops(true);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -170,6 +215,10 @@ void Form1::buildMenus() {
     fileMenu_ = addMenu("File", QStringLiteral("&File"));
     openoptn_ = addItem(fileMenu_, "Openoptn", QStringLiteral("Open File"),
                         QKeySequence(Qt::CTRL | Qt::Key_O), [this] { openFile(); });
+    recentMenu_ = fileMenu_->addMenu(QStringLiteral("Recent Logs"));
+    recentMenu_->setObjectName(QStringLiteral("RecentLogs"));
+    recentMenu_->menuAction()->setObjectName(QStringLiteral("RecentLogs"));
+    buildRecentLogs();
     addSeparator(fileMenu_, "spacer1");
     convertall_ = addItem(fileMenu_, "Convertall", QStringLiteral("Convert All"),
                           QKeySequence(Qt::Key_F1), [this] { convertAll(); });
@@ -209,6 +258,100 @@ void Form1::buildMenus() {
     helpMenu_ = addMenu("help", QStringLiteral("&Help"));
     addItem(helpMenu_, "content", QStringLiteral("&Content"), {}, hook(onContent));
     addItem(helpMenu_, "About", QStringLiteral("&About"), {}, hook(onAbout));
+}
+
+void Form1::buildRecentLogs() {
+    QAction* none = recentMenu_->addAction(QStringLiteral("(none)"));
+    none->setObjectName(QStringLiteral("RecentLogsEmpty"));
+    none->setEnabled(false);
+    // The items stay for the window's life and are refilled: one that opens a log refills
+    // the list while its own trigger runs.
+    for (int i = 0; i < RecentLogs::kLimit; ++i) {
+        QAction* item = recentMenu_->addAction(QString());
+        item->setObjectName(QStringLiteral("RecentLog%1").arg(i + 1));
+        connect(item, &QAction::triggered, this, [this, item] {
+            if (recentMenu_->menuAction()->isEnabled() && item->isEnabled())
+                openLog(item->data().toString());
+        });
+    }
+    // A log can go away while the program runs: its entry is checked each time the list shows.
+    connect(recentMenu_, &QMenu::aboutToShow, this, &Form1::fillRecentLogs);
+    fillRecentLogs();
+}
+
+void Form1::fillRecentLogs() {
+    const QList<QAction*> items = recentMenu_->actions();
+    items.first()->setVisible(recent_.logs.isEmpty());
+    for (int i = 0; i < RecentLogs::kLimit; ++i) {
+        QAction* item = items.at(i + 1);
+        const QString log = recent_.logs.value(i);
+        QString shownLog = QDir::toNativeSeparators(log);
+        shownLog.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        item->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shownLog));
+        item->setData(log);
+        item->setVisible(!log.isEmpty());
+        item->setEnabled(!log.isEmpty() && QFileInfo(log).isFile());
+    }
+}
+
+void Form1::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("statusBar"));
+    bar->setSizeGripEnabled(false);
+    statusText_ = new ElidingLabel(bar);
+    statusText_->setObjectName(QStringLiteral("statusText"));
+    statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bar->addWidget(statusText_, 1);
+    openFolder_ = new QLabel(bar);
+    openFolder_->setObjectName(QStringLiteral("openFolder"));
+    openFolder_->setTextFormat(Qt::RichText);
+    openFolder_->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
+                                         Qt::LinksAccessibleByKeyboard);
+    openFolder_->hide();
+    bar->addPermanentWidget(openFolder_);
+    // The file manager gets the folder through the desktop, as any link would.
+    connect(openFolder_, &QLabel::linkActivated, this,
+            [](const QString& link) { Shell::openUrl(QUrl(link)); });
+
+    auto* client = centralWidget();
+    copyCounts_ = new QAction(QStringLiteral("Copy Counts"), client);
+    copyCounts_->setObjectName(QStringLiteral("CopyCounts"));
+    connect(copyCounts_, &QAction::triggered, this, [this] {
+        if (copyCounts_->isEnabled()) QGuiApplication::clipboard()->setText(countsText());
+    });
+    client->addAction(copyCounts_);
+    client->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void Form1::setStatusText(const QString& text, const QString& folderLink) {
+    statusText_->setText(text);
+    statusText_->setToolTip(text);
+    openFolder_->setVisible(!folderLink.isEmpty());
+    openFolder_->setText(
+        folderLink.isEmpty()
+            ? QString()
+            : QStringLiteral("<a href=\"%1\">Open Folder</a>").arg(folderLink.toHtmlEscaped()));
+}
+
+void Form1::showExportOutcome(const ExportOutcome& outcome) {
+    if (!outcome.written) {
+        setStatusText(QStringLiteral("Export failed: ") + outcome.failure);
+        return;
+    }
+    const QString folder = QFileInfo(shownPath(outcome.written->target)).absolutePath();
+    setStatusText(exportWrittenText(*outcome.written),
+                  QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded));
+}
+
+QString Form1::countsText() const {
+    QStringList lines;
+    for (const auto& [caption, count] :
+         {std::pair{kTotalCaption, kTotalCount}, std::pair{kDroppedCaption, kDroppedCount},
+          std::pair{kWepOffCaption, kWepOffCount}, std::pair{kWepOnCaption, kWepOnCount},
+          std::pair{kInfrastructureCaption, kInfrastructureCount},
+          std::pair{kAdHocCaption, kAdHocCount}})
+        lines << label(caption)->text().trimmed() + QStringLiteral(": ") + label(count)->text();
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 void Form1::addExportChoices() {
@@ -262,6 +405,8 @@ bool Form1::isLoaded() const {
 
 void Form1::setLoadedMenus(bool loaded) {
     openoptn_->setEnabled(!loaded);
+    recentMenu_->menuAction()->setEnabled(!loaded);
+    copyCounts_->setEnabled(loaded);
     convertall_->setEnabled(loaded);
     closeFile_->setEnabled(loaded);
     quickSortMenu_->menuAction()->setEnabled(loaded);
@@ -291,22 +436,58 @@ void Form1::openFile() {
     // keeps it to one.
     if (!takeWorkingFileLock()) return;
 
-    commonDialog1_.setInitialFolder(QDir::homePath());
+    commonDialog1_.setInitialFolder(recent_.startFolder());
+    commonDialog1_.setFilters(logFilters(), 0);
     commonDialog1_.showOpen(this);
     // After a cancel the dialog still holds an earlier choice, which is read again.
     if (commonDialog1_.fileName().isEmpty()) {
         lock_->unlock();
         return;
     }
+    loadChosenLog();
+}
 
+bool Form1::openLog(const QString& path) {
+    if (!openoptn_->isEnabled()) return false;
+    if (!takeWorkingFileLock()) return false;
+    commonDialog1_.acceptOpened(path);
+    return loadChosenLog();
+}
+
+void Form1::openFromCommandLine(const QStringList& logs) {
+    if (logs.size() == 1) {
+        openLog(logs.first());
+        return;
+    }
+    if (logs.isEmpty()) return;
+    const QString text =
+        QStringLiteral(
+            "Velmora opens one log at a time. It was started with %1 logs (%2) and "
+            "opened none: choose one with File > Open File.")
+            .arg(logs.size())
+            .arg(logs.join(QStringLiteral(", ")));
+    setStatusText(QStringLiteral("Started with %1 logs: none opened").arg(logs.size()));
+    MessageBox::information(this, QString::fromLatin1(kApplicationTitle), text);
+}
+
+bool Form1::loadChosenLog() {
+    const QString path = commonDialog1_.fileName();
     progressBar1_->setValue(10);
     progressBar1_->show();
-    const LoadResult result = loadSourceLog(corePath(commonDialog1_.fileName()), workingFiles());
+    LoadResult result;
+    {
+        const BusyCursor busy;
+        result = loadSourceLog(corePath(path), workingFiles());
+    }
     progressBar1_->hide();
     label(kStatusLine)->setText(shown(result.report));
     if (result.status != LoadStatus::Loaded) {
         lock_->unlock();
-        return;
+        setStatusText(result.status == LoadStatus::BadFile
+                          ? QStringLiteral("Not a survey log: ") + path
+                      : result.reason.empty() ? QString()
+                                              : QString::fromLocal8Bit(result.reason));
+        return false;
     }
 
     const bool textExport = result.type == SourceType::TextExport;
@@ -326,6 +507,38 @@ void Form1::openFile() {
     label(kDroppedCount)->setText(QString::number(c.dropped));
     setStatisticsVisible(true);
     picture1_->hide();
+
+    // Another copy may have opened logs meanwhile: its list is kept too.
+    recent_ = loadRecentLogs();
+    recent_.add(path);
+    saveRecentLogs(recent_);
+    fillRecentLogs();
+    setStatusText(QStringLiteral("Opened ") + path);
+    return true;
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    // Taken while Loaded too, so that the drop can say why it opens nothing.
+    if (!droppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    if (isLoaded()) {
+        setStatusText(
+            QStringLiteral("A log is loaded: close it with File > Close File before "
+                           "opening another"));
+        event->ignore();
+        return;
+    }
+    if (files.size() > 1) {
+        setStatusText(QStringLiteral("Drop one log at a time: none opened"));
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    openLog(files.first());
 }
 
 void Form1::convertAll() {
@@ -340,10 +553,15 @@ void Form1::runExport(MainExport kind) {
     const auto vendors =
         vendorsForExport(style.format, corePath(vendorFolder()) / kVendorListFileName);
     style.vendors = vendors ? &*vendors : nullptr;
-    const bool done = reportingFileErrors(this, [&] {
-        runMainExport(kind, workingFiles().output1(), exportFolder(),
-                      QFile::encodeName(commonDialog1_.fileTitle()).toStdString(), style);
-    });
+    const bool done = writeReportedExport(
+        this,
+        [&] {
+            const MainExportWritten written =
+                writeMainExport(kind, workingFiles().output1(), exportFolder(),
+                                QFile::encodeName(commonDialog1_.fileTitle()).toStdString(), style);
+            return ExportWritten{written.target, written.points, style.perAccessPoint};
+        },
+        [this](const ExportOutcome& outcome) { showExportOutcome(outcome); });
     if (!done) return;
     if (info.beeps) Beep::beep();
     label(kStatusLine)->setText(QString::fromLatin1(info.completion));
@@ -358,6 +576,7 @@ void Form1::closeFile() {
     setWindowTitle(kCaption);
     picture1_->show();
     label(kStatusLine)->setText(QStringLiteral("Information Unloaded"));
+    setStatusText(QString());
     setLoadedMenus(false);
     setStatisticsVisible(false);
     for (Form1::Label number : kCounts) label(number)->setText(QStringLiteral("0"));

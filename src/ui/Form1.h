@@ -11,6 +11,8 @@
 #include "platform/file_dialog.h"
 #include "records/working_files.h"
 #include "ui/export_choices.h"
+#include "ui/recent_logs.h"
+#include "ui/window_support.h"
 
 class QAction;
 class QLabel;
@@ -49,6 +51,13 @@ namespace velmora {
 //
 // The View menu ("View", after Advanced) holds Map ("Map", Ctrl+M): like Quick Sort and
 // Advanced it is enabled while Loaded only.
+//
+// Around them, as a desktop program: a log opens also from the command line (openFromCommandLine)
+// and by dropping it on the window while Idle; File > "Recent Logs" (RecentLogs, after Open
+// File, enabled like it) lists the last logs opened (RecentLog1 ... RecentLog8; a missing one
+// disabled); the status bar (statusText, and the openFolder link after an export) tells what a
+// command wrote or why it failed, beside Label1's texts; the client area's context menu holds
+// "Copy Counts" (CopyCounts, enabled while Loaded).
 //
 // Attaching the other windows. Form1 does not know Form2, Form3, Form4, frmAbout or the map
 // window: its menu items run the hooks onAPName, onMACAddress, onAdvanceCriteria, onMap,
@@ -112,6 +121,18 @@ class Form1 : public QMainWindow {
     // access point, and the loaded log's file name for a KML Document (no vendor list).
     ExportStyle exportStyle() const;
 
+    // Opens `path` as File > Open File does when the user chooses it in the dialog: the same
+    // checks, reports and state rules (nothing happens while Loaded). Returns whether it loaded.
+    bool openLog(const QString& path);
+    // The logs named on the command line: one is opened as openLog() does; more than one is
+    // reported and none is opened.
+    void openFromCommandLine(const QStringList& logs);
+    // Shows an export's outcome on the status bar: what was written with a link to its folder,
+    // or the failure.
+    void showExportOutcome(const ExportOutcome& outcome);
+    // The six counts as text, a caption and its number on each line.
+    QString countsText() const;
+
   public slots:
     // The menu commands. A command whose menu item or menu is disabled does nothing.
     void openFile();
@@ -127,6 +148,8 @@ class Form1 : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void buildControls();
@@ -136,6 +159,11 @@ class Form1 : public QMainWindow {
     QMenu* addMenu(const char* name, const QString& text);
     void addSeparator(QMenu* menu, const char* name);
     void addExportChoices();
+    void buildStatusBar();
+    void buildRecentLogs();
+    void fillRecentLogs();
+    void setStatusText(const QString& text, const QString& folderLink = {});
+    bool loadChosenLog();
     void runExport(MainExport kind);
     void setLoadedMenus(bool loaded);
     void setStatisticsVisible(bool visible);
@@ -149,6 +177,7 @@ class Form1 : public QMainWindow {
     std::unique_ptr<WorkingFolderLock> lock_;
     bool ended_ = false;
     ExportChoices exportChoices_;
+    RecentLogs recent_;
 
     std::array<QLabel*, kSourceTypeCaption + 1> labels_{};  // by Label number
     QLabel* picture1_ = nullptr;
@@ -163,6 +192,10 @@ class Form1 : public QMainWindow {
     QAction* closeFile_ = nullptr;
     QAction* apName_ = nullptr;
     QAction* macAddress_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QAction* copyCounts_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    QLabel* openFolder_ = nullptr;
 };
 
 }  // namespace velmora

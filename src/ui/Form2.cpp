@@ -88,8 +88,10 @@ void Form2::extractGroup() {
         MessageBox::information(this, caption, kNothingToExport);
         return;
     }
-    reportingFileErrors(this, [&] {
-        exportApNameGroup(paths().workingFile, chosenExportPath(commonDialog1_), group, *style);
+    writeExport([&] {
+        const std::filesystem::path target = chosenExportPath(commonDialog1_);
+        return ExportWritten{target, exportApNameGroup(paths().workingFile, target, group, *style),
+                             style->perAccessPoint};
     });
 }
 

@@ -98,10 +98,11 @@ void Form3::extractMacAddress() {
         QString::fromLatin1(kMacExportExtension));
     if (!style) return;
 
-    reportingFileErrors(this, [&] {
+    writeExport([&] {
         const std::filesystem::path target = chosenExportPath(commonDialog1_);
-        exportMacAddress(paths().workingFile, entry, target.parent_path(), target.filename(),
-                         *style);
+        const MacExportResult written = exportMacAddress(
+            paths().workingFile, entry, target.parent_path(), target.filename(), *style);
+        return ExportWritten{written.target, written.lines, style->perAccessPoint};
     });
 }
 

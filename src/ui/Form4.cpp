@@ -255,8 +255,10 @@ void Form4::extractMatchingRecords() {
         commonDialog1_, [&](ExportFormat format) { return criteriaFileName(s, format); },
         QStringLiteral("txt"));
     if (!style) return;
-    reportingFileErrors(this, [&] {
-        exportCriteria(paths().workingFile, chosenExportPath(commonDialog1_), s, *style);
+    writeExport([&] {
+        const std::filesystem::path target = chosenExportPath(commonDialog1_);
+        return ExportWritten{target, exportCriteria(paths().workingFile, target, s, *style),
+                             style->perAccessPoint};
     });
 }
 

@@ -38,7 +38,8 @@ QFont fittingFont(QFont font, int textWidth, int textHeight) {
 
 frmAbout::frmAbout(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      updatePage_(updatePageUrl()) {
     setObjectName(QStringLiteral("frmAbout"));
     setModal(false);
     setWindowIcon(applicationIcon());
@@ -110,7 +111,14 @@ frmAbout::frmAbout(QWidget* owner)
 }
 
 void frmAbout::checkForUpdates() {
-    const QString url = updatePageUrl().toString();
+    if (!isUpdateAddress(updatePage_)) {
+        MessageBox::information(
+            this, QStringLiteral(VELMORA_APPLICATION_TITLE),
+            QStringLiteral("This build of Velmora 2004 has no update address, so it cannot check "
+                           "for updates. Ask whoever provided it for a newer version."));
+        return;
+    }
+    const QString url = updatePage_.toString();
     const QString error = Shell::startDetached(QString::fromLatin1(kDesktopOpener), {url});
     if (!error.isEmpty())
         MessageBox::error(this, QStringLiteral(VELMORA_APPLICATION_TITLE),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QUrl>
 
 class QLabel;
 class QPlainTextEdit;
@@ -19,7 +20,8 @@ namespace velmora {
 //   lblVersion      "Version <major>.<minor>.<revision>"
 //   Text1           the program's description, read-only
 //   cmdOK           "OK": finishes the box
-//   Command1        "Check for online updates": opens the update page
+//   Command1        "Check for online updates": opens the update page, or says that this
+//                   build has none
 class frmAbout : public QDialog {
     Q_OBJECT
 
@@ -27,8 +29,11 @@ class frmAbout : public QDialog {
     explicit frmAbout(QWidget* owner);
 
     // "Check for online updates": starts the desktop's opener on the update page without
-    // waiting for it; a start that fails is reported.
+    // waiting for it; a start that fails is reported. Without an update page
+    // (isUpdateAddress()) it says so and starts nothing.
     void checkForUpdates();
+    // The page checkForUpdates() opens: updatePageUrl() unless set otherwise.
+    void setUpdatePage(const QUrl& page) { updatePage_ = page; }
 
   private:
     QPushButton* cmdOK_ = nullptr;
@@ -37,6 +42,7 @@ class frmAbout : public QDialog {
     QLabel* lblVersion_ = nullptr;
     QPlainTextEdit* text1_ = nullptr;
     QPushButton* command1_ = nullptr;
+    QUrl updatePage_;
 };
 
 }  // namespace velmora

@@ -15,4 +15,10 @@ QUrl updatePageUrl() {
     return QUrl(QStringLiteral(VELMORA_UPDATE_URL));
 }
 
+bool isUpdateAddress(const QUrl& url) {
+    if (!url.isValid() || url.isEmpty() || url.host().isEmpty()) return false;
+    const QString host = url.host().toLower();
+    return host != QLatin1String("example.org") && !host.endsWith(QLatin1String(".example.org"));
+}
+
 }  // namespace velmora

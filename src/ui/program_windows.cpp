@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <memory>
 
-#include "platform/shell.h"
 #include "platform/tile_source.h"
 #include "records/vendor_list.h"
 #include "ui/Form1.h"
@@ -13,6 +12,7 @@
 #include "ui/Form4.h"
 #include "ui/frmAbout.h"
 #include "ui/help_links.h"
+#include "ui/help_window.h"
 #include "ui/map_window.h"
 #include "ui/window_support.h"
 
@@ -68,8 +68,12 @@ void attachAdvancedWindow(Form1& form1, std::function<void()>& menuItem, MapOpen
     auto window = std::make_shared<QPointer<Window>>();
     menuItem = [&form1, window, openMap] {
         if (!*window) {
+            // A window reads the working file and fills its lists as it is made.
+            const BusyCursor busy;
             *window = new Window(form1, advancedWindowPaths(form1));
             QObject::connect(*window, &AdvancedWindow::unloaded, [window] { *window = nullptr; });
+            QObject::connect(*window, &AdvancedWindow::exportFinished, &form1,
+                             &Form1::showExportOutcome);
             QObject::connect(*window, &AdvancedWindow::showOnMapRequested, [window, openMap] {
                 const auto selection = (*window)->mapSelection();
                 openMap().showSelection(selection);
@@ -97,8 +101,16 @@ void attachProgramWindows(Form1& form1) {
         (*about)->raise();
         (*about)->activateWindow();
     };
-    // Content: the help page shipped beside the executable; the shell's answer is not used.
-    form1.onContent = [] { Shell::openUrl(helpPageUrl(QCoreApplication::applicationDirPath())); };
+    // Content: the help page shipped beside the executable, in a window of the program that
+    // lives until the program ends.
+    auto help = std::make_shared<QPointer<HelpWindow>>();
+    form1.onContent = [&form1, help] {
+        if (!*help)
+            *help = new HelpWindow(&form1, helpPageUrl(QCoreApplication::applicationDirPath()));
+        (*help)->show();
+        (*help)->raise();
+        (*help)->activateWindow();
+    };
 
     const MapOpener openMap = attachMapWindow(form1);
     attachAdvancedWindow<Form2>(form1, form1.onAPName, openMap);

@@ -1,6 +1,7 @@
 #include "ui/window_support.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -143,27 +144,63 @@ void fitFont(QWidget* window, const std::vector<std::pair<const QWidget*, QStrin
     }
 }
 
-bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation) {
+BusyCursor::BusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
+std::optional<QString> fileOperationFailure(const std::function<void()>& operation) {
     try {
+        const BusyCursor busy;
         operation();
-        return true;
+        return std::nullopt;
     } catch (const FileError& e) {
         // The system's reason comes in the locale's encoding.
-        MessageBox::error(
-            parent, QString::fromLatin1(kApplicationTitle),
-            shownPath(e.path()) + QStringLiteral(": ") + QString::fromLocal8Bit(e.reason()));
+        return shownPath(e.path()) + QStringLiteral(": ") + QString::fromLocal8Bit(e.reason());
     } catch (const std::filesystem::filesystem_error& e) {
         // The current folder itself can be gone by the time an export asks for it.
         const QString reason = QString::fromLocal8Bit(e.code().message());
-        MessageBox::error(parent, QString::fromLatin1(kApplicationTitle),
-                          e.path1().empty() ? QString::fromLocal8Bit(e.what())
-                                            : shownPath(e.path1()) + QStringLiteral(": ") + reason);
+        return e.path1().empty() ? QString::fromLocal8Bit(e.what())
+                                 : shownPath(e.path1()) + QStringLiteral(": ") + reason;
     } catch (const std::exception& e) {
         // An export that failed otherwise than on its file, which it has left as it was.
-        MessageBox::error(parent, QString::fromLatin1(kApplicationTitle),
-                          QString::fromLocal8Bit(e.what()));
+        return QString::fromLocal8Bit(e.what());
     }
-    return false;
+}
+
+bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation) {
+    const std::optional<QString> failure = fileOperationFailure(operation);
+    if (failure) MessageBox::error(parent, QString::fromLatin1(kApplicationTitle), *failure);
+    return !failure;
+}
+
+QString exportWrittenText(const ExportWritten& written) {
+    // Grouped by commas whatever the locale, as the number reads in the program's texts.
+    QString digits = QString::number(written.points);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3) digits.insert(at, QLatin1Char(','));
+    const bool one = written.points == 1;
+    const QString what =
+        written.perAccessPoint
+            ? (one ? QStringLiteral("access point") : QStringLiteral("access points"))
+            : (one ? QStringLiteral("sighting") : QStringLiteral("sightings"));
+    return QStringLiteral("Wrote %1 %2 to %3").arg(digits, what, shownPath(written.target));
+}
+
+bool writeReportedExport(QWidget* parent, const std::function<ExportWritten()>& write,
+                         const ExportReporter& report) {
+    ExportOutcome outcome;
+    const std::optional<QString> failure = fileOperationFailure([&] { outcome.written = write(); });
+    if (failure) {
+        outcome.written.reset();
+        outcome.failure = *failure;
+    }
+    // The status bar tells first, so it already names the file while the error box is up.
+    if (report) report(outcome);
+    if (failure) MessageBox::error(parent, QString::fromLatin1(kApplicationTitle), *failure);
+    return !failure;
 }
 
 std::filesystem::path exportFolder() {
@@ -261,6 +298,11 @@ std::optional<ExportStyle> AdvancedWindow::showExportDialog(
     exportVendors_ = vendorsForExport(style.format, paths_.vendorList);
     style.vendors = exportVendors_ ? &*exportVendors_ : nullptr;
     return style;
+}
+
+bool AdvancedWindow::writeExport(const std::function<ExportWritten()>& write) {
+    return writeReportedExport(
+        this, write, [this](const ExportOutcome& outcome) { emit exportFinished(outcome); });
 }
 
 void AdvancedWindow::closeEvent(QCloseEvent* event) {

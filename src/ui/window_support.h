@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -41,10 +42,48 @@ QString shownPath(const std::filesystem::path& path);
 // titles, labels, and the longest text a label will later be given (`longest`).
 void fitFont(QWidget* window, const std::vector<std::pair<const QWidget*, QString>>& longest = {});
 
-// Runs one file operation. A failure is shown in the error box, naming the file and the
-// system's reason (or, for an export that failed otherwise, what failed), and the caller
-// abandons its command. Returns whether it succeeded.
+// Shows the busy cursor over every window of the program for as long as it lives: a load, an
+// export, a window filling its lists. It is restored on every way out, an exception included.
+class BusyCursor {
+  public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Runs one file operation under the busy cursor. Returns nothing when it succeeded, otherwise
+// the text naming the file and the system's reason (or, for an export that failed otherwise,
+// what failed).
+std::optional<QString> fileOperationFailure(const std::function<void()>& operation);
+
+// Runs one file operation. A failure is shown in the error box (fileOperationFailure's text),
+// and the caller abandons its command. Returns whether it succeeded.
 bool reportingFileErrors(QWidget* parent, const std::function<void()>& operation);
+
+// What an export wrote: the file, and the points in it (sightings, or access points where the
+// export writes one pin per access point).
+struct ExportWritten {
+    std::filesystem::path target;
+    std::uint64_t points = 0;
+    bool perAccessPoint = false;
+};
+
+// How an export ended, for the main window's status bar: what was written, or the failure's
+// text.
+struct ExportOutcome {
+    std::optional<ExportWritten> written;
+    QString failure;
+};
+using ExportReporter = std::function<void(const ExportOutcome&)>;
+
+// The status bar's text for an export that wrote `written`: "Wrote 1,234 sightings to <path>".
+QString exportWrittenText(const ExportWritten& written);
+
+// Writes an export as reportingFileErrors() runs a file operation, then hands the outcome to
+// `report` (when set). Returns whether the export was written.
+bool writeReportedExport(QWidget* parent, const std::function<ExportWritten()>& write,
+                         const ExportReporter& report);
 
 // The folder every export writes into: the current working folder, which the open dialog made
 // the loaded log's folder and each confirmed save dialog the folder of its file. Throws
@@ -122,6 +161,8 @@ class AdvancedWindow : public QWidget {
   signals:
     void unloaded();
     void showOnMapRequested();
+    // An export has been written or has failed: for the main window's status bar.
+    void exportFinished(const velmora::ExportOutcome& outcome);
 
   protected:
     AdvancedWindow(QWidget& owner, AdvancedWindowPaths paths, const char* name,
@@ -148,6 +189,8 @@ class AdvancedWindow : public QWidget {
     std::optional<ExportStyle> showExportDialog(
         FileDialog& dialog, const std::function<std::string(ExportFormat)>& proposedName,
         const QString& streetsAndTripsExtension);
+    // Writes the window's export (writeReportedExport), its outcome sent by exportFinished().
+    bool writeExport(const std::function<ExportWritten()>& write);
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

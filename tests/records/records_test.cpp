@@ -3,6 +3,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/record_extras.h"
 #include "records/record_reader.h"
 #include "records/record_writer.h"
 #include "records/working_files.h"
@@ -131,6 +136,55 @@ TEST(WorkingFolderLock, OneUserAtATimeAndACrashedOneBlocksNothing) {
             << lock.reason();
     }
     EXPECT_TRUE(trap.untouched());
+}
+
+TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBufferEnds) {
+    // The loader's lines and damaged ones, with every kind of line end.
+    const std::string_view bodies[] = {"23,72,49,2004-06-05",
+                                       "-9,,49,",
+                                       ",,,",
+                                       "1,2,3,2004-13-05",
+                                       "1,2,3,2004-06-0",
+                                       "123456789,-123456789,0,",
+                                       "1234567890,1,1,",
+                                       "99999999999,1,1,",
+                                       "-,1,1,",
+                                       "1,2,3,2004-06-05x",
+                                       "1,2,3",
+                                       "1,2,3,,",
+                                       "+1,2,3,",
+                                       "007,2,3,",
+                                       "1,2,3,2004-06-05,",
+                                       "",
+                                       "1,2,3,2004/06/05",
+                                       "-0,0,0,"};
+    const std::string_view ends[] = {"\r\n", "\n", "\r"};
+    const auto text = [](const RecordExtras& e) {
+        const auto number = [](const std::optional<int>& n) {
+            return n ? std::to_string(*n) : std::string("-");
+        };
+        return number(e.snr) + " " + number(e.signal) + " " + number(e.noise) + " " +
+               std::string(e.date);
+    };
+    test::TempDir dir;
+    const fs::path working = dir / "output1";
+    // A first line of each length moves the others against the reader's 64 KiB chunks.
+    for (std::size_t pad = 0; pad < 24; ++pad) {
+        std::string file = std::string(pad, '1') + ",,,\r\n";
+        std::vector<std::string> expected{text(parseExtras(std::string(pad, '1') + ",,,"))};
+        for (std::size_t k = 0; file.size() < (1 << 16) + 256; ++k) {
+            const std::string_view body = bodies[k % std::size(bodies)];
+            file.append(body).append(ends[k / std::size(bodies) % std::size(ends)]);
+            expected.push_back(text(parseExtras(body)));
+        }
+        file += "4,5,6,2004-06-05";  // the last line needs no line end
+        expected.push_back("4 5 6 2004-06-05");
+        expected.push_back("- - - ");  // past the file's end
+        test::writeFile(extrasFileOf(working), file);
+        ExtrasReader reader(working);
+        for (std::size_t k = 0; k < expected.size(); ++k)
+            ASSERT_EQ(text(reader.next()), expected[k]) << "line " << k << ", pad " << pad;
+    }
 }
 
 }  // namespace

@@ -80,8 +80,8 @@ class ExportFormatsTest : public QObject, Ui {
         {
             Program p;
             QCOMPARE(fileMenu(p),
-                     "Openoptn spacer1 Convertall spacer2 CloseFile spacerExport ExportFormat "
-                     "OnePinPerAP spacer31 Exit");
+                     "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
+                     "ExportFormat OnePinPerAP spacer31 Exit");
             QCOMPARE(formatMenu(p), "Streets and Trips*|KML|GPX|GeoJSON|CSV");
             QCOMPARE(p.action("ExportFormat")->text(), "Export Format");
             QCOMPARE(p.action("OnePinPerAP")->text(), "One Pin Per Access Point");
@@ -95,8 +95,8 @@ class ExportFormatsTest : public QObject, Ui {
         }
         Program again;
         QCOMPARE(fileMenu(again),
-                 "Openoptn spacer1 Convertall spacer2 CloseFile spacerExport ExportFormat "
-                 "OnePinPerAP* spacer31 Exit");
+                 "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
+                 "ExportFormat OnePinPerAP* spacer31 Exit");
         QCOMPARE(formatMenu(again), "Streets and Trips|KML|GPX|GeoJSON*|CSV");
         again.trigger("OnePinPerAP");
         again.trigger("Format_st");

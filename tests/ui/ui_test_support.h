@@ -16,6 +16,7 @@
 #include "ui/entry_list.h"
 #include "ui/export_choices.h"
 #include "ui/program_windows.h"
+#include "ui/recent_logs.h"
 
 namespace velmora::uitest {
 
@@ -91,13 +92,14 @@ struct Ui {
         QDir::setCurrent(kStart);
         freshSettings();
     }
-    // The export choices are kept in a settings file of the tests' own, back at their
-    // defaults: no test reads or writes the user's.
+    // The export choices and recent logs are kept in a settings file of the tests' own, back
+    // at their defaults: no test reads or writes the user's.
     static void freshSettings() {
         static const QTemporaryDir settings;
         QStandardPaths::setTestModeEnabled(true);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
         saveExportChoices({});
+        saveRecentLogs({});
     }
 };
 

@@ -2,6 +2,8 @@
 #include "ui/Form2.h"
 #include "ui/Form3.h"
 #include "ui/Form4.h"
+#include "ui/frmAbout.h"
+#include "ui/help_window.h"
 #include "ui_test_support.h"
 #include "velmora_version.h"
 
@@ -223,10 +225,12 @@ class WindowsTest : public QObject, Ui {
         QVERIFY(first.form->isLoaded());
     }
 
-    // One modeless box: its update button starts xdg-open, reporting a failed start; OK, Enter,
-    // Esc, close unload it. Meanwhile Content opens the help page, loaded or not.
+    // One modeless box: its update button starts xdg-open on a configured update page,
+    // reporting a failed start; OK, Enter, Esc, close unload it. Meanwhile Content opens the
+    // help page, loaded or not.
     void aboutBoxAndHelp() {
         const QString help = QDir(QCoreApplication::applicationDirPath()).filePath("help.html");
+        const QString updates = "https://updates.velmora.test/";
         for (const QString how : {"OK", "Enter", "Esc", "close"}) {
             freshSeams();
             Program p;
@@ -236,9 +240,10 @@ class WindowsTest : public QObject, Ui {
             QVERIFY(box->isVisible() && !QApplication::activeModalWidget());
             const QString failure = how == "Esc" ? "execvp: No such file or directory" : "";
             if (!failure.isEmpty()) Shell::failNextStart(failure);
+            qobject_cast<frmAbout*>(box.data())->setUpdatePage(QUrl(updates));
             click(box, "Command1");
             const Shell::Call start = Shell::calls().value(0);
-            QCOMPARE(start.target + " " + start.arguments.join(""), "xdg-open " VELMORA_UPDATE_URL);
+            QCOMPARE(start.target + " " + start.arguments.join(""), "xdg-open " + updates);
             QVERIFY(failure.isEmpty() ? MessageBox::shown().isEmpty() : oneBox(failure));
 
             box->findChild<QPlainTextEdit*>("Text1")->setPlainText("changed");
@@ -260,8 +265,9 @@ class WindowsTest : public QObject, Ui {
             p.trigger("content");
             p.load();
             p.trigger("content");
-            QCOMPARE(Shell::calls().size(), 2);
-            for (const auto& call : Shell::calls()) QCOMPARE(QUrl(call.target).toLocalFile(), help);
+            const auto helpWindows = p.form->findChildren<HelpWindow*>("HelpWindow");
+            QVERIFY(Shell::calls().isEmpty() && helpWindows.size() == 1);
+            QCOMPARE(helpWindows[0]->browser()->source().toLocalFile(), help);
             p.trigger("CloseFile");
             QVERIFY(p.status() == "Information Unloaded" && p.window("frmAbout") == box);
         }

@@ -1,0 +1,382 @@
+// The main window as a desktop program: a log opened from the command line, by a drop or from
+// the recent list; the status bar after an export; the busy cursor; the help window; the
+// update check without an address; Copy Counts.
+#include "io/file_error.h"
+#include "ui/Form2.h"
+#include "ui/frmAbout.h"
+#include "ui/help_links.h"
+#include "ui/help_window.h"
+#include "ui/window_support.h"
+#include "ui_test_support.h"
+
+using namespace velmora::uitest;
+
+namespace {
+
+// A file that is no text log: NUL bytes, no line ends, bytes above 0x7f.
+std::string binaryLog() {
+    std::string bytes("\x4c\x01\x00\x00\x0b\x00\x00\x00\x00\x00\x00\x00", 12);
+    for (int i = 0; i < 4096; ++i) bytes += static_cast<char>((i * 37) & 0xff);
+    return bytes;
+}
+
+// What a drop of `files` (URLs) does to the window.
+void drop(QWidget* window, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    if (!enter.isAccepted()) return;
+    QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &dropped);
+}
+
+// The href of the status bar's "Open Folder" link, empty when it is hidden.
+QString folderLink(QWidget* form) {
+    auto* link = form->findChild<QLabel*>("openFolder");
+    if (!link->isVisibleTo(form)) return {};
+    const QRegularExpressionMatch m =
+        QRegularExpression("<a href=\"([^\"]*)\">Open Folder</a>").match(link->text());
+    return m.captured(1);
+}
+
+QString statusBarText(QWidget* form) {
+    return form->findChild<QLabel*>("statusText")->text();
+}
+
+QStringList recentEntries(const Program& p) {
+    auto* menu = p.form->findChild<QMenu*>("RecentLogs");
+    emit menu->aboutToShow();
+    QStringList entries;
+    for (QAction* a : menu->actions())
+        if (a->isVisible())
+            entries << (a->isEnabled() ? "" : "-") +
+                           (a->objectName() == "RecentLogsEmpty"
+                                ? a->text()
+                                : QFileInfo(a->text().section(' ', 1)).fileName());
+    return entries;
+}
+
+// clang-format off
+// The command line: its logs (a name in logs/, written with `content`), what Label1 then says,
+// whether the log is loaded, and what a box says (nullptr: no box).
+const struct CommandLine {
+    const char* name; QStringList logs; const char* content; const char* status; bool loaded;
+    const char* box;
+} kCommandLines[] = {
+    {"none", {}, nullptr, "", false, nullptr},
+    {"a log", {"drive.txt"}, "log", "Processing Done!", true, nullptr},
+    {"not a log", {"notes.txt"}, "text", "Bad File - Try Again", false, nullptr},
+    {"binary .ns1", {"drive.ns1"}, "binary", "Bad File - Try Again", false, nullptr},
+    {"missing", {"gone.txt"}, nullptr, "File Not Readable - Try Again", false, nullptr},
+    {"two logs", {"drive.txt", "other.txt"}, "log", "", false, "one log at a time"}};
+// clang-format on
+
+}  // namespace
+
+class DesktopTest : public QObject, Ui {
+    Q_OBJECT
+
+  private slots:
+    void init() { freshSeams(); }
+
+    void commandLineOpensAsTheOpenDialog_data() { rows(kCommandLines); }
+    void commandLineOpensAsTheOpenDialog() {
+        const CommandLine& c = fetch(kCommandLines);
+        Program p;
+        QStringList paths;
+        for (const QString& log : c.logs) {
+            paths << p.logs.filePath(log);
+            if (!c.content) continue;
+            const std::string content = QByteArray(c.content) == "log"    ? driveLog()
+                                        : QByteArray(c.content) == "text" ? "notes\r\nmore\r\n"
+                                                                          : binaryLog();
+            writeAll(paths.last(), content);
+        }
+        p.form->openFromCommandLine(paths);
+        QCOMPARE(p.status(), c.status);
+        QCOMPARE(p.form->isLoaded(), c.loaded);
+        QCOMPARE(QFile::exists(p.output1()), c.loaded);
+        QVERIFY(c.box ? oneBox(c.box, MessageBox::Kind::Information)
+                      : MessageBox::shown().isEmpty());
+        QCOMPARE(p.action("Openoptn")->isEnabled(), !c.loaded);
+        QCOMPARE(FileDialog::shownCount() > 0, false);
+        if (!c.loaded) return;
+        // As after the dialog: the caption names it, and exports go beside it.
+        QCOMPARE(p.form->windowTitle(), "Velmora 2004 - drive.txt");
+        p.trigger("Convertall");
+        QVERIFY(QFile::exists(p.logs.filePath("FullConvert_drive.txt")));
+        // While Loaded, a log given later opens nothing.
+        writeAll(p.logs.filePath("late.txt"), driveLog(true));
+        QVERIFY(!p.form->openLog(p.logs.filePath("late.txt")));
+        QCOMPARE(text(p.form.get(), "Label14"), "NS1 Text Export");
+    }
+
+    void dropOpensWhileIdleOnly() {
+        Program p;
+        writeAll(p.logs.filePath("drive.txt"), driveLog());
+        writeAll(p.logs.filePath("summary.txt"), driveLog(true));
+        const QUrl log = QUrl::fromLocalFile(p.logs.filePath("drive.txt"));
+        const QUrl summary = QUrl::fromLocalFile(p.logs.filePath("summary.txt"));
+        // Two files, or a web address, open nothing.
+        drop(p.form.get(), {log, summary});
+        QVERIFY(!p.form->isLoaded() && statusBarText(p.form.get()).contains("one log at a time"));
+        drop(p.form.get(), {QUrl("https://127.0.0.1/drive.txt")});
+        QVERIFY(!p.form->isLoaded() && p.status().isEmpty());
+
+        drop(p.form.get(), {log});
+        QVERIFY(p.form->isLoaded() && p.status() == "Processing Done!");
+        const QByteArray working = readAll(p.output1());
+        // Loaded: refused, said on the status bar; Label1 and the loaded log stay.
+        drop(p.form.get(), {summary});
+        QCOMPARE(p.status(), "Processing Done!");
+        QVERIFY(statusBarText(p.form.get()).contains("Close File"));
+        QVERIFY(readAll(p.output1()) == working &&
+                text(p.form.get(), "Label14") == "NS1 Text Export");
+        // Closed again, a drop opens.
+        p.trigger("CloseFile");
+        drop(p.form.get(), {summary});
+        QCOMPARE(text(p.form.get(), "Label14"), "NS1 Summary Export");
+    }
+
+    // Most recent first, none twice, eight kept, a missing one disabled, kept between runs; the
+    // open dialog starts in the last log's folder (home at first) and offers the log types.
+    void recentLogsAndOpenDialog() {
+        auto program = std::make_unique<Program>();
+        Program& p = *program;
+        QCOMPARE(recentEntries(p), QStringList{"-(none)"});
+        p.open("");
+        QCOMPARE(FileDialog::lastStartFolder(), QDir::homePath());
+        QCOMPARE(FileDialog::lastFilters(),
+                 QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1)", "All files (*)"}));
+        QCOMPARE(FileDialog::lastStartFilter(), 0);
+
+        const QTemporaryDir other;
+        for (int i = 1; i <= 10; ++i) {
+            const QString log = i == 10 ? QDir(other.path()).filePath("log10.txt")
+                                        : p.logs.filePath(QStringLiteral("log%1.txt").arg(i));
+            writeAll(log, driveLog());
+            // The third one opened from the list, the others through the dialog.
+            i == 3 ? void(p.form->openLog(log)) : p.open(log);
+            QVERIFY(p.form->isLoaded());
+            if (i == 6) {  // the list is disabled while Loaded
+                QVERIFY(!p.action("RecentLogs")->isEnabled());
+                p.action("RecentLog2")->trigger();
+                QCOMPARE(p.form->windowTitle(), "Velmora 2004 - log6.txt");
+            }
+            p.trigger("CloseFile");
+        }
+        // A rejected log is not listed.
+        writeAll(p.logs.filePath("bad.txt"), "not a log\r\n");
+        p.open(p.logs.filePath("bad.txt"));
+        const QStringList eight = {"log10.txt", "log9.txt", "log8.txt", "log7.txt",
+                                   "log6.txt",  "log5.txt", "log4.txt", "log3.txt"};
+        QCOMPARE(recentEntries(p), eight);
+        FileDialog::clearScript();
+        p.trigger("CloseFile");
+        p.form->commonDialog1().setFileName({});
+        p.open("");
+        QCOMPARE(canonical(FileDialog::lastStartFolder()), canonical(other.path()));
+
+        // Opening one again moves it to the top; one that is gone shows disabled.
+        p.action("RecentLog4")->trigger();
+        QCOMPARE(p.form->windowTitle(), "Velmora 2004 - log7.txt");
+        p.trigger("CloseFile");
+        QVERIFY(QFile::remove(p.logs.filePath("log9.txt")));
+        const QStringList expected = {"log7.txt", "log10.txt", "-log9.txt", "log8.txt",
+                                      "log6.txt", "log5.txt",  "log4.txt",  "log3.txt"};
+        QCOMPARE(recentEntries(p), expected);
+        // Kept for the next run, which checks again what is missing.
+        const QString logs = p.logs.path();
+        Program next;
+        QCOMPARE(recentEntries(next), expected);
+        next.action("RecentLog3")->trigger();  // disabled: nothing
+        QVERIFY(!next.form->isLoaded());
+        next.action("RecentLog1")->trigger();
+        QCOMPARE(next.form->windowTitle(), "Velmora 2004 - log7.txt");
+        QVERIFY(QDir(logs).exists());
+    }
+
+    // An export says on the status bar what it wrote, with a link to its folder; a failure
+    // names the file and the reason. Label1 keeps its own texts.
+    void statusBarAfterExports() {
+        Program p;
+        p.load();
+        p.trigger("Convertall");
+        const QString logs = canonical(p.logs.path());
+        QCOMPARE(statusBarText(p.form.get()),
+                 "Wrote 11 sightings to " + QDir(p.logs.path()).filePath("FullConvert_drive.txt"));
+        QCOMPARE(p.status(), "Full Convert Complete!");
+        const QString link = folderLink(p.form.get());
+        QCOMPARE(canonical(QUrl(link).toLocalFile()), logs);
+        emit p.form->findChild<QLabel*>("openFolder")->linkActivated(link);
+        QCOMPARE(Shell::calls().size(), 1);
+        QVERIFY(Shell::calls()[0].kind == Shell::Call::Kind::OpenUrl &&
+                canonical(QUrl(Shell::calls()[0].target).toLocalFile()) == logs);
+
+        // One pin per access point counts access points.
+        p.trigger("OnePinPerAP");
+        p.trigger("Sort1");
+        const QString locked = QDir(p.logs.path()).filePath("LOCKED_drive.txt");
+        QCOMPARE(readAll(locked).count("\r\n") - 1, 2);  // home/Home/other and office
+        QCOMPARE(statusBarText(p.form.get()), "Wrote 2 access points to " + locked);
+
+        // A failure: the export's name is a folder.
+        QVERIFY(QDir(p.logs.path()).mkdir("UNLOCKED_drive.txt"));
+        p.trigger("Sort2");
+        QVERIFY(oneBox("UNLOCKED_drive.txt: "));
+        QCOMPARE(statusBarText(p.form.get()), "Export failed: " + MessageBox::shown().first().text);
+        QVERIFY(folderLink(p.form.get()).isEmpty() && p.status() == "Quick Sort 1 Done!");
+        QVERIFY(!QApplication::overrideCursor());
+
+        // An Advanced window's export reports the same way.
+        p.trigger("OnePinPerAP");
+        p.trigger("CloseFile");
+        QWidget* w = p.loadAndShow("Form2");
+        pick(w, "HOME");
+        p.save(w, "chosen.txt");
+        QCOMPARE(statusBarText(p.form.get()),
+                 "Wrote 3 sightings to " + QDir(p.logs.path()).filePath("chosen.txt"));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void exportWrittenTextGroupsByCommas() {
+        const struct {
+            std::uint64_t points;
+            bool perAp;
+            const char* text;
+        } cases[] = {{0, false, "Wrote 0 sightings to /d/f.txt"},
+                     {1, false, "Wrote 1 sighting to /d/f.txt"},
+                     {999, false, "Wrote 999 sightings to /d/f.txt"},
+                     {1000, false, "Wrote 1,000 sightings to /d/f.txt"},
+                     {1234567, true, "Wrote 1,234,567 access points to /d/f.txt"},
+                     {1, true, "Wrote 1 access point to /d/f.txt"}};
+        QLocale::setDefault(QLocale(QLocale::German));
+        for (const auto& c : cases)
+            QCOMPARE(exportWrittenText({"/d/f.txt", c.points, c.perAp}), c.text);
+        QLocale::setDefault(QLocale::c());
+    }
+
+    // The busy cursor shows while the export runs and is gone on every way out; the outcome
+    // reaches the status bar's reporter before the error box.
+    void busyCursorAroundExports() {
+        const struct {
+            const char* name;
+            int fails;  // 0: written, 1: a file error, 2: another exception
+            const char* failure;
+        } cases[] = {{"written", 0, ""},
+                     {"file error", 1, "/d/f.txt: Disk full"},
+                     {"other failure", 2, "sink broke"}};
+        for (const auto& c : cases) {
+            MessageBox::clearShown();
+            bool busy = false;
+            std::optional<ExportOutcome> reported;
+            int boxesWhenReported = -1;
+            const bool done = writeReportedExport(
+                nullptr,
+                [&]() -> ExportWritten {
+                    busy = QApplication::overrideCursor() &&
+                           QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+                    if (c.fails == 1) throw FileError("/d/f.txt", "Disk full");
+                    if (c.fails == 2) throw std::runtime_error("sink broke");
+                    return {"/d/f.txt", 5, false};
+                },
+                [&](const ExportOutcome& o) {
+                    reported = o;
+                    boxesWhenReported = static_cast<int>(MessageBox::shown().size());
+                });
+            QVERIFY2(busy && !QApplication::overrideCursor(), c.name);
+            QCOMPARE(done, c.fails == 0);
+            QVERIFY(reported && boxesWhenReported == 0);
+            QCOMPARE(reported->failure, c.failure);
+            QCOMPARE(reported->written.has_value(), c.fails == 0);
+            QCOMPARE(MessageBox::shown().size(), c.fails ? 1 : 0);
+        }
+    }
+
+    // Content opens the page beside the program in a window of its own, one at a time, with
+    // no browser.
+    void helpWindowShowsThePage() {
+        Program p;
+        p.trigger("content");
+        auto* help = p.form->findChild<HelpWindow*>("HelpWindow");
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->browser()->source(), helpPageUrl(QCoreApplication::applicationDirPath()));
+        QVERIFY(help->browser()->toPlainText().contains("Velmora"));
+        p.load();
+        p.trigger("content");
+        QCOMPARE(p.form->findChildren<HelpWindow*>().size(), 1);
+        QVERIFY(Shell::calls().isEmpty());
+    }
+
+    void helpWindowFollowsLinks() {
+        const QTemporaryDir pages;
+        writeAll(QDir(pages.path()).filePath("index.html"),
+                 "<html><body><p><a href=\"second.html#part\">second</a> "
+                 "<a href=\"https://127.0.0.1/elsewhere\">web</a></p></body></html>");
+        writeAll(QDir(pages.path()).filePath("second.html"),
+                 "<html><body><p>Second page</p><h2 id=\"part\">Part</h2></body></html>");
+        QWidget owner;
+        HelpWindow help(&owner, QUrl::fromLocalFile(QDir(pages.path()).filePath("index.html")));
+        QTextBrowser* browser = help.browser();
+        emit browser->anchorClicked(QUrl("https://127.0.0.1/elsewhere"));
+        QVERIFY(browser->source().fileName() == "index.html" && Shell::calls().size() == 1);
+        QCOMPARE(Shell::calls()[0].target, "https://127.0.0.1/elsewhere");
+        emit browser->anchorClicked(QUrl("second.html#part"));
+        QCOMPARE(browser->source().fileName(), "second.html");
+        QVERIFY(browser->toPlainText().contains("Second page") && Shell::calls().size() == 1);
+        browser->backward();
+        QCOMPARE(browser->source().fileName(), "index.html");
+
+        HelpWindow missing(&owner, QUrl::fromLocalFile(QDir(pages.path()).filePath("gone.html")));
+        QVERIFY(missing.browser()->toPlainText().contains("not installed"));
+    }
+
+    void updateCheckNeedsAnAddress() {
+        const struct {
+            const char* url;
+            bool address;
+        } urls[] = {{"", false},
+                    {"https://velmora2004.example.org/updates/", false},
+                    {"https://example.org/", false},
+                    {"https://updates.velmora.test/", true},
+                    {"https://notexample.org/", true}};
+        for (const auto& u : urls) QVERIFY2(isUpdateAddress(QUrl(u.url)) == u.address, u.url);
+
+        QWidget owner;
+        auto* box = new frmAbout(&owner);
+        box->setUpdatePage(QUrl("https://velmora2004.example.org/updates/"));
+        click(box, "Command1");
+        QVERIFY(Shell::calls().isEmpty() &&
+                oneBox("has no update address", MessageBox::Kind::Information));
+        box->setUpdatePage(QUrl("https://updates.velmora.test/"));
+        click(box, "Command1");
+        QCOMPARE(Shell::calls().size(), 1);
+        QCOMPARE(Shell::calls()[0].target + " " + Shell::calls()[0].arguments.join(" "),
+                 "xdg-open https://updates.velmora.test/");
+    }
+
+    void copyCountsCopiesTheSixCounts() {
+        Program p;
+        QApplication::clipboard()->setText("before");
+        p.trigger("CopyCounts");  // Idle: disabled
+        QVERIFY(!p.action("CopyCounts")->isEnabled() &&
+                QApplication::clipboard()->text() == "before");
+        p.load();
+        QVERIFY(p.form->centralWidget()->actions().contains(p.action("CopyCounts")));
+        p.trigger("CopyCounts");
+        QCOMPARE(QApplication::clipboard()->text(),
+                 "Total Number Of Source Entries: 11\n"
+                 "Non-GPS Dropped Entries: 0\n"
+                 "WEP OFF Entries: 2\n"
+                 "WEP ON Entries: 9\n"
+                 "AP Locatiions: 8\n"
+                 "Ad-Hoc Locations: 2\n");
+    }
+
+  private:
+    static QString canonical(const QString& folder) { return QDir(folder).canonicalPath(); }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "desktop_test.moc"
