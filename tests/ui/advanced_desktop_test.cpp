@@ -1,6 +1,8 @@
 // The Advanced windows as a desktop user meets them: filter boxes, copying, keys, access keys,
 // captions that fit, where the windows open and that they keep their place; a MAC window of a
 // hundred thousand access points.
+#include <cstdio>
+
 #include "ui/Form3.h"
 #include "ui/map_window.h"
 #include "ui/window_support.h"
