@@ -18,21 +18,15 @@
 #include <vector>
 
 #include "map/sighting_map.h"
+#include "timing_report.h"
 #include "ui/map_canvas.h"
 #include "ui/map_window.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-void report(const char* name, std::vector<double> times, std::size_t entries) {
-    std::sort(times.begin(), times.end());
-    std::printf("%s\t%.4f\t%.4f\t%zu\n", name, times[times.size() / 2], times.back(), entries);
-}
+using velmora::bench::Clock;
+using velmora::bench::report;
+using velmora::bench::seconds;
 
 QString refusedUrl() {
     QTcpServer server;

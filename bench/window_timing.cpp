@@ -18,6 +18,7 @@
 #include "io/file_error.h"
 #include "map/sighting_map.h"
 #include "records/vendor_list.h"
+#include "timing_report.h"
 
 #ifdef VELMORA_TIMING_WINDOWS
 #include <QApplication>
@@ -29,16 +30,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-void report(const char* name, std::vector<double> times, std::size_t entries) {
-    std::sort(times.begin(), times.end());
-    std::printf("%s\t%.4f\t%.4f\t%zu\n", name, times[times.size() / 2], times.back(), entries);
-}
+using velmora::bench::Clock;
+using velmora::bench::report;
+using velmora::bench::seconds;
 
 // Runs `call` `reps` times; it returns how many entries the window would list.
 void time(const char* name, int reps, const std::function<std::size_t()>& call) {

@@ -5,8 +5,9 @@
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSettings>
 #include <QStandardPaths>
+
+#include "platform/program_settings.h"
 
 namespace velmora {
 
@@ -24,8 +25,7 @@ constexpr auto kCacheOnlyAttribute = QNetworkRequest::User;
 QString TileSource::configuredUrlTemplate() {
     const QString fromEnvironment = qEnvironmentVariable("VELMORA_TILE_URL").trimmed();
     if (!fromEnvironment.isEmpty()) return fromEnvironment;
-    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"),
-                             QStringLiteral("velmora"));
+    const QSettings settings = programSettings();
     const QString fromSettings = settings.value(QStringLiteral("map/tileUrl")).toString().trimmed();
     return fromSettings.isEmpty() ? QString::fromLatin1(kDefaultTemplate) : fromSettings;
 }

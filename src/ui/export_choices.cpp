@@ -1,15 +1,10 @@
 #include "ui/export_choices.h"
 
-#include <QSettings>
+#include "platform/program_settings.h"
 
 namespace velmora {
 
 namespace {
-
-QSettings settings() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"),
-                     QStringLiteral("velmora"));
-}
 
 const QString kFormatKey = QStringLiteral("export/format");
 const QString kPerAccessPointKey = QStringLiteral("export/onePinPerAccessPoint");
@@ -17,7 +12,7 @@ const QString kPerAccessPointKey = QStringLiteral("export/onePinPerAccessPoint")
 }  // namespace
 
 ExportChoices loadExportChoices() {
-    const QSettings stored = settings();
+    const QSettings stored = programSettings();
     ExportChoices choices;
     const QByteArray word = stored.value(kFormatKey).toString().toLatin1();
     if (const auto format = parseExportFormat(std::string_view(word.constData(), word.size())))
@@ -27,7 +22,7 @@ ExportChoices loadExportChoices() {
 }
 
 void saveExportChoices(const ExportChoices& choices) {
-    QSettings stored = settings();
+    QSettings stored = programSettings();
     stored.setValue(kFormatKey, QString::fromLatin1(exportFormatInfo(choices.format).option));
     stored.setValue(kPerAccessPointKey, choices.perAccessPoint);
 }

@@ -2,16 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
+
+#include "platform/program_settings.h"
 
 namespace velmora {
 
 namespace {
-
-QSettings settings() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"),
-                     QStringLiteral("velmora"));
-}
 
 const QString kLogsKey = QStringLiteral("recent/logs");
 const QString kFolderKey = QStringLiteral("recent/folder");
@@ -32,7 +28,7 @@ QString RecentLogs::startFolder() const {
 }
 
 RecentLogs loadRecentLogs() {
-    const QSettings stored = settings();
+    const QSettings stored = programSettings();
     RecentLogs recent;
     // A hand-edited file may hold more, or the same log twice: adding them again tidies it.
     const QStringList kept = stored.value(kLogsKey).toStringList();
@@ -43,7 +39,7 @@ RecentLogs loadRecentLogs() {
 }
 
 void saveRecentLogs(const RecentLogs& recent) {
-    QSettings stored = settings();
+    QSettings stored = programSettings();
     stored.setValue(kLogsKey, recent.logs);
     stored.setValue(kFolderKey, recent.lastFolder);
 }

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <algorithm>
 
 #include "advanced/file_name.h"
@@ -20,6 +19,7 @@
 #include "io/file_error.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
+#include "platform/program_settings.h"
 #include "ui/artwork.h"
 #include "ui/entry_list.h"
 #include "ui/export_choices.h"
@@ -34,11 +34,6 @@ constexpr int kFrameTitlePadding = 16;
 // lower.
 constexpr int kBesideGap = 8;
 constexpr int kCascadeStep = 32;
-
-QSettings settings() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"),
-                     QStringLiteral("velmora"));
-}
 
 QString placeKey(const QWidget* window) {
     return QStringLiteral("windows/") + window->objectName();
@@ -87,7 +82,7 @@ QPoint placeBeside(const QRect& owner, const QSize& size, int cascade, const QRe
 }
 
 void placeWindow(QWidget* window, const QWidget& owner, int cascade, bool withSize) {
-    const QRect kept = settings().value(placeKey(window)).toRect();
+    const QRect kept = programSettings().value(placeKey(window)).toRect();
     if (kept.isValid() && onAScreen(kept)) {
         if (withSize) window->resize(kept.size());
         window->move(kept.topLeft());
@@ -105,7 +100,7 @@ void placeWindow(QWidget* window, const QWidget& owner, int cascade, bool withSi
 }
 
 void rememberPlace(const QWidget* window) {
-    settings().setValue(placeKey(window), QRect(window->pos(), window->size()));
+    programSettings().setValue(placeKey(window), QRect(window->pos(), window->size()));
 }
 
 QString shown(std::string_view bytes) {

@@ -1,0 +1,10 @@
+#include "platform/program_settings.h"
+
+namespace velmora {
+
+QSettings programSettings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"),
+                     QStringLiteral("velmora"));
+}
+
+}  // namespace velmora
