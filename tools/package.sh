@@ -28,10 +28,11 @@ fi
 
 build="${BUILD_DIR:-build-package}"
 out="${OUT_DIR:-$repo}"
+# Debian's flags set the optimisation (-O2) and hardening; the Release type adds only NDEBUG.
 export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF \
-    -DVELMORA_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
+    -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 rm -f "$build"/package/velmora_*.deb
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$build/package" >/dev/null
