@@ -1,10 +1,16 @@
 #!/usr/bin/env python3
-"""Times every operation of velmora-batch on generated logs against `cat LOG > copy`.
+"""Times every operation of velmora-batch on generated logs against `cat LOG > copy` and a
+user-space floor.
 
 Run through bench/run.sh, which builds the programs first. Prints Markdown tables: one row per
 operation and log with the median wall time, the throughput over the log's size, the peak
-resident memory, and the ratio to `cat LOG > copy` of the same log measured in the same run;
-then the time the Advanced windows' core calls take, and a check of the targets."""
+resident memory, and the ratios to `cat LOG > copy` and to the floor of the same log measured
+in the same run; then the time the Advanced windows' core calls take, and a check of the
+targets.
+
+The floor moves the bytes a load must move through user space: it reads the log once and
+writes two files of the working file's size (output1 and output2), with dd in 1 MiB blocks.
+`cat` alone is no floor: current coreutils copy inside the kernel (copy_file_range)."""
 import argparse
 import os
 import platform
@@ -13,7 +19,7 @@ import subprocess
 import sys
 from pathlib import Path
 
-LOGS = [  # (label, make_log.py arguments)
+LOGS = [  # (label, make_survey_log.py arguments)
     ("text", ["--format", "text"]),
     ("summary-13", ["--format", "summary", "--columns", "13"]),
 ]
@@ -69,18 +75,23 @@ def window_limit(call):
     return 2
 
 
-def make_logs(tools, folder):
+# Reads the log ($1) once, then writes $4 bytes to each of $2 and $3.
+FLOOR = ('dd if="$1" of=/dev/null bs=1M status=none'
+         ' && dd if=/dev/zero of="$2" bs=1M count="$4" iflag=count_bytes status=none'
+         ' && dd if=/dev/zero of="$3" bs=1M count="$4" iflag=count_bytes status=none')
+
+
+def make_logs(generator, folder):
     folder.mkdir(parents=True, exist_ok=True)
     logs = []
     for label, args in LOGS:
         for lines in SIZES:
-            path = folder / f"{label}-{lines}.log"
+            path = folder / f"{label}-{lines}.txt"
             if not path.exists():
                 print(f"bench: writing {path.name} ...", file=sys.stderr)
                 part = path.with_suffix(".part")
-                with open(part, "wb") as out:
-                    subprocess.run([sys.executable, str(tools / "make_log.py"),
-                                    "--lines", str(lines)] + args, stdout=out, check=True)
+                subprocess.run([sys.executable, str(generator), "--lines", str(lines),
+                                "--seed", "1", "-o", str(part)] + args, check=True)
                 part.rename(path)
             logs.append((label, lines, path))
     return logs
@@ -105,7 +116,8 @@ def main():
     ap.add_argument("--bin", required=True, type=Path, help="folder of velmora-batch")
     ap.add_argument("--benchbin", required=True, type=Path,
                     help="folder of velmora-measure and velmora-window-timing")
-    ap.add_argument("--tools", required=True, type=Path, help="folder of make_log.py")
+    ap.add_argument("--generator", required=True, type=Path,
+                    help="the log generator, tools/make_survey_log.py")
     ap.add_argument("--out", required=True, type=Path, help="scratch folder")
     ap.add_argument("--reps", type=int, default=5, help="runs of each operation (default 5)")
     ap.add_argument("--only", help="comma-separated operation labels to time (default: all)")
@@ -118,14 +130,17 @@ def main():
     work, exports = a.out / "work", a.out / "exports"
     for folder in (work, exports):
         folder.mkdir(parents=True, exist_ok=True)
-    copy = work / "copy"
-    logs = make_logs(a.tools, a.out / "logs")
+    copy, copy2 = work / "copy", work / "copy2"
+    logs = make_logs(a.generator, a.out / "logs")
 
     results = {}  # (label, lines, operation) -> (median s, MiB, ratio)
     rows = []
     for label, lines, log in logs:
         mb = log.stat().st_size / 1e6
-        cat_times = []
+        # The working file's size, for the floor.
+        run([str(batch), "--workdir", str(work), str(log)])
+        working_size = (work / "output1").stat().st_size
+        cat_times, floor_times = [], []
         op_rows = []
         for op, commands, *options in OPERATIONS:
             if a.only and op not in a.only.split(","):
@@ -138,25 +153,33 @@ def main():
                 # The baseline exactly as a user would type it, run beside each operation.
                 cat_times.append(run(["sh", "-c", 'cat "$1" > "$2"', "sh", str(log),
                                       str(copy)])[0])
+                floor_times.append(run(["sh", "-c", FLOOR, "sh", str(log), str(copy),
+                                        str(copy2), str(working_size)])[0])
                 wall, peak = run(argv)
                 times.append(wall)
                 peaks.append(peak)
             op_rows.append((op, statistics.median(times), max(peaks) / 1024))
+        if not op_rows:
+            continue
         cat = statistics.median(cat_times)
-        rows.append((f"`cat LOG > copy`", label, lines, mb, cat, None, 1.0))
+        floor = statistics.median(floor_times)
+        rows.append(("`cat LOG > copy`", label, lines, mb, cat, None, 1.0, cat / floor))
+        rows.append(("floor: read LOG, write 2 x output1 (dd)", label, lines, mb, floor, None,
+                     floor / cat, 1.0))
         for op, median, mib in op_rows:
-            rows.append((op, label, lines, mb, median, mib, median / cat))
+            rows.append((op, label, lines, mb, median, mib, median / cat, median / floor))
             results[(label, lines, op)] = (median, mib, median / cat)
         print(f"bench: {log.name} done", file=sys.stderr)
 
     print(f"Machine: {machine()}")
-    print(f"Runs per figure: {a.reps} (medians); logs from make_log.py, CR LF line ends.\n")
-    print("| operation | log | lines | MB | median s | MB/s | peak MiB | x cat |")
-    print("|---|---|---:|---:|---:|---:|---:|---:|")
-    for op, label, lines, mb, median, mib, ratio in rows:
+    print(f"Runs per figure: {a.reps} (medians); logs from make_survey_log.py, CR LF line "
+          "ends.\n")
+    print("| operation | log | lines | MB | median s | MB/s | peak MiB | x cat | x floor |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|---:|")
+    for op, label, lines, mb, median, mib, ratio, to_floor in rows:
         peak = "" if mib is None else f"{mib:.1f}"
         print(f"| {op} | {label} | {lines:,} | {mb:.1f} | {median:.3f} | {mb / median:.0f} | "
-              f"{peak} | {ratio:.2f} |")
+              f"{peak} | {ratio:.2f} | {to_floor:.2f} |")
 
     if a.only:
         return

@@ -1,6 +1,6 @@
 # Installs the build into a scratch prefix, checks the installed tree, and runs the installed
 # batch tool (through its link in bin) on a sample log from a scratch folder.
-#   cmake -DBUILD_DIR= -DPREFIX= -DBINDIR= -DAPPDIR= -DDATADIR= -DWITH_UI= -DSAMPLE=
+#   cmake -DBUILD_DIR= -DPREFIX= -DBINDIR= -DAPPDIR= -DAPP_ID= -DDATADIR= -DWITH_UI= -DSAMPLE=
 #         -P check_install.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
@@ -13,7 +13,7 @@ set(files ${APPDIR}/velmora-batch ${APPDIR}/vlident.txt)
 set(links ${BINDIR}/velmora-batch)
 if(WITH_UI)
   list(APPEND files ${APPDIR}/velmora ${APPDIR}/help.html ${APPDIR}/screenshots/form1-loaded.png
-       ${DATADIR}/applications/velmora.desktop ${DATADIR}/icons/hicolor/16x16/apps/velmora.png
+       ${DATADIR}/applications/${APP_ID}.desktop ${DATADIR}/icons/hicolor/16x16/apps/velmora.png
        ${DATADIR}/icons/hicolor/48x48/apps/velmora.png)
   list(APPEND links ${BINDIR}/velmora)
 endif()

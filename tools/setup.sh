@@ -4,8 +4,12 @@ set -euo pipefail
 
 # gpsbabel, gdal-bin (ogrinfo) and libxml2-utils (xmllint) are for the tests only: the map
 # formats' tests read the files written with them, and skip that when they are missing.
+# scdoc makes the manual pages; dpkg-dev (dpkg-shlibdeps), lintian, appstream
+# (appstreamcli), desktop-file-utils and man-db build and check the Debian package and its
+# metadata; python3 runs the log generator of the benchmark and its test.
 packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev ieee-data
-          clang libclang-rt-14-dev gpsbabel gdal-bin libxml2-utils)
+          clang libclang-rt-14-dev gpsbabel gdal-bin libxml2-utils
+          scdoc dpkg-dev lintian appstream desktop-file-utils man-db python3)
 
 missing=()
 for p in "${packages[@]}"; do

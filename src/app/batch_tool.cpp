@@ -9,6 +9,7 @@
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
 #include "loader/source_loader.h"
+#include "velmora_version.h"
 
 namespace velmora::batch {
 
@@ -19,6 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: velmora-batch [--format st|kml|gpx|geojson|csv] [--per-ap] [--workdir DIR]\n"
     "                     [--vendors FILE] [--out DIR] LOG [COMMAND ...]\n"
+    "       velmora-batch --help | --version\n"
     "\n"
     "Loads LOG as the desktop program's Open File does, prints its counts, then runs each\n"
     "COMMAND in turn.\n"
@@ -105,6 +107,7 @@ const Command* findCommand(const std::string& name) {
 }
 
 struct HelpRequested {};
+struct VersionRequested {};
 
 struct Options {
     std::optional<fs::path> workdir;
@@ -142,6 +145,8 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
             options.perAccessPoint = true;
         } else if (word == "--help" || word == "-h") {
             throw HelpRequested{};
+        } else if (word == "--version") {
+            throw VersionRequested{};
         } else if (word.size() > 1 && word[0] == '-') {
             throw UsageError{"unknown option " + word};
         } else {
@@ -213,6 +218,9 @@ int runBatchTool(const std::vector<std::string>& args, const fs::path& programFo
         return run(parse(args, programFolder), out, err);
     } catch (const HelpRequested&) {
         out << kUsage;
+        return 0;
+    } catch (const VersionRequested&) {
+        out << "velmora-batch " VELMORA_FILE_VERSION "\n";
         return 0;
     } catch (const UsageError& e) {
         if (!e.message.empty()) err << "velmora-batch: " << e.message << '\n';

@@ -1,15 +1,22 @@
 // The desktop program: the main window, with everything else opened from its menus.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 #include "ui/Form1.h"
 #include "ui/program_windows.h"
 #include "velmora_version.h"
 
 int main(int argc, char** argv) {
+    // Answered before any window system is needed, so it works without a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("velmora " VELMORA_FILE_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_FILE_VERSION));
-    // Ties the windows to the installed velmora.desktop entry (its icon and name).
-    QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+    // Ties the windows to the installed desktop entry (its icon and name).
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMORA_DESKTOP_ID));
     velmora::Form1 form1;
     velmora::attachProgramWindows(form1);
     QObject::connect(&form1, &velmora::Form1::ended, &app, &QCoreApplication::quit,

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include "platform/program_settings.h"
+#include "velmora_version.h"
 
 namespace velmora {
 
@@ -38,7 +39,7 @@ QString TileSource::defaultCacheFolder() {
 }
 
 QString TileSource::userAgent() {
-    return QStringLiteral("Velmora/" VELMORA_USER_AGENT_VERSION " (wireless survey log viewer)");
+    return QStringLiteral("Velmora/" VELMORA_FILE_VERSION " (wireless survey log viewer)");
 }
 
 TileSource::TileSource(const QString& urlTemplate, const QString& cacheFolder, QObject* parent)

@@ -7,6 +7,7 @@
 
 #include "export/st_sink.h"
 #include "support/test_support.h"
+#include "velmora_version.h"
 
 namespace velmora::batch {
 namespace {
@@ -90,6 +91,12 @@ TEST(BatchTool, CountsWorkdirAndHelp) {
     EXPECT_EQ(r.status, 0);
     for (const char* word : {"convert-all", "--format", "--per-ap", "geojson"})
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    EXPECT_EQ(r.err, "");
+
+    // The version comes from the generated header, before any LOG is asked for.
+    r = tool({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "velmora-batch " VELMORA_FILE_VERSION "\n");
     EXPECT_EQ(r.err, "");
 }
 
