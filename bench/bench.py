@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Times every operation of velmora-batch on generated logs against `cat LOG > copy` and a
 user-space floor.
 

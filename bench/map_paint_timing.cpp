@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the map window as the user meets it, on the offscreen platform: opening it on a working
 // record file (reading the file into its sighting map and the first paint) and a whole repaint
 // of its 1000 x 700 canvas (background, dots, scale bar) at three zoom levels, panned a little

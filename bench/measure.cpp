@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a command with its standard output sent to /dev/null and prints its wall time in
 // seconds and its peak resident memory in KiB. A small program of its own, because the peak
 // a child reports includes the memory of the process it was forked from (a Python driver

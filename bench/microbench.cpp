@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The inner loops of the load, the readers and the export line on their own, over a log made
 // here (no Python needed): run velmora-microbench to see where a load's time goes.
 #include <benchmark/benchmark.h>

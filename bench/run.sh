@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the programs (RelWithDebInfo, as tools/build.sh makes them), writes the benchmark
 # logs into bench/out/ and prints the timing table. Environment:
 #   BUILD_DIR  build folder (default build-bench-run)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the core calls the Advanced windows make when they open, the criteria window's
 // Recount, and the map window's opening and redraws, on a working record file the batch
 // tool's load left behind; where the build has the windows, also the MAC window itself,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeps freed large blocks for reuse by the next request of the same size.
 //
 // Every reader and writer of the core holds a 1 MiB buffer. Under AddressSanitizer each such

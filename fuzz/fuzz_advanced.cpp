@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a working record file for the Advanced windows' readers: the network
 // groups are distinct and sorted and their counts agree with the one-group count, the
 // criteria index answers every recount as reading the file does, the AP entries are

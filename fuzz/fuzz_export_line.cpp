@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Eleven arbitrary fields: the export line signs exactly one leading hemisphere letter of each
 // coordinate, quotes the fields that hold ";" or a quote and joins them by ";" with CR LF, and a
 // record stored in a working file goes through the whole export to the same line; a selection's

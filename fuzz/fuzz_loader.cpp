@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a source log. A load either rejects the file, leaving the working files
 // as they were, or leaves output1 with exactly eleven items on every line, output2 equal to
 // it, and both equal to what a plain line-by-line loader makes of the log, counts included,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a working record file: LineReader's three ways of reading lines and
 // RecordReader's records, copied or viewed, must agree with the plain reference readers, and what
 // appendRecordLine writes must read back as the same record.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as the vendor list: its lines are kept as read, and every lookup finds
 // what a scan of the lines in file order finds. The entries looked up are made from the
 // list's own lines (so that hits happen) and from the input's last bytes.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (clang, ASan + UBSan) into build-fuzz/ and runs each for
 # SECONDS seconds (default 60) on a scratch copy of its seed corpus.
 #   fuzz/run.sh [SECONDS] [TARGET...]

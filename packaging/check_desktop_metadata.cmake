@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the desktop entry and the AppStream metainfo through their validators, and checks that
 # they name one component.
 #   cmake -DDESKTOP= -DMETAINFO= -P check_desktop_metadata.cmake

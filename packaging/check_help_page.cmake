@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when the help page shows a picture that is not beside it.
 #   cmake -DPAGE=<help.html> -P check_help_page.cmake
 file(READ ${PAGE} html)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a scratch prefix, checks the installed tree, and runs the installed
 # batch tool (through its link in bin) on a sample log from a scratch folder.
 #   cmake -DBUILD_DIR= -DPREFIX= -DBINDIR= -DAPPDIR= -DAPP_ID= -DDATADIR= -DWITH_UI= -DSAMPLE=

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders each manual page with man's warnings on, and checks that velmora-batch(1) names, in
 # bold, every option and command `velmora-batch --help` lists.
 #   cmake -DMAN_DIR= -DPAGES=page,page -DBATCH= -P check_man_pages.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package of a build (or takes the one VELMORA_DEB names), unpacks it into a
 # scratch root, checks its files and control fields, and runs the unpacked programs.
 #   cmake -DBUILD_DIR= -DSCRATCH= -DWITH_UI= -DWITH_MAN= -DAPP_ID= -DSAMPLE=

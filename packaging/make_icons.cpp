@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's icon at the sizes the desktop's icon theme uses:
 //
 //   velmora-make-icons <out-folder> <size>...

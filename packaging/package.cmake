@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package, made by `cpack -G DEB` (tools/package.sh) from what `cmake --install`
 # puts under /usr. Its dependencies come from the executables through dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)

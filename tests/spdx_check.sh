@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails, naming them, when a project source file of FOLDER (default: this checkout) lacks the
 # licence line as its first line (its second after a shebang). --list prints the files checked:
 # C++ sources and headers, CMake files, shell and Python scripts, the CI script.

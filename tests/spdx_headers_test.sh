@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tools/spdx_headers.sh on a scratch copy of the checkout's source files: afterwards every file
 # passes tests/spdx_check.sh, shebangs stay first, executables stay executable, and a second
 # run changes nothing.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes a wi-scan survey log, a text export or a summary export, for the benchmark and tests.
 
 Examples:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package velmora_<version>_<arch>.deb from this checkout: a Release build
 # of its own (build-package/, or BUILD_DIR) with Debian's hardening flags, `cpack -G DEB`,
 # then lintian when it is installed (an error fails). The package lands in the checkout's

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The reliability runs after the ordinary tests: each fuzz target for a short while, then
 # every test again in a build with AddressSanitizer and UndefinedBehaviorSanitizer, and the
 # tests of the core and the batch tool in a build with ThreadSanitizer.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the program. Without a display it shows the main
 # job through the batch tool instead: load the bundled sample, print its counts, convert it.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Adds the licence line to every project source file of FOLDER (default: this checkout) that
 # lacks it, the files tests/spdx_check.sh checks: first, or second after a shebang; "//" in
 # C++, "#" elsewhere. Running it again changes nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "advanced/mac_access_points.h"
 
 #include "advanced/distinct_keys.h"

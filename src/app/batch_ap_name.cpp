@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <ostream>
 
 #include "advanced/ap_name.h"

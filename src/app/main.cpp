@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: the main window, with everything else opened from its menus.
 #include <QApplication>
 #include <cstdio>

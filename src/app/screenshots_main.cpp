@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders every window in each of its states to PNG files, on the offscreen platform, so a
 // change of fonts or layout can be looked at without a desktop.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV (RFC 4180): one header row, one row per point, CR LF line ends.
 #include "export/map_sinks.h"
 #include "export/map_text.h"

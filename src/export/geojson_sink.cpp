@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GeoJSON (RFC 7946): a FeatureCollection of Points, one Feature per line.
 #include "export/map_sinks.h"
 #include "export/map_text.h"

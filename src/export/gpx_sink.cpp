@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GPX 1.1: one waypoint per point.
 #include "export/map_sinks.h"
 #include "export/map_text.h"

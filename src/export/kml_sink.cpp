@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KML 2.2: one Placemark per point, styled by status so Google Earth shows three colours.
 #include <string_view>
 #include <utility>

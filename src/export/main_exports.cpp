@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/main_exports.h"
 
 #include "export/styled_export.h"

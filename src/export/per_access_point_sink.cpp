@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One pin per access point: holds the strongest sighting of each access point of the
 // selection and hands them to the format's sink once the walk is over.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast builders of record lines. Each must produce exactly the line normalise() defines
 // (record_line.cpp), with the counts record_line::count makes of it and the signal column
 // signalColumn() gives, for every data line it accepts; a line with a comma or a double quote

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/export_choices.h"
 
 #include "platform/program_settings.h"

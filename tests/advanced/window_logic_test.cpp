@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logic of the MAC, AP-name and criteria windows: lists, exports and file names.
 #include <gtest/gtest.h>
 

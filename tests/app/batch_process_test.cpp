@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built velmora-batch as separate processes: several at once on one working folder, and
 // runs stopped by a signal.
 #include <fcntl.h>

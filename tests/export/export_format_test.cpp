@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The format table, the export file names of every format, and one pin per access point.
 #include "export/export_format.h"
 

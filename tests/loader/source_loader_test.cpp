@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "loader/source_loader.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The background tiles against a tile server the test starts on 127.0.0.1; nothing here
 // reaches any other address.
 #include "platform/tile_source.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/vendor_list.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults a user's machine can throw at the exporters and the loader, and files no scanner
 // wrote. None may crash, hang, write half a file, or take memory far beyond its largest line.
 

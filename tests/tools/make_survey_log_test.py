@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """tools/make_survey_log.py in each shape, loaded by velmora-batch: the batch tool's counts are
 the ones the generator says it wrote, the line ends and columns are the ones asked for, the
 awkward names hold what they promise, and a seed gives the same bytes again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Advanced windows as a desktop user meets them: filter boxes, copying, keys, access keys,
 // captions that fit, where the windows open and that they keep their place; a MAC window of a
 // hundred thousand access points.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as a desktop program: a log opened from the command line, by a drop or from
 // the recent list; the status bar after an export; the busy cursor; the help window; the
 // update check without an address; Copy Counts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults met through the windows: each ends in a clear report, the windows stay usable, nothing
 // is written where not asked for. How each exporter meets each fault is tested in the core.
 #include <sys/stat.h>

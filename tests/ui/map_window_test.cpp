@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map window: its dots, legend, picking, the Advanced windows' "Show on Map", the View
 // menu, Save Image, and its background from a tile server on 127.0.0.1 (or none).
 #include "ui/map_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window tests share: the seams, a program on a temporary application folder with
 // its windows attached, a log loaded through the scripted open dialog, short ways to controls.
 #pragma once

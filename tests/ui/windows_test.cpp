@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1 with its Help menu (the about box frmAbout, the help page) and the Advanced windows.
 #include "ui/Form2.h"
 #include "ui/Form3.h"

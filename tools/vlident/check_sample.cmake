@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the generator on a sample registry and compares its output with the expected list.
 execute_process(COMMAND ${GENERATOR} ${INPUT} ${OUTPUT} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

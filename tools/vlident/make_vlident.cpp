@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes the vendor list vlident.txt from the IEEE MA-L registry as the ieee-data package
 // ships it (oui.txt):
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes test_tile.png: a 256x256 pale land-like picture (fields, a lake, two roads) that the
 loopback tile server hands out for every tile. Made by us, so tests and screenshots never carry
 a real map tile. Run once; the PNG is committed beside this script."""
