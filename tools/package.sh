@@ -65,9 +65,9 @@ dpkg -L velmora | while read -r path; do [ -d "$path" ] || echo "$path"; done >"
 
 # The programs run as an ordinary user with a home of their own: root could write the
 # working files into /usr/lib/velmora, which the purge would then leave behind.
-mkdir -p "$scratch/home" && chown nobody "$scratch/home"
+mkdir -p "$scratch/home" && mkdir -m 700 "$scratch/run" && chown nobody "$scratch/home" "$scratch/run"
 cp samples/drive-text.txt "$scratch/drive.txt" && chmod 644 "$scratch/drive.txt"
-as_user() { runuser -u nobody -- env HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/home" "$@"; }
+as_user() { runuser -u nobody -- env HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" "$@"; }
 as_user velmora --version
 as_user sh -c "cd '$scratch/home' && velmora-batch '$scratch/drive.txt' convert-all" |
     grep -q "^Total Number Of Source Entries: 27$" || fail "the installed velmora-batch failed"
