@@ -29,7 +29,9 @@ fi
 
 build="${BUILD_DIR:-build-package}"
 out="${OUT_DIR:-$repo}"
-# Debian's flags set the optimisation (-O2) and hardening; the Release type adds only NDEBUG.
+# Debian's flags set the optimisation (-O2) and every hardening option (immediate binding
+# too); the Release type adds only NDEBUG.
+export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
 export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
