@@ -4,6 +4,7 @@
 #include "ui/map_window.h"
 
 #include <cmath>
+#include <memory>
 #include <set>
 
 #include "map/web_mercator.h"
@@ -89,6 +90,18 @@ class MapWindowTest : public QObject, Ui {
     }
     static QString details(MapWindow* w) {
         return w->findChild<QTextBrowser*>("details")->toPlainText().simplified();
+    }
+    // The map of the test log, shown, with its tiles from `server` and a cache of its own.
+    static std::unique_ptr<MapWindow> mapOverServer(Program& p, const LoopbackTileServer& server,
+                                                    const QTemporaryDir& cache) {
+        p.load(mapLog());
+        auto w = std::make_unique<MapWindow>(
+            *p.form,
+            MapWindowPaths{
+                corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
+            false);
+        w->show();
+        return w;
     }
 
   private slots:
@@ -273,12 +286,9 @@ class MapWindowTest : public QObject, Ui {
         LoopbackTileServer server;
         QVERIFY(server.start());
         Program p;
-        p.load(mapLog());
         const QTemporaryDir cache;
-        MapWindow w(*p.form,
-                    {corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
-                    false);
-        w.show();
+        const std::unique_ptr<MapWindow> map = mapOverServer(p, server, cache);
+        MapWindow& w = *map;
         const QImage tile = QImage::fromData(LoopbackTileServer::tilePng());
         // Near the top-left corner, away from the dots and the overlays, the tile's pixel.
         const auto showsTile = [&] {
@@ -306,12 +316,9 @@ class MapWindowTest : public QObject, Ui {
         QVERIFY(server.start());
         server.setAnswer(LoopbackTileServer::Answer::NotFound);
         Program p;
-        p.load(mapLog());
         const QTemporaryDir cache;
-        MapWindow w(*p.form,
-                    {corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
-                    false);
-        w.show();
+        const std::unique_ptr<MapWindow> map = mapOverServer(p, server, cache);
+        MapWindow& w = *map;
         QTRY_COMPARE_WITH_TIMEOUT(text(&w, "statusLine"), "Offline: no background", 20000);
         w.clearHighlight();
         w.showSelection(std::nullopt);
