@@ -315,7 +315,9 @@ void SightingMap::visitCells(int group, const View& view, std::int64_t x0, std::
         }
         // The four quarters, in key order: the bits of x are the even ones.
         const int childShift = 2 * (kFixedLevels - depth - 1);
-        const std::uint64_t prefix = (first->key >> (childShift + 2)) << 2;
+        // The key bits above this square's; at the top the square is the world, and none are.
+        const int squareShift = childShift + 2;
+        const std::uint64_t prefix = squareShift >= 64 ? 0 : (first->key >> squareShift) << 2;
         const Point* from = first;
         for (std::uint64_t c = 0; c < 4; ++c) {
             const Point* to =
