@@ -252,8 +252,8 @@ void Form1::buildMenus() {
     addItem(advancedMenu_, "AdvanceCriteria", QStringLiteral("Advanced By &Criteria"), {},
             hook(onAdvanceCriteria));
 
-    viewMenu_ = addMenu("view", QStringLiteral("View"));
-    addItem(viewMenu_, "Map", QStringLiteral("Map"), QKeySequence(Qt::CTRL | Qt::Key_M),
+    viewMenu_ = addMenu("view", QStringLiteral("&View"));
+    addItem(viewMenu_, "Map", QStringLiteral("&Map"), QKeySequence(Qt::CTRL | Qt::Key_M),
             hook(onMap));
 
     helpMenu_ = addMenu("help", QStringLiteral("&Help"));
