@@ -112,5 +112,22 @@ if(WITH_UI)
   if(NOT rc EQUAL 0 OR NOT out MATCHES "^velmora [0-9.]+\n$")
     message(FATAL_ERROR "the packaged velmora --version failed (${rc}):\n${out}\n${err}")
   endif()
+  # The unpacked window program, run by whoever runs the test (root in CI) and stopped after a
+  # few seconds, keeps its working files in the user's data folder, never in its own.
+  set(ENV{QT_QPA_PLATFORM} offscreen)
+  set(ENV{XDG_DATA_HOME} ${work}/data)
+  set(ENV{XDG_CONFIG_HOME} ${work}/config)
+  execute_process(COMMAND ${root}/usr/bin/velmora ${SAMPLE} TIMEOUT 10
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc MATCHES "^(0|.*timeout.*)$")
+    message(FATAL_ERROR "the packaged velmora LOG failed (${rc}):\n${out}\n${err}")
+  endif()
+  file(GLOB shipped RELATIVE ${root}/${app} ${root}/${app}/*)
+  list(SORT shipped)
+  if(NOT shipped STREQUAL expected OR NOT EXISTS ${work}/data/velmora/output1)
+    file(GLOB kept RELATIVE ${work} ${work}/data/velmora/*)
+    message(FATAL_ERROR "after velmora LOG, /${app} holds ${shipped} (not ${expected}) and "
+                        "the data folder ${kept}")
+  endif()
 endif()
 file(REMOVE_RECURSE ${root} ${work})

@@ -65,8 +65,8 @@ apt-get install -y -qq "$(realpath "$deb")" >/dev/null
 dpkg -L velmora | while read -r path; do [ -d "$path" ] || echo "$path"; done >"$scratch/files"
 [ -s "$scratch/files" ] || fail "dpkg -L velmora lists no file"
 
-# The programs run as an ordinary user with a home of their own: root could write the
-# working files into /usr/lib/velmora, which the purge would then leave behind.
+# The programs run as an ordinary user with a home of their own, then the window program as
+# root.
 mkdir -p "$scratch/home" && mkdir -m 700 "$scratch/run" && chown nobody "$scratch/home" "$scratch/run"
 cp samples/drive-text.txt "$scratch/drive.txt" && chmod 644 "$scratch/drive.txt"
 as_user() { runuser -u nobody -- env HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" "$@"; }
@@ -78,6 +78,15 @@ as_user sh -c "cd '$scratch/home' && velmora-batch '$scratch/drive.txt' convert-
 status=0
 QT_QPA_PLATFORM=offscreen as_user timeout 5 velmora "$scratch/drive.txt" || status=$?
 [ "$status" = 124 ] || [ "$status" = 0 ] || fail "velmora LOG ended with status $status"
+# Run by root, who could write there, the installed program still keeps its working files in
+# the user's data folder: nothing but the package's own files is in /usr/lib/velmora.
+status=0
+QT_QPA_PLATFORM=offscreen XDG_DATA_HOME="$scratch/root-data" XDG_CONFIG_HOME="$scratch/root-config" \
+    timeout 5 velmora "$scratch/drive.txt" || status=$?
+[ "$status" = 124 ] || [ "$status" = 0 ] || fail "velmora LOG run by root ended with status $status"
+find /usr/lib/velmora ! -type d | while read -r path; do
+    grep -qxF "$path" "$scratch/files" || fail "velmora run by root left $path"
+done
 
 apt-get remove --purge -y -qq velmora >/dev/null
 left=0

@@ -9,6 +9,7 @@
 #include "app/batch_commands.h"
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
+#include "io/protected_files.h"
 #include "loader/source_loader.h"
 #include "velmora_version.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: velmora-batch [--format st|kml|gpx|geojson|csv] [--per-ap] [--workdir DIR]\n"
-    "                     [--vendors FILE] [--out DIR] LOG [COMMAND ...]\n"
+    "                     [--vendors FILE] [--out DIR] [--] LOG [COMMAND ...]\n"
     "       velmora-batch --help | --version\n"
     "\n"
     "Loads LOG as the desktop program's Open File does, prints its counts, then runs each\n"
@@ -37,6 +38,10 @@ constexpr const char* kUsage =
     "                  can be read, gives each point its vendor\n"
     "  --per-ap        one point per access point (BSSID) of each export, at its strongest\n"
     "                  sighting, instead of one per sighting\n"
+    "  --              the end of the options: LOG follows, even if it starts with \"-\"\n"
+    "\n"
+    "No export replaces the loaded log or the vendor list: such a command fails (exit 1)\n"
+    "and writes nothing.\n"
     "\n"
     "commands:\n"
     "  convert-all     FullConvert_<log name>: every record\n"
@@ -148,6 +153,10 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
             throw HelpRequested{};
         } else if (word == "--version") {
             throw VersionRequested{};
+        } else if (word == "--") {
+            // The end of the options: a log whose name starts with "-" follows.
+            ++i;
+            break;
         } else if (word.size() > 1 && word[0] == '-') {
             throw UsageError{"unknown option " + word};
         } else {
@@ -190,6 +199,8 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
             return 1;
     }
 
+    // No export of the run may replace the vendor list it reads (nor the log: the loader's).
+    protectFile(ProtectedRole::VendorList, options.vendors);
     const LoadResult result = loadSourceLog(options.log, files);
     if (result.status != LoadStatus::Loaded) {
         err << result.report << '\n';

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: the main window, with everything else opened from its menus.
 #include <QApplication>
+#include <QFile>
 #include <cstdio>
 #include <cstring>
 
+#include "app/program_arguments.h"
+#include "io/protected_files.h"
+#include "platform/message_box.h"
+#include "platform/program_settings.h"
 #include "ui/Form1.h"
 #include "ui/program_windows.h"
 #include "velmora_version.h"
@@ -18,12 +23,22 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_FILE_VERSION));
     // Ties the windows to the installed desktop entry (its icon and name).
     QGuiApplication::setDesktopFileName(QStringLiteral(VELMORA_DESKTOP_ID));
+    // Checked before any window reads it: Qt would wait on a FIFO there for good.
+    if (const QString problem = velmora::useReadableSettings(); !problem.isEmpty()) {
+        const QString text = problem + QStringLiteral("\nThe settings are not kept in this run.");
+        std::fprintf(stderr, "velmora: %s\n", qPrintable(text));
+        velmora::MessageBox::error(nullptr, QString::fromLatin1(velmora::kApplicationTitle), text);
+    }
     velmora::Form1 form1;
     velmora::attachProgramWindows(form1);
+    // No save dialog's choice may replace the vendor list (nor the loaded log: the loader's).
+    velmora::protectFile(
+        velmora::ProtectedRole::VendorList,
+        QFile::encodeName(form1.vendorFolder() + QStringLiteral("/vlident.txt")).toStdString());
     QObject::connect(&form1, &velmora::Form1::ended, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form1.show();
     // "velmora LOG" opens LOG as File > Open File would; the desktop entry passes one file.
-    form1.openFromCommandLine(QCoreApplication::arguments().mid(1));
+    form1.openFromCommandLine(velmora::logArguments(QCoreApplication::arguments().mid(1)));
     return app.exec();
 }

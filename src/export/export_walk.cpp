@@ -10,6 +10,7 @@
 #include "io/block_writer.h"
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
+#include "io/protected_files.h"
 #include "io/text_file_writer.h"
 #include "records/record_extras.h"
 #include "records/record_reader.h"
@@ -29,36 +30,8 @@ fs::path temporaryBeside(const fs::path& target, const char* kind) {
     return target.parent_path() / ("." + name + "." + kind + "-" + tag);
 }
 
-// Gives the complete file `out` (unnamed, or named `temporary`) the name `target`. An earlier file
-// of that name first steps aside under a name of its own and goes once the new file is in place,
-// so that no rename lands on an existing file: ext4 starts writing a file renamed over another
-// out to disk at once, which holds the rename up, while a rename to a free name leaves the
-// writing to the system's background flush. Should the new file not take the name, the
-// earlier one gets it back.
-void moveInto(TextFileWriter& out, const fs::path& temporary, const fs::path& target) {
-    std::error_code ec;
-    fs::path aside;
-    if (fs::symlink_status(target, ec).type() == fs::file_type::regular) {
-        aside = temporaryBeside(target, "old");
-        fs::rename(target, aside, ec);
-        if (ec) throw FileError(target, ec.message());
-    }
-    try {
-        if (temporary.empty()) {
-            out.linkAs(target);
-        } else {
-            fs::rename(temporary, target, ec);
-            if (ec) throw FileError(target, ec.message());
-        }
-    } catch (const FileError&) {
-        std::error_code ignored;
-        if (!aside.empty()) fs::rename(aside, target, ignored);
-        throw;
-    }
-    if (!aside.empty()) fs::remove(aside, ec);
-}
-
-// An export replaces a regular file only, and never the working record file it reads.
+// An export replaces a regular file only, and never the working record file it reads, the
+// loaded log or the vendor list.
 void refuseTarget(const fs::path& target, const fs::path& workingFile) {
     std::error_code ec;
     const auto type = fs::status(target, ec).type();
@@ -70,6 +43,7 @@ void refuseTarget(const fs::path& target, const fs::path& workingFile) {
                         type == fs::file_type::directory ? "Is a directory" : "Not a regular file");
     if (fs::equivalent(target, workingFile, ec))
         throw FileError(target, "Is the working record file");
+    refuseProtected(target);
 }
 
 // Reads the records from `reader` and hands the ones `selection` passes to `sink`, between its
@@ -152,8 +126,10 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
             written = handRecords(reader, workingFile, selection, sink, output);
             block.finish();
         }
+        // On disk before it takes the name, so that the name never holds a file cut short.
+        out.sync();
         out.close();
-        moveInto(out, temporary, target);
+        out.placeAs(target);
     } catch (const FileError& e) {
         std::error_code ignored;
         if (!temporary.empty()) fs::remove(temporary, ignored);

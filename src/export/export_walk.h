@@ -15,10 +15,11 @@ namespace velmora {
 //
 // The file is written without a name (or, where the file system cannot do that, under a
 // temporary name) beside `target` and takes the name `target` only once it is complete and
-// closed, so a failed or killed export (a sink that throws included) leaves any earlier file of
-// that name as it was and no partial file. A target that exists and is not a regular file is
-// refused, as is the working record file itself; one the system cannot look at is refused with
-// the system's reason. Throws FileError naming the file that failed.
+// flushed to disk, in one rename (TextFileWriter::placeAs), so a failed or killed export (a sink
+// that throws included) leaves any earlier file of that name as it was and no partial file. A
+// target that exists and is not a regular file is refused, as is the working record file itself and
+// a protected file (the loaded log, the vendor list: protected_files.h); one the system cannot look
+// at is refused with the system's reason. Throws FileError naming the file that failed.
 //
 // For a sink that wants them, each record comes with its extras, read from the working file's
 // extras file line by line in step with the records; a record the extras file has no readable

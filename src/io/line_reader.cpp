@@ -72,6 +72,14 @@ bool LineReader::nextView(std::string_view& line) {
 
 bool LineReader::nextView(std::string_view& line, std::size_t limit, bool& complete) {
     complete = true;
+    return viewLine(line, limit, &complete);
+}
+
+bool LineReader::nextWithin(std::string_view& line, std::size_t limit) {
+    return viewLine(line, limit, nullptr);
+}
+
+bool LineReader::viewLine(std::string_view& line, std::size_t limit, bool* complete) {
     if (pos_ == end_ && !fill()) return false;
     // How far past pos_ the line is known to have no line end: readMore() moves the bytes,
     // and a long line is searched once, not again with each chunk added.
@@ -80,10 +88,11 @@ bool LineReader::nextView(std::string_view& line, std::size_t limit, bool& compl
         const std::size_t stop = findLineEnd(pos_ + searched);
         const std::size_t known = (stop == std::string_view::npos ? end_ : stop) - pos_;
         if (known > limit) {
+            if (!complete) return false;
             // Too long to hold: keep its start, and read on only to its end.
             head_.assign(buffer_.data() + pos_, limit);
             line = head_;
-            complete = false;
+            *complete = false;
             skipLine();
             return true;
         }

@@ -41,6 +41,12 @@ class LineReader {
     // being held: `line` then views a copy of its first `limit` bytes and `complete` is false.
     bool nextView(std::string_view& line, std::size_t limit, bool& complete);
 
+    // Like nextView() for a line that ends within `limit` bytes (or with the file). A longer one
+    // is not read past: false is returned, having read at most the limit and one chunk more,
+    // and the reader is left where it stopped (rewind() starts again). For a check that must
+    // decide from a file's first bytes whatever follows them.
+    bool nextWithin(std::string_view& line, std::size_t limit);
+
     // The bytes read from the file and not yet handed out as lines: they start the next
     // line. May be empty; valid until the next call.
     std::string_view buffered() const {
@@ -61,6 +67,8 @@ class LineReader {
     // The first CR or LF at or after `from`, or npos.
     std::size_t findLineEnd(std::size_t from) const;
     bool readLine(std::string* line, std::size_t limit, bool& complete);
+    // nextView() with a limit; a longer line is read past when `complete` is given, else left.
+    bool viewLine(std::string_view& line, std::size_t limit, bool* complete);
     // Passes over the rest of the line that starts at pos_, and its line end.
     void skipLine();
 

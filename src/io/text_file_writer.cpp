@@ -7,15 +7,43 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
+#include <random>
 #include <string>
 
 #include "io/file_error.h"
+#include "io/interrupt_cleanup.h"
+#include "io/protected_files.h"
 
 namespace velmora {
 
 namespace {
 constexpr std::size_t kFlushAt = 1 << 20;
+
+void (*placementPause)() = nullptr;
+
+// A name beside `target` that no one else uses, for a file on its way to `target`.
+std::filesystem::path hiddenBeside(const std::filesystem::path& target) {
+    const auto tag = std::to_string(std::random_device()());
+    // Cut a long name so the hidden one still fits the file system's limit.
+    const auto name = target.filename().string().substr(0, 200);
+    return target.parent_path() / ("." + name + ".new-" + tag);
 }
+
+// Makes the folder's new entry last: the rename is on disk once this returns. A folder that
+// cannot be opened for reading (write and search rights only) is left to the system.
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    errno = 0;
+    const bool failed = ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS;
+    const std::string why = failed ? systemReason() : std::string();
+    ::close(fd);
+    if (failed) throw FileError(folder, why);
+}
+
+}  // namespace
 
 TextFileWriter::TextFileWriter(const std::filesystem::path& path) : path_(path) {
     errno = 0;
@@ -86,16 +114,56 @@ void TextFileWriter::close() {
     if (::close(fd) != 0 && errno != EINTR) throw FileError(path_, systemReason());
 }
 
-void TextFileWriter::linkAs(const std::filesystem::path& path) {
+void TextFileWriter::sync() {
+    flushBuffer();
+    errno = 0;
+    if (fd_ >= 0 && ::fsync(fd_) != 0 && errno != EINVAL) throw FileError(path_, systemReason());
+}
+
+void TextFileWriter::setPlacementPause(void (*pause)()) {
+    placementPause = pause;
+}
+
+// Links the unnamed file as `name`, which must not exist; returns false with errno set.
+bool TextFileWriter::link(const std::filesystem::path& name) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
     errno = 0;
-    int done = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
     // Without /proc the descriptor names the file itself (this needs more privilege).
-    if (done != 0 && errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0)
-        done = ::linkat(fd_, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH);
-    if (done != 0) throw FileError(path, systemReason());
-    ::close(fd_);
-    fd_ = -1;
+    if (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0)
+        return ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+    return false;
+}
+
+void TextFileWriter::placeAs(const std::filesystem::path& target) {
+    refuseProtected(target);
+    std::filesystem::path from = path_;
+    std::optional<InterruptCleanup> hidden;
+    if (unnamed_) {
+        // A free name takes the file in one step; an existing one is replaced by a rename.
+        if (link(target)) {
+            ::close(fd_);
+            fd_ = -1;
+            syncFolder(target.parent_path());
+            return;
+        }
+        if (errno != EEXIST) throw FileError(target, systemReason());
+        from = hiddenBeside(target);
+        hidden.emplace(from);
+        if (!link(from)) throw FileError(target, systemReason());
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (placementPause) placementPause();
+    errno = 0;
+    if (::rename(from.c_str(), target.c_str()) != 0) {
+        const std::string why = systemReason();
+        if (unnamed_) ::unlink(from.c_str());
+        throw FileError(target, why);
+    }
+    if (hidden) hidden->release();
+    syncFolder(target.parent_path());
 }
 
 void TextFileWriter::makeReadOnly() {

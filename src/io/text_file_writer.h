@@ -23,27 +23,39 @@ class TextFileWriter {
     TextFileWriter(const TextFileWriter&) = delete;
     TextFileWriter& operator=(const TextFileWriter&) = delete;
 
-    // A file without a name in `folder`, reported as `shownAs`, which linkAs() names once it is
+    // A file without a name in `folder`, reported as `shownAs`, which placeAs() names once it is
     // complete: a program stopped by any means before then leaves nothing behind. Nothing
     // (null) when the file system cannot make one.
     static std::unique_ptr<TextFileWriter> unnamedIn(const std::filesystem::path& folder,
                                                      const std::filesystem::path& shownAs);
 
     void write(std::string_view bytes);
-    // The file is complete. An unnamed file keeps its descriptor for linkAs().
+    // Writes out what is buffered and waits until the system has the file's data on disk.
+    void sync();
+    // The file is complete. An unnamed file keeps its descriptor for placeAs().
     void close();
-    // Gives the closed unnamed file the name `path`, which must not exist.
-    void linkAs(const std::filesystem::path& path);
+    // Puts the closed file (unnamed, or under its own temporary name) in place as `target` in
+    // one rename, replacing the file of that name, then flushes the folder: at every instant
+    // the name holds either the whole earlier file or the whole new one, and after a power
+    // failure too once sync() came first. A protected file (protected_files.h) is never
+    // replaced. An unnamed file takes a hidden temporary name on the way, which an interrupt
+    // deletes; a named one's temporary name is the caller's to clean up on failure.
+    void placeAs(const std::filesystem::path& target);
     // Leaves the file read-only (the working file's hidden attribute), through its own
     // descriptor, so that no other file is changed.
     void makeReadOnly();
 
     const std::filesystem::path& path() const { return path_; }
 
+    // Test seam: called by placeAs() with the file complete under its temporary name and the
+    // target not yet replaced. Null (the default) for none.
+    static void setPlacementPause(void (*pause)());
+
   private:
     TextFileWriter(int fd, const std::filesystem::path& shownAs);
     void flushBuffer();
     void writeAll(std::string_view bytes);
+    bool link(const std::filesystem::path& name);
 
     std::filesystem::path path_;
     int fd_ = -1;

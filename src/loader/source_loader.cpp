@@ -14,6 +14,7 @@
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
 #include "io/line_reader.h"
+#include "io/protected_files.h"
 #include "io/text_file_writer.h"
 #include "loader/record_line.h"
 #include "records/record_extras.h"
@@ -44,12 +45,13 @@ LoadResult failure(LoadStatus status, const char* report, std::string reason = {
     return result;
 }
 
-// Reads lines 1 and 2. Returns the source type, or nothing for a file that is not a log.
+// Reads lines 1 and 2. Returns the source type, or nothing for a file that is not a log. Only
+// the first bytes decide: a first line longer than a data line, or a second one longer than
+// either format line, is no log, and nothing after it is read.
 std::optional<SourceType> readFormat(LineReader& reader) {
-    std::string line;
-    bool complete = true;
-    if (!reader.nextBounded(line, kHeaderLimit, complete)) return std::nullopt;
-    if (!reader.nextBounded(line, kHeaderLimit, complete) || !complete) return std::nullopt;
+    std::string_view line;
+    if (!reader.nextWithin(line, kDataLineLimit)) return std::nullopt;
+    if (!reader.nextWithin(line, kHeaderLimit)) return std::nullopt;
     if (line == kTextFormat) return SourceType::TextExport;
     if (line == kSummaryFormat) return SourceType::SummaryExport;
     return std::nullopt;
@@ -279,6 +281,8 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
     made1->release();
     made2->release();
     madeExtras->release();
+    // No export may now replace the log it came from.
+    protectFile(ProtectedRole::LoadedLog, log);
     result.status = LoadStatus::Loaded;
     result.report = kLoaded;
     return result;

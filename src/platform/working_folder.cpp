@@ -11,10 +11,15 @@ bool isWritableFolder(const QString& folder) {
     return info.isDir() && info.isWritable();
 }
 
+bool isInstalledFolder(const QString& programFolder) {
+    const QString folder = QDir::cleanPath(QDir(programFolder).absolutePath());
+    return folder.endsWith(QStringLiteral("/" VELMORA_INSTALL_APPDIR));
+}
+
 QString chooseWorkingFolder(const QString& programFolder, const QString& xdgDataHome,
                             const QString& home,
                             const std::function<bool(const QString&)>& writable) {
-    if (writable(programFolder)) return programFolder;
+    if (!isInstalledFolder(programFolder) && writable(programFolder)) return programFolder;
     // The base directory rules ignore a relative XDG_DATA_HOME.
     const QString dataHome = QDir::isAbsolutePath(xdgDataHome)
                                  ? xdgDataHome

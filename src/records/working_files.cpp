@@ -34,6 +34,8 @@ void changeMode(const fs::path& file, mode_t (*mode)(mode_t)) {
     ::close(fd);
 }
 
+void (*lockPause)() = nullptr;
+
 // The lock files this process holds, by device and inode.
 std::mutex heldMutex;
 std::set<std::pair<dev_t, ino_t>> held;
@@ -66,7 +68,9 @@ WorkingFolderLock::Status WorkingFolderLock::tryLock() {
     // deleted file meanwhile finds another file under the name, and tries again.
     for (int attempt = 0; attempt < 100; ++attempt) {
         errno = 0;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        // Without waiting: a FIFO under the name would hold the open up for good.
+        const int fd =
+            ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
         if (fd < 0) return error(systemReason());
         struct stat locked {
         }, named{};
@@ -74,6 +78,7 @@ WorkingFolderLock::Status WorkingFolderLock::tryLock() {
             ::close(fd);
             return error("Not a regular file");
         }
+        if (lockPause) lockPause();
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int why = errno;
             ::close(fd);
@@ -109,6 +114,10 @@ void WorkingFolderLock::unlock() {
     }
     ::close(fd_);
     fd_ = -1;
+}
+
+void WorkingFolderLock::setLockPause(void (*pause)()) {
+    lockPause = pause;
 }
 
 bool WorkingFolderLock::heldHere(const WorkingFiles& files) {

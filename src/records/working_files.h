@@ -27,7 +27,9 @@ inline constexpr const char* kFileInUse = "File In Use - Close Other Copy";
 // Keeps a working folder to one user at a time, across processes (the desktop program and the
 // batch tool alike) and within one: a lock of the system on `output1.lock` beside output1.
 // The system drops the lock with the process that held it, so a copy that crashed blocks
-// nothing; its lock file is taken over as it is. The lock file goes when the lock is let go.
+// nothing; its lock file is taken over as it is. Anything but a regular file under the lock's
+// name (a FIFO, a folder) is an error, found without waiting on it. The lock file goes when the
+// lock is let go.
 class WorkingFolderLock {
   public:
     enum class Status { Held, InUse, Error };
@@ -47,6 +49,10 @@ class WorkingFolderLock {
 
     // Whether some lock object of this process holds the folder's lock.
     static bool heldHere(const WorkingFiles& files);
+
+    // Test seam: called by tryLock() between opening the lock file and locking it. Null (the
+    // default) for none.
+    static void setLockPause(void (*pause)());
 
   private:
     WorkingFiles files_;

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "app/program_arguments.h"
 #include "export/st_sink.h"
 #include "support/test_support.h"
 #include "velmora_version.h"
@@ -108,6 +109,16 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
     // Earlier exports under the names a refused mac or criteria --mac command would take.
     const fs::path earlier[] = {out / "MAC_000C41AABB99.txt", out / "Custom_MAC_00095BEEE761.TXT"};
     for (const fs::path& file : earlier) test::writeFile(file, "an earlier export\r\n");
+    // Logs and a vendor list under the names exports would take.
+    const fs::path logs[] = {out / "MAC_000C41AABB01.kml", out / "AP-HOME.TXT",
+                             out / "FullConvert_log.txt"};
+    for (const fs::path& file : logs) test::writeFile(file, kLog);
+    const auto inOut = [&](const fs::path& loaded, std::vector<std::string> commands,
+                           std::vector<std::string> options = {}) {
+        options.insert(options.end(), {"--out", out.string(), loaded.string()});
+        options.insert(options.end(), commands.begin(), commands.end());
+        return options;
+    };
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{}, 2, "usage:"},
         {{"--out"}, 2, "--out needs a value"},
@@ -138,16 +149,26 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
         {args("criteria home --mac"), 2, "--mac needs a value"},
         {args("criteria home --wep ON"), 2, "usage:"},
         {args("matching home --mac 00:0F:66:AA:BB:01"), 2, "usage:"},
+        {{"--", (dir / "notalog.txt").string()}, 1, "Bad File - Try Again"},
+        // No export replaces the log it reads, nor the vendor list.
+        {inOut(logs[0], {"mac", "00:0c:41:aa:bb:01"}, {"--format", "kml"}), 1,
+         "MAC_000C41AABB01.kml: Is the loaded log"},
+        {inOut(logs[1], {"ap-name", "Home"}), 1, "AP-HOME.TXT: Is the loaded log"},
+        {{"--vendors", logs[2].string(), "--format", "st", "--out", out.string(), log.string(),
+          "convert-all"},
+         1,
+         "FullConvert_log.txt: Is the vendor list"},
     };
     for (const auto& [words, status, says] : cases) {
         const ToolRun r = tool(words);
         EXPECT_EQ(r.status, status) << says;
         EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
     }
-    // Only what the test made: log.txt, notalog.txt, plain, out/, out/Custom_SSID_/ and the
-    // earlier exports, untouched.
-    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(dir.path()), {}), 7);
+    // Only what the test made: log.txt, notalog.txt, plain, out/, out/Custom_SSID_/, the
+    // earlier exports and the logs, untouched.
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(dir.path()), {}), 10);
     for (const fs::path& file : earlier) EXPECT_EQ(test::readFile(file), "an earlier export\r\n");
+    for (const fs::path& file : logs) EXPECT_EQ(test::readFile(file), kLog);
 }
 
 // Each command family once: what it prints and the file it writes.
@@ -254,6 +275,17 @@ TEST_F(Batch, StreetsAndTripsFilesAreTodaysAndPerApKeepsTheFirstOfEachAccessPoin
                   line("1.5;2.5;office;BSS;00:0F:66:AA:BB:01", "0001"));
     EXPECT_EQ(test::readFile(out / "AP-HOMENET.TXT"),
               header + line("45.1;19.1;HOMENET;BSS;00:0c:41:aa:bb:01"));
+}
+
+// The desktop program's command line: the first "--" ends the options and names no log.
+TEST(ProgramArguments, TheFirstDoubleDashEndsTheOptions) {
+    using Words = std::vector<std::string>;
+    const std::pair<Words, Words> cases[] = {{{"--", "x.txt"}, {"x.txt"}},
+                                             {{"a.txt", "--", "-b.txt"}, {"a.txt", "-b.txt"}},
+                                             {{"--", "--"}, {"--"}},
+                                             {{"x.txt"}, {"x.txt"}},
+                                             {{}, {}}};
+    for (const auto& [words, logs] : cases) EXPECT_EQ(logArguments(words), logs);
 }
 
 }  // namespace

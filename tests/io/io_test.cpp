@@ -4,14 +4,17 @@
 #include <sys/wait.h>
 
 #include <cstring>
+#include <optional>
 #include <random>
 #include <stdexcept>
 
 #include "io/background_worker.h"
 #include "io/block_writer.h"
 #include "io/byte_scan.h"
+#include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
 #include "io/line_reader.h"
+#include "io/protected_files.h"
 #include "io/text_file_writer.h"
 #include "support/test_support.h"
 
@@ -171,6 +174,106 @@ TEST(TextFileWriter, NeverWritesThroughALink) {
         EXPECT_EQ(test::fileErrorPath([&] { TextFileWriter writer(dir / "links" / name); }),
                   dir / "links" / name);
     EXPECT_TRUE(trap.untouched());
+}
+
+// The folder's entries other than `kept`.
+std::vector<std::string> othersIn(const fs::path& folder, std::string_view kept) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename() != kept) names.push_back(entry.path().filename());
+    return names;
+}
+
+TEST(TextFileWriter, PlacesTheWholeNewFileOrLeavesTheWholeEarlierOne) {
+    // Unnamed and named files, over an earlier file and a free name; the pause between the
+    // steps finds the earlier file whole, and a signal there leaves it so and nothing beside.
+    static fs::path target;
+    static std::string earlier;
+    TextFileWriter::setPlacementPause([] {
+        if (!earlier.empty()) {
+            EXPECT_EQ(test::readFile(target), earlier);
+        }
+    });
+    const std::string bytes(3 << 20, 'n');
+    for (const bool unnamed : {true, false}) {
+        for (const bool existing : {true, false}) {
+            test::TempDir dir;
+            target = dir / "export.kml";
+            earlier = existing ? "an earlier export\r\n" : "";
+            if (existing) test::writeFile(target, earlier);
+            const auto writer = [&] {
+                return unnamed ? TextFileWriter::unnamedIn(dir.path(), target)
+                               : std::make_unique<TextFileWriter>(dir / ".export.kml.part");
+            };
+            auto out = writer();
+            ASSERT_TRUE(out) << "the file system has no unnamed files";
+            out->write(bytes);
+            out->sync();
+            out->close();
+            out->placeAs(target);
+            EXPECT_EQ(test::readFile(target), bytes) << unnamed << existing;
+            EXPECT_TRUE(othersIn(dir.path(), "export.kml").empty()) << unnamed << existing;
+            if (!existing) continue;
+            test::writeFile(target.string() + ".tmp", earlier);
+            fs::rename(target.string() + ".tmp", target);
+            const pid_t child = fork();
+            if (child == 0) {
+                cleanupOnInterrupt();
+                TextFileWriter::setPlacementPause([] { raise(SIGTERM); });
+                auto again = writer();
+                // A named file's temporary name is its writer's to clean up, as an export does.
+                std::optional<InterruptCleanup> named;
+                if (!unnamed) named.emplace(again->path());
+                again->write(bytes);
+                again->sync();
+                again->close();
+                again->placeAs(target);
+                _exit(0);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << unnamed;
+            EXPECT_EQ(test::readFile(target), earlier) << unnamed;
+            EXPECT_TRUE(othersIn(dir.path(), "export.kml").empty()) << unnamed;
+        }
+    }
+    TextFileWriter::setPlacementPause(nullptr);
+}
+
+TEST(TextFileWriter, NeverReplacesTheLoadedLogOrTheVendorList) {
+    test::TempDir dir;
+    test::writeFile(dir / "log.txt", "the log\r\n");
+    test::writeFile(dir / "vlident.txt", "the list\r\n");
+    fs::create_hard_link(dir / "log.txt", dir / "log-link.txt");
+    protectFile(ProtectedRole::LoadedLog, dir / "log.txt");
+    protectFile(ProtectedRole::VendorList, dir / "vlident.txt");
+    const std::pair<fs::path, std::string> refused[] = {
+        {dir / "log.txt", "Is the loaded log"},
+        {dir / "log-link.txt", "Is the loaded log"},  // the same file by another name
+        {dir / "vlident.txt", "Is the vendor list"}};
+    for (const auto& [target, reason] : refused) {
+        auto out = TextFileWriter::unnamedIn(dir.path(), target);
+        ASSERT_TRUE(out);
+        out->write("an export\r\n");
+        out->close();
+        try {
+            out->placeAs(target);
+            ADD_FAILURE() << target << " replaced";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.path(), target);
+            EXPECT_EQ(e.reason(), reason);
+        }
+    }
+    EXPECT_EQ(test::readFile(dir / "log.txt"), "the log\r\n");
+    EXPECT_EQ(test::readFile(dir / "vlident.txt"), "the list\r\n");
+    EXPECT_EQ(othersIn(dir.path(), "").size(), 3u) << "and nothing beside them";
+    // Another log loaded: the first is free again.
+    test::writeFile(dir / "other.txt", "");
+    protectFile(ProtectedRole::LoadedLog, dir / "other.txt");
+    EXPECT_NO_THROW(refuseProtected(dir / "log.txt"));
+    EXPECT_THROW(refuseProtected(dir / "other.txt"), FileError);
+    protectFile(ProtectedRole::LoadedLog, {});
+    protectFile(ProtectedRole::VendorList, {});
 }
 
 TEST(BackgroundWorker, HandsUnitsBackFinishedAndKeepsTheFirstFailure) {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <random>
 #include <set>
 
@@ -57,6 +58,28 @@ TEST_F(Loader, AcceptsOnlyTheTwoFormatLinesExactly) {
     for (const auto& [bytes, stored] : accepted) {
         EXPECT_EQ(load(bytes).report, "Processing Done!") << bytes;
         EXPECT_EQ(output1(), stored) << bytes;
+    }
+}
+
+// The bytes this process has read from files so far.
+std::uint64_t bytesRead() {
+    std::ifstream io("/proc/self/io");
+    for (std::string word; io >> word;)
+        if (word == "rchar:" && io >> word) return std::stoull(word);
+    ADD_FAILURE() << "no rchar in /proc/self/io";
+    return 0;
+}
+
+TEST_F(Loader, DecidesFromTheFirstBytesWhateverFollowsThem) {
+    // A gigabyte without a line end (sparse) after each start: the check reads a few chunks.
+    for (const std::string& start :
+         {""s, "x\r\n"s, "x\r\n# $Format: wi-scan with extensions"s, std::string(70000, 'x')}) {
+        const fs::path big = dir / "big.txt";
+        test::writeFile(big, start);
+        fs::resize_file(big, 1ull << 30);
+        const std::uint64_t before = bytesRead();
+        EXPECT_EQ(loadSourceLog(big, files).report, "Bad File - Try Again") << start.size();
+        EXPECT_LT(bytesRead() - before, 4u << 20) << start.size();
     }
 }
 

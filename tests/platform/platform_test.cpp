@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QtTest>
 
 #include "platform/file_dialog.h"
+#include "platform/program_settings.h"
 #include "platform/working_folder.h"
 
 using velmora::FileDialog;
@@ -12,6 +16,7 @@ class PlatformTest : public QObject {
   private slots:
     void initTestCase() {
         QVERIFY(QDir().mkpath(root_.filePath("program/v1.2")));
+        QVERIFY(QDir().mkpath(root_.filePath("unpacked/usr/lib/velmora")));
         QVERIFY(QFile(root_.filePath("plain")).open(QIODevice::WriteOnly));
     }
     void cleanup() { QDir::setCurrent(start_); }
@@ -42,16 +47,19 @@ class PlatformTest : public QObject {
         }
     }
 
-    // A writable program folder is kept, else $XDG_DATA_HOME/velmora (if absolute) or
+    // A writable program folder is kept unless it is an installed one (<prefix>/lib/velmora,
+    // also unpacked below another folder), else $XDG_DATA_HOME/velmora (if absolute) or
     // ~/.local/share/velmora, made. Below a regular file not even root can write.
     void workingFolder() {
-        const QString program = root_.filePath("program"), below = root_.filePath("plain/program");
+        const QString program = root_.filePath("program"), below = root_.filePath("plain/program"),
+                      installed = root_.filePath("unpacked/usr/lib/velmora");
         const QString xdg = root_.filePath("xdg"),
                       local = root_.filePath("home/.local/share/velmora");
         // clang-format off
         const struct { QString program, xdgDataHome, expected; } rows[] = {
             {program, xdg, program}, {below, xdg, xdg + "/velmora"}, {below, "", local},
-            {below, "relative/data", local}};
+            {below, "relative/data", local}, {installed, xdg, xdg + "/velmora"},
+            {installed + "/", "", local}};
         // clang-format on
         const QByteArray home = qgetenv("HOME"), xdgDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("HOME", QFile::encodeName(root_.filePath("home")));
@@ -63,6 +71,23 @@ class PlatformTest : public QObject {
         }
         qputenv("HOME", home);
         xdgDataHome.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", xdgDataHome);
+    }
+
+    // Something other than a file under the settings file's name is found without waiting on it
+    // (a FIFO would hold Qt up for good): the run keeps its settings elsewhere.
+    void settingsFileThatIsNoFile() {
+        const QString config = root_.filePath("config");
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
+        QVERIFY(velmora::useReadableSettings().isEmpty());  // none yet
+        QCOMPARE(velmora::settingsFile(), config + "/Velmora/velmora.ini");
+        QVERIFY(QDir().mkpath(config + "/Velmora"));
+        QCOMPARE(mkfifo(QFile::encodeName(velmora::settingsFile()).constData(), 0644), 0);
+        alarm(60);  // a hang ends the test by SIGALRM
+        QCOMPARE(velmora::useReadableSettings(),
+                 config + "/Velmora/velmora.ini: Not a regular file");
+        velmora::programSettings().setValue("kept", 1);
+        QCOMPARE(velmora::programSettings().value("kept").toInt(), 1);
+        alarm(0);
     }
 
   private:

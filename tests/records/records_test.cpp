@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "records/record_extras.h"
@@ -130,13 +132,80 @@ TEST(WorkingFolderLock, OneUserAtATimeAndACrashedOneBlocksNothing) {
     const test::LinkTrap trap(dir / "links");
     fs::create_symlink(trap.outside, dir / "links" / "output1.lock");
     fs::create_directories(dir / "folder" / "output1.lock");
-    for (const fs::path& folder : {trap.outside / "below", dir / "links", dir / "folder"}) {
+    fs::create_directories(dir / "fifo");
+    ASSERT_EQ(mkfifo((dir / "fifo" / "output1.lock").c_str(), 0644), 0);
+    // A FIFO would hold up an open that waits: a hang ends the tests by SIGALRM instead.
+    alarm(60);
+    for (const fs::path& folder :
+         {trap.outside / "below", dir / "links", dir / "folder", dir / "fifo"}) {
         WorkingFolderLock lock(WorkingFiles{folder});
         EXPECT_EQ(lock.tryLock(), Error) << folder;
         EXPECT_NE(lock.reason().find((folder / "output1.lock").string()), std::string::npos)
             << lock.reason();
     }
+    alarm(0);
     EXPECT_TRUE(trap.untouched());
+}
+
+// What another user does between tryLock()'s open and its lock, run once.
+std::function<void()> betweenOpenAndLock;
+
+TEST(WorkingFolderLock, HoldsTheFileUnderTheNameWhateverHappensBetweenOpenAndLock) {
+    using enum WorkingFolderLock::Status;
+    test::TempDir dir;
+    const WorkingFiles files{dir.path()};
+    std::optional<WorkingFolderLock> other;
+    const auto replace = [&](bool fifo) {
+        fs::remove(files.lockFile());
+        if (fifo) {
+            ASSERT_EQ(mkfifo(files.lockFile().c_str(), 0644), 0);
+        }
+    };
+    const struct {
+        const char* what;
+        std::function<void()> between;
+        WorkingFolderLock::Status expected;
+    } cases[] = {
+        {"the holder lets go: the file goes", [&] { replace(false); }, Held},
+        {"the holder lets go, another takes a new file",
+         [&] {
+             replace(false);
+             other.emplace(files);
+             ASSERT_EQ(other->tryLock(), Held);
+         },
+         InUse},
+        {"a FIFO takes the name", [&] { replace(true); }, Error},
+    };
+    WorkingFolderLock::setLockPause([] {
+        if (const auto run = std::exchange(betweenOpenAndLock, nullptr)) run();
+    });
+    alarm(60);
+    for (const auto& c : cases) {
+        other.reset();
+        fs::remove(files.lockFile());
+        betweenOpenAndLock = c.between;
+        WorkingFolderLock lock(files);
+        EXPECT_EQ(lock.tryLock(), c.expected) << c.what;
+        if (c.expected != Held) continue;
+        // The lock is on the file that holds the name, so nobody else gets it.
+        EXPECT_TRUE(WorkingFolderLock::heldHere(files)) << c.what;
+        WorkingFolderLock second(files);
+        EXPECT_EQ(second.tryLock(), InUse) << c.what;
+    }
+    alarm(0);
+    WorkingFolderLock::setLockPause(nullptr);
+    other.reset();
+    fs::remove(files.lockFile());
+    // A new lock file may reuse the inode of one let go: it is nobody's in this process.
+    {
+        WorkingFolderLock lock(files);
+        ASSERT_EQ(lock.tryLock(), Held);
+    }
+    for (int k = 0; k < 8; ++k) {
+        test::writeFile(files.lockFile(), "");
+        EXPECT_FALSE(WorkingFolderLock::heldHere(files)) << k;
+        fs::remove(files.lockFile());
+    }
 }
 
 TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBufferEnds) {

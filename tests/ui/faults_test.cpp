@@ -19,7 +19,7 @@ const struct Command { const char *name, *entry, *written; } kCommands[] = {
     {"ShortPreamble", nullptr, "All_Infrastructures_drive.txt"}, {"Form2", "HOME", "x.txt"},
     {"Form3", "00:0A:95:00:00:01 - HOME", "x.txt"}, {"Form4", "HOME", "x.txt"}};
 // clang-format on
-enum Fault { WorkingFileGone, ExportFolderGone, DiskFull };
+enum Fault { WorkingFileGone, ExportFolderGone, DiskFull, OverTheLog };
 
 static void load(Program& p, const Command& c) {
     c.entry ? Ui::pick(p.loadAndShow(c.name), c.entry) : p.load();
@@ -57,6 +57,7 @@ class FaultsTest : public QObject, Ui {
             QTest::addRow("%s, folder gone", kCommands[c].name) << c << int(ExportFolderGone);
         }
         QTest::addRow("Form2, disk full") << 5 << int(DiskFull);  // the core tests every exporter
+        QTest::addRow("Form4, over the loaded log") << 7 << int(OverTheLog);
     }
     void commands() {
         QFETCH(int, command);
@@ -83,6 +84,12 @@ class FaultsTest : public QObject, Ui {
             run(p, c);
             QVERIFY(reported(p, c, "") && QDir(elsewhere.path()).isEmpty());
             QVERIFY(!QDir(p.logs.path()).exists());
+        } else if (fault == OverTheLog) {
+            const QString log = p.logs.filePath("drive.txt");
+            const QByteArray before = readAll(log);
+            p.save(p.window(c.name), "drive.txt");
+            QVERIFY(reported(p, c, "drive.txt: Is the loaded log"));
+            QCOMPARE(readAll(log), before);
         } else {
             // A file size limit in a child process stands in for the disk's end.
             writeAll(target, "an earlier export\r\n");
