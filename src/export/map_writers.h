@@ -5,7 +5,7 @@
 #include <string>
 
 #include "export/export_sink.h"
-#include "export/map_point.h"
+#include "sightings/map_point.h"
 
 namespace velmora {
 

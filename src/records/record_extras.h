@@ -15,6 +15,14 @@ namespace velmora {
 // source log's "[ SNR Sig Noise ]" column, which output1 joins into one item ("[237249]"), and
 // the date of the latest "# $DateGMT: YYYY-MM-DD" line above the sighting. They live in a file
 // of their own, one line per record of output1 in the same order, so output1 keeps its layout.
+//
+// This struct is what a sighting carries beyond its record, for every reader: the walks hand it
+// over in Sighting::extras (sightings/sighting.h), the map formats and the map read it through
+// describeRecord (sightings/map_point.h). To add a value (a full time, a signal in dBm, ...):
+// add the member here and its field at the end of the extras line (parseExtras and the reader's
+// fast parse below, kExtrasLineLimit, and each log reader's writer of the line); then give it
+// to the map point in describeRecordInto and keep it with an access point's strongest
+// sighting (sightings/strongest_sightings.cpp); each map format then writes it.
 struct RecordExtras {
     std::optional<int> snr;
     std::optional<int> signal;
@@ -55,13 +63,6 @@ class ExtrasReader {
   private:
     struct Lines;
     std::unique_ptr<Lines> lines_;  // null once the file is missing, unreadable or read out
-};
-
-// For one pin per access point: what the pin's access point had over the whole selection.
-struct AccessPointSummary {
-    std::uint64_t sightings = 0;
-    std::string firstSeen;  // the time (as the map formats write it) of its first sighting
-    std::string lastSeen;   // and of its last, in file order
 };
 
 }  // namespace velmora

@@ -14,11 +14,11 @@
 #include "export/export_format.h"
 #include "export/export_walk.h"
 #include "export/main_exports.h"
-#include "export/map_point.h"
 #include "export/map_text.h"
 #include "export/map_writers.h"
 #include "loader/source_loader.h"
 #include "records/working_files.h"
+#include "sightings/map_point.h"
 #include "support/test_support.h"
 
 namespace velmora {

@@ -174,7 +174,7 @@ TEST(SightingMapBuild, FailsForAMissingFileAndIsEmptyForAnEmptyOne) {
         EXPECT_FALSE(map.bounds(topLeft, bottomRight, false));
         EXPECT_TRUE(map.dots({0, 0, 256, 256, 0}, kAllStatuses).empty());
         EXPECT_TRUE(map.pick({0, 0, 256, 256, 0}, 5, 5, 10, kAllStatuses).empty());
-        map.highlight(dir / "output1", apNameSelection("X"));
+        map.highlight(dir / "output1", apNameSelection("X").filter);
         EXPECT_EQ(map.highlightedCount(), 0U);
     }
 }
@@ -237,7 +237,7 @@ TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
     };
     for (const Row& row : rows) {
         SightingMap map = SightingMap::build(loaded.output1(), row.perAccessPoint);
-        map.highlight(loaded.output1(), row.selection);
+        map.highlight(loaded.output1(), row.selection.filter);
         EXPECT_TRUE(map.hasHighlight());
         EXPECT_EQ(highlightedNumbers(map), row.numbers);
         EXPECT_EQ(map.highlightedCount(), row.numbers.size());
@@ -254,7 +254,7 @@ TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
     SightingMap map = SightingMap::build(loaded.output1(), false);
     WorldPoint topLeft, bottomRight;
     EXPECT_FALSE(map.bounds(topLeft, bottomRight, true));
-    map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:0D:02"));
+    map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:0D:02").filter);
     ASSERT_TRUE(map.bounds(topLeft, bottomRight, true));
     const double scale = scaleToZoom(16);
     EXPECT_EQ(static_cast<int>(topLeft.x * scale - kStreet.left), 55);
@@ -264,7 +264,7 @@ TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
     ASSERT_TRUE(map.bounds(topLeft, bottomRight, false));
     EXPECT_EQ(static_cast<int>(topLeft.x * scale - kStreet.left), 8);
     EXPECT_EQ(static_cast<int>(bottomRight.y * scale - kStreet.top), 121);
-    map.highlight(loaded.output1(), RecordSelection{});
+    map.highlight(loaded.output1(), RecordFilter{});
     EXPECT_FALSE(map.hasHighlight());
     EXPECT_EQ(map.highlightedCount(), 0U);
     EXPECT_EQ(sorted(map.dots(kStreet, kOff)),
@@ -323,9 +323,9 @@ TEST(SightingMapDots, AreOnePerOccupiedPixelOfEachStatusAsAScanOfEveryPointFinds
     for (const bool perAccessPoint : {false, true}) {
         SightingMap map = SightingMap::build(loaded.output1(), perAccessPoint);
         if (perAccessPoint)
-            map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:00:03"));
+            map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:00:03").filter);
         else
-            map.highlight(loaded.output1(), apNameSelection("NOBODY"));
+            map.highlight(loaded.output1(), apNameSelection("NOBODY").filter);
         std::mt19937 random(11);
         for (const int zoom : {0, 4, 9, 12, 14, 17, 20, 24}) {
             const double scale = scaleToZoom(zoom);
@@ -394,7 +394,7 @@ TEST(SightingMapMemory, HoldsUnderFortyBytesASighting) {
     Loaded loaded(cityLog(kLines, 30000, 5));
     for (const bool perAccessPoint : {false, true}) {
         SightingMap map = SightingMap::build(loaded.output1(), perAccessPoint);
-        map.highlight(loaded.output1(), apNameSelection("NET"));
+        map.highlight(loaded.output1(), apNameSelection("NET").filter);
         EXPECT_EQ(map.highlightedCount(), map.size());
         EXPECT_LT(map.memoryBytes(), 40U * kLines) << (perAccessPoint ? "per AP" : "");
     }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/map_point.h"
+#include "sightings/map_point.h"
 
 #include <gtest/gtest.h>
 
