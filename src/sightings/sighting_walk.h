@@ -23,7 +23,7 @@ std::uint64_t forEachSighting(const std::filesystem::path& workingFile, Fn&& fn)
     std::uint64_t number = 0;
     forEachRecord(reader, [&](const RecordFields& fields) {
         sighting.fields = fields;
-        sighting.extras = extras.next();
+        sighting.extras = extras.next(fields);
         sighting.number = number++;
         if constexpr (std::is_void_v<std::invoke_result_t<Fn&, const Sighting&>>) {
             fn(static_cast<const Sighting&>(sighting));

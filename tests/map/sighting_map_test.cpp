@@ -50,11 +50,14 @@ struct Loaded {
     void appendDamagedRecord() const {
         setNormalAttribute(files.output1());
         setNormalAttribute(files.extras());
-        test::writeFile(files.output1(),
-                        test::readFile(files.output1()) +
-                            "Q51.5000000,W0.1200000,home,BSS,00:0a:0b:0c:0d:04,01:02:03GMT,"
-                            "[201049],,0011,00000040,100\r\n");
-        test::writeFile(files.extras(), test::readFile(files.extras()) + "20,10,49,2004-06-05\r\n");
+        const std::string record =
+            "Q51.5000000,W0.1200000,home,BSS,00:0a:0b:0c:0d:04,01:02:03GMT,[201049],,0011,"
+            "00000040,100";
+        test::writeFile(files.output1(), test::readFile(files.output1()) + record + "\r\n");
+        std::string extras(kExtrasCheckLength + 1, ' ');
+        writeExtrasCheck(recordCheck(record), extras.data());
+        test::writeFile(files.extras(),
+                        test::readFile(files.extras()) + extras + "20,10,49,2004-06-05\r\n");
     }
 };
 

@@ -172,8 +172,16 @@ TEST(WriteExport, HandsASinkThatWantsThemEachRecordsOwnExtras) {
 
     // A damaged line costs its record its extras; a short file, the records past its end; a
     // missing file, all of them. Never a failure.
+    // Each line keeps its record's check (the load's), and a body of its own.
+    const std::string loaded = test::readFile(files.extras());
+    const auto check = [&](std::size_t k) {
+        std::size_t at = 0;
+        for (; k > 0; --k) at = loaded.find('\n', at) + 1;
+        return loaded.substr(at, kExtrasCheckLength + 1);
+    };
     setNormalAttribute(files.extras());
-    test::writeFile(files.extras(), "1,2,3,\r\n4,5,6,2004-06-05x\r\n7,,9,2004-06-05\r\n");
+    test::writeFile(files.extras(), check(0) + "1,2,3,\r\n" + check(1) + "4,5,6,2004-06-05x\r\n" +
+                                        check(2) + "7,,9,2004-06-05\r\n");
     EXPECT_EQ(seen(onlyB, true), (Seen{"b - - - ", "b - - - "}));
     EXPECT_EQ(seen(notB, true), (Seen{"a 1 2 3 ", "Cafe,Bar 7 - 9 2004-06-05", "c - - - "}));
     fs::remove(files.extras());
