@@ -182,6 +182,26 @@ TEST(SightingMapBuild, FailsForAMissingFileAndIsEmptyForAnEmptyOne) {
     }
 }
 
+TEST(SightingMapBuild, PlacesSightingsAtTheWorldsEdges) {
+    Loaded loaded(test::textLog({
+        sighting("N 90.0000000", "E 0.0000000", "pole", "00:0a:0b:0c:0d:01", "0011", 60),
+        sighting("S 0.0000001", "E 179.9999000", "edge", "00:0a:0b:0c:0d:02", "0011", 60),
+        sighting("N 1.0000000", "W 180.0000000", "west", "00:0a:0b:0c:0d:03", "0011", 60),
+    }));
+    for (const bool perAccessPoint : {false, true}) {
+        const SightingMap map = SightingMap::build(loaded.output1(), perAccessPoint);
+        EXPECT_EQ(map.size(), 3U) << perAccessPoint;
+        EXPECT_EQ(map.unplaced(), 0U) << perAccessPoint;
+        // The whole world at zoom 0: the pole at the top row, the two others at the sides.
+        std::set<std::pair<int, int>> at;
+        for (const Dot& dot : map.dots({0, 0, 256, 256, 0}, kAllStatuses)) at.emplace(dot.x, dot.y);
+        EXPECT_EQ(at.size(), 3U) << perAccessPoint;
+        EXPECT_TRUE(at.count({128, 0})) << perAccessPoint;
+        EXPECT_TRUE(at.count({255, 128})) << perAccessPoint;
+        EXPECT_TRUE(at.count({0, 127})) << perAccessPoint;
+    }
+}
+
 TEST(SightingMapPick, FindsTheNearestDotAndEverythingOnItsSpot) {
     Loaded loaded(kSmallLog);
     loaded.appendDamagedRecord();
@@ -240,7 +260,14 @@ TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
     };
     for (const Row& row : rows) {
         SightingMap map = SightingMap::build(loaded.output1(), row.perAccessPoint);
+        // A highlight moves points between groups; each status keeps its count.
+        const auto counts = [&map] {
+            return std::tuple(map.count(Status::WepOn), map.count(Status::WepOff),
+                              map.count(Status::AdHoc));
+        };
+        const auto before = counts();
         map.highlight(loaded.output1(), row.selection.filter);
+        EXPECT_EQ(counts(), before);
         EXPECT_TRUE(map.hasHighlight());
         EXPECT_EQ(highlightedNumbers(map), row.numbers);
         EXPECT_EQ(map.highlightedCount(), row.numbers.size());

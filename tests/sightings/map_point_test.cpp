@@ -80,6 +80,28 @@ TEST(DescribeRecord, GivesEachRowsValuesAsTheMapFormatsWriteThem) {
     }
 }
 
+TEST(MapTime, JoinsAWellFormedDateAndTimeOfDay) {
+    const struct {
+        const char* time;
+        const char* date;
+        const char* expected;
+    } rows[] = {
+        {"12:01:00GMT", "2004-12-31", "2004-12-31T12:01:00Z"},
+        {"23:59:59", "2004-01-31", "2004-01-31T23:59:59Z"},
+        {"00:00:00GMT", "2004-12-01", "2004-12-01T00:00:00Z"},
+        {"12:01:00GMT", "2004-12-32", "12:01:00"},
+        {"12:01:00GMT", "2004-13-01", "12:01:00"},
+        {"12:01:00GMT", "2004-00-10", "12:01:00"},
+        {"12:01:00GMT", "2004-12-00", "12:01:00"},
+        {"12:01:00GMT", "", "12:01:00"},
+        {"24:00:00GMT", "2004-12-31", ""},
+        {"12:60:00", "2004-12-31", ""},
+        {"12:01:00UTC", "2004-12-31", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(mapTime(row.time, row.date), row.expected) << row.time << " " << row.date;
+}
+
 TEST(DescribeRecord, CarriesTheTextItemsAsUtf8AndTheAccessPointThrough) {
     const AccessPointSummary summary{3, "00:00:01", "00:00:09"};
     ExportRecord record = recordOf({"N1", "E2", "a\x80\x81\xe9\xff", "ad\xe9", "00:0A", "t", "s",
