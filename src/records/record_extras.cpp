@@ -109,27 +109,39 @@ bool isExtrasDate(std::string_view date) {
 }
 
 std::uint32_t recordCheck(std::string_view joinedItems) {
-    // Eight bytes at a time, each multiplied in and folded; the length first, so that a line
-    // and the same line with zero bytes added differ.
+    // Sixteen bytes at a time, each eight multiplied into one of two hashes and folded: the two
+    // chains run side by side, so a record line costs the loader little. The length goes in
+    // first, so that a line and the same line with zero bytes added differ.
     constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
-    std::uint64_t hash = (joinedItems.size() + 1) * kMultiplier;
-    const char* p = joinedItems.data();
-    std::size_t left = joinedItems.size();
-    const auto mix = [&hash](std::uint64_t word) {
-        hash = (hash ^ word) * kMultiplier;
+    constexpr std::uint64_t kOther = 0xC2B2AE3D27D4EB4FULL;
+    std::uint64_t a = (joinedItems.size() + 1) * kMultiplier;
+    std::uint64_t b = kOther;
+    const auto mix = [](std::uint64_t& hash, std::uint64_t word, std::uint64_t multiplier) {
+        hash = (hash ^ word) * multiplier;
         hash ^= hash >> 29;
     };
-    for (; left >= 8; p += 8, left -= 8) {
+    const char* p = joinedItems.data();
+    std::size_t left = joinedItems.size();
+    for (; left >= 16; p += 16, left -= 16) {
+        std::uint64_t first, second;
+        std::memcpy(&first, p, 8);
+        std::memcpy(&second, p + 8, 8);
+        mix(a, first, kMultiplier);
+        mix(b, second, kOther);
+    }
+    if (left >= 8) {
         std::uint64_t word;
         std::memcpy(&word, p, 8);
-        mix(word);
+        mix(a, word, kMultiplier);
+        p += 8;
+        left -= 8;
     }
     if (left > 0) {
         std::uint64_t word = 0;
         std::memcpy(&word, p, left);
-        mix(word);
+        mix(b, word, kOther);
     }
-    return static_cast<std::uint32_t>((hash * kMultiplier) >> 32);
+    return static_cast<std::uint32_t>(((a ^ (b << 31 | b >> 33)) * kMultiplier) >> 32);
 }
 
 std::uint32_t recordCheck(const RecordFields& fields, std::string& scratch) {
