@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "loader/source_loader.h"
+#include "records/record_extras.h"
 #include "records/working_record.h"
 #include "support.h"
 
@@ -61,7 +62,8 @@ std::string referenceDate(const std::string& line) {
 // The extras line of a data line: the seventh column, trimmed of spaces, without a leading
 // "[" and a trailing "]", split at spaces; each of the first three parts that is "-" or
 // nothing before one to nine digits, as it stands.
-std::string referenceExtras(const std::string& line, const std::string& date) {
+std::string referenceExtras(const std::string& line, const std::string& date,
+                            const std::string& items) {
     std::vector<std::string> columns = fuzz::referenceColumns(line);
     std::string column = columns.size() >= 7 ? columns[6] : "";
     const auto trim = [&column] {
@@ -82,7 +84,9 @@ std::string referenceExtras(const std::string& line, const std::string& date) {
             part.clear();
         }
     }
-    std::string extras;
+    // The record's check: its items joined by ",", as written into the extras line.
+    std::string extras(kExtrasCheckLength + 1, ' ');
+    writeExtrasCheck(recordCheck(items), extras.data());
     for (std::size_t k = 0; k < 3; ++k) {
         const std::string p = k < parts.size() ? parts[k] : "";
         const std::string digits = !p.empty() && p[0] == '-' ? p.substr(1) : p;
@@ -127,7 +131,9 @@ Expected referenceLoad(std::string_view log) {
             appendItem(e.output1, fields[k]);
         }
         e.output1 += "\r\n";
-        e.extras += referenceExtras(line, date);
+        std::string items;
+        for (std::size_t k = 0; k < 11; ++k) items += (k ? "," : "") + fields[k];
+        e.extras += referenceExtras(line, date, items);
         const std::string& flags = fields[8];
         const char second = flags.empty()       ? 0
                             : flags.size() == 1 ? flags[0]

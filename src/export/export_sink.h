@@ -7,26 +7,13 @@
 #include <string_view>
 
 #include "io/block_writer.h"
-#include "records/record_extras.h"
-#include "records/working_record.h"
+#include "sightings/sighting.h"
 
 namespace velmora {
 
 // One selected record as a sink receives it: the items as read, with the selection's
-// upper-casing applied. The views are valid during the sink's write() only; a sink that keeps
-// a record past it copies what it needs.
-struct ExportRecord {
-    RecordFields fields;
-    // The sighting's values the working record file has no room for (record_extras.h); empty
-    // unless the sink asks for them.
-    RecordExtras extras;
-    // Set by the one-pin-per-access-point sink: the sightings of the access point this record
-    // stands for. Null for a record that is one sighting.
-    const AccessPointSummary* accessPoint = nullptr;
-    // The record's position in the working record file, 0 for its first record; for one pin
-    // per access point, that of the strongest sighting.
-    std::uint64_t number = 0;
-};
+// upper-casing applied, its extras where the sink asks for them (wantsExtras).
+using ExportRecord = Sighting;
 
 // Where a sink writes its bytes: the export file, written in large blocks on a thread of its
 // own. A sink either builds in place (reserve room, fill it, commit the end) or appends text.

@@ -61,7 +61,7 @@ std::uint64_t handRecords(RecordReader& reader, const fs::path& workingFile,
         // step.
         ExtrasReader extras(workingFile);
         forEachRecord(reader, [&](const RecordFields& fields) {
-            const RecordExtras lineExtras = extras.next();
+            const RecordExtras lineExtras = extras.next(fields);
             const std::uint64_t at = number++;
             if (!selection.filter(fields)) return;
             record.fields = fields;

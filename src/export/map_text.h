@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "export/map_point.h"
+#include "sightings/map_point.h"
 
 // Text pieces the map format writers share: escaping for XML, JSON and CSV, and the readable
 // description KML and GPX give each point. The input is UTF-8; a byte that starts no valid

@@ -7,13 +7,6 @@
 
 namespace velmora {
 
-void MapPointWriter::write(std::string& out, const MapPoint& point) {
-    const MapPointView view = convertMapPoint<std::string_view>(point);
-    const std::size_t at = out.size();
-    out.resize(at + map_text::pointSizeBound(view));
-    out.resize(static_cast<std::size_t>(put(out.data() + at, view) - out.data()));
-}
-
 namespace {
 
 // Builds each point in place in the output, in room reserved for the longest it can be.

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "export/export_sink.h"
-#include "export/map_point.h"
+#include "sightings/map_point.h"
 
 namespace velmora {
 
@@ -22,8 +22,6 @@ class MapPointWriter {
     // One point, written at `out`, which has room for map_text::pointSizeBound(point) bytes;
     // returns the end of what it wrote.
     virtual char* put(char* out, const MapPointView& point) = 0;
-    // One point, appended to `out`.
-    void write(std::string& out, const MapPoint& point);
     // The footer, appended to `out`.
     virtual void end(std::string& out) { (void)out; }
 };

@@ -5,16 +5,12 @@
 #include <functional>
 #include <string>
 
-#include "records/working_record.h"
+#include "records/record_walk.h"
 
 namespace velmora {
 
 // Which items of a selected record are upper-cased (ASCII a-z) before a sink receives it.
 enum class UpperCase { None, Ssid, Bssid, SsidAndBssid };
-
-// Decides from a record's items as read (before any upper-casing, and before a sink signs the
-// coordinates) whether the record is exported.
-using RecordFilter = std::function<bool(const RecordFields&)>;
 
 // Which records an export writes, and how their items read: every exporter is a selection
 // handed to writeExport with a sink (export_walk.h).

@@ -135,7 +135,8 @@ char* writeShortSignalNumbers(std::string_view column, const char* lineEnd, char
 }  // namespace
 
 char* writeExtras(std::string_view line, std::string_view signal, std::string_view date,
-                  char* out) {
+                  std::uint32_t check, char* out) {
+    out = writeExtrasCheck(check, out);
 #ifdef __SSE2__
     if (signal.empty()) {
         std::memcpy(out, ",,,", 3);

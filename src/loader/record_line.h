@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -41,13 +42,15 @@ inline void count(std::string_view flags, LoadCounts& counts) {
 // the seventh tab or the line's end; empty for a line with fewer columns.
 std::string_view signalColumn(std::string_view line);
 
-// Writes the extras line (records/record_extras.h) of a data line whose signal column is
-// `signal` (a view into `line`, as signalColumn gives it) and whose latest date line gave
-// `date` (empty or a date isExtrasDate accepts) at `out`, which has room for kExtrasLineLimit
-// bytes, and returns its end. Spaces part the column's numbers, and a "[" at the start and a
+// Writes the extras line (records/record_extras.h) of a data line whose record has the check
+// `check` (recordCheck), whose signal column is `signal` (a view into `line`, as signalColumn
+// gives it) and whose latest date line gave `date` (empty or a date isExtrasDate accepts) at
+// `out`, which has room for kExtrasLineLimit bytes, and returns its end. Spaces part the column's
+// numbers, and a "[" at the start and a
 // "]" at the end of the column go. Each of the first three parts that is an optional "-" and
 // one to nine digits is written as it stands; a missing or other part is left empty.
-char* writeExtras(std::string_view line, std::string_view signal, std::string_view date, char* out);
+char* writeExtras(std::string_view line, std::string_view signal, std::string_view date,
+                  std::uint32_t check, char* out);
 
 // For a comment line that starts with "# $DateGMT:": the date it gives, "# $DateGMT: " and a
 // date isExtrasDate accepts, spaces and tabs after it allowed; an empty view for any other

@@ -242,7 +242,10 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
             char* const at =
                 block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
             std::string_view signal;
+            std::uint32_t check;
             if (char* const end = record_line::write(line, at, result.counts, signal)) {
+                // No item is quoted: the record line, CR LF aside, is its items joined.
+                check = recordCheck(std::string_view(at, static_cast<std::size_t>(end - at) - 2));
                 block.commit(end);
             } else {
                 // A name with a comma or a quote: the item is stored quoted.
@@ -254,13 +257,16 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
                 block.commit(to + recordLine.size());
                 record_line::count(record[WorkingRecord::Flags], result.counts);
                 signal = record_line::signalColumn(line);
+                RecordFields items;
+                for (std::size_t k = 0; k < items.size(); ++k) items[k] = record.fields[k];
+                check = recordCheck(items, recordLine);
             }
             // Room for many extras lines is taken at once.
             if (static_cast<std::size_t>(extrasRoom - extrasAt) < kExtrasLineLimit) {
                 extrasAt = extrasBlock.reserve(kExtrasRoom);
                 extrasRoom = extrasAt + kExtrasRoom;
             }
-            extrasAt = record_line::writeExtras(line, signal, date, extrasAt);
+            extrasAt = record_line::writeExtras(line, signal, date, check, extrasAt);
             extrasBlock.commit(extrasAt);
         }
         block.finish();

@@ -11,12 +11,12 @@
 #include <unordered_set>
 #include <utility>
 
-#include "export/export_walk.h"
-#include "export/map_sinks.h"
 #include "io/file_error.h"
 #include "records/flags.h"
 #include "records/record_reader.h"
 #include "records/record_walk.h"
+#include "sightings/sighting_walk.h"
+#include "sightings/strongest_sightings.h"
 
 namespace velmora::map {
 
@@ -75,19 +75,6 @@ std::optional<FixedPoint> positionOf(const RecordFields& fields) {
     if (!latitude || !longitude || *latitude > 90 || *longitude > 180) return std::nullopt;
     return toFixed(project(*latitude, *longitude));
 }
-
-// Keeps the records the per-access-point sink hands over, one per access point.
-class CollectingSink final : public ExportSink {
-  public:
-    explicit CollectingSink(std::function<void(const ExportRecord&)> take)
-        : take_(std::move(take)) {}
-    void write(ExportOutput&, const ExportRecord& record) override { take_(record); }
-
-  private:
-    std::function<void(const ExportRecord&)> take_;
-};
-
-const RecordSelection kEveryRecord{[](const RecordFields&) { return true; }, UpperCase::None};
 
 }  // namespace
 
@@ -150,15 +137,17 @@ SightingMap SightingMap::build(const std::filesystem::path& workingFile, bool pe
         });
         map.records_ = number;
     } else {
-        CollectingSink collect([&](const ExportRecord& record) {
-            tooMany(record.number + 1);
-            const auto ap = static_cast<std::uint32_t>(map.apKeys_.size());
-            if (builder.add(record.fields, record.number, ap))
-                map.apKeys_.push_back(
-                    distinct::bssidKey(record.fields[WorkingRecord::BSSID], map.others_));
+        StrongestSightings strongest;
+        map.records_ = forEachSighting(workingFile, [&](const Sighting& sighting) {
+            tooMany(sighting.number + 1);
+            strongest.add(sighting);
         });
-        auto sink = makePerAccessPointSink(std::make_unique<CollectingSink>(std::move(collect)));
-        map.records_ = walkSelection(workingFile, kEveryRecord, *sink);
+        strongest.finish([&](const Sighting& pin) {
+            const auto ap = static_cast<std::uint32_t>(map.apKeys_.size());
+            if (builder.add(pin.fields, pin.number, ap))
+                map.apKeys_.push_back(
+                    distinct::bssidKey(pin.fields[WorkingRecord::BSSID], map.others_));
+        });
         map.apKeys_.shrink_to_fit();
     }
     builder.finish();
@@ -220,9 +209,8 @@ void SightingMap::regroup(const std::vector<bool>& highlighted) {
     groupStart_ = start;
 }
 
-void SightingMap::highlight(const std::filesystem::path& workingFile,
-                            const RecordSelection& selection) {
-    if (!selection.filter) {
+void SightingMap::highlight(const std::filesystem::path& workingFile, const RecordFilter& filter) {
+    if (!filter) {
         clearHighlight();
         return;
     }
@@ -230,15 +218,14 @@ void SightingMap::highlight(const std::filesystem::path& workingFile,
     if (!perAccessPoint_) {
         std::vector<bool> passes;
         passes.reserve(records_);
-        forEachRecord(workingFile, [&](const RecordFields& fields) {
-            passes.push_back(selection.filter(fields));
-        });
+        forEachRecord(workingFile,
+                      [&](const RecordFields& fields) { passes.push_back(filter(fields)); });
         for (std::size_t i = 0; i < points_.size(); ++i)
             highlighted[i] = points_[i].number < passes.size() && passes[points_[i].number];
     } else {
         std::unordered_set<std::uint64_t> passing;
         forEachRecord(workingFile, [&](const RecordFields& fields) {
-            if (selection.filter(fields))
+            if (filter(fields))
                 passing.insert(distinct::bssidKey(fields[WorkingRecord::BSSID], others_));
         });
         for (std::size_t i = 0; i < points_.size(); ++i)
@@ -391,18 +378,11 @@ std::vector<MapPoint> describeRecordsByNumber(const std::filesystem::path& worki
     std::sort(wanted.begin(), wanted.end());
     std::vector<std::optional<MapPoint>> found(numbers.size());
     if (!wanted.empty()) {
-        RecordReader reader(workingFile);
-        ExtrasReader extras(workingFile);
         std::size_t next = 0;
-        std::uint64_t number = 0;
-        ExportRecord record;
-        forEachRecord(reader, [&](const RecordFields& fields) {
-            record.extras = extras.next();
-            record.number = number++;
-            if (record.number < wanted[next].first) return true;
-            record.fields = fields;
-            const MapPoint point = describeRecord(record, vendors);
-            while (next < wanted.size() && wanted[next].first == record.number)
+        forEachSighting(workingFile, [&](const Sighting& sighting) {
+            if (sighting.number < wanted[next].first) return true;
+            const MapPoint point = describeRecord(sighting, vendors);
+            while (next < wanted.size() && wanted[next].first == sighting.number)
                 found[wanted[next++].second] = point;
             return next < wanted.size();
         });
@@ -432,15 +412,14 @@ std::vector<AccessPointSummary> accessPointSummaries(const std::filesystem::path
         }
         return number++ < lastWanted;
     });
-    const RecordSelection ofThoseKeys{[&](const RecordFields& fields) {
-        return byKey.count(distinct::bssidKey(fields[WorkingRecord::BSSID], others)) > 0;
-    }};
-    CollectingSink collect([&](const ExportRecord& record) {
-        byKey[distinct::bssidKey(record.fields[WorkingRecord::BSSID], others)] =
-            *record.accessPoint;
+    StrongestSightings strongest;
+    forEachSighting(workingFile, [&](const Sighting& sighting) {
+        if (byKey.count(distinct::bssidKey(sighting.fields[WorkingRecord::BSSID], others)) > 0)
+            strongest.add(sighting);
     });
-    auto sink = makePerAccessPointSink(std::make_unique<CollectingSink>(std::move(collect)));
-    walkSelection(workingFile, ofThoseKeys, *sink);
+    strongest.finish([&](const Sighting& pin) {
+        byKey[distinct::bssidKey(pin.fields[WorkingRecord::BSSID], others)] = *pin.accessPoint;
+    });
     for (std::size_t i = 0; i < numbers.size(); ++i)
         if (numbers[i] < number) summaries[i] = byKey[keyOf[numbers[i]]];
     return summaries;

@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "export/map_point.h"
-#include "export/selection.h"
 #include "map/web_mercator.h"
 #include "records/bssid_key.h"
-#include "records/record_extras.h"
+#include "records/record_walk.h"
+#include "sightings/map_point.h"
+#include "sightings/sighting.h"
 
 namespace velmora {
 class VendorList;
@@ -73,8 +73,8 @@ class SightingMap {
   public:
     SightingMap() = default;
     // Reads the working record file once. With `perAccessPoint`, one point per distinct
-    // upper-cased BSSID at its strongest sighting, the exports' rule (the per-access-point
-    // sink, fed with the file's extras for the signal). A record (or an access point's
+    // upper-cased BSSID at its strongest sighting, the exports' rule (strongest_sightings.h,
+    // fed with the file's extras for the signal). A record (or an access point's
     // strongest sighting) whose position cannot be read is left out and counted in
     // unplaced(). Throws FileError.
     static SightingMap build(const std::filesystem::path& workingFile, bool perAccessPoint);
@@ -87,11 +87,11 @@ class SightingMap {
     // The points of each status.
     std::size_t count(Status status) const;
 
-    // Marks the points whose records `selection` passes, reading the working file once (in
-    // per-access-point mode, an access point any of whose sightings passes); the others are
-    // for drawing faintly. A selection without a filter clears the highlight. Throws
-    // FileError; the highlight is then as it was.
-    void highlight(const std::filesystem::path& workingFile, const RecordSelection& selection);
+    // Marks the points whose records `filter` passes (an export's RecordSelection::filter),
+    // reading the working file once (in per-access-point mode, an access point any of whose
+    // sightings passes); the others are for drawing faintly. An empty filter clears the
+    // highlight. Throws FileError; the highlight is then as it was.
+    void highlight(const std::filesystem::path& workingFile, const RecordFilter& filter);
     void clearHighlight();
     // Whether a highlight is set (even one that marks no point).
     bool hasHighlight() const { return hasHighlight_; }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "io/byte_scan.h"
 #include "io/file_error.h"
@@ -44,15 +45,36 @@ const char* readNumberField(const char* p, std::optional<int>& number) {
     return p + 1;
 }
 
-// The extras of the line that starts `bytes`, when it has the loader's shape (three numbers of
-// readNumberField's kind, an empty or well-formed date, then LF or CR LF): then `used` is its
-// length with the line end. False otherwise, and for fewer than kExtrasLineLimit bytes, so
-// that the scan, which reads no more than a line of that shape can hold, needs no bounds.
-bool parseWholeLine(std::string_view bytes, RecordExtras& extras, std::size_t& used) {
+// The value of a lower-case hexadecimal digit, or 16 and more for another byte.
+unsigned hexDigit(char c) {
+    const unsigned byte = static_cast<unsigned char>(c);
+    if (byte - '0' < 10U) return byte - '0';
+    if (byte - 'a' < 6U) return byte - 'a' + 10;
+    return 16;
+}
+
+// The check at `p` and the comma after it; null for any other bytes. Reads nine bytes at most.
+const char* readCheck(const char* p, std::uint32_t& check) {
+    check = 0;
+    for (std::size_t k = 0; k < kExtrasCheckLength; ++k) {
+        const unsigned digit = hexDigit(p[k]);
+        if (digit > 15) return nullptr;
+        check = check << 4 | digit;
+    }
+    return p[kExtrasCheckLength] == ',' ? p + kExtrasCheckLength + 1 : nullptr;
+}
+
+// The check and extras of the line that starts `bytes`, when it has the loader's shape (a
+// check, three numbers of readNumberField's kind, an empty or well-formed date, then LF or CR
+// LF): then `used` is its length with the line end. False otherwise, and for fewer than
+// kExtrasLineLimit bytes, so that the scan, which reads no more than a line of that shape can
+// hold, needs no bounds.
+bool parseWholeLine(std::string_view bytes, std::uint32_t& check, RecordExtras& extras,
+                    std::size_t& used) {
     if (bytes.size() < kExtrasLineLimit) return false;
     const char* p = bytes.data();
-    if (!(p = readNumberField(p, extras.snr)) || !(p = readNumberField(p, extras.signal)) ||
-        !(p = readNumberField(p, extras.noise)))
+    if (!(p = readCheck(p, check)) || !(p = readNumberField(p, extras.snr)) ||
+        !(p = readNumberField(p, extras.signal)) || !(p = readNumberField(p, extras.noise)))
         return false;
     const char* const date = p;
     if (isDigit(*p)) {
@@ -86,8 +108,75 @@ bool isExtrasDate(std::string_view date) {
     return month >= 1 && month <= 12 && day >= 1 && day <= 31;
 }
 
+std::uint32_t recordCheck(std::string_view joinedItems) {
+    // Sixteen bytes at a time, each eight multiplied into one of two hashes and folded: the two
+    // chains run side by side, so a record line costs the loader little. The length goes in
+    // first, so that a line and the same line with zero bytes added differ.
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
+    constexpr std::uint64_t kOther = 0xC2B2AE3D27D4EB4FULL;
+    std::uint64_t a = (joinedItems.size() + 1) * kMultiplier;
+    std::uint64_t b = kOther;
+    const auto mix = [](std::uint64_t& hash, std::uint64_t word, std::uint64_t multiplier) {
+        hash = (hash ^ word) * multiplier;
+        hash ^= hash >> 29;
+    };
+    const char* p = joinedItems.data();
+    std::size_t left = joinedItems.size();
+    for (; left >= 16; p += 16, left -= 16) {
+        std::uint64_t first, second;
+        std::memcpy(&first, p, 8);
+        std::memcpy(&second, p + 8, 8);
+        mix(a, first, kMultiplier);
+        mix(b, second, kOther);
+    }
+    if (left >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        mix(a, word, kMultiplier);
+        p += 8;
+        left -= 8;
+    }
+    if (left > 0) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, left);
+        mix(b, word, kOther);
+    }
+    return static_cast<std::uint32_t>(((a ^ (b << 31 | b >> 33)) * kMultiplier) >> 32);
+}
+
+std::uint32_t recordCheck(const RecordFields& fields, std::string& scratch) {
+    bool joined = oneRun(fields);
+    for (std::size_t k = 1; joined && k < fields.size(); ++k) joined = fields[k].data()[-1] == ',';
+    if (joined) {
+        const char* const first = fields.front().data();
+        return recordCheck(std::string_view(
+            first, static_cast<std::size_t>(fields.back().data() + fields.back().size() - first)));
+    }
+    scratch.clear();
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (k > 0) scratch += ',';
+        scratch += fields[k];
+    }
+    return recordCheck(scratch);
+}
+
+char* writeExtrasCheck(std::uint32_t check, char* out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (std::size_t k = kExtrasCheckLength; k-- > 0; check >>= 4) out[k] = kHex[check & 15];
+    out[kExtrasCheckLength] = ',';
+    return out + kExtrasCheckLength + 1;
+}
+
+std::optional<std::uint32_t> extrasCheckOf(std::string_view line) {
+    std::uint32_t check;
+    if (line.size() <= kExtrasCheckLength || !readCheck(line.data(), check)) return std::nullopt;
+    return check;
+}
+
 RecordExtras parseExtras(std::string_view line) {
     RecordExtras extras;
+    if (!extrasCheckOf(line)) return extras;
+    line.remove_prefix(kExtrasCheckLength + 1);
     const char* p = line.data();
     const char* const end = p + line.size();
     for (std::optional<int>* const number : {&extras.snr, &extras.signal, &extras.noise}) {
@@ -124,21 +213,27 @@ ExtrasReader::ExtrasReader(const std::filesystem::path& workingFile) {
 
 ExtrasReader::~ExtrasReader() = default;
 
-RecordExtras ExtrasReader::next() {
+RecordExtras ExtrasReader::next(const RecordFields& record) {
     if (!lines_) return {};
+    const std::uint32_t expected = recordCheck(record, scratch_);
     // The loader's lines are read straight from the reader's buffer in one pass; a line of any
     // other shape, or one the buffer holds only part of, goes through the full parse.
     RecordExtras extras;
+    std::uint32_t check = 0;
     std::size_t used = 0;
-    if (parseWholeLine(lines_->reader.buffered(), extras, used)) {
+    if (parseWholeLine(lines_->reader.buffered(), check, extras, used)) {
         lines_->reader.skip(used);
-        return extras;
+        if (check == expected) return extras;
+        lines_.reset();
+        return {};
     }
     try {
         std::string_view line;
         bool complete = true;
-        if (lines_->reader.nextView(line, kExtrasLineLimit, complete))
-            return complete ? parseExtras(line) : RecordExtras{};
+        // A line too long to be the loader's has no check to trust either.
+        if (lines_->reader.nextView(line, kExtrasLineLimit, complete) && complete &&
+            extrasCheckOf(line) == expected)
+            return parseExtras(line);
     } catch (const FileError&) {
         // An extras file that cannot be read on gives nothing more; the export goes on.
     }

@@ -2,12 +2,17 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <type_traits>
 
 #include "records/record_reader.h"
 #include "records/working_record.h"
 
 namespace velmora {
+
+// Decides from a record's items as read (before any upper-casing, and before a sink signs the
+// coordinates) whether the record is taken: by an export, or by the map's highlight.
+using RecordFilter = std::function<bool(const RecordFields&)>;
 
 // The one way a working record file is read: calls fn(fields) with the items of each record in
 // file order, as RecordReader::nextFields gives them. The views are valid during the call only;

@@ -239,7 +239,7 @@ void MapWindow::showSelection(const std::optional<MapSelection>& selection) {
 
 void MapWindow::highlight() {
     const bool done = reportingFileErrors(
-        this, [&] { sightings_.highlight(paths_.workingFile, selection_->records); });
+        this, [&] { sightings_.highlight(paths_.workingFile, selection_->records.filter); });
     if (!done) {
         clearHighlight();
         return;

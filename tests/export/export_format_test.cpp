@@ -10,13 +10,13 @@
 #include "advanced/criteria.h"
 #include "advanced/mac_access_points.h"
 #include "export/main_exports.h"
-#include "export/map_point.h"
 #include "export/map_sinks.h"
 #include "export/st_sink.h"
 #include "export/styled_export.h"
 #include "io/block_writer.h"
 #include "loader/source_loader.h"
 #include "records/mac_address.h"
+#include "sightings/map_point.h"
 #include "support/test_support.h"
 
 namespace velmora {

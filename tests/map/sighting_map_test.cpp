@@ -50,11 +50,14 @@ struct Loaded {
     void appendDamagedRecord() const {
         setNormalAttribute(files.output1());
         setNormalAttribute(files.extras());
-        test::writeFile(files.output1(),
-                        test::readFile(files.output1()) +
-                            "Q51.5000000,W0.1200000,home,BSS,00:0a:0b:0c:0d:04,01:02:03GMT,"
-                            "[201049],,0011,00000040,100\r\n");
-        test::writeFile(files.extras(), test::readFile(files.extras()) + "20,10,49,2004-06-05\r\n");
+        const std::string record =
+            "Q51.5000000,W0.1200000,home,BSS,00:0a:0b:0c:0d:04,01:02:03GMT,[201049],,0011,"
+            "00000040,100";
+        test::writeFile(files.output1(), test::readFile(files.output1()) + record + "\r\n");
+        std::string extras(kExtrasCheckLength + 1, ' ');
+        writeExtrasCheck(recordCheck(record), extras.data());
+        test::writeFile(files.extras(),
+                        test::readFile(files.extras()) + extras + "20,10,49,2004-06-05\r\n");
     }
 };
 
@@ -174,8 +177,28 @@ TEST(SightingMapBuild, FailsForAMissingFileAndIsEmptyForAnEmptyOne) {
         EXPECT_FALSE(map.bounds(topLeft, bottomRight, false));
         EXPECT_TRUE(map.dots({0, 0, 256, 256, 0}, kAllStatuses).empty());
         EXPECT_TRUE(map.pick({0, 0, 256, 256, 0}, 5, 5, 10, kAllStatuses).empty());
-        map.highlight(dir / "output1", apNameSelection("X"));
+        map.highlight(dir / "output1", apNameSelection("X").filter);
         EXPECT_EQ(map.highlightedCount(), 0U);
+    }
+}
+
+TEST(SightingMapBuild, PlacesSightingsAtTheWorldsEdges) {
+    Loaded loaded(test::textLog({
+        sighting("N 90.0000000", "E 0.0000000", "pole", "00:0a:0b:0c:0d:01", "0011", 60),
+        sighting("S 0.0000001", "E 179.9999000", "edge", "00:0a:0b:0c:0d:02", "0011", 60),
+        sighting("N 1.0000000", "W 180.0000000", "west", "00:0a:0b:0c:0d:03", "0011", 60),
+    }));
+    for (const bool perAccessPoint : {false, true}) {
+        const SightingMap map = SightingMap::build(loaded.output1(), perAccessPoint);
+        EXPECT_EQ(map.size(), 3U) << perAccessPoint;
+        EXPECT_EQ(map.unplaced(), 0U) << perAccessPoint;
+        // The whole world at zoom 0: the pole at the top row, the two others at the sides.
+        std::set<std::pair<int, int>> at;
+        for (const Dot& dot : map.dots({0, 0, 256, 256, 0}, kAllStatuses)) at.emplace(dot.x, dot.y);
+        EXPECT_EQ(at.size(), 3U) << perAccessPoint;
+        EXPECT_TRUE(at.count({128, 0})) << perAccessPoint;
+        EXPECT_TRUE(at.count({255, 128})) << perAccessPoint;
+        EXPECT_TRUE(at.count({0, 127})) << perAccessPoint;
     }
 }
 
@@ -237,7 +260,14 @@ TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
     };
     for (const Row& row : rows) {
         SightingMap map = SightingMap::build(loaded.output1(), row.perAccessPoint);
-        map.highlight(loaded.output1(), row.selection);
+        // A highlight moves points between groups; each status keeps its count.
+        const auto counts = [&map] {
+            return std::tuple(map.count(Status::WepOn), map.count(Status::WepOff),
+                              map.count(Status::AdHoc));
+        };
+        const auto before = counts();
+        map.highlight(loaded.output1(), row.selection.filter);
+        EXPECT_EQ(counts(), before);
         EXPECT_TRUE(map.hasHighlight());
         EXPECT_EQ(highlightedNumbers(map), row.numbers);
         EXPECT_EQ(map.highlightedCount(), row.numbers.size());
@@ -254,7 +284,7 @@ TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
     SightingMap map = SightingMap::build(loaded.output1(), false);
     WorldPoint topLeft, bottomRight;
     EXPECT_FALSE(map.bounds(topLeft, bottomRight, true));
-    map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:0D:02"));
+    map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:0D:02").filter);
     ASSERT_TRUE(map.bounds(topLeft, bottomRight, true));
     const double scale = scaleToZoom(16);
     EXPECT_EQ(static_cast<int>(topLeft.x * scale - kStreet.left), 55);
@@ -264,7 +294,7 @@ TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
     ASSERT_TRUE(map.bounds(topLeft, bottomRight, false));
     EXPECT_EQ(static_cast<int>(topLeft.x * scale - kStreet.left), 8);
     EXPECT_EQ(static_cast<int>(bottomRight.y * scale - kStreet.top), 121);
-    map.highlight(loaded.output1(), RecordSelection{});
+    map.highlight(loaded.output1(), RecordFilter{});
     EXPECT_FALSE(map.hasHighlight());
     EXPECT_EQ(map.highlightedCount(), 0U);
     EXPECT_EQ(sorted(map.dots(kStreet, kOff)),
@@ -323,9 +353,9 @@ TEST(SightingMapDots, AreOnePerOccupiedPixelOfEachStatusAsAScanOfEveryPointFinds
     for (const bool perAccessPoint : {false, true}) {
         SightingMap map = SightingMap::build(loaded.output1(), perAccessPoint);
         if (perAccessPoint)
-            map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:00:03"));
+            map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:00:03").filter);
         else
-            map.highlight(loaded.output1(), apNameSelection("NOBODY"));
+            map.highlight(loaded.output1(), apNameSelection("NOBODY").filter);
         std::mt19937 random(11);
         for (const int zoom : {0, 4, 9, 12, 14, 17, 20, 24}) {
             const double scale = scaleToZoom(zoom);
@@ -394,7 +424,7 @@ TEST(SightingMapMemory, HoldsUnderFortyBytesASighting) {
     Loaded loaded(cityLog(kLines, 30000, 5));
     for (const bool perAccessPoint : {false, true}) {
         SightingMap map = SightingMap::build(loaded.output1(), perAccessPoint);
-        map.highlight(loaded.output1(), apNameSelection("NET"));
+        map.highlight(loaded.output1(), apNameSelection("NET").filter);
         EXPECT_EQ(map.highlightedCount(), map.size());
         EXPECT_LT(map.memoryBytes(), 40U * kLines) << (perAccessPoint ? "per AP" : "");
     }

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -214,9 +216,14 @@ TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBuffer
                                        "-9,,49,",
                                        ",,,",
                                        "1,2,3,2004-13-05",
+                                       "1,2,3,2004-12-31",
+                                       "1,2,3,2004-01-32",
+                                       "1,2,3,2004-00-10",
                                        "1,2,3,2004-06-0",
                                        "123456789,-123456789,0,",
                                        "1234567890,1,1,",
+                                       "9999999999,1,1,",
+                                       "1,2,-1000000000,",
                                        "99999999999,1,1,",
                                        "-,1,1,",
                                        "1,2,3,2004-06-05x",
@@ -238,23 +245,89 @@ TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBuffer
     };
     test::TempDir dir;
     const fs::path working = dir / "output1";
+    // Every line is the check of one record and a body.
+    const RecordFields record{"N1.5",        "E2.5",     "NET", "BSS",  "00:0A:0B:0C:0D:0E",
+                              "12:00:00GMT", "[237249]", "0",   "0011", "0",
+                              "40"};
+    std::string scratch;
+    std::string check(kExtrasCheckLength + 1, ' ');
+    writeExtrasCheck(recordCheck(record, scratch), check.data());
     // A first line of each length moves the others against the reader's 64 KiB chunks.
     for (std::size_t pad = 0; pad < 24; ++pad) {
-        std::string file = std::string(pad, '1') + ",,,\r\n";
-        std::vector<std::string> expected{text(parseExtras(std::string(pad, '1') + ",,,"))};
+        std::string file = check + std::string(pad, '1') + ",,,\r\n";
+        std::vector<std::string> expected{text(parseExtras(check + std::string(pad, '1') + ",,,"))};
         for (std::size_t k = 0; file.size() < (1 << 16) + 256; ++k) {
-            const std::string_view body = bodies[k % std::size(bodies)];
-            file.append(body).append(ends[k / std::size(bodies) % std::size(ends)]);
-            expected.push_back(text(parseExtras(body)));
+            const std::string line = check + std::string(bodies[k % std::size(bodies)]);
+            file.append(line).append(ends[k / std::size(bodies) % std::size(ends)]);
+            expected.push_back(text(parseExtras(line)));
         }
-        file += "4,5,6,2004-06-05";  // the last line needs no line end
+        file += check + "4,5,6,2004-06-05";  // the last line needs no line end
         expected.push_back("4 5 6 2004-06-05");
         expected.push_back("- - - ");  // past the file's end
         test::writeFile(extrasFileOf(working), file);
         ExtrasReader reader(working);
         for (std::size_t k = 0; k < expected.size(); ++k)
-            ASSERT_EQ(text(reader.next()), expected[k]) << "line " << k << ", pad " << pad;
+            ASSERT_EQ(text(reader.next(record)), expected[k]) << "line " << k << ", pad " << pad;
     }
+}
+
+TEST(ExtrasReader, ALineOfAnotherRecordEndsTheExtrasNeverPairingThem) {
+    // Three records; each file is their lines, changed as the row says. A record's extras are
+    // its own line's or empty, never another record's.
+    std::array<RecordFields, 3> records;
+    std::array<std::string, 3> lines;
+    std::string scratch;
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        static const std::string kBssids[] = {"00:0A:0B:0C:0D:01", "00:0A:0B:0C:0D:02",
+                                              "00:0A:0B:0C:0D:03"};
+        records[k] = {"N1.5",     "E2.5", "NET",  "BSS", kBssids[k], "12:00:00GMT",
+                      "[237249]", "0",    "0011", "0",   "40"};
+        lines[k].assign(kExtrasCheckLength + 1, ' ');
+        writeExtrasCheck(recordCheck(records[k], scratch), lines[k].data());
+        lines[k] += std::to_string(k + 1) + ",7" + std::to_string(k) + ",49,2004-06-05\r\n";
+    }
+    struct Row {
+        const char* what;
+        std::string file;
+        const char* signals;  // of the three records, "-" for none
+    };
+    const Row rows[] = {
+        {"in step", lines[0] + lines[1] + lines[2], "70 71 72"},
+        {"a line added at the top", "1,99,1,2004-06-05\r\n" + lines[0] + lines[1] + lines[2],
+         "- - -"},
+        {"a line of the record before", lines[0] + lines[0] + lines[1] + lines[2], "70 - -"},
+        {"a line lost", lines[0] + lines[2], "70 - -"},
+        {"a damaged check", lines[0] + "x" + lines[1].substr(1) + lines[2], "70 - -"},
+        {"a damaged body keeps the rest", lines[0] + lines[1].substr(0, 9) + "?\r\n" + lines[2],
+         "70 - 72"},
+        {"a line without a check (an older file)", "1,70,49,\r\n" + lines[1] + lines[2], "- - -"},
+    };
+    test::TempDir dir;
+    const fs::path working = dir / "output1";
+    for (const Row& row : rows) {
+        test::writeFile(extrasFileOf(working), row.file);
+        ExtrasReader reader(working);
+        std::string signals;
+        for (const RecordFields& record : records) {
+            const std::optional<int> signal = reader.next(record).signal;
+            signals += (signals.empty() ? "" : " ") + (signal ? std::to_string(*signal) : "-");
+        }
+        EXPECT_EQ(signals, row.signals) << row.what;
+    }
+    // The check of a record that is one run of items equals that of the same items apart.
+    const std::string line = "N1.5,E2.5,NET,BSS,00:0A:0B:0C:0D:0E,12:00:00GMT,[1],0,0011,0,40";
+    RecordFields run;
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < run.size(); ++k) {
+        const std::size_t comma = std::min(line.find(',', at), line.size());
+        run[k] = std::string_view(line).substr(at, comma - at);
+        at = comma + 1;
+    }
+    EXPECT_EQ(recordCheck(run, scratch), recordCheck(line));
+    std::array<std::string, WorkingRecord::kFieldCount> copies;
+    RecordFields apart;
+    for (std::size_t k = 0; k < run.size(); ++k) apart[k] = copies[k] = std::string(run[k]);
+    EXPECT_EQ(recordCheck(apart, scratch), recordCheck(line));
 }
 
 }  // namespace

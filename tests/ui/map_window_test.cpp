@@ -17,7 +17,7 @@ using velmora::map::Status;
 
 // clang-format off
 // The sightings, far enough apart to be told apart at a street's zoom; cafe twice on one spot.
-const struct Sighting { const char *lat, *lon, *ssid, *bssid, *flags; Status status; } kSightings[] = {
+const struct LogSighting { const char *lat, *lon, *ssid, *bssid, *flags; Status status; } kSightings[] = {
     {"N 10.0000000", "E 20.0000000", "home",   "00:0a:95:00:00:01", "0011", Status::WepOn},
     {"N 10.0010000", "E 20.0010000", "Home",   "00:0A:95:00:00:01", "0011", Status::WepOn},
     {"N 10.0020000", "E 20.0000000", "HOME",   "00:0a:95:00:00:02", "0002", Status::AdHoc},
@@ -42,7 +42,7 @@ kShown[] = {
 static std::string mapLog(bool summary = false) {
     std::string log = test::textLog({});
     if (summary) log.replace(log.find("wi-scan with"), 12, "wi-scan summary with");
-    for (const Sighting& s : kSightings)
+    for (const LogSighting& s : kSightings)
         log += test::dataLine(s.lat, s.lon, s.ssid, s.bssid, s.flags) + "\r\n";
     return log;
 }
@@ -53,7 +53,7 @@ static double degrees(const char* text) {
 }
 
 // Where a sighting lies on the canvas in its current view.
-static QPoint pixelOf(const Sighting& s, const map::View& view) {
+static QPoint pixelOf(const LogSighting& s, const map::View& view) {
     const map::WorldPoint w = map::project(degrees(s.lat), degrees(s.lon));
     const double scale = std::ldexp(1.0, view.zoom);
     return QPoint(static_cast<int>(std::floor(w.x * scale) - view.left),
@@ -120,7 +120,7 @@ class MapWindowTest : public QObject, Ui {
                 box->setChecked(box->objectName() != hidden);
             const QImage image = w->canvas()->grab().toImage();
             for (int i = 0; i < kNear; ++i) {
-                const Sighting& s = kSightings[i];
+                const LogSighting& s = kSightings[i];
                 const bool shown =
                     QString(hidden) != QStringList{"showWepOn", "showWepOff", "showAdHoc"}.value(
                                            static_cast<int>(s.status));
@@ -193,7 +193,7 @@ class MapWindowTest : public QObject, Ui {
         QVERIFY((pixelOf(kSightings[1], w->canvas()->view()) - at).manhattanLength() <= 2);
         // Fit shows every sighting again, the far one included.
         click(w, "fitButton");
-        for (const Sighting& s : kSightings)
+        for (const LogSighting& s : kSightings)
             QVERIFY(w->canvas()->rect().contains(pixelOf(s, w->canvas()->view())));
     }
 

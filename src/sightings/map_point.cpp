@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/map_point.h"
+#include "sightings/map_point.h"
 
 #include <algorithm>
 #include <array>
@@ -173,7 +173,7 @@ std::string mapTime(std::string_view time, std::string_view date) {
     return text;
 }
 
-void describeRecordInto(MapPointView& point, MapPointStore& store, const ExportRecord& record,
+void describeRecordInto(MapPointView& point, MapPointStore& store, const Sighting& record,
                         const VendorList* vendors) {
     const RecordFields& fields = record.fields;
     point.latitude = signedDegrees(fields[WorkingRecord::Latitude], 'N', 'S', store.latitude);
@@ -218,7 +218,7 @@ std::optional<double> coordinateDegrees(std::string_view item, char positive, ch
     return degrees;
 }
 
-MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors) {
+MapPoint describeRecord(const Sighting& record, const VendorList* vendors) {
     MapPointView point;
     MapPointStore store;
     describeRecordInto(point, store, record, vendors);

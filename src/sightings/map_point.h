@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "export/export_sink.h"
+#include "sightings/sighting.h"
 
 namespace velmora {
 
@@ -57,7 +57,7 @@ BasicMapPoint<To> convertMapPoint(const BasicMapPoint<From>& point) {
 std::optional<double> coordinateDegrees(std::string_view item, char positive, char negative);
 
 // The map point of a record; `vendors` may be null (then no vendor).
-MapPoint describeRecord(const ExportRecord& record, const VendorList* vendors);
+MapPoint describeRecord(const Sighting& record, const VendorList* vendors);
 
 // Where describeRecordInto keeps the texts that are not the record's bytes as they stand:
 // converted to UTF-8, signed, or put together.
@@ -75,7 +75,7 @@ struct MapPointStore {
 // describeRecord as a view of the record, the vendor list and `store`, valid while they are;
 // `point`'s channels and `store`'s texts keep their room, so a sink that describes one record
 // after another allocates nothing once they have grown.
-void describeRecordInto(MapPointView& point, MapPointStore& store, const ExportRecord& record,
+void describeRecordInto(MapPointView& point, MapPointStore& store, const Sighting& record,
                         const VendorList* vendors);
 
 // The log's single-byte text (Windows-1252; its five undefined bytes taken as the Latin-1

@@ -1,0 +1,486 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One pin per access point: holds the strongest sighting of each access point and hands them
+// over once every sighting has been added.
+//
+// A log has a hundred thousand access points and more, so each is held compactly: a 64-byte
+// entry (its BSSID as a number, its count, its strongest signal, and the time and date of its
+// first and last sighting packed), the strongest sighting's record bytes and other extras in
+// an arena of large blocks, and a flat hash of entry numbers. The times are made text only
+// when the pins are written.
+
+#include "sightings/strongest_sightings.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "export/map_sinks.h"
+#include "io/byte_scan.h"
+#include "records/bssid_key.h"
+#include "sightings/map_point.h"
+
+namespace velmora {
+
+namespace {
+
+// Blocks of bytes handed out one after the other and never moved, so that what is held
+// stays where it was put and growing never copies (nor briefly doubles) what is held. Room
+// given back is handed out again to a request of its size or a little less.
+class Arena {
+  public:
+    struct Room {
+        char* at;
+        std::size_t size;
+    };
+
+    Room allocate(std::size_t size) {
+        for (std::size_t r = size; r < std::min(size + kSlack, kListed); ++r) {
+            if (char* const at = free_[r]) {
+                std::memcpy(&free_[r], at, sizeof(char*));
+                return {at, r};
+            }
+        }
+        if (size > left_) {
+            const std::size_t block = std::max(size, kBlock);
+            blocks_.push_back(std::make_unique<char[]>(block));
+            next_ = blocks_.back().get();
+            left_ = block;
+        }
+        char* const at = next_;
+        next_ += size;
+        left_ -= size;
+        return {at, size};
+    }
+
+    // Takes back what allocate() gave (at least a pointer's size), to be handed out again.
+    void release(Room room) {
+        if (room.size >= kListed) return;
+        std::memcpy(room.at, &free_[room.size], sizeof(char*));
+        free_[room.size] = room.at;
+    }
+
+  private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+    static constexpr std::size_t kListed = 1024;  // rooms this small are handed out again
+    static constexpr std::size_t kSlack = 8;      // bytes a request may leave unused
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* next_ = nullptr;
+    std::size_t left_ = 0;
+    std::array<char*, kListed> free_{};  // given back, by size: each links to the next
+};
+
+// The strongest sighting of an access point, as held in the arena:
+//   what (u8)       bit 0: the SNR was read, bit 1: the noise was, bit 2: the item sizes follow
+//   SNR, noise      where read, each as a number (below)
+//   date            the number of its extras date in the sink's date table
+//   item sizes      eleven numbers, where an item has a comma; else the items are split at them
+//   the items       joined by ",", so that they stand one separator apart as in a line
+// A number is written in 7-bit groups, low first, the top bit set on all but the last; a
+// signed one as 2n, or -2n - 1 for a negative n, so that small readings take one byte.
+// The entry keeps the signal, which every sighting compares against, and the slot's size.
+namespace held {
+
+constexpr unsigned kSnr = 1;
+constexpr unsigned kNoise = 2;
+constexpr unsigned kSizes = 4;
+
+// The most a held record of `fields` takes.
+std::size_t maxSize(const RecordFields& fields) {
+    std::size_t size = 1 + 5 + 5 + 5 + fields.size() - 1;
+    for (const std::string_view field : fields) size += 10 + field.size();
+    return size;
+}
+
+char* putNumber(char* p, std::uint64_t value) {
+    for (; value >= 0x80; value >>= 7) *p++ = static_cast<char>(0x80 | (value & 0x7f));
+    *p++ = static_cast<char>(value);
+    return p;
+}
+std::uint64_t getNumber(const char*& p) {
+    std::uint64_t value = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const unsigned byte = static_cast<unsigned char>(*p++);
+        value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
+        if (!(byte & 0x80)) return value;
+    }
+}
+char* putSigned(char* p, int value) {
+    const std::int64_t v = value;
+    return putNumber(p, static_cast<std::uint64_t>(v < 0 ? -2 * v - 1 : 2 * v));
+}
+int getSigned(const char*& p) {
+    const std::uint64_t v = getNumber(p);
+    return static_cast<int>(v & 1 ? -static_cast<std::int64_t>(v >> 1) - 1
+                                  : static_cast<std::int64_t>(v >> 1));
+}
+
+// The commas in [from, to), eight bytes at a time.
+std::size_t countCommas(const char* from, const char* to) {
+    constexpr std::uint64_t kCommas = 0x2c2c2c2c2c2c2c2cULL;
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    std::size_t count = 0;
+    for (; to - from >= 8; from += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, 8);
+        // One in the low bit of each comma's byte; the multiplication adds them in the top byte.
+        count +=
+            static_cast<std::size_t>(((byte_scan::zeroBytes(word ^ kCommas) >> 7) * kOnes) >> 56);
+    }
+    for (; from < to; ++from) count += *from == ',';
+    return count;
+}
+
+// Writes `record` at `slot` (room for maxSize(record.fields)); returns the bytes written.
+std::size_t write(char* slot, const Sighting& record, std::uint32_t date) {
+    const RecordExtras& extras = record.extras;
+    const RecordFields& fields = record.fields;
+    bool commas = false;
+    const bool run = oneRun(fields);
+    if (run) {
+        // A line read: its items have a comma where the run has more than its ten separators.
+        const char* const first = fields.front().data();
+        const char* const end = fields.back().data() + fields.back().size();
+        commas = countCommas(first, end) != fields.size() - 1;
+    } else {
+        for (const std::string_view field : fields)
+            commas = commas || field.find(',') != std::string_view::npos;
+    }
+    slot[0] = static_cast<char>((extras.snr ? kSnr : 0) | (extras.noise ? kNoise : 0) |
+                                (commas ? kSizes : 0));
+    char* p = slot + 1;
+    if (extras.snr) p = putSigned(p, *extras.snr);
+    if (extras.noise) p = putSigned(p, *extras.noise);
+    p = putNumber(p, date);
+    if (commas)
+        for (const std::string_view field : record.fields) p = putNumber(p, field.size());
+    if (run) {
+        // Items one separator apart: copied as one run, each separator then made ",".
+        const char* const first = fields.front().data();
+        std::memcpy(p, first,
+                    static_cast<std::size_t>(fields.back().data() + fields.back().size() - first));
+        for (std::size_t k = 0; k + 1 < fields.size(); ++k) {
+            p += fields[k].size();
+            *p++ = ',';
+        }
+        return static_cast<std::size_t>(p + fields.back().size() - slot);
+    }
+    for (std::size_t k = 0; k < record.fields.size(); ++k) {
+        if (k > 0) *p++ = ',';
+        if (!record.fields[k].empty()) {
+            std::memcpy(p, record.fields[k].data(), record.fields[k].size());
+            p += record.fields[k].size();
+        }
+    }
+    return static_cast<std::size_t>(p - slot);
+}
+
+// The record a slot of `size` bytes holds, viewing it; its extras date is the number returned.
+std::uint32_t read(const char* slot, std::size_t size, Sighting& record) {
+    const unsigned what = static_cast<unsigned char>(slot[0]);
+    const char* p = slot + 1;
+    record.extras.snr.reset();
+    record.extras.noise.reset();
+    if (what & kSnr) record.extras.snr = getSigned(p);
+    if (what & kNoise) record.extras.noise = getSigned(p);
+    const auto date = static_cast<std::uint32_t>(getNumber(p));
+    if (what & kSizes) {
+        std::size_t sizes[WorkingRecord::kFieldCount];
+        for (std::size_t& itemSize : sizes) itemSize = static_cast<std::size_t>(getNumber(p));
+        for (std::size_t k = 0; k < record.fields.size(); ++k) {
+            record.fields[k] = {p, sizes[k]};
+            p += sizes[k] + 1;
+        }
+    } else {
+        const std::string_view items(p, static_cast<std::size_t>(slot + size - p));
+        std::size_t at = 0;
+        for (std::size_t k = 0; k + 1 < record.fields.size(); ++k) {
+            const std::size_t comma = items.find(',', at);
+            record.fields[k] = items.substr(at, comma - at);
+            at = comma + 1;
+        }
+        record.fields.back() = items.substr(at);
+    }
+    return date;
+}
+
+}  // namespace held
+
+// The clock of a Time item as mapTime writes it ("HH:MM:SS"): its six digits, four bits
+// each, below a set bit 24; 0 where the item is no time of day.
+std::uint32_t packedClock(std::string_view time) {
+    const std::string clock = mapTime(time, {});  // eight bytes at most: no allocation
+    if (clock.size() != 8) return 0;
+    std::uint32_t packed = 1;
+    for (const std::size_t k : {0, 1, 3, 4, 6, 7})
+        packed = packed << 4 | static_cast<std::uint32_t>(clock[k] - '0');
+    return packed;
+}
+
+// The "HH:MM:SS" of a packed clock, in `text`; empty for 0.
+std::string_view clockText(std::uint32_t packed, char (&text)[8]) {
+    if (packed == 0) return {};
+    for (const std::size_t k : {7, 6, 4, 3, 1, 0}) {
+        text[k] = static_cast<char>('0' + (packed & 0xf));
+        packed >>= 4;
+    }
+    text[2] = text[5] = ':';
+    return {text, sizeof text};
+}
+
+// An unreadable signal, below every readable one.
+constexpr std::int64_t kUnreadable = std::numeric_limits<std::int64_t>::min();
+
+struct AccessPoint {
+    std::uint64_t key;    // distinct::bssidKey of the BSSID
+    char* strongest;      // its strongest sighting, in the arena
+    std::int64_t signal;  // that sighting's, or kUnreadable
+    std::uint64_t sightings;
+    std::uint32_t room;        // the bytes `strongest` has room for
+    std::uint32_t used;        // and holds
+    std::uint32_t firstClock;  // packedClock of its first sighting
+    std::uint32_t lastClock;   // and of its last
+    std::uint32_t firstDate;   // the number of their extras dates
+    std::uint32_t lastDate;
+    std::uint64_t number;  // the record number of `strongest`
+};
+
+// The entries in order of first sighting, in blocks that never move.
+class AccessPoints {
+  public:
+    std::size_t size() const { return size_; }
+    AccessPoint& operator[](std::size_t i) { return at(i); }
+    const AccessPoint& operator[](std::size_t i) const { return at(i); }
+    AccessPoint& add() {
+        if (size_ % kPerBlock == 0) blocks_.push_back(std::make_unique<AccessPoint[]>(kPerBlock));
+        return at(size_++) = AccessPoint{};
+    }
+
+  private:
+    static constexpr std::size_t kPerBlock = (std::size_t{2} << 20) / sizeof(AccessPoint);
+
+    AccessPoint& at(std::size_t i) const { return blocks_[i / kPerBlock][i % kPerBlock]; }
+
+    std::vector<std::unique_ptr<AccessPoint[]>> blocks_;
+    std::size_t size_ = 0;
+};
+
+// A sighting waiting its turn: what the sink keeps of it, its record in the held form.
+struct Pending {
+    std::uint64_t key;
+    std::int64_t signal;
+    std::uint32_t clock;
+    std::uint32_t date;
+    std::uint64_t number;
+    std::vector<char> record;  // the held form, in its first `size` bytes
+    std::size_t size;
+};
+
+}  // namespace
+
+class StrongestSightings::Impl {
+  public:
+    // Each sighting waits a few sightings before its entry is looked up: meanwhile the memory
+    // fetches its hash slot and then its entry, which a large table seldom has in the cache.
+    void add(const Sighting& record) {
+        Pending& next = pending_[(first_ + waiting_) % kAhead];
+        next.key = distinct::bssidKey(record.fields[WorkingRecord::BSSID], others_);
+        next.clock = packedClock(record.fields[WorkingRecord::Time]);
+        next.date = dateNumber(record.extras.date);
+        next.signal = record.extras.signal ? *record.extras.signal : kUnreadable;
+        next.number = record.number;
+        const std::size_t most = held::maxSize(record.fields);
+        if (most > std::numeric_limits<std::uint32_t>::max())
+            throw std::length_error("record too long to hold");
+        if (next.record.size() < most) next.record.resize(most);
+        next.size = held::write(next.record.data(), record, next.date);
+        if (!slots_.empty()) __builtin_prefetch(&slots_[homeOf(next.key)]);
+        ++waiting_;
+        if (waiting_ > kAhead / 2 && !slots_.empty()) {
+            // Half way: its slots have come; fetch the entry they name.
+            const Pending& half = pending_[(first_ + waiting_ - 1 - kAhead / 2) % kAhead];
+            if (const std::uint32_t entry = probe(half.key)) {
+                const char* const ap = reinterpret_cast<const char*>(&accessPoints_[entry - 1]);
+                __builtin_prefetch(ap);
+                __builtin_prefetch(ap + sizeof(AccessPoint) - 1);
+            }
+        }
+        if (waiting_ == kAhead) take();
+    }
+
+    void finish(const std::function<void(const Sighting&)>& take) {
+        while (waiting_ > 0) this->take();
+        AccessPointSummary summary;
+        char clock[8];
+        Sighting record;
+        record.accessPoint = &summary;
+        for (std::size_t i = 0; i < accessPoints_.size(); ++i) {
+            const AccessPoint& ap = accessPoints_[i];
+            summary.sightings = ap.sightings;
+            summary.firstSeen = mapTime(clockText(ap.firstClock, clock), dates_[ap.firstDate]);
+            summary.lastSeen = mapTime(clockText(ap.lastClock, clock), dates_[ap.lastDate]);
+            record.extras.date = dates_[held::read(ap.strongest, ap.used, record)];
+            record.number = ap.number;
+            if (ap.signal == kUnreadable)
+                record.extras.signal.reset();
+            else
+                record.extras.signal = static_cast<int>(ap.signal);
+            take(record);
+        }
+    }
+
+    std::uint64_t size() const { return accessPoints_.size(); }
+
+  private:
+    static constexpr std::size_t kAhead = 32;
+
+    // The oldest waiting sighting counts for its access point.
+    void take() {
+        const Pending& sighting = pending_[first_];
+        first_ = (first_ + 1) % kAhead;
+        --waiting_;
+        AccessPoint* ap = find(sighting.key);
+        if (!ap) {
+            ap = &add(sighting.key);
+            ap->strongest = nullptr;
+            hold(*ap, sighting);
+            ap->signal = sighting.signal;
+            ap->sightings = 0;
+            ap->firstClock = sighting.clock;
+            ap->firstDate = sighting.date;
+        } else if (sighting.signal > ap->signal) {
+            // Higher, and readable: kUnreadable is below every reading and not above itself.
+            hold(*ap, sighting);
+            ap->signal = sighting.signal;
+        }
+        ++ap->sightings;
+        ap->lastClock = sighting.clock;
+        ap->lastDate = sighting.date;
+    }
+
+    // A slot names an entry whose key has the slot's check: most keys that are not the
+    // entry's are told apart without reading the entry.
+    struct Slot {
+        std::uint32_t entry;  // entry number + 1, or 0 for a free slot
+        std::uint32_t check;
+    };
+
+    static std::uint64_t hashOf(std::uint64_t key) { return key * 0x9e3779b97f4a7c15ULL; }
+    static std::uint32_t checkOf(std::uint64_t key) {
+        return static_cast<std::uint32_t>(hashOf(key));
+    }
+    std::size_t homeOf(std::uint64_t key) const {
+        return static_cast<std::size_t>(hashOf(key) >> 32) & (slots_.size() - 1);
+    }
+
+    // The entry number + 1 of the first slot in `key`'s probe sequence whose check is the
+    // key's, or 0: most likely `key`'s entry, if it has one.
+    std::uint32_t probe(std::uint64_t key) const {
+        const std::uint32_t check = checkOf(key);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = homeOf(key);; i = (i + 1) & mask) {
+            const Slot slot = slots_[i];
+            if (slot.entry == 0 || slot.check == check) return slot.entry;
+        }
+    }
+
+    AccessPoint* find(std::uint64_t key) {
+        if (slots_.empty()) return nullptr;
+        const std::uint32_t check = checkOf(key);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = homeOf(key);; i = (i + 1) & mask) {
+            const Slot slot = slots_[i];
+            if (slot.entry == 0) return nullptr;
+            if (slot.check != check) continue;
+            AccessPoint& ap = accessPoints_[slot.entry - 1];
+            if (ap.key == key) return &ap;
+        }
+    }
+
+    AccessPoint& add(std::uint64_t key) {
+        if ((accessPoints_.size() + 1) * 2 > slots_.size()) grow();
+        AccessPoint& ap = accessPoints_.add();
+        ap.key = key;
+        place(key, static_cast<std::uint32_t>(accessPoints_.size()));
+        return ap;
+    }
+
+    // Puts entry number `entry` - 1 into the first free slot of its probe sequence.
+    void place(std::uint64_t key, std::uint32_t entry) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = homeOf(key);
+        while (slots_[i].entry != 0) i = (i + 1) & mask;
+        slots_[i] = {entry, checkOf(key)};
+    }
+
+    void grow() {
+        if (accessPoints_.size() >= std::numeric_limits<std::uint32_t>::max() - 1)
+            throw std::length_error("too many access points");
+        slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, Slot{0, 0});
+        for (std::size_t i = 0; i < accessPoints_.size(); ++i)
+            place(accessPoints_[i].key, static_cast<std::uint32_t>(i + 1));
+    }
+
+    // Copies a sighting's record over the access point's strongest, in its slot where it fits.
+    void hold(AccessPoint& ap, const Pending& sighting) {
+        if (!ap.strongest || ap.room < sighting.size) {
+            if (ap.strongest) arena_.release({ap.strongest, ap.room});
+            const Arena::Room room = arena_.allocate(sighting.size);
+            ap.strongest = room.at;
+            ap.room = static_cast<std::uint32_t>(room.size);
+        }
+        std::memcpy(ap.strongest, sighting.record.data(), sighting.size);
+        ap.used = static_cast<std::uint32_t>(sighting.size);
+        ap.number = sighting.number;
+    }
+
+    // The number of an extras date in the date table. A log has few dates, and runs of
+    // sightings share one.
+    std::uint32_t dateNumber(std::string_view date) {
+        if (!dates_.empty() && dates_[lastDate_] == date) return lastDate_;
+        const auto [at, added] =
+            dateIndex_.try_emplace(std::string(date), static_cast<std::uint32_t>(dates_.size()));
+        if (added) dates_.emplace_back(date);
+        lastDate_ = at->second;
+        return lastDate_;
+    }
+
+    AccessPoints accessPoints_;
+    std::vector<Slot> slots_;
+    distinct::Interner others_;  // BSSIDs that are no MAC address, upper-cased
+    Arena arena_;
+    std::vector<std::string> dates_;
+    std::unordered_map<std::string, std::uint32_t> dateIndex_;
+    std::uint32_t lastDate_ = 0;
+    std::array<Pending, kAhead> pending_;  // waiting sightings, oldest at first_
+    std::size_t first_ = 0;
+    std::size_t waiting_ = 0;
+};
+
+StrongestSightings::StrongestSightings() : impl_(std::make_unique<Impl>()) {}
+StrongestSightings::~StrongestSightings() = default;
+
+void StrongestSightings::add(const Sighting& sighting) {
+    impl_->add(sighting);
+}
+
+void StrongestSightings::finish(const std::function<void(const Sighting&)>& take) {
+    impl_->finish(take);
+}
+
+std::uint64_t StrongestSightings::size() const {
+    return impl_->size();
+}
+
+}  // namespace velmora
