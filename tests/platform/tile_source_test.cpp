@@ -10,7 +10,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "platform/loopback_tile_server.h"
+#include "support/loopback_tile_server.h"
 
 using velmora::LoopbackTileServer;
 using velmora::TileSource;

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "map/web_mercator.h"
-#include "platform/loopback_tile_server.h"
+#include "support/loopback_tile_server.h"
 #include "ui/map_canvas.h"
 #include "ui_test_support.h"
 
