@@ -25,9 +25,9 @@
 
 #include "platform/beep.h"
 #include "platform/file_dialog.h"
-#include "platform/loopback_tile_server.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
+#include "support/loopback_tile_server.h"
 #include "ui/Form1.h"
 #include "ui/entry_list.h"
 #include "ui/map_canvas.h"

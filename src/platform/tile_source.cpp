@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/tile_source.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include "platform/program_settings.h"
 #include "velmora_version.h"
@@ -16,8 +19,10 @@ namespace velmora {
 namespace {
 
 const char* const kDefaultTemplate = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
-constexpr qint64 kDiskCacheBytes = 256ll << 20;
-constexpr int kMemoryCacheKiB = 48 << 10;  // about 190 decoded 256x256 tiles
+// About 190 decoded 256x256 tiles; more when the view shows more (keepOnly).
+constexpr qint64 kMemoryCacheBytes = 48ll << 20;
+// What a cache entry adds to its body: the URL and the reply's headers.
+constexpr qint64 kCacheEntryOverhead = 16 << 10;
 
 // Marks the second try of a tile, the one that reads the disk cache alone.
 constexpr auto kCacheOnlyAttribute = QNetworkRequest::User;
@@ -47,12 +52,12 @@ TileSource::TileSource(const QString& urlTemplate, const QString& cacheFolder, Q
     : QObject(parent),
       urlTemplate_(urlTemplate),
       network_(new QNetworkAccessManager(this)),
-      images_(kMemoryCacheKiB) {
+      images_(kMemoryCacheBytes) {
     QDir().mkpath(cacheFolder);
     auto* cache = new QNetworkDiskCache(network_);
     cache->setCacheDirectory(cacheFolder);
-    cache->setMaximumCacheSize(kDiskCacheBytes);
     network_->setCache(cache);
+    applyDiskCacheCap();
     connect(network_, &QNetworkAccessManager::finished, this, &TileSource::finished);
 }
 
@@ -60,6 +65,53 @@ TileSource::~TileSource() {
     // Replies still on the wire are dropped without a word: nobody waits for them any more.
     disconnect(network_, nullptr, this, nullptr);
     for (QNetworkReply* reply : inFlight_.keys()) reply->abort();
+}
+
+void TileSource::setMaxTileBytes(qint64 bytes) {
+    maxTileBytes_ = qMax<qint64>(1, bytes);
+    applyDiskCacheCap();
+}
+
+void TileSource::setDiskCacheBytes(qint64 bytes) {
+    diskCacheBytes_ = qMax<qint64>(0, bytes);
+    applyDiskCacheCap();
+}
+
+// QNetworkDiskCache trims itself to its maximum only before it stores an entry, so the entry
+// stored lands on top of it, and entries being written (one per request, each at most a tile)
+// are not counted at all. Its maximum leaves room for both under the cap.
+void TileSource::applyDiskCacheCap() {
+    const qint64 reserve = (kMaxRequests + 1) * (maxTileBytes_ + kCacheEntryOverhead);
+    static_cast<QNetworkDiskCache*>(network_->cache())
+        ->setMaximumCacheSize(qMax<qint64>(0, diskCacheBytes_ - reserve));
+}
+
+void TileSource::setDrawnTileSize(int pixels) {
+    const int side = qBound(16, pixels, 1024);
+    if (side == drawnSize_) return;
+    // Tiles decoded for the other size would be drawn blurred or cost more than they should.
+    drawnSize_ = side;
+    images_.clear();
+}
+
+QImage TileSource::decodeTile(const QByteArray& bytes, int drawnSide) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (size.isEmpty() || size.width() > kMaxTileSide || size.height() > kMaxTileSide) return {};
+    if (size.width() > drawnSide || size.height() > drawnSide)
+        reader.setScaledSize(QSize(qMin(size.width(), drawnSide), qMin(size.height(), drawnSide)));
+    return reader.read();
+}
+
+bool TileSource::redirectAllowed(const QUrl& from, const QUrl& to) {
+    const QString scheme = to.scheme().toLower();
+    if (scheme != QLatin1String("https") && scheme != QLatin1String("http")) return false;
+    if (from.scheme().toLower() == QLatin1String("https") && scheme != QLatin1String("https"))
+        return false;
+    return !to.host().isEmpty() && to.host().compare(from.host(), Qt::CaseInsensitive) == 0;
 }
 
 QString TileSource::urlFor(map::TileId id) const {
@@ -87,6 +139,11 @@ QImage TileSource::tile(map::TileId id) {
 
 void TileSource::keepOnly(const QList<map::TileId>& wanted) {
     const QSet<map::TileId> keep(wanted.begin(), wanted.end());
+    // The memory cache holds at least twice the tiles in view: a tile on the screen is never
+    // pushed out by one that arrives after it, which would be asked for again on the next
+    // repaint, and so on without end.
+    const qint64 tileBytes = qint64(drawnSize_) * drawnSize_ * 4;
+    images_.setMaxCost(qMax(kMemoryCacheBytes, 2 * tileBytes * keep.size()));
     queue_.removeIf([&](const map::TileId& id) { return !keep.contains(id); });
 }
 
@@ -109,7 +166,37 @@ void TileSource::send(map::TileId id, bool cacheOnly) {
                          cacheOnly ? QNetworkRequest::AlwaysCache : QNetworkRequest::PreferNetwork);
     request.setAttribute(kCacheOnlyAttribute, cacheOnly);
     request.setTransferTimeout(timeoutMs_);
-    inFlight_.insert(network_->get(request), id);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(5);
+    QNetworkReply* reply = network_->get(request);
+    inFlight_.insert(reply, id);
+    // Qt stops reading from the network once this much waits, so a body that never ends is
+    // held to about the cap until checkSize() aborts it.
+    reply->setReadBufferSize(maxTileBytes_ + 1);
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { checkSize(reply); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { checkSize(reply); });
+    connect(reply, &QNetworkReply::redirected, this, [reply](const QUrl& to) {
+        if (redirectAllowed(reply->request().url(), to))
+            emit reply->redirectAllowed();
+        else
+            reply->abort();
+    });
+    // The transfer timeout fires on silence only; a server that sends a byte now and then would
+    // hold one of the two connections for good, and with both the whole background.
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    deadline->start(deadlineMs_);
+}
+
+void TileSource::checkSize(QNetworkReply* reply) {
+    if (!reply->isRunning()) return;
+    const qint64 held = reply->bytesAvailable();
+    peakReplyBytes_ = qMax(peakReplyBytes_, held);
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (held > maxTileBytes_ || (length.isValid() && length.toLongLong() > maxTileBytes_))
+        reply->abort();
 }
 
 void TileSource::finished(QNetworkReply* reply) {
@@ -123,10 +210,11 @@ void TileSource::finished(QNetworkReply* reply) {
     if (reply->error() != QNetworkReply::NoError && status == 0) cacheFirst_ = true;
     QImage image;
     if (reply->error() == QNetworkReply::NoError &&
-        (status == 0 || (status >= 200 && status < 300)))
-        image.loadFromData(reply->readAll());
-    if (!image.isNull()) {
-        images_.insert(id, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes() >> 10));
+        (status == 0 || (status >= 200 && status < 300)) &&
+        reply->bytesAvailable() <= maxTileBytes_)
+        image = decodeTile(reply->readAll(), drawnSize_);
+    // A tile the memory cache refused would be asked for again at every repaint: a failure.
+    if (!image.isNull() && images_.insert(id, new QImage(image), image.sizeInBytes())) {
         emit tileReady(id);
     } else if (!reply->request().attribute(kCacheOnlyAttribute).toBool() &&
                network_->cache()->metaData(reply->url()).isValid()) {

@@ -13,6 +13,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QUrl;
 
 namespace velmora {
 
@@ -22,8 +23,14 @@ namespace velmora {
 // a disk cache (QNetworkDiskCache in `cacheFolder`) that honours the server's expiry, so a
 // re-opened area loads offline. A tile the network cannot bring shows its expired copy from the
 // disk; once the server has not answered at all, copies on disk are shown without asking it first.
-// A tile that fails (network or HTTP error, no answer within the timeout, not an image) is not
-// asked for again in this session; the first failure emits offline() once. Nothing blocks.
+// A tile that fails (network or HTTP error, no answer within the timeout or the deadline, larger
+// than the tile cap, not an image of a tile's size, a redirect to another host) is not asked for
+// again in this session; the first failure emits offline() once. Nothing blocks.
+//
+// What a hostile or broken server can cost is bounded: a reply is aborted once it holds more than
+// the tile cap, so memory and the disk cache's half-written entry stay under it, and the disk
+// cache as a whole (finished entries and those being written) stays under its cap. Tiles are
+// decoded to the size they are drawn at, so the memory cache holds what the view needs.
 class TileSource : public QObject {
     Q_OBJECT
 
@@ -35,6 +42,11 @@ class TileSource : public QObject {
     static QString userAgent();           // "Velmora/<version> (...)"
     static constexpr int kMaxRequests = 2;
     static constexpr int kDefaultTimeoutMs = 10000;
+    static constexpr int kDefaultDeadlineMs = 30000;
+    static constexpr qint64 kDefaultMaxTileBytes = 4ll << 20;
+    static constexpr qint64 kDefaultDiskCacheBytes = 256ll << 20;
+    // No tile server sends more; a larger image is refused before it is decoded.
+    static constexpr int kMaxTileSide = 2048;
     static constexpr int kMaxZoom = 30;
 
     TileSource(const QString& urlTemplate, const QString& cacheFolder, QObject* parent = nullptr);
@@ -53,8 +65,27 @@ class TileSource : public QObject {
     int queuedCount() const { return int(queue_.size()); }
     // How long a request may go without receiving anything before it is abandoned as failed.
     void setTimeout(int milliseconds) { timeoutMs_ = milliseconds; }
+    // How long a request may take in all, however steadily its bytes trickle in.
+    void setDeadline(int milliseconds) { deadlineMs_ = milliseconds; }
+    // The largest reply body taken as a tile; a longer one is aborted.
+    void setMaxTileBytes(qint64 bytes);
+    // The most the disk cache folder holds, entries being written included.
+    void setDiskCacheBytes(qint64 bytes);
+    // The side, in device pixels, of the square a tile is drawn into: larger images are decoded
+    // down to it (clamped to 16 .. 1024).
+    void setDrawnTileSize(int pixels);
+    int drawnTileSize() const { return drawnSize_; }
+    // Bytes of decoded images held in memory, and the most any reply held before it finished.
+    qint64 memoryBytes() const { return images_.totalCost(); }
+    qint64 peakReplyBytes() const { return peakReplyBytes_; }
     QString urlFor(map::TileId id) const;
 
+    // An image as a tile drawn `drawnSide` pixels wide: scaled down to drawnSide x drawnSide
+    // when larger, null when it is no image or larger than kMaxTileSide either way.
+    static QImage decodeTile(const QByteArray& bytes, int drawnSide);
+    // A redirect is followed only to the same host, over http or https, never from https to
+    // http.
+    static bool redirectAllowed(const QUrl& from, const QUrl& to);
   signals:
     void tileReady(map::TileId id);
     void offline();
@@ -64,6 +95,8 @@ class TileSource : public QObject {
     void send(map::TileId id, bool cacheOnly);
     void finished(QNetworkReply* reply);
     void fail(map::TileId id);
+    void checkSize(QNetworkReply* reply);
+    void applyDiskCacheCap();
 
     QString urlTemplate_;
     QNetworkAccessManager* network_;
@@ -72,6 +105,11 @@ class TileSource : public QObject {
     QHash<QNetworkReply*, map::TileId> inFlight_;
     QSet<map::TileId> failed_;
     int timeoutMs_ = kDefaultTimeoutMs;
+    int deadlineMs_ = kDefaultDeadlineMs;
+    qint64 maxTileBytes_ = kDefaultMaxTileBytes;
+    qint64 diskCacheBytes_ = kDefaultDiskCacheBytes;
+    int drawnSize_ = 256;
+    qint64 peakReplyBytes_ = 0;
     bool offline_ = false;
     bool cacheFirst_ = false;  // the server has not answered once: disk copies go first
 };

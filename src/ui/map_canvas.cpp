@@ -219,6 +219,8 @@ void MapCanvas::paintEvent(QPaintEvent*) {
 
 void MapCanvas::paintTiles(QPainter& painter) {
     if (!tiles_) return;
+    // Tiles are decoded to the device pixels of the cell they fill.
+    tiles_->setDrawnTileSize(static_cast<int>(std::lround(map::kTileSize * devicePixelRatioF())));
     const int last = (1 << zoom_) - 1;
     const int x0 = std::max(0, static_cast<int>(std::floor(left_ / map::kTileSize)));
     const int y0 = std::max(0, static_cast<int>(std::floor(top_ / map::kTileSize)));

@@ -3,14 +3,17 @@
 // reaches any other address.
 #include "platform/tile_source.h"
 
+#include <QBuffer>
+#include <QDirIterator>
 #include <QNetworkProxy>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QtTest>
 #include <memory>
 
-#include "platform/loopback_tile_server.h"
+#include "support/loopback_tile_server.h"
 
 using velmora::LoopbackTileServer;
 using velmora::TileSource;
@@ -29,6 +32,35 @@ QStringList paths(const LoopbackTileServer& server) {
     QStringList list;
     for (const auto& request : server.requests()) list << request.path;
     return list;
+}
+
+// A PNG of the given size: one colour, or noise, which PNG cannot compress.
+QByteArray png(int width, int height, bool noise = false) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(200, 220, 180));
+    if (noise) {
+        QRandomGenerator random(7);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) image.setPixel(x, y, random.generate() | 0xff000000);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// The bytes and the number of files under `folder`.
+std::pair<qint64, int> folderSize(const QString& folder) {
+    qint64 bytes = 0;
+    int files = 0;
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        it.next();
+        bytes += it.fileInfo().size();
+        ++files;
+    }
+    return {bytes, files};
 }
 
 // Waits until `spy` has seen `count` signals.
@@ -178,22 +210,51 @@ class TileSourceTest : public QObject {
     }
 
     // Any failure: offline() once for all the failed tiles, and a failed tile is not asked for
-    // again; other tiles still are, so the background comes back where the server has it.
+    // again; other tiles still are, so the background comes back where the server has it. What
+    // a failure cost stays bounded: a reply held at most about the tile cap, no decoded image
+    // is kept, the disk cache stays under its cap and keeps nothing of an aborted reply.
     void failureGoesOfflineOnce_data() {
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("404") << int(Answer::NotFound) << false;
-        QTest::newRow("not an image") << int(Answer::Broken) << false;
-        QTest::newRow("no answer") << int(Answer::Silent) << false;
-        QTest::newRow("connection refused") << int(Answer::Tile) << true;
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("location");
+        QTest::addColumn<bool>("kept");  // a complete answer the disk cache may keep
+        const QByteArray none;
+        // clang-format off
+        QTest::newRow("404") << int(Answer::NotFound) << false << none << none << false;
+        QTest::newRow("403 with a tile as its body")
+            << int(Answer::ForbiddenTile) << false << none << none << false;
+        QTest::newRow("404 with a tile as its body")
+            << int(Answer::NotFoundTile) << false << none << none << false;
+        QTest::newRow("not an image") << int(Answer::Broken) << false << none << none << true;
+        QTest::newRow("4000x4000 image") << int(Answer::Tile) << false << png(4000, 4000) << none << true;
+        QTest::newRow("no answer") << int(Answer::Silent) << false << none << none << false;
+        QTest::newRow("connection refused") << int(Answer::Tile) << true << none << none << false;
+        QTest::newRow("body without end") << int(Answer::Endless) << false << none << none << false;
+        QTest::newRow("1 GiB announced") << int(Answer::Oversized) << false << none << none << false;
+        QTest::newRow("trickle past the deadline")
+            << int(Answer::Trickle) << false << none << none << false;
+        QTest::newRow("redirect to a file")
+            << int(Answer::Redirect) << false << none << QByteArray("file:///etc/hostname") << false;
+        // clang-format on
     }
     void failureGoesOfflineOnce() {
         QFETCH(int, answer);
         QFETCH(bool, refused);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, location);
+        QFETCH(bool, kept);
         server_->setAnswer(Answer(answer));
+        server_->setTilePng(body);
+        server_->setRedirectTarget(location);
+        server_->setTrickleInterval(50);
         if (refused) server_->stop();
+        constexpr qint64 kTileCap = 256 << 10, kDiskCap = 2 << 20;
         TileSource source(server_->urlTemplate(), cache_->path());
-        source.setTimeout(500);
+        source.setTimeout(1000);  // silence; the trickle is never silent that long
+        source.setDeadline(1500);
+        source.setMaxTileBytes(kTileCap);
+        source.setDiskCacheBytes(kDiskCap);
         QSignalSpy offline(&source, &TileSource::offline);
         QSignalSpy ready(&source, &TileSource::tileReady);
         const TileId a{4, 8, 5}, b{4, 9, 5}, c{4, 10, 5};
@@ -204,8 +265,19 @@ class TileSourceTest : public QObject {
         QVERIFY(source.isOffline());
         const qsizetype asked = server_->requests().size();
         QCOMPARE(asked, refused ? 0 : 2);
+        QVERIFY2(source.peakReplyBytes() <= 2 * kTileCap,
+                 qPrintable(QString::number(source.peakReplyBytes())));
+        QCOMPARE(source.memoryBytes(), 0);
+        const auto [cacheBytes, cacheFiles] = folderSize(cache_->path());
+        QVERIFY(cacheBytes <= kDiskCap);
+        if (!kept) QCOMPARE(cacheFiles, 0);
+        // A body that never ends is not read on: its connection is closed.
+        if (Answer(answer) == Answer::Endless || Answer(answer) == Answer::Oversized ||
+            Answer(answer) == Answer::Trickle)
+            QTRY_COMPARE_WITH_TIMEOUT(server_->openConnections(), 0, kWaitMs);
 
         server_->setAnswer(Answer::Tile);
+        server_->setTilePng({});
         QVERIFY(server_->start());
         QVERIFY(source.tile(a).isNull());
         QCOMPARE(source.queuedCount(), 0);
@@ -215,6 +287,143 @@ class TileSourceTest : public QObject {
         QCOMPARE(paths(*server_).mid(asked), QStringList{pathOf(c)});
         QCOMPARE(offline.count(), 1);
         QCOMPARE(ready.count(), 1);
+    }
+
+    // Redirects are followed on the same host only (here to another port of it); one to
+    // another host fails the tile and that host is never asked.
+    void redirectsStayOnTheHost_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("same host") << QStringLiteral("127.0.0.1") << true;
+        QTest::newRow("another host") << QStringLiteral("localhost") << false;
+    }
+    void redirectsStayOnTheHost() {
+        QFETCH(QString, host);
+        QFETCH(bool, followed);
+        LoopbackTileServer target;
+        QVERIFY(target.start());
+        server_->setAnswer(Answer::Redirect);
+        server_->setRedirectTarget(
+            QStringLiteral("http://%1:%2/7/1/2.png").arg(host).arg(target.port()).toLatin1());
+        TileSource source(server_->urlTemplate(), cache_->path());
+        QSignalSpy ready(&source, &TileSource::tileReady);
+        QSignalSpy offline(&source, &TileSource::offline);
+        source.tile({7, 3, 3});
+        QTRY_VERIFY_WITH_TIMEOUT(ready.count() + offline.count() > 0, kWaitMs);
+        QCOMPARE(ready.count(), followed ? 1 : 0);
+        QCOMPARE(paths(target),
+                 followed ? QStringList{QStringLiteral("/7/1/2.png")} : QStringList{});
+    }
+
+    // Where a redirect may lead: the same host, never down from https, never another scheme.
+    void redirectAllowed() {
+        const QUrl from(QStringLiteral("https://tile.example.org/1/2/3.png"));
+        // clang-format off
+        const struct { const char* to; bool allowed; } rows[] = {
+            {"https://tile.example.org/a/1/2/3.png", true},
+            {"https://TILE.example.org:8443/1/2/3.png", true},
+            {"http://tile.example.org/1/2/3.png", false},
+            {"https://cdn.example.org/1/2/3.png", false},
+            {"https://example.org/1/2/3.png", false},
+            {"file:///etc/passwd", false},
+            {"ftp://tile.example.org/1/2/3.png", false},
+            {"data:image/png;base64,AAAA", false}};
+        // clang-format on
+        for (const auto& r : rows)
+            QVERIFY2(
+                TileSource::redirectAllowed(from, QUrl(QString::fromLatin1(r.to))) == r.allowed,
+                r.to);
+        QVERIFY(TileSource::redirectAllowed(QUrl(QStringLiteral("http://a.example/1.png")),
+                                            QUrl(QStringLiteral("https://a.example/1.png"))));
+    }
+
+    // Images are decoded to the size they are drawn at; larger than any tile, or no image, they
+    // are refused.
+    void decodeTile() {
+        // clang-format off
+        const struct { int width, height, drawn; QSize decoded; } rows[] = {
+            {256, 256, 256, {256, 256}},
+            {512, 512, 256, {256, 256}},
+            {512, 512, 512, {512, 512}},
+            {256, 256, 512, {256, 256}},
+            {2048, 2048, 256, {256, 256}},
+            {4000, 4000, 256, {0, 0}},
+            {2049, 16, 256, {0, 0}},
+            {16, 60000, 256, {0, 0}}};
+        // clang-format on
+        for (const auto& r : rows) {
+            const QImage image = TileSource::decodeTile(png(r.width, r.height), r.drawn);
+            QVERIFY2(image.size() == r.decoded,
+                     qPrintable(QStringLiteral("%1x%2").arg(r.width).arg(r.height)));
+        }
+        QVERIFY(TileSource::decodeTile("<html>not an image</html>", 256).isNull());
+        QVERIFY(TileSource::decodeTile({}, 256).isNull());
+    }
+
+    // 512-pixel tiles in a large view: every tile arrives, once, decoded to its cell, and the
+    // memory cache keeps the whole view however large it is (here larger than its usual size
+    // at 512 device pixels a cell): repainting asks for nothing more.
+    void largeTilesInALargeView_data() {
+        QTest::addColumn<int>("drawn");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("256-pixel cells, 13 x 12") << 256 << 13 << 12;
+        QTest::newRow("512-pixel cells, 10 x 7") << 512 << 10 << 7;
+    }
+    void largeTilesInALargeView() {
+        QFETCH(int, drawn);
+        QFETCH(int, columns);
+        QFETCH(int, rows);
+        server_->setTilePng(png(512, 512));
+        TileSource source(server_->urlTemplate(), cache_->path());
+        source.setDrawnTileSize(drawn);
+        QList<TileId> view;
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < columns; ++x) view.append({8, 100 + x, 90 + y});
+        int misfits = 0;
+        const auto repaint = [&] {
+            int shown = 0;
+            for (const TileId& id : view) {
+                const QImage image = source.tile(id);
+                shown += !image.isNull();
+                misfits += !image.isNull() && image.size() != QSize(drawn, drawn);
+            }
+            source.keepOnly(view);
+            return shown;
+        };
+        connect(&source, &TileSource::tileReady, &source, repaint);
+        repaint();
+        QTRY_COMPARE_WITH_TIMEOUT(repaint(), int(view.size()), kWaitMs);
+        QTest::qWait(200);
+        QCOMPARE(repaint(), int(view.size()));
+        QCOMPARE(misfits, 0);
+        const QStringList asked = paths(*server_);
+        QCOMPARE(asked.size(), view.size());
+        QCOMPARE(QSet<QString>(asked.begin(), asked.end()).size(), view.size());
+        QVERIFY(source.memoryBytes() <= view.size() * drawn * drawn * 4);
+        QVERIFY(!source.isOffline());
+    }
+
+    // Many tiles through a small disk cache: the folder never holds more than its cap, while
+    // the tiles keep coming.
+    void diskCacheStaysUnderItsCap() {
+        constexpr qint64 kDiskCap = 1 << 20;
+        const QByteArray tile = png(128, 128, true);  // about 48 KiB
+        server_->setTilePng(tile);
+        server_->setExtraHeaders("Cache-Control: max-age=3600\r\n");
+        TileSource source(server_->urlTemplate(), cache_->path());
+        source.setMaxTileBytes(64 << 10);
+        source.setDiskCacheBytes(kDiskCap);
+        QSignalSpy ready(&source, &TileSource::tileReady);
+        qint64 largest = 0;
+        connect(&source, &TileSource::tileReady, &source,
+                [&] { largest = qMax(largest, folderSize(cache_->path()).first); });
+        constexpr int kTiles = 48;
+        for (int x = 0; x < kTiles; ++x) source.tile({6, x, 1});
+        QVERIFY(waitForCount(ready, kTiles));
+        QVERIFY2(kTiles * tile.size() > 2 * kDiskCap, "the tiles fill the cache twice over");
+        QVERIFY2(largest <= kDiskCap, qPrintable(QString::number(largest)));
+        QVERIFY(folderSize(cache_->path()).first > kDiskCap / 4);
     }
 
     // When the view moves on, queued tiles it no longer shows are not fetched; the ones on

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/loopback_tile_server.h"
+#include "support/loopback_tile_server.h"
 
 #include <QFile>
 #include <QPointer>
@@ -83,7 +83,8 @@ void LoopbackTileServer::read(QTcpSocket* socket) {
 
 void LoopbackTileServer::answer(QTcpSocket* socket, const QString& path) {
     static const QRegularExpression tilePath(QStringLiteral("^/\\d+/\\d+/\\d+\\.png$"));
-    QByteArray status = "200 OK", type = "image/png", body;
+    const QByteArray tile = tilePng_.isEmpty() ? tilePng() : tilePng_;
+    QByteArray status = "200 OK", type = "image/png", body, extra;
     if (answer_ == Answer::NotFound || !tilePath.match(path).hasMatch()) {
         status = "404 Not Found";
         type = "text/plain";
@@ -91,14 +92,55 @@ void LoopbackTileServer::answer(QTcpSocket* socket, const QString& path) {
     } else if (answer_ == Answer::Broken) {
         type = "text/html";
         body = "<html><body>Sign in to use this network</body></html>\n";
+    } else if (answer_ == Answer::ForbiddenTile || answer_ == Answer::NotFoundTile) {
+        status = answer_ == Answer::ForbiddenTile ? "403 Forbidden" : "404 Not Found";
+        body = tile;
+    } else if (answer_ == Answer::Redirect) {
+        status = "302 Found";
+        type = "text/plain";
+        extra = "Location: " + redirectTarget_ + "\r\n";
     } else {
-        body = tilePng();
+        body = tile;
     }
     QByteArray head = "HTTP/1.1 " + status + "\r\n";
     head += "Content-Type: " + type + "\r\n";
-    head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-    head += extraHeaders_;
-    socket->write(head + "\r\n" + body);
+    if (answer_ == Answer::Endless)
+        head += "Connection: close\r\n";  // the body ends when the connection does: never
+    else
+        head += "Content-Length: " +
+                QByteArray::number(answer_ == Answer::Oversized ? qint64(1) << 30 : body.size()) +
+                "\r\n";
+    head += extra + extraHeaders_ + "\r\n";
+    if (answer_ == Answer::Endless || answer_ == Answer::Oversized) {
+        send(socket, head + body);
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { stream(socket); });
+        stream(socket);
+    } else if (answer_ == Answer::Trickle) {
+        send(socket, head);
+        trickle(socket, body);
+    } else {
+        send(socket, head + body);
+    }
+}
+
+void LoopbackTileServer::send(QTcpSocket* socket, const QByteArray& bytes) {
+    bytesSent_ += socket->write(bytes);
+}
+
+// Keeps a little ahead of the client, so an endless body costs the server no memory.
+void LoopbackTileServer::stream(QTcpSocket* socket) {
+    static const QByteArray filler(64 << 10, 'x');
+    while (socket->state() == QAbstractSocket::ConnectedState &&
+           socket->bytesToWrite() < (256 << 10))
+        send(socket, filler);
+}
+
+void LoopbackTileServer::trickle(QTcpSocket* socket, const QByteArray& body) {
+    auto* timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [this, socket, body, sent = qsizetype(0)]() mutable {
+        if (sent < body.size()) send(socket, body.mid(sent++, 1));
+    });
+    timer->start(trickleMs_);
 }
 
 }  // namespace velmora
