@@ -33,6 +33,12 @@
 #include "platform/working_folder.h"
 #include "records/vendor_list.h"
 #include "ui/artwork.h"
+#include "ui/busy_cursor.h"
+#include "ui/export_folder.h"
+#include "ui/file_names.h"
+#include "ui/font_fitting.h"
+#include "ui/latin1_text.h"
+#include "ui/twips.h"
 
 namespace velmora {
 

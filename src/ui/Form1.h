@@ -12,8 +12,8 @@
 #include "platform/file_dialog.h"
 #include "records/working_files.h"
 #include "ui/export_choices.h"
+#include "ui/export_reports.h"
 #include "ui/recent_logs.h"
-#include "ui/window_support.h"
 
 class QAction;
 class QLabel;

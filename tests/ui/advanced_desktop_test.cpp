@@ -6,7 +6,7 @@
 
 #include "ui/Form3.h"
 #include "ui/map_window.h"
-#include "ui/window_support.h"
+#include "ui/window_places.h"
 #include "ui_test_support.h"
 
 using namespace velmora::uitest;

@@ -4,10 +4,10 @@
 // update check without an address; Copy Counts.
 #include "io/file_error.h"
 #include "ui/Form2.h"
+#include "ui/export_reports.h"
 #include "ui/frmAbout.h"
 #include "ui/help_links.h"
 #include "ui/help_window.h"
-#include "ui/window_support.h"
 #include "ui_test_support.h"
 
 using namespace velmora::uitest;

@@ -9,6 +9,7 @@
 
 #include "map/web_mercator.h"
 #include "platform/loopback_tile_server.h"
+#include "ui/file_names.h"
 #include "ui/map_canvas.h"
 #include "ui_test_support.h"
 
