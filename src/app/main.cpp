@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ui/Form1.h"
+#include "ui/file_names.h"
 #include "ui/program_windows.h"
 #include "velmora_version.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
                      Qt::QueuedConnection);
     form1.show();
     // "velmora LOG" opens LOG as File > Open File would; the desktop entry passes one file.
-    form1.openFromCommandLine(QCoreApplication::arguments().mid(1));
+    // Its bytes, as the system passed them: a name need not be valid text.
+    form1.openFromCommandLine(velmora::commandLineFiles(argc, argv));
     return app.exec();
 }
