@@ -26,7 +26,7 @@
 #include <QListView>
 
 #include "ui/Form3.h"
-#include "ui/window_support.h"
+#include "ui/advanced_window.h"
 #endif
 
 namespace {

@@ -10,6 +10,7 @@
 #include "platform/message_box.h"
 #include "platform/program_settings.h"
 #include "ui/Form1.h"
+#include "ui/file_names.h"
 #include "ui/program_windows.h"
 #include "velmora_version.h"
 
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
                      Qt::QueuedConnection);
     form1.show();
     // "velmora LOG" opens LOG as File > Open File would; the desktop entry passes one file.
-    form1.openFromCommandLine(velmora::logArguments(QCoreApplication::arguments().mid(1)));
+    // Its bytes, as the system passed them: a name need not be valid text.
+    form1.openFromCommandLine(velmora::logArguments(velmora::commandLineFiles(argc, argv)));
     return app.exec();
 }

@@ -24,6 +24,10 @@
 #include <QStyle>
 #include <QUrl>
 #include <filesystem>
+#include <optional>
+#include <system_error>
+#include <utility>
+#include <vector>
 
 #include "export/styled_export.h"
 #include "loader/source_loader.h"
@@ -33,6 +37,12 @@
 #include "platform/working_folder.h"
 #include "records/vendor_list.h"
 #include "ui/artwork.h"
+#include "ui/busy_cursor.h"
+#include "ui/export_folder.h"
+#include "ui/file_names.h"
+#include "ui/font_fitting.h"
+#include "ui/latin1_text.h"
+#include "ui/twips.h"
 
 namespace velmora {
 
@@ -98,13 +108,15 @@ class ElidingLabel : public QLabel {
     }
 };
 
-// The local files a drop carries; nothing when it carries anything else.
-QStringList droppedFiles(const QMimeData* data) {
-    QStringList files;
+// The local files a drop carries, as the file system names them; nothing when it carries
+// anything else.
+std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
+    std::vector<std::filesystem::path> files;
     if (!data || !data->hasUrls()) return files;
     for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile()) return {};
-        files << url.toLocalFile();
+        std::optional<std::filesystem::path> file = localFile(url);
+        if (!file) return {};
+        files.push_back(std::move(*file));
     }
     return files;
 }
@@ -392,7 +404,7 @@ ExportStyle Form1::exportStyle() const {
     ExportStyle style;
     style.format = exportChoices_.format;
     style.perAccessPoint = exportChoices_.perAccessPoint;
-    style.documentName = QFile::encodeName(commonDialog1_.fileTitle()).toStdString();
+    style.documentName = log_.filename().string();
     return style;
 }
 
@@ -445,28 +457,61 @@ void Form1::openFile() {
         lock_->unlock();
         return;
     }
-    loadChosenLog();
+    loadNamedLog(commonDialog1_.fileName());
 }
 
 bool Form1::openLog(const QString& path) {
     if (!openoptn_->isEnabled()) return false;
     if (!takeWorkingFileLock()) return false;
     commonDialog1_.acceptOpened(path);
+    return loadNamedLog(commonDialog1_.fileName());
+}
+
+bool Form1::openLog(const std::filesystem::path& path) {
+    if (!openoptn_->isEnabled()) return false;
+    if (!takeWorkingFileLock()) return false;
+    std::error_code ec;
+    log_ = std::filesystem::absolute(path, ec);
+    if (ec) log_ = path;
+    commonDialog1_.acceptOpened(shownPath(log_));
+    // The dialog makes the log's folder current by its text, which cannot name a folder whose
+    // name is not valid in the file system's encoding: its bytes can.
+    std::filesystem::current_path(log_.parent_path(), ec);
     return loadChosenLog();
 }
 
-void Form1::openFromCommandLine(const QStringList& logs) {
+bool Form1::loadNamedLog(const QString& path) {
+    // A log named through its bytes keeps them while the dialog holds its name (read again
+    // after a cancelled dialog).
+    if (path == shownPath(log_) && !representable(log_)) return loadChosenLog();
+    log_ = corePath(path);
+    if (lostUndecodableBytes(path)) {
+        // The text came from a name whose bytes it could not hold: the file is not missing.
+        label(kStatusLine)->setText(QStringLiteral("File Not Readable - Try Again"));
+        setStatusText(path +
+                      QStringLiteral(": the file's name is not valid UTF-8, so it cannot be "
+                                     "opened from here: name it on the command line (velmora "
+                                     "LOG) or rename it"));
+        lock_->unlock();
+        return false;
+    }
+    return loadChosenLog();
+}
+
+void Form1::openFromCommandLine(const std::vector<std::filesystem::path>& logs) {
     if (logs.size() == 1) {
-        openLog(logs.first());
+        openLog(logs.front());
         return;
     }
-    if (logs.isEmpty()) return;
+    if (logs.empty()) return;
+    QStringList names;
+    for (const std::filesystem::path& log : logs) names << shownPath(log);
     const QString text =
         QStringLiteral(
             "Velmora opens one log at a time. It was started with %1 logs (%2) and "
             "opened none: choose one with File > Open File.")
             .arg(logs.size())
-            .arg(logs.join(QStringLiteral(", ")));
+            .arg(names.join(QStringLiteral(", ")));
     setStatusText(QStringLiteral("Started with %1 logs: none opened").arg(logs.size()));
     MessageBox::information(this, QString::fromLatin1(kApplicationTitle), text);
 }
@@ -478,7 +523,7 @@ bool Form1::loadChosenLog() {
     LoadResult result;
     {
         const BusyCursor busy;
-        result = loadSourceLog(corePath(path), workingFiles());
+        result = loadSourceLog(log_, workingFiles());
     }
     progressBar1_->hide();
     label(kStatusLine)->setText(shown(result.report));
@@ -509,6 +554,12 @@ bool Form1::loadChosenLog() {
     setStatisticsVisible(true);
     picture1_->hide();
 
+    if (!representable(log_)) {
+        // The settings file keeps text: this name would come back naming another file.
+        setStatusText(QStringLiteral("Opened ") + path +
+                      QStringLiteral(" (not kept in Recent Logs: its name is not valid UTF-8)"));
+        return true;
+    }
     // Another copy may have opened logs meanwhile: its list is kept too.
     recent_ = loadRecentLogs();
     recent_.add(path);
@@ -520,12 +571,12 @@ bool Form1::loadChosenLog() {
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
     // Taken while Loaded too, so that the drop can say why it opens nothing.
-    if (!droppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
 }
 
 void Form1::dropEvent(QDropEvent* event) {
-    const QStringList files = droppedFiles(event->mimeData());
-    if (files.isEmpty()) return;
+    const std::vector<std::filesystem::path> files = droppedFiles(event->mimeData());
+    if (files.empty()) return;
     if (isLoaded()) {
         setStatusText(
             QStringLiteral("A log is loaded: close it with File > Close File before "
@@ -539,7 +590,7 @@ void Form1::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    openLog(files.first());
+    openLog(files.front());
 }
 
 void Form1::convertAll() {
@@ -557,9 +608,8 @@ void Form1::runExport(MainExport kind) {
     const bool done = writeReportedExport(
         this,
         [&] {
-            const MainExportWritten written =
-                writeMainExport(kind, workingFiles().output1(), exportFolder(),
-                                QFile::encodeName(commonDialog1_.fileTitle()).toStdString(), style);
+            const MainExportWritten written = writeMainExport(
+                kind, workingFiles().output1(), exportFolder(), log_.filename().string(), style);
             return ExportWritten{written.target, written.points, style.perAccessPoint};
         },
         [this](const ExportOutcome& outcome) { showExportOutcome(outcome); });
@@ -574,6 +624,7 @@ void Form1::closeFile() {
     for (const auto& close : closeAdvancedWindows)
         if (close) close();
     commonDialog1_.setFileName(QString());
+    log_.clear();
     setWindowTitle(kCaption);
     picture1_->show();
     label(kStatusLine)->setText(QStringLiteral("Information Unloaded"));

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -12,8 +13,8 @@
 #include "platform/file_dialog.h"
 #include "records/working_files.h"
 #include "ui/export_choices.h"
+#include "ui/export_reports.h"
 #include "ui/recent_logs.h"
-#include "ui/window_support.h"
 
 class QAction;
 class QLabel;
@@ -125,9 +126,12 @@ class Form1 : public QMainWindow {
     // Opens `path` as File > Open File does when the user chooses it in the dialog: the same
     // checks, reports and state rules (nothing happens while Loaded). Returns whether it loaded.
     bool openLog(const QString& path);
-    // The logs named on the command line: one is opened as openLog() does; more than one is
-    // reported and none is opened.
-    void openFromCommandLine(const QStringList& logs);
+    // The same for a path as the file system names it, whose bytes need not be valid in its
+    // encoding (a name written on another system): the log is read through these bytes.
+    bool openLog(const std::filesystem::path& path);
+    // The logs named on the command line (commandLineFiles()): one is opened as openLog() does;
+    // more than one is reported and none is opened.
+    void openFromCommandLine(const std::vector<std::filesystem::path>& logs);
     // Shows an export's outcome on the status bar: what was written with a link to its folder,
     // or the failure.
     void showExportOutcome(const ExportOutcome& outcome);
@@ -164,6 +168,7 @@ class Form1 : public QMainWindow {
     void buildRecentLogs();
     void fillRecentLogs();
     void setStatusText(const QString& text, const QString& folderLink = {});
+    bool loadNamedLog(const QString& path);
     bool loadChosenLog();
     void runExport(MainExport kind);
     void setLoadedMenus(bool loaded);
@@ -175,6 +180,9 @@ class Form1 : public QMainWindow {
     QString applicationFolder_;
     QString vendorFolder_;
     FileDialog commonDialog1_;
+    // The log chosen last, as the file system names it: loaded, read and named in exports
+    // through these bytes, which commonDialog1_'s text may not hold.
+    std::filesystem::path log_;
     std::unique_ptr<WorkingFolderLock> lock_;
     bool ended_ = false;
     ExportChoices exportChoices_;

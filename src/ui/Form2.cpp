@@ -8,6 +8,9 @@
 
 #include "platform/message_box.h"
 #include "ui/entry_list.h"
+#include "ui/error_reports.h"
+#include "ui/latin1_text.h"
+#include "ui/twips.h"
 
 namespace velmora {
 

@@ -5,7 +5,7 @@
 
 #include "advanced/ap_name.h"
 #include "platform/file_dialog.h"
-#include "ui/window_support.h"
+#include "ui/advanced_window.h"
 
 class QLabel;
 class QPushButton;

@@ -3,7 +3,7 @@
 
 #include "platform/file_dialog.h"
 #include "records/vendor_list.h"
-#include "ui/window_support.h"
+#include "ui/advanced_window.h"
 
 class QLabel;
 class QPushButton;

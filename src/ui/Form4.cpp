@@ -11,6 +11,9 @@
 #include <utility>
 
 #include "ui/entry_list.h"
+#include "ui/error_reports.h"
+#include "ui/latin1_text.h"
+#include "ui/twips.h"
 
 namespace velmora {
 

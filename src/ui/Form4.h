@@ -4,7 +4,7 @@
 #include "advanced/criteria.h"
 #include "platform/file_dialog.h"
 #include "records/vendor_list.h"
-#include "ui/window_support.h"
+#include "ui/advanced_window.h"
 
 class QButtonGroup;
 class QGroupBox;

@@ -12,7 +12,7 @@
 #include "platform/shell.h"
 #include "ui/artwork.h"
 #include "ui/help_links.h"
-#include "ui/window_support.h"
+#include "ui/twips.h"
 #include "velmora_version.h"
 
 namespace velmora {

@@ -17,7 +17,11 @@
 #include "platform/message_box.h"
 #include "platform/tile_source.h"
 #include "ui/artwork.h"
+#include "ui/error_reports.h"
+#include "ui/export_save_dialog.h"
+#include "ui/latin1_text.h"
 #include "ui/map_canvas.h"
+#include "ui/window_places.h"
 
 namespace velmora {
 

@@ -12,7 +12,7 @@
 #include "map/sighting_map.h"
 #include "platform/file_dialog.h"
 #include "records/vendor_list.h"
-#include "ui/window_support.h"
+#include "ui/advanced_window.h"
 
 class QCheckBox;
 class QLabel;

@@ -11,11 +11,13 @@
 #include "ui/Form2.h"
 #include "ui/Form3.h"
 #include "ui/Form4.h"
+#include "ui/busy_cursor.h"
+#include "ui/file_names.h"
 #include "ui/frmAbout.h"
 #include "ui/help_links.h"
 #include "ui/help_window.h"
+#include "ui/latin1_text.h"
 #include "ui/map_window.h"
-#include "ui/window_support.h"
 
 namespace velmora {
 

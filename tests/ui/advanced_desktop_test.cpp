@@ -6,7 +6,7 @@
 
 #include "ui/Form3.h"
 #include "ui/map_window.h"
-#include "ui/window_support.h"
+#include "ui/window_places.h"
 #include "ui_test_support.h"
 
 using namespace velmora::uitest;
@@ -86,7 +86,8 @@ class AdvancedDesktopTest : public QObject, Ui {
     }
 
     // The filter narrows what the list shows, never what it holds; the selection is always a
-    // shown entry, and the export writes it (or finds none); Escape brings every entry back.
+    // shown entry, and the export and the map take it (or find none); Escape brings every
+    // entry back.
     void filterNarrowsTheList_data() { rows(kFilterings); }
     void filterNarrowsTheList() {
         const Filtering& f = fetch(kFilterings);
@@ -103,6 +104,13 @@ class AdvancedDesktopTest : public QObject, Ui {
         QCOMPARE(l->shownEntries().join('|'), f.shown);
         QCOMPARE(l->selectedText(), f.selected);
         QCOMPARE(entries(w, f.list), all);
+        // Show on Map takes what the export takes, never a pick the filter hides; in MAC mode
+        // the criteria window takes no pick as no MAC address (its export writes the header).
+        const auto mapped = qobject_cast<AdvancedWindow*>(w)->mapSelection();
+        QCOMPARE(mapped.has_value(), *f.selected || macMode);
+        if (mapped && *f.picked)
+            QCOMPARE(mapped->title.contains(QString(f.picked).section(' ', 0, 0)),
+                     *f.selected != 0);
         if (QString(f.window) != "Form4") {
             p.save(w, "out.txt");
             const QString out = p.logs.filePath("out.txt");

@@ -4,10 +4,11 @@
 // update check without an address; Copy Counts.
 #include "io/file_error.h"
 #include "ui/Form2.h"
+#include "ui/export_reports.h"
+#include "ui/file_names.h"
 #include "ui/frmAbout.h"
 #include "ui/help_links.h"
 #include "ui/help_window.h"
-#include "ui/window_support.h"
 #include "ui_test_support.h"
 
 using namespace velmora::uitest;
@@ -58,18 +59,28 @@ QStringList recentEntries(const Program& p) {
     return entries;
 }
 
+// The bytes of a URL naming a local file by its bytes, as a file manager's drop does.
+QUrl fileUrl(const std::filesystem::path& path) {
+    return QUrl::fromEncoded("file://" +
+                             QByteArray::fromStdString(path.string()).toPercentEncoding("/"));
+}
+
 // clang-format off
-// The command line: its logs (a name in logs/, written with `content`), what Label1 then says,
-// whether the log is loaded, and what a box says (nullptr: no box).
+// The command line: its logs (a name in logs/, as bytes, written with `content`), what Label1
+// then says, whether the log is loaded, and what a box says (nullptr: no box).
 const struct CommandLine {
-    const char* name; QStringList logs; const char* content; const char* status; bool loaded;
-    const char* box;
+    const char* name; std::vector<const char*> logs; const char* content; const char* status;
+    bool loaded; const char* box;
 } kCommandLines[] = {
     {"none", {}, nullptr, "", false, nullptr},
     {"a log", {"drive.txt"}, "log", "Processing Done!", true, nullptr},
+    // Written on a Latin-1 system: no text holds the name, its bytes reach the file.
+    {"name not UTF-8", {"caf\xe9.txt"}, "log", "Processing Done!", true, nullptr},
     {"not a log", {"notes.txt"}, "text", "Bad File - Try Again", false, nullptr},
     {"binary .ns1", {"drive.ns1"}, "binary", "Bad File - Try Again", false, nullptr},
     {"missing", {"gone.txt"}, nullptr, "File Not Readable - Try Again", false, nullptr},
+    {"missing, name not UTF-8", {"gon\xe9.txt"}, nullptr, "File Not Readable - Try Again", false,
+     nullptr},
     {"two logs", {"drive.txt", "other.txt"}, "log", "", false, "one log at a time"}};
 // clang-format on
 
@@ -85,16 +96,19 @@ class DesktopTest : public QObject, Ui {
     void commandLineOpensAsTheOpenDialog() {
         const CommandLine& c = fetch(kCommandLines);
         Program p;
-        QStringList paths;
-        for (const QString& log : c.logs) {
-            paths << p.logs.filePath(log);
+        // main() hands over argv as the system passed it.
+        std::vector<std::string> argv{"velmora"};
+        for (const char* log : c.logs) {
+            argv.push_back((corePath(p.logs.path()) / log).string());
             if (!c.content) continue;
             const std::string content = QByteArray(c.content) == "log"    ? driveLog()
                                         : QByteArray(c.content) == "text" ? "notes\r\nmore\r\n"
                                                                           : binaryLog();
-            writeAll(paths.last(), content);
+            test::writeFile(argv.back(), content);
         }
-        p.form->openFromCommandLine(paths);
+        std::vector<char*> args;
+        for (std::string& arg : argv) args.push_back(arg.data());
+        p.form->openFromCommandLine(commandLineFiles(static_cast<int>(args.size()), args.data()));
         QCOMPARE(p.status(), c.status);
         QCOMPARE(p.form->isLoaded(), c.loaded);
         QCOMPARE(QFile::exists(p.output1()), c.loaded);
@@ -102,11 +116,20 @@ class DesktopTest : public QObject, Ui {
                       : MessageBox::shown().isEmpty());
         QCOMPARE(p.action("Openoptn")->isEnabled(), !c.loaded);
         QCOMPARE(FileDialog::shownCount() > 0, false);
+        // Bytes from the command line reach the file: a missing one is reported as missing.
+        QVERIFY(!statusBarText(p.form.get()).contains("cannot be opened from here"));
         if (!c.loaded) return;
-        // As after the dialog: the caption names it, and exports go beside it.
-        QCOMPARE(p.form->windowTitle(), "Velmora 2004 - drive.txt");
+        // As after the dialog: the caption names it, the counts show, and exports go beside it
+        // under its name's bytes. A name no text holds is not kept in Recent Logs.
+        const std::string log = c.logs[0];
+        QCOMPARE(p.form->windowTitle(), "Velmora 2004 - " + shownPath(log));
+        QCOMPARE(text(p.form.get(), "Label3") + " " + text(p.form.get(), "Label5"), "11 2");
+        const bool utf8 = log == "drive.txt";
+        QCOMPARE(statusBarText(p.form.get()).contains("not kept in Recent Logs"), !utf8);
+        QCOMPARE(recentEntries(p).size(), 1);
+        QCOMPARE(recentEntries(p)[0], utf8 ? "drive.txt" : "-(none)");
         p.trigger("Convertall");
-        QVERIFY(QFile::exists(p.logs.filePath("FullConvert_drive.txt")));
+        QVERIFY(std::filesystem::exists(corePath(p.logs.path()) / ("FullConvert_" + log)));
         // While Loaded, a log given later opens nothing.
         writeAll(p.logs.filePath("late.txt"), driveLog(true));
         QVERIFY(!p.form->openLog(p.logs.filePath("late.txt")));
@@ -134,10 +157,29 @@ class DesktopTest : public QObject, Ui {
         QVERIFY(statusBarText(p.form.get()).contains("Close File"));
         QVERIFY(readAll(p.output1()) == working &&
                 text(p.form.get(), "Label14") == "NS1 Text Export");
-        // Closed again, a drop opens.
+        // Closed again, a drop opens, also of a file whose name is not valid UTF-8.
         p.trigger("CloseFile");
-        drop(p.form.get(), {summary});
+        const std::filesystem::path latin1 = corePath(p.logs.path()) / "r\xe9sum\xe9.txt";
+        test::writeFile(latin1, driveLog(true));
+        drop(p.form.get(), {fileUrl(latin1)});
         QCOMPARE(text(p.form.get(), "Label14"), "NS1 Summary Export");
+    }
+
+    // The open dialog hands over names as text: a name whose bytes no text holds cannot be
+    // opened from it, and that is said rather than that the file is missing.
+    void undecodableNameFromTheDialogIsSaidSo() {
+        Program p;
+        test::writeFile(corePath(p.logs.path()) / "caf\xe9.txt", driveLog());
+        p.open(p.logs.filePath("caf" + QString(QChar::ReplacementCharacter) + ".txt"));
+        QVERIFY(!p.form->isLoaded());
+        QCOMPARE(p.status(), "File Not Readable - Try Again");
+        QVERIFY2(statusBarText(p.form.get())
+                     .contains("not valid UTF-8, so it cannot be opened "
+                               "from here: name it on the command line"),
+                 qPrintable(statusBarText(p.form.get())));
+        // The working folder is free again.
+        p.load();
+        QVERIFY(p.form->isLoaded());
     }
 
     // Most recent first, none twice, eight kept, a missing one disabled, kept between runs; the

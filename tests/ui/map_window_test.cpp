@@ -10,6 +10,7 @@
 
 #include "map/web_mercator.h"
 #include "support/loopback_tile_server.h"
+#include "ui/file_names.h"
 #include "ui/map_canvas.h"
 #include "ui_test_support.h"
 

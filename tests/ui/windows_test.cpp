@@ -3,6 +3,7 @@
 #include "ui/Form2.h"
 #include "ui/Form3.h"
 #include "ui/Form4.h"
+#include "ui/file_names.h"
 #include "ui/frmAbout.h"
 #include "ui/help_window.h"
 #include "ui_test_support.h"
