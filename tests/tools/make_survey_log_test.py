@@ -41,6 +41,15 @@ def generate(generator, path, fmt, columns, eol, awkward, non_gps, seed):
     return json.loads(proc.stderr)
 
 
+# The WiGLE CSV samples, as the generator writes them.
+WIGLE_SAMPLES = {
+    "wigle-phone.csv": ["--lines", "48", "--aps", "16", "--awkward", "--non-gps", "0.15",
+                        "--eol", "lf", "--seed", "56"],
+    "wigle-board.csv": ["--wigle-writer", "board", "--lines", "30", "--aps", "10", "--awkward",
+                        "--non-gps", "0.1", "--eol", "crlf", "--seed", "56"],
+}
+
+
 def check_wigle(generator, scratch, fail):
     """--format wigle in each writer's style: RFC 4180 rows under the writer's header, the
     counts it says it wrote, the awkward names round-tripping through a CSV reader."""
@@ -77,6 +86,12 @@ def check_wigle(generator, scratch, fail):
         padded = re.fullmatch(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d", body[0][3])
         if (writer == "board") == bool(padded):
             fail(f"wigle {writer}: FirstSeen {body[0][3]}")
+    samples = Path(generator).resolve().parent.parent / "samples"
+    for name, args in WIGLE_SAMPLES.items():
+        argv = [sys.executable, generator, "--format", "wigle", "-o", str(scratch / name)] + args
+        subprocess.run(argv, check=True)
+        if (scratch / name).read_bytes() != (samples / name).read_bytes():
+            fail(f"samples/{name} is not what the generator writes")
 
 
 def main():
