@@ -6,10 +6,12 @@ Examples:
   make_survey_log.py --lines 1000000 -o big.txt          # a large log for the benchmark
   make_survey_log.py --format summary --columns 13 --eol lf
   make_survey_log.py --awkward --non-gps 0.2 --seed 7 --stats
+  make_survey_log.py --format wigle --wigle-writer board --eol crlf   # a WiGLE CSV log
 
 The same arguments always give the same bytes. With --stats the counts the batch tool prints
 for the log are written to stderr as one JSON object."""
 import argparse
+import datetime
 import json
 import random
 import sys
@@ -131,11 +133,149 @@ def write_log(out, a):
     return counts
 
 
+# WiGLE CSV logs (--format wigle): UTF-8, RFC 4180 quoting, one observation a line. The phone
+# app writes a "WigleWifi-1.x" pre-header, its own AuthMode words, padded times and other radios
+# beside Wi-Fi; a board writes no pre-header, short AuthMode words and unpadded times.
+WIGLE_WRITERS = ("app-1.6", "app-1.4", "board")
+WIGLE_PRE_HEADER = ("WigleWifi-{},appRelease=2.70,model=Pixel 7,release=14,device=panther,"
+                    "display=AP2A.240805.005,board=panther,brand=google")
+WIGLE_COLUMNS = {
+    "app-1.6": "MAC,SSID,AuthMode,FirstSeen,Channel,Frequency,RSSI,CurrentLatitude,"
+               "CurrentLongitude,AltitudeMeters,AccuracyMeters,RCOIs,MfgrId,Type",
+    "app-1.4": "MAC,SSID,AuthMode,FirstSeen,Channel,RSSI,CurrentLatitude,CurrentLongitude,"
+               "AltitudeMeters,AccuracyMeters,Type",
+    "board": "MAC,SSID,AuthMode,FirstSeen,Channel,RSSI,CurrentLatitude,CurrentLongitude,"
+             "AltitudeMeters,AccuracyMeters,Type",
+}
+# (AuthMode, WEP on, ad hoc)
+WIGLE_AUTH = {
+    "app": [("[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS][WPS]", True, False),
+            ("[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS]", True, False),
+            ("[WPA2-EAP-CCMP][RSN-EAP-CCMP][ESS]", True, False),
+            ("[RSN-SAE-CCMP][ESS][MFPR]", True, False),
+            ("[WEP][ESS]", True, False), ("[ESS]", False, False), ("[ESS][WPS]", False, False),
+            ("[IBSS]", False, True), ("[WEP][IBSS]", True, True)],
+    "board": [("[WPA2_PSK]", True, False), ("[WPA_WPA2_PSK]", True, False),
+              ("[WPA3_PSK]", True, False), ("[WPA2_ENTERPRISE]", True, False),
+              ("[OPEN]", False, False), ("[WEP]", True, False), ("", False, False)],
+}
+WIGLE_AWKWARD_NAMES = ["caf\u00e9 \u00e9t\u00e9", "\u4e2d\u6587\u7f51\u7edc",
+                       "\u0414\u043e\u043c", "\U0001F4F6 free wifi", "a,b,c", 'say "hi"',
+                       "semi;colon", "two\nlines", ""]
+# (Type, MAC or cell id maker, AuthMode, Channel, Frequency)
+WIGLE_OTHER_RADIOS = [("BT", "Misc [BT]"), ("BLE", "Misc [LE]"), ("GSM", "GSM;310260"),
+                      ("LTE", "LTE;310260"), ("NR", "NR;310260"), ("WCDMA", "UMTS;310260")]
+
+
+def wigle_field(text, always):
+    if always or any(c in text for c in ',"\r\n'):
+        return '"' + text.replace('"', '""') + '"'
+    return text
+
+
+def write_wigle(out, a):
+    """A WiGLE CSV log in the style of `a.wigle_writer`; returns its counts like write_log."""
+    rng = random.Random(a.seed)
+    writer = a.wigle_writer
+    board = writer == "board"
+    auths = WIGLE_AUTH["board" if board else "app"]
+    names = PLAIN_NAMES + (WIGLE_AWKWARD_NAMES if a.awkward else [])
+    eol = EOLS[a.eol]
+    aps = []
+    for i in range(a.aps or max(5, a.lines // 8)):
+        mac = ":".join(f"{b:02x}" for b in (0x3C, 0x84, 0x6A, (i >> 16) & 0xFF, (i >> 8) & 0xFF,
+                                             i & 0xFF))
+        channel = rng.choice((1, 6, 11) if board else (1, 6, 11, 36, 44, 149, 161, 37))
+        if board:
+            frequency = 0
+        elif channel <= 14:
+            frequency = 2407 + 5 * channel
+        elif channel == 37:
+            frequency = 5950 + 5 * channel  # a 6 GHz channel
+        else:
+            frequency = 5000 + 5 * channel
+        aps.append((mac.upper() if board else mac, rng.choice(names), rng.choice(auths), channel,
+                    frequency))
+    head = [] if board else [WIGLE_PRE_HEADER.format(writer[-3:])]
+    out.write((eol.join(head + [WIGLE_COLUMNS[writer]]) + eol).encode("utf-8"))
+
+    counts = dict(entries=0, non_gps=0, wep_on=0, wep_off=0, infrastructure=0, adhoc=0,
+                  other_radio=0)
+    lat = rng.uniform(-60, 60) or 1.0
+    lon = rng.uniform(-170, 170)
+    block = []
+    for second in range(a.lines):
+        lat += (rng.random() - 0.5) * 0.001
+        lon += (rng.random() - 0.5) * 0.001
+        lat = max(-89.0, min(89.0, lat))
+        lon = max(-179.0, min(179.0, lon))
+        t = 1714993200 + second  # 2024-05-06 11:00:00 UTC
+        days, rest = divmod(t, 86400)
+        date = _wigle_date(days)
+        hms = (rest // 3600, rest // 60 % 60, rest % 60)
+        if board:
+            seen = f"{date[0]}-{date[1]}-{date[2]} {hms[0]}:{hms[1]}:{hms[2]}"
+        else:
+            seen = f"{date[0]:04d}-{date[1]:02d}-{date[2]:02d} {hms[0]:02d}:{hms[1]:02d}:{hms[2]:02d}"
+        rssi = -rng.randint(30, 95)
+        no_fix = rng.random() < a.non_gps
+        if no_fix:
+            position = "0.0,0.0" if not board else "0.000000,0.000000"
+        elif board:
+            position = f"{lat:.6f},{lon:.6f}"
+        else:
+            position = f"{lat:.8f},{lon:.8f}"
+        altitude, accuracy = f"{rng.uniform(-20, 400):.1f}", f"{rng.uniform(2, 40):.1f}"
+        if not board and rng.random() < 0.1:
+            kind, auth = rng.choice(WIGLE_OTHER_RADIOS)
+            cell = kind not in ("BT", "BLE")
+            ident = (f"310260_{rng.randint(1, 65535)}_{rng.randint(1, 999999)}" if cell else
+                     ":".join(f"{rng.randint(0, 255):02x}" for _ in range(6)))
+            fields = [ident, wigle_field(rng.choice(["", "Galaxy Buds", "T-Mobile"]), False),
+                      auth, seen, str(rng.randint(0, 700) if cell else 0)]
+            if writer == "app-1.6":
+                fields.append("0")
+            fields += [str(rssi), position, altitude, accuracy]
+            if writer == "app-1.6":
+                fields += ["", ""]
+            block.append(",".join(fields + [kind]))
+            counts["other_radio"] += 1
+        else:
+            mac, name, (auth, wep, adhoc), channel, frequency = aps[rng.randrange(len(aps))]
+            fields = [mac, wigle_field(name, board), auth, seen, str(channel)]
+            if writer == "app-1.6":
+                fields.append(str(frequency))
+            fields += [str(rssi), position, altitude, accuracy]
+            if writer == "app-1.6":
+                fields += ["", ""]
+            block.append(",".join(fields + ["WIFI"]))
+            if no_fix:
+                counts["non_gps"] += 1
+            else:
+                counts["entries"] += 1
+                counts["wep_on" if wep else "wep_off"] += 1
+                counts["adhoc" if adhoc else "infrastructure"] += 1
+        if len(block) >= 8192:
+            out.write((eol.join(block) + eol).encode("utf-8"))
+            block.clear()
+    if block:
+        out.write((eol.join(block) + eol).encode("utf-8"))
+    return counts
+
+
+def _wigle_date(days):
+    """(year, month, day) of a day number since 1970-01-01."""
+    d = datetime.date(1970, 1, 1) + datetime.timedelta(days=days)
+    return d.year, d.month, d.day
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__,
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--lines", type=int, default=40, help="data lines (default 40)")
-    ap.add_argument("--format", choices=sorted(FORMAT_LINES), default="text")
+    ap.add_argument("--format", choices=sorted(FORMAT_LINES) + ["wigle"], default="text")
+    ap.add_argument("--wigle-writer", choices=WIGLE_WRITERS, default="app-1.6",
+                    help="with --format wigle: the writer whose style to follow (app-1.6)")
     ap.add_argument("--columns", type=int, choices=(11, 13), default=11,
                     help="11 columns, or 13 with DataRate and LastChannel (default 11)")
     ap.add_argument("--eol", choices=sorted(EOLS), default="crlf", help="line ends (crlf)")
@@ -154,9 +294,9 @@ def main():
 
     if a.output:
         with open(a.output, "wb") as out:
-            counts = write_log(out, a)
+            counts = (write_wigle if a.format == "wigle" else write_log)(out, a)
     else:
-        counts = write_log(sys.stdout.buffer, a)
+        counts = (write_wigle if a.format == "wigle" else write_log)(sys.stdout.buffer, a)
         sys.stdout.buffer.flush()
     if a.stats:
         print(json.dumps(counts), file=sys.stderr)
