@@ -28,7 +28,7 @@ constexpr std::size_t kGpsSize = 60;
 constexpr std::int32_t kGpsSource = 1;
 // The most a record's entries keep of the buffer for their second reading; past it they are
 // read from the file again.
-constexpr std::size_t kKeepLimit = 4 << 20;
+constexpr std::size_t kKeepLimit = 1 << 20;
 // Skips up to this long go through the buffer; longer ones move in the file.
 constexpr std::size_t kSmallSkip = 1 << 16;
 // FILETIME ticks per second, and the seconds from 1601-01-01 to 1970-01-01.
@@ -202,6 +202,8 @@ bool Ns1FileReader::scanRecord() {
 
     // The entries' bytes stay in the buffer for their second reading, as far as they fit.
     entriesAt_ = offset();
+    start_ = entriesAt_;  // the bytes before are done with
+    begin_ = pos_;
     keep_ = true;
     std::uint32_t complete = 0;
     for (; complete < entries_; ++complete) {

@@ -18,7 +18,7 @@
 // (versions 8 and later) follow its entries, and a record cut short hands over nothing. The
 // reader therefore reads a record's entries twice, once to find the record's end and once to
 // hand them over; the second reading comes from the reader's buffer, or, for a record of more
-// than a few MiB of entries, from the file again. Memory stays at a few MiB whatever the file.
+// than 1 MiB of entries, from the file again. Memory stays under 16 MiB whatever the file.
 //
 // Version 1 records have no data entries: they are read and counted, and give no sighting.
 namespace velmora {
