@@ -1,19 +1,23 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Writes a wi-scan survey log, a text export or a summary export, for the benchmark and tests.
+"""Writes a wi-scan survey log, a text export or a summary export, or a binary .ns1 log with
+the matching text export, for the benchmark and tests.
 
 Examples:
   make_survey_log.py --lines 1000000 -o big.txt          # a large log for the benchmark
   make_survey_log.py --format summary --columns 13 --eol lf
   make_survey_log.py --awkward --non-gps 0.2 --seed 7 --stats
   make_survey_log.py --format wigle --wigle-writer board --eol crlf   # a WiGLE CSV log
+  make_survey_log.py --format ns1 -o drive.ns1 --text-export drive.txt
 
 The same arguments always give the same bytes. With --stats the counts the batch tool prints
 for the log are written to stderr as one JSON object."""
 import argparse
 import datetime
+import array
 import json
 import random
+import struct
 import sys
 
 HEADER_COLUMNS = ("# Latitude\tLongitude\t( SSID )\tType\t( BSSID )\tTime (GMT)"
@@ -269,13 +273,147 @@ def _wigle_date(days):
     return d.year, d.month, d.day
 
 
+NS1_VERSIONS = (1, 6, 8, 11, 12)
+# Seconds from 1601-01-01 (FILETIME's start) to 1970-01-01, and 2004-06-05T00:00:00Z, where the
+# drives start.
+FILETIME_EPOCH = 11644473600
+DRIVE_START = 1086393600
+# The 5 GHz channels of Channelbits' bits 15 to 31.
+HIGH_BIT_CHANNELS = [36, 40, 44, 48, 52, 56, 60, 64, 149, 153, 157, 161, 38, 46, 54, 62, 34]
+
+
+def ns1_record(version, ap, entries):
+    """One access point's .ns1 record; `entries` are (second, signal dBm, position or None)."""
+    ssid = ap["name"].encode("latin-1")
+    mac = bytes(int(x, 16) for x in ap["bssid"].split(":"))
+    bits = int(ap["channelbits"], 16)
+    signals = [e[1] for e in entries] or [-100]
+    noise = ap["noise"]
+    parts = [struct.pack("<B", len(ssid)), ssid, mac,
+             struct.pack("<iii", max(signals), noise, max(signals) - noise)]
+    if version == 1:
+        parts.append(struct.pack("<I", 0))
+    elif version == 6:
+        parts.append(struct.pack("<I", bits))
+    parts.append(struct.pack("<II", int(ap["flags"], 16), 100))
+    if version == 1:
+        return b"".join(parts)
+    filetime = lambda second: (DRIVE_START + second + FILETIME_EPOCH) * 10_000_000
+    best = max(entries, key=lambda e: (e[2] is not None, e[1]), default=None)
+    best_position = best[2] if best and best[2] else (0.0, 0.0, 0.0)
+    parts.append(struct.pack("<QQddI", filetime(entries[0][0]) if entries else 0,
+                             filetime(entries[-1][0]) if entries else 0, best_position[0],
+                             best_position[1], len(entries)))
+    for second, signal, position in entries:
+        if position is None:
+            parts.append(struct.pack("<Qiii", filetime(second), signal, noise, 0))
+        else:
+            lat, lon, alt = position
+            parts.append(struct.pack("<QiiidddIdddd", filetime(second), signal, noise, 1, lat,
+                                     lon, alt, 7, 12.5, 90.0, 0.0, 1.2))
+    parts.append(struct.pack("<B", 0))  # Name
+    if version >= 8:
+        parts.append(struct.pack("<QII", bits, ap["channel"], 0))
+    if version >= 11:
+        parts.append(struct.pack("<iiIII", min(signals), noise, 110, 0, 0))
+    if version >= 12:
+        elements = bytes([0, len(ssid)]) + ssid  # the SSID element
+        parts.append(struct.pack("<II", 0, len(elements)) + elements)
+    return b"".join(parts)
+
+
+def write_ns1(out, text_out, a):
+    """A drive as a binary .ns1 log of version --ns1-version and, into `text_out` when given,
+    its wi-scan text export: the same entries, access point by access point in the order of
+    the .ns1 file (each one's in time order), so both logs load into the same sightings. An
+    entry without a GPS fix is "N 0.0000000  E 0.0000000" in the text. Version 1 has no
+    entries: its text export has none either."""
+    rng = random.Random(a.seed)
+    aps = make_access_points(rng, a.aps or max(5, a.lines // 8), a.awkward)
+    for ap in aps:
+        if rng.random() < 0.25:  # a 5 GHz access point
+            bit = rng.randint(15, 31)
+            ap["channel"] = HIGH_BIT_CHANNELS[bit - 15]
+            ap["channelbits"] = f"{1 << bit:08x}"
+        ap["noise"] = rng.randint(-100, -95)
+
+    # The drive, one entry a second: who was seen, and where, with coordinates of 7 decimals
+    # as the text export writes them.
+    lats, lons = array.array("d"), array.array("d")
+    who = array.array("l")
+    lat = round(rng.uniform(-70, 70) or 1.0, 7)
+    lon = round(rng.uniform(-170, 170), 7)
+    for _ in range(a.lines):
+        lat = round(min(89.0, max(-89.0, lat + (rng.random() - 0.5) * 0.001)), 7)
+        lon = round(min(179.0, max(-179.0, lon + (rng.random() - 0.5) * 0.001)), 7)
+        if lat == 0:
+            lat = 1e-6  # a latitude of zero is no fix
+        fix = rng.random() >= a.non_gps
+        lats.append(lat if fix else 0.0)
+        lons.append(lon if fix else 0.0)
+        who.append(rng.randrange(len(aps)))
+    seen = [array.array("l") for _ in aps]
+    for second, i in enumerate(who):
+        seen[i].append(second)
+    if a.ns1_version == 1:
+        seen = [array.array("l") for _ in aps]
+
+    eol = EOLS[a.eol]
+    counts = dict(entries=0, non_gps=0, wep_on=0, wep_off=0, infrastructure=0, adhoc=0)
+    if text_out:
+        columns = HEADER_COLUMNS + ("\tDataRate\tLastChannel" if a.columns == 13 else "")
+        head = ["# $Creator: velmora make_survey_log.py", FORMAT_LINES["text"], columns]
+        text_out.write((eol.join(head) + eol).encode("latin-1"))
+    out.write(b"NetS" + struct.pack("<II", a.ns1_version, len(aps)))
+    date = None
+    for ap, seconds in zip(aps, seen):
+        entries = []
+        lines = []
+        extra = f"\t110\t{ap['channel']}" if a.columns == 13 else ""
+        for second in seconds:
+            signal = rng.randint(-110, -40)
+            fix = lats[second] != 0.0
+            position = (lats[second], lons[second], round(rng.uniform(0, 300), 1)) if fix \
+                else None
+            entries.append((second, signal, position))
+            counts["entries" if fix else "non_gps"] += 1
+            if fix:
+                counts["wep_on" if ap["wep"] else "wep_off"] += 1
+                counts["adhoc" if ap["adhoc"] else "infrastructure"] += 1
+            if not text_out:
+                continue
+            day = f"2004-06-{5 + second // 86400:02d}"
+            if day != date:
+                date = day
+                lines.append(f"# $DateGMT: {day}")
+            la, lo = lats[second], lons[second]
+            t = second % 86400
+            sig, noise = signal + 149, ap["noise"] + 149
+            lines.append((f"N {la:.7f}" if la >= 0 else f"S {-la:.7f}")
+                         + (f"\tE {lo:.7f}" if lo >= 0 else f"\tW {-lo:.7f}")
+                         + f"\t( {ap['name']} )\t{ap['type']}\t( {ap['bssid']} )"
+                         f"\t{t // 3600:02d}:{t // 60 % 60:02d}:{t % 60:02d} (GMT)"
+                         f"\t[ {sig - noise} {sig} {noise} ]\t# (  )\t{ap['flags']}"
+                         f"\t{ap['channelbits']}\t100{extra}")
+        out.write(ns1_record(a.ns1_version, ap, entries))
+        if lines:
+            text_out.write((eol.join(lines) + eol).encode("latin-1"))
+    return counts
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__,
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--lines", type=int, default=40, help="data lines (default 40)")
-    ap.add_argument("--format", choices=sorted(FORMAT_LINES) + ["wigle"], default="text")
+    ap.add_argument("--format", choices=sorted(FORMAT_LINES) + ["ns1", "wigle"], default="text",
+                    help="text, summary, wigle (a WiGLE CSV log) or ns1: the binary log (with "
+                         "--text-export its text)")
     ap.add_argument("--wigle-writer", choices=WIGLE_WRITERS, default="app-1.6",
                     help="with --format wigle: the writer whose style to follow (app-1.6)")
+    ap.add_argument("--ns1-version", type=int, choices=NS1_VERSIONS, default=12,
+                    help="the .ns1 file version (default 12)")
+    ap.add_argument("--text-export", metavar="FILE",
+                    help="with --format ns1: also write the same survey's wi-scan text export")
     ap.add_argument("--columns", type=int, choices=(11, 13), default=11,
                     help="11 columns, or 13 with DataRate and LastChannel (default 11)")
     ap.add_argument("--eol", choices=sorted(EOLS), default="crlf", help="line ends (crlf)")
@@ -292,11 +430,24 @@ def main():
     if a.lines < 0 or (a.aps is not None and a.aps < 1) or not 0 <= a.non_gps <= 1:
         ap.error("--lines must be >= 0, --aps >= 1 and --non-gps within 0..1")
 
+    if a.text_export and a.format != "ns1":
+        ap.error("--text-export goes with --format ns1")
+
+    def write(out):
+        if a.format == "wigle":
+            return write_wigle(out, a)
+        if a.format != "ns1":
+            return write_log(out, a)
+        if not a.text_export:
+            return write_ns1(out, None, a)
+        with open(a.text_export, "wb") as text_out:
+            return write_ns1(out, text_out, a)
+
     if a.output:
         with open(a.output, "wb") as out:
-            counts = (write_wigle if a.format == "wigle" else write_log)(out, a)
+            counts = write(out)
     else:
-        counts = (write_wigle if a.format == "wigle" else write_log)(sys.stdout.buffer, a)
+        counts = write(sys.stdout.buffer)
         sys.stdout.buffer.flush()
     if a.stats:
         print(json.dumps(counts), file=sys.stderr)

@@ -153,6 +153,23 @@ def main():
             source = "NS1 Summary Export" if fmt == "summary" else "NS1 Text Export"
             if f"Source File Type: {source}\n" not in proc.stdout:
                 fail(f"loaded as another type: {proc.stdout}")
+        # A binary .ns1 drive and its text export: the text loads into the counts the generator
+        # gives for both, and the binary starts with the header of the version asked for.
+        ns1, text = scratch / "drive.ns1", scratch / "drive.txt"
+        argv = [sys.executable, generator, "--format", "ns1", "--ns1-version", "8", "--lines",
+                str(LINES), "--non-gps", "0.2", "--awkward", "--stats", "-o", str(ns1),
+                "--text-export", str(text)]
+        stats = json.loads(subprocess.run(argv, capture_output=True, text=True,
+                                          check=True).stderr)
+        if ns1.read_bytes()[:8] != b"NetS\x08\x00\x00\x00":
+            failures.append("ns1: not a version 8 header")
+        proc = subprocess.run([batch, str(text)], capture_output=True, text=True,
+                              errors="replace")
+        counts = {COUNT_LINES[k]: int(v) for k, _, v in
+                  (line.partition(": ") for line in proc.stdout.splitlines()) if k in COUNT_LINES}
+        if proc.returncode != 0 or counts != stats or stats["entries"] + stats["non_gps"] != LINES:
+            failures.append(f"ns1: velmora-batch counted {counts} of its text export, the "
+                            f"generator wrote {stats} ({proc.returncode}: {proc.stderr})")
     with tempfile.TemporaryDirectory() as scratch:
         check_wigle(generator, Path(scratch), failures.append)
     for failure in failures:
