@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "export/map_point.h"
+#include "sightings/map_point.h"
 #include "io/chunk_reader.h"
 #include "io/file_error.h"
 

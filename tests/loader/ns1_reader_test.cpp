@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-#include "export/map_point.h"
+#include "sightings/map_point.h"
 #include "io/file_error.h"
 #include "io/line_reader.h"
 #include "support/test_support.h"
