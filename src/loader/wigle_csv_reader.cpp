@@ -2,6 +2,7 @@
 #include "loader/wigle_csv_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -9,11 +10,16 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/byte_scan.h"
 #include "io/chunk_reader.h"
 #include "io/file_error.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace velmora {
 namespace {
@@ -57,13 +63,18 @@ std::optional<double> number(std::string_view field) {
     return value;
 }
 
+// An integer of at most nine digits filling the whole (trimmed) field, optionally negative.
 std::optional<int> integer(std::string_view field) {
     field = trim(field);
+    const bool negative = !field.empty() && field[0] == '-';
+    if (negative) field.remove_prefix(1);
+    if (field.empty() || field.size() > 9) return std::nullopt;
     int value = 0;
-    const char* const end = field.data() + field.size();
-    const auto [stop, error] = std::from_chars(field.data(), end, value);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
+    for (char c : field) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
 }
 
 int hexDigit(char c) {
@@ -163,6 +174,66 @@ std::size_t split(std::string_view record, std::vector<std::string_view>& fields
     }
     for (std::size_t k = count; k < fields.size(); ++k) fields[k] = {};
     return count;
+}
+
+// split() for a record without a double quote: its commas found sixteen bytes at a time.
+std::size_t splitPlain(std::string_view record, std::vector<std::string_view>& fields,
+                       bool& extraText) {
+    extraText = false;
+    const char* const base = record.data();
+    const std::size_t size = record.size();
+    std::size_t count = 0;
+    std::size_t start = 0;
+    const auto field = [&](std::size_t stop) {
+        const std::string_view value(base + start, stop - start);
+        if (count < fields.size()) {
+            fields[count] = value;
+        } else if (!isBlank(value)) {
+            extraText = true;
+        }
+        ++count;
+        start = stop + 1;
+    };
+    std::size_t k = 0;
+#ifdef __SSE2__
+    const __m128i comma = _mm_set1_epi8(',');
+    for (; k + 16 <= size; k += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + k));
+        for (auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma)));
+             bits; bits &= bits - 1)
+            field(k + static_cast<std::size_t>(std::countr_zero(bits)));
+    }
+#endif
+    for (; k < size; ++k)
+        if (base[k] == ',') field(k);
+    field(size);
+    for (std::size_t f = count; f < fields.size(); ++f) fields[f] = {};
+    return count;
+}
+
+// The first CR or LF in [from, to), or `to`; sets `quote` when a double quote comes before it.
+const char* findLineEnd(const char* from, const char* to, bool& quote) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i dq = _mm_set1_epi8('"');
+    for (; to - from >= 16; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const auto ends = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf))));
+        const auto quotes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dq)));
+        if (ends) {
+            quote = quote || (quotes & ((ends & (0u - ends)) - 1)) != 0;
+            return from + std::countr_zero(ends);
+        }
+        quote = quote || quotes != 0;
+    }
+#endif
+    for (; from < to; ++from) {
+        if (*from == '\r' || *from == '\n') return from;
+        if (*from == '"') quote = true;
+    }
+    return to;
 }
 
 // Where the record that starts at `from` ends: at the first CR or LF outside a quoted field,
@@ -273,6 +344,7 @@ class WigleCsvReader final : public LogReader {
         std::setvbuf(file_, nullptr, _IONBF, 0);
         chunks_.emplace(file_, path);
         scratch_.reserve(kWigleRecordLimit + 1);
+        for (auto& known : knownAuth_) known.second = wigle::capabilities("");
     }
     ~WigleCsvReader() override {
         chunks_.reset();  // stops reading ahead before the file closes
@@ -289,9 +361,10 @@ class WigleCsvReader final : public LogReader {
             pos_ += kByteOrderMark.size();
         std::string_view record;
         bool tooLong = false;
+        bool plain = false;
         bool preHeader = false;
         for (;;) {
-            if (!nextRecord(record, tooLong) || tooLong) return false;
+            if (!nextRecord(record, tooLong, plain) || tooLong) return false;
             if (isBlank(record)) continue;
             if (!preHeader && startsWithNoCase(record, "WIGLEWIFI-")) {
                 preHeader = true;
@@ -308,20 +381,22 @@ class WigleCsvReader final : public LogReader {
     bool next(LogEntry& entry) override {
         std::string_view record;
         bool tooLong = false;
+        bool plain = false;
         for (;;) {
-            if (!nextRecord(record, tooLong)) return false;
+            if (!nextRecord(record, tooLong, plain)) return false;
             if (tooLong || !isBlank(record)) break;
         }
         entry.sighting = LogSighting{};
-        entry.kind = tooLong ? LogEntry::Kind::NoPosition : read(record, entry.sighting);
+        entry.kind = tooLong ? LogEntry::Kind::NoPosition : read(record, plain, entry.sighting);
         return true;
     }
 
   private:
-    LogEntry::Kind read(std::string_view record, LogSighting& s) {
+    LogEntry::Kind read(std::string_view record, bool plain, LogSighting& s) {
         using Kind = LogEntry::Kind;
         bool extraText = false;
-        const std::size_t count = split(record, fields_, scratch_, extraText);
+        const std::size_t count = plain ? splitPlain(record, fields_, extraText)
+                                        : split(record, fields_, scratch_, extraText);
         const Columns& c = columns_;
         if (c.type != Columns::kNone && c.type < count) {
             const std::string_view type = trim(fields_[c.type]);
@@ -340,7 +415,7 @@ class WigleCsvReader final : public LogReader {
         s.longitude = *longitude;
         s.ssid = fields_[c.ssid];
         const std::string_view auth = fields_[c.auth];
-        s.capabilities = wigle::capabilities(auth);
+        s.capabilities = capabilitiesOf(auth);
         if (!auth.empty()) s.auth = auth;
         std::optional<int> mhz;
         if (c.frequency != Columns::kNone) mhz = integer(fields_[c.frequency]);
@@ -357,6 +432,16 @@ class WigleCsvReader final : public LogReader {
         if (c.altitude != Columns::kNone) s.altitude = number(fields_[c.altitude]);
         if (c.accuracy != Columns::kNone) s.accuracy = number(fields_[c.accuracy]);
         return Kind::Sighting;
+    }
+
+    // wigle::capabilities(), remembered for the last few AuthMode texts: a log repeats few.
+    std::uint32_t capabilitiesOf(std::string_view auth) {
+        for (const auto& [text, capabilities] : knownAuth_)
+            if (text == auth) return capabilities;
+        auto& [text, capabilities] = knownAuth_[nextAuth_++ % knownAuth_.size()];
+        text.assign(auth);
+        capabilities = wigle::capabilities(auth);
+        return capabilities;
     }
 
     // Adds the file's next chunk to the bytes not yet used; false at the end of the file.
@@ -386,15 +471,18 @@ class WigleCsvReader final : public LogReader {
     }
 
     // The next record, viewing the buffer; false at the end of the file. `tooLong` tells
-    // that it was longer than kWigleRecordLimit and was read past (`record` is then empty).
-    bool nextRecord(std::string_view& record, bool& tooLong) {
+    // that it was longer than kWigleRecordLimit and was read past (`record` is then empty),
+    // `plain` that it holds no double quote.
+    bool nextRecord(std::string_view& record, bool& tooLong, bool& plain) {
         tooLong = false;
+        plain = false;
         if (pos_ == end_ && !more()) return false;
         std::size_t searched = 0;  // bytes from pos_ known to hold no line end
+        bool quote = false;        // whether they hold a double quote
         for (;;) {
             const char* const begin = buffer_.data() + pos_;
             const char* const end = buffer_.data() + end_;
-            const char* const lineEnd = byte_scan::findLineEnd(begin + searched, end);
+            const char* const lineEnd = findLineEnd(begin + searched, end, quote);
             const auto lineSize = static_cast<std::size_t>(lineEnd - begin);
             if (lineSize > kWigleRecordLimit) {
                 tooLong = true;
@@ -407,7 +495,8 @@ class WigleCsvReader final : public LogReader {
                 more();
                 continue;
             }
-            if (!std::memchr(begin, '"', lineSize)) {
+            plain = !quote;
+            if (plain) {
                 record = std::string_view(begin, lineSize);
                 consume(lineEnd);
                 return true;
@@ -446,6 +535,8 @@ class WigleCsvReader final : public LogReader {
     Columns columns_;
     std::vector<std::string_view> fields_;  // the current record's, one per header column
     std::string scratch_;                   // unquoted fields; never grows past its capacity
+    std::array<std::pair<std::string, std::uint32_t>, 16> knownAuth_{};
+    std::size_t nextAuth_ = 0;
 };
 
 }  // namespace
