@@ -325,7 +325,8 @@ def ns1_record(version, ap, entries):
 def write_ns1(out, text_out, a):
     """A drive as a binary .ns1 log of version --ns1-version and, into `text_out` when given,
     its wi-scan text export: the same entries, access point by access point in the order of
-    the .ns1 file (each one's in time order), so both logs load into the same sightings. An
+    the .ns1 file (each one's in time order), so both logs load into the same sightings (a
+    BSSID in lower case, as a binary log's is written when it loads). An
     entry without a GPS fix is "N 0.0000000  E 0.0000000" in the text. Version 1 has no
     entries: its text export has none either."""
     rng = random.Random(a.seed)
@@ -391,7 +392,7 @@ def write_ns1(out, text_out, a):
             sig, noise = signal + 149, ap["noise"] + 149
             lines.append((f"N {la:.7f}" if la >= 0 else f"S {-la:.7f}")
                          + (f"\tE {lo:.7f}" if lo >= 0 else f"\tW {-lo:.7f}")
-                         + f"\t( {ap['name']} )\t{ap['type']}\t( {ap['bssid']} )"
+                         + f"\t( {ap['name']} )\t{ap['type']}\t( {ap['bssid'].lower()} )"
                          f"\t{t // 3600:02d}:{t // 60 % 60:02d}:{t % 60:02d} (GMT)"
                          f"\t[ {sig - noise} {sig} {noise} ]\t# (  )\t{ap['flags']}"
                          f"\t{ap['channelbits']}\t100{extra}")

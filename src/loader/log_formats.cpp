@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 
+#include "loader/ns1_reader.h"
 #include "loader/wigle_csv_reader.h"
 
 namespace velmora {
@@ -42,10 +43,15 @@ bool isSummaryExport(std::string_view bytes) {
     return secondLine(bytes) == kSummaryFormat;
 }
 
+std::unique_ptr<LogReader> openNs1Log(const std::filesystem::path& path) {
+    return openNs1(path);
+}
+
 // clang-format off
-const std::array<LogFormat, 3> kLogFormats{{
+const std::array<LogFormat, 4> kLogFormats{{
     {SourceType::TextExport,    "NS1 Text Export",    isTextExport,      nullptr,      NameBytes::AsLogged},
     {SourceType::SummaryExport, "NS1 Summary Export", isSummaryExport,   nullptr,      NameBytes::AsLogged},
+    {SourceType::Ns1Binary,     "NS1 Binary Log",     looksLikeNs1,      openNs1Log,   NameBytes::AsLogged},
     {SourceType::WigleCsv,      "WiGLE CSV",          looksLikeWigleCsv, openWigleCsv, NameBytes::Printable},
 }};
 // clang-format on

@@ -81,8 +81,7 @@ void appendWindows1252(std::string& out, std::string_view utf8, NameBytes rule) 
         p += length;
         int byte = windows1252Byte(code);
         const bool control = code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0);
-        if (rule == NameBytes::Printable ? control
-                                         : code == '\t' || code == '\r' || code == '\n')
+        if (rule == NameBytes::Printable ? control : code == '\t' || code == '\r' || code == '\n')
             byte = -1;
         out += byte < 0 ? '?' : static_cast<char>(byte);
     }

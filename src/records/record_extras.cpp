@@ -68,9 +68,9 @@ const char* readCheck(const char* p, std::uint32_t& check) {
 
 // The check and extras of the line that starts `bytes`, when it has the shape the loader
 // gives a wi-scan line (a check, three numbers of readNumberField's kind, an empty or
-// well-formed date, the other values empty or missing, then LF or CR LF): then `used` is its length with the line end. False otherwise, and for fewer than
-// kExtrasLineLimit bytes, so that the scan, which reads no more than a line of that shape can
-// hold, needs no bounds.
+// well-formed date, the other values empty or missing, then LF or CR LF): then `used` is its length
+// with the line end. False otherwise, and for fewer than kExtrasLineLimit bytes, so that the scan,
+// which reads no more than a line of that shape can hold, needs no bounds.
 bool parseWholeLine(std::string_view bytes, std::uint32_t& check, RecordExtras& extras,
                     std::size_t& used) {
     if (bytes.size() < kExtrasLineLimit) return false;

@@ -105,9 +105,8 @@ std::uint32_t recordCheck(const RecordFields& fields, std::string& scratch);
 // of the first four values alone is read too, the others empty. No line is longer than this,
 // line end included.
 inline constexpr std::size_t kExtrasCheckLength = 8;
-inline constexpr std::size_t kExtrasLineLimit = kExtrasCheckLength + kExtrasFieldCount +
-                                                4 * 11 + 10 + 2 * 3 * kExtrasTextLimit +
-                                                2 * 24 + 2;
+inline constexpr std::size_t kExtrasLineLimit =
+    kExtrasCheckLength + kExtrasFieldCount + 4 * 11 + 10 + 2 * 3 * kExtrasTextLimit + 2 * 24 + 2;
 // Writes the check and the comma after it at `out`; returns their end.
 char* writeExtrasCheck(std::uint32_t check, char* out);
 // The check an extras line (without its line end) starts with; nothing for a line that starts

@@ -531,6 +531,7 @@ TEST_F(Loader, ReadsTheLogsOfEveryFormatIntoRecordsAndCounts) {
         {"samples/drive-text.txt", SourceType::TextExport, {27, 3, 17, 10, 15, 12}, 0},
         {"samples/wigle-phone.csv", SourceType::WigleCsv, {37, 5, 10, 27, 34, 3}, 6},
         {"samples/wigle-board.csv", SourceType::WigleCsv, {29, 1, 8, 21, 29, 0}, 0},
+        {"samples/drive-ns1.ns1", SourceType::Ns1Binary, {44, 4, 36, 8, 25, 19}, 0},
     };
     for (const Row& row : rows) {
         const LoadResult r = loadSourceLog(test::repoFile(row.sample), files);
@@ -542,6 +543,7 @@ TEST_F(Loader, ReadsTheLogsOfEveryFormatIntoRecordsAndCounts) {
         EXPECT_EQ(test::readRecords(files.output1()).size(), row.counts[0]) << row.sample;
     }
     EXPECT_EQ(sourceTypeText(SourceType::WigleCsv), "WiGLE CSV"s);
+    EXPECT_EQ(sourceTypeText(SourceType::Ns1Binary), "NS1 Binary Log"s);
 }
 
 // A sighting goes the way of the wi-scan data line that says the same: its record line and
@@ -591,6 +593,37 @@ TEST_F(Loader, ASightingIsTheWiScanLineThatSaysTheSame) {
         EXPECT_NE(extras.find(",,,,2024-05-07,-40,[ESS],,,1,open\r\n"), std::string::npos)
             << extras;
     }
+}
+
+// The binary log and its text export, written together, give the same records; a log cut
+// short keeps its complete records and says where it ends; a version the reader cannot read
+// is refused with it named.
+TEST_F(Loader, ABinaryLogLoadsAsItsTextExportAndReportsItsDamage) {
+    ASSERT_EQ(loadSourceLog(test::repoFile("samples/drive-ns1.txt"), files).status,
+              LoadStatus::Loaded);
+    const std::string text = output1();
+    const LoadResult binary = loadSourceLog(test::repoFile("samples/drive-ns1.ns1"), files);
+    ASSERT_EQ(binary.status, LoadStatus::Loaded);
+    EXPECT_EQ(output1(), text);
+
+    const std::string bytes = test::readFile(test::repoFile("samples/drive-ns1.ns1"));
+    test::writeFile(dir / "cut.ns1", bytes.substr(0, bytes.size() - 200));
+    const LoadResult cut = loadSourceLog(dir / "cut.ns1", files);
+    ASSERT_EQ(cut.status, LoadStatus::Loaded);
+    EXPECT_NE(cut.damage.find("cut short in access point"), std::string::npos) << cut.damage;
+    EXPECT_GT(cut.counts.total, 0u);
+    EXPECT_LT(cut.counts.total, binary.counts.total);
+    EXPECT_EQ(text.substr(0, output1().size()), output1()) << "complete records kept, in order";
+
+    std::string other = bytes;
+    other[4] = 7;
+    test::writeFile(dir / "v7.ns1", other);
+    test::writeFile(files.output1(), "kept\r\n");
+    const LoadResult refused = loadSourceLog(dir / "v7.ns1", files);
+    EXPECT_EQ(refused.status, LoadStatus::BadFile);
+    EXPECT_EQ(refused.report, "Bad File - Try Again");
+    EXPECT_NE(refused.reason.find("version 7"), std::string::npos) << refused.reason;
+    EXPECT_EQ(output1(), "kept\r\n");
 }
 
 }  // namespace
