@@ -26,6 +26,7 @@
 
 #include "export/map_point.h"
 #include "export/map_sinks.h"
+#include "io/byte_scan.h"
 #include "records/bssid_key.h"
 
 namespace velmora {
@@ -123,6 +124,23 @@ int getSigned(const char*& p) {
                                   : static_cast<std::int64_t>(v >> 1));
 }
 
+// The commas in [from, to), eight bytes at a time: with std::count the "load + convert-all
+// --per-ap" bench row took 14 % more instructions, at the edge of its 2 times target.
+std::size_t countCommas(const char* from, const char* to) {
+    constexpr std::uint64_t kCommas = 0x2c2c2c2c2c2c2c2cULL;
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    std::size_t count = 0;
+    for (; to - from >= 8; from += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, 8);
+        // One in the low bit of each comma's byte; the multiplication adds them in the top byte.
+        count +=
+            static_cast<std::size_t>(((byte_scan::zeroBytes(word ^ kCommas) >> 7) * kOnes) >> 56);
+    }
+    for (; from < to; ++from) count += *from == ',';
+    return count;
+}
+
 // Writes `record` at `slot` (room for maxSize(record.fields)); returns the bytes written.
 std::size_t write(char* slot, const ExportRecord& record, std::uint32_t date) {
     const RecordExtras& extras = record.extras;
@@ -133,7 +151,7 @@ std::size_t write(char* slot, const ExportRecord& record, std::uint32_t date) {
         // A line read: its items have a comma where the run has more than its ten separators.
         const char* const first = fields.front().data();
         const char* const end = fields.back().data() + fields.back().size();
-        commas = static_cast<std::size_t>(std::count(first, end, ',')) != fields.size() - 1;
+        commas = countCommas(first, end) != fields.size() - 1;
     } else {
         for (const std::string_view field : fields)
             commas = commas || field.find(',') != std::string_view::npos;
