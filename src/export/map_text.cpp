@@ -56,11 +56,11 @@ const unsigned char* putNonAscii(char*& out, const unsigned char* p, const unsig
 
 constexpr AsciiEscapes kXml = makeEscapes({{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}});
 constexpr AsciiEscapes kJson = makeEscapes({{'"', "\\\""}, {'\\', "\\\\"}, {'\t', "\\t"}});
-constexpr AsciiEscapes kCsv = makeEscapes({{'"', "\"\""}});
+// A CSV field is quoted when anything in it is escaped: a quote is doubled, a comma, ";" and
+// tab stand for themselves, a control character is U+FFFD.
+constexpr AsciiEscapes kCsv = makeEscapes({{'"', "\"\""}, {',', ","}, {';', ";"}, {'\t', "\t"}});
 
-// A CSV field holding one of these is quoted.
-constexpr std::string_view kCsvQuoted = ",\";\t";
-// A CSV field starting with one of these is a formula to a spreadsheet.
+// A CSV field starting with one of these is a formula to a spreadsheet: it gets an apostrophe.
 constexpr std::string_view kFormulaStarts = "=+-@\t\r";
 
 constexpr std::size_t longestEscape(const AsciiEscapes& escapes) {
@@ -73,7 +73,7 @@ static_assert(longestEscape(kXml) <= kEscapedGrowth && longestEscape(kJson) <= k
 
 }  // namespace
 
-char* putMapText(char* out, std::string_view text, const AsciiEscapes& escapes) {
+char* putMapText(char* out, std::string_view text, const AsciiEscapes& escapes, bool* escaped) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const unsigned char* const end = p + text.size();
     while (p != end) {
@@ -84,8 +84,10 @@ char* putMapText(char* out, std::string_view text, const AsciiEscapes& escapes) 
         }
         if (const std::string_view as = escapes[c]; as.empty())
             *out++ = static_cast<char>(c);
-        else
+        else {
             out = putText(out, as);
+            if (escaped) *escaped = true;
+        }
         ++p;
     }
     return out;
@@ -103,12 +105,22 @@ char* putJsonString(char* out, std::string_view text) {
 }
 
 char* putCsvField(char* out, std::string_view text) {
-    const bool quoted = text.find_first_of(kCsvQuoted) != std::string_view::npos;
-    if (quoted) *out++ = '"';
-    if (!text.empty() && kFormulaStarts.find(text.front()) != std::string_view::npos) *out++ = '\'';
-    out = putMapText(out, text, kCsv);
-    if (quoted) *out++ = '"';
-    return out;
+    // Written after room for an opening quote and the apostrophe; moved back onto that room
+    // when it needs no quotes, as most fields do.
+    const std::size_t apostrophe =
+        !text.empty() && kFormulaStarts.find(text.front()) != std::string_view::npos ? 1 : 0;
+    char* const field = out + 1 + apostrophe;
+    bool quoted = false;
+    char* const end = putMapText(field, text, kCsv, &quoted);
+    if (quoted) {
+        *out = '"';
+        if (apostrophe) out[1] = '\'';
+        *end = '"';
+        return end + 1;
+    }
+    if (apostrophe) *out = '\'';
+    std::memmove(out + apostrophe, field, static_cast<std::size_t>(end - field));
+    return end - 1;
 }
 
 void appendXml(std::string& out, std::string_view text) {

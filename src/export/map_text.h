@@ -46,8 +46,10 @@ inline constexpr std::size_t kEscapedExtra = 3;
 // `text` (UTF-8) as a map format holds it, the one rule of every format: each ASCII byte as
 // `escapes` says, and U+FFFD for each byte that starts no valid UTF-8 sequence (an overlong
 // form, a lone surrogate, a sequence cut short, one above U+10FFFF) and for U+FFFE and U+FFFF.
-// A format without escapes of its own passes makeEscapes({}).
-char* putMapText(char* out, std::string_view text, const AsciiEscapes& escapes);
+// A format without escapes of its own passes makeEscapes({}). Sets `*escaped`, where given,
+// when an ASCII byte was written as `escapes` says instead of as it stands.
+char* putMapText(char* out, std::string_view text, const AsciiEscapes& escapes,
+                 bool* escaped = nullptr);
 
 // `text` as it is.
 inline char* putText(char* out, std::string_view text) {
@@ -60,8 +62,8 @@ char* putXml(char* out, std::string_view text);
 // `text` as a JSON string, quotes included: '"', '\' and tab escaped.
 char* putJsonString(char* out, std::string_view text);
 // `text` as one CSV text field: quoted, inner quotes doubled, when it holds a comma, a quote, a
-// semicolon (the list separator of many spreadsheets) or a tab; with an apostrophe in front
-// when it starts as a spreadsheet formula does ("=", "+", "-", "@", tab, carriage return), so
+// semicolon (the list separator of many spreadsheets) or a control character; with an apostrophe in
+// front when it starts as a spreadsheet formula does ("=", "+", "-", "@", tab, carriage return), so
 // a spreadsheet shows it as text. Numbers do not go through here.
 char* putCsvField(char* out, std::string_view text);
 

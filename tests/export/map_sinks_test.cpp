@@ -188,18 +188,18 @@ TEST(MapText, EscapesWhatEachFormatCannotHoldAsItIs) {
         {"a,b", "a,b", "\"a,b\"", "\"a,b\""},
         {"a;b", "a;b", "\"a;b\"", "\"a;b\""},
         {"back\\slash/", "back\\slash/", "\"back\\\\slash/\"", "back\\slash/"},
-        // Every control character but tab is U+FFFD in every format: NUL (a hidden network's
-        // name) ends a CSV row for GDAL, XML holds none, a line break ends a CSV line.
-        {std::string("\0hidden\0", 8), "RhiddenR", "", ""},
+        // Every control character but tab is U+FFFD in every format (a CSV field holding one
+        // is quoted): NUL (a hidden network's name) ends a CSV row for GDAL, XML holds none.
+        {std::string("\0hidden\0", 8), "RhiddenR", "", "\"RhiddenR\""},
         {"t\tl\nc\r", "t\tlRcR", "\"t\\tlRcR\"", "\"t\tlRcR\""},
-        {"\x01\x08\x0c\x1f\x7f", "RRRR\x7f", "", ""},
+        {"\x01\x08\x0c\x1f\x7f", "RRRR\x7f", "", "\"RRRR\x7f\""},
         // A CSV text that starts as a formula does gets an apostrophe; only there.
         {"=1+1", "=1+1", "", "'=1+1"},
         {"+1", "+1", "", "'+1"},
         {"-1", "-1", "", "'-1"},
         {"@SUM(A1)", "@SUM(A1)", "", "'@SUM(A1)"},
         {"\tx", "\tx", "\"\\tx\"", "\"'\tx\""},
-        {"\rx", "Rx", "", "'Rx"},
+        {"\rx", "Rx", "", "\"'Rx\""},
         {"=a,b", "=a,b", "", "\"'=a,b\""},
         {"a=b-1", "a=b-1", "", "a=b-1"},
         // Valid UTF-8 of each length stays; U+FFFE and U+FFFF are no XML characters.
