@@ -26,7 +26,6 @@
 #include <utility>
 #include <vector>
 
-#include "export/map_sinks.h"
 #include "io/byte_scan.h"
 #include "records/bssid_key.h"
 #include "sightings/map_point.h"
