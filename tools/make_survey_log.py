@@ -39,11 +39,13 @@ PLAIN_NAMES = ["home", "Home", "default", "linksys", "NETGEAR", "tsunami", "WLAN
 
 
 def awkward_names(rng):
-    """Names that test the loader and the exports: quotes, separators, markup, 8-bit bytes
-    and control characters (never a tab or a line end, which would end the column)."""
+    """Names that test the loader and the exports: quotes, separators, markup, 8-bit bytes,
+    control characters (never a tab or a line end, which would end the column), NUL bytes (a
+    hidden network's name) and spreadsheet formulas."""
     names = ['say "hi"', '"', '""quoted""', "a;b;c", "semi;", "<lan>&amp;", "R&D <5GHz>",
              "comma, name", "caf\xe9", "\xfc\xf1\xee\xe7\xf8d\xe9", "(paren)", "))",
-             "\x01ctl\x1f", "bell\x07", "del\x7f", "esc\x1b[0m", " spaced  out "]
+             "\x01ctl\x1f", "bell\x07", "del\x7f", "esc\x1b[0m", " spaced  out ",
+             "\x00" * 6, "nul\x00in", "=1+1", "@A1+1"]
     for _ in range(8):
         length = rng.randint(1, 12)
         names.append("".join(chr(rng.randint(0x80, 0xFF)) for _ in range(length)))

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // GPX 1.1: one waypoint per point.
+#include <string_view>
+
 #include "export/map_sinks.h"
 #include "export/map_text.h"
 #include "export/map_writers.h"
@@ -9,6 +11,15 @@ namespace velmora {
 namespace {
 
 using namespace map_text;
+
+// Whether a longitude is E 180 ("180", "180.000"): GPX takes -180 up to but not including
+// 180, so the writer gives that meridian as -180.
+bool isEast180(std::string_view longitude) {
+    if (!longitude.starts_with("180")) return false;
+    const std::string_view fraction = longitude.substr(3);
+    return fraction.empty() ||
+           (fraction[0] == '.' && fraction.find_first_not_of('0', 1) == std::string_view::npos);
+}
 
 class GpxWriter final : public MapPointWriter {
   public:
@@ -25,6 +36,7 @@ class GpxWriter final : public MapPointWriter {
         out = putText(out, "<wpt lat=\"");
         out = putText(out, point.latitude);
         out = putText(out, "\" lon=\"");
+        if (isEast180(point.longitude)) *out++ = '-';
         out = putText(out, point.longitude);
         out = putText(out, "\">\n");
         if (isFullTime(point.time)) {

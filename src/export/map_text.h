@@ -1,28 +1,55 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sightings/map_point.h"
 
-// Text pieces the map format writers share: escaping for XML, JSON and CSV, and the readable
-// description KML and GPX give each point. The input is UTF-8; a byte that starts no valid
-// UTF-8 sequence comes out as U+FFFD, so every file written is valid UTF-8.
+// Text pieces the map format writers share: the one rule for characters no map format may
+// hold, each format's escaping, and the readable description KML and GPX give each point.
 //
 // The put functions write at `out`, which has room enough, and return the end of what they
 // wrote: the writers build each point in place in the export's output (pointSizeBound tells
-// the room). The append functions add the same text to a string.
+// the room).
 namespace velmora::map_text {
 
-// The most bytes putXml, putJsonString or putCsvField writes for one byte of its text (a
-// control character in JSON, "\u001f"), and the most it adds around the text (two quotes).
-inline constexpr std::size_t kEscapedGrowth = 6;
-inline constexpr std::size_t kEscapedExtra = 2;
+// U+FFFD, written for every character a map format cannot hold.
+inline constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// What one format writes for each ASCII byte of a text: an empty entry keeps the byte.
+using AsciiEscapes = std::array<std::string_view, 128>;
+
+// A format's escapes: U+FFFD for every control character but tab (NUL included), which one
+// format or another, or its usual readers, cannot hold (XML 1.0 has no NUL, GDAL ends a CSV
+// row at one, a line break ends a CSV line for GPSBabel), then `own`, the format's own.
+constexpr AsciiEscapes makeEscapes(std::initializer_list<std::pair<char, std::string_view>> own) {
+    AsciiEscapes escapes{};
+    for (std::size_t c = 0; c < 0x20; ++c)
+        if (c != '\t') escapes[c] = kReplacement;
+    for (const auto& [c, as] : own) escapes[static_cast<unsigned char>(c)] = as;
+    return escapes;
+}
+
+// The most bytes a format's escapes write for one byte of a text ("&amp;"), and the most
+// putXml, putJsonString or putCsvField adds around a text (two quotes and an apostrophe).
+inline constexpr std::size_t kEscapedGrowth = 5;
+inline constexpr std::size_t kEscapedExtra = 3;
+
+// `text` (UTF-8) as a map format holds it, the one rule of every format: each ASCII byte as
+// `escapes` says, and U+FFFD for each byte that starts no valid UTF-8 sequence (an overlong
+// form, a lone surrogate, a sequence cut short, one above U+10FFFF) and for U+FFFE and U+FFFF.
+// A format without escapes of its own passes makeEscapes({}). Sets `*escaped`, where given,
+// when an ASCII byte was written as `escapes` says instead of as it stands.
+char* putMapText(char* out, std::string_view text, const AsciiEscapes& escapes,
+                 bool* escaped = nullptr);
 
 // `text` as it is.
 inline char* putText(char* out, std::string_view text) {
@@ -30,19 +57,17 @@ inline char* putText(char* out, std::string_view text) {
     return out + text.size();
 }
 
-// `text` as XML character data: "&", "<" and ">" escaped, carriage return as a reference (so a
-// reader keeps it), and every character XML 1.0 cannot hold (control characters other than
-// tab, line feed and carriage return; U+FFFE, U+FFFF) as U+FFFD.
+// `text` as XML character data: "&", "<" and ">" escaped.
 char* putXml(char* out, std::string_view text);
-// `text` as a JSON string, quotes included: '"' and '\' escaped, control characters as \uXXXX.
+// `text` as a JSON string, quotes included: '"', '\' and tab escaped.
 char* putJsonString(char* out, std::string_view text);
-// `text` as one CSV field: quoted, inner quotes doubled, when it holds a comma, a quote, a
-// semicolon (the list separator of many spreadsheets) or a control character.
+// `text` as one CSV text field: quoted, inner quotes doubled, when it holds a comma, a quote, a
+// semicolon (the list separator of many spreadsheets) or a control character; with an apostrophe in
+// front when it starts as a spreadsheet formula does ("=", "+", "-", "@", tab, carriage return), so
+// a spreadsheet shows it as text. Numbers do not go through here.
 char* putCsvField(char* out, std::string_view text);
 
 void appendXml(std::string& out, std::string_view text);
-void appendJsonString(std::string& out, std::string_view text);
-void appendCsvField(std::string& out, std::string_view text);
 
 // At most 20 bytes.
 char* putInt(char* out, long long value);

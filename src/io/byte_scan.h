@@ -122,52 +122,22 @@ inline bool isAscii(std::string_view text) {
 }
 
 // A fixed shape of text, such as "9999-99-99", in which '9' stands for any digit and every
-// other byte for itself; matches() checks a text of 8 to 24 bytes eight bytes at a time, the
-// last word overlapping the one before.
+// other byte for itself.
 class Shape {
   public:
-    explicit constexpr Shape(std::string_view pattern) : size_(pattern.size()) {
-        for (std::size_t word = 0; word < kWords; ++word) {
-            const std::size_t at = offset(word);
-            for (std::size_t k = 0; k < 8 && at + k < size_; ++k) {
-                const auto c = static_cast<unsigned char>(pattern[at + k]);
-                if (c == '9') {
-                    digits_[word] |= std::uint64_t{0x80} << (8 * k);
-                } else {
-                    literalMask_[word] |= std::uint64_t{0xFF} << (8 * k);
-                    literal_[word] |= std::uint64_t{c} << (8 * k);
-                }
-            }
-        }
-    }
+    explicit constexpr Shape(std::string_view pattern) : pattern_(pattern) {}
 
-    bool matches(std::string_view text) const {
-        if (text.size() != size_) return false;
-        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-        constexpr std::uint64_t kLow7 = kOnes * 0x7F;
-        std::uint64_t wrong = 0;
-        for (std::size_t word = 0; word < kWords && offset(word) + 8 <= size_; ++word) {
-            std::uint64_t w;
-            std::memcpy(&w, text.data() + offset(word), 8);
-            // The high bit of each byte from '0' to '9' (no sum carries into the next byte).
-            const std::uint64_t low = w & kLow7;
-            const std::uint64_t digit = (low + kOnes * 0x50) & ~(low + kOnes * 0x46) & ~w;
-            wrong |= (digit & digits_[word]) ^ digits_[word];
-            wrong |= (w ^ literal_[word]) & literalMask_[word];
+    constexpr bool matches(std::string_view text) const {
+        if (text.size() != pattern_.size()) return false;
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            const char c = text[k];
+            if (pattern_[k] == '9' ? c < '0' || c > '9' : c != pattern_[k]) return false;
         }
-        return wrong == 0;
+        return true;
     }
 
   private:
-    static constexpr std::size_t kWords = 3;
-    constexpr std::size_t offset(std::size_t word) const {
-        return 8 * word + 8 <= size_ ? 8 * word : size_ - 8;
-    }
-
-    std::size_t size_;
-    std::uint64_t digits_[kWords] = {};       // 0x80 in each byte that is a digit
-    std::uint64_t literal_[kWords] = {};      // the other bytes' values
-    std::uint64_t literalMask_[kWords] = {};  // 0xFF in each of those bytes
+    std::string_view pattern_;
 };
 
 // The eleven items of a record line, as views.

@@ -62,9 +62,10 @@ std::string writeFormat(const Format& format, const std::vector<MapPoint>& point
 const AccessPointSummary kThreeSightings{3, "2004-06-05T23:50:00Z", "2004-06-06T00:10:00Z"};
 
 // A point of each kind: WEP on, WEP off, ad hoc with WEP status neither, one pin per access
-// point, and one without any optional value; names with every character the formats escape.
+// point, one without any optional value, and one on E 180 named with NUL bytes whose vendor is
+// a formula; names with every character the formats escape.
 std::vector<MapPoint> referencePoints() {
-    std::vector<MapPoint> points(5);
+    std::vector<MapPoint> points(6);
     points[0] = {
         "41.5", "2.5", "HOMENET", "00:0C:41:AA:BB:01",    "BSS",          "0011", true, {6},
         23,     72,    49,        "2004-06-05T12:01:00Z", "Cisco-Linksys"};
@@ -124,6 +125,9 @@ std::vector<MapPoint> referencePoints() {
                  std::nullopt,
                  "",
                  std::nullopt};
+    points[5] = {
+        "45.5", "180.0000000", std::string(3, '\0'), "00:0C:41:AA:BB:05", "BSS", "0011", true,
+        {11},   std::nullopt,  std::nullopt,         std::nullopt,        "",    "=1+1"};
     return points;
 }
 
@@ -175,6 +179,13 @@ TEST(MapSinks, WriteHeaderOnePointPerExportedLineAndFooter) {
     }
 }
 
+// What `put` writes for `text`.
+std::string written(char* (*put)(char*, std::string_view), std::string_view text) {
+    std::string out(map_text::kEscapedGrowth * text.size() + map_text::kEscapedExtra, '\0');
+    out.resize(static_cast<std::size_t>(put(out.data(), text) - out.data()));
+    return out;
+}
+
 TEST(MapText, EscapesWhatEachFormatCannotHoldAsItIs) {
     // Input, then as XML text, JSON string and CSV field.
     // clang-format off
@@ -186,23 +197,33 @@ TEST(MapText, EscapesWhatEachFormatCannotHoldAsItIs) {
         {"a,b", "a,b", "\"a,b\"", "\"a,b\""},
         {"a;b", "a;b", "\"a;b\"", "\"a;b\""},
         {"back\\slash/", "back\\slash/", "\"back\\\\slash/\"", "back\\slash/"},
-        {"t\tl\nc\r", "t\tl\nc&#13;", "\"t\\tl\\nc\\r\"", "\"t\tl\nc\r\""},
-        {"\x01\x08\x0c\x1f\x7f", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\x7f",
-         "\"\\u0001\\b\\f\\u001f\x7f\"", "\"\x01\x08\x0c\x1f\x7f\""},
+        // Every control character but tab is U+FFFD in every format (a CSV field holding one
+        // is quoted): NUL (a hidden network's name) ends a CSV row for GDAL, XML holds none.
+        {std::string("\0hidden\0", 8), "RhiddenR", "", "\"RhiddenR\""},
+        {"t\tl\nc\r", "t\tlRcR", "\"t\\tlRcR\"", "\"t\tlRcR\""},
+        {"\x01\x08\x0c\x1f\x7f", "RRRR\x7f", "", "\"RRRR\x7f\""},
+        // A CSV text that starts as a formula does gets an apostrophe; only there.
+        {"=1+1", "=1+1", "", "'=1+1"},
+        {"+1", "+1", "", "'+1"},
+        {"-1", "-1", "", "'-1"},
+        {"@SUM(A1)", "@SUM(A1)", "", "'@SUM(A1)"},
+        {"\tx", "\tx", "\"\\tx\"", "\"'\tx\""},
+        {"\rx", "Rx", "", "\"'Rx\""},
+        {"=a,b", "=a,b", "", "\"'=a,b\""},
+        {"a=b-1", "a=b-1", "", "a=b-1"},
         // Valid UTF-8 of each length stays; U+FFFE and U+FFFF are no XML characters.
-        {"\u00e9\u20ac\U0001F600", "\u00e9\u20ac\U0001F600", "\"\u00e9\u20ac\U0001F600\"",
-         "\u00e9\u20ac\U0001F600"},
-        {"\xef\xbf\xbe\xef\xbf\xbf", "\xef\xbf\xbd\xef\xbf\xbd", "\"\xef\xbf\xbe\xef\xbf\xbf\"",
-         "\xef\xbf\xbe\xef\xbf\xbf"},
+        {"\u00e9\u20ac\U0001F600", "\u00e9\u20ac\U0001F600", "", ""},
+        {"\xef\xbf\xbe\xef\xbf\xbf", "RR", "", ""},
         // Each byte of no valid sequence is one U+FFFD: a stray byte, overlong forms, a
         // surrogate, a sequence cut short (at the end, and before a quote), above U+10FFFF.
-        {"\xff\x80", "\xef\xbf\xbd\xef\xbf\xbd", "\"\xef\xbf\xbd\xef\xbf\xbd\"",
-         "\xef\xbf\xbd\xef\xbf\xbd"},
-        {"\xc0\xaf\xe0\x80\xaf", std::string(5, 'R'), "", ""},
-        {"\xed\xa0\x80", std::string(3, 'R'), "", ""},
-        {"\xe2\x82", std::string(2, 'R'), "", ""},
+        {"\xff\x80", "RR", "", ""},
+        {"\xc0\xaf\xe0\x80\xaf", "RRRRR", "", ""},
+        {"\xe0\x9f\xbf", "RRR", "", ""},
+        {"\xf0\x8f\xbf\xbf", "RRRR", "", ""},
+        {"\xed\xa0\x80\xed\xbf\xbf", "RRRRRR", "", ""},
+        {"\xe2\x82", "RR", "", ""},
         {"\xe2\x82\"", "RR\"", "\"RR\\\"\"", "\"RR\"\"\""},
-        {"\xf4\x90\x80\x80", std::string(4, 'R'), "", ""},
+        {"\xf4\x90\x80\x80", "RRRR", "", ""},
     };
     // clang-format on
     // "R" stands for U+FFFD; an empty JSON or CSV expectation is the XML one, quoted for JSON.
@@ -213,80 +234,56 @@ TEST(MapText, EscapesWhatEachFormatCannotHoldAsItIs) {
     };
     for (const auto& [in, xml, json, csv] : cases) {
         const std::string wantXml = expand(xml);
-        std::string out;
-        map_text::appendXml(out, in);
-        EXPECT_EQ(out, wantXml) << in;
-        out.clear();
-        map_text::appendJsonString(out, in);
-        EXPECT_EQ(out, json.empty() ? "\"" + wantXml + "\"" : expand(json)) << in;
-        out.clear();
-        map_text::appendCsvField(out, in);
-        EXPECT_EQ(out, csv.empty() ? wantXml : expand(csv)) << in;
-    }
-}
-
-TEST(MapText, EachByteEscapesAtEveryPlaceOfALongerText) {
-    // Plain texts are copied whole, looked at eight bytes at a time. A text that ends in a
-    // stray byte (U+FFFD) is escaped byte by byte, so the same text without that byte must
-    // come out the same, whatever byte stands anywhere in it.
-    using Append = void (*)(std::string&, std::string_view);
-    const Append appends[] = {map_text::appendXml, map_text::appendJsonString,
-                              map_text::appendCsvField};
-    const std::string replacement = "\xef\xbf\xbd";
-    for (const Append append : appends) {
-        for (int byte = 1; byte < 256; ++byte) {
-            for (std::size_t size = 1; size <= 20; ++size) {
-                for (std::size_t at = 0; at < size; ++at) {
-                    std::string text(size, 'a');
-                    text[at] = static_cast<char>(byte);
-                    std::string out;
-                    append(out, text);
-                    std::string byteByByte;
-                    append(byteByByte, text + "\xff");
-                    // Where the text is quoted, the stray byte stands before the closing quote.
-                    const std::size_t closing = byteByByte.back() == '"' ? 1 : 0;
-                    ASSERT_EQ(out.substr(0, out.size() - closing) + replacement +
-                                  out.substr(out.size() - closing),
-                              byteByByte)
-                        << "byte " << byte << " at " << at << " of " << size;
-                }
-            }
-        }
+        EXPECT_EQ(written(map_text::putXml, in), wantXml) << in;
+        EXPECT_EQ(written(map_text::putJsonString, in),
+                  json.empty() ? "\"" + wantXml + "\"" : expand(json))
+            << in;
+        EXPECT_EQ(written(map_text::putCsvField, in), csv.empty() ? wantXml : expand(csv)) << in;
     }
 }
 
 TEST(MapWriters, NoPointIsLongerThanItsBound) {
-    // Every text at its most escaped (a control character: six bytes in JSON, U+FFFD in XML),
-    // every channel, the longest numbers.
-    const std::string worst(40, '\x01');
-    const AccessPointSummary ap{~std::uint64_t{0}, worst, worst};
-    MapPoint point{worst,
-                   worst,
-                   worst,
-                   worst,
-                   worst,
-                   worst,
-                   true,
-                   channelsFromBits("FFFFFFFF"),
-                   -2147483647 - 1,
-                   -2147483647 - 1,
-                   -2147483647 - 1,
-                   worst,
-                   worst};
-    point.accessPoint = &ap;
-    for (const Format& format : kFormats) {
-        std::string out;
-        appendPoint(*format.make(), out, point);
-        EXPECT_LE(out.size(), map_text::pointSizeBound(convertMapPoint<std::string_view>(point)))
-            << format.extension;
+    // Every text 2,000 bytes of a byte escaped at its longest in some format ("&amp;", "&lt;",
+    // a doubled quote, U+FFFD for a control character and for a stray byte), every channel,
+    // the longest numbers: each point is built in room of its bound.
+    for (const char byte : {'&', '<', '"', '\x01', '\xff'}) {
+        const std::string worst(2000, byte);
+        const AccessPointSummary ap{~std::uint64_t{0}, worst, worst};
+        MapPoint point{worst,
+                       worst,
+                       worst,
+                       worst,
+                       worst,
+                       worst,
+                       true,
+                       channelsFromBits("FFFFFFFF"),
+                       -2147483647 - 1,
+                       -2147483647 - 1,
+                       -2147483647 - 1,
+                       worst,
+                       worst};
+        point.accessPoint = &ap;
+        for (const Format& format : kFormats) {
+            std::string out;
+            appendPoint(*format.make(), out, point);
+            EXPECT_LE(out.size(),
+                      map_text::pointSizeBound(convertMapPoint<std::string_view>(point)))
+                << format.extension << " of byte " << int{byte};
+        }
     }
 }
 
 TEST(MapText, TimeElementsTakeOnlyAFullTime) {
     const std::pair<const char*, bool> cases[] = {
-        {"2004-06-05T12:01:00Z", true},  {"12:01:00", false},
-        {"2004-06-05T12:01:00", false},  {"2004-06-05 12:01:00Z", false},
-        {"2004-06-0xT12:01:00Z", false}, {"", false},
+        {"2004-06-05T12:01:00Z", true},
+        {"12:01:00", false},
+        {"2004-06-05T12:01:00", false},
+        {"2004-06-05 12:01:00Z", false},
+        {"2004-06-0xT12:01:00Z", false},
+        {"2004-06-05T12:01:0/Z", false},
+        {"2004-06-05T12:01:0:Z", false},
+        {"2004-06-05T12:01:00ZZ", false},
+        {"", false},
     };
     for (const auto& [time, full] : cases) EXPECT_EQ(map_text::isFullTime(time), full) << time;
 }
@@ -304,16 +301,19 @@ std::pair<std::string, bool> run(const std::string& command, const fs::path& out
 
 std::string everyByteValue() {
     std::string bytes;
-    for (int c = 1; c <= 255; ++c) bytes += static_cast<char>(c);
+    for (int c = 0; c <= 255; ++c) bytes += static_cast<char>(c);
     return bytes;
 }
 
-// Every character from U+0001 to U+00FF, UTF-8: what a name of every byte value becomes, give
-// or take the code page's letters in 0x80-0x9F.
-std::string everyLatin1Character() {
+// Every character from U+0000 to U+00FF, UTF-8: what a name of every byte value becomes, give
+// or take the code page's letters in 0x80-0x9F; where `held`, as a map file holds it (each
+// control character but tab U+FFFD).
+std::string everyLatin1Character(bool held = false) {
     std::string text;
-    for (int c = 1; c <= 255; ++c) {
-        if (c < 0x80) {
+    for (int c = 0; c <= 255; ++c) {
+        if (held && c < 0x20 && c != '\t') {
+            text += map_text::kReplacement;
+        } else if (c < 0x80) {
             text += static_cast<char>(c);
         } else {
             text += static_cast<char>(0xC0 | c >> 6);
@@ -324,8 +324,8 @@ std::string everyLatin1Character() {
 }
 
 TEST(MapWriters, NameOfEveryByteValueGivesWellFormedFiles) {
-    // Names and vendors of every character up to U+00FF, and of every byte value as it is (not
-    // UTF-8).
+    // Names and vendors of every character up to U+00FF, NUL included, and of every byte value
+    // as it is (not UTF-8).
     std::vector<MapPoint> points(2);
     points[0] = {
         "1", "2",        everyLatin1Character(), everyByteValue(), "BSS", "0011", true, {1}, 1, 2,
@@ -357,7 +357,7 @@ TEST(MapWriters, NameOfEveryByteValueGivesWellFormedFiles) {
                     ? "d = json.load(f); names = [p['properties']['name'] for p in d['features']]"
                     : "rows = list(csv.reader(f)); names = [r[2] for r in rows[1:]]; "
                       "assert all(len(r) == 16 for r in rows)";
-            test::writeFile(dir / "expected", points[0].name);
+            test::writeFile(dir / "expected", everyLatin1Character(true));
             check = "python3 -c \"import csv, json; f = open('" + file.string() +
                     "', encoding='utf-8', newline='', errors='strict'); " + read +
                     "; assert len(names) == 2, names; "
@@ -371,15 +371,26 @@ TEST(MapWriters, NameOfEveryByteValueGivesWellFormedFiles) {
 }
 
 // A log of `count` sightings with awkward names (commas, quotes, ";", markup, bytes 0x80 to
-// 0xFF, control characters), every hemisphere, both types and some lines without a fix.
+// 0xFF, control characters, NUL bytes, a formula), every hemisphere, both types, E 180 and
+// some lines without a fix.
 std::string awkwardLog(std::size_t count) {
-    const std::string names[] = {"home", "caf\xE9, \"bar\"", "semi;colon",       "<a&b>",
-                                 "]]>",  "ctl\x01\x1F",      "\x80\x81\x9D\xFF", ""};
+    const std::string names[] = {"home",
+                                 "caf\xE9, \"bar\"",
+                                 "semi;colon",
+                                 "<a&b>",
+                                 "]]>",
+                                 "ctl\x01\x1F",
+                                 "\x80\x81\x9D\xFF",
+                                 "",
+                                 std::string(4, '\0'),
+                                 "=1+1"};
     std::string log = test::textLog({});
     for (std::size_t k = 0; k < count; ++k) {
         const std::string lat =
             std::string(k % 2 ? "S " : "N ") + std::to_string(k % 89 + 1) + ".25";
-        const std::string lon = std::string(k % 3 ? "E " : "W ") + std::to_string(k % 179) + ".5";
+        const std::string lon =
+            k % 50 == 7 ? "E 180.0000000"
+                        : std::string(k % 3 ? "E " : "W ") + std::to_string(k % 179) + ".5";
         char bssid[18];
         std::snprintf(bssid, sizeof bssid, "00:0c:41:aa:%02zx:%02zx", k % 7, k % 5);
         log += test::dataLine(lat, lon, names[k % std::size(names)], bssid, k % 4 ? "0011" : "0002",
@@ -450,6 +461,63 @@ TEST(MapFilesReadByOtherPrograms, GpsBabelAndOgrinfoCountEveryLineOfTheStreetsAn
                     EXPECT_NE(summary.find("Geometry: Point"), std::string::npos) << summary;
                 }
             }
+        }
+    }
+}
+
+TEST(MapFilesReadByOtherPrograms, NulNameFormulaAndEast180ReadBackInEveryFormat) {
+    const bool gpsbabel = have("gpsbabel");
+    const bool ogrinfo = have("ogrinfo");
+    if (!gpsbabel && !ogrinfo) GTEST_SKIP() << "gpsbabel and ogrinfo are missing (tools/setup.sh)";
+    test::TempDir dir;
+    const std::string nul(4, '\0');
+    test::writeFile(dir / "drive.txt",
+                    test::textLog({test::dataLine("N 10.0000000", "E 180.0000000", nul,
+                                                  "00:0c:41:aa:00:01", "0011"),
+                                   test::dataLine("N 20.0000000", "W 180.0000000", "=1+1",
+                                                  "00:0c:41:aa:00:02", "0011")}));
+    const WorkingFiles files{dir / "work"};
+    fs::create_directory(files.folder);
+    ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
+    const std::string hidden = "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd";
+    // Each format; the longitude its readers give E 180 (GPX holds it as -180, the same
+    // meridian); the name its readers give the formula.
+    const std::tuple<ExportFormat, std::string, std::string> cases[] = {
+        {ExportFormat::Kml, "180", "=1+1"},
+        {ExportFormat::Gpx, "-180", "=1+1"},
+        {ExportFormat::GeoJson, "180", "=1+1"},
+        {ExportFormat::Csv, "180", "'=1+1"},
+    };
+    for (const auto& [format, east180, formula] : cases) {
+        ExportStyle style;
+        style.format = format;
+        const fs::path file =
+            runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), "drive.txt", style);
+        const std::string ext = exportFormatInfo(format).option;
+        if (ogrinfo) {
+            const std::string columns =
+                format == ExportFormat::Csv
+                    ? "-oo X_POSSIBLE_NAMES=longitude -oo Y_POSSIBLE_NAMES=latitude "
+                    : "";
+            const auto [listing, ok] =
+                run("ogrinfo -ro -al " + columns + "'" + file.string() + "'", dir / "ogrinfo");
+            EXPECT_TRUE(ok) << ext << ": " << listing;
+            EXPECT_EQ(featureCount(listing), 2) << ext << ": " << listing;
+            EXPECT_NE(listing.find("POINT (" + east180 + " 10"), std::string::npos)
+                << ext << ": " << listing;
+            EXPECT_NE(listing.find("= " + hidden + "\n"), std::string::npos)
+                << ext << ": " << listing;
+            EXPECT_NE(listing.find("= " + formula + "\n"), std::string::npos)
+                << ext << ": " << listing;
+        }
+        if (gpsbabel && format != ExportFormat::Csv) {
+            const auto [gpx, ok] = run(
+                "gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -", dir / "gpsbabel");
+            EXPECT_TRUE(ok) << ext << ": " << gpx;
+            EXPECT_EQ(occurrences(gpx, "<wpt "), 2u) << ext << ": " << gpx;
+            EXPECT_NE(gpx.find("lon=\"" + east180 + ".0"), std::string::npos) << ext << ": " << gpx;
+            EXPECT_NE(gpx.find("<name>" + hidden + "</name>"), std::string::npos)
+                << ext << ": " << gpx;
         }
     }
 }

@@ -132,30 +132,8 @@ TEST(ByteScan, EachScanFindsWhatItsPlainVersionFinds) {
         }
 }
 
-TEST(ByteScan, ShapesAndAsciiTestsLookAtEveryByte) {
-    // Each byte value at each place of a text that has the shape (or is all ASCII): the word
-    // tests must judge it as a look at each byte alone does.
-    const auto plainMatch = [](std::string_view pattern, std::string_view text) {
-        if (text.size() != pattern.size()) return false;
-        for (std::size_t k = 0; k < text.size(); ++k)
-            if (pattern[k] == '9' ? text[k] < '0' || text[k] > '9' : text[k] != pattern[k])
-                return false;
-        return true;
-    };
-    const std::pair<std::string_view, std::string> shapes[] = {
-        {"9999-99-99", "2004-06-05"}, {"9999-99-99T99:99:99Z", "2004-06-05T12:01:00Z"}};
-    for (const auto& [pattern, text] : shapes) {
-        const byte_scan::Shape shape(pattern);
-        EXPECT_TRUE(shape.matches(text)) << text;
-        EXPECT_FALSE(shape.matches(text.substr(1)) || shape.matches(text + "0")) << text;
-        for (std::size_t at = 0; at < text.size(); ++at)
-            for (int byte = 0; byte < 256; ++byte) {
-                std::string changed = text;
-                changed[at] = static_cast<char>(byte);
-                ASSERT_EQ(shape.matches(changed), plainMatch(pattern, changed))
-                    << pattern << " byte " << byte << " at " << at;
-            }
-    }
+TEST(ByteScan, AsciiTestLooksAtEveryByte) {
+    // A byte from 0x80 up at each place of a text: the word test must see it.
     for (std::size_t size = 0; size <= 20; ++size) {
         const std::string ascii(size, '\x7f');
         EXPECT_TRUE(byte_scan::isAscii(ascii)) << size;

@@ -128,10 +128,11 @@ def main():
                 fail(f"a data line without {columns} columns")
             names = b"".join(row.split(b"\t")[2] for row in rows)
             has = lambda pattern: re.search(pattern, names) is not None
-            wanted = [rb'"', rb";", rb"<", rb"&", rb"[\x80-\xff]", rb"[\x01-\x08\x0b-\x1f\x7f]"]
+            wanted = [rb'"', rb";", rb"<", rb"&", rb"[\x80-\xff]", rb"[\x01-\x08\x0b-\x1f\x7f]",
+                      rb"\x00"]
             if awkward and not all(has(p) for p in wanted):
-                fail("the awkward names lack one of \" ; < & 8-bit control")
-            if not awkward and has(rb'[";<&\x80-\xff\x01-\x1f]'):
+                fail("the awkward names lack one of \" ; < & 8-bit control NUL")
+            if not awkward and has(rb'[";<&\x80-\xff\x00-\x1f]'):
                 fail("awkward names without --awkward")
             expected_type = b"summary " if fmt == "summary" else b""
             if data.split(EOL_BYTES[eol])[1] != b"# $Format: wi-scan " + expected_type + \
