@@ -192,7 +192,7 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
             } catch (const FileError&) {
                 throw;
             } catch (const std::exception& e) {
-                return failure(LoadStatus::BadFile, kBadFile, log.string() + ": " + e.what());
+                return failure(LoadStatus::BadFile, kBadFile, e.what());
             }
             if (!logReader) format = nullptr;
         }

@@ -219,7 +219,8 @@ bool parseValue(ExtrasKind kind, std::string_view text, auto& member, std::strin
         if (text.empty()) return true;
         double value = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size()) return false;
+        if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+            return false;
         member = value;
         return true;
     } else if (kind == ExtrasKind::Date) {
@@ -236,6 +237,23 @@ bool parseValue(ExtrasKind kind, std::string_view text, auto& member, std::strin
 
 }  // namespace
 
+bool parseExtrasValues(std::string_view text, std::size_t first, std::size_t last,
+                       RecordExtras& extras, ExtrasStore& store) {
+    std::size_t at = 0, index = 0;
+    bool good = true;
+    forEachExtrasField(extras, [&](ExtrasKind kind, std::string_view, auto& member) {
+        if (index++ < first || index > last || !good) return;
+        if (at > text.size()) {
+            good = false;
+            return;
+        }
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        good = parseValue(kind, text.substr(at, comma - at), member, store.texts[index - 1]);
+        at = comma + 1;
+    });
+    return good && at == text.size() + 1;
+}
+
 RecordExtras parseExtras(std::string_view line, ExtrasStore& store) {
     RecordExtras extras;
     if (!extrasCheckOf(line)) return extras;
@@ -243,15 +261,7 @@ RecordExtras parseExtras(std::string_view line, ExtrasStore& store) {
     const auto commas = static_cast<std::size_t>(std::count(line.begin(), line.end(), ','));
     // A wi-scan line's four values, or every value.
     if (commas != kWiScanExtrasFields - 1 && commas != kExtrasFieldCount - 1) return {};
-    std::size_t at = 0, index = 0;
-    bool good = true;
-    forEachExtrasField(extras, [&](ExtrasKind kind, std::string_view, auto& member) {
-        if (!good || at > line.size()) return;
-        const std::size_t comma = std::min(line.find(',', at), line.size());
-        good = parseValue(kind, line.substr(at, comma - at), member, store.texts[index++]);
-        at = comma + 1;
-    });
-    return good ? extras : RecordExtras{};
+    return parseExtrasValues(line, 0, commas + 1, extras, store) ? extras : RecordExtras{};
 }
 
 RecordExtras parseExtras(std::string_view line) {

@@ -24,26 +24,32 @@ namespace velmora {
 // map read it through describeRecord (sightings/map_point.h).
 //
 // The values, in the order of the extras line. To add one: add its row at the end of this
-// table (its RecordExtras member, its kind and the name the map files give it); the extras
-// line's writer and parsers, one pin per access point and the map point's `values` then carry
-// it and the map files write it. Then have the loader fill it (loader/source_loader.cpp,
-// extrasOf), and raise kExtrasLineLimit by its longest text. A kind:
-//   Int      std::optional<int>, decimal ("-9")
-//   Date     std::string_view "YYYY-MM-DD" or empty
-//   Decimal  std::optional<double>, the shortest text that reads back to it ("61.4")
-//   Text     std::string_view, UTF-8, empty for none; escaped in the line (escapeExtrasText)
-//            and cut to kExtrasTextLimit bytes
-#define VELMORA_EXTRAS_FIELDS(X)     \
-    X(snr, Int, "snr")               \
-    X(signal, Int, "signal")         \
-    X(noise, Int, "noise")           \
-    X(date, Date, "date")            \
-    X(rssi, Int, "rssi")             \
-    X(auth, Text, "auth")            \
-    X(altitude, Decimal, "altitude") \
-    X(accuracy, Decimal, "accuracy") \
-    X(channel, Int, "channel")       \
-    X(name, Text, "name")
+// table; the extras line's writer and parsers, one pin per access point, the map point and the
+// map files then carry it. Then have the loader fill it (loader/sighting_line.cpp, extrasOf)
+// and raise kExtrasLineLimit by its longest text. The columns:
+//   member  its RecordExtras member
+//   kind    Int      std::optional<int>, decimal ("-9")
+//           Date     std::string_view "YYYY-MM-DD" or empty
+//           Decimal  std::optional<double>, the shortest text that reads back to it ("61.4")
+//           Text     std::string_view, UTF-8, empty for none; escaped in the line
+//                    (escapeExtrasText) and cut to kExtrasTextLimit bytes
+//   label   its name in the GeoJSON and CSV files
+//   title   its name in the KML and GPX descriptions
+//   map     Value: a map point value of the same member, written by every map file in table
+//           order after the channels (Signal: the same, declared by the map point where it
+//           has always stood); Time, Channels, Name: the map point's value of that name takes
+//           it where the log gives it (sightings/map_point.cpp)
+#define VELMORA_EXTRAS_FIELDS(X)                        \
+    X(snr, Int, "snr", "SNR", Signal)                   \
+    X(signal, Int, "signal", "Signal", Signal)          \
+    X(noise, Int, "noise", "Noise", Signal)             \
+    X(date, Date, "date", "Date", Time)                 \
+    X(rssi, Int, "rssi", "RSSI", Value)                 \
+    X(auth, Text, "auth", "Auth", Value)                \
+    X(altitude, Decimal, "altitude", "Altitude", Value) \
+    X(accuracy, Decimal, "accuracy", "Accuracy", Value) \
+    X(channel, Int, "channel", "Channel", Channels)     \
+    X(name, Text, "name", "Name", Name)
 
 enum class ExtrasKind { Int, Date, Decimal, Text };
 
@@ -55,7 +61,7 @@ using Text = std::string_view;
 }  // namespace extras_kind
 
 struct RecordExtras {
-#define VELMORA_EXTRAS_MEMBER(member, kind, label) extras_kind::kind member{};
+#define VELMORA_EXTRAS_MEMBER(member, kind, label, title, map) extras_kind::kind member{};
     VELMORA_EXTRAS_FIELDS(VELMORA_EXTRAS_MEMBER)
 #undef VELMORA_EXTRAS_MEMBER
 };
@@ -64,13 +70,13 @@ struct RecordExtras {
 // RecordExtras or const RecordExtras.
 template <typename Extras, typename Fn>
 void forEachExtrasField(Extras& extras, Fn&& fn) {
-#define VELMORA_EXTRAS_VISIT(member, kind, label) \
+#define VELMORA_EXTRAS_VISIT(member, kind, label, title, map) \
     fn(ExtrasKind::kind, std::string_view(label), extras.member);
     VELMORA_EXTRAS_FIELDS(VELMORA_EXTRAS_VISIT)
 #undef VELMORA_EXTRAS_VISIT
 }
 
-#define VELMORA_EXTRAS_COUNT(member, kind, label) +1
+#define VELMORA_EXTRAS_COUNT(member, kind, label, title, map) +1
 inline constexpr std::size_t kExtrasFieldCount = 0 VELMORA_EXTRAS_FIELDS(VELMORA_EXTRAS_COUNT);
 #undef VELMORA_EXTRAS_COUNT
 // The values a wi-scan line gives (SNR, signal, noise, date): the rest are the other formats'.
@@ -118,6 +124,12 @@ std::optional<std::uint32_t> extrasCheckOf(std::string_view line);
 RecordExtras parseExtras(std::string_view line, ExtrasStore& store);
 // For extras whose texts are unescaped (the tests).
 RecordExtras parseExtras(std::string_view line);
+
+// Reads the values `first` to `last` (exclusive) of the table, as writeExtrasValues wrote them
+// (`text` without the "," before the first), into `extras`; false for a text of another
+// shape. Texts view `text`, or `store` where they were escaped.
+bool parseExtrasValues(std::string_view text, std::size_t first, std::size_t last,
+                       RecordExtras& extras, ExtrasStore& store);
 
 // Writes the values of `extras` from the table's `first` on, each after a ",", at `out`, which
 // has room for kExtrasLineLimit bytes; returns their end. Texts are escaped and cut to
