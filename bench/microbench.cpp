@@ -12,6 +12,7 @@
 #include "io/line_reader.h"
 #include "loader/record_line.h"
 #include "loader/source_loader.h"
+#include "loader/wigle_csv_reader.h"
 #include "map/sighting_map.h"
 #include "records/record_reader.h"
 
@@ -89,6 +90,39 @@ void BM_RecordReader(benchmark::State& state) {
     setBytes(state, s.files.output1());
 }
 BENCHMARK(BM_RecordReader)->Unit(benchmark::kMillisecond);
+
+// The WiGLE CSV reader over as many lines of the phone app's WigleWifi-1.6 as the text export
+// has, beside BM_LoadSourceLog (a reader only parses: the load adds the working files).
+void BM_WigleCsvReader(benchmark::State& state) {
+    const fs::path log = scratch().folder / "log.csv";
+    if (!fs::exists(log)) {
+        std::FILE* out = std::fopen(log.c_str(), "wb");
+        if (!out) std::abort();
+        std::fputs(
+            "WigleWifi-1.6,appRelease=2.70,model=x,release=14,device=x,display=x,"
+            "board=x,brand=x,star=Sol,body=3,subBody=0\n"
+            "MAC,SSID,AuthMode,FirstSeen,Channel,Frequency,RSSI,CurrentLatitude,"
+            "CurrentLongitude,AltitudeMeters,AccuracyMeters,RCOIs,MfgrId,Type\n",
+            out);
+        for (int i = 0; i < kLines; ++i)
+            std::fprintf(out,
+                         "00:a0:c5:1e:%02x:%02x,my net %d,[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS],"
+                         "2024-05-06 11:%02d:%02d,6,2437,-%d,%d.%07d,-10.5734555,41.5,12.0,,,"
+                         "WIFI\n",
+                         i % 256, (i / 256) % 256, i % 40, i / 60 % 60, i % 60, 40 + i % 50,
+                         10 + i % 50, i);
+        std::fclose(out);
+    }
+    for (auto _ : state) {
+        const auto reader = openWigleCsv(log);
+        LogEntry entry;
+        std::size_t n = 0;
+        while (reader->next(entry)) n += entry.kind == LogEntry::Kind::Sighting;
+        benchmark::DoNotOptimize(n);
+    }
+    setBytes(state, log);
+}
+BENCHMARK(BM_WigleCsvReader)->Unit(benchmark::kMillisecond);
 
 // The views the exports and the Advanced lists read records as.
 void BM_RecordFields(benchmark::State& state) {

@@ -16,7 +16,8 @@ cmake --build "$build" -j"$(nproc)" >/dev/null
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(fuzz_record_reader fuzz_loader fuzz_vendor_list fuzz_export_line fuzz_advanced)
+    targets=(fuzz_record_reader fuzz_loader fuzz_vendor_list fuzz_export_line fuzz_advanced
+             fuzz_wigle_csv fuzz_ns1)
 fi
 
 # Seeds beside the committed ones: the sample logs and the sample vendor list.

@@ -25,7 +25,10 @@ constexpr const char* kUsage =
     "       velmora-batch --help | --version\n"
     "\n"
     "Loads LOG as the desktop program's Open File does, prints its counts, then runs each\n"
-    "COMMAND in turn.\n"
+    "COMMAND in turn. LOG is a wi-scan text or summary export, a binary .ns1 log or a\n"
+    "WiGLE CSV log (told from its first bytes, whatever its name); other radios in a\n"
+    "WiGLE CSV are counted as \"Other Radio Entries Skipped\", and a .ns1 cut short loads\n"
+    "up to the damage, which is said on stderr.\n"
     "\n"
     "  --workdir DIR   keep output1, output2 and output1.extras in DIR (default: a\n"
     "                  temporary folder)\n"
@@ -104,6 +107,7 @@ void printCounts(const LoadResult& result, std::ostream& out) {
         << "WEP ON Entries: " << c.wepOn << '\n'
         << "AP Locatiions: " << c.infrastructure << '\n'
         << "Ad-Hoc Locations: " << c.adHoc << '\n';
+    if (c.otherRadios > 0) out << "Other Radio Entries Skipped: " << c.otherRadios << '\n';
 }
 
 const Command* findCommand(const std::string& name) {
@@ -208,6 +212,9 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
         return 1;
     }
     printCounts(result, out);
+    // A log its reader could read only in part: loaded up to the damage, which is said.
+    if (!result.damage.empty())
+        err << "velmora-batch: " << options.log.string() << ": " << result.damage << '\n';
 
     Context context{files, options.out, options.vendors, options.log.filename().string(), out, err};
     context.style.format = options.format;

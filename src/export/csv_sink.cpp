@@ -10,18 +10,18 @@ namespace {
 
 using namespace map_text;
 
-char* putNumber(char* out, const std::optional<int>& value) {
-    return value ? putInt(out, *value) : out;
-}
-
 // The three per-access-point columns are always there, so every file of the format has the
 // same columns; they stay empty for a point that is one sighting.
 class CsvWriter final : public MapPointWriter {
   public:
     void begin(std::string& out) override {
-        out +=
-            "latitude,longitude,name,bssid,type,flags,wep,channels,snr,signal,noise,time,vendor,"
-            "sightings,first_seen,last_seen\r\n";
+        out += "latitude,longitude,name,bssid,type,flags,wep,channels";
+        const MapPointView none;
+        forEachMapValue(none, [&](std::string_view label, std::string_view, const auto&) {
+            out += ',';
+            out += label;
+        });
+        out += ",time,vendor,sightings,first_seen,last_seen\r\n";
     }
 
     char* put(char* out, const MapPointView& point) override {
@@ -43,12 +43,10 @@ class CsvWriter final : public MapPointWriter {
         out = putChannels(out, point.channels, ";");
         if (point.channels.size() > 1) *out++ = '"';
         *out++ = ',';
-        out = putNumber(out, point.snr);
-        *out++ = ',';
-        out = putNumber(out, point.signal);
-        *out++ = ',';
-        out = putNumber(out, point.noise);
-        *out++ = ',';
+        forEachMapValue(point, [&](std::string_view, std::string_view, const auto& value) {
+            out = putMapValue(out, value, putCsvField);
+            *out++ = ',';
+        });
         out = putCsvField(out, point.time);
         *out++ = ',';
         if (point.vendor) out = putCsvField(out, *point.vendor);

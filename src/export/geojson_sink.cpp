@@ -10,10 +10,6 @@ namespace {
 
 using namespace map_text;
 
-char* putNumber(char* out, const std::optional<int>& value) {
-    return value ? putInt(out, *value) : putText(out, "null");
-}
-
 class GeoJsonWriter final : public MapPointWriter {
   public:
     void begin(std::string& out) override {
@@ -41,12 +37,14 @@ class GeoJsonWriter final : public MapPointWriter {
         out = putText(out, point.wep ? (*point.wep ? "true" : "false") : "null");
         out = putText(out, ",\"channels\":[");
         out = putChannels(out, point.channels, ",");
-        out = putText(out, "],\"snr\":");
-        out = putNumber(out, point.snr);
-        out = putText(out, ",\"signal\":");
-        out = putNumber(out, point.signal);
-        out = putText(out, ",\"noise\":");
-        out = putNumber(out, point.noise);
+        *out++ = ']';
+        forEachMapValue(point, [&](std::string_view label, std::string_view, const auto& value) {
+            out = putText(out, ",\"");
+            out = putText(out, label);
+            out = putText(out, "\":");
+            if (!value) out = putText(out, "null");
+            out = putMapValue(out, value, putJsonString);
+        });
         out = putText(out, ",\"time\":");
         out = putJsonString(out, point.time);
         out = putText(out, ",\"vendor\":");

@@ -133,6 +133,10 @@ char* putInt(char* out, long long value) {
     return std::to_chars(out, out + 20, value).ptr;
 }
 
+char* putDecimal(char* out, double value) {
+    return std::to_chars(out, out + 32, value).ptr;
+}
+
 char* putChannels(char* out, const std::vector<int>& channels, std::string_view separator) {
     for (std::size_t k = 0; k < channels.size(); ++k) {
         if (k > 0) out = putText(out, separator);
@@ -164,11 +168,6 @@ char* putXmlDescription(char* out, const MapPointView& point) {
         label(name);
         out = putXml(out, value);
     };
-    const auto number = [&](std::string_view name, const std::optional<int>& value) {
-        if (!value) return;
-        label(name);
-        out = putInt(out, *value);
-    };
     text("BSSID", point.bssid);
     text("Type", point.type);
     text("Flags", point.flags);
@@ -180,9 +179,11 @@ char* putXmlDescription(char* out, const MapPointView& point) {
         label("Channels");
         out = putChannels(out, point.channels, ", ");
     }
-    number("SNR", point.snr);
-    number("Signal", point.signal);
-    number("Noise", point.noise);
+    forEachMapValue(point, [&](std::string_view, std::string_view title, const auto& value) {
+        if (!value) return;
+        label(title);
+        out = putMapValue(out, value, [](char* to, std::string_view t) { return putXml(to, t); });
+    });
     text("Time", point.time);
     if (point.vendor) text("Vendor", *point.vendor);
     if (const AccessPointSummary* ap = point.accessPoint) {
@@ -195,16 +196,21 @@ char* putXmlDescription(char* out, const MapPointView& point) {
 }
 
 std::size_t pointSizeBound(const MapPointView& point) {
-    // The markup of the longest point (KML's, with every description line) is under 400
-    // bytes; its numbers under 300 (31 channels at five bytes, four numbers at 20).
+    // The markup of the longest point (KML's, with every description line) is under 500
+    // bytes; its numbers under 400 (31 channels at five bytes, eight numbers at 25).
     constexpr std::size_t kMarkupAndNumbers = 1024;
     std::size_t texts = point.latitude.size() + point.longitude.size() + point.name.size() +
                         point.bssid.size() + point.type.size() + point.flags.size() +
                         point.time.size();
     if (point.vendor) texts += point.vendor->size();
+    forEachMapValue(point, [&](std::string_view, std::string_view, const auto& value) {
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>,
+                                     std::optional<std::string_view>>)
+            if (value) texts += value->size();
+    });
     if (const AccessPointSummary* ap = point.accessPoint)
         texts += ap->firstSeen.size() + ap->lastSeen.size();
-    constexpr std::size_t kTexts = 10;
+    constexpr std::size_t kTexts = 11;
     return kMarkupAndNumbers + 2 * (kEscapedGrowth * texts + kEscapedExtra * kTexts);
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -71,6 +72,20 @@ void appendXml(std::string& out, std::string_view text);
 
 // At most 20 bytes.
 char* putInt(char* out, long long value);
+// A finite number in its shortest decimal text that reads back to it ("61.4", "-5").
+char* putDecimal(char* out, double value);
+// One of the point's extras values (forEachMapValue): the number, or `text` of the text;
+// nothing where it has none.
+template <typename Value, typename PutText>
+char* putMapValue(char* out, const std::optional<Value>& value, PutText&& text) {
+    if (!value) return out;
+    if constexpr (std::is_same_v<Value, int>)
+        return putInt(out, *value);
+    else if constexpr (std::is_same_v<Value, double>)
+        return putDecimal(out, *value);
+    else
+        return text(out, std::string_view(*value));
+}
 // "1;6;11", or nothing for no channel; at most three digits and the separator per channel.
 char* putChannels(char* out, const std::vector<int>& channels, std::string_view separator);
 

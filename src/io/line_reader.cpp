@@ -37,6 +37,11 @@ void LineReader::rewind() {
     eof_ = false;
 }
 
+std::string_view LineReader::peek(std::size_t count) {
+    while (end_ - pos_ < count && !eof_) readMore();
+    return buffered().substr(0, count);
+}
+
 bool LineReader::fill() {
     pos_ = end_;
     readMore();

@@ -52,6 +52,9 @@ class LineReader {
     std::string_view buffered() const {
         return std::string_view(buffer_.data() + pos_, end_ - pos_);
     }
+    // The next `count` bytes (fewer at the end of the file) without handing them out: the
+    // next call starts where it would have. Throws FileError.
+    std::string_view peek(std::size_t count);
     // Hands out the first `count` bytes of buffered() without a call to next(): the caller
     // has found a line and its line end there.
     void skip(std::size_t count) { pos_ += count; }

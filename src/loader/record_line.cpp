@@ -135,7 +135,7 @@ char* writeShortSignalNumbers(std::string_view column, const char* lineEnd, char
 }  // namespace
 
 char* writeExtras(std::string_view line, std::string_view signal, std::string_view date,
-                  std::uint32_t check, char* out) {
+                  std::uint32_t check, char* out, const RecordExtras* more) {
     out = writeExtrasCheck(check, out);
 #ifdef __SSE2__
     if (signal.empty()) {
@@ -151,6 +151,12 @@ char* writeExtras(std::string_view line, std::string_view signal, std::string_vi
     if (!date.empty()) {
         std::memcpy(out, date.data(), 10);
         out += 10;
+    }
+    if (more) {
+        out = writeExtrasValues(*more, kWiScanExtrasFields, out);
+    } else {
+        std::memcpy(out, ",,,,,,", kExtrasFieldCount - kWiScanExtrasFields);
+        out += kExtrasFieldCount - kWiScanExtrasFields;
     }
     *out++ = '\r';
     *out++ = '\n';

@@ -48,9 +48,10 @@ std::string_view signalColumn(std::string_view line);
 // `out`, which has room for kExtrasLineLimit bytes, and returns its end. Spaces part the column's
 // numbers, and a "[" at the start and a
 // "]" at the end of the column go. Each of the first three parts that is an optional "-" and
-// one to nine digits is written as it stands; a missing or other part is left empty.
+// one to nine digits is written as it stands; a missing or other part is left empty. The
+// values a wi-scan line has no column for are `more`'s, or empty without it.
 char* writeExtras(std::string_view line, std::string_view signal, std::string_view date,
-                  std::uint32_t check, char* out);
+                  std::uint32_t check, char* out, const RecordExtras* more = nullptr);
 
 // For a comment line that starts with "# $DateGMT:": the date it gives, "# $DateGMT: " and a
 // date isExtrasDate accepts, spaces and tabs after it allowed; an empty view for any other

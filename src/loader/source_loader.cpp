@@ -17,6 +17,7 @@
 #include "io/protected_files.h"
 #include "io/text_file_writer.h"
 #include "loader/record_line.h"
+#include "loader/sighting_line.h"
 #include "records/record_extras.h"
 #include "records/record_writer.h"
 #include "records/working_record.h"
@@ -25,10 +26,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::string_view kTextFormat = "# $Format: wi-scan with extensions";
-constexpr std::string_view kSummaryFormat = "# $Format: wi-scan summary with extensions";
-// Longer than either format line: enough to tell, without reading a long first line whole.
-constexpr std::size_t kHeaderLimit = 64;
 // The room taken at once in the extras file's block.
 constexpr std::size_t kExtrasRoom = 1024 * kExtrasLineLimit;
 
@@ -43,18 +40,6 @@ LoadResult failure(LoadStatus status, const char* report, std::string reason = {
     result.report = report;
     result.reason = std::move(reason);
     return result;
-}
-
-// Reads lines 1 and 2. Returns the source type, or nothing for a file that is not a log. Only
-// the first bytes decide: a first line longer than a data line, or a second one longer than
-// either format line, is no log, and nothing after it is read.
-std::optional<SourceType> readFormat(LineReader& reader) {
-    std::string_view line;
-    if (!reader.nextWithin(line, kDataLineLimit)) return std::nullopt;
-    if (!reader.nextWithin(line, kHeaderLimit)) return std::nullopt;
-    if (line == kTextFormat) return SourceType::TextExport;
-    if (line == kSummaryFormat) return SourceType::SummaryExport;
-    return std::nullopt;
 }
 
 // Reads a coordinate from `p`: a hemisphere letter, `positive` or `negative` in either case,
@@ -130,10 +115,39 @@ inline const char* readScannerCoordinate(const char* p) {
 
 #endif
 
+// The entries of a log read by its reader: each sighting as its wi-scan data line, handed to
+// `keep` as a data line read is, with its date and the extras only the reader gives.
+template <typename Keep>
+void readLog(LogReader& reader, NameBytes names, LoadCounts& counts, Keep& keep) {
+    LogEntry entry;
+    std::string line;
+    char dateText[10];
+    while (reader.next(entry)) {
+        switch (entry.kind) {
+            case LogEntry::Kind::NoPosition:
+                ++counts.dropped;
+                continue;
+            case LogEntry::Kind::OtherRadio:
+                ++counts.otherRadios;
+                continue;
+            case LogEntry::Kind::Sighting:
+                break;
+        }
+        sighting_line::write(entry.sighting, names, line);
+        // A position that rounds to a latitude of zero is no fix, as in a wi-scan log.
+        if (isNonGpsEntry(line)) {
+            ++counts.dropped;
+            continue;
+        }
+        const RecordExtras more = sighting_line::extrasOf(entry.sighting);
+        keep(line, sighting_line::dateOf(entry.sighting.time, dateText), &more);
+    }
+}
+
 }  // namespace
 
 const char* sourceTypeText(SourceType type) {
-    return type == SourceType::TextExport ? "NS1 Text Export" : "NS1 Summary Export";
+    return logFormat(type).text;
 }
 
 bool isCommentLine(std::string_view line) {
@@ -164,16 +178,28 @@ bool isBlankLine(std::string_view line) {
 LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files) {
     // One open file serves the format check and the data pass, so the file that was checked
     // is the file that is loaded, even if another one takes its name meanwhile.
+    // A log read by a reader of its own is opened by that reader.
     std::optional<LineReader> reader;
-    std::optional<SourceType> type;
+    const LogFormat* format = nullptr;
+    std::unique_ptr<LogReader> logReader;
     try {
         reader.emplace(log);
-        type = readFormat(*reader);
-        if (type) reader->rewind();
+        format = recogniseLog(reader->peek(kLogSniffLimit));
+        if (format && format->open) {
+            reader.reset();
+            try {
+                logReader = format->open(log);
+            } catch (const FileError&) {
+                throw;
+            } catch (const std::exception& e) {
+                return failure(LoadStatus::BadFile, kBadFile, e.what());
+            }
+            if (!logReader) format = nullptr;
+        }
     } catch (const FileError& e) {
         return failure(LoadStatus::NotReadable, kNotReadable, e.what());
     }
-    if (!type) return failure(LoadStatus::BadFile, kBadFile);
+    if (!format) return failure(LoadStatus::BadFile, kBadFile);
 
     std::optional<WorkingFolderLock> ownLock;
     if (!WorkingFolderLock::heldHere(files)) {
@@ -189,7 +215,7 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
     }
 
     LoadResult result;
-    result.type = *type;
+    result.type = format->type;
     const auto output1 = files.output1();
     const auto output2 = files.output2();
     const auto extras = files.extras();
@@ -210,35 +236,13 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
         BlockWriter block({&out1, &out2});
         BlockWriter extrasBlock({&outExtras});
 
-        std::string_view line;
-        bool complete = true;
         std::string recordLine;
         WorkingRecord record;
-        // The date of the latest date line read; the view is into `dateText`.
-        char dateText[10];
-        std::string_view date;
         char* extrasAt = nullptr;
         const char* extrasRoom = nullptr;
-        while (reader->nextView(line, kDataLineLimit, complete)) {
-            if (isCommentLine(line)) {
-                // A date line too long to hold has no well-formed date.
-                if (const auto dateLine = record_line::dateLineDate(line)) {
-                    const std::string_view given = complete ? *dateLine : std::string_view();
-                    std::copy(given.begin(), given.end(), dateText);
-                    date = std::string_view(dateText, given.size());
-                }
-                continue;
-            }
-            // A line too long to hold is read past; it is data.
-            if (!complete) {
-                ++result.counts.dropped;
-                continue;
-            }
-            if (isBlankLine(line)) continue;
-            if (isNonGpsEntry(line)) {
-                ++result.counts.dropped;
-                continue;
-            }
+        // A data line with a GPS position: its record line, its counts and its extras line.
+        const auto keep = [&](std::string_view line, std::string_view date,
+                              const RecordExtras* more) {
             char* const at =
                 block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
             std::string_view signal;
@@ -266,8 +270,39 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
                 extrasAt = extrasBlock.reserve(kExtrasRoom);
                 extrasRoom = extrasAt + kExtrasRoom;
             }
-            extrasAt = record_line::writeExtras(line, signal, date, check, extrasAt);
+            extrasAt = record_line::writeExtras(line, signal, date, check, extrasAt, more);
             extrasBlock.commit(extrasAt);
+        };
+        if (logReader) {
+            readLog(*logReader, format->names, result.counts, keep);
+            result.damage = logReader->damage();
+        }
+        std::string_view line;
+        bool complete = true;
+        // The date of the latest date line read; the view is into `dateText`.
+        char dateText[10];
+        std::string_view date;
+        while (!logReader && reader->nextView(line, kDataLineLimit, complete)) {
+            if (isCommentLine(line)) {
+                // A date line too long to hold has no well-formed date.
+                if (const auto dateLine = record_line::dateLineDate(line)) {
+                    const std::string_view given = complete ? *dateLine : std::string_view();
+                    std::copy(given.begin(), given.end(), dateText);
+                    date = std::string_view(dateText, given.size());
+                }
+                continue;
+            }
+            // A line too long to hold is read past; it is data.
+            if (!complete) {
+                ++result.counts.dropped;
+                continue;
+            }
+            if (isBlankLine(line)) continue;
+            if (isNonGpsEntry(line)) {
+                ++result.counts.dropped;
+                continue;
+            }
+            keep(line, date, nullptr);
         }
         block.finish();
         extrasBlock.finish();

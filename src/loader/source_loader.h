@@ -6,13 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "loader/log_formats.h"
 #include "records/working_files.h"
 
 namespace velmora {
 
-enum class SourceType { TextExport, SummaryExport };
-
-// "NS1 Text Export" or "NS1 Summary Export", as the main window shows the source type.
+// "NS1 Text Export", "NS1 Summary Export", "NS1 Binary Log" or "WiGLE CSV", as the main window
+// shows the source type.
 const char* sourceTypeText(SourceType type);
 
 struct LoadCounts {
@@ -22,6 +22,8 @@ struct LoadCounts {
     std::uint64_t wepOn = 0;
     std::uint64_t infrastructure = 0;
     std::uint64_t adHoc = 0;
+    // Sightings of other radios (Bluetooth, cell towers) a log holds beside Wi-Fi: skipped.
+    std::uint64_t otherRadios = 0;
 };
 
 enum class LoadStatus {
@@ -38,6 +40,9 @@ struct LoadResult {
     LoadCounts counts;
     std::string report;  // the status line's text: "Processing Done!", "Bad File - Try Again", ...
     std::string reason;  // for a failure: the file and the system's reason
+    // For a log loaded whose reader stopped early: where and why ("the file is cut short in
+    // access point 3 of 12"); the records before it are loaded. Empty otherwise.
+    std::string damage;
 };
 
 // The longest data line that is loaded, without its line end. A longer one is read past
@@ -54,12 +59,16 @@ bool isBlankLine(std::string_view line);
 // scanner's mark for no fix, and whatever is not a position) is a non-GPS entry.
 bool isNonGpsEntry(std::string_view line);
 
-// Opens the source log, checks its format line and, when it is accepted, writes the working
-// record file, its scratch copy and its extras file in `files.folder` and counts the records,
-// in one pass over the log: each data line with a GPS position becomes the record line
-// record_line::normalise defines, and the extras line of its signal column
+// Opens the source log, tells its format from its first bytes (log_formats.h) and, when it is
+// one, writes the working record file, its scratch copy and its extras file in `files.folder`
+// and counts the records, in one pass over the log: each data line with a GPS position becomes
+// the record line record_line::normalise defines, and the extras line of its signal column
 // (record_line::readSignalBlock) and of the latest date line above it
-// (record_line::dateLineDate). A failure never leaves a half-written working file.
+// (record_line::dateLineDate). A log read by a LogReader goes the same way: each sighting as
+// the wi-scan data line that says the same (sighting_line.h), with the extras only it gives;
+// an entry without a position is a non-GPS entry, one of another radio is counted apart. A
+// file its reader refuses is a BadFile, with the reader's reason. A failure never leaves a
+// half-written working file.
 //
 // The load runs under the working folder's lock: the caller's, when this process holds it
 // (the main window and the batch tool hold it for as long as they use the working files),

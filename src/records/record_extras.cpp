@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "io/byte_scan.h"
 #include "io/file_error.h"
@@ -64,11 +66,11 @@ const char* readCheck(const char* p, std::uint32_t& check) {
     return p[kExtrasCheckLength] == ',' ? p + kExtrasCheckLength + 1 : nullptr;
 }
 
-// The check and extras of the line that starts `bytes`, when it has the loader's shape (a
-// check, three numbers of readNumberField's kind, an empty or well-formed date, then LF or CR
-// LF): then `used` is its length with the line end. False otherwise, and for fewer than
-// kExtrasLineLimit bytes, so that the scan, which reads no more than a line of that shape can
-// hold, needs no bounds.
+// The check and extras of the line that starts `bytes`, when it has the shape the loader
+// gives a wi-scan line (a check, three numbers of readNumberField's kind, an empty or
+// well-formed date, the other values empty or missing, then LF or CR LF): then `used` is its length
+// with the line end. False otherwise, and for fewer than kExtrasLineLimit bytes, so that the scan,
+// which reads no more than a line of that shape can hold, needs no bounds.
 bool parseWholeLine(std::string_view bytes, std::uint32_t& check, RecordExtras& extras,
                     std::size_t& used) {
     if (bytes.size() < kExtrasLineLimit) return false;
@@ -82,6 +84,11 @@ bool parseWholeLine(std::string_view bytes, std::uint32_t& check, RecordExtras& 
         p += 10;
     }
     extras.date = std::string_view(date, static_cast<std::size_t>(p - date));
+    // The other formats' values, empty as a wi-scan line leaves them, or none (the full parse
+    // takes any others).
+    static constexpr std::string_view kEmptyRest = ",,,,,,";
+    static_assert(kEmptyRest.size() == kExtrasFieldCount - kWiScanExtrasFields);
+    if (std::memcmp(p, kEmptyRest.data(), kEmptyRest.size()) == 0) p += kEmptyRest.size();
     if (p[0] == '\r' && p[1] == '\n')
         p += 2;
     else if (p[0] == '\n')
@@ -173,26 +180,134 @@ std::optional<std::uint32_t> extrasCheckOf(std::string_view line) {
     return check;
 }
 
-RecordExtras parseExtras(std::string_view line) {
+namespace {
+
+unsigned hexValue(char c) {
+    const unsigned byte = static_cast<unsigned char>(c);
+    if (byte - '0' < 10U) return byte - '0';
+    if ((byte | 0x20) - 'a' < 6U) return (byte | 0x20) - 'a' + 10;
+    return 16;
+}
+
+// An escaped text as it was, viewing `text` when nothing was escaped, else in `store`;
+// nothing for a "%" that is not one of escapeExtrasText's.
+std::optional<std::string_view> unescape(std::string_view text, std::string& store) {
+    if (text.find('%') == std::string_view::npos) return text;
+    store.clear();
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        if (text[k] != '%') {
+            store += text[k];
+            continue;
+        }
+        if (k + 2 >= text.size()) return std::nullopt;
+        const unsigned high = hexValue(text[k + 1]), low = hexValue(text[k + 2]);
+        if (high > 15 || low > 15) return std::nullopt;
+        store += static_cast<char>(high << 4 | low);
+        k += 2;
+    }
+    return std::string_view(store);
+}
+
+// One value of an extras line into its member; false for a text of another shape.
+bool parseValue(ExtrasKind kind, std::string_view text, auto& member, std::string& store) {
+    using Member = std::remove_reference_t<decltype(member)>;
+    if constexpr (std::is_same_v<Member, std::optional<int>>) {
+        if (text.empty()) return true;
+        member = parseNumber(text);
+        return member.has_value();
+    } else if constexpr (std::is_same_v<Member, std::optional<double>>) {
+        if (text.empty()) return true;
+        double value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+            return false;
+        member = value;
+        return true;
+    } else if (kind == ExtrasKind::Date) {
+        member = text;
+        return text.empty() || isExtrasDate(text);
+    } else {
+        if (text.size() > 3 * kExtrasTextLimit) return false;
+        const auto plain = unescape(text, store);
+        if (!plain) return false;
+        member = *plain;
+        return true;
+    }
+}
+
+}  // namespace
+
+bool parseExtrasValues(std::string_view text, std::size_t first, std::size_t last,
+                       RecordExtras& extras, ExtrasStore& store) {
+    std::size_t at = 0, index = 0;
+    bool good = true;
+    forEachExtrasField(extras, [&](ExtrasKind kind, std::string_view, auto& member) {
+        if (index++ < first || index > last || !good) return;
+        if (at > text.size()) {
+            good = false;
+            return;
+        }
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        good = parseValue(kind, text.substr(at, comma - at), member, store.texts[index - 1]);
+        at = comma + 1;
+    });
+    return good && at == text.size() + 1;
+}
+
+RecordExtras parseExtras(std::string_view line, ExtrasStore& store) {
     RecordExtras extras;
     if (!extrasCheckOf(line)) return extras;
     line.remove_prefix(kExtrasCheckLength + 1);
-    const char* p = line.data();
-    const char* const end = p + line.size();
-    for (std::optional<int>* const number : {&extras.snr, &extras.signal, &extras.noise}) {
-        const char* const comma = std::find(p, end, ',');
-        if (comma == end) return {};
-        if (comma != p) {
-            *number = parseNumber(std::string_view(p, static_cast<std::size_t>(comma - p)));
-            if (!*number) return {};
+    const auto commas = static_cast<std::size_t>(std::count(line.begin(), line.end(), ','));
+    // A wi-scan line's four values, or every value.
+    if (commas != kWiScanExtrasFields - 1 && commas != kExtrasFieldCount - 1) return {};
+    return parseExtrasValues(line, 0, commas + 1, extras, store) ? extras : RecordExtras{};
+}
+
+RecordExtras parseExtras(std::string_view line) {
+    static thread_local ExtrasStore store;
+    return parseExtras(line, store);
+}
+
+std::string_view limitExtrasText(std::string_view text) {
+    if (text.size() <= kExtrasTextLimit) return text;
+    std::size_t end = kExtrasTextLimit;
+    // Back to the first byte of the character the limit cuts.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+char* escapeExtrasText(std::string_view text, char* out) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : limitExtrasText(text)) {
+        if (c == '%' || c == ',' || c == '\r' || c == '\n') {
+            *out++ = '%';
+            *out++ = kHex[static_cast<unsigned char>(c) >> 4];
+            *out++ = kHex[static_cast<unsigned char>(c) & 15];
+        } else {
+            *out++ = c;
         }
-        p = comma + 1;
     }
-    // A date holds no comma: a fifth item fails here too.
-    const std::string_view date(p, static_cast<std::size_t>(end - p));
-    if (!date.empty() && !isExtrasDate(date)) return {};
-    extras.date = date;
-    return extras;
+    return out;
+}
+
+char* writeExtrasValues(const RecordExtras& extras, std::size_t first, char* out) {
+    std::size_t index = 0;
+    forEachExtrasField(extras, [&](ExtrasKind, std::string_view, const auto& member) {
+        if (index++ < first) return;
+        *out++ = ',';
+        using Member = std::remove_cvref_t<decltype(member)>;
+        if constexpr (std::is_same_v<Member, std::optional<int>>) {
+            if (member) out = std::to_chars(out, out + 11, *member).ptr;
+        } else if constexpr (std::is_same_v<Member, std::optional<double>>) {
+            // Shortest round trip: 24 bytes at most for any double, fewer within +-1e9.
+            if (member && std::isfinite(*member) && std::abs(*member) < 1e9)
+                out = std::to_chars(out, out + 24, *member).ptr;
+        } else {
+            out = escapeExtrasText(member, out);
+        }
+    });
+    return out;
 }
 
 struct ExtrasReader::Lines {
@@ -233,7 +348,7 @@ RecordExtras ExtrasReader::next(const RecordFields& record) {
         // A line too long to be the loader's has no check to trust either.
         if (lines_->reader.nextView(line, kExtrasLineLimit, complete) && complete &&
             extrasCheckOf(line) == expected)
-            return parseExtras(line);
+            return parseExtras(line, store_);
     } catch (const FileError&) {
         // An extras file that cannot be read on gives nothing more; the export goes on.
     }

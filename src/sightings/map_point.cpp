@@ -145,6 +145,17 @@ void assignMapTime(std::string& text, std::string_view time, std::string_view da
     text[19] = 'Z';
 }
 
+template <typename T>
+void takeValue(std::optional<T>& value, const std::optional<T>& extra) {
+    value = extra;
+}
+void takeValue(std::optional<std::string_view>& value, std::string_view extra) {
+    if (extra.empty())
+        value.reset();
+    else
+        value = extra;
+}
+
 // `text` as UTF-8: itself where it is ASCII, as most texts are, otherwise its conversion, kept
 // in `store`.
 std::string_view utf8Of(std::string_view text, std::string& store) {
@@ -178,7 +189,10 @@ void describeRecordInto(MapPointView& point, MapPointStore& store, const Sightin
     const RecordFields& fields = record.fields;
     point.latitude = signedDegrees(fields[WorkingRecord::Latitude], 'N', 'S', store.latitude);
     point.longitude = signedDegrees(fields[WorkingRecord::Longitude], 'E', 'W', store.longitude);
-    point.name = utf8Of(fields[WorkingRecord::SSID], store.name);
+    const RecordExtras& extras = record.extras;
+    // The name exactly as the log has it, where its reader gives it.
+    point.name =
+        extras.name.empty() ? utf8Of(fields[WorkingRecord::SSID], store.name) : extras.name;
     const std::string_view bssid = fields[WorkingRecord::BSSID];
     point.bssid = utf8Of(bssid, store.bssid);
     point.type = utf8Of(fields[WorkingRecord::Type], store.type);
@@ -190,10 +204,25 @@ void describeRecordInto(MapPointView& point, MapPointStore& store, const Sightin
         point.wep = false;
     else
         point.wep.reset();
-    assignChannelsFromBits(point.channels, fields[WorkingRecord::Channelbits]);
-    point.snr = record.extras.snr;
-    point.signal = record.extras.signal;
-    point.noise = record.extras.noise;
+    if (extras.channel) {
+        point.channels.assign(1, *extras.channel);
+    } else {
+        assignChannelsFromBits(point.channels, fields[WorkingRecord::Channelbits]);
+    }
+    // The values written as they stand; an empty text is none.
+#define VELMORA_MAP_TAKE_Value(member) takeValue(point.member, extras.member);
+#define VELMORA_MAP_TAKE_Signal VELMORA_MAP_TAKE_Value
+#define VELMORA_MAP_TAKE_Time(member)
+#define VELMORA_MAP_TAKE_Channels(member)
+#define VELMORA_MAP_TAKE_Name(member)
+#define VELMORA_MAP_TAKE(member, kind, label, title, map) VELMORA_MAP_TAKE_##map(member)
+    VELMORA_EXTRAS_FIELDS(VELMORA_MAP_TAKE)
+#undef VELMORA_MAP_TAKE
+#undef VELMORA_MAP_TAKE_Value
+#undef VELMORA_MAP_TAKE_Signal
+#undef VELMORA_MAP_TAKE_Time
+#undef VELMORA_MAP_TAKE_Channels
+#undef VELMORA_MAP_TAKE_Name
     assignMapTime(store.time, fields[WorkingRecord::Time], record.extras.date);
     point.time = store.time;
     // As the MAC window looks it up: by the upper-cased BSSID's prefix, the only part find()

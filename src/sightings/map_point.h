@@ -6,11 +6,38 @@
 #include <string_view>
 #include <vector>
 
+#include "records/record_extras.h"
 #include "sightings/sighting.h"
 
 namespace velmora {
 
 class VendorList;
+
+// The type of a map point's value of an extras kind (records/record_extras.h).
+template <ExtrasKind kind, typename Text>
+struct MapValueOf;
+template <typename Text>
+struct MapValueOf<ExtrasKind::Int, Text> {
+    using type = std::optional<int>;
+};
+template <typename Text>
+struct MapValueOf<ExtrasKind::Decimal, Text> {
+    using type = std::optional<double>;
+};
+template <typename Text>
+struct MapValueOf<ExtrasKind::Text, Text> {
+    using type = std::optional<Text>;
+};
+
+// The extras table's rows by their map column: a Value row is a member of the map point.
+#define VELMORA_MAP_VALUE_Value(member, kind) \
+    typename MapValueOf<ExtrasKind::kind, Text>::type member{};
+#define VELMORA_MAP_VALUE_Signal(member, kind)
+#define VELMORA_MAP_VALUE_Time(member, kind)
+#define VELMORA_MAP_VALUE_Channels(member, kind)
+#define VELMORA_MAP_VALUE_Name(member, kind)
+#define VELMORA_MAP_VALUE_MEMBER(member, kind, label, title, map) \
+    VELMORA_MAP_VALUE_##map(member, kind)
 
 // What the map formats (KML, GPX, GeoJSON, CSV) write of one selected record: the values of
 // its Streets and Trips line, as UTF-8 text and numbers. `Text` is std::string for a point that
@@ -21,12 +48,14 @@ struct BasicMapPoint {
     // digits as they stand, leading zeros of the whole degrees dropped; zero has no sign.
     Text latitude;
     Text longitude;
-    Text name;                  // item 3 (SSID), after the selection's upper-casing, UTF-8
-    Text bssid;                 // item 5
-    Text type;                  // item 4
-    Text flags;                 // item 9
-    std::optional<bool> wep;    // the counts' WEP on / WEP off test; nothing for neither
-    std::vector<int> channels;  // from Channelbits, ascending
+    Text name;                // item 3 (SSID), after the selection's upper-casing, UTF-8
+    Text bssid;               // item 5
+    Text type;                // item 4
+    Text flags;               // item 9
+    std::optional<bool> wep;  // the counts' WEP on / WEP off test; nothing for neither
+    // The sighting's channel where the log gives it (any band), else from Channelbits,
+    // ascending.
+    std::vector<int> channels;
     std::optional<int> snr;
     std::optional<int> signal;
     std::optional<int> noise;
@@ -35,20 +64,65 @@ struct BasicMapPoint {
     Text time;
     std::optional<Text> vendor;                       // UTF-8
     const AccessPointSummary* accessPoint = nullptr;  // one pin per access point only
+    // The other extras values the map files write as they stand (rssi, auth, altitude,
+    // accuracy); forEachMapValue gives them with the three above.
+    VELMORA_EXTRAS_FIELDS(VELMORA_MAP_VALUE_MEMBER)
 };
 
 using MapPoint = BasicMapPoint<std::string>;
 using MapPointView = BasicMapPoint<std::string_view>;
 
+// Calls fn(label, title, value) for each of the point's extras values in table order: `value`
+// is a std::optional of int, double or the point's text, nothing where the log gives none.
+template <typename Point, typename Fn>
+void forEachMapValue(Point& point, Fn&& fn) {
+#define VELMORA_MAP_VISIT_Value(member, label, title) \
+    fn(std::string_view(label), std::string_view(title), point.member);
+#define VELMORA_MAP_VISIT_Signal VELMORA_MAP_VISIT_Value
+#define VELMORA_MAP_VISIT_Time(member, label, title)
+#define VELMORA_MAP_VISIT_Channels(member, label, title)
+#define VELMORA_MAP_VISIT_Name(member, label, title)
+#define VELMORA_MAP_VISIT(member, kind, label, title, map) \
+    VELMORA_MAP_VISIT_##map(member, label, title)
+    VELMORA_EXTRAS_FIELDS(VELMORA_MAP_VISIT)
+#undef VELMORA_MAP_VISIT
+#undef VELMORA_MAP_VISIT_Value
+#undef VELMORA_MAP_VISIT_Signal
+#undef VELMORA_MAP_VISIT_Time
+#undef VELMORA_MAP_VISIT_Channels
+#undef VELMORA_MAP_VISIT_Name
+}
+
 // The same point with texts of another kind: a view of a MapPoint, or a MapPoint of a view.
 template <typename To, typename From>
 BasicMapPoint<To> convertMapPoint(const BasicMapPoint<From>& point) {
-    std::optional<To> vendor;
-    if (point.vendor) vendor = To(*point.vendor);
-    return {
-        To(point.latitude), To(point.longitude), To(point.name), To(point.bssid),  To(point.type),
-        To(point.flags),    point.wep,           point.channels, point.snr,        point.signal,
-        point.noise,        To(point.time),      vendor,         point.accessPoint};
+    BasicMapPoint<To> to;
+    to.latitude = To(point.latitude);
+    to.longitude = To(point.longitude);
+    to.name = To(point.name);
+    to.bssid = To(point.bssid);
+    to.type = To(point.type);
+    to.flags = To(point.flags);
+    to.wep = point.wep;
+    to.channels = point.channels;
+    to.time = To(point.time);
+    if (point.vendor) to.vendor = To(*point.vendor);
+    to.accessPoint = point.accessPoint;
+#define VELMORA_MAP_COPY_Value(member) \
+    if (point.member) to.member = *point.member;
+#define VELMORA_MAP_COPY_Signal VELMORA_MAP_COPY_Value
+#define VELMORA_MAP_COPY_Time(member)
+#define VELMORA_MAP_COPY_Channels(member)
+#define VELMORA_MAP_COPY_Name(member)
+#define VELMORA_MAP_COPY(member, kind, label, title, map) VELMORA_MAP_COPY_##map(member)
+    VELMORA_EXTRAS_FIELDS(VELMORA_MAP_COPY)
+#undef VELMORA_MAP_COPY
+#undef VELMORA_MAP_COPY_Value
+#undef VELMORA_MAP_COPY_Signal
+#undef VELMORA_MAP_COPY_Time
+#undef VELMORA_MAP_COPY_Channels
+#undef VELMORA_MAP_COPY_Name
+    return to;
 }
 
 // The value of a coordinate item as the map formats write it (BasicMapPoint::latitude, with

@@ -22,6 +22,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -81,8 +82,12 @@ class Arena {
 };
 
 // The strongest sighting of an access point, as held in the arena:
-//   what (u8)       bit 0: the SNR was read, bit 1: the noise was, bit 2: the item sizes follow
+//   what (u8)       bit 0: the SNR was read, bit 1: the noise was, bit 2: the item sizes follow,
+//                   bit 3: the signal was read, bit 4: other values follow
 //   SNR, noise      where read, each as a number (below)
+//   signal          where read
+//   other values    the extras after the date (RSSI, auth, ...) as their extras line writes
+//                   them: their length, then the text
 //   date            the number of its extras date in the sink's date table
 //   item sizes      eleven numbers, where an item has a comma; else the items are split at them
 //   the items       joined by ",", so that they stand one separator apart as in a line
@@ -94,10 +99,26 @@ namespace held {
 constexpr unsigned kSnr = 1;
 constexpr unsigned kNoise = 2;
 constexpr unsigned kSizes = 4;
+constexpr unsigned kSignal = 8;
+constexpr unsigned kMore = 16;
+
+// Whether a sighting has extras past a wi-scan line's.
+bool hasMore(const RecordExtras& extras) {
+    std::size_t index = 0;
+    bool more = false;
+    forEachExtrasField(extras, [&](ExtrasKind, std::string_view, const auto& member) {
+        if (index++ < kWiScanExtrasFields) return;
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(member)>, std::string_view>)
+            more = more || !member.empty();
+        else
+            more = more || member.has_value();
+    });
+    return more;
+}
 
 // The most a held record of `fields` takes.
 std::size_t maxSize(const RecordFields& fields) {
-    std::size_t size = 1 + 5 + 5 + 5 + fields.size() - 1;
+    std::size_t size = 1 + 5 + 5 + 5 + 5 + 5 + kExtrasLineLimit + fields.size() - 1;
     for (const std::string_view field : fields) size += 10 + field.size();
     return size;
 }
@@ -157,12 +178,24 @@ std::size_t write(char* slot, const Sighting& record, std::uint32_t date) {
         for (const std::string_view field : fields)
             commas = commas || field.find(',') != std::string_view::npos;
     }
+    const bool more = hasMore(extras);
     slot[0] = static_cast<char>((extras.snr ? kSnr : 0) | (extras.noise ? kNoise : 0) |
-                                (commas ? kSizes : 0));
+                                (commas ? kSizes : 0) | (extras.signal ? kSignal : 0) |
+                                (more ? kMore : 0));
     char* p = slot + 1;
     if (extras.snr) p = putSigned(p, *extras.snr);
     if (extras.noise) p = putSigned(p, *extras.noise);
     p = putNumber(p, date);
+    if (extras.signal) p = putSigned(p, *extras.signal);
+    if (more) {
+        // Written after a length's room, then the length put in front.
+        char text[kExtrasLineLimit];
+        const char* const end = writeExtrasValues(extras, kWiScanExtrasFields, text);
+        const auto length = static_cast<std::size_t>(end - text);
+        p = putNumber(p, length);
+        std::memcpy(p, text, length);
+        p += length;
+    }
     if (commas)
         for (const std::string_view field : record.fields) p = putNumber(p, field.size());
     if (run) {
@@ -186,15 +219,23 @@ std::size_t write(char* slot, const Sighting& record, std::uint32_t date) {
     return static_cast<std::size_t>(p - slot);
 }
 
-// The record a slot of `size` bytes holds, viewing it; its extras date is the number returned.
-std::uint32_t read(const char* slot, std::size_t size, Sighting& record) {
+// The record a slot of `size` bytes holds, viewing it (or `store`); its extras date is the
+// number returned.
+std::uint32_t read(const char* slot, std::size_t size, Sighting& record, ExtrasStore& store) {
     const unsigned what = static_cast<unsigned char>(slot[0]);
     const char* p = slot + 1;
-    record.extras.snr.reset();
-    record.extras.noise.reset();
+    record.extras = RecordExtras{};
     if (what & kSnr) record.extras.snr = getSigned(p);
     if (what & kNoise) record.extras.noise = getSigned(p);
     const auto date = static_cast<std::uint32_t>(getNumber(p));
+    if (what & kSignal) record.extras.signal = getSigned(p);
+    if (what & kMore) {
+        const auto length = static_cast<std::size_t>(getNumber(p));
+        // Past the "," before the first value: as the extras line holds them.
+        parseExtrasValues(std::string_view(p + 1, length - 1), kWiScanExtrasFields,
+                          kExtrasFieldCount, record.extras, store);
+        p += length;
+    }
     if (what & kSizes) {
         std::size_t sizes[WorkingRecord::kFieldCount];
         for (std::size_t& itemSize : sizes) itemSize = static_cast<std::size_t>(getNumber(p));
@@ -245,7 +286,7 @@ constexpr std::int64_t kUnreadable = std::numeric_limits<std::int64_t>::min();
 struct AccessPoint {
     std::uint64_t key;    // distinct::bssidKey of the BSSID
     char* strongest;      // its strongest sighting, in the arena
-    std::int64_t signal;  // that sighting's, or kUnreadable
+    std::int64_t signal;  // that sighting's RSSI, or signal where it has none, or kUnreadable
     std::uint64_t sightings;
     std::uint32_t room;        // the bytes `strongest` has room for
     std::uint32_t used;        // and holds
@@ -300,7 +341,10 @@ class StrongestSightings::Impl {
         next.key = distinct::bssidKey(record.fields[WorkingRecord::BSSID], others_);
         next.clock = packedClock(record.fields[WorkingRecord::Time]);
         next.date = dateNumber(record.extras.date);
-        next.signal = record.extras.signal ? *record.extras.signal : kUnreadable;
+        // The RSSI where the log gives it (dBm), else the signal.
+        const std::optional<int>& rank =
+            record.extras.rssi ? record.extras.rssi : record.extras.signal;
+        next.signal = rank ? *rank : kUnreadable;
         next.number = record.number;
         const std::size_t most = held::maxSize(record.fields);
         if (most > std::numeric_limits<std::uint32_t>::max())
@@ -332,12 +376,9 @@ class StrongestSightings::Impl {
             summary.sightings = ap.sightings;
             summary.firstSeen = mapTime(clockText(ap.firstClock, clock), dates_[ap.firstDate]);
             summary.lastSeen = mapTime(clockText(ap.lastClock, clock), dates_[ap.lastDate]);
-            record.extras.date = dates_[held::read(ap.strongest, ap.used, record)];
+            const std::uint32_t date = held::read(ap.strongest, ap.used, record, store_);
+            record.extras.date = dates_[date];
             record.number = ap.number;
-            if (ap.signal == kUnreadable)
-                record.extras.signal.reset();
-            else
-                record.extras.signal = static_cast<int>(ap.signal);
             take(record);
         }
     }
@@ -463,6 +504,7 @@ class StrongestSightings::Impl {
     distinct::Interner others_;  // BSSIDs that are no MAC address, upper-cased
     Arena arena_;
     std::vector<std::string> dates_;
+    ExtrasStore store_;  // the texts of the sighting finish() hands over
     std::unordered_map<std::string, std::uint32_t> dateIndex_;
     std::uint32_t lastDate_ = 0;
     std::array<Pending, kAhead> pending_;  // waiting sightings, oldest at first_

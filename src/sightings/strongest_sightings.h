@@ -11,7 +11,8 @@ namespace velmora {
 
 // The rule of one pin per access point, for the exports and the map alike: of the sightings
 // added, one per distinct upper-cased BSSID, in order of its first sighting, at its strongest
-// sighting (highest signal; the first of equals; an unreadable signal ranks lowest), with the
+// sighting (highest RSSI where the log gives it, else highest signal; the first of equals; an
+// unreadable one ranks lowest), with the
 // access point's summary (its number of sightings, the times of its first and last).
 class StrongestSightings {
   public:

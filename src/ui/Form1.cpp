@@ -86,9 +86,10 @@ constexpr Form1::Label kCounts[] = {Form1::kTotalCount, Form1::kWepOffCount,
                                     Form1::kWepOnCount, Form1::kInfrastructureCount,
                                     Form1::kAdHocCount, Form1::kDroppedCount};
 
-// The open dialog's file types: some scanners save the text export under .ns1.
+// The open dialog's file types: .ns1 is the binary log (some scanners save the text export
+// under it too), .csv a WiGLE CSV; the loader tells them by their first bytes.
 QList<FileDialog::Filter> logFilters() {
-    return {{QStringLiteral("Survey logs (*.txt *.TXT *.ns1 *.NS1)"), QString()},
+    return {{QStringLiteral("Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV)"), QString()},
             {QStringLiteral("All files (*)"), QString()}};
 }
 
@@ -529,16 +530,22 @@ bool Form1::loadChosenLog() {
     label(kStatusLine)->setText(shown(result.report));
     if (result.status != LoadStatus::Loaded) {
         lock_->unlock();
+        // A file a log reader refused says why (an .ns1 version it cannot read).
         setStatusText(result.status == LoadStatus::BadFile
-                          ? QStringLiteral("Not a survey log: ") + path
+                          ? QStringLiteral("Not a survey log: ") + path +
+                                (result.reason.empty() ? QString()
+                                                       : QStringLiteral(" (") +
+                                                             QString::fromLocal8Bit(result.reason) +
+                                                             QStringLiteral(")"))
                       : result.reason.empty() ? QString()
                                               : QString::fromLocal8Bit(result.reason));
         return false;
     }
 
-    const bool textExport = result.type == SourceType::TextExport;
-    macAddress_->setEnabled(textExport);
-    apName_->setEnabled(!textExport);
+    // A summary export has no MAC window, a text export no AP-name window; the logs of the
+    // other readers, one sighting a line like a text export with exact names, have both.
+    macAddress_->setEnabled(result.type != SourceType::SummaryExport);
+    apName_->setEnabled(result.type != SourceType::TextExport);
     label(kSourceType)->setText(QString::fromLatin1(sourceTypeText(result.type)));
     setWindowTitle(kCaption + QStringLiteral(" - ") + commonDialog1_.fileTitle());
     progressBar1_->setValue(100);
@@ -554,9 +561,16 @@ bool Form1::loadChosenLog() {
     setStatisticsVisible(true);
     picture1_->hide();
 
+    // What the counts do not show: other radios skipped, and where a damaged log ended.
+    QString opened = QStringLiteral("Opened ") + path;
+    if (c.otherRadios > 0)
+        opened += QStringLiteral("; %1 other radio entries skipped").arg(c.otherRadios);
+    if (!result.damage.empty())
+        opened +=
+            QStringLiteral("; loaded up to the damage: ") + QString::fromStdString(result.damage);
     if (!representable(log_)) {
         // The settings file keeps text: this name would come back naming another file.
-        setStatusText(QStringLiteral("Opened ") + path +
+        setStatusText(opened +
                       QStringLiteral(" (not kept in Recent Logs: its name is not valid UTF-8)"));
         return true;
     }
@@ -565,7 +579,7 @@ bool Form1::loadChosenLog() {
     recent_.add(path);
     saveRecentLogs(recent_);
     fillRecentLogs();
-    setStatusText(QStringLiteral("Opened ") + path);
+    setStatusText(opened);
     return true;
 }
 

@@ -191,7 +191,7 @@ class DesktopTest : public QObject, Ui {
         p.open("");
         QCOMPARE(FileDialog::lastStartFolder(), QDir::homePath());
         QCOMPARE(FileDialog::lastFilters(),
-                 QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1)", "All files (*)"}));
+                 QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV)", "All files (*)"}));
         QCOMPARE(FileDialog::lastStartFilter(), 0);
 
         const QTemporaryDir other;

@@ -1,0 +1,520 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "loader/ns1_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "sightings/map_point.h"
+#include "io/file_error.h"
+#include "io/line_reader.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// 2004-06-05T12:34:56Z as a FILETIME.
+constexpr std::uint64_t kTime = (1086438896ULL + 11644473600ULL) * 10'000'000ULL;
+
+struct Entry {
+    std::uint64_t time = kTime;
+    std::int32_t signal = -60, noise = -100;
+    std::int32_t source = 1;  // 1: GPS, with the values below
+    double lat = 41.5, lon = 2.25, alt = 120.5;
+};
+
+struct Ap {
+    std::string ssid = "home";
+    std::array<std::uint8_t, 6> bssid{0x00, 0x0C, 0x41, 0xAA, 0xBB, 0x01};
+    std::uint32_t flags = 0x0011, beacon = 100;
+    std::uint64_t channels = 1 << 6;
+    std::vector<Entry> entries = {};
+    std::string elements = "\x00\x04home"s;
+};
+
+// The layout of each version, written field by field.
+class Writer {
+  public:
+    template <typename T>
+    Writer& put(T value) {
+        char bytes[sizeof value];
+        std::memcpy(bytes, &value, sizeof value);
+        out.append(bytes, sizeof value);
+        return *this;
+    }
+    Writer& text(std::string_view s) {
+        put(static_cast<std::uint8_t>(s.size()));
+        out += s;
+        return *this;
+    }
+    std::string out;
+};
+
+std::string ns1(std::uint32_t version, const std::vector<Ap>& aps,
+                std::optional<std::uint32_t> count = std::nullopt) {
+    Writer w;
+    w.out = "NetS";
+    w.put(version).put(count.value_or(static_cast<std::uint32_t>(aps.size())));
+    for (const Ap& ap : aps) {
+        w.text(ap.ssid);
+        w.out.append(reinterpret_cast<const char*>(ap.bssid.data()), 6);
+        w.put(std::int32_t{-50}).put(std::int32_t{-100}).put(std::int32_t{50});
+        if (version == 1) w.put(std::uint32_t{0xDEADBEEF});
+        if (version == 6) w.put(static_cast<std::uint32_t>(ap.channels));
+        w.put(ap.flags).put(ap.beacon);
+        if (version == 1) continue;
+        w.put(std::uint64_t{kTime}).put(std::uint64_t{kTime}).put(1.0).put(2.0);
+        w.put(static_cast<std::uint32_t>(ap.entries.size()));
+        for (const Entry& e : ap.entries) {
+            w.put(e.time).put(e.signal).put(e.noise).put(e.source);
+            if (e.source != 1) continue;
+            w.put(e.lat).put(e.lon).put(e.alt).put(std::uint32_t{7});
+            w.put(1.5).put(90.0).put(0.5).put(1.2);  // speed, track, variation, hdop
+        }
+        w.text("name");
+        if (version >= 8) w.put(ap.channels).put(std::uint32_t{6}).put(std::uint32_t{0});
+        if (version >= 11)
+            for (int i = 0; i < 5; ++i) w.put(std::uint32_t{7});
+        if (version >= 12) {
+            w.put(std::uint32_t{0}).put(static_cast<std::uint32_t>(ap.elements.size()));
+            w.out += ap.elements;
+        }
+    }
+    return w.out;
+}
+
+struct Read {
+    std::vector<LogEntry> entries;
+    std::vector<std::string> ssids;  // the entries' texts, kept
+    std::string damage;
+    std::uint64_t lost = 0;
+};
+
+Read readAll(const fs::path& path) {
+    Read r;
+    auto reader = openNs1(path);
+    LogEntry e;
+    while (reader->next(e)) {
+        r.ssids.emplace_back(e.sighting.ssid);
+        r.entries.push_back(e);
+    }
+    r.damage = reader->damage();
+    r.lost = reader->lostEntries();
+    return r;
+}
+
+class Ns1 : public ::testing::Test {
+  protected:
+    Read read(std::string_view bytes) {
+        fs::remove(dir / "log.ns1");  // a file made anew, not cut to nothing and rewritten
+        test::writeFile(dir / "log.ns1", bytes);
+        return readAll(dir / "log.ns1");
+    }
+    test::TempDir dir;
+};
+
+TEST_F(Ns1, EveryVersionHandsOverItsEntriesWithTheirValues) {
+    Ap a;
+    a.entries = {Entry{}, Entry{.signal = -80, .noise = -95, .source = 0},
+                 Entry{.signal = -40, .lat = -33.25, .lon = -70.5, .alt = -3}};
+    Ap b{.ssid = "", .flags = 0x0002, .beacon = 7, .channels = 1ULL << 40 | 1 << 15};
+    b.entries = {Entry{.source = 2}};
+    const Ap silent{.ssid = "silent"};
+    struct Row {
+        std::uint32_t version;
+        std::uint64_t channelsA, channelsB;
+    } rows[] = {{6, 1 << 6, 1 << 15},
+                {8, 1 << 6, 1ULL << 40 | 1 << 15},
+                {11, 1 << 6, 1ULL << 40 | 1 << 15},
+                {12, 1 << 6, 1ULL << 40 | 1 << 15}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        const Read r = read(ns1(row.version, {silent, a, b, silent}));
+        EXPECT_EQ(r.damage, "");
+        ASSERT_EQ(r.entries.size(), 4u);
+        using K = LogEntry::Kind;
+        const K kinds[] = {K::Sighting, K::NoPosition, K::Sighting, K::NoPosition};
+        for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(r.entries[i].kind, kinds[i]) << i;
+        const LogSighting& s = r.entries[0].sighting;
+        EXPECT_EQ(r.ssids[0], "home");
+        EXPECT_EQ(s.bssid, a.bssid);
+        EXPECT_EQ(s.capabilities, 0x0011u);
+        EXPECT_EQ(s.channelBits, row.channelsA);
+        EXPECT_EQ(s.beaconInterval, 100u);
+        EXPECT_EQ(s.latitude, 41.5);
+        EXPECT_EQ(s.longitude, 2.25);
+        EXPECT_EQ(s.altitude, 120.5);
+        EXPECT_EQ(s.rssi, -60);
+        EXPECT_EQ(s.signal, 89);
+        EXPECT_EQ(s.noise, 49);
+        EXPECT_EQ(s.snr, 40);
+        const SightingTime t = s.time;
+        EXPECT_TRUE(t.hasDate && t.hasTime);
+        EXPECT_EQ(std::tuple(t.year, t.month, t.day, t.hour, t.minute, t.second),
+                  std::tuple(2004, 6, 5, 12, 34, 56));
+        const LogSighting& n = r.entries[1].sighting;  // no position, the rest as given
+        EXPECT_EQ(std::tuple(n.signal, n.noise, n.snr), std::tuple(69, 54, 15));
+        EXPECT_FALSE(n.altitude);
+        const LogSighting& south = r.entries[2].sighting;
+        EXPECT_EQ(std::tuple(south.latitude, south.longitude, *south.altitude),
+                  std::tuple(-33.25, -70.5, -3.0));
+        EXPECT_EQ(r.ssids[3], "");
+        EXPECT_EQ(r.entries[3].sighting.capabilities, 0x0002u);
+        EXPECT_EQ(r.entries[3].sighting.channelBits, row.channelsB);
+        EXPECT_EQ(r.entries[3].sighting.beaconInterval, 7u);
+    }
+    // Version 1 records carry no entries: read through, nothing handed over.
+    const Read v1 = read(ns1(1, {a, b, silent}));
+    EXPECT_TRUE(v1.entries.empty());
+    EXPECT_EQ(v1.damage, "");
+}
+
+TEST_F(Ns1, FlagsAndNamesOfEveryByteComeThrough) {
+    std::vector<Ap> aps;
+    for (std::uint32_t flags :
+         {0x0001u, 0x0002u, 0x0011u, 0x0012u, 0x0000u, 0x0013u, 0x0421u, 0xFFFFFFFFu}) {
+        Ap ap{.flags = flags};
+        ap.entries = {Entry{}};
+        aps.push_back(ap);
+    }
+    std::string low, high;
+    for (int c = 0; c < 128; ++c) low += static_cast<char>(c);
+    for (int c = 128; c < 256; ++c) high += static_cast<char>(c);
+    for (const std::string& name : {low, high, std::string(255, '\xff')}) {
+        Ap ap{.ssid = name};
+        ap.entries = {Entry{}};
+        aps.push_back(ap);
+    }
+    const Read r = read(ns1(12, aps));
+    ASSERT_EQ(r.entries.size(), aps.size());
+    for (std::size_t i = 0; i < aps.size(); ++i) {
+        EXPECT_EQ(r.entries[i].sighting.capabilities, aps[i].flags) << i;
+        EXPECT_EQ(r.ssids[i], windows1252ToUtf8(aps[i].ssid)) << i;
+    }
+    EXPECT_EQ(r.ssids[8], low);  // NUL and control bytes stay
+    // Spot checks of the conversion: the euro sign, an undefined byte, a Latin-1 letter.
+    EXPECT_EQ(r.ssids[9].substr(0, 5), "\u20AC\u0081");
+    EXPECT_EQ(r.ssids[9].substr(r.ssids[9].size() - 2), "\u00FF");
+}
+
+// Bytes assembled by hand from the layout, so the writer above cannot share a mistake with
+// the reader.
+TEST_F(Ns1, HandAssembledFilesReadFieldByField) {
+    const std::string v12 =
+        "NetS"
+        "\x0c\x00\x00\x00"  // version 12
+        "\x01\x00\x00\x00"  // one access point
+        "\x03"
+        "caf"                       // SSID
+        "\x00\x0c\x41\x12\x34\x56"  // BSSID
+        "\xce\xff\xff\xff"
+        "\x9c\xff\xff\xff"
+        "\x32\x00\x00\x00"                  // -50, -100, 50
+        "\x12\x00\x00\x00"                  // Flags: IBSS, privacy
+        "\x64\x00\x00\x00"                  // BeaconInterval 100
+        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"  // FirstSeen, LastSeen: 2000-01-01T00:00:00Z
+        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
+        "\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x00\x00\x00\x00\x00\x00\x00\x00"  // BestLat, Long
+        "\x02\x00\x00\x00"                  // two data entries
+        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
+        "\xc4\xff\xff\xff"
+        "\x9c\xff\xff\xff"                  // -60, -100
+        "\x01\x00\x00\x00"                  // GPS
+        "\x00\x00\x00\x00\x00\x00\x45\x40"  // 42.0
+        "\x00\x00\x00\x00\x00\x00\x04\xc0"  // -2.5
+        "\x00\x00\x00\x00\x00\x00\x59\x40"  // altitude 100
+        "\x05\x00\x00\x00"                  // NumSats
+        "\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x00\x00\x00\x00\x00\x00\x00\x00"  // Speed, Track
+        "\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x00\x00\x00\x00\x00\x00\xf0\x3f"  // MagVar, Hdop
+        "\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\xb0\xff\xff\xff"
+        "\x9c\xff\xff\xff"  // 1601, -80
+        "\x00\x00\x00\x00"  // no GPS
+        "\x02"
+        "ab"                                // Name
+        "\x00\x80\x00\x00\x04\x00\x00\x00"  // Channels: 36 and bit 34
+        "\x24\x00\x00\x00"
+        "\x00\x00\x00\x00"  // LastChannel, IPAddress
+        "\xb0\xff\xff\xff"
+        "\x9c\xff\xff\xff"
+        "\x6e\x00\x00\x00"
+        "\x00\x00\x00\x00"
+        "\x00\x00\x00\x00"  // MinSignal, MaxNoise, DataRate, IPSubnet, IPMask
+        "\x00\x00\x00\x00"
+        "\x03\x00\x00\x00"
+        "\xdd\x01\x00"  // ApFlags, three IE bytes
+        ""s;
+    Read r = read(v12);
+    EXPECT_EQ(r.damage, "");
+    ASSERT_EQ(r.entries.size(), 2u);
+    const LogSighting& s = r.entries[0].sighting;
+    EXPECT_EQ(r.entries[0].kind, LogEntry::Kind::Sighting);
+    EXPECT_EQ(r.ssids[0], "caf");
+    EXPECT_EQ(s.bssid, (std::array<std::uint8_t, 6>{0x00, 0x0c, 0x41, 0x12, 0x34, 0x56}));
+    EXPECT_EQ(s.capabilities, capability::kIbss | capability::kPrivacy);
+    EXPECT_EQ(s.beaconInterval, 100u);
+    EXPECT_EQ(s.channelBits, 1ULL << 15 | 1ULL << 34);
+    EXPECT_EQ(std::tuple(s.latitude, s.longitude, *s.altitude), std::tuple(42.0, -2.5, 100.0));
+    EXPECT_EQ(std::tuple(*s.rssi, *s.signal, *s.noise, *s.snr), std::tuple(-60, 89, 49, 40));
+    EXPECT_EQ(std::tuple(s.time.year, s.time.month, s.time.day, s.time.hour),
+              std::tuple(2000, 1, 1, 0));
+    EXPECT_EQ(r.entries[1].kind, LogEntry::Kind::NoPosition);
+    EXPECT_FALSE(r.entries[1].sighting.time.hasTime);  // 1601
+    EXPECT_EQ(r.entries[1].sighting.rssi, -80);
+
+    // Version 6 keeps its channels as a 32-bit word before the flags, and ends at the name.
+    const std::string v6 =
+        "NetS"
+        "\x06\x00\x00\x00"
+        "\x01\x00\x00\x00"
+        "\x00"
+        "\x00\x0c\x41\x12\x34\x56"
+        "\xce\xff\xff\xff"
+        "\x9c\xff\xff\xff"
+        "\x32\x00\x00\x00"
+        "\x04\x08\x00\x00"  // Channels 2 and 11
+        "\x01\x00\x00\x00"
+        "\x0a\x00\x00\x00"  // ESS, BeaconInterval 10
+        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
+        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
+        "\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x01\x00\x00\x00"
+        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
+        "\xc4\xff\xff\xff"
+        "\x9c\xff\xff\xff"
+        "\x00\x00\x00\x00"
+        "\x00"
+        ""s;
+    r = read(v6);
+    EXPECT_EQ(r.damage, "");
+    ASSERT_EQ(r.entries.size(), 1u);
+    EXPECT_EQ(r.entries[0].kind, LogEntry::Kind::NoPosition);
+    EXPECT_EQ(r.entries[0].sighting.channelBits, 0x0804u);
+    EXPECT_EQ(r.entries[0].sighting.capabilities, capability::kEss);
+    EXPECT_EQ(r.entries[0].sighting.beaconInterval, 10u);
+
+    // Version 1: the unused word, flags and interval, and nothing more.
+    r = read("NetS\x01\x00\x00\x00\x02\x00\x00\x00"s + "\x01x\x00\x0c\x41\x12\x34\x56"s +
+             std::string(12 + 4, '\x01') + "\x01\0\0\0d\0\0\0"s + "\x00\x00\x0c\x41\x12\x34\x57"s +
+             std::string(12 + 4 + 8, '\x02'));
+    EXPECT_EQ(r.damage, "");
+    EXPECT_TRUE(r.entries.empty());
+}
+
+TEST_F(Ns1, PositionsAndTimesOutsideTheirRangesAreNotUsed) {
+    struct Row {
+        Entry entry;
+        bool placed;
+        bool timed;
+    } rows[] = {
+        {Entry{.lat = 0, .lon = 5}, false, true},
+        {Entry{.lat = -0.0, .lon = 0}, false, true},
+        {Entry{.lat = 1e-9, .lon = 0}, true, true},
+        {Entry{.lat = 90, .lon = 180}, true, true},
+        {Entry{.lat = -90, .lon = -180}, true, true},
+        {Entry{.lat = 90.0000001, .lon = 1}, false, true},
+        {Entry{.lat = 45, .lon = -180.0000001}, false, true},
+        {Entry{.lat = kNaN, .lon = 1}, false, true},
+        {Entry{.lat = 1, .lon = kNaN}, false, true},
+        {Entry{.lat = kInf, .lon = 1}, false, true},
+        {Entry{.lat = 1, .lon = -kInf}, false, true},
+        {Entry{.source = 0}, false, true},
+        {Entry{.source = -1}, false, true},
+        {Entry{.alt = kNaN}, true, true},
+        // 1980-01-01T00:00:00Z and a second before; 2100-12-31T23:59:59Z and a second after.
+        {Entry{.time = 119600064000000000ULL}, true, true},
+        {Entry{.time = 119600063990000000ULL}, true, false},
+        {Entry{.time = 157784543990000000ULL}, true, true},
+        {Entry{.time = 157784544000000000ULL}, true, false},
+        {Entry{.time = 0}, true, false},
+        {Entry{.time = ~0ULL}, true, false},
+    };
+    Ap ap;
+    for (const Row& row : rows) ap.entries.push_back(row.entry);
+    const Read r = read(ns1(12, {ap}));
+    ASSERT_EQ(r.entries.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const LogEntry& e = r.entries[i];
+        EXPECT_EQ(e.kind == LogEntry::Kind::Sighting, rows[i].placed) << i;
+        EXPECT_EQ(e.sighting.time.hasDate, rows[i].timed) << i;
+        EXPECT_EQ(e.sighting.time.hasTime, rows[i].timed) << i;
+        if (e.kind == LogEntry::Kind::Sighting) {
+            EXPECT_TRUE(std::isfinite(e.sighting.latitude) && std::isfinite(e.sighting.longitude));
+            EXPECT_EQ(e.sighting.altitude.has_value(), std::isfinite(rows[i].entry.alt)) << i;
+        }
+    }
+    const SightingTime last = r.entries[16].sighting.time;
+    EXPECT_EQ(std::tuple(last.year, last.month, last.day, last.hour, last.minute, last.second),
+              std::tuple(2100, 12, 31, 23, 59, 59));
+    const SightingTime leap = fileTimeToSightingTime((1078058096ULL + 11644473600ULL) * 10'000'000);
+    EXPECT_EQ(std::tuple(leap.year, leap.month, leap.day, leap.hour), std::tuple(2004, 2, 29, 12));
+}
+
+TEST_F(Ns1, DamageEndsTheLogAfterTheLastCompleteRecord) {
+    Ap a, b{.ssid = "second"}, c{.ssid = "third"};
+    a.entries = {Entry{}, Entry{.source = 0}};
+    b.entries = {Entry{}, Entry{}, Entry{}};
+    c.entries = {Entry{}};
+    for (std::uint32_t version : {6u, 8u, 11u, 12u}) {
+        SCOPED_TRACE(version);
+        const std::string whole = ns1(version, {a, b, c});
+        const std::size_t endA = ns1(version, {a}, 3).size();
+        const std::size_t endB = ns1(version, {a, b}, 3).size();
+        // Cut at every byte of the record the version ends differently (the last), and around
+        // the others' ends: the entries of the records complete before the cut, then the end.
+        for (std::size_t cut = 12; cut < whole.size(); ++cut) {
+            if (cut < endB - 1 && cut != endA - 1 && cut != endA && cut != 12) continue;
+            const Read r = read(whole.substr(0, cut));
+            const std::size_t expected = cut < endA ? 0 : cut < endB ? 2 : 5;
+            ASSERT_EQ(r.entries.size(), expected) << cut;
+            const char* where = cut < endA ? "1" : cut < endB ? "2" : "3";
+            ASSERT_EQ(r.damage, "the file is cut short in access point "s + where + " of 3") << cut;
+            // The damaged record's entries that are whole in the file are counted as lost.
+            if (cut == endB - 1) {
+                EXPECT_EQ(r.lost, 3u);
+            }
+        }
+    }
+    // Counts and lengths far past the end of the file; records a header promises but lacks.
+    const std::string one = ns1(12, {a});
+    const std::string countless = one.substr(0, 8) + "\xff\xff\xff\xff" + one.substr(12);
+    std::string entries = one;  // DataCount at 12 + 1 + 4 + 6 + 12 + 8 + 32
+    entries.replace(12 + 1 + 4 + 6 + 12 + 8 + 32, 4, "\xff\xff\xff\xff");
+    std::string elements = one;
+    elements.replace(one.size() - 4 - 6, 4, "\xff\xff\xff\xff");
+    struct Row {
+        std::string bytes;
+        std::size_t handed;
+        std::string damage;
+    } rows[] = {
+        {countless, 2, "the file is cut short in access point 2 of 4,294,967,295"},
+        {entries, 0, "the file is cut short in access point 1 of 1"},
+        {elements, 0, "the file is cut short in access point 1 of 1"},
+        {"NetS\x0c\0\0\0\x01\0\0\0\xff"s, 0, "the file is cut short in access point 1 of 1"},
+        {one + "trailing bytes", 2, ""},
+    };
+    for (const Row& row : rows) {
+        const Read r = read(row.bytes);
+        EXPECT_EQ(r.entries.size(), row.handed) << row.damage;
+        EXPECT_EQ(r.damage, row.damage);
+    }
+}
+
+TEST_F(Ns1, RefusedFilesSayWhy) {
+    struct Row {
+        std::string bytes;
+        std::string what;
+    } rows[] = {
+        {"NetS\x07\0\0\0\0\0\0\0"s, "unsupported .ns1 version 7"},
+        {"NetS\0\0\0\0\0\0\0\0"s, "unsupported .ns1 version 0"},
+        {"NetS\x0d\0\0\0\0\0\0\0"s, "unsupported .ns1 version 13"},
+        {"NetS\xff\xff\xff\xff\0\0\0\0"s, "unsupported .ns1 version 4294967295"},
+        {"NetS\x0c\0\0\0\0"s, "the .ns1 file is cut short in its header"},
+        {"NetX\x0c\0\0\0\0\0\0\0"s, "not a .ns1 file"},
+        {"", "not a .ns1 file"},
+    };
+    for (const Row& row : rows) {
+        test::writeFile(dir / "bad.ns1", row.bytes);
+        try {
+            openNs1(dir / "bad.ns1");
+            ADD_FAILURE() << row.what;
+        } catch (const Ns1FormatError& e) {
+            EXPECT_EQ(e.what(), row.what);
+        }
+    }
+    for (const fs::path& path : {dir / "missing.ns1", dir.path(), fs::path("/dev/zero")})
+        EXPECT_EQ(test::fileErrorPath([&] { openNs1(path); }), path);
+    const struct {
+        std::string_view bytes;
+        bool ns1;
+    } looks[] = {{"NetS", true}, {"NetS\x0c", true}, {"Net", false}, {"nets", false}, {"", false}};
+    for (const auto& l : looks) EXPECT_EQ(looksLikeNs1(l.bytes), l.ns1) << l.bytes;
+}
+
+// A record whose entries are more than the reader keeps in its buffer is read again from the
+// file, in order.
+TEST_F(Ns1, ARecordOfManyEntriesComesThroughInOrder) {
+    Ap big;
+    for (int i = 0; i < 20000; ++i)
+        big.entries.push_back(
+            Entry{.signal = -(i % 90), .source = i % 7 ? 1 : 0, .lat = 1 + i * 1e-5});
+    Ap after{.ssid = "after"};
+    after.entries = {Entry{}};
+    const Read r = read(ns1(12, {big, after, big}));
+    ASSERT_EQ(r.entries.size(), 40001u);
+    for (std::size_t i = 0; i < r.entries.size(); ++i) {
+        const std::size_t k = i <= 20000 ? i : i - 20001;
+        if (i == 20000) {
+            ASSERT_EQ(r.ssids[i], "after");
+            continue;
+        }
+        const Entry& e = big.entries[k];
+        ASSERT_EQ(r.entries[i].sighting.rssi, e.signal) << i;
+        ASSERT_EQ(r.entries[i].kind == LogEntry::Kind::Sighting, e.source == 1) << i;
+        if (e.source == 1) {
+            ASSERT_EQ(r.entries[i].sighting.latitude, e.lat) << i;
+        }
+    }
+    // Cut in its last two entries (55 bytes follow them): the entries whole before the cut
+    // are lost with the record.
+    const std::string cut = ns1(12, {after, big});
+    const Read damaged = read(std::string_view(cut).substr(0, cut.size() - 100));
+    EXPECT_EQ(damaged.entries.size(), 1u);
+    EXPECT_EQ(damaged.damage, "the file is cut short in access point 2 of 2");
+    EXPECT_EQ(damaged.lost, 19998u);
+}
+
+// The sample and its text export, written together by tools/make_survey_log.py, hold the same
+// entries in the same order: each text line is the one the reader's entry gives.
+TEST(Ns1Sample, MatchesItsTextExport) {
+    const Read r = readAll(test::repoFile("samples/drive-ns1.ns1"));
+    EXPECT_EQ(r.damage, "");
+    LineReader text(test::repoFile("samples/drive-ns1.txt"));
+    std::string line, date;
+    std::size_t i = 0, placed = 0;
+    while (text.next(line)) {
+        if (line.starts_with("# $DateGMT: ")) date = line.substr(12);
+        if (line.starts_with("#")) continue;
+        ASSERT_LT(i, r.entries.size());
+        const LogSighting& s = r.entries[i].sighting;
+        placed += r.entries[i].kind == LogEntry::Kind::Sighting;
+        char expected[512];
+        const auto& m = s.bssid;
+        std::snprintf(expected, sizeof expected,
+                      "%c %.7f\t%c %.7f\t( %s )\t%s\t( %02X:%02X:%02X:%02X:%02X:%02X )\t"
+                      "%02d:%02d:%02d (GMT)\t[ %d %d %d ]\t# (  )\t%04X\t%08llX\t%u",
+                      s.latitude < 0 ? 'S' : 'N', std::fabs(s.latitude),
+                      s.longitude < 0 ? 'W' : 'E', std::fabs(s.longitude), r.ssids[i].c_str(),
+                      s.capabilities & capability::kIbss ? "ad-hoc" : "BSS", m[0], m[1], m[2], m[3],
+                      m[4], m[5], s.time.hour, s.time.minute, s.time.second, *s.snr, *s.signal,
+                      *s.noise, s.capabilities, static_cast<unsigned long long>(s.channelBits),
+                      *s.beaconInterval);
+        std::string upper = windows1252ToUtf8(line);
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::string want = expected;
+        for (char& c : want) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(upper, want) << i;
+        char day[16];
+        std::snprintf(day, sizeof day, "%04d-%02d-%02d", s.time.year, s.time.month, s.time.day);
+        EXPECT_EQ(date, day) << i;
+        ++i;
+    }
+    EXPECT_EQ(i, r.entries.size());
+    EXPECT_GT(placed, 30u);
+    EXPECT_LT(placed, i);
+}
+
+}  // namespace
+}  // namespace velmora

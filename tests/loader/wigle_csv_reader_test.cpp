@@ -1,0 +1,474 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "loader/wigle_csv_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "io/file_error.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = LogEntry::Kind;
+using namespace std::string_literals;
+
+const std::string kPre14 =
+    "WigleWifi-1.4,appRelease=2.64,model=Pixel 6,release=13,device=oriole,display=TQ2A,"
+    "board=oriole,brand=google\n";
+const std::string kPre16 =
+    "WigleWifi-1.6,appRelease=2.70,model=SM-G991B,release=14,device=o1s,display=UP1A,"
+    "board=exynos2100,brand=samsung,star=Sol,body=3,subBody=0\n";
+const std::string kHead14 =
+    "MAC,SSID,AuthMode,FirstSeen,Channel,RSSI,CurrentLatitude,CurrentLongitude,AltitudeMeters,"
+    "AccuracyMeters,Type\n";
+const std::string kHead16 =
+    "MAC,SSID,AuthMode,FirstSeen,Channel,Frequency,RSSI,CurrentLatitude,CurrentLongitude,"
+    "AltitudeMeters,AccuracyMeters,RCOIs,MfgrId,Type\n";
+const std::string kBoardHead =
+    "MAC,SSID,AuthMode,FirstSeen,Channel,RSSI,CurrentLatitude,CurrentLongitude,AltitudeMeters,"
+    "AccuracyMeters,Type\r\n";
+
+// What one entry carried, copied out of the reader's memory.
+struct Seen {
+    Kind kind = Kind::Sighting;
+    double lat = 0, lon = 0;
+    std::string ssid, mac;
+    std::uint32_t caps = 0;
+    std::uint64_t bits = 0;
+    std::optional<int> channel, rssi;
+    std::string time;
+    std::optional<std::string> auth;
+    std::optional<double> alt, acc;
+    bool operator==(const Seen&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Seen& s) {
+    return out << int(s.kind) << " " << s.lat << "," << s.lon << " [" << s.ssid << "] " << s.mac
+               << " caps " << s.caps << " bits " << s.bits << " ch " << s.channel.value_or(-1)
+               << " rssi " << s.rssi.value_or(999) << " " << s.time << " "
+               << s.auth.value_or("<none>") << " alt " << s.alt.value_or(-1) << " acc "
+               << s.acc.value_or(-1);
+}
+
+Seen seen(const LogEntry& e) {
+    Seen s;
+    s.kind = e.kind;
+    const LogSighting& g = e.sighting;
+    s.lat = g.latitude;
+    s.lon = g.longitude;
+    s.ssid = g.ssid;
+    if (e.kind == Kind::Sighting) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "%02x:%02x:%02x:%02x:%02x:%02x", g.bssid[0], g.bssid[1],
+                      g.bssid[2], g.bssid[3], g.bssid[4], g.bssid[5]);
+        s.mac = mac;
+    }
+    s.caps = g.capabilities;
+    s.bits = g.channelBits;
+    s.channel = g.channel;
+    s.rssi = g.rssi;
+    if (g.time.hasDate) {
+        char t[32];
+        std::snprintf(t, sizeof t, "%04d-%02d-%02d %02d:%02d:%02d", g.time.year, g.time.month,
+                      g.time.day, g.time.hour, g.time.minute, g.time.second);
+        s.time = t;
+    }
+    if (g.auth) s.auth = std::string(*g.auth);
+    s.alt = g.altitude;
+    s.acc = g.accuracy;
+    return s;
+}
+
+class WigleCsv : public ::testing::Test {
+  protected:
+    // Every entry of `bytes` read as a WiGLE CSV; fails the test when it is refused.
+    std::vector<Seen> read(std::string_view bytes) {
+        test::writeFile(dir / "log.csv", bytes);
+        std::vector<Seen> out;
+        const auto reader = openWigleCsv(dir / "log.csv");
+        EXPECT_NE(reader, nullptr) << bytes.substr(0, 300);
+        if (!reader) return out;
+        LogEntry e;
+        while (reader->next(e)) out.push_back(seen(e));
+        EXPECT_EQ(reader->damage(), "");
+        return out;
+    }
+    std::vector<Kind> kinds(std::string_view bytes) {
+        std::vector<Kind> out;
+        for (const Seen& s : read(bytes)) out.push_back(s.kind);
+        return out;
+    }
+
+    test::TempDir dir;
+};
+
+Seen wifi(double lat, double lon, std::string ssid, std::string mac, std::uint32_t caps,
+          std::uint64_t bits, int channel, int rssi, std::string time, std::string auth,
+          std::optional<double> alt = {}, std::optional<double> acc = {}) {
+    Seen s;
+    s.lat = lat;
+    s.lon = lon;
+    s.ssid = std::move(ssid);
+    s.mac = std::move(mac);
+    s.caps = caps;
+    s.bits = bits;
+    s.channel = channel;
+    s.rssi = rssi;
+    s.time = std::move(time);
+    if (!auth.empty()) s.auth = auth;
+    s.alt = alt;
+    s.acc = acc;
+    return s;
+}
+
+constexpr std::uint32_t kEss = capability::kEss, kIbss = capability::kIbss,
+                        kWep = capability::kPrivacy;
+
+TEST(WigleRules, AuthModeGivesPrivacyAndAdHoc) {
+    const std::pair<std::string_view, std::uint32_t> cases[] = {
+        {"[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS][WPS]", kEss | kWep},
+        {"[WPA-PSK-TKIP+CCMP][WPA2-PSK-TKIP+CCMP][ESS]", kEss | kWep},
+        {"[WPA2-EAP-CCMP][RSN-EAP-CCMP][ESS]", kEss | kWep},
+        {"[RSN-SAE-CCMP][ESS][MFPR]", kEss | kWep},
+        {"[RSN-OWE-CCMP][ESS]", kEss | kWep},
+        {"[WAPI-PSK]", kEss | kWep},
+        {"[WEP][ESS]", kEss | kWep},
+        {"[WEP][IBSS]", kIbss | kWep},
+        {"[ESS]", kEss},
+        {"[IBSS]", kIbss},
+        {"[ibss]", kIbss},
+        {"[ESS][WPS]", kEss},
+        {"[WPS]", kEss},
+        {"[WPA2_PSK]", kEss | kWep},
+        {"[WPA_WPA2_PSK]", kEss | kWep},
+        {"[WPA3_PSK]", kEss | kWep},
+        {"[wpa2_psk]", kEss | kWep},
+        {"[WPA2_ENTERPRISE]", kEss | kWep},
+        {"[OPEN]", kEss},
+        {"[WEP]", kEss | kWep},
+        {"", kEss},
+        {"IBSS", kEss},  // ad hoc only as the bracketed capability
+        {"[UNKNOWN]", kEss},
+    };
+    for (const auto& [auth, caps] : cases) EXPECT_EQ(wigle::capabilities(auth), caps) << auth;
+}
+
+TEST(WigleRules, FirstSeenPaddedOrNot) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"2024-03-09 07:05:02", "2024-03-09 07:05:02"},
+        {"2025-5-6 11:14:51", "2025-05-06 11:14:51"},
+        {"2025-5-6 1:4:5", "2025-05-06 01:04:05"},
+        {" 2024-02-29 23:59:59 ", "2024-02-29 23:59:59"},
+        {"2024-02-29T23:59:59", "2024-02-29 23:59:59"},
+        {"1970-01-01 00:00:00", "1970-01-01 00:00:00"},
+        {"2023-02-29 10:00:00", ""},
+        {"2100-02-29 10:00:00", ""},
+        {"2024-13-01 10:00:00", ""},
+        {"2024-04-31 10:00:00", ""},
+        {"0000-00-00 00:00:00", ""},
+        {"2024-01-01 24:00:00", ""},
+        {"2024-01-01 10:60:00", ""},
+        {"2024-01-01 10:00:60", ""},
+        {"2024-01-01", ""},
+        {"2024-01-01 10:00", ""},
+        {"2024-01-01 10:00:00.5", ""},
+        {"2024-001-01 10:00:00", ""},
+        {"1715000000000", ""},
+        {"", ""},
+    };
+    for (const auto& [text, want] : cases) {
+        const SightingTime t = wigle::firstSeen(text);
+        EXPECT_EQ(t.hasDate, t.hasTime) << text;
+        char got[32] = "";
+        if (t.hasDate)
+            std::snprintf(got, sizeof got, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                          t.hour, t.minute, t.second);
+        EXPECT_EQ(got, want) << text;
+    }
+}
+
+TEST(WigleRules, ChannelsFromFrequencyAndTheirBits) {
+    const std::pair<int, std::optional<int>> frequencies[] = {
+        {2412, 1},  {2437, 6},  {2472, 13}, {2484, 14},  {2417, 2},   {2413, {}},  {2500, {}},
+        {5180, 36}, {5170, 34}, {5190, 38}, {5320, 64},  {5745, 149}, {5805, 161}, {5885, 177},
+        {5935, 2},  {5955, 1},  {6115, 33}, {7115, 233}, {7120, {}},  {0, {}},     {-2412, {}}};
+    for (const auto& [mhz, channel] : frequencies)
+        EXPECT_EQ(wigle::channelOfFrequency(mhz), channel) << mhz;
+
+    const std::tuple<int, std::optional<int>, std::uint64_t> bits[] = {
+        {1, {}, 1u << 1},   {6, {}, 1u << 6},     {14, 2484, 1u << 14}, {6, 2437, 1u << 6},
+        {36, {}, 1u << 15}, {64, 5320, 1u << 22}, {149, {}, 1u << 23},  {161, {}, 1u << 26},
+        {38, {}, 1u << 27}, {62, {}, 1u << 30},   {34, {}, 1ull << 31}, {165, {}, 0},
+        {15, {}, 0},        {0, {}, 0},           {1, 5955, 0},  // 6 GHz channel 1
+        {37, 6135, 0},      {6, 5180, 0},         {36, 2412, 0}};
+    for (const auto& [channel, mhz, want] : bits)
+        EXPECT_EQ(wigle::channelBits(channel, mhz), want) << channel << " " << mhz.value_or(0);
+}
+
+TEST(WigleRules, RecognisedByTheFirstLine) {
+    const std::pair<std::string, bool> cases[] = {
+        {kPre14 + kHead14, true},
+        {kPre16, true},
+        {"\xEF\xBB\xBF" + kPre16, true},
+        {"wiglewifi-1.4,appRelease=x", true},
+        {kBoardHead + "aa:bb:cc:dd:ee:ff,x,[OPEN],2025-5-6 1:2:3,6,-70,1,2,0,0,WIFI\r\n", true},
+        {"\xEF\xBB\xBF" + kHead16, true},
+        {"SSID,MAC,RSSI,Channel,AuthMode,FirstSeen,Longitude,Latitude\n", true},
+        {"\"MAC\",\"SSID\",\"AuthMode\",\"FirstSeen\",\"Channel\",\"RSSI\",\"Latitude\","
+         "\"Longitude\"",
+         true},
+        {"mac, ssid, authmode, firstseen, channel, rssi, latitude, longitude", true},
+        // A column the reader needs is missing.
+        {"MAC,SSID,AuthMode,FirstSeen,Channel,CurrentLatitude,CurrentLongitude,Type\n", false},
+        {"MAC,SSID,AuthMode,FirstSeen,Channel,RSSI,CurrentLatitude\n", false},
+        {"# $Creator: x\r\n# $Format: wi-scan with extensions\r\n", false},
+        {"", false},
+        {" WigleWifi-1.4", false},
+        {"x\n" + kPre14, false},
+        {std::string(5000, 'M') + "\n" + kHead14, false},
+        // The header after the first few KiB is not looked for.
+        {std::string(3000, ' ') + ",x" + std::string(3000, ' ') + kHead14, false},
+    };
+    for (const auto& [bytes, want] : cases)
+        EXPECT_EQ(looksLikeWigleCsv(bytes), want) << bytes.substr(0, 120);
+}
+
+TEST_F(WigleCsv, RefusesAFileWithoutAUsableHeader) {
+    for (const std::string& bytes :
+         {""s, kPre14, kPre14 + "\n\n", kPre16 + kPre16 + kHead16,
+          kPre14 + "aa:bb:cc:dd:ee:ff,x,[ESS],2024-1-1 1:1:1,1,-50,1,1,0,0,WIFI\n",
+          "MAC,SSID,AuthMode,FirstSeen,Channel,RSSI,Latitude,Lon\n"s,
+          kPre14 + std::string(kWigleRecordLimit + 1, 'x') + "\n" + kHead14}) {
+        test::writeFile(dir / "log.csv", bytes);
+        EXPECT_EQ(openWigleCsv(dir / "log.csv"), nullptr) << bytes.substr(0, 200);
+    }
+    EXPECT_EQ(test::fileErrorPath([&] { openWigleCsv(dir / "absent.csv"); }), dir / "absent.csv");
+    EXPECT_EQ(test::fileErrorPath([&] { openWigleCsv(dir.path()); }), dir.path());
+}
+
+// The same sightings as each writer writes them.
+TEST_F(WigleCsv, ReadsEachWritersColumns) {
+    const Seen homenet =
+        wifi(52.3676, 4.9041, "HomeNet", "aa:bb:cc:dd:ee:01", kEss | kWep, 1u << 6, 6, -67,
+             "2024-03-09 07:05:02", "[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS][WPS]", 12.5, 4);
+    const Seen cafe = wifi(-33.8688, 151.2093, "Cafe", "00:11:22:33:44:55", kEss, 1u << 15, 36, -80,
+                           "2024-03-09 07:05:03", "[ESS]", -3, 16);
+    const std::string rows14 =
+        "AA:BB:CC:DD:EE:01,HomeNet,[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS][WPS],2024-03-09 "
+        "07:05:02,6,-67,52.3676,4.9041,12.5,4,WIFI\n"
+        "00:11:22:33:44:55,Cafe,[ESS],2024-03-09 07:05:03,36,-80,-33.8688,151.2093,-3,16,WIFI\n";
+    const std::string rows16 =
+        "aa:bb:cc:dd:ee:01,HomeNet,[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS][WPS],2024-03-09 "
+        "07:05:02,6,2437,-67,52.3676,4.9041,12.5,4,,,WIFI\n"
+        "00:11:22:33:44:55,Cafe,[ESS],2024-03-09 07:05:03,0,5180,-80,-33.8688,151.2093,-3.0,"
+        "16,5A03BA0000,,WIFI\n";
+    EXPECT_EQ(read(kPre14 + kHead14 + rows14), read(kPre16 + kHead16 + rows16));
+    EXPECT_EQ(read(kPre16 + kHead16 + rows16), (std::vector{homenet, cafe}));
+
+    const std::pair<std::string, std::vector<Seen>> writers[] = {
+        // A board: no pre-header, CR LF, unpadded dates, its own AuthMode words, a BOM.
+        {"\xEF\xBB\xBF" + kBoardHead +
+             "a4:c3:f0:11:22:33,Board One,[WPA2_PSK],2025-5-6 11:14:51,11,-71,48.85,2.35,35.2,"
+             "2.5,WIFI\r\n"
+             "a4-c3-f0-11-22-34,,[OPEN],2025-5-6 11:14:52,1,-90,48.85,2.35,35.2,2.5,WIFI\r\n",
+         {wifi(48.85, 2.35, "Board One", "a4:c3:f0:11:22:33", kEss | kWep, 1u << 11, 11, -71,
+               "2025-05-06 11:14:51", "[WPA2_PSK]", 35.2, 2.5),
+          wifi(48.85, 2.35, "", "a4:c3:f0:11:22:34", kEss, 1u << 1, 1, -90, "2025-05-06 11:14:52",
+               "[OPEN]", 35.2, 2.5)}},
+        // Latitude/Longitude, columns reordered, no Type, altitude, accuracy nor frequency.
+        {"SSID,MAC,Latitude,Longitude,RSSI,Channel,AuthMode,FirstSeen\n"
+         "Lab,AA:BB:CC:00:00:01,+10.5,-20.25,-55,165,,2024-1-2 3:4:5\n"
+         "Lab2,AA:BB:CC:00:00:02,90,180,x,,[IBSS],not a date\n",
+         {wifi(10.5, -20.25, "Lab", "aa:bb:cc:00:00:01", kEss, 0, 165, -55, "2024-01-02 03:04:05",
+               ""),
+          [] {
+              Seen s = wifi(90, 180, "Lab2", "aa:bb:cc:00:00:02", kIbss, 0, 0, 0, "", "[IBSS]");
+              s.channel.reset();
+              s.rssi.reset();
+              return s;
+          }()}},
+    };
+    for (const auto& [bytes, want] : writers) EXPECT_EQ(read(bytes), want) << bytes;
+}
+
+// Which rows are sightings, non-GPS entries and other radios; blank lines give nothing.
+TEST_F(WigleCsv, SortsEachRowByWhatItCarries) {
+    const std::string good = "aa:bb:cc:dd:ee:ff,n,[ESS],2024-1-1 1:1:1,6,-60,";
+    const std::pair<std::string, std::vector<Kind>> rows[] = {
+        {good + "45.5,-73.5,0,0,WIFI", {Kind::Sighting}},
+        {good + "45.5,-73.5,0,0,wifi", {Kind::Sighting}},
+        {good + "45.5,-73.5,0,0,", {Kind::Sighting}},
+        {good + "0,-73.5,,,WIFI", {Kind::Sighting}},  // on the equator
+        {good + "-90,-180,,,WIFI", {Kind::Sighting}},
+        {good + "0,0,0,0,WIFI", {Kind::NoPosition}},  // no fix
+        {good + "0.0,-0.0,0,0,WIFI", {Kind::NoPosition}},
+        {good + ",,0,0,WIFI", {Kind::NoPosition}},
+        {good + "north,east,0,0,WIFI", {Kind::NoPosition}},
+        {good + "45.5x,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {good + "nan,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {good + "inf,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {good + "90.001,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {good + "45.5,180.5,0,0,WIFI", {Kind::NoPosition}},
+        {good + "45.5,-73.5", {Kind::NoPosition}},  // too short
+        {good + "45.5,-73.5,0,0,WIFI,extra", {Kind::NoPosition}},
+        {good + "45.5,-73.5,0,0,WIFI,,", {Kind::Sighting}},
+        {"aa:bb:cc:dd:ee,n,[ESS],2024-1-1 1:1:1,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {"aa:bb:cc:dd:ee:fg,n,[ESS],,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {"aa.bb.cc.dd.ee.ff,n,[ESS],,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {"aabbccddeeff,n,[ESS],,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {"11:22:33:44:55:66,Buds,Misc [LE],2024-1-1 1:1:1,0,-80,45.5,-73.5,0,0,BLE",
+         {Kind::OtherRadio}},
+        {"11:22:33:44:55:66,Car,Misc,,0,-80,0,0,0,0,BT", {Kind::OtherRadio}},
+        {"310260_12345_67890,T-Mobile,GSM;310260,,5110,-95,45.5,-73.5,0,0,GSM", {Kind::OtherRadio}},
+        {"310260_1_2,,CDMA,,0,-95,45.5,-73.5,0,0,CDMA", {Kind::OtherRadio}},
+        {"310260_1_2,,UMTS,,0,-95,45.5,-73.5,0,0,WCDMA", {Kind::OtherRadio}},
+        {"310260_1_2,,LTE;310260,,66536,-95,45.5,-73.5,0,0,LTE", {Kind::OtherRadio}},
+        {"310260_1_2,,NR;310260,,0,-95,45.5,-73.5,0,0,nr", {Kind::OtherRadio}},
+        {good + "45.5,-73.5,0,0,ZIGBEE", {Kind::NoPosition}},
+        {"", {}},
+        {"  \t ", {}},
+        {",,,,,,,,,,", {Kind::NoPosition}},
+        {"\n\r\n\r" + good + "45.5,-73.5,0,0,WIFI\r\r\n\n", {Kind::Sighting}},
+    };
+    for (const auto& [row, want] : rows) EXPECT_EQ(kinds(kPre14 + kHead14 + row), want) << row;
+}
+
+std::string quoted(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// Names round-trip from their RFC 4180 form, with the line ends around them of each kind.
+TEST_F(WigleCsv, KeepsNamesExactlyAsWritten) {
+    const std::pair<std::string, std::string> names[] = {
+        {"caf\xC3\xA9", "caf\xC3\xA9"},
+        {quoted("\xE4\xB8\xAD\xE6\x96\x87 WiFi"), "\xE4\xB8\xAD\xE6\x96\x87 WiFi"},
+        {quoted("\xF0\x9F\x93\xB6 net"), "\xF0\x9F\x93\xB6 net"},
+        {"\"\"", ""},
+        {quoted("a,b;c"), "a,b;c"},
+        {quoted("say \"hi\""), "say \"hi\""},
+        {quoted("\""), "\""},
+        {quoted("two\r\nlines"), "two\r\nlines"},
+        {quoted("lf\nand cr\r"), "lf\nand cr\r"},
+        {" spaced ", " spaced "},
+        {"\xFF\xFE bad utf-8 \xC3", "\xFF\xFE bad utf-8 \xC3"},
+        {"nul\0inside"s, "nul\0inside"s},
+        {"un\"quoted", "un\"quoted"},        // a quote inside an unquoted field
+        {"\"lone\"quote\"", "lone\"quote"},  // a lone quote inside a quoted field
+    };
+    for (const auto& [field, name] : names) {
+        for (const char* eol : {"\n", "\r\n"}) {
+            const std::string row = "aa:bb:cc:dd:ee:ff," + field + ",[ESS],,6,-60,1,2,,,WIFI";
+            const auto got = read(kPre14 + kHead14 + row + eol + row);
+            ASSERT_EQ(got.size(), 2u) << field;
+            EXPECT_EQ(got[0].ssid, name) << field;
+            EXPECT_EQ(got[1].kind, Kind::Sighting) << field;
+        }
+    }
+}
+
+// Damaged and hostile files: every line still gives its entry, in bounded memory.
+TEST_F(WigleCsv, SurvivesDamagedFiles) {
+    const std::string head = kPre14 + kHead14;
+    const std::string row = "aa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1,2,,,WIFI";
+    const std::pair<std::string, std::vector<Kind>> files[] = {
+        // Cut short inside a row: the part lacks columns.
+        {head + row + "\n" + row.substr(0, 30), {Kind::Sighting, Kind::NoPosition}},
+        {head + row, {Kind::Sighting}},
+        // A quote never closed: its line is a row of its own, the rows after it are read.
+        {head + "aa:bb:cc:dd:ee:ff,\"open,[ESS],,6,-60,1,2,,,WIFI\n" + row + "\n" + row,
+         {Kind::NoPosition, Kind::Sighting, Kind::Sighting}},
+        // ... also when the rest of the file is longer than a record may be.
+        {head + "aa:bb:cc:dd:ee:ff,\"open,[ESS],,6,-60,1,2,,,WIFI\n" +
+             [&] {
+                 std::string rows;
+                 while (rows.size() < 2 * kWigleRecordLimit) rows += row + "\n";
+                 return rows;
+             }(),
+         {}},
+        // A NUL in a number makes it unreadable.
+        {head + "aa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1\0,2,,,WIFI\n"s + row,
+         {Kind::NoPosition, Kind::Sighting}},
+        // A line longer than the limit is read past; the one at the limit is read.
+        {head + row + std::string(kWigleRecordLimit, ',') + "\n" + row,
+         {Kind::NoPosition, Kind::Sighting}},
+        {head + row + std::string(kWigleRecordLimit - row.size(), ',') + "\n" + row,
+         {Kind::Sighting, Kind::Sighting}},
+    };
+    for (const auto& [bytes, want] : files) {
+        const auto got = kinds(bytes);
+        if (want.empty()) {
+            // The rows after the open quote: all read, as sightings.
+            ASSERT_GT(got.size(), 2u);
+            EXPECT_EQ(got[0], Kind::NoPosition);
+            EXPECT_EQ(std::size_t(std::count(got.begin(), got.end(), Kind::Sighting)),
+                      got.size() - 1);
+            EXPECT_EQ(got.size() - 1,
+                      (bytes.size() - bytes.find('\n', head.size()) - 1) / (row.size() + 1));
+        } else {
+            EXPECT_EQ(got, want) << bytes.substr(0, 200);
+        }
+    }
+}
+
+TEST_F(WigleCsv, ReadsPastAHugeLineInBoundedMemory) {
+    {
+        std::FILE* out = std::fopen((dir / "huge.csv").c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        std::fputs((kPre14 + kHead14).c_str(), out);
+        const std::string block(1 << 20, '"');
+        for (int k = 0; k < 100; ++k) std::fwrite(block.data(), 1, block.size(), out);
+        std::fputs("\naa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1,2,,,WIFI\n", out);
+        std::fclose(out);
+    }
+    const auto work = [&] {
+        const auto reader = openWigleCsv(dir / "huge.csv");
+        std::vector<Kind> got;
+        LogEntry e;
+        while (reader->next(e)) got.push_back(e.kind);
+        return got == std::vector{Kind::NoPosition, Kind::Sighting};
+    };
+    EXPECT_EXIT(test::exitWith(work, 0, 24), ::testing::ExitedWithCode(0), "");
+}
+
+// Records across the reader's chunks: quoted line breaks and CR LF pairs split anywhere.
+TEST_F(WigleCsv, RecordsAcrossChunks) {
+    std::string bytes = kPre16 + kHead16;
+    constexpr int kRows = 40000;
+    for (int k = 0; k < kRows; ++k)
+        bytes += "aa:bb:cc:dd:ee:ff,\"r" + std::to_string(k) + "\r\n\"\"x\"\"\",[ESS]," +
+                 "2024-1-1 1:1:1,6,2437,-60,1,2,,,,,WIFI\r\n";
+    const auto got = read(bytes);
+    ASSERT_EQ(got.size(), std::size_t{kRows});
+    for (int k = 0; k < kRows; ++k)
+        ASSERT_EQ(got[k].ssid, "r" + std::to_string(k) + "\r\n\"x\"") << k;
+}
+
+TEST_F(WigleCsv, ReadsTheSamples) {
+    const std::tuple<const char*, std::size_t, std::size_t, std::size_t> samples[] = {
+        {"samples/wigle-phone.csv", 37, 5, 6},
+        {"samples/wigle-board.csv", 29, 1, 0},
+    };
+    for (const auto& [name, sightings, noPosition, others] : samples) {
+        const auto reader = openWigleCsv(test::repoFile(name));
+        ASSERT_NE(reader, nullptr) << name;
+        std::size_t n[3] = {};
+        LogEntry e;
+        while (reader->next(e)) ++n[int(e.kind)];
+        EXPECT_EQ(n[0], sightings) << name;
+        EXPECT_EQ(n[1], noPosition) << name;
+        EXPECT_EQ(n[2], others) << name;
+    }
+}
+
+}  // namespace
+}  // namespace velmora
