@@ -417,18 +417,39 @@ long featureCount(const std::string& summary) {
     return count;
 }
 
-TEST(MapFilesReadByOtherPrograms, GpsBabelAndOgrinfoCountEveryLineOfTheStreetsAndTripsFile) {
+// Every line of one export, in each map format, one pin per sighting and one per access point,
+// read back by GPSBabel and GDAL's ogrinfo; and the two lines put first in the log as each
+// reader gives them: E 180 (GPX holds it as -180, the same meridian), a NUL name (U+FFFD) and
+// a formula name (with CSV's apostrophe).
+TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
     const bool gpsbabel = have("gpsbabel");
     const bool ogrinfo = have("ogrinfo");
     if (!gpsbabel && !ogrinfo) GTEST_SKIP() << "gpsbabel and ogrinfo are missing (tools/setup.sh)";
     if (!gpsbabel) std::cout << "gpsbabel is missing: only ogrinfo reads the files\n";
     if (!ogrinfo) std::cout << "ogrinfo is missing: only gpsbabel reads the files\n";
     test::TempDir dir;
-    test::writeFile(dir / "drive.txt", awkwardLog(300));
+    const std::string first =
+        test::dataLine("N 10.0000000", "E 180.0000000", std::string(4, '\0'), "00:0c:41:bb:00:01",
+                       "0011") +
+        "\r\n" +
+        test::dataLine("N 20.0000000", "W 180.0000000", "=1+1", "00:0c:41:bb:00:02", "0011") +
+        "\r\n";
+    const std::string awkward = awkwardLog(300);
+    const std::size_t data = awkward.find("\r\n", awkward.find("# $DateGMT")) + 2;
+    test::writeFile(dir / "drive.txt", awkward.substr(0, data) + first + awkward.substr(data));
     const WorkingFiles files{dir / "work"};
     fs::create_directory(files.folder);
     ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
-    // The same selection in every format, one pin per sighting and one per access point.
+    const std::string hidden = "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd";
+    const struct Row {
+        ExportFormat format;
+        std::string east180, formula;  // as the readers give them
+    } rows[] = {
+        {ExportFormat::Kml, "180", "=1+1"},
+        {ExportFormat::Gpx, "-180", "=1+1"},
+        {ExportFormat::GeoJson, "180", "=1+1"},
+        {ExportFormat::Csv, "180", "'=1+1"},
+    };
     for (const bool perAccessPoint : {false, true}) {
         ExportStyle style;
         style.perAccessPoint = perAccessPoint;
@@ -436,93 +457,38 @@ TEST(MapFilesReadByOtherPrograms, GpsBabelAndOgrinfoCountEveryLineOfTheStreetsAn
             runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), "drive.txt", style));
         const long lines = static_cast<long>(occurrences(st, "\r\n")) - 1;  // the header row
         ASSERT_GT(lines, perAccessPoint ? 30 : 250);
-        for (const ExportFormat format :
-             {ExportFormat::Kml, ExportFormat::Gpx, ExportFormat::GeoJson, ExportFormat::Csv}) {
-            style.format = format;
+        for (const Row& row : rows) {
+            style.format = row.format;
             const fs::path file = runMainExport(MainExport::ConvertAll, files.output1(), dir.path(),
                                                 "drive.txt", style);
-            const std::string ext = exportFormatInfo(format).option;
+            const std::string ext = exportFormatInfo(row.format).option;
             const std::string what = ext + (perAccessPoint ? " per access point" : "");
-            // GPSBabel's CSV formats take a line for a point; a name holding a line break is
-            // more than they read.
-            if (gpsbabel && format != ExportFormat::Csv) {
-                const auto [gpx, ok] =
-                    run("gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -",
-                        dir / "gpsbabel");
-                EXPECT_TRUE(ok) << what << ": " << gpx;
-                EXPECT_EQ(static_cast<long>(occurrences(gpx, "<wpt ")), lines)
-                    << what << " read by gpsbabel";
-            }
             if (ogrinfo) {
                 const std::string columns =
-                    format == ExportFormat::Csv
+                    row.format == ExportFormat::Csv
                         ? "-oo X_POSSIBLE_NAMES=longitude -oo Y_POSSIBLE_NAMES=latitude "
                         : "";
-                const auto [summary, ok] = run(
-                    "ogrinfo -ro -al -so " + columns + "'" + file.string() + "'", dir / "ogrinfo");
-                EXPECT_TRUE(ok) << what << ": " << summary;
-                EXPECT_EQ(featureCount(summary), lines) << what << ": " << summary;
-                if (format == ExportFormat::Csv) {
-                    EXPECT_NE(summary.find("Geometry: Point"), std::string::npos) << summary;
-                }
+                const auto [listing, ok] =
+                    run("ogrinfo -ro -al " + columns + "'" + file.string() + "'", dir / "ogrinfo");
+                EXPECT_TRUE(ok) << what << ": " << listing.substr(0, 2000);
+                EXPECT_EQ(featureCount(listing), lines) << what;
+                for (const std::string& value :
+                     {std::string(row.format == ExportFormat::Csv ? "Geometry: Point" : "POINT ("),
+                      "POINT (" + row.east180 + " 10", "= " + hidden + "\n",
+                      "= " + row.formula + "\n"})
+                    EXPECT_NE(listing.find(value), std::string::npos) << what << ": " << value;
             }
-        }
-    }
-}
-
-TEST(MapFilesReadByOtherPrograms, NulNameFormulaAndEast180ReadBackInEveryFormat) {
-    const bool gpsbabel = have("gpsbabel");
-    const bool ogrinfo = have("ogrinfo");
-    if (!gpsbabel && !ogrinfo) GTEST_SKIP() << "gpsbabel and ogrinfo are missing (tools/setup.sh)";
-    test::TempDir dir;
-    const std::string nul(4, '\0');
-    test::writeFile(dir / "drive.txt",
-                    test::textLog({test::dataLine("N 10.0000000", "E 180.0000000", nul,
-                                                  "00:0c:41:aa:00:01", "0011"),
-                                   test::dataLine("N 20.0000000", "W 180.0000000", "=1+1",
-                                                  "00:0c:41:aa:00:02", "0011")}));
-    const WorkingFiles files{dir / "work"};
-    fs::create_directory(files.folder);
-    ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
-    const std::string hidden = "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd";
-    // Each format; the longitude its readers give E 180 (GPX holds it as -180, the same
-    // meridian); the name its readers give the formula.
-    const std::tuple<ExportFormat, std::string, std::string> cases[] = {
-        {ExportFormat::Kml, "180", "=1+1"},
-        {ExportFormat::Gpx, "-180", "=1+1"},
-        {ExportFormat::GeoJson, "180", "=1+1"},
-        {ExportFormat::Csv, "180", "'=1+1"},
-    };
-    for (const auto& [format, east180, formula] : cases) {
-        ExportStyle style;
-        style.format = format;
-        const fs::path file =
-            runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), "drive.txt", style);
-        const std::string ext = exportFormatInfo(format).option;
-        if (ogrinfo) {
-            const std::string columns =
-                format == ExportFormat::Csv
-                    ? "-oo X_POSSIBLE_NAMES=longitude -oo Y_POSSIBLE_NAMES=latitude "
-                    : "";
-            const auto [listing, ok] =
-                run("ogrinfo -ro -al " + columns + "'" + file.string() + "'", dir / "ogrinfo");
-            EXPECT_TRUE(ok) << ext << ": " << listing;
-            EXPECT_EQ(featureCount(listing), 2) << ext << ": " << listing;
-            EXPECT_NE(listing.find("POINT (" + east180 + " 10"), std::string::npos)
-                << ext << ": " << listing;
-            EXPECT_NE(listing.find("= " + hidden + "\n"), std::string::npos)
-                << ext << ": " << listing;
-            EXPECT_NE(listing.find("= " + formula + "\n"), std::string::npos)
-                << ext << ": " << listing;
-        }
-        if (gpsbabel && format != ExportFormat::Csv) {
-            const auto [gpx, ok] = run(
-                "gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -", dir / "gpsbabel");
-            EXPECT_TRUE(ok) << ext << ": " << gpx;
-            EXPECT_EQ(occurrences(gpx, "<wpt "), 2u) << ext << ": " << gpx;
-            EXPECT_NE(gpx.find("lon=\"" + east180 + ".0"), std::string::npos) << ext << ": " << gpx;
-            EXPECT_NE(gpx.find("<name>" + hidden + "</name>"), std::string::npos)
-                << ext << ": " << gpx;
+            // GPSBabel's CSV formats take a line for a point; a name holding a line break is
+            // more than they read.
+            if (gpsbabel && row.format != ExportFormat::Csv) {
+                const auto [gpx, ok] = run(
+                    "gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -", dir / "gpsbabel");
+                EXPECT_TRUE(ok) << what << ": " << gpx.substr(0, 2000);
+                EXPECT_EQ(static_cast<long>(occurrences(gpx, "<wpt ")), lines) << what;
+                for (const std::string& value :
+                     {"lon=\"" + row.east180 + ".0", "<name>" + hidden + "</name>"})
+                    EXPECT_NE(gpx.find(value), std::string::npos) << what << ": " << value;
+            }
         }
     }
 }

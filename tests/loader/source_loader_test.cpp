@@ -332,7 +332,8 @@ TEST_F(Loader, WritesOneExtrasLinePerRecordFromTheSignalColumnAndTheLatestDateLi
         {"# $DateGMT: 2004-06-05 \t\r\n" + withSignal("[ 1 2 3 ]") +
              "\r\n#$DateGMT: 2005-01-01\r\n" + withSignal("[ 1 2 3 ]") +
              "\r\n# $DateGMT: 2004-13-05\r\n" + withSignal("[ 1 2 3 ]") +
-             "\r\n# $DateGMT: 2004-6-05\r\n# $DateGMT: 2004-06-05x\r\n" + withSignal("[ 1 2 3 ]"),
+             "\r\n# $DateGMT: 2004-6-05\r\n# $DateGMT: 2004-06-05x\r\n# $DateGMT:x2004-06-07\r\n" +
+             withSignal("[ 1 2 3 ]"),
          "1,2,3,2004-06-05\r\n1,2,3,2004-06-05\r\n1,2,3,\r\n1,2,3,\r\n"},
         // Quoted names take the general path.
         {"# $DateGMT: 2004-06-05\r\n" + withSignal("[ 5 6 7 ]", "Cafe, Bar") + "\r\n" +

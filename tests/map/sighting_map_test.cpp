@@ -224,6 +224,7 @@ TEST(SightingMapPick, FindsTheNearestDotAndEverythingOnItsSpot) {
         {55, 45, 10, kOff, {4}},
         {8, 121, 1, kAdHoc, {2}},
         {0, 0, 200, kAllStatuses, {4}},     // (55, 39) is nearer the corner than (78, 9)
+        {122, 62, 69, kAllStatuses, {1}},   // as near (78, 9) as (55, 46): the upper one
     };
     // clang-format on
     for (const Row& row : rows)

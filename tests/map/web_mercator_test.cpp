@@ -121,10 +121,16 @@ TEST(WebMercator, FixedPointsKeepPositionsToTheDeepestZoomsPixel) {
     const FixedPoint northWest = toFixed({0, 0});
     EXPECT_EQ(northWest.x, 0U);
     EXPECT_EQ(northWest.y, 0U);
-    for (const WorldPoint p : {WorldPoint{12.345678, 200.5}, WorldPoint{255.9999, 0.0001}}) {
-        const WorldPoint back = fromFixed(toFixed(p));
-        EXPECT_NEAR(back.x, p.x, 256.0 / 4294967296.0);
-        EXPECT_NEAR(back.y, p.y, 256.0 / 4294967296.0);
+    // A position falls in its zoom-24 pixel, whose centre is less than half a pixel from it.
+    constexpr double kPixel = 256.0 / 4294967296.0;
+    for (const double at : {123456789.1, 123456789.9, 4294967295.5, 0.25}) {
+        const WorldPoint p{at * kPixel, at * kPixel};
+        const FixedPoint fixed = toFixed(p);
+        EXPECT_EQ(fixed.x, static_cast<std::uint32_t>(at)) << at;
+        EXPECT_EQ(fixed.y, static_cast<std::uint32_t>(at)) << at;
+        const WorldPoint back = fromFixed(fixed);
+        EXPECT_LT(std::abs(back.x - p.x), kPixel / 2) << at;
+        EXPECT_LT(std::abs(back.y - p.y), kPixel / 2) << at;
     }
 }
 

@@ -14,14 +14,18 @@ using namespace velmora::uitest;
 const QString k1 = "00:0A:95:00:00:01", k2 = "00:0A:95:00:00:02",
               kNone = "No AP Selected To Export";
 // clang-format off
-// enabled: Openoptn Convertall CloseFile QuickSort advanced APName MACAddress AdvanceCriteria.
+// enabled: the menu items enabled, of Openoptn Convertall CloseFile QuickSort advanced APName
+// MACAddress AdvanceCriteria.
 const struct State {
     const char* name; bool load, summary, close; const char *enabled, *status, *type;
 } kStates[] = {
-    {"start", false, false, false, "10000111", "", ""},
-    {"text", true, false, false, "01111011", "Processing Done!", "NS1 Text Export"},
-    {"summary", true, true, false, "01111101", "Processing Done!", "NS1 Summary Export"},
-    {"text, closed", true, false, true, "10000011", "Information Unloaded", "NS1 Text Export"}};
+    {"start", false, false, false, "Openoptn APName MACAddress AdvanceCriteria", "", ""},
+    {"text", true, false, false, "Convertall CloseFile QuickSort advanced MACAddress AdvanceCriteria",
+     "Processing Done!", "NS1 Text Export"},
+    {"summary", true, true, false, "Convertall CloseFile QuickSort advanced APName AdvanceCriteria",
+     "Processing Done!", "NS1 Summary Export"},
+    {"text, closed", true, false, true, "Openoptn MACAddress AdvanceCriteria",
+     "Information Unloaded", "NS1 Text Export"}};
 
 // An export of the List2 entry (in MAC mode of the List1 pick, "": none) answered with
 // out/<answer>; ".txt" is added where no extension was typed. lines: columns 3 and 5.
@@ -76,30 +80,34 @@ const struct GivenPaths {
     {"Form3", make<Form3>, "00:0A:95:00:00:01 - HOME", nullptr, "Label2", "MAC_000A95000001.txt"},
     {"Form4", make<Form4>, "HOME", "00:0A:95:00:00:01", "Label1", "Custom_MAC_000A95000001.TXT"}};
 // The criteria window after each step of one sequence: the step (a List2 or List1 pick, a
-// button, or "hide, show": Close Advanced, then the menu item); then enabled: List2 List1,
-// shown: Frame4 Label1, the checked options, List2|List1 selections, List1, Label1, Label2.
+// button (Option1 BBS, 2 Ad-Hoc, 3 either type, 4 WEP on, 5 off, 6 either, 7 AP name mode,
+// 8 MAC mode), or "hide, show": Close Advanced, then the menu item); then the checked type,
+// WEP and mode (a mode also says which list is enabled and whether Frame4 and Label1 show:
+// "name", List2 and neither; "MAC", List1 and both), List2|List1 selections, List1, Label1,
+// Label2.
 const struct Form4Step {
-    const char *name, *enabled, *shown, *checked, *selected, *list1, *label1, *label2;
+    const char *name, *type, *wep, *mode, *selected, *list1, *label1, *label2;
 } kForm4Steps[] = {
-    {"loaded", "10", "00", "367", "|", "", "", "Matching Records:0"},
-    {"List2 HOME", "10", "00", "367", "HOME|", "00:0A:95:00:00:01 00:0A:95:00:00:02", "",
+    {"loaded", "both", "both", "name", "|", "", "", "Matching Records:0"},
+    {"List2 HOME", "both", "both", "name", "HOME|", "00:0A:95:00:00:01 00:0A:95:00:00:02", "",
      "Matching Records:2"},
-    {"Option1", "10", "00", "167", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
-    {"Option8", "01", "11", "168", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
-    {"List1 00:0A:95:00:00:01", "01", "11", "168", "HOME|00:0A:95:00:00:01", "00:0A:95:00:00:01",
-     " Example Corp", "Matching Records:1"},
-    // A recount in MAC mode uses List2's kept entry, drops List1's pick, keeps the vendor.
-    {"Option3", "01", "11", "368", "HOME|", "00:0A:95:00:00:01 00:0A:95:00:00:02",
-     " Example Corp", "Matching Records:2"},
-    {"Option5", "01", "11", "358", "HOME|", "00:0A:95:00:00:02", " Example Corp",
-     "Matching Records:1"},
-    {"Option7", "10", "00", "357", "HOME|", "00:0A:95:00:00:02", "", "Matching Records:1"},
-    {"hide, show", "10", "00", "357", "HOME|", "00:0A:95:00:00:02", "", "Matching Records:1"},
-    {"Option4", "10", "00", "347", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
-    {"Option8 again", "01", "11", "348", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
-    {"List1 00:0A:95:00:00:01 again", "01", "11", "348", "HOME|00:0A:95:00:00:01",
+    {"Option1", "BBS", "both", "name", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
+    {"Option8", "BBS", "both", "MAC", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
+    {"List1 00:0A:95:00:00:01", "BBS", "both", "MAC", "HOME|00:0A:95:00:00:01",
      "00:0A:95:00:00:01", " Example Corp", "Matching Records:1"},
-    {"Option7 again", "10", "00", "347", "HOME|00:0A:95:00:00:01", "00:0A:95:00:00:01", "",
+    // A recount in MAC mode uses List2's kept entry, drops List1's pick, keeps the vendor.
+    {"Option3", "both", "both", "MAC", "HOME|", "00:0A:95:00:00:01 00:0A:95:00:00:02",
+     " Example Corp", "Matching Records:2"},
+    {"Option5", "both", "off", "MAC", "HOME|", "00:0A:95:00:00:02", " Example Corp",
+     "Matching Records:1"},
+    {"Option7", "both", "off", "name", "HOME|", "00:0A:95:00:00:02", "", "Matching Records:1"},
+    {"hide, show", "both", "off", "name", "HOME|", "00:0A:95:00:00:02", "", "Matching Records:1"},
+    {"Option4", "both", "on", "name", "HOME|", "00:0A:95:00:00:01", "", "Matching Records:1"},
+    {"Option8 again", "both", "on", "MAC", "HOME|", "00:0A:95:00:00:01", "",
+     "Matching Records:1"},
+    {"List1 00:0A:95:00:00:01 again", "both", "on", "MAC", "HOME|00:0A:95:00:00:01",
+     "00:0A:95:00:00:01", " Example Corp", "Matching Records:1"},
+    {"Option7 again", "both", "on", "name", "HOME|00:0A:95:00:00:01", "00:0A:95:00:00:01", "",
      "Matching Records:1"}};
 const QStringList kForm3Entries = {"00:09:5B:00:00:09 - OFFICE", k1 + " - HOME", k1 + " - OTHER",
     k2 + " - HOME", "77:66:55:44:33:22 - A/B", "AA:BB:CC:00:00:01 - #BLANK#"};
@@ -124,10 +132,11 @@ class WindowsTest : public QObject, Ui {
         const bool loaded = s.load && !s.close;
         QCOMPARE(p.form->windowTitle(), loaded ? "Velmora 2004 - drive.txt" : "Velmora 2004");
         QVERIFY(p.status() == s.status && text(p.form.get(), "Label14") == s.type);
-        const char* items[] = {"Openoptn", "Convertall", "CloseFile",  "QuickSort",
-                               "advanced", "APName",     "MACAddress", "AdvanceCriteria"};
-        for (int i = 0; i < 8; ++i)
-            QVERIFY2(p.action(items[i])->isEnabled() == (s.enabled[i] == '1'), items[i]);
+        QStringList enabled;
+        for (const char* item : {"Openoptn", "Convertall", "CloseFile", "QuickSort", "advanced",
+                                 "APName", "MACAddress", "AdvanceCriteria"})
+            if (p.action(item)->isEnabled()) enabled << item;
+        QCOMPARE(enabled.join(' '), s.enabled);
         for (int n : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 0}) {  // 0: Picture1
             const QString name = n ? QStringLiteral("Label%1").arg(n) : "Picture1";
             const bool shown = p.form->findChild<QWidget*>(name)->isVisibleTo(p.form.get());
@@ -336,7 +345,29 @@ class WindowsTest : public QObject, Ui {
     void form4ModesStateTable() {
         Program p;
         QPointer<QWidget> w = p.loadAndShow("Form4");
-        const auto bits = [](bool a, bool b) { return QString(a ? "1" : "0") + (b ? "1" : "0"); };
+        const auto on = [&](const char* name) { return w->findChild<QWidget*>(name); };
+        const auto checked = [&](int first, const QStringList& names) {
+            for (int k = 0; k < names.size(); ++k)
+                if (on(qPrintable(QStringLiteral("Option%1").arg(first + k)))
+                        ->property("checked")
+                        .toBool())
+                    return names[k];
+            return QStringLiteral("none");
+        };
+        // The mode checked, when the lists and frames follow it; otherwise what they show.
+        const auto mode = [&] {
+            const bool mac = checked(7, {"name", "MAC"}) == "MAC";
+            const bool list2 = list(w)->isEnabled(), list1 = list(w, "List1")->isEnabled(),
+                       frame = on("Frame4")->isVisibleTo(w), label = on("Label1")->isVisibleTo(w);
+            if (list2 != mac && list1 == mac && frame == mac && label == mac)
+                return QString(mac ? "MAC" : "name");
+            return QStringLiteral("%1: List2 %2 List1 %3 Frame4 %4 Label1 %5")
+                .arg(mac ? "MAC" : "name")
+                .arg(list2)
+                .arg(list1)
+                .arg(frame)
+                .arg(label);
+        };
         const auto selectedText = [&](const char* name) { return list(w, name)->selectedText(); };
         for (const Form4Step& step : kForm4Steps) {
             const QString act = QString(step.name).remove(" again");
@@ -346,22 +377,17 @@ class WindowsTest : public QObject, Ui {
                 click(w, "Command2");
                 QVERIFY(w->isHidden() && p.show("Form4") == w);
             }
-            QString checked;
-            for (int n = 1; n <= 8; ++n)
-                if (w->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(n))->isChecked())
-                    checked += QString::number(n);
             // One line a step, so that a difference names its step.
             const QStringList state = {step.name,
-                                       bits(list(w)->isEnabled(), list(w, "List1")->isEnabled()),
-                                       bits(w->findChild<QWidget*>("Frame4")->isVisibleTo(w),
-                                            w->findChild<QWidget*>("Label1")->isVisibleTo(w)),
-                                       checked,
+                                       checked(1, {"BBS", "Ad-Hoc", "both"}),
+                                       checked(4, {"on", "off", "both"}),
+                                       mode(),
                                        selectedText("List2") + '|' + selectedText("List1"),
                                        entries(w, "List1").join(' '),
                                        text(w, "Label1"),
                                        text(w, "Label2")};
             QCOMPARE(state.join(" / "),
-                     QStringList({step.name, step.enabled, step.shown, step.checked, step.selected,
+                     QStringList({step.name, step.type, step.wep, step.mode, step.selected,
                                   step.list1, step.label1, step.label2})
                          .join(" / "));
             QVERIFY2(w->isVisible(), step.name);
