@@ -69,17 +69,29 @@ std::string apNameFileName(std::string_view group, ExportFormat format) {
     return advancedExportFileName(stem, apNameFileName(group), format);
 }
 
+namespace {
+
+// Whether another group of the log has the text an exact name's Streets and Trips file takes.
+bool sharesItemName(const NetworkGroup& group, const std::vector<NetworkGroup>& groups) {
+    return std::any_of(groups.begin(), groups.end(), [&](const NetworkGroup& other) {
+        return &other != &group && (other.exact ? other.itemName : other.name) == group.itemName;
+    });
+}
+
+}  // namespace
+
 std::string apNameFileName(const NetworkGroup& group, const std::vector<NetworkGroup>& groups,
                            ExportFormat format) {
     if (!group.exact) return apNameFileName(group.name, format);
-    const auto fileText = [](const NetworkGroup& g) -> const std::string& {
-        return g.exact ? g.itemName : g.name;
-    };
-    const bool shared = std::any_of(groups.begin(), groups.end(), [&](const NetworkGroup& other) {
-        return &other != &group && fileText(other) == group.itemName;
-    });
-    const std::string streetsAndTrips = apNameFileName(shared ? group.name : group.itemName);
+    const std::string streetsAndTrips =
+        apNameFileName(sharesItemName(group, groups) ? group.name : group.itemName);
     return advancedExportFileName("AP-" + group.name, streetsAndTrips, format);
+}
+
+bool apNameFileNameIsUtf8(const NetworkGroup& group, const std::vector<NetworkGroup>& groups,
+                          ExportFormat format) {
+    return group.exact &&
+           (format != ExportFormat::StreetsAndTrips || sharesItemName(group, groups));
 }
 
 RecordSelection apNameSelection(const NetworkName& name) {

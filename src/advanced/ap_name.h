@@ -66,6 +66,9 @@ std::string apNameFileName(std::string_view group, ExportFormat format);
 // log has that text too: then, as every map format's file, the exact name ("AP-中文.kml").
 std::string apNameFileName(const NetworkGroup& group, const std::vector<NetworkGroup>& groups,
                            ExportFormat format);
+// Whether that name is UTF-8 text (it holds the exact name) rather than Windows-1252.
+bool apNameFileNameIsUtf8(const NetworkGroup& group, const std::vector<NetworkGroup>& groups,
+                          ExportFormat format);
 
 // The records whose upper-cased `SSID` equals `group` (exactly), with `SSID` upper-cased and
 // every other item as read.
