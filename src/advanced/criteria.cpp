@@ -11,6 +11,7 @@
 #include "records/flags.h"
 #include "records/record_walk.h"
 #include "records/working_record.h"
+#include "sightings/sighting_walk.h"
 
 namespace velmora {
 
@@ -63,12 +64,18 @@ std::vector<std::string> recountByReading(const fs::path& workingFile, std::stri
 CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
     // Distinct (name, Flags, BSSID) triples as numbers while reading: memory stays with the
     // distinct triples however many sightings repeat them, and a repeat allocates nothing.
-    distinct::Interner names;
+    // Names are numbered as SSID items, and exact names with the top bit set.
+    constexpr std::uint64_t kExact = std::uint64_t{1} << 31;
+    distinct::Interner items;
+    distinct::Interner exactNames;
     distinct::Interner flagTexts;
     distinct::Interner otherBssids;
     distinct::PairSet triples;
-    forEachRecord(workingFile, [&](const RecordFields& fields) {
-        const std::uint64_t name = names.upperId(fields[WorkingRecord::SSID]);
+    forEachSighting(workingFile, [&](const velmora::Sighting& s) {
+        const RecordFields& fields = s.fields;
+        const std::uint64_t name = hasExactName(s.extras)
+                                       ? kExact | exactNames.upperId(s.extras.name)
+                                       : items.upperId(fields[WorkingRecord::SSID]);
         const std::uint64_t flags = flagTexts.id(fields[WorkingRecord::Flags]);
         triples.add(name | flags << 32,
                     distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
@@ -77,9 +84,19 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
 
     // Each name's sightings sorted as (BSSID, Flags) texts; the texts are then made in list
     // order.
-    std::vector<std::vector<distinct::BssidAndText>> lists(names.size());
+    const std::size_t nameCount = items.size() + exactNames.size();
+    const auto number = [&](std::uint64_t name) {
+        return name & kExact ? items.size() + (name & ~kExact) : name;
+    };
+    const auto key = [&](std::size_t n) {
+        return n < items.size()
+                   ? NetworkName{items.text(static_cast<std::uint32_t>(n)), false}
+                   : NetworkName{exactNames.text(static_cast<std::uint32_t>(n - items.size())),
+                                 true};
+    };
+    std::vector<std::vector<distinct::BssidAndText>> lists(nameCount);
     triples.forEach([&](std::uint64_t nameAndFlags, std::uint64_t bssid) {
-        lists[nameAndFlags & 0xffffffff].push_back(
+        lists[number(nameAndFlags & 0xffffffff)].push_back(
             {bssid, static_cast<std::uint32_t>(nameAndFlags >> 32)});
     });
     const auto rank = distinct::ranks(flagTexts);
@@ -87,26 +104,44 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
         return Sighting(distinct::bssidText(k.bssid, otherBssids), flagTexts.text(k.text));
     };
     CriteriaIndex index;
-    index.names_.reserve(names.size());
-    for (std::uint32_t n = 0; n < names.size(); ++n) {
-        index.names_.push_back(names.text(n));
+    index.keys_.reserve(nameCount);
+    for (std::size_t n = 0; n < nameCount; ++n) {
+        index.keys_.push_back(key(n));
         // Sorted by BSSID so a recount needs neither a sort nor a search.
         distinct::sortByEntryText(lists[n], rank, sighting);
         std::vector<Sighting> list;
         list.reserve(lists[n].size());
         for (const distinct::BssidAndText& k : lists[n]) list.push_back(sighting(k));
         std::vector<distinct::BssidAndText>().swap(lists[n]);
-        index.byName_.emplace(names.text(n), std::move(list));
+        index.byName_.emplace(mapKey(index.keys_.back()), std::move(list));
     }
-    std::sort(index.names_.begin(), index.names_.end());
+    std::sort(index.keys_.begin(), index.keys_.end());
+    index.names_.reserve(nameCount);
+    for (const NetworkName& name : index.keys_) index.names_.push_back(name.text);
     return index;
+}
+
+std::string CriteriaIndex::mapKey(const NetworkName& name) {
+    return (name.exact ? "+" : "-") + name.text;
 }
 
 std::vector<std::string> CriteriaIndex::recount(std::string_view name, ConnectionType type,
                                                 WepStatus wep) const {
+    return recount(named(name), type, wep);
+}
+
+NetworkName CriteriaIndex::named(std::string_view name) const {
+    NetworkName item{std::string(name), false};
+    if (byName_.count(mapKey(item))) return item;
+    item.exact = true;
+    return item;
+}
+
+std::vector<std::string> CriteriaIndex::recount(const NetworkName& name, ConnectionType type,
+                                                WepStatus wep) const {
     std::vector<std::string> macs;
-    if (name.empty()) return macs;
-    const auto group = byName_.find(std::string(name));
+    if (name.text.empty()) return macs;
+    const auto group = byName_.find(mapKey(name));
     if (group == byName_.end()) return macs;
     for (const auto& [mac, flags] : group->second) {
         if (!passesFlags(type, wep, flags)) continue;
@@ -147,10 +182,21 @@ std::string criteriaFileName(const CriteriaSelection& selection, ExportFormat fo
 
 RecordSelection criteriaExportSelection(const CriteriaSelection& selection) {
     const bool byMac = selection.mode == CriteriaExportMode::MacAddress;
-    const WorkingRecord::Field compared = byMac ? WorkingRecord::BSSID : WorkingRecord::SSID;
-    return {[compared, wanted = byMac ? selection.mac : selection.name, type = selection.type,
+    if (!byMac) {
+        RecordSelection byName;
+        byName.filter = [type = selection.type, wep = selection.wep](const RecordFields& fields) {
+            return passesFlags(type, wep, fields[WorkingRecord::Flags]);
+        };
+        byName.byExtras = [name = NetworkName{selection.name, selection.exactName}](
+                              const RecordFields& fields, const RecordExtras& extras) {
+            return isNamed(fields, extras, name);
+        };
+        byName.upper = UpperCase::SsidAndBssid;
+        return byName;
+    }
+    return {[mac = selection.mac, type = selection.type,
              wep = selection.wep](const RecordFields& fields) {
-                return equalsUpperAscii(fields[compared], wanted) &&
+                return equalsUpperAscii(fields[WorkingRecord::BSSID], mac) &&
                        passesFlags(type, wep, fields[WorkingRecord::Flags]);
             },
             UpperCase::SsidAndBssid};

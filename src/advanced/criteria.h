@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "advanced/network_name.h"
 #include "export/export_format.h"
 #include "export/selection.h"
 
@@ -35,28 +36,42 @@ std::vector<std::string> recountByReading(const std::filesystem::path& workingFi
                                           WepStatus wep);
 
 // What a window needs of the working record file to answer every recount without reading it
-// again: for each upper-cased `SSID`, its distinct (upper-cased `BSSID`, `Flags`) pairs. A
+// again: for each upper-cased network name (network_name.h: the exact name where the record's
+// extras hold one, else `SSID`), its distinct (upper-cased `BSSID`, `Flags`) pairs. A
 // long log of few access points stays small, as only distinct pairs are kept.
 class CriteriaIndex {
   public:
     // An index of no records: no network names, every recount empty.
     CriteriaIndex() = default;
 
-    // Reads the working record file once. Throws FileError.
+    // Reads the working record file and its extras once. Throws FileError.
     static CriteriaIndex build(const std::filesystem::path& workingFile);
 
-    // The distinct upper-cased `SSID` values, in ascending byte order.
+    // The distinct upper-cased network names' texts, in ascending byte order (an SSID item
+    // before an exact name of the same bytes), and the names themselves in the same order.
     const std::vector<std::string>& networkNames() const { return names_; }
+    const std::vector<NetworkName>& networkNameKeys() const { return keys_; }
 
-    // The same list as recountByReading over the file the index was built from.
+    // The distinct upper-cased BSSIDs of the records named `name` whose Flags pass both
+    // tests, in ascending byte order; for a log without exact names the same list as
+    // recountByReading over the file the index was built from.
+    std::vector<std::string> recount(const NetworkName& name, ConnectionType type,
+                                     WepStatus wep) const;
+    // The same for a name as typed upper-cased (named(name)).
     std::vector<std::string> recount(std::string_view name, ConnectionType type,
                                      WepStatus wep) const;
+    // The name an upper-cased text stands for: the SSID item of that text where the index has
+    // one, else the exact name.
+    NetworkName named(std::string_view name) const;
 
   private:
     // (upper-cased BSSID, Flags)
     using Sighting = std::pair<std::string, std::string>;
 
+    static std::string mapKey(const NetworkName& name);
+
     std::vector<std::string> names_;
+    std::vector<NetworkName> keys_;
     std::unordered_map<std::string, std::vector<Sighting>> byName_;
 };
 
@@ -76,6 +91,9 @@ struct CriteriaSelection {
     ConnectionType type = ConnectionType::Both;
     WepStatus wep = WepStatus::Both;
     CriteriaExportMode mode = CriteriaExportMode::ApName;
+    // `name` is an exact name (network_name.h): the AP-name mode then compares it with the
+    // records' exact names, and a plain one with the SSID items of records that have none.
+    bool exactName = false;
 };
 
 // Whether the export runs at all: the matching list must hold an entry and a network name

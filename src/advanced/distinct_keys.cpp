@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "advanced/network_name.h"
+#include "records/ascii.h"
 #include "records/mac_address.h"
 #include "records/record_walk.h"
 #include "records/working_record.h"
+#include "sightings/sighting_walk.h"
 
 namespace velmora::distinct {
 
@@ -55,11 +58,32 @@ void PairSet::grow(std::size_t wanted) {
         if (p.a != kEmpty) insert(p.a, p.b);
 }
 
+std::vector<std::uint32_t> NameBssidPairs::nameRanks() const {
+    std::vector<std::uint32_t> order(nameCount());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int c = nameText(a).compare(nameText(b));
+        return c != 0 ? c < 0 : isExact(a) < isExact(b);
+    });
+    std::vector<std::uint32_t> rank(order.size());
+    for (std::uint32_t place = 0; place < order.size(); ++place) rank[order[place]] = place;
+    return rank;
+}
+
 NameBssidPairs readNameBssidPairs(const std::filesystem::path& workingFile) {
     NameBssidPairs read;
-    forEachRecord(workingFile, [&read](const RecordFields& fields) {
-        read.pairs.add(read.names.upperId(fields[WorkingRecord::SSID]),
-                       bssidKey(fields[WorkingRecord::BSSID], read.otherBssids));
+    forEachSighting(workingFile, [&read](const Sighting& s) {
+        const RecordFields& fields = s.fields;
+        std::uint64_t name;
+        if (hasExactName(s.extras)) {
+            const std::uint32_t id = read.exactNames.upperId(s.extras.name);
+            if (id == read.exactNameItems.size())
+                read.exactNameItems.push_back(toUpperAscii(fields[WorkingRecord::SSID]));
+            name = NameBssidPairs::kExactName + id;
+        } else {
+            name = read.names.upperId(fields[WorkingRecord::SSID]);
+        }
+        read.pairs.add(name, bssidKey(fields[WorkingRecord::BSSID], read.otherBssids));
     });
     read.pairs.flush();
     return read;

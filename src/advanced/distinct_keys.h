@@ -85,12 +85,34 @@ class PairSet {
     std::size_t pending_ = 0;
 };
 
-// Every distinct pair of an upper-cased network name and an upper-cased BSSID in a working
-// record file, read once: the pairs are (name number, BSSID key).
+// Every distinct pair of an upper-cased network name (network_name.h) and an upper-cased
+// BSSID in a working record file, read once with its extras: the pairs are (name key, BSSID
+// key). A name key is the number of an SSID item in `names`, or that of an exact name in
+// `exactNames` plus kExactName.
 struct NameBssidPairs {
+    static constexpr std::uint64_t kExactName = std::uint64_t{1} << 32;
+
     Interner names;
+    Interner exactNames;
+    // For each exact name, the SSID item (its Windows-1252 form) of its first record,
+    // upper-cased.
+    std::vector<std::string> exactNameItems;
     Interner otherBssids;
     PairSet pairs;
+
+    // The names in one numbering: the SSID items first, then the exact names.
+    std::size_t nameCount() const { return names.size() + exactNames.size(); }
+    std::uint32_t nameNumber(std::uint64_t key) const {
+        return static_cast<std::uint32_t>(key >= kExactName ? names.size() + (key - kExactName)
+                                                            : key);
+    }
+    bool isExact(std::uint32_t number) const { return number >= names.size(); }
+    const std::string& nameText(std::uint32_t number) const {
+        return isExact(number) ? exactNames.text(number - static_cast<std::uint32_t>(names.size()))
+                               : names.text(number);
+    }
+    // The place of each name number in the order of (text, exact).
+    std::vector<std::uint32_t> nameRanks() const;
 };
 NameBssidPairs readNameBssidPairs(const std::filesystem::path& workingFile);
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "advanced/mac_access_points.h"
 
+#include <utility>
+
 #include "advanced/distinct_keys.h"
 #include "export/styled_export.h"
 #include "records/record_walk.h"
@@ -15,9 +17,12 @@ std::string apEntry(const WorkingRecord& record) {
 }
 
 std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile) {
+    return loadApEntryList(workingFile).entries;
+}
+
+ApEntryList loadApEntryList(const std::filesystem::path& workingFile) {
     // Distinct (network name, BSSID) pairs as numbers; the texts are made once per entry.
     const distinct::NameBssidPairs read = distinct::readNameBssidPairs(workingFile);
-    const distinct::Interner& names = read.names;
     const distinct::Interner& otherBssids = read.otherBssids;
     const distinct::PairSet& pairs = read.pairs;
 
@@ -25,16 +30,24 @@ std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile)
     std::vector<distinct::BssidAndText> keys;
     keys.reserve(pairs.size());
     pairs.forEach([&](std::uint64_t name, std::uint64_t bssid) {
-        keys.push_back({bssid, static_cast<std::uint32_t>(name)});
+        keys.push_back({bssid, read.nameNumber(name)});
     });
     const auto text = [&](const distinct::BssidAndText& k) {
-        return distinct::bssidText(k.bssid, otherBssids) + " - " + names.text(k.text);
+        return distinct::bssidText(k.bssid, otherBssids) + " - " + read.nameText(k.text);
     };
-    distinct::sortByEntryText(keys, distinct::ranks(names), text);
-    std::vector<std::string> entries;
-    entries.reserve(keys.size());
-    for (const distinct::BssidAndText& k : keys) entries.push_back(text(k));
-    return entries;
+    const std::vector<std::uint32_t> rank = read.nameRanks();
+    distinct::sortByEntryText(keys, rank, [&](const distinct::BssidAndText& k) {
+        // Entries of one text: an SSID item's first.
+        return std::make_pair(text(k), rank[k.text]);
+    });
+    ApEntryList list;
+    list.entries.reserve(keys.size());
+    list.exactName.reserve(keys.size());
+    for (const distinct::BssidAndText& k : keys) {
+        list.entries.push_back(text(k));
+        list.exactName.push_back(read.isExact(k.text));
+    }
+    return list;
 }
 
 std::string uniqueApLabel(std::size_t count) {

@@ -19,13 +19,21 @@ namespace velmora {
 // The MAC window's logic: one AP entry per distinct access point and network name, the
 // vendor of an entry, and the export of every sighting of one MAC address.
 
-// An access point as the MAC window lists it: upper-cased BSSID, " - ", upper-cased SSID,
+// An access point as the MAC window lists it: upper-cased BSSID, " - ", upper-cased SSID item,
 // for example "0A:1B:2C:3D:4E:5F - HOMENET". Its first 17 characters are the MAC address.
 std::string apEntry(const WorkingRecord& record);
 
 // The distinct AP entries of the working record file in ascending byte order (by MAC address,
-// then network name). Throws FileError when the file cannot be read.
+// then network name: network_name.h, so the exact name where the log gives one). Throws FileError
+// when the file cannot be read.
 std::vector<std::string> loadApEntries(const std::filesystem::path& workingFile);
+// The same entries, the network name of each the exact one (network_name.h) where the record's
+// extras hold it, and which entries have such a name (UTF-8 text, not Windows-1252).
+struct ApEntryList {
+    std::vector<std::string> entries;
+    std::vector<bool> exactName;
+};
+ApEntryList loadApEntryList(const std::filesystem::path& workingFile);
 
 // The count label: "Number Of Unique AP's ->" followed by the count, no blank between.
 std::string uniqueApLabel(std::size_t count);

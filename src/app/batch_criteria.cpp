@@ -58,12 +58,13 @@ int criteriaMatching(Context& context, Args& args) {
 }
 
 int criteriaExport(Context& context, Args& args) {
-    const CriteriaSelection selection = takeSelection("criteria", args, true);
+    CriteriaSelection selection = takeSelection("criteria", args, true);
     const auto target =
         exportTarget(context, "criteria", criteriaFileName(selection, context.style.format));
     if (!target) return 1;
     const auto workingFile = context.files.output1();
     const auto index = CriteriaIndex::build(workingFile);
+    selection.exactName = index.named(selection.name).exact;
     const auto macs = index.recount(selection.name, selection.type, selection.wep);
     if (!criteriaExportAllowed(selection, macs.size())) {
         context.err << "velmora-batch: criteria: no access point of \"" << selection.name

@@ -56,7 +56,7 @@ std::uint64_t handRecords(RecordReader& reader, const fs::path& workingFile,
     std::uint64_t number = 0;
     std::uint64_t written = 0;
     sink.begin(output);
-    if (sink.wantsExtras()) {
+    if (sink.wantsExtras() || selection.byExtras) {
         // Each record's extras line is read, selected or not, so that the two files stay in
         // step.
         ExtrasReader extras(workingFile);
@@ -64,8 +64,9 @@ std::uint64_t handRecords(RecordReader& reader, const fs::path& workingFile,
             const RecordExtras lineExtras = extras.next(fields);
             const std::uint64_t at = number++;
             if (!selection.filter(fields)) return;
+            if (selection.byExtras && !selection.byExtras(fields, lineExtras)) return;
             record.fields = fields;
-            record.extras = lineExtras;
+            record.extras = sink.wantsExtras() ? lineExtras : RecordExtras{};
             record.number = at;
             upperCasing.apply(record.fields);
             sink.write(output, record);

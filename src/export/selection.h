@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "records/record_walk.h"
 
@@ -15,8 +16,15 @@ enum class UpperCase { None, Ssid, Bssid, SsidAndBssid };
 // Which records an export writes, and how their items read: every exporter is a selection
 // handed to writeExport with a sink (export_walk.h).
 struct RecordSelection {
+    RecordSelection() = default;
+    RecordSelection(RecordFilter filter, UpperCase upper = UpperCase::None,
+                    ExtrasFilter byExtras = {})
+        : filter(std::move(filter)), upper(upper), byExtras(std::move(byExtras)) {}
+
     RecordFilter filter;
     UpperCase upper = UpperCase::None;
+    // Where set, a record `filter` passes must pass this too; the walk then reads the extras.
+    ExtrasFilter byExtras;
 };
 
 // Applies a selection's upper-casing to the records of a walk. A record whose SSID or BSSID

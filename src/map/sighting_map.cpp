@@ -209,24 +209,33 @@ void SightingMap::regroup(const std::vector<bool>& highlighted) {
     groupStart_ = start;
 }
 
-void SightingMap::highlight(const std::filesystem::path& workingFile, const RecordFilter& filter) {
+void SightingMap::highlight(const std::filesystem::path& workingFile, const RecordFilter& filter,
+                            const ExtrasFilter& byExtras) {
     if (!filter) {
         clearHighlight();
         return;
     }
+    // Calls fn(fields, passes) for every record; the extras are read only where asked for.
+    const auto walk = [&](auto fn) {
+        if (byExtras)
+            forEachSighting(workingFile, [&](const Sighting& s) {
+                fn(s.fields, filter(s.fields) && byExtras(s.fields, s.extras));
+            });
+        else
+            forEachRecord(workingFile,
+                          [&](const RecordFields& fields) { fn(fields, filter(fields)); });
+    };
     std::vector<bool> highlighted(points_.size());
     if (!perAccessPoint_) {
         std::vector<bool> passes;
         passes.reserve(records_);
-        forEachRecord(workingFile,
-                      [&](const RecordFields& fields) { passes.push_back(filter(fields)); });
+        walk([&](const RecordFields&, bool passed) { passes.push_back(passed); });
         for (std::size_t i = 0; i < points_.size(); ++i)
             highlighted[i] = points_[i].number < passes.size() && passes[points_[i].number];
     } else {
         std::unordered_set<std::uint64_t> passing;
-        forEachRecord(workingFile, [&](const RecordFields& fields) {
-            if (filter(fields))
-                passing.insert(distinct::bssidKey(fields[WorkingRecord::BSSID], others_));
+        walk([&](const RecordFields& fields, bool passed) {
+            if (passed) passing.insert(distinct::bssidKey(fields[WorkingRecord::BSSID], others_));
         });
         for (std::size_t i = 0; i < points_.size(); ++i)
             highlighted[i] = passing.count(apKeys_[points_[i].ap]) > 0;

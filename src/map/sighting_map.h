@@ -90,8 +90,10 @@ class SightingMap {
     // Marks the points whose records `filter` passes (an export's RecordSelection::filter),
     // reading the working file once (in per-access-point mode, an access point any of whose
     // sightings passes); the others are for drawing faintly. An empty filter clears the
-    // highlight. Throws FileError; the highlight is then as it was.
-    void highlight(const std::filesystem::path& workingFile, const RecordFilter& filter);
+    // highlight. Where `byExtras` is set (RecordSelection::byExtras), a record must pass it
+    // too. Throws FileError; the highlight is then as it was.
+    void highlight(const std::filesystem::path& workingFile, const RecordFilter& filter,
+                   const ExtrasFilter& byExtras = {});
     void clearHighlight();
     // Whether a highlight is set (even one that marks no point).
     bool hasHighlight() const { return hasHighlight_; }

@@ -13,6 +13,10 @@ namespace velmora {
 // Decides from a record's items as read (before any upper-casing, and before a sink signs the
 // coordinates) whether the record is taken: by an export, or by the map's highlight.
 using RecordFilter = std::function<bool(const RecordFields&)>;
+// The same, from the items and the record's extras (record_extras.h): for a test on what only
+// the extras hold, such as the network name exactly as logged.
+struct RecordExtras;
+using ExtrasFilter = std::function<bool(const RecordFields&, const RecordExtras&)>;
 
 // The one way a working record file is read: calls fn(fields) with the items of each record in
 // file order, as RecordReader::nextFields gives them. The views are valid during the call only;

@@ -66,7 +66,7 @@ void Form2::load() {
         groups_.clear();
     QStringList names;
     names.reserve(static_cast<qsizetype>(groups_.size()));
-    for (const NetworkGroup& group : groups_) names << shown(group.name);
+    for (const NetworkGroup& group : groups_) names << shownName(group.name, group.exact);
     // The core's order is byte order; the list's own sorting would collate differently.
     list2_->setEntries(std::move(names));
 }
@@ -85,16 +85,21 @@ void Form2::extractGroup() {
         MessageBox::information(this, caption, kNothingToExport);
         return;
     }
-    const std::string& group = groups_.at(static_cast<std::size_t>(row)).name;
+    const NetworkGroup& group = groups_.at(static_cast<std::size_t>(row));
     const auto style = showExportDialog(
-        commonDialog1_, [&](ExportFormat format) { return apNameFileName(group, format); }, {});
+        commonDialog1_, std::function<QString(ExportFormat)>([&](ExportFormat format) {
+            return shownName(apNameFileName(group, groups_, format),
+                             apNameFileNameIsUtf8(group, groups_, format));
+        }),
+        {});
     if (!style) {
         MessageBox::information(this, caption, kNothingToExport);
         return;
     }
     writeExport([&] {
         const std::filesystem::path target = chosenExportPath(commonDialog1_);
-        return ExportWritten{target, exportApNameGroup(paths().workingFile, target, group, *style),
+        return ExportWritten{target,
+                             exportApNameGroup(paths().workingFile, target, group.key(), *style),
                              style->perAccessPoint};
     });
 }
@@ -102,8 +107,9 @@ void Form2::extractGroup() {
 std::optional<MapSelection> Form2::mapSelection() const {
     const int row = list2_->selectedEntry();
     if (row < 0) return std::nullopt;
-    const std::string& group = groups_.at(static_cast<std::size_t>(row)).name;
-    return MapSelection{apNameSelection(group), QStringLiteral("AP name ") + shown(group)};
+    const NetworkGroup& group = groups_.at(static_cast<std::size_t>(row));
+    return MapSelection{apNameSelection(group.key()),
+                        QStringLiteral("AP name ") + shownName(group.name, group.exact)};
 }
 
 }  // namespace velmora

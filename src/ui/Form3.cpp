@@ -76,11 +76,13 @@ void Form3::load() {
     vendors_ = VendorList();
     reportingFileErrors(parentWidget(), [&] { vendors_ = LoadVendorList(paths().vendorList); });
 
-    std::vector<std::string> entries;
-    reportingFileErrors(parentWidget(), [&] { entries = loadApEntries(paths().workingFile); });
+    ApEntryList list;
+    reportingFileErrors(parentWidget(), [&] { list = loadApEntryList(paths().workingFile); });
+    const std::vector<std::string>& entries = list.entries;
     QStringList items;
     items.reserve(static_cast<qsizetype>(entries.size()));
-    for (const std::string& entry : entries) items.append(shown(entry));
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        items.append(shownName(entries[i], list.exactName[i]));
     // Already in the core's byte order; the widget's own sorting would collate differently.
     list2_->setEntries(std::move(items));
     label1_->setText(QString::fromStdString(uniqueApLabel(entries.size())));

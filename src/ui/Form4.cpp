@@ -166,7 +166,8 @@ void Form4::load() {
     reportingFileErrors(this, [&] { index_ = CriteriaIndex::build(paths().workingFile); });
     QStringList names;
     names.reserve(static_cast<qsizetype>(index_.networkNames().size()));
-    for (const std::string& name : index_.networkNames()) names.append(shown(name));
+    for (const NetworkName& name : index_.networkNameKeys())
+        names.append(shownName(name.text, name.exact));
     list2_->setEntries(std::move(names));
 
     // Without its vendor list the window still works: every lookup then reads "Not Found".
@@ -192,7 +193,12 @@ bool Form4::eventFilter(QObject* watched, QEvent* event) {
 
 CriteriaSelection Form4::selection() const {
     CriteriaSelection s;
-    s.name = bytesOf(list2_);
+    // The row's name, as a shown exact name is no longer its bytes.
+    if (const int row = list2_->selectedEntry(); row >= 0) {
+        const NetworkName& name = index_.networkNameKeys().at(static_cast<std::size_t>(row));
+        s.name = name.text;
+        s.exactName = name.exact;
+    }
     s.mac = bytesOf(list1_);
     switch (connectionType_->checkedId()) {
         case kOptionBss:
@@ -221,7 +227,8 @@ CriteriaSelection Form4::selection() const {
 
 void Form4::recount() {
     const CriteriaSelection s = selection();
-    const std::vector<std::string> macs = index_.recount(s.name, s.type, s.wep);
+    const std::vector<std::string> macs =
+        index_.recount(NetworkName{s.name, s.exactName}, s.type, s.wep);
     QStringList entries;
     entries.reserve(static_cast<qsizetype>(macs.size()));
     for (const std::string& mac : macs) entries.append(shown(mac));
@@ -256,7 +263,11 @@ void Form4::extractMatchingRecords() {
     if (!criteriaExportAllowed(s, static_cast<std::size_t>(list1_->count()))) return;
 
     const auto style = showExportDialog(
-        commonDialog1_, [&](ExportFormat format) { return criteriaFileName(s, format); },
+        commonDialog1_, std::function<QString(ExportFormat)>([&](ExportFormat format) {
+            // An exact network name is UTF-8; a MAC address is ASCII either way.
+            return shownName(criteriaFileName(s, format),
+                             s.exactName && s.mode == CriteriaExportMode::ApName);
+        }),
         QStringLiteral("txt"));
     if (!style) return;
     writeExport([&] {
@@ -271,7 +282,7 @@ std::optional<MapSelection> Form4::mapSelection() const {
     if (!criteriaExportAllowed(s, static_cast<std::size_t>(list1_->count()))) return std::nullopt;
     const QString title = s.mode == CriteriaExportMode::MacAddress
                               ? QStringLiteral("MAC address ") + shown(s.mac)
-                              : QStringLiteral("network ") + shown(s.name);
+                              : QStringLiteral("network ") + shownName(s.name, s.exactName);
     return MapSelection{criteriaExportSelection(s), title + QStringLiteral(" by criteria")};
 }
 

@@ -72,9 +72,18 @@ bool AdvancedWindow::showSaveDialog(FileDialog& dialog) {
 std::optional<ExportStyle> AdvancedWindow::showExportDialog(
     FileDialog& dialog, const std::function<std::string(ExportFormat)>& proposedName,
     const QString& streetsAndTripsExtension) {
+    return showExportDialog(dialog, std::function<QString(ExportFormat)>([&](ExportFormat format) {
+                                return shown(proposedName(format));
+                            }),
+                            streetsAndTripsExtension);
+}
+
+std::optional<ExportStyle> AdvancedWindow::showExportDialog(
+    FileDialog& dialog, const std::function<QString(ExportFormat)>& proposedName,
+    const QString& streetsAndTripsExtension) {
     ExportStyle style = paths_.exportStyle();
     const ExportFormat start = style.format;
-    dialog.setFileName(shown(proposedName(start)));
+    dialog.setFileName(proposedName(start));
     dialog.setDefaultExtension(start == ExportFormat::StreetsAndTrips
                                    ? streetsAndTripsExtension
                                    : QString::fromLatin1(exportFormatInfo(start).extension + 1));

@@ -92,6 +92,10 @@ class AdvancedWindow : public QWidget {
     std::optional<ExportStyle> showExportDialog(
         FileDialog& dialog, const std::function<std::string(ExportFormat)>& proposedName,
         const QString& streetsAndTripsExtension);
+    // The same, the proposed name given as the dialog shows it.
+    std::optional<ExportStyle> showExportDialog(
+        FileDialog& dialog, const std::function<QString(ExportFormat)>& proposedName,
+        const QString& streetsAndTripsExtension);
     // Writes the window's export (writeReportedExport), its outcome sent by exportFinished().
     bool writeExport(const std::function<ExportWritten()>& write);
     void closeEvent(QCloseEvent* event) override;

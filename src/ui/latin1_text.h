@@ -12,5 +12,8 @@ namespace velmora {
 QString shown(std::string_view bytes);
 // The bytes of a text shown with shown().
 std::string latin1Bytes(const QString& text);
+// A network name of the core (advanced/network_name.h): an exact name is UTF-8, an SSID item
+// the log's bytes.
+QString shownName(std::string_view text, bool exact);
 
 }  // namespace velmora

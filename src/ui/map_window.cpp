@@ -242,8 +242,10 @@ void MapWindow::showSelection(const std::optional<MapSelection>& selection) {
 }
 
 void MapWindow::highlight() {
-    const bool done = reportingFileErrors(
-        this, [&] { sightings_.highlight(paths_.workingFile, selection_->records.filter); });
+    const bool done = reportingFileErrors(this, [&] {
+        sightings_.highlight(paths_.workingFile, selection_->records.filter,
+                             selection_->records.byExtras);
+    });
     if (!done) {
         clearHighlight();
         return;

@@ -164,6 +164,76 @@ TEST(AdvancedExports, MatchTheirGoldenFilesByteForByte) {
     }
 }
 
+TEST(ExactNames, AWiGLELogGroupsListsAndSelectsByTheNameAsLogged) {
+    test::TempDir dir;
+    const WorkingFiles files{dir.path()};
+    std::string log =
+        "MAC,SSID,AuthMode,FirstSeen,Channel,Frequency,RSSI,CurrentLatitude,"
+        "CurrentLongitude,AltitudeMeters,AccuracyMeters,Type\n";
+    const auto row = [&](const char* mac, const char* ssid, const char* auth = "[ESS]") {
+        log += std::string(mac) + "," + ssid + "," + auth +
+               ",2024-05-06 11:00:00,6,2437,-60,41.5,2.5,10,5,WIFI\n";
+    };
+    row("00:00:00:00:00:01", "中文");
+    row("00:00:00:00:00:02", "日本");
+    row("00:00:00:00:00:02", "日本");
+    row("00:00:00:00:00:03", "caf\xC3\xA9");
+    row("00:00:00:00:00:04", "\xF0\x9F\x93\xB6 x");
+    row("00:00:00:00:00:05", "");
+    row("00:00:00:00:00:06", "\"a,\"\"b\"\";c\"", "[WEP][ESS]");
+    row("00:00:00:00:00:07", "Дом");
+    const auto source = dir / "log.csv";
+    test::writeFile(source, log);
+    ASSERT_EQ(loadSourceLog(source, files).status, LoadStatus::Loaded);
+    const auto input = files.output1();
+
+    // name, exact, access points, its records, Streets and Trips file, KML file
+    struct Row {
+        std::string name;
+        bool exact;
+        std::uint64_t accessPoints, records;
+        std::string streetsAndTrips, kml;
+    };
+    const Row rows[] = {
+        {"#BLANK#", false, 1, 1, "AP-#BLANK#.TXT", "AP-#BLANK#.kml"},  // no name: the item
+        {"A,\"B\";C", true, 1, 1, "AP-A,\"B\";C.TXT", "AP-A,\"B\";C.kml"},
+        {"CAF\xC3\xA9", true, 1, 1, "AP-CAF\xE9.TXT", "AP-CAF\xC3\xA9.kml"},
+        {"Дом", true, 1, 1, "AP-???.TXT", "AP-Дом.kml"},
+        // Both "??" in Windows-1252: each file takes its exact name.
+        {"中文", true, 1, 1, "AP-中文.TXT", "AP-中文.kml"},
+        {"日本", true, 1, 2, "AP-日本.TXT", "AP-日本.kml"},
+        {"\xF0\x9F\x93\xB6 X", true, 1, 1, "AP-?X.TXT", "AP-\xF0\x9F\x93\xB6 X.kml"},
+    };
+    const std::vector<NetworkGroup> groups = readNetworkGroups(input);
+    ASSERT_EQ(groups.size(), std::size(rows));
+    const CriteriaIndex index = CriteriaIndex::build(input);
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        const Row& want = rows[i];
+        const NetworkGroup& group = groups[i];
+        SCOPED_TRACE(want.name);
+        EXPECT_EQ(group.key(), (NetworkName{want.name, want.exact}));
+        EXPECT_EQ(group.uniqueAccessPoints, want.accessPoints);
+        EXPECT_EQ(findNetworkGroup(groups, want.name), &group);
+        EXPECT_EQ(apNameFileName(group, groups, ExportFormat::StreetsAndTrips),
+                  want.streetsAndTrips);
+        EXPECT_EQ(apNameFileName(group, groups, ExportFormat::Kml), want.kml);
+        EXPECT_EQ(index.networkNameKeys()[i], group.key());
+        // Exactly the group's records, in both windows' exports.
+        EXPECT_EQ(exportApNameGroup(input, dir / "ap", group.key(), ExportStyle{}), want.records);
+        CriteriaSelection criteria{want.name, "", kAny, WepStatus::Both};
+        criteria.exactName = want.exact;
+        EXPECT_EQ(exportCriteria(input, dir / "c", criteria), want.records);
+        EXPECT_EQ(index.recount(group.key(), kAny, WepStatus::Both).size(), want.accessPoints);
+    }
+    // The Streets and Trips file holds the Windows-1252 form.
+    exportApNameGroup(input, dir / "ap", groups[4].key(), ExportStyle{});
+    EXPECT_NE(test::readFile(dir / "ap").find(";??;"), std::string::npos);
+    const ApEntryList entries = loadApEntryList(input);
+    EXPECT_EQ(entries.entries[0], "00:00:00:00:00:01 - 中文");
+    EXPECT_TRUE(entries.exactName[0]);
+    EXPECT_FALSE(entries.exactName[4]);  // the empty name is the SSID item
+}
+
 TEST(DistinctLists, ANameFoundInAnyCaseIsTheUpperCasedName) {
     // Every byte value at each place of names of one, seven, eight, nine and seventeen bytes,
     // numbered as read, then found again after the table has grown several times.

@@ -124,6 +124,38 @@ class AdvancedDesktopTest : public QObject, Ui {
         QCOMPARE(l->selectedText(), f.selected);
     }
 
+    // The WiGLE and .ns1 samples: the log type, the status bar, and the names as logged in
+    // the Advanced lists (two different non-Latin names are two groups).
+    void samplesShowTheirNamesAsLogged_data() {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("WiGLE") << "wigle-phone.csv"
+                               << "WiGLE CSV"
+                               << "6 other radio entries skipped"
+                               << QString::fromUtf8("Дом|中文网络|📶 FREE WIFI").split('|');
+        QTest::newRow("ns1") << "drive-ns1.ns1"
+                             << "NS1 Binary Log"
+                             << "" << QStringList();
+    }
+    void samplesShowTheirNamesAsLogged() {
+        QFETCH(QString, sample);
+        QFETCH(QString, type);
+        QFETCH(QString, status);
+        QFETCH(QStringList, names);
+        Program p;
+        p.open(QString::fromStdString(velmora::test::repoFile("samples/").string()) + sample);
+        QCOMPARE(text(p.form.get(), "Label14"), type);
+        QVERIFY(p.form->findChild<QLabel*>("statusText")->text().contains(status));
+        for (const char* window : kAdvancedWindows) {
+            QWidget* w = p.show(window);
+            const QString shown = entries(w).join('|');
+            for (const QString& name : names) QVERIFY2(shown.contains(name), qPrintable(name));
+            QVERIFY(!shown.contains("??"));
+        }
+    }
+
     // The criteria window's filters follow their lists' modes, and a recount keeps List1's.
     void criteriaFiltersFollowTheirLists() {
         Program p;
