@@ -317,14 +317,6 @@ TEST(BatchTool, WigleAndNs1LogsPrintTheirCountsAndExportOrSayWhyNot) {
             EXPECT_GT(fs::file_size(to / written), 0u) << log;
         }
     }
-    // The cut-short log's export is the whole log's up to the damage.
-    ASSERT_EQ(tool({"--out", dir.path().string(), test::repoFile("samples/drive-ns1.ns1").string(),
-                    "convert-all"})
-                  .status,
-              0);
-    const std::string cut = test::readFile(dir / "out-stcut.ns1" / "FullConvert_cut.ns1");
-    EXPECT_TRUE(test::readFile(dir / "FullConvert_drive-ns1.ns1").starts_with(cut));
-    EXPECT_GT(cut.size(), std::string(kExportHeader).size());
 }
 
 // A .ns1 log exports what its wi-scan text export does, in every format, but for the values
