@@ -67,7 +67,8 @@ std::string referenceDate(const std::string& line) {
 
 // The extras line of a data line: the seventh column, trimmed of spaces, without a leading
 // "[" and a trailing "]", split at spaces; each of the first three parts that is "-" or
-// nothing before one to nine digits, as it stands.
+// nothing before one to nine digits, as it stands; then the date, and the extras table's
+// other values, all empty.
 std::string referenceExtras(const std::string& line, const std::string& date,
                             const std::string& items) {
     std::vector<std::string> columns = fuzz::referenceColumns(line);
@@ -99,7 +100,8 @@ std::string referenceExtras(const std::string& line, const std::string& date,
         if (isDigitText(digits) && digits.size() <= 9) extras += p;
         extras += ',';
     }
-    return extras + date + "\r\n";
+    // A wi-scan log gives no value after the date: the rest of the line is empty values.
+    return extras + date + std::string(kExtrasFieldCount - 4, ',') + "\r\n";
 }
 
 Expected referenceLoad(std::string_view log) {

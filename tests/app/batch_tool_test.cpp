@@ -309,7 +309,7 @@ TEST(BatchTool, WigleAndNs1LogsPrintTheirCountsAndExportOrSayWhyNot) {
         const ToolRun r = tool({"--format", format, "--out", to.string(), log, "convert-all"});
         EXPECT_EQ(r.status, status) << log << ": " << r.err;
         EXPECT_TRUE(r.out.starts_with(out)) << log << ": " << r.out;
-        EXPECT_TRUE(r.err.starts_with(err)) << log << ": " << r.err;
+        EXPECT_TRUE(err.empty() ? r.err.empty() : r.err.starts_with(err)) << log << ": " << r.err;
         if (written.empty()) {
             EXPECT_TRUE(fs::is_empty(to)) << log;
         } else {
