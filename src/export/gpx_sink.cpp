@@ -30,8 +30,9 @@ class GpxWriter final : public MapPointWriter {
             "xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
     }
 
-    // The elements in the schema's order: time, name, desc, type. A time without a date is
-    // not a GPX time and stays in desc only.
+    // The elements in the schema's order: ele, time, name, desc, type. The altitude (metres,
+    // where the log gives one) is the waypoint's elevation; a time without a date is not a
+    // GPX time and stays in desc only.
     char* put(char* out, const MapPointView& point) override {
         out = putText(out, "<wpt lat=\"");
         out = putText(out, point.latitude);
@@ -39,6 +40,11 @@ class GpxWriter final : public MapPointWriter {
         if (isEast180(point.longitude)) *out++ = '-';
         out = putText(out, point.longitude);
         out = putText(out, "\">\n");
+        if (point.altitude) {
+            out = putText(out, "<ele>");
+            out = putDecimal(out, *point.altitude);
+            out = putText(out, "</ele>\n");
+        }
         if (isFullTime(point.time)) {
             out = putText(out, "<time>");
             out = putText(out, point.time);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <regex>
 #include <sstream>
 
 #include "app/program_arguments.h"
@@ -269,6 +270,77 @@ TEST_F(Batch, StreetsAndTripsFilesAreTodaysAndPerApKeepsTheFirstOfEachAccessPoin
                   line("1.5;2.5;office;BSS;00:0F:66:AA:BB:01", "0001"));
     EXPECT_EQ(test::readFile(out / "AP-HOMENET.TXT"),
               header + line("45.1;19.1;HOMENET;BSS;00:0c:41:aa:bb:01"));
+}
+
+// A WiGLE CSV and .ns1 logs through the tool: their counts and Other Radio line, a .ns1 cut
+// short loaded with its damage on stderr, an unsupported version refused.
+TEST(BatchTool, WigleAndNs1LogsPrintTheirCountsAndExportOrSayWhyNot) {
+    test::TempDir dir;
+    std::string ns1 = test::readFile(test::repoFile("samples/drive-ns1.ns1"));
+    test::writeFile(dir / "cut.ns1", ns1.substr(0, ns1.size() * 2 / 3));
+    ns1[4] = 7;
+    test::writeFile(dir / "v7.ns1", ns1);
+    const std::string wigle = test::repoFile("samples/wigle-phone.csv").string();
+    const std::string wigleCounts =
+        "Source File Type: WiGLE CSV\nTotal Number Of Source Entries: 37\n"
+        "Non-GPS Dropped Entries: 5\nWEP OFF Entries: 10\nWEP ON Entries: 27\n"
+        "AP Locatiions: 34\nAd-Hoc Locations: 3\nOther Radio Entries Skipped: 6\n";
+    // The log, --format, exit status, what stdout starts with, stderr, the file written.
+    const std::tuple<std::string, std::string, int, std::string, std::string, std::string> cases[] =
+        {
+            {wigle, "st", 0, wigleCounts, "", "FullConvert_wigle-phone.csv"},
+            {wigle, "geojson", 0, wigleCounts, "", "FullConvert_wigle-phone.geojson"},
+            {(dir / "cut.ns1").string(), "st", 0, "Source File Type: NS1 Binary Log\n",
+             "velmora-batch: " + (dir / "cut.ns1").string() +
+                 ": the file is cut short in access point ",
+             "FullConvert_cut.ns1"},
+            {(dir / "v7.ns1").string(), "st", 1, "",
+             "Bad File - Try Again\nunsupported .ns1 version 7\n", ""},
+        };
+    for (const auto& [log, format, status, out, err, written] : cases) {
+        const fs::path to = dir / ("out-" + format + fs::path(log).filename().string());
+        fs::create_directory(to);
+        const ToolRun r = tool({"--format", format, "--out", to.string(), log, "convert-all"});
+        EXPECT_EQ(r.status, status) << log << ": " << r.err;
+        EXPECT_TRUE(r.out.starts_with(out)) << log << ": " << r.out;
+        EXPECT_TRUE(err.empty() ? r.err.empty() : r.err.starts_with(err)) << log << ": " << r.err;
+        if (written.empty()) {
+            EXPECT_TRUE(fs::is_empty(to)) << log;
+        } else {
+            EXPECT_TRUE(r.out.ends_with((to / written).string() + "\n")) << r.out;
+            EXPECT_GT(fs::file_size(to / written), 0u) << log;
+        }
+    }
+}
+
+// A .ns1 log exports what its wi-scan text export does, in every format, but for the values
+// only the binary log holds (RSSI, altitude), and the log's name where a file names it.
+TEST(BatchTool, Ns1LogExportsWhatItsTextExportDoes) {
+    test::TempDir dir;
+    // Each format and what makes the two files comparable.
+    const std::vector<std::pair<std::string, std::string>> binaryOnly = {
+        {"\n(RSSI|Altitude): [^\n]*", ""},
+        {"<ele>[^<]*</ele>\n", ""},
+        {"<name>drive-ns1\\.(ns1|txt)</name>", ""},
+        {"\"(rssi|altitude)\":[^,]*", "\"$1\":null"},
+        // The CSV's rssi and altitude columns (no name of the log holds a comma).
+        {"(\n([^,\n]*,){11})[^,\n]*,([^,\n]*),[^,\n]*,", "$1,$3,,"}};
+    for (const std::string format : {"st", "kml", "gpx", "geojson", "csv"}) {
+        std::string files[2];
+        for (int k = 0; k < 2; ++k) {
+            const fs::path to = dir / (format + std::to_string(k));
+            fs::create_directory(to);
+            const std::string log = k ? "samples/drive-ns1.txt" : "samples/drive-ns1.ns1";
+            const ToolRun r = tool({"--format", format, "--out", to.string(),
+                                    test::repoFile(log).string(), "convert-all"});
+            ASSERT_EQ(r.status, 0) << r.err;
+            files[k] = test::readFile(fs::directory_iterator(to)->path());
+            for (const auto& [pattern, as] : binaryOnly)
+                files[k] = std::regex_replace(files[k], std::regex(pattern), as);
+        }
+        EXPECT_EQ(files[0], files[1]) << format;
+        EXPECT_GT(files[0].size(), 2000u) << format;
+    }
 }
 
 // The desktop program's command line: the first "--" ends the options and names no log.

@@ -495,3 +495,55 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A WiGLE CSV log's map files, each with its RSSI, auth text, altitude and accuracy, read with
+// a point for every line of its Streets and Trips file.
+TEST(MapFilesReadByOtherPrograms, EveryPointOfAWigleLogReadsBackInEveryFormat) {
+    const bool gpsbabel = have("gpsbabel");
+    const bool ogrinfo = have("ogrinfo");
+    if (!gpsbabel && !ogrinfo) GTEST_SKIP() << "gpsbabel and ogrinfo are missing (tools/setup.sh)";
+    test::TempDir dir;
+    const WorkingFiles files{dir / "work"};
+    fs::create_directory(files.folder);
+    ASSERT_EQ(loadSourceLog(test::repoFile("samples/wigle-phone.csv"), files).status,
+              LoadStatus::Loaded);
+    const std::string name = "wigle-phone.csv";
+    const std::string st = test::readFile(
+        runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), name, ExportStyle{}));
+    const long lines = static_cast<long>(occurrences(st, "\r\n")) - 1;  // the header row
+    ASSERT_GT(lines, 30);
+    for (const ExportFormat format :
+         {ExportFormat::Kml, ExportFormat::Gpx, ExportFormat::GeoJson, ExportFormat::Csv}) {
+        ExportStyle style;
+        style.format = format;
+        const fs::path file =
+            runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), name, style);
+        const std::string ext = exportFormatInfo(format).option;
+        if (gpsbabel && format != ExportFormat::Csv) {
+            const auto [gpx, ok] = run(
+                "gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -", dir / "gpsbabel");
+            EXPECT_TRUE(ok) << ext << ": " << gpx;
+            EXPECT_EQ(static_cast<long>(occurrences(gpx, "<wpt ")), lines) << ext << ": " << gpx;
+        }
+        if (ogrinfo) {
+            const std::string columns =
+                format == ExportFormat::Csv
+                    ? "-oo X_POSSIBLE_NAMES=longitude -oo Y_POSSIBLE_NAMES=latitude "
+                    : "";
+            const auto [listing, ok] =
+                run("ogrinfo -ro -al " + columns + "'" + file.string() + "'", dir / "ogrinfo");
+            EXPECT_TRUE(ok) << ext << ": " << listing;
+            EXPECT_EQ(featureCount(listing), lines) << ext << ": " << listing;
+            // GPX's altitude is the waypoint's elevation, a number to its readers.
+            if (format == ExportFormat::Gpx) {
+                EXPECT_NE(listing.find("ele (Real) = "), std::string::npos) << listing;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velmora
