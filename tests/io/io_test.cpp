@@ -218,6 +218,27 @@ TEST(TextFileWriter, PlacesTheWholeNewFileOrLeavesTheWholeEarlierOne) {
     TextFileWriter::setPlacementPause(nullptr);
 }
 
+// A rename the system refuses (the name is a folder with files in it) is an error, and the
+// unnamed writer's hidden name is gone again.
+TEST(TextFileWriter, AFailedPlacementIsAnError) {
+    for (const bool unnamed : {true, false}) {
+        test::TempDir dir;
+        fs::create_directory(dir / "export.kml");
+        test::writeFile(dir / "export.kml" / "inside", "x");
+        auto out = unnamed ? TextFileWriter::unnamedIn(dir.path(), dir / "export.kml")
+                           : std::make_unique<TextFileWriter>(dir / ".export.kml.part");
+        ASSERT_TRUE(out);
+        out->write("bytes");
+        out->close();
+        EXPECT_THROW(out->placeAs(dir / "export.kml"), FileError) << unnamed;
+        // A named file's temporary name stays its writer's to clean up.
+        EXPECT_EQ(
+            othersIn(dir.path(), "export.kml"),
+            unnamed ? std::vector<std::string>{} : std::vector<std::string>{".export.kml.part"})
+            << unnamed;
+    }
+}
+
 TEST(TextFileWriter, NeverReplacesTheLoadedLogOrTheVendorList) {
     test::TempDir dir;
     test::writeFile(dir / "log.txt", "the log\r\n");
@@ -245,6 +266,10 @@ TEST(TextFileWriter, NeverReplacesTheLoadedLogOrTheVendorList) {
     EXPECT_EQ(test::readFile(dir / "log.txt"), "the log\r\n");
     EXPECT_EQ(test::readFile(dir / "vlident.txt"), "the list\r\n");
     EXPECT_EQ(othersIn(dir.path(), "").size(), 3u) << "and nothing beside them";
+    // The vendor list edited since (a new file under its name) is still the vendor list.
+    test::writeFile(dir / "new-list", "the new list\r\n");
+    fs::rename(dir / "new-list", dir / "vlident.txt");
+    EXPECT_THROW(refuseProtected(dir / "vlident.txt"), FileError);
     // Another log loaded: the first is free again.
     test::writeFile(dir / "other.txt", "");
     protectFile(ProtectedRole::LoadedLog, dir / "other.txt");

@@ -8,9 +8,9 @@
 #include <limits>
 #include <vector>
 
-#include "sightings/map_point.h"
 #include "io/file_error.h"
 #include "io/line_reader.h"
+#include "sightings/map_point.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -128,16 +128,11 @@ TEST_F(Ns1, EveryVersionHandsOverItsEntriesWithTheirValues) {
     Ap b{.ssid = "", .flags = 0x0002, .beacon = 7, .channels = 1ULL << 40 | 1 << 15};
     b.entries = {Entry{.source = 2}};
     const Ap silent{.ssid = "silent"};
-    struct Row {
-        std::uint32_t version;
-        std::uint64_t channelsA, channelsB;
-    } rows[] = {{6, 1 << 6, 1 << 15},
-                {8, 1 << 6, 1ULL << 40 | 1 << 15},
-                {11, 1 << 6, 1ULL << 40 | 1 << 15},
-                {12, 1 << 6, 1ULL << 40 | 1 << 15}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.version);
-        const Read r = read(ns1(row.version, {silent, a, b, silent}));
+    for (const std::uint32_t version : {6u, 8u, 11u, 12u}) {
+        SCOPED_TRACE(version);
+        // Version 6 holds the low 32 channel bits only.
+        const std::uint64_t channelsB = version == 6 ? 1 << 15 : b.channels;
+        const Read r = read(ns1(version, {silent, a, b, silent}));
         EXPECT_EQ(r.damage, "");
         ASSERT_EQ(r.entries.size(), 4u);
         using K = LogEntry::Kind;
@@ -146,16 +141,10 @@ TEST_F(Ns1, EveryVersionHandsOverItsEntriesWithTheirValues) {
         const LogSighting& s = r.entries[0].sighting;
         EXPECT_EQ(r.ssids[0], "home");
         EXPECT_EQ(s.bssid, a.bssid);
-        EXPECT_EQ(s.capabilities, 0x0011u);
-        EXPECT_EQ(s.channelBits, row.channelsA);
-        EXPECT_EQ(s.beaconInterval, 100u);
-        EXPECT_EQ(s.latitude, 41.5);
-        EXPECT_EQ(s.longitude, 2.25);
-        EXPECT_EQ(s.altitude, 120.5);
-        EXPECT_EQ(s.rssi, -60);
-        EXPECT_EQ(s.signal, 89);
-        EXPECT_EQ(s.noise, 49);
-        EXPECT_EQ(s.snr, 40);
+        EXPECT_EQ(std::tuple(s.capabilities, s.channelBits, s.beaconInterval),
+                  std::tuple(0x0011u, a.channels, 100u));
+        EXPECT_EQ(std::tuple(s.latitude, s.longitude, s.altitude), std::tuple(41.5, 2.25, 120.5));
+        EXPECT_EQ(std::tuple(s.rssi, s.signal, s.noise, s.snr), std::tuple(-60, 89, 49, 40));
         const SightingTime t = s.time;
         EXPECT_TRUE(t.hasDate && t.hasTime);
         EXPECT_EQ(std::tuple(t.year, t.month, t.day, t.hour, t.minute, t.second),
@@ -167,9 +156,9 @@ TEST_F(Ns1, EveryVersionHandsOverItsEntriesWithTheirValues) {
         EXPECT_EQ(std::tuple(south.latitude, south.longitude, *south.altitude),
                   std::tuple(-33.25, -70.5, -3.0));
         EXPECT_EQ(r.ssids[3], "");
-        EXPECT_EQ(r.entries[3].sighting.capabilities, 0x0002u);
-        EXPECT_EQ(r.entries[3].sighting.channelBits, row.channelsB);
-        EXPECT_EQ(r.entries[3].sighting.beaconInterval, 7u);
+        const LogSighting& last = r.entries[3].sighting;
+        EXPECT_EQ(std::tuple(last.capabilities, last.channelBits, last.beaconInterval),
+                  std::tuple(0x0002u, channelsB, 7u));
     }
     // Version 1 records carry no entries: read through, nothing handed over.
     const Read v1 = read(ns1(1, {a, b, silent}));
@@ -205,56 +194,34 @@ TEST_F(Ns1, FlagsAndNamesOfEveryByteComeThrough) {
     EXPECT_EQ(r.ssids[9].substr(r.ssids[9].size() - 2), "\u00FF");
 }
 
+// Little-endian fields spelled out by value, apart from the Writer above.
+std::string le(std::uint64_t value, int size) {
+    std::string out;
+    for (int i = 0; i < size; ++i) out += static_cast<char>(value >> 8 * i);
+    return out;
+}
+const auto u32 = [](std::int64_t value) { return le(static_cast<std::uint64_t>(value), 4); };
+const auto u64 = [](std::uint64_t value) { return le(value, 8); };
+
 // Bytes assembled by hand from the layout, so the writer above cannot share a mistake with
 // the reader.
 TEST_F(Ns1, HandAssembledFilesReadFieldByField) {
+    const std::string y2k = u64(0x01BF53EB256D4000);  // 2000-01-01T00:00:00Z
+    const std::string bssid = "\x00\x0c\x41\x12\x34\x56"s;
     const std::string v12 =
-        "NetS"
-        "\x0c\x00\x00\x00"  // version 12
-        "\x01\x00\x00\x00"  // one access point
-        "\x03"
-        "caf"                       // SSID
-        "\x00\x0c\x41\x12\x34\x56"  // BSSID
-        "\xce\xff\xff\xff"
-        "\x9c\xff\xff\xff"
-        "\x32\x00\x00\x00"                  // -50, -100, 50
-        "\x12\x00\x00\x00"                  // Flags: IBSS, privacy
-        "\x64\x00\x00\x00"                  // BeaconInterval 100
-        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"  // FirstSeen, LastSeen: 2000-01-01T00:00:00Z
-        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
-        "\x00\x00\x00\x00\x00\x00\x00\x00"
-        "\x00\x00\x00\x00\x00\x00\x00\x00"  // BestLat, Long
-        "\x02\x00\x00\x00"                  // two data entries
-        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
-        "\xc4\xff\xff\xff"
-        "\x9c\xff\xff\xff"                  // -60, -100
-        "\x01\x00\x00\x00"                  // GPS
-        "\x00\x00\x00\x00\x00\x00\x45\x40"  // 42.0
-        "\x00\x00\x00\x00\x00\x00\x04\xc0"  // -2.5
-        "\x00\x00\x00\x00\x00\x00\x59\x40"  // altitude 100
-        "\x05\x00\x00\x00"                  // NumSats
-        "\x00\x00\x00\x00\x00\x00\x00\x00"
-        "\x00\x00\x00\x00\x00\x00\x00\x00"  // Speed, Track
-        "\x00\x00\x00\x00\x00\x00\x00\x00"
-        "\x00\x00\x00\x00\x00\x00\xf0\x3f"  // MagVar, Hdop
-        "\x00\x00\x00\x00\x00\x00\x00\x00"
-        "\xb0\xff\xff\xff"
-        "\x9c\xff\xff\xff"  // 1601, -80
-        "\x00\x00\x00\x00"  // no GPS
-        "\x02"
-        "ab"                                // Name
-        "\x00\x80\x00\x00\x04\x00\x00\x00"  // Channels: 36 and bit 34
-        "\x24\x00\x00\x00"
-        "\x00\x00\x00\x00"  // LastChannel, IPAddress
-        "\xb0\xff\xff\xff"
-        "\x9c\xff\xff\xff"
-        "\x6e\x00\x00\x00"
-        "\x00\x00\x00\x00"
-        "\x00\x00\x00\x00"  // MinSignal, MaxNoise, DataRate, IPSubnet, IPMask
-        "\x00\x00\x00\x00"
-        "\x03\x00\x00\x00"
-        "\xdd\x01\x00"  // ApFlags, three IE bytes
-        ""s;
+        "NetS" + u32(12) + u32(1) + le(3, 1) + "caf" + bssid +  // version, one AP, SSID, BSSID
+        u32(-50) + u32(-100) + u32(50) +                        // MaxSignal, MinNoise, MaxSNR
+        u32(0x12) + u32(100) +                                  // Flags: IBSS, privacy; interval
+        y2k + y2k + u64(0) + u64(0) + u32(2) +                  // seen, best lat/long, 2 entries
+        y2k + u32(-60) + u32(-100) + u32(1) +                   // an entry by GPS:
+        u64(0x4045000000000000) + u64(0xC004000000000000) +     // 42.0, -2.5
+        u64(0x4059000000000000) + u32(5) +                      // altitude 100, NumSats
+        u64(0) + u64(0) + u64(0) + u64(0x3FF0000000000000) +    // Speed, Track, MagVar, Hdop
+        u64(0) + u32(-80) + u32(-100) + u32(0) +                // 1601, no GPS
+        le(2, 1) + "ab" + u64(1ULL << 15 | 1ULL << 34) +        // Name, Channels: 36 and bit 34
+        u32(36) + u32(0) +                                      // LastChannel, IPAddress
+        u32(-80) + u32(-100) + u32(110) + u32(0) + u32(0) +     // MinSignal ... IPMask
+        u32(0) + u32(3) + "\xdd\x01\x00"s;                      // ApFlags, three IE bytes
     Read r = read(v12);
     EXPECT_EQ(r.damage, "");
     ASSERT_EQ(r.entries.size(), 2u);
@@ -262,48 +229,28 @@ TEST_F(Ns1, HandAssembledFilesReadFieldByField) {
     EXPECT_EQ(r.entries[0].kind, LogEntry::Kind::Sighting);
     EXPECT_EQ(r.ssids[0], "caf");
     EXPECT_EQ(s.bssid, (std::array<std::uint8_t, 6>{0x00, 0x0c, 0x41, 0x12, 0x34, 0x56}));
-    EXPECT_EQ(s.capabilities, capability::kIbss | capability::kPrivacy);
-    EXPECT_EQ(s.beaconInterval, 100u);
-    EXPECT_EQ(s.channelBits, 1ULL << 15 | 1ULL << 34);
+    EXPECT_EQ(std::tuple(s.capabilities, s.beaconInterval, s.channelBits),
+              std::tuple(capability::kIbss | capability::kPrivacy, 100u, 1ULL << 15 | 1ULL << 34));
     EXPECT_EQ(std::tuple(s.latitude, s.longitude, *s.altitude), std::tuple(42.0, -2.5, 100.0));
     EXPECT_EQ(std::tuple(*s.rssi, *s.signal, *s.noise, *s.snr), std::tuple(-60, 89, 49, 40));
     EXPECT_EQ(std::tuple(s.time.year, s.time.month, s.time.day, s.time.hour),
               std::tuple(2000, 1, 1, 0));
-    EXPECT_EQ(r.entries[1].kind, LogEntry::Kind::NoPosition);
-    EXPECT_FALSE(r.entries[1].sighting.time.hasTime);  // 1601
-    EXPECT_EQ(r.entries[1].sighting.rssi, -80);
+    const LogSighting& n = r.entries[1].sighting;  // 1601: no time
+    EXPECT_EQ(std::tuple(r.entries[1].kind, n.time.hasTime, n.rssi),
+              std::tuple(LogEntry::Kind::NoPosition, false, -80));
 
     // Version 6 keeps its channels as a 32-bit word before the flags, and ends at the name.
-    const std::string v6 =
-        "NetS"
-        "\x06\x00\x00\x00"
-        "\x01\x00\x00\x00"
-        "\x00"
-        "\x00\x0c\x41\x12\x34\x56"
-        "\xce\xff\xff\xff"
-        "\x9c\xff\xff\xff"
-        "\x32\x00\x00\x00"
-        "\x04\x08\x00\x00"  // Channels 2 and 11
-        "\x01\x00\x00\x00"
-        "\x0a\x00\x00\x00"  // ESS, BeaconInterval 10
-        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
-        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
-        "\x00\x00\x00\x00\x00\x00\x00\x00"
-        "\x00\x00\x00\x00\x00\x00\x00\x00"
-        "\x01\x00\x00\x00"
-        "\x00\x40\x6d\x25\xeb\x53\xbf\x01"
-        "\xc4\xff\xff\xff"
-        "\x9c\xff\xff\xff"
-        "\x00\x00\x00\x00"
-        "\x00"
-        ""s;
+    const std::string v6 = "NetS" + u32(6) + u32(1) + le(0, 1) + bssid + u32(-50) + u32(-100) +
+                           u32(50) + u32(0x0804) + u32(1) + u32(10) +  // channels 2, 11; ESS; 10
+                           y2k + y2k + u64(0) + u64(0) + u32(1) +      // one entry, no GPS
+                           y2k + u32(-60) + u32(-100) + u32(0) + le(0, 1);
     r = read(v6);
     EXPECT_EQ(r.damage, "");
     ASSERT_EQ(r.entries.size(), 1u);
+    const LogSighting& v6s = r.entries[0].sighting;
     EXPECT_EQ(r.entries[0].kind, LogEntry::Kind::NoPosition);
-    EXPECT_EQ(r.entries[0].sighting.channelBits, 0x0804u);
-    EXPECT_EQ(r.entries[0].sighting.capabilities, capability::kEss);
-    EXPECT_EQ(r.entries[0].sighting.beaconInterval, 10u);
+    EXPECT_EQ(std::tuple(v6s.channelBits, v6s.capabilities, v6s.beaconInterval),
+              std::tuple(0x0804u, capability::kEss, 10u));
 
     // Version 1: the unused word, flags and interval, and nothing more.
     r = read("NetS\x01\x00\x00\x00\x02\x00\x00\x00"s + "\x01x\x00\x0c\x41\x12\x34\x56"s +

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "records/mac_address.h"
 #include "records/record_extras.h"
 #include "records/record_reader.h"
 #include "records/record_writer.h"
@@ -75,6 +76,11 @@ TEST(RecordWriter, QuotesItemsWithCommasOrQuotesAndReadsBackTheSame) {
     appendRecordLine(line, record);
     EXPECT_EQ(line, "N1,E2,\"Cafe,Bar\",BSS,\"\"\"q\",\"a\"\"\"\"b\",,\",\",0011,x,100\r\n");
     EXPECT_EQ(readAll(line), "N1|E2|Cafe,Bar|BSS|\"q|a\"\"b||,|0011|x|100\n");
+}
+
+TEST(MacAddress, TextHasEveryHexDigitInBothPlacesOfAByte) {
+    EXPECT_EQ(macAddressText(0x0123456789AB), "01:23:45:67:89:AB");
+    EXPECT_EQ(macAddressText(0xFEDCBA987654), "FE:DC:BA:98:76:54");
 }
 
 TEST(RecordReader, NoReadableFileIsAFileErrorNamingIt) {
