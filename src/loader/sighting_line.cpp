@@ -62,9 +62,22 @@ std::uint32_t decode(const unsigned char* p, const unsigned char* end, std::size
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-// `value` in `digits` decimal digits, zeros in front.
+// "00" to "99".
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int k = 0; k < 100; ++k) {
+        pairs[2 * k] = static_cast<char>('0' + k / 10);
+        pairs[2 * k + 1] = static_cast<char>('0' + k % 10);
+    }
+    return pairs;
+}();
+
+// `value` in `digits` decimal digits, zeros in front; two at a time from the last.
 char* writePadded(char* out, unsigned value, int digits) {
-    for (int k = digits; k-- > 0; value /= 10) out[k] = static_cast<char>('0' + value % 10);
+    int k = digits;
+    for (; k >= 2; k -= 2, value /= 100)
+        std::memcpy(out + k - 2, &kDigitPairs[2 * (value % 100)], 2);
+    if (k) out[0] = static_cast<char>('0' + value % 10);
     return out + digits;
 }
 
