@@ -20,10 +20,15 @@ import subprocess
 import sys
 from pathlib import Path
 
-LOGS = [  # (label, make_survey_log.py arguments)
-    ("text", ["--format", "text"]),
-    ("summary-13", ["--format", "summary", "--columns", "13"]),
+LOGS = [  # (label, make_survey_log.py arguments, file suffix, operations timed or None for all)
+    ("text", ["--format", "text"], ".txt", None),
+    ("summary-13", ["--format", "summary", "--columns", "13"], ".txt", None),
+    # The logs read by readers of their own, converted line by line into the wi-scan path.
+    ("wigle", ["--format", "wigle"], ".csv", {"load", "load + convert-all"}),
+    ("ns1", ["--format", "ns1"], ".ns1", {"load", "load + convert-all"}),
 ]
+# The other logs' load against the text log's of as many lines: at most this many times.
+LOAD_VS_TEXT = {"wigle": 1.5, "ns1": 1.0}
 SIZES = [100_000, 1_000_000]
 # The network the matching and criteria commands pick: "home" and "Home" in the logs.
 NAME = "HOME"
@@ -85,9 +90,9 @@ FLOOR = ('dd if="$1" of=/dev/null bs=1M status=none'
 def make_logs(generator, folder):
     folder.mkdir(parents=True, exist_ok=True)
     logs = []
-    for label, args in LOGS:
+    for label, args, suffix, _ in LOGS:
         for lines in SIZES:
-            path = folder / f"{label}-{lines}.txt"
+            path = folder / f"{label}-{lines}{suffix}"
             if not path.exists():
                 print(f"bench: writing {path.name} ...", file=sys.stderr)
                 part = path.with_suffix(".part")
@@ -96,6 +101,14 @@ def make_logs(generator, folder):
                 part.rename(path)
             logs.append((label, lines, path))
     return logs
+
+
+def timed(label, op):
+    """Whether the operation is timed on the log of this label."""
+    ops = next(entry[3] for entry in LOGS if entry[0] == label)
+    return ops is None or op in ops
+
+
 
 
 def machine():
@@ -144,7 +157,7 @@ def main():
         cat_times, floor_times = [], []
         op_rows = []
         for op, commands, *options in OPERATIONS:
-            if a.only and op not in a.only.split(","):
+            if (a.only and op not in a.only.split(",")) or not timed(label, op):
                 continue
             argv = [str(batch), "--workdir", str(work), "--out", str(exports),
                     "--vendors", str(vendors)] + (options[0] if options else []) + \
@@ -190,7 +203,7 @@ def main():
     print("|---|---|---:|---:|---:|")
     window = {}
     for label, lines, log in logs:
-        if lines != max(SIZES):
+        if lines != max(SIZES) or not timed(label, "load + aps"):
             continue
         run([str(batch), "--workdir", str(work), str(log)])
         out = subprocess.run([str(a.benchbin / "velmora-window-timing"), str(work / "output1"), str(vendors), "3"],
@@ -210,8 +223,20 @@ def main():
     print("\nTargets:\n")
     big, small = max(SIZES), min(SIZES)
     checks = []
-    for label, _ in LOGS:
+    for label, _, _, ops in LOGS:
         r = lambda op, n=big: results[(label, n, op)]
+        if ops is not None:
+            for n in SIZES:
+                checks.append((f"{label}: load <= {LOAD_VS_TEXT[label]} x text load ({n:,} lines)",
+                               r("load", n)[0] / results[("text", n, "load")][0],
+                               LOAD_VS_TEXT[label]))
+            for op in sorted(ops):
+                checks.append((f"{label}: {op} peak MiB < 16", r(op)[1], 16))
+                checks.append((f"{label}: {op} peak MiB, 10^6 - 10^5 <= 2",
+                               abs(r(op)[1] - r(op, small)[1]), 2))
+                checks.append((f"{label}: {op} time 10^6 / 10^5 <= 12",
+                               r(op)[0] / r(op, small)[0], 12))
+            continue
         checks.append((f"{label}: load <= 2.5 x cat", r("load")[2], 2.5))
         checks.append((f"{label}: load + convert-all <= 4 x cat", r("load + convert-all")[2], 4))
         for op in ("load + groups", "load + aps", "load + matching"):

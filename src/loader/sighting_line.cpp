@@ -2,6 +2,8 @@
 #include "loader/sighting_line.h"
 
 #include <array>
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -58,23 +60,95 @@ std::uint32_t decode(const unsigned char* p, const unsigned char* end, std::size
     return code;
 }
 
-void appendFixed(std::string& line, double degrees, char positive, char negative) {
-    char text[32];
-    const int n = std::snprintf(text, sizeof text, "%c %.7f", degrees < 0 ? negative : positive,
-                                std::fabs(degrees));
-    line.append(text, static_cast<std::size_t>(n));
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// "00" to "99".
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int k = 0; k < 100; ++k) {
+        pairs[2 * k] = static_cast<char>('0' + k / 10);
+        pairs[2 * k + 1] = static_cast<char>('0' + k % 10);
+    }
+    return pairs;
+}();
+
+// `value` in `digits` decimal digits, zeros in front; two at a time from the last.
+char* writePadded(char* out, unsigned value, int digits) {
+    int k = digits;
+    for (; k >= 2; k -= 2, value /= 100)
+        std::memcpy(out + k - 2, &kDigitPairs[2 * (value % 100)], 2);
+    if (k) out[0] = static_cast<char>('0' + value % 10);
+    return out + digits;
+}
+
+// `value` in `digits` lower-case hexadecimal digits, zeros in front.
+char* writeHex(char* out, std::uint32_t value, int digits) {
+    for (int k = digits; k-- > 0; value >>= 4) out[k] = kHexDigits[value & 15];
+    return out + digits;
+}
+
+char* writeText(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// "%.7f" of a non-negative `x` below 1e9, written without printf: the exact binary value
+// times 10^7 (at most 77 bits) rounded to a whole number, ties to even, as printf rounds.
+char* writeSevenDecimals(char* out, double x) {
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const int biased = static_cast<int>(bits >> 52);  // the sign bit is clear
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    // x = mantissa * 2^exponent
+    const std::uint64_t mantissa = biased ? fraction | std::uint64_t{1} << 52 : fraction;
+    const int exponent = (biased ? biased : 1) - 1075;
+    const unsigned __int128 scaled = static_cast<unsigned __int128>(mantissa) * 10'000'000u;
+    std::uint64_t units;
+    if (exponent >= 0) {
+        units = static_cast<std::uint64_t>(scaled << exponent);  // below 1e16: x < 1e9
+    } else if (exponent < -100) {
+        units = 0;  // below 2^77 * 2^-101: less than half a unit
+    } else {
+        const int shift = -exponent;
+        const unsigned __int128 whole = scaled >> shift;
+        const unsigned __int128 rest = scaled - (whole << shift);
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        units = static_cast<std::uint64_t>(whole) + (rest > half || (rest == half && (whole & 1)));
+    }
+    out = std::to_chars(out, out + 10, units / 10'000'000).ptr;
+    *out++ = '.';
+    return writePadded(out, static_cast<unsigned>(units % 10'000'000), 7);
+}
+
+// The room writeCoordinate may take: printf's "%.7f" of the largest double is 317 bytes.
+constexpr std::size_t kCoordinateRoom = 2 + 309 + 1 + 7 + 1;
+
+// "N 41.1234567": the hemisphere letter, a space and "%.7f" of the degrees' magnitude.
+char* writeCoordinate(char* out, double degrees, char positive, char negative) {
+    *out++ = degrees < 0 ? negative : positive;
+    *out++ = ' ';
+    const double magnitude = std::fabs(degrees);
+    if (magnitude < 1e9) return writeSevenDecimals(out, magnitude);
+    // Not a position any reader hands over (nor infinity or NaN): printf says what it is.
+    char text[kCoordinateRoom + 8];
+    const int n = std::snprintf(text, sizeof text, "%.7f", magnitude);
+    return writeText(out, std::string_view(text, static_cast<std::size_t>(n)));
 }
 
 }  // namespace
 
-void appendWindows1252(std::string& out, std::string_view utf8, NameBytes rule) {
+char* writeWindows1252(char* out, std::string_view utf8, NameBytes rule) {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* const end = p + utf8.size();
     while (p < end) {
+        // Printable ASCII, which most names are, stays as it is by either rule.
+        if (*p >= 0x20 && *p < 0x7F) {
+            *out++ = static_cast<char>(*p++);
+            continue;
+        }
         std::size_t length;
         const std::uint32_t code = decode(p, end, length);
         if (length == 0) {
-            out += '?';
+            *out++ = '?';
             ++p;
             continue;
         }
@@ -83,49 +157,82 @@ void appendWindows1252(std::string& out, std::string_view utf8, NameBytes rule) 
         const bool control = code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0);
         if (rule == NameBytes::Printable ? control : code == '\t' || code == '\r' || code == '\n')
             byte = -1;
-        out += byte < 0 ? '?' : static_cast<char>(byte);
+        *out++ = byte < 0 ? '?' : static_cast<char>(byte);
     }
+    return out;
+}
+
+void appendWindows1252(std::string& out, std::string_view utf8, NameBytes rule) {
+    const std::size_t at = out.size();
+    out.resize(at + utf8.size());
+    char* const end = writeWindows1252(out.data() + at, utf8, rule);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 std::string_view dateOf(const SightingTime& time, char* text) {
     if (!time.hasDate || time.year < 0 || time.year > 9999 || time.month < 1 || time.month > 12 ||
         time.day < 1 || time.day > 31)
         return {};
-    char made[16];
-    std::snprintf(made, sizeof made, "%04d-%02d-%02d", time.year, time.month, time.day);
-    std::memcpy(text, made, 10);
+    char* out = writePadded(text, static_cast<unsigned>(time.year), 4);
+    *out++ = '-';
+    out = writePadded(out, static_cast<unsigned>(time.month), 2);
+    *out++ = '-';
+    writePadded(out, static_cast<unsigned>(time.day), 2);
     return std::string_view(text, 10);
 }
 
-void write(const LogSighting& s, NameBytes rule, std::string& line) {
-    line.clear();
-    appendFixed(line, s.latitude, 'N', 'S');
-    line += '\t';
-    appendFixed(line, s.longitude, 'E', 'W');
-    line += "\t( ";
-    appendWindows1252(line, s.ssid, rule);
-    line += " )\t";
-    line += (s.capabilities & capability::kIbss) ? "ad-hoc" : "BSS";
-    char text[96];
-    std::snprintf(text, sizeof text, "\t( %02x:%02x:%02x:%02x:%02x:%02x )\t", s.bssid[0],
-                  s.bssid[1], s.bssid[2], s.bssid[3], s.bssid[4], s.bssid[5]);
-    line += text;
+std::size_t lineRoom(const LogSighting& sighting) {
+    // Beside the coordinates and the name (no longer as Windows-1252 than as UTF-8): the
+    // separators, type, BSSID, time, three ints, four and eight hex digits and a uint.
+    return 2 * kCoordinateRoom + sighting.ssid.size() + 160;
+}
+
+char* write(const LogSighting& s, NameBytes rule, char* out) {
+    out = writeCoordinate(out, s.latitude, 'N', 'S');
+    *out++ = '\t';
+    out = writeCoordinate(out, s.longitude, 'E', 'W');
+    out = writeText(out, "\t( ");
+    out = writeWindows1252(out, s.ssid, rule);
+    out = writeText(out, " )\t");
+    out = writeText(out, (s.capabilities & capability::kIbss) ? "ad-hoc" : "BSS");
+    out = writeText(out, "\t( ");
+    for (std::size_t k = 0; k < s.bssid.size(); ++k) {
+        if (k > 0) *out++ = ':';
+        out = writeHex(out, s.bssid[k], 2);
+    }
+    out = writeText(out, " )\t");
     const SightingTime& t = s.time;
     if (t.hasTime && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
         t.second >= 0 && t.second < 60) {
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d (GMT)", t.hour, t.minute, t.second);
-        line += text;
+        out = writePadded(out, static_cast<unsigned>(t.hour), 2);
+        *out++ = ':';
+        out = writePadded(out, static_cast<unsigned>(t.minute), 2);
+        *out++ = ':';
+        out = writePadded(out, static_cast<unsigned>(t.second), 2);
+        out = writeText(out, " (GMT)");
     }
-    if (s.snr && s.signal && s.noise)
-        std::snprintf(text, sizeof text, "\t[ %d %d %d ]", *s.snr, *s.signal, *s.noise);
-    else
-        std::snprintf(text, sizeof text, "\t[ ]");
-    line += text;
-    std::snprintf(text, sizeof text, "\t# (  )\t%04x\t%08x\t%u",
-                  static_cast<unsigned>(s.capabilities & 0xFFFF),
-                  static_cast<unsigned>(s.channelBits & 0xFFFFFFFFu),
-                  static_cast<unsigned>(s.beaconInterval.value_or(0)));
-    line += text;
+    if (s.snr && s.signal && s.noise) {
+        out = writeText(out, "\t[ ");
+        for (const int number : {*s.snr, *s.signal, *s.noise}) {
+            out = std::to_chars(out, out + 11, number).ptr;
+            *out++ = ' ';
+        }
+        *out++ = ']';
+    } else {
+        out = writeText(out, "\t[ ]");
+    }
+    out = writeText(out, "\t# (  )\t");
+    out = writeHex(out, s.capabilities & 0xFFFF, 4);
+    *out++ = '\t';
+    out = writeHex(out, static_cast<std::uint32_t>(s.channelBits & 0xFFFFFFFFu), 8);
+    *out++ = '\t';
+    return std::to_chars(out, out + 10, s.beaconInterval.value_or(0)).ptr;
+}
+
+void write(const LogSighting& sighting, NameBytes rule, std::string& line) {
+    line.resize(lineRoom(sighting));
+    char* const end = write(sighting, rule, line.data());
+    line.resize(static_cast<std::size_t>(end - line.data()));
 }
 
 RecordExtras extrasOf(const LogSighting& s) {

@@ -16,6 +16,8 @@ namespace velmora::sighting_line {
 // `utf8` as Windows-1252 (its five undefined bytes stand for the Latin-1 characters of the
 // same value), by `rule`.
 void appendWindows1252(std::string& out, std::string_view utf8, NameBytes rule);
+// The same at `out`, which has room for utf8.size() bytes; returns the end.
+char* writeWindows1252(char* out, std::string_view utf8, NameBytes rule);
 
 // The wi-scan data line of `sighting` into `line`:
 // "N 41.1234567<TAB>W 81.7500000<TAB>( name )<TAB>BSS<TAB>( 00:09:5b:ee:e7:61 )<TAB>
@@ -25,6 +27,9 @@ void appendWindows1252(std::string& out, std::string_view utf8, NameBytes rule);
 // capabilities as four and the channel bits as eight hexadecimal digits, the beacon interval
 // or 0.
 void write(const LogSighting& sighting, NameBytes rule, std::string& line);
+// The same at `out`, which has room for lineRoom(sighting) bytes; returns the line's end.
+char* write(const LogSighting& sighting, NameBytes rule, char* out);
+std::size_t lineRoom(const LogSighting& sighting);
 
 // The sighting's date ("YYYY-MM-DD") into `text`, which has room for 10 bytes; empty where the
 // log gives none.

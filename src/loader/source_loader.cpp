@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -120,7 +121,8 @@ inline const char* readScannerCoordinate(const char* p) {
 template <typename Keep>
 void readLog(LogReader& reader, NameBytes names, LoadCounts& counts, Keep& keep) {
     LogEntry entry;
-    std::string line;
+    // The line's room, kept from one sighting to the next: it grows only for a longer name.
+    std::vector<char> text;
     char dateText[10];
     while (reader.next(entry)) {
         switch (entry.kind) {
@@ -133,7 +135,12 @@ void readLog(LogReader& reader, NameBytes names, LoadCounts& counts, Keep& keep)
             case LogEntry::Kind::Sighting:
                 break;
         }
-        sighting_line::write(entry.sighting, names, line);
+        if (const std::size_t room = sighting_line::lineRoom(entry.sighting); text.size() < room)
+            text.resize(room);
+        const std::string_view line(
+            text.data(),
+            static_cast<std::size_t>(sighting_line::write(entry.sighting, names, text.data()) -
+                                     text.data()));
         // A position that rounds to a latitude of zero is no fix, as in a wi-scan log.
         if (isNonGpsEntry(line)) {
             ++counts.dropped;

@@ -52,10 +52,43 @@ bool isBlank(std::string_view text) {
     return trim(text).empty();
 }
 
+// A decimal "-123.456" (the sign and the decimals optional) of at most eighteen digits whose
+// digits as a whole number are below 2^53 and at most 22 decimals: read without from_chars.
+// The whole number and the power of ten are exact doubles, so their quotient rounds as
+// reading the text does. Nothing for text of any other form.
+std::optional<double> plainDecimal(std::string_view text) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p < end && *p == '-';
+    p += negative;
+    std::uint64_t digits = 0;
+    std::size_t count = 0, decimals = 0;
+    const char* const whole = p;
+    for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++count)
+        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    if (p == whole) return std::nullopt;
+    if (p < end && *p == '.') {
+        const char* const fraction = ++p;
+        for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++count)
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        decimals = static_cast<std::size_t>(p - fraction);
+        if (decimals == 0) return std::nullopt;
+    }
+    if (p != end || count > 18 || digits > (std::uint64_t{1} << 53) ||
+        decimals >= std::size(kPowers))
+        return std::nullopt;
+    const double value = static_cast<double>(digits) / kPowers[decimals];
+    return negative ? -value : value;
+}
+
 // A finite decimal number filling the whole (trimmed) field; a leading "+" allowed.
 std::optional<double> number(std::string_view field) {
     field = trim(field);
     if (field.size() > 1 && field[0] == '+' && field[1] != '-') field.remove_prefix(1);
+    if (const auto plain = plainDecimal(field)) return plain;
     double value = 0;
     const char* const end = field.data() + field.size();
     const auto [stop, error] = std::from_chars(field.data(), end, value);

@@ -2,6 +2,7 @@
 #include "records/record_extras.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -279,17 +280,64 @@ std::string_view limitExtrasText(std::string_view text) {
 
 char* escapeExtrasText(std::string_view text, char* out) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : limitExtrasText(text)) {
-        if (c == '%' || c == ',' || c == '\r' || c == '\n') {
-            *out++ = '%';
-            *out++ = kHex[static_cast<unsigned char>(c) >> 4];
-            *out++ = kHex[static_cast<unsigned char>(c) & 15];
-        } else {
-            *out++ = c;
-        }
+    static constexpr auto kEscaped = [] {
+        std::array<bool, 256> escaped{};
+        escaped['%'] = escaped[','] = escaped['\r'] = escaped['\n'] = true;
+        return escaped;
+    }();
+    text = limitExtrasText(text);
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        // The bytes up to the next one escaped are copied as they stand, in one go.
+        const char* run = p;
+        while (run < end && !kEscaped[static_cast<unsigned char>(*run)]) ++run;
+        std::memcpy(out, p, static_cast<std::size_t>(run - p));
+        out += run - p;
+        if (run == end) break;
+        const auto c = static_cast<unsigned char>(*run);
+        *out++ = '%';
+        *out++ = kHex[c >> 4];
+        *out++ = kHex[c & 15];
+        p = run + 1;
     }
     return out;
 }
+
+namespace {
+
+// std::to_chars(value)'s text (the shortest that reads back to `value`, in the shorter of
+// fixed and scientific notation), found without it for the values logs give: a nonzero number
+// below 1e5 with at most four decimals, which reads back to itself. The decimal m / 10^k of the
+// fewest decimals k that does (division of two exact doubles rounds as reading the text does)
+// has the fewest significant digits, ends in a nonzero digit where k > 0, and is shorter in
+// fixed notation than in scientific where it is at least 1 or k < 4.
+char* writeShortest(double value, char* out) {
+    static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
+    static constexpr std::uint64_t kWhole[] = {1, 10, 100, 1000, 10000};
+    const double magnitude = std::abs(value);
+    if (magnitude < 1e5 && value != 0) {
+        for (std::size_t k = 0; k < std::size(kScale); ++k) {
+            const double scaled = std::nearbyint(magnitude * kScale[k]);
+            if (scaled / kScale[k] != magnitude) continue;
+            if (magnitude < 1 && k == 4) break;
+            if (value < 0) *out++ = '-';
+            const auto units = static_cast<std::uint64_t>(scaled);
+            out = std::to_chars(out, out + 6, units / kWhole[k]).ptr;
+            if (k > 0) {
+                *out++ = '.';
+                auto fraction = units % kWhole[k];
+                for (std::size_t d = k; d-- > 0; fraction /= 10)
+                    out[d] = static_cast<char>('0' + fraction % 10);
+                out += k;
+            }
+            return out;
+        }
+    }
+    return std::to_chars(out, out + 24, value).ptr;
+}
+
+}  // namespace
 
 char* writeExtrasValues(const RecordExtras& extras, std::size_t first, char* out) {
     std::size_t index = 0;
@@ -302,7 +350,7 @@ char* writeExtrasValues(const RecordExtras& extras, std::size_t first, char* out
         } else if constexpr (std::is_same_v<Member, std::optional<double>>) {
             // Shortest round trip: 24 bytes at most for any double, fewer within +-1e9.
             if (member && std::isfinite(*member) && std::abs(*member) < 1e9)
-                out = std::to_chars(out, out + 24, *member).ptr;
+                out = writeShortest(*member, out);
         } else {
             out = escapeExtrasText(member, out);
         }

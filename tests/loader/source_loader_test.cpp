@@ -6,12 +6,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <set>
+#include <vector>
 
 #include "io/line_reader.h"
 #include "loader/record_line.h"
+#include "loader/sighting_line.h"
 #include "records/record_writer.h"
 #include "support/test_support.h"
 
@@ -593,6 +599,46 @@ TEST_F(Loader, ASightingIsTheWiScanLineThatSaysTheSame) {
             << extras;
         EXPECT_NE(extras.find(",,,,2024-05-07,-40,[ESS],,,1,open\r\n"), std::string::npos)
             << extras;
+    }
+}
+
+// The sighting line's coordinates and the extras' decimals are written without the library's
+// conversions: they must give its text to the last digit (ties, values a digit short of one,
+// random bits).
+TEST(SightingLine, NumbersAreTheLibrarysTextToTheLastDigit) {
+    std::mt19937_64 random(5);
+    std::vector<double> values = {0.00390625, 0.5e-7, 1.5e-7, 89.99999995, 179.99999995,
+                                  0.1,        2.5,    1e-300, 5e-324,      99999.0,
+                                  10000.0,    0.001,  0.0001, 0.0012,      1e5};
+    for (int k = 0; k < 20000; ++k) {
+        values.push_back(std::ldexp(static_cast<double>(random() % 100000), -int(random() % 40)));
+        values.push_back(static_cast<double>(random() % 3600000001) / 1e7);
+        values.push_back(static_cast<double>(random() % 2000000) / 1000);
+        values.push_back(std::nextafter(values.back(), 1e9));
+    }
+    for (const double value : values) {
+        for (const double signed_ : {value, -value}) {
+            LogSighting s;
+            s.latitude = signed_;
+            s.longitude = -signed_;
+            char expected[96];
+            std::snprintf(expected, sizeof expected, "%c %.7f\t%c %.7f\t", signed_ < 0 ? 'S' : 'N',
+                          value, signed_ < 0 ? 'E' : 'W', value);
+            std::string line;
+            sighting_line::write(s, NameBytes::Printable, line);
+            ASSERT_EQ(line.substr(0, std::strlen(expected)), expected) << signed_;
+
+            RecordExtras extras;
+            extras.altitude = signed_;
+            char text[kExtrasLineLimit];
+            const char* const end = writeExtrasValues(extras, 6, text);
+            char library[32];
+            const char* const libraryEnd = std::to_chars(library, library + 32, signed_).ptr;
+            const std::string_view written(text + 1, static_cast<std::size_t>(end - text - 1));
+            ASSERT_EQ(written.substr(0, written.find(',')),
+                      std::string_view(library, static_cast<std::size_t>(libraryEnd - library)))
+                << signed_;
+        }
     }
 }
 
