@@ -42,7 +42,13 @@ bool equalsNoCase(std::string_view text, std::string_view word) {
     return text.size() == word.size() && startsWithNoCase(text, word);
 }
 
-std::string_view trim(std::string_view text) {
+bool isBlankByte(char c) {
+    return c == ' ' || c == '\t';
+}
+
+inline std::string_view trim(std::string_view text) {
+    // Most fields have nothing to trim.
+    if (text.empty() || (!isBlankByte(text.front()) && !isBlankByte(text.back()))) return text;
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
     return text;
