@@ -12,9 +12,9 @@
 #include <cstring>
 #include <vector>
 
-#include "sightings/map_point.h"
 #include "io/chunk_reader.h"
 #include "io/file_error.h"
+#include "sightings/map_point.h"
 
 namespace velmora {
 
@@ -100,6 +100,9 @@ class Ns1FileReader final : public Ns1Reader {
     // Reads the next access point's record up to its end, leaving its entries for next().
     bool scanRecord();
     void readEntry(LogEntry& entry);
+    // fileTimeToSightingTime(), the civil date kept for the day last seen: a drive's entries
+    // share few days.
+    SightingTime timeOf(std::uint64_t fileTime);
 
     std::filesystem::path path_;
     std::FILE* file_;
@@ -120,7 +123,27 @@ class Ns1FileReader final : public Ns1Reader {
     std::uint32_t entries_ = 0, handed_ = 0;
     bool ended_ = false;
     std::string damage_;
+    std::uint64_t day_ = ~std::uint64_t{0};  // FILETIME seconds / 86400 of dayTime_
+    SightingTime dayTime_;                   // its date (no time of day)
 };
+
+SightingTime Ns1FileReader::timeOf(std::uint64_t fileTime) {
+    const std::uint64_t seconds = fileTime / kTicksPerSecond;
+    const std::uint64_t day = seconds / 86400;
+    if (day != day_) {
+        // The day's first second: its date, or no time where the day is out of range.
+        dayTime_ = fileTimeToSightingTime(day * 86400 * kTicksPerSecond);
+        dayTime_.hour = dayTime_.minute = dayTime_.second = 0;
+        day_ = day;
+    }
+    if (!dayTime_.hasDate) return {};
+    SightingTime t = dayTime_;
+    const auto rest = static_cast<int>(seconds % 86400);
+    t.hour = rest / 3600;
+    t.minute = rest / 60 % 60;
+    t.second = rest % 60;
+    return t;
+}
 
 bool Ns1FileReader::fill(std::size_t n) {
     while (end_ - pos_ < n) {
@@ -257,7 +280,7 @@ void Ns1FileReader::readEntry(LogEntry& entry) {
     s.capabilities = flags_;
     s.channelBits = channels_;
     s.beaconInterval = beaconInterval_;
-    s.time = fileTimeToSightingTime(time);
+    s.time = timeOf(time);
     s.rssi = signal;
     // The text exports' numbers; a signal far out of any radio's range stays within int.
     const auto shifted = [](std::int32_t dbm) {

@@ -42,7 +42,13 @@ bool equalsNoCase(std::string_view text, std::string_view word) {
     return text.size() == word.size() && startsWithNoCase(text, word);
 }
 
-std::string_view trim(std::string_view text) {
+bool isBlankByte(char c) {
+    return c == ' ' || c == '\t';
+}
+
+inline std::string_view trim(std::string_view text) {
+    // Most fields have nothing to trim.
+    if (text.empty() || (!isBlankByte(text.front()) && !isBlankByte(text.back()))) return text;
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
     return text;
@@ -72,6 +78,20 @@ std::optional<double> plainDecimal(std::string_view text) {
     if (p == whole) return std::nullopt;
     if (p < end && *p == '.') {
         const char* const fraction = ++p;
+        // Eight digits at a time while eight bytes of the field are left.
+        for (std::uint64_t eight; end - p >= 8 && count <= 18; p += 8, count += 8) {
+            std::memcpy(&eight, p, 8);
+            if ((eight & 0xF0F0F0F0F0F0F0F0) != 0x3030303030303030 ||
+                ((eight + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) != 0x3030303030303030)
+                break;
+            // The eight digit values (the first in the lowest byte) as a number.
+            eight -= 0x3030303030303030;
+            eight = eight * 10 + (eight >> 8);  // pairs in the bytes 0, 2, 4 and 6
+            eight = ((eight & 0x000000FF000000FF) * (100 + (1000000ULL << 32)) +
+                     ((eight >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32))) >>
+                    32;
+            digits = digits * 100'000'000 + eight;
+        }
         for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++count)
             digits = digits * 10 + static_cast<unsigned>(*p - '0');
         decimals = static_cast<std::size_t>(p - fraction);
