@@ -16,4 +16,19 @@ std::string systemReason() {
     return err ? std::strerror(err) : "Input/output error";
 }
 
+std::FILE* openRegularFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec) throw FileError(path, ec.message());
+    if (status.type() != std::filesystem::file_type::regular)
+        throw FileError(path, status.type() == std::filesystem::file_type::directory
+                                  ? "Is a directory"
+                                  : "Not a regular file");
+    errno = 0;
+    std::FILE* const file = std::fopen(path.c_str(), "rb");
+    if (!file) throw FileError(path, systemReason());
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    return file;
+}
+
 }  // namespace velmora

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -22,5 +23,10 @@ class FileError : public std::runtime_error {
 
 // The reason for the last failed C library call, from errno.
 std::string systemReason();
+
+// Opens a log or list for reading, unbuffered (its readers buffer for themselves). Throws
+// FileError when it is missing, a folder ("Is a directory"), anything but a regular file ("Not
+// a regular file": a FIFO or device would block or never end) or cannot be opened.
+std::FILE* openRegularFile(const std::filesystem::path& path);
 
 }  // namespace velmora

@@ -9,18 +9,8 @@
 namespace velmora {
 
 LineReader::LineReader(const std::filesystem::path& path, std::size_t chunkSize) : path_(path) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec) throw FileError(path, ec.message());
-    if (status.type() != std::filesystem::file_type::regular)
-        throw FileError(path, status.type() == std::filesystem::file_type::directory
-                                  ? "Is a directory"
-                                  : "Not a regular file");
-    errno = 0;
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) throw FileError(path, systemReason());
     // The reader buffers for itself; large reads then go straight to the system.
-    std::setvbuf(file_, nullptr, _IONBF, 0);
+    file_ = openRegularFile(path);
     chunks_.emplace(file_, path, chunkSize);
 }
 

@@ -346,24 +346,14 @@ SightingTime fileTimeToSightingTime(std::uint64_t fileTime) {
 }
 
 std::unique_ptr<Ns1Reader> openNs1(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec) throw FileError(path, ec.message());
-    if (status.type() != std::filesystem::file_type::regular)
-        throw FileError(path, status.type() == std::filesystem::file_type::directory
-                                  ? "Is a directory"
-                                  : "Not a regular file");
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) throw FileError(path, systemReason());
+    // The reader buffers for itself; large reads then go straight to the system.
+    std::FILE* const file = openRegularFile(path);
     struct stat info {};
     if (fstat(fileno(file), &info) != 0) {
         const std::string reason = systemReason();
         std::fclose(file);
         throw FileError(path, reason);
     }
-    // The reader buffers for itself; large reads then go straight to the system.
-    std::setvbuf(file, nullptr, _IONBF, 0);
     auto reader =
         std::make_unique<Ns1FileReader>(path, file, static_cast<std::uint64_t>(info.st_size));
     reader->readHeader();

@@ -384,17 +384,7 @@ Columns findColumns(std::string_view header) {
 class WigleCsvReader final : public LogReader {
   public:
     explicit WigleCsvReader(const std::filesystem::path& path) : path_(path) {
-        std::error_code ec;
-        const auto status = std::filesystem::status(path, ec);
-        if (ec) throw FileError(path, ec.message());
-        if (status.type() != std::filesystem::file_type::regular)
-            throw FileError(path, status.type() == std::filesystem::file_type::directory
-                                      ? "Is a directory"
-                                      : "Not a regular file");
-        errno = 0;
-        file_ = std::fopen(path.c_str(), "rb");
-        if (!file_) throw FileError(path, systemReason());
-        std::setvbuf(file_, nullptr, _IONBF, 0);
+        file_ = openRegularFile(path);
         chunks_.emplace(file_, path);
         scratch_.reserve(kWigleRecordLimit + 1);
         for (auto& known : knownAuth_) known.second = wigle::capabilities("");
