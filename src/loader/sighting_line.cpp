@@ -88,6 +88,7 @@ char* writeHex(char* out, std::uint32_t value, int digits) {
 }
 
 char* writeText(char* out, std::string_view text) {
+    if (text.empty()) return out;  // an empty view may point nowhere
     std::memcpy(out, text.data(), text.size());
     return out + text.size();
 }

@@ -210,8 +210,10 @@ std::size_t split(std::string_view record, std::vector<std::string_view>& fields
                 q = after;  // a lone quote inside the field is a character of it
             }
         } else {
-            const auto* comma =
-                static_cast<const char*>(std::memchr(p, ',', static_cast<std::size_t>(end - p)));
+            // An empty line may view no memory at all: memchr is not asked about it.
+            const auto* comma = p < end ? static_cast<const char*>(std::memchr(
+                                              p, ',', static_cast<std::size_t>(end - p)))
+                                        : nullptr;
             if (!comma) comma = end;
             value = std::string_view(p, static_cast<std::size_t>(comma - p));
             p = comma;
