@@ -11,7 +11,8 @@ seconds="${1:-60}"
 shift || true
 build="${FUZZ_BUILD_DIR:-build-fuzz}"
 
-cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 
 targets=("$@")

@@ -13,8 +13,12 @@ if [ "$seconds" != 0 ]; then
     bash fuzz/run.sh "$seconds"
 fi
 
+# The sanitizer builds are checks, not programs to time: -O1 and line tables (enough for the
+# stacks they print) build in about half the time of -O2 -g.
+quick=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
+
 build="${ASAN_BUILD_DIR:-build-asan}"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_SANITIZE=ON \
+cmake -S . -B "$build" "${quick[@]}" -DVELMORA_SANITIZE=ON \
     -DVELMORA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
@@ -26,7 +30,7 @@ ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 900
 # The reading and writing threads of the core. The windows are left out: Qt's own threads
 # are not built for this sanitizer.
 tsan="${TSAN_BUILD_DIR:-build-tsan}"
-cmake -S . -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_SANITIZE_THREADS=ON \
+cmake -S . -B "$tsan" "${quick[@]}" -DVELMORA_SANITIZE_THREADS=ON \
     -DVELMORA_BUILD_UI=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$tsan" -j"$(nproc)"
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$tsan" --output-on-failure -j"$(nproc)" \
