@@ -310,8 +310,11 @@ TEST(ExtrasReader, ALineOfAnotherRecordEndsTheExtrasNeverPairingThem) {
     };
     test::TempDir dir;
     const fs::path working = dir / "output1";
+    // Bytes after the three lines let the reader take each line in one pass from its buffer,
+    // as it does in a real extras file; no record reads them.
+    const std::string rest(kExtrasLineLimit, 'z');
     for (const Row& row : rows) {
-        test::writeFile(extrasFileOf(working), row.file);
+        test::writeFile(extrasFileOf(working), row.file + rest);
         ExtrasReader reader(working);
         std::string signals;
         for (const RecordFields& record : records) {
