@@ -83,9 +83,20 @@ char* writePadded(char* out, unsigned value, int digits) {
     return out + digits;
 }
 
-// `value` in `digits` lower-case hexadecimal digits, zeros in front.
+// "00" to "ff".
+constexpr std::array<char, 512> kHexPairs = [] {
+    std::array<char, 512> pairs{};
+    for (int k = 0; k < 256; ++k) {
+        pairs[2 * k] = kHexDigits[k >> 4];
+        pairs[2 * k + 1] = kHexDigits[k & 15];
+    }
+    return pairs;
+}();
+
+// `value` in `digits` (an even number) lower-case hexadecimal digits, zeros in front.
 char* writeHex(char* out, std::uint32_t value, int digits) {
-    for (int k = digits; k-- > 0; value >>= 4) out[k] = kHexDigits[value & 15];
+    for (int k = digits; k > 0; k -= 2, value >>= 8)
+        std::memcpy(out + k - 2, &kHexPairs[2 * (value & 0xFF)], 2);
     return out + digits;
 }
 
@@ -346,6 +357,19 @@ const RecordWriter::Fixed& RecordWriter::fixedOf(const LogSighting& s) {
     return f;
 }
 
+std::string_view RecordWriter::escapedAuth(std::string_view auth) {
+    // A log repeats few texts, most of them of lengths of their own.
+    Escaped& known = auths_[auth.size() % auths_.size()];
+    if (!known.valid || known.text != auth) {
+        known.valid = true;
+        known.text.assign(auth);
+        known.escaped.resize(3 * kExtrasTextLimit);
+        known.escaped.resize(static_cast<std::size_t>(escapeExtrasText(auth, known.escaped.data()) -
+                                                      known.escaped.data()));
+    }
+    return known.escaped;
+}
+
 RecordWriter::Outcome RecordWriter::writeRecord(const LogSighting& s, char* out, LoadCounts& counts,
                                                 char*& end, std::uint32_t& check) {
     // Positions as the readers hand them over; any other is left to the line and its tests.
@@ -391,21 +415,26 @@ RecordWriter::Outcome RecordWriter::writeRecord(const LogSighting& s, char* out,
 }
 
 char* RecordWriter::writeExtras(const LogSighting& s, std::uint32_t check, char* out) {
-    out = writeExtrasCheck(check, out);
+    // The check as writeExtrasCheck writes it.
+    out = writeHex(out, check, static_cast<int>(kExtrasCheckLength));
+    *out++ = ',';
     if (s.snr && s.signal && s.noise) {
         for (const int number : {*s.snr, *s.signal, *s.noise}) out = writeSignalNumber(out, number);
     } else {
         out = writeText(out, ",,,");
     }
     out += dateOf(s.time, out).size();
-    // The values that vary from one sighting to the next; the channel and the name, which end
-    // the line, are the access point's and left empty here.
+    // The values that vary from one sighting to the next, as writeExtrasValues writes them;
+    // the channel and the name, which end the line, are the access point's and left empty
+    // here.
+    *out++ = ',';
+    if (s.rssi) out = std::to_chars(out, out + 11, *s.rssi).ptr;
+    *out++ = ',';
+    if (s.auth) out = writeText(out, escapedAuth(*s.auth));
     RecordExtras more;
-    more.rssi = s.rssi;
-    if (s.auth) more.auth = *s.auth;
     more.altitude = s.altitude;
     more.accuracy = s.accuracy;
-    out = writeExtrasValues(more, kWiScanExtrasFields, out) - 2;
+    out = writeExtrasValues(more, kAltitudeField, out) - 2;
     out = writeText(out, fixed_.extrasTail.view());
     *out++ = '\r';
     *out++ = '\n';

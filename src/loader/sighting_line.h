@@ -98,6 +98,17 @@ class RecordWriter {
         LoadCounts counts;                           // what the flags count
     };
     const Fixed& fixedOf(const LogSighting& sighting);
+    // escapeExtrasText(auth), kept for the texts last seen.
+    std::string_view escapedAuth(std::string_view auth);
+    // The index of the altitude in the extras table: it and the accuracy follow the auth text.
+    static constexpr std::size_t kAltitudeField = kWiScanExtrasFields + 2;
+
+    struct Escaped {
+        bool valid = false;
+        std::string text;
+        std::string escaped;
+    };
+    std::array<Escaped, 16> auths_;
 
     NameBytes rule_;
     Fixed fixed_;

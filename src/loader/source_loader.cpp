@@ -17,6 +17,7 @@
 #include "io/line_reader.h"
 #include "io/protected_files.h"
 #include "io/text_file_writer.h"
+#include "loader/read_ahead_log.h"
 #include "loader/record_line.h"
 #include "loader/sighting_line.h"
 #include "records/record_extras.h"
@@ -123,11 +124,13 @@ template <typename Keep, typename Direct>
 void readLog(LogReader& reader, NameBytes names, LoadCounts& counts, Keep& keep, Direct& direct) {
     using Outcome = sighting_line::RecordWriter::Outcome;
     sighting_line::RecordWriter writer(names);
+    // The log is parsed on a thread of its own while its records are written.
+    ReadAheadLog ahead(reader);
     LogEntry entry;
     // The line's room, kept from one sighting to the next: it grows only for a longer name.
     std::vector<char> text;
     char dateText[10];
-    while (reader.next(entry)) {
+    while (ahead.next(entry)) {
         switch (entry.kind) {
             case LogEntry::Kind::NoPosition:
                 ++counts.dropped;
