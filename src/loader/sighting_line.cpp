@@ -285,18 +285,6 @@ RecordExtras extrasOf(const LogSighting& s) {
     return extras;
 }
 
-namespace {
-
-// The extras line's text of a signal number: one to nine digits, "-" allowed.
-char* writeSignalNumber(char* out, int number) {
-    if (number > -1'000'000'000 && number < 1'000'000'000)
-        out = std::to_chars(out, out + 11, number).ptr;
-    *out++ = ',';
-    return out;
-}
-
-}  // namespace
-
 const RecordWriter::Fixed& RecordWriter::fixedOf(const LogSighting& s) {
     Fixed& f = fixed_;
     if (f.valid && f.bssid == s.bssid && f.capabilities == s.capabilities &&
@@ -397,9 +385,20 @@ RecordWriter::Outcome RecordWriter::writeRecord(const LogSighting& s, char* out,
     }
     *out++ = ',';
     *out++ = '[';
-    if (s.snr && s.signal && s.noise)
-        for (const int number : {*s.snr, *s.signal, *s.noise})
-            out = std::to_chars(out, out + 11, number).ptr;
+    if (s.snr && s.signal && s.noise) {
+        // Kept for the extras line, which has the same numbers.
+        char* numbers = signalText_.data();
+        for (const int number : {*s.snr, *s.signal, *s.noise}) {
+            char* const end = std::to_chars(numbers, numbers + 11, number).ptr;
+            // One to nine digits, "-" allowed: the extras line's numbers; others stay empty.
+            const bool kept = end - numbers - (number < 0) <= 9;
+            out =
+                writeText(out, std::string_view(numbers, static_cast<std::size_t>(end - numbers)));
+            numbers = kept ? end : numbers;
+            *numbers++ = ',';
+        }
+        signalSize_ = static_cast<std::size_t>(numbers - signalText_.data());
+    }
     *out++ = ']';
     out = writeText(out, f.tail.view());
     check = recordCheck(std::string_view(start, static_cast<std::size_t>(out - start)));
@@ -418,12 +417,18 @@ char* RecordWriter::writeExtras(const LogSighting& s, std::uint32_t check, char*
     // The check as writeExtrasCheck writes it.
     out = writeHex(out, check, static_cast<int>(kExtrasCheckLength));
     *out++ = ',';
-    if (s.snr && s.signal && s.noise) {
-        for (const int number : {*s.snr, *s.signal, *s.noise}) out = writeSignalNumber(out, number);
-    } else {
-        out = writeText(out, ",,,");
+    out = writeText(out, s.snr && s.signal && s.noise
+                             ? std::string_view(signalText_.data(), signalSize_)
+                             : std::string_view(",,,"));
+    // A log's sightings share few dates.
+    const SightingTime& t = s.time;
+    if (!dateKnown_ || t.year != date_.year || t.month != date_.month || t.day != date_.day ||
+        t.hasDate != date_.hasDate) {
+        date_ = t;
+        dateKnown_ = true;
+        dateSize_ = dateOf(t, dateText_.data()).size();
     }
-    out += dateOf(s.time, out).size();
+    out = writeText(out, std::string_view(dateText_.data(), dateSize_));
     // The values that vary from one sighting to the next, as writeExtrasValues writes them;
     // the channel and the name, which end the line, are the access point's and left empty
     // here.

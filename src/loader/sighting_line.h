@@ -112,6 +112,14 @@ class RecordWriter {
 
     NameBytes rule_;
     Fixed fixed_;
+    // The extras line's signal numbers of the record written last, each with its ",".
+    std::array<char, 3 * 12> signalText_;
+    std::size_t signalSize_ = 0;
+    // The date written last, and its text.
+    bool dateKnown_ = false;
+    SightingTime date_;
+    std::array<char, 10> dateText_;
+    std::size_t dateSize_ = 0;
     std::array<char, kNameLimit> name_;
 };
 
