@@ -44,18 +44,23 @@ void ReadAheadLog::fill(Batch& batch) {
 }
 
 bool ReadAheadLog::next(LogEntry& entry) {
+    const LogEntry* const next = nextEntry();
+    if (next) entry = *next;
+    return next != nullptr;
+}
+
+const LogEntry* ReadAheadLog::nextEntry() {
     while (at_ == current_.count) {
         if (ended_ || current_.last) {
             ended_ = true;
-            return false;
+            return nullptr;
         }
         // The batch read ahead becomes the current one; the next is read meanwhile.
         worker_.take(current_);
         at_ = 0;
         if (!current_.last) worker_.hand(spare_);
     }
-    entry = current_.entries[at_++];
-    return true;
+    return &current_.entries[at_++];
 }
 
 }  // namespace velmora

@@ -30,6 +30,9 @@ class ReadAheadLog final : public LogReader {
 
     // The entry's texts view this object's memory; they stay valid until the next call.
     bool next(LogEntry& entry) override;
+    // The next entry, held by this object until the next call, without a copy; null at the
+    // end of the log.
+    const LogEntry* nextEntry();
     std::string damage() const override { return reader_.damage(); }
 
   private:

@@ -285,6 +285,21 @@ RecordExtras extrasOf(const LogSighting& s) {
     return extras;
 }
 
+namespace {
+
+// A kept part at `out`, which has room for 64 bytes more than it: a short one in one copy of
+// a fixed size.
+char* writeFixed(char* out, const auto& part) {
+    static_assert(sizeof part.bytes >= 64);
+    if (part.size <= 64) {
+        std::memcpy(out, part.bytes.data(), 64);
+        return out + part.size;
+    }
+    return writeText(out, part.view());
+}
+
+}  // namespace
+
 const RecordWriter::Fixed& RecordWriter::fixedOf(const LogSighting& s) {
     Fixed& f = fixed_;
     if (f.valid && f.bssid == s.bssid && f.capabilities == s.capabilities &&
@@ -372,7 +387,7 @@ RecordWriter::Outcome RecordWriter::writeRecord(const LogSighting& s, char* out,
     if (out - start == 10 && std::memcmp(start + 1, "0.0000000", 9) == 0) return Outcome::NoFix;
     *out++ = ',';
     out = writeCoordinateItem(out, s.longitude, 'E', 'W');
-    out = writeText(out, f.middle.view());
+    out = writeFixed(out, f.middle);
     const SightingTime& t = s.time;
     if (t.hasTime && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
         t.second >= 0 && t.second < 60) {
@@ -400,7 +415,7 @@ RecordWriter::Outcome RecordWriter::writeRecord(const LogSighting& s, char* out,
         signalSize_ = static_cast<std::size_t>(numbers - signalText_.data());
     }
     *out++ = ']';
-    out = writeText(out, f.tail.view());
+    out = writeFixed(out, f.tail);
     check = recordCheck(std::string_view(start, static_cast<std::size_t>(out - start)));
     *out++ = '\r';
     *out++ = '\n';

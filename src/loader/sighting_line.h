@@ -58,6 +58,8 @@ class RecordWriter {
     };
     // The room writeRecord may take.
     static std::size_t recordRoom(const LogSighting& sighting) {
+        // Beside the name: the longest of every other item, and the room the kept parts'
+        // copies of a fixed size take past their ends.
         return sighting.ssid.size() + 192;
     }
     // Writes the record line of `sighting` at `out`, which has room for recordRoom(sighting)
@@ -93,7 +95,7 @@ class RecordWriter {
         // ",name,BSS,00:09:5b:ee:e7:61," after the coordinates; empty when the name leaves
         // the sighting to its line (it is quoted in a record).
         Text<kNameLimit + 64> middle;
-        Text<32> tail;                               // ",#,0011,00000040,100" after the signal
+        Text<64> tail;                               // ",#,0011,00000040,100" after the signal
         Text<16 + 3 * kExtrasTextLimit> extrasTail;  // ",11,name" ending the extras line
         LoadCounts counts;                           // what the flags count
     };

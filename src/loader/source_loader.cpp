@@ -126,11 +126,11 @@ void readLog(LogReader& reader, NameBytes names, LoadCounts& counts, Keep& keep,
     sighting_line::RecordWriter writer(names);
     // The log is parsed on a thread of its own while its records are written.
     ReadAheadLog ahead(reader);
-    LogEntry entry;
     // The line's room, kept from one sighting to the next: it grows only for a longer name.
     std::vector<char> text;
     char dateText[10];
-    while (ahead.next(entry)) {
+    while (const LogEntry* const next = ahead.nextEntry()) {
+        const LogEntry& entry = *next;
         switch (entry.kind) {
             case LogEntry::Kind::NoPosition:
                 ++counts.dropped;
