@@ -16,7 +16,9 @@
 #include <tuple>
 #include <vector>
 
+#include "io/file_error.h"
 #include "io/line_reader.h"
+#include "loader/read_ahead_log.h"
 #include "loader/record_line.h"
 #include "loader/sighting_line.h"
 #include "records/record_writer.h"
@@ -731,6 +733,56 @@ TEST(SightingLine, TheRecordWriterWritesWhatTheWiScanLineGives) {
                                           line, signal, sighting_line::dateOf(s.time, dateText),
                                           lineCheck, expectedExtras.data(), &more)));
             }
+        }
+    }
+}
+
+// Entries read ahead come in the reader's order with their texts, across batches cut by the
+// count and by the texts' bytes; the reader's failure and damage come through as its own.
+TEST(ReadAheadLog, HandsOverTheReadersEntriesFailureAndDamage) {
+    struct Numbered final : LogReader {
+        std::size_t count = 0, failAt = 0;
+        std::string text;
+        bool next(LogEntry& entry) override {
+            if (count == failAt) throw FileError("log", "cut");
+            if (count == 5000) return false;
+            // Names of 0 to 99 bytes, some far longer; an auth text on every third.
+            text.assign(count % 7 == 0 ? 20000 + count : count % 100,
+                        static_cast<char>('a' + count % 26));
+            entry = {};
+            entry.kind = count % 2 ? LogEntry::Kind::Sighting : LogEntry::Kind::NoPosition;
+            entry.sighting.ssid = text;
+            if (count % 3 == 0) entry.sighting.auth = std::string_view(text).substr(0, 5);
+            entry.sighting.latitude = static_cast<double>(count++);
+            return true;
+        }
+        std::string damage() const override { return "damaged"; }
+    };
+    for (const std::size_t failAt : {std::size_t{9999}, std::size_t{3333}}) {
+        Numbered reader;
+        reader.failAt = failAt;
+        ReadAheadLog ahead(reader);
+        LogEntry entry;
+        std::size_t k = 0;
+        const auto readAll = [&] {
+            for (; ahead.next(entry); ++k) {
+                ASSERT_EQ(entry.sighting.latitude, static_cast<double>(k));
+                ASSERT_EQ(entry.kind,
+                          k % 2 ? LogEntry::Kind::Sighting : LogEntry::Kind::NoPosition);
+                ASSERT_EQ(entry.sighting.ssid, std::string(k % 7 == 0 ? 20000 + k : k % 100,
+                                                           static_cast<char>('a' + k % 26)));
+                ASSERT_EQ(entry.sighting.auth.value_or("none"),
+                          k % 3 == 0 ? entry.sighting.ssid.substr(0, 5) : "none");
+            }
+        };
+        if (failAt < 5000) {
+            EXPECT_THROW(readAll(), FileError);
+            EXPECT_LE(k, failAt);
+        } else {
+            readAll();
+            EXPECT_EQ(k, 5000u);
+            EXPECT_FALSE(ahead.next(entry));
+            EXPECT_EQ(ahead.damage(), "damaged");
         }
     }
 }
