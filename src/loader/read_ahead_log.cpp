@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "loader/read_ahead_log.h"
 
-#include <utility>
+#include <cstring>
+#include <string_view>
 
 namespace velmora {
 
@@ -18,11 +19,18 @@ ReadAheadLog::~ReadAheadLog() {
 void ReadAheadLog::fill(Batch& batch) {
     batch.entries.resize(kEntries);
     batch.count = 0;
-    batch.texts.clear();
-    batch.texts.reserve(kTextBytes);  // never a null view, even for empty texts
+    // The texts' room is taken once, and grows only for an entry that passes kTextBytes; it
+    // is never empty, so that no view, even of an empty text, is null.
+    if (batch.texts.size() < kTextBytes) batch.texts.resize(kTextBytes);
+    std::size_t used = 0;
+    const auto keep = [&](std::string_view text) {
+        if (batch.texts.size() - used < text.size()) batch.texts.resize(used + text.size());
+        if (!text.empty()) std::memcpy(batch.texts.data() + used, text.data(), text.size());
+        used += text.size();
+    };
     batch.last = false;
     batch.placed.resize(kEntries);
-    while (batch.count < kEntries && batch.texts.size() < kTextBytes) {
+    while (batch.count < kEntries && used < kTextBytes) {
         LogEntry& entry = batch.entries[batch.count];
         if (!reader_.next(entry)) {
             batch.last = true;
@@ -30,10 +38,10 @@ void ReadAheadLog::fill(Batch& batch) {
         }
         LogSighting& s = entry.sighting;
         Batch::Placed& at = batch.placed[batch.count++];
-        at.ssid = batch.texts.size();
-        batch.texts.insert(batch.texts.end(), s.ssid.begin(), s.ssid.end());
-        at.auth = batch.texts.size();
-        if (s.auth) batch.texts.insert(batch.texts.end(), s.auth->begin(), s.auth->end());
+        at.ssid = used;
+        keep(s.ssid);
+        at.auth = used;
+        if (s.auth) keep(*s.auth);
     }
     const char* const texts = batch.texts.data();
     for (std::size_t k = 0; k < batch.count; ++k) {
