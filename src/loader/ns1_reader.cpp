@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "io/chunk_reader.h"
@@ -100,7 +102,7 @@ class Ns1FileReader final : public Ns1Reader {
     // Reads the next access point's record up to its end, leaving its entries for next().
     bool scanRecord();
     void readEntry(LogEntry& entry);
-    // fileTimeToSightingTime(), the civil date kept for the day last seen: a drive's entries
+    // fileTimeToSightingTime(), the civil dates kept for the days last seen: a drive's entries
     // share few days.
     SightingTime timeOf(std::uint64_t fileTime);
 
@@ -123,21 +125,26 @@ class Ns1FileReader final : public Ns1Reader {
     std::uint32_t entries_ = 0, handed_ = 0;
     bool ended_ = false;
     std::string damage_;
-    std::uint64_t day_ = ~std::uint64_t{0};  // FILETIME seconds / 86400 of dayTime_
-    SightingTime dayTime_;                   // its date (no time of day)
+    // Days (FILETIME seconds / 86400) and their dates (no time of day), by day modulo 8.
+    std::array<std::pair<std::uint64_t, SightingTime>, 8> days_ = [] {
+        std::array<std::pair<std::uint64_t, SightingTime>, 8> days;
+        for (auto& [day, date] : days) day = ~std::uint64_t{0};
+        return days;
+    }();
 };
 
 SightingTime Ns1FileReader::timeOf(std::uint64_t fileTime) {
     const std::uint64_t seconds = fileTime / kTicksPerSecond;
     const std::uint64_t day = seconds / 86400;
-    if (day != day_) {
+    auto& [known, date] = days_[day % days_.size()];
+    if (known != day) {
         // The day's first second: its date, or no time where the day is out of range.
-        dayTime_ = fileTimeToSightingTime(day * 86400 * kTicksPerSecond);
-        dayTime_.hour = dayTime_.minute = dayTime_.second = 0;
-        day_ = day;
+        date = fileTimeToSightingTime(day * 86400 * kTicksPerSecond);
+        date.hour = date.minute = date.second = 0;
+        known = day;
     }
-    if (!dayTime_.hasDate) return {};
-    SightingTime t = dayTime_;
+    if (!date.hasDate) return {};
+    SightingTime t = date;
     const auto rest = static_cast<int>(seconds % 86400);
     t.hour = rest / 3600;
     t.minute = rest / 60 % 60;

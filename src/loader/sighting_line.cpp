@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "loader/record_line.h"
+
 namespace velmora::sighting_line {
 
 namespace {
@@ -81,9 +83,20 @@ char* writePadded(char* out, unsigned value, int digits) {
     return out + digits;
 }
 
-// `value` in `digits` lower-case hexadecimal digits, zeros in front.
+// "00" to "ff".
+constexpr std::array<char, 512> kHexPairs = [] {
+    std::array<char, 512> pairs{};
+    for (int k = 0; k < 256; ++k) {
+        pairs[2 * k] = kHexDigits[k >> 4];
+        pairs[2 * k + 1] = kHexDigits[k & 15];
+    }
+    return pairs;
+}();
+
+// `value` in `digits` (an even number) lower-case hexadecimal digits, zeros in front.
 char* writeHex(char* out, std::uint32_t value, int digits) {
-    for (int k = digits; k-- > 0; value >>= 4) out[k] = kHexDigits[value & 15];
+    for (int k = digits; k > 0; k -= 2, value >>= 8)
+        std::memcpy(out + k - 2, &kHexPairs[2 * (value & 0xFF)], 2);
     return out + digits;
 }
 
@@ -96,6 +109,24 @@ char* writeText(char* out, std::string_view text) {
 // "%.7f" of a non-negative `x` below 1e9, written without printf: the exact binary value
 // times 10^7 (at most 77 bits) rounded to a whole number, ties to even, as printf rounds.
 char* writeSevenDecimals(char* out, double x) {
+    if (x < 1000) {
+        // x * 10^7 as a double is within 2^-19 of the exact product: unless it lies that close
+        // to a tie, its nearest whole number is the exact product's.
+        const double scaled = x * 10'000'000;
+        const auto whole = static_cast<std::uint64_t>(scaled);
+        const double rest = scaled - static_cast<double>(whole);
+        if (std::fabs(rest - 0.5) > 1e-5) {
+            const std::uint64_t units = whole + (rest > 0.5);
+            const auto degrees = static_cast<unsigned>(units / 10'000'000);
+            out = writePadded(out, degrees,
+                              degrees < 10     ? 1
+                              : degrees < 100  ? 2
+                              : degrees < 1000 ? 3
+                                               : 4);
+            *out++ = '.';
+            return writePadded(out, static_cast<unsigned>(units % 10'000'000), 7);
+        }
+    }
     const auto bits = std::bit_cast<std::uint64_t>(x);
     const int biased = static_cast<int>(bits >> 52);  // the sign bit is clear
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
@@ -118,6 +149,13 @@ char* writeSevenDecimals(char* out, double x) {
     out = std::to_chars(out, out + 10, units / 10'000'000).ptr;
     *out++ = '.';
     return writePadded(out, static_cast<unsigned>(units % 10'000'000), 7);
+}
+
+// A record line's coordinate item: the hemisphere letter and "%.7f" of the magnitude of
+// `degrees`, which is below 1e9.
+char* writeCoordinateItem(char* out, double degrees, char positive, char negative) {
+    *out++ = degrees < 0 ? negative : positive;
+    return writeSevenDecimals(out, std::fabs(degrees));
 }
 
 // The room writeCoordinate may take: printf's "%.7f" of the largest double is 317 bytes.
@@ -245,6 +283,182 @@ RecordExtras extrasOf(const LogSighting& s) {
     extras.channel = s.channel;
     extras.name = s.ssid;
     return extras;
+}
+
+namespace {
+
+// A kept part at `out`, which has room for 64 bytes more than it: a short one in one copy of
+// a fixed size.
+char* writeFixed(char* out, const auto& part) {
+    static_assert(sizeof part.bytes >= 64);
+    if (part.size <= 64) {
+        std::memcpy(out, part.bytes.data(), 64);
+        return out + part.size;
+    }
+    return writeText(out, part.view());
+}
+
+}  // namespace
+
+const RecordWriter::Fixed& RecordWriter::fixedOf(const LogSighting& s) {
+    Fixed& f = fixed_;
+    if (f.valid && f.bssid == s.bssid && f.capabilities == s.capabilities &&
+        f.channelBits == s.channelBits && f.beaconInterval == s.beaconInterval &&
+        f.channel == s.channel && f.ssid.view() == s.ssid)
+        return f;
+    f.valid = true;
+    writeText(f.ssid.bytes.data(), s.ssid);  // s.ssid.size() <= kNameLimit
+    f.ssid.size = s.ssid.size();
+    f.bssid = s.bssid;
+    f.capabilities = s.capabilities;
+    f.channelBits = s.channelBits;
+    f.beaconInterval = s.beaconInterval;
+    f.channel = s.channel;
+
+    // The name item: the name as Windows-1252 without the spaces and parentheses a record
+    // drops; one with a comma or a quote is stored quoted, which the line's way writes.
+    const char* const nameEnd = writeWindows1252(name_.data(), s.ssid, rule_);
+    char* const middle = f.middle.bytes.data();
+    char* out = middle;
+    *out++ = ',';
+    for (const char* c = name_.data(); c < nameEnd; ++c) {
+        if (*c == ',' || *c == '"') {
+            f.middle.size = 0;
+            return f;
+        }
+        *out = *c;
+        out += *c != ' ' && *c != '(' && *c != ')';
+    }
+    if (out == middle + 1) out = writeText(out, record_line::kBlankName);
+    out = writeText(out, (s.capabilities & capability::kIbss) ? ",ad-hoc," : ",BSS,");
+    for (std::size_t k = 0; k < s.bssid.size(); ++k) {
+        if (k > 0) *out++ = ':';
+        out = writeHex(out, s.bssid[k], 2);
+    }
+    *out++ = ',';
+    f.middle.size = static_cast<std::size_t>(out - middle);
+
+    char* const tail = f.tail.bytes.data();
+    out = writeText(tail, ",#,");
+    char* const flags = out;
+    out = writeHex(out, s.capabilities & 0xFFFF, 4);
+    f.counts = LoadCounts{};
+    record_line::count(std::string_view(flags, 4), f.counts);
+    *out++ = ',';
+    out = writeHex(out, static_cast<std::uint32_t>(s.channelBits & 0xFFFFFFFFu), 8);
+    *out++ = ',';
+    out = std::to_chars(out, out + 10, s.beaconInterval.value_or(0)).ptr;
+    f.tail.size = static_cast<std::size_t>(out - tail);
+
+    char* const extras = f.extrasTail.bytes.data();
+    out = extras;
+    *out++ = ',';
+    if (s.channel) out = std::to_chars(out, out + 11, *s.channel).ptr;
+    *out++ = ',';
+    out = escapeExtrasText(s.ssid, out);
+    f.extrasTail.size = static_cast<std::size_t>(out - extras);
+    return f;
+}
+
+std::string_view RecordWriter::escapedAuth(std::string_view auth) {
+    // A log repeats few texts, most of them of lengths of their own.
+    Escaped& known = auths_[auth.size() % auths_.size()];
+    if (!known.valid || known.text != auth) {
+        known.valid = true;
+        known.text.assign(auth);
+        known.escaped.resize(3 * kExtrasTextLimit);
+        known.escaped.resize(static_cast<std::size_t>(escapeExtrasText(auth, known.escaped.data()) -
+                                                      known.escaped.data()));
+    }
+    return known.escaped;
+}
+
+RecordWriter::Outcome RecordWriter::writeRecord(const LogSighting& s, char* out, LoadCounts& counts,
+                                                char*& end, std::uint32_t& check) {
+    // Positions as the readers hand them over; any other is left to the line and its tests.
+    if (!(std::fabs(s.latitude) <= 90) || !(std::fabs(s.longitude) <= 180) ||
+        s.ssid.size() > kNameLimit)
+        return Outcome::LinePath;
+    const Fixed& f = fixedOf(s);
+    if (f.middle.size == 0) return Outcome::LinePath;
+    char* const start = out;
+    out = writeCoordinateItem(out, s.latitude, 'N', 'S');
+    // A latitude of zero is no fix.
+    if (out - start == 10 && std::memcmp(start + 1, "0.0000000", 9) == 0) return Outcome::NoFix;
+    *out++ = ',';
+    out = writeCoordinateItem(out, s.longitude, 'E', 'W');
+    out = writeFixed(out, f.middle);
+    const SightingTime& t = s.time;
+    if (t.hasTime && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
+        t.second >= 0 && t.second < 60) {
+        out = writePadded(out, static_cast<unsigned>(t.hour), 2);
+        *out++ = ':';
+        out = writePadded(out, static_cast<unsigned>(t.minute), 2);
+        *out++ = ':';
+        out = writePadded(out, static_cast<unsigned>(t.second), 2);
+        out = writeText(out, "GMT");
+    }
+    *out++ = ',';
+    *out++ = '[';
+    if (s.snr && s.signal && s.noise) {
+        // Kept for the extras line, which has the same numbers.
+        char* numbers = signalText_.data();
+        for (const int number : {*s.snr, *s.signal, *s.noise}) {
+            char* const end = std::to_chars(numbers, numbers + 11, number).ptr;
+            // One to nine digits, "-" allowed: the extras line's numbers; others stay empty.
+            const bool kept = end - numbers - (number < 0) <= 9;
+            out =
+                writeText(out, std::string_view(numbers, static_cast<std::size_t>(end - numbers)));
+            numbers = kept ? end : numbers;
+            *numbers++ = ',';
+        }
+        signalSize_ = static_cast<std::size_t>(numbers - signalText_.data());
+    }
+    *out++ = ']';
+    out = writeFixed(out, f.tail);
+    check = recordCheck(std::string_view(start, static_cast<std::size_t>(out - start)));
+    *out++ = '\r';
+    *out++ = '\n';
+    end = out;
+    counts.wepOff += f.counts.wepOff;
+    counts.wepOn += f.counts.wepOn;
+    counts.infrastructure += f.counts.infrastructure;
+    counts.adHoc += f.counts.adHoc;
+    ++counts.total;
+    return Outcome::Written;
+}
+
+char* RecordWriter::writeExtras(const LogSighting& s, std::uint32_t check, char* out) {
+    // The check as writeExtrasCheck writes it.
+    out = writeHex(out, check, static_cast<int>(kExtrasCheckLength));
+    *out++ = ',';
+    out = writeText(out, s.snr && s.signal && s.noise
+                             ? std::string_view(signalText_.data(), signalSize_)
+                             : std::string_view(",,,"));
+    // A log's sightings share few dates.
+    const SightingTime& t = s.time;
+    if (!dateKnown_ || t.year != date_.year || t.month != date_.month || t.day != date_.day ||
+        t.hasDate != date_.hasDate) {
+        date_ = t;
+        dateKnown_ = true;
+        dateSize_ = dateOf(t, dateText_.data()).size();
+    }
+    out = writeText(out, std::string_view(dateText_.data(), dateSize_));
+    // The values that vary from one sighting to the next, as writeExtrasValues writes them;
+    // the channel and the name, which end the line, are the access point's and left empty
+    // here.
+    *out++ = ',';
+    if (s.rssi) out = std::to_chars(out, out + 11, *s.rssi).ptr;
+    *out++ = ',';
+    if (s.auth) out = writeText(out, escapedAuth(*s.auth));
+    RecordExtras more;
+    more.altitude = s.altitude;
+    more.accuracy = s.accuracy;
+    out = writeExtrasValues(more, kAltitudeField, out) - 2;
+    out = writeText(out, fixed_.extrasTail.view());
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
 }
 
 }  // namespace velmora::sighting_line

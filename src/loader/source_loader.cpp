@@ -17,6 +17,7 @@
 #include "io/line_reader.h"
 #include "io/protected_files.h"
 #include "io/text_file_writer.h"
+#include "loader/read_ahead_log.h"
 #include "loader/record_line.h"
 #include "loader/sighting_line.h"
 #include "records/record_extras.h"
@@ -116,15 +117,20 @@ inline const char* readScannerCoordinate(const char* p) {
 
 #endif
 
-// The entries of a log read by its reader: each sighting as its wi-scan data line, handed to
-// `keep` as a data line read is, with its date and the extras only the reader gives.
-template <typename Keep>
-void readLog(LogReader& reader, NameBytes names, LoadCounts& counts, Keep& keep) {
-    LogEntry entry;
+// The entries of a log read by its reader: each sighting written by `direct` with `writer`,
+// or, where that leaves it to its wi-scan data line, the line handed to `keep` as a data line
+// read is, with its date and the extras only the reader gives.
+template <typename Keep, typename Direct>
+void readLog(LogReader& reader, NameBytes names, LoadCounts& counts, Keep& keep, Direct& direct) {
+    using Outcome = sighting_line::RecordWriter::Outcome;
+    sighting_line::RecordWriter writer(names);
+    // The log is parsed on a thread of its own while its records are written.
+    ReadAheadLog ahead(reader);
     // The line's room, kept from one sighting to the next: it grows only for a longer name.
     std::vector<char> text;
     char dateText[10];
-    while (reader.next(entry)) {
+    while (const LogEntry* const next = ahead.nextEntry()) {
+        const LogEntry& entry = *next;
         switch (entry.kind) {
             case LogEntry::Kind::NoPosition:
                 ++counts.dropped;
@@ -134,6 +140,12 @@ void readLog(LogReader& reader, NameBytes names, LoadCounts& counts, Keep& keep)
                 continue;
             case LogEntry::Kind::Sighting:
                 break;
+        }
+        const Outcome outcome = direct(writer, entry.sighting);
+        if (outcome == Outcome::Written) continue;
+        if (outcome == Outcome::NoFix) {
+            ++counts.dropped;
+            continue;
         }
         if (const std::size_t room = sighting_line::lineRoom(entry.sighting); text.size() < room)
             text.resize(room);
@@ -247,6 +259,13 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
         WorkingRecord record;
         char* extrasAt = nullptr;
         const char* extrasRoom = nullptr;
+        // Room for many extras lines is taken at once.
+        const auto takeExtrasRoom = [&] {
+            if (static_cast<std::size_t>(extrasRoom - extrasAt) < kExtrasLineLimit) {
+                extrasAt = extrasBlock.reserve(kExtrasRoom);
+                extrasRoom = extrasAt + kExtrasRoom;
+            }
+        };
         // A data line with a GPS position: its record line, its counts and its extras line.
         const auto keep = [&](std::string_view line, std::string_view date,
                               const RecordExtras* more) {
@@ -272,16 +291,25 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
                 for (std::size_t k = 0; k < items.size(); ++k) items[k] = record.fields[k];
                 check = recordCheck(items, recordLine);
             }
-            // Room for many extras lines is taken at once.
-            if (static_cast<std::size_t>(extrasRoom - extrasAt) < kExtrasLineLimit) {
-                extrasAt = extrasBlock.reserve(kExtrasRoom);
-                extrasRoom = extrasAt + kExtrasRoom;
-            }
+            takeExtrasRoom();
             extrasAt = record_line::writeExtras(line, signal, date, check, extrasAt, more);
             extrasBlock.commit(extrasAt);
         };
+        // A log reader's sighting, written straight into its record and extras lines.
+        const auto direct = [&](sighting_line::RecordWriter& writer, const LogSighting& s) {
+            char* end = nullptr;
+            std::uint32_t check = 0;
+            const auto outcome = writer.writeRecord(s, block.reserve(writer.recordRoom(s)),
+                                                    result.counts, end, check);
+            if (outcome != sighting_line::RecordWriter::Outcome::Written) return outcome;
+            block.commit(end);
+            takeExtrasRoom();
+            extrasAt = writer.writeExtras(s, check, extrasAt);
+            extrasBlock.commit(extrasAt);
+            return outcome;
+        };
         if (logReader) {
-            readLog(*logReader, format->names, result.counts, keep);
+            readLog(*logReader, format->names, result.counts, keep, direct);
             result.damage = logReader->damage();
         }
         std::string_view line;

@@ -26,6 +26,8 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+SightingTime validTime(SightingTime t);
+
 char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -640,6 +642,29 @@ std::uint32_t capabilities(std::string_view authMode) {
 
 SightingTime firstSeen(std::string_view text) {
     text = trim(text);
+    SightingTime t;
+    // The padded form, which most writers use, is read at once.
+    if (text.size() == 19 && text[4] == '-' && text[7] == '-' &&
+        (text[10] == ' ' || text[10] == 'T') && text[13] == ':' && text[16] == ':') {
+        unsigned bad = 0;
+        const auto digits = [&](std::size_t at, std::size_t count) {
+            int value = 0;
+            for (std::size_t k = at; k < at + count; ++k) {
+                const unsigned digit = static_cast<unsigned char>(text[k]) - unsigned{'0'};
+                bad |= digit > 9;
+                value = value * 10 + static_cast<int>(digit);
+            }
+            return value;
+        };
+        t.year = digits(0, 4);
+        t.month = digits(5, 2);
+        t.day = digits(8, 2);
+        t.hour = digits(11, 2);
+        t.minute = digits(14, 2);
+        t.second = digits(17, 2);
+        if (bad) return {};
+        return validTime(t);
+    }
     std::size_t at = 0;
     // One to `width` digits, then `separator` (none after the last field).
     const auto field = [&text, &at](std::size_t width, char separator, int& value) {
@@ -653,10 +678,18 @@ SightingTime firstSeen(std::string_view text) {
         const char c = text[at++];
         return c == separator || (separator == ' ' && c == 'T');
     };
-    SightingTime t;
     if (!field(4, '-', t.year) || !field(2, '-', t.month) || !field(2, ' ', t.day) ||
         !field(2, ':', t.hour) || !field(2, ':', t.minute) || !field(2, 0, t.second))
         return {};
+    return validTime(t);
+}
+
+}  // namespace wigle
+
+namespace {
+
+// `t` with hasDate and hasTime when it is a valid date and time, else no time.
+SightingTime validTime(SightingTime t) {
     static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
     if (t.year < 1 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > kDays[t.month - 1] ||
@@ -665,6 +698,10 @@ SightingTime firstSeen(std::string_view text) {
     t.hasDate = t.hasTime = true;
     return t;
 }
+
+}  // namespace
+
+namespace wigle {
 
 std::optional<int> channelOfFrequency(int mhz) {
     if (mhz == 2484) return 14;

@@ -13,9 +13,12 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <tuple>
 #include <vector>
 
+#include "io/file_error.h"
 #include "io/line_reader.h"
+#include "loader/read_ahead_log.h"
 #include "loader/record_line.h"
 #include "loader/sighting_line.h"
 #include "records/record_writer.h"
@@ -638,6 +641,148 @@ TEST(SightingLine, NumbersAreTheLibrarysTextToTheLastDigit) {
             ASSERT_EQ(written.substr(0, written.find(',')),
                       std::string_view(library, static_cast<std::size_t>(libraryEnd - library)))
                 << signed_;
+        }
+    }
+}
+
+// The record writer makes of a sighting the record and extras lines its wi-scan line gives,
+// or leaves it to that line; one writer takes all the rows in turn, each three times, so that
+// the parts it keeps for an access point are both replaced and reused.
+TEST(SightingLine, TheRecordWriterWritesWhatTheWiScanLineGives) {
+    using Outcome = sighting_line::RecordWriter::Outcome;
+    struct Row {
+        double latitude, longitude;
+        std::string ssid;
+        std::uint32_t capabilities;
+        std::array<int, 3> signal;  // SNR, signal, noise; none where SNR is 0
+        Outcome outcome;
+    };
+    const std::string accented = "caf\xc3\xa9 \xe4\xb8\xad\x01\xff";
+    const Row rows[] = {
+        {41.1234567, -81.75, "home", 0x11, {23, 72, 49}, Outcome::Written},
+        {-33.86, 151.2, "", 0x02, {0, 0, 0}, Outcome::Written},
+        {0.00000004, 10, "no fix", 0x01, {1, 2, 3}, Outcome::NoFix},
+        {-0.00000006, 10, "rounds up", 0x01, {1, 2, 3}, Outcome::Written},
+        {89.99999996,
+         179.99999999,
+         "( a b )",
+         0x0421,
+         {-5, -999999999, 1234567890},
+         Outcome::Written},
+        {12.5, 0, accented, 0x12, {0, 0, 0}, Outcome::Written},
+        {1, 1, "a,b", 0x01, {0, 0, 0}, Outcome::LinePath},
+        {1, 1, "say \"hi\"", 0x01, {0, 0, 0}, Outcome::LinePath},
+        {1, 1, std::string(2000, 'x'), 0x01, {0, 0, 0}, Outcome::LinePath},
+        {std::nan(""), 1, "nan", 0x01, {0, 0, 0}, Outcome::LinePath},
+    };
+    std::mt19937_64 random(26);
+    for (const NameBytes rule : {NameBytes::Printable, NameBytes::AsLogged}) {
+        sighting_line::RecordWriter writer(rule);
+        for (const Row& row : rows) {
+            for (int pass = 0; pass < 3; ++pass) {
+                LogSighting s;
+                s.latitude = row.latitude;
+                s.longitude =
+                    row.longitude * (1 - (pass ? static_cast<double>(random() % 1000) / 1e9 : 0));
+                s.ssid = row.ssid;
+                s.bssid = {0x00, 0x09, 0x5b, static_cast<std::uint8_t>(pass > 0), 0xe7, 0x61};
+                s.capabilities = row.capabilities;
+                s.channelBits = 0x40 << (pass > 0);
+                s.beaconInterval = pass ? std::optional<std::uint32_t>(100) : std::nullopt;
+                s.channel = pass ? std::optional<int>(161) : std::nullopt;
+                if (pass)
+                    s.time = {true, true, 2024, 5, 6, 23, 59, static_cast<int>(random() % 60)};
+                if (row.signal[0])
+                    std::tie(s.snr, s.signal, s.noise) =
+                        std::tuple(row.signal[0], row.signal[1], row.signal[2]);
+                s.rssi = pass ? std::optional<int>(-61) : std::nullopt;
+                if (pass) s.auth = "[WPA2-PSK-CCMP][ESS],%";
+                s.altitude = pass ? std::optional<double>(61.4) : std::nullopt;
+                s.accuracy = pass ? std::optional<double>(1e-300) : std::nullopt;
+
+                std::vector<char> record(writer.recordRoom(s)), extras(kExtrasLineLimit);
+                LoadCounts counts, lineCounts;
+                char* end = nullptr;
+                std::uint32_t check = 0;
+                const Outcome outcome = writer.writeRecord(s, record.data(), counts, end, check);
+                ASSERT_EQ(outcome, row.outcome) << row.ssid;
+                std::string line;
+                sighting_line::write(s, rule, line);
+                if (outcome != Outcome::Written) {
+                    EXPECT_TRUE(outcome != Outcome::NoFix || isNonGpsEntry(line)) << line;
+                    continue;
+                }
+                // The line's way, as the loader takes a data line.
+                std::vector<char> expected(line.size() + record_line::kGrowth +
+                                           record_line::kSlack);
+                std::string_view signal;
+                char* const expectedEnd =
+                    record_line::write(line, expected.data(), lineCounts, signal);
+                ASSERT_NE(expectedEnd, nullptr) << line;
+                ASSERT_EQ(std::string(record.data(), end),
+                          std::string(expected.data(), expectedEnd));
+                EXPECT_EQ(all(counts), all(lineCounts)) << line;
+                const std::uint32_t lineCheck = recordCheck(std::string_view(
+                    expected.data(), static_cast<std::size_t>(expectedEnd - expected.data()) - 2));
+                char dateText[10];
+                const RecordExtras more = sighting_line::extrasOf(s);
+                std::vector<char> expectedExtras(kExtrasLineLimit);
+                EXPECT_EQ(std::string(extras.data(), writer.writeExtras(s, check, extras.data())),
+                          std::string(expectedExtras.data(),
+                                      record_line::writeExtras(
+                                          line, signal, sighting_line::dateOf(s.time, dateText),
+                                          lineCheck, expectedExtras.data(), &more)));
+            }
+        }
+    }
+}
+
+// Entries read ahead come in the reader's order with their texts, across batches cut by the
+// count and by the texts' bytes; the reader's failure and damage come through as its own.
+TEST(ReadAheadLog, HandsOverTheReadersEntriesFailureAndDamage) {
+    struct Numbered final : LogReader {
+        std::size_t count = 0, failAt = 0;
+        std::string text;
+        bool next(LogEntry& entry) override {
+            if (count == failAt) throw FileError("log", "cut");
+            if (count == 5000) return false;
+            // Names of 0 to 99 bytes, some far longer; an auth text on every third.
+            text.assign(count % 7 == 0 ? 20000 + count : count % 100,
+                        static_cast<char>('a' + count % 26));
+            entry = {};
+            entry.kind = count % 2 ? LogEntry::Kind::Sighting : LogEntry::Kind::NoPosition;
+            entry.sighting.ssid = text;
+            if (count % 3 == 0) entry.sighting.auth = std::string_view(text).substr(0, 5);
+            entry.sighting.latitude = static_cast<double>(count++);
+            return true;
+        }
+        std::string damage() const override { return "damaged"; }
+    };
+    for (const std::size_t failAt : {std::size_t{9999}, std::size_t{3333}}) {
+        Numbered reader;
+        reader.failAt = failAt;
+        ReadAheadLog ahead(reader);
+        LogEntry entry;
+        std::size_t k = 0;
+        const auto readAll = [&] {
+            for (; ahead.next(entry); ++k) {
+                ASSERT_EQ(entry.sighting.latitude, static_cast<double>(k));
+                ASSERT_EQ(entry.kind,
+                          k % 2 ? LogEntry::Kind::Sighting : LogEntry::Kind::NoPosition);
+                ASSERT_EQ(entry.sighting.ssid, std::string(k % 7 == 0 ? 20000 + k : k % 100,
+                                                           static_cast<char>('a' + k % 26)));
+                ASSERT_EQ(entry.sighting.auth.value_or("none"),
+                          k % 3 == 0 ? entry.sighting.ssid.substr(0, 5) : "none");
+            }
+        };
+        if (failAt < 5000) {
+            EXPECT_THROW(readAll(), FileError);
+            EXPECT_LE(k, failAt);
+        } else {
+            readAll();
+            EXPECT_EQ(k, 5000u);
+            EXPECT_FALSE(ahead.next(entry));
+            EXPECT_EQ(ahead.damage(), "damaged");
         }
     }
 }
