@@ -346,49 +346,6 @@ class MapWindowTest : public QObject, Ui {
         QVERIFY(text(&w, "statusLine") != "Offline: no background");
     }
 
-    // 512-pixel tiles in a window with more cells than the memory cache held such tiles: every
-    // cell shows its tile, each asked for once, however often the window repaints.
-    void largeTilesInALargeWindow() {
-        LoopbackTileServer server;
-        QVERIFY(server.start());
-        const QColor colour(10, 120, 200);
-        QImage large(512, 512, QImage::Format_RGB32);
-        large.fill(colour);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        large.save(&buffer, "PNG");
-        server.setTilePng(png);
-        Program p;
-        const QTemporaryDir cache;
-        const std::unique_ptr<MapWindow> map = mapOverServer(p, server, cache);
-        map->resize(2800, 1900);
-        MapCanvas* canvas = map->canvas();
-        QTRY_VERIFY(canvas->width() > 2000);
-        knownView(canvas);
-        const map::View view = canvas->view();
-        // The pixel just inside each cell's top-left corner, where nothing is drawn over it.
-        QList<QPoint> corners;
-        for (int y = (static_cast<int>(view.top) / 256) * 256; y < view.top + canvas->height();
-             y += 256)
-            for (int x = (static_cast<int>(view.left) / 256) * 256; x < view.left + canvas->width();
-                 x += 256)
-                corners << QPoint(std::max(0, x - static_cast<int>(view.left)) + 3,
-                                  std::max(0, y - static_cast<int>(view.top)) + 3);
-        QVERIFY(corners.size() > 64);
-        const auto tilesShown = [&] {
-            const QImage image = canvas->grab().toImage();
-            return std::count_if(corners.begin(), corners.end(),
-                                 [&](QPoint at) { return image.pixelColor(at) == colour; });
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(tilesShown(), corners.size(), 20000);
-        QTest::qWait(200);
-        QCOMPARE(tilesShown(), corners.size());
-        QStringList asked;
-        for (const auto& request : server.requests()) asked << request.path;
-        QCOMPARE(asked.size(), QSet<QString>(asked.begin(), asked.end()).size());
-    }
-
     // Without tiles: the graticule and "Offline: no background" with a Retry link, which asks
     // again at once; the first tile that comes ends it. Offline again, it says so once.
     void offlineUntilATileComes() {
