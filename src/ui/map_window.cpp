@@ -100,7 +100,7 @@ QString describe(const MapPoint& point, const AccessPointSummary* accessPoint) {
         {"Position", html(point.latitude) + QStringLiteral(", ") + html(point.longitude)}};
     if (accessPoint) {
         rows[4].first = "Strongest at";  // the pin stands at its strongest sighting
-        rows.push_back({"Sightings", QString::number(accessPoint->sightings)});
+        rows.push_back({"Sightings", groupedDigits(accessPoint->sightings)});
         rows.push_back({"First seen", html(accessPoint->firstSeen)});
         rows.push_back({"Last seen", html(accessPoint->lastSeen)});
     }
