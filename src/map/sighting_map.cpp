@@ -79,8 +79,7 @@ std::optional<FixedPoint> positionOf(const RecordFields& fields) {
 }  // namespace
 
 Status statusOf(std::string_view flags) {
-    if (flags::kCountedAdHoc(flags)) return Status::AdHoc;
-    return flags::kCountedWepOn(flags) ? Status::WepOn : Status::WepOff;
+    return pinKindOf(flags);
 }
 
 // The points of a working file as they are read, by status, before they are ordered.
@@ -339,6 +338,53 @@ std::vector<Dot> SightingMap::dots(const View& view, unsigned shown) const {
                        out.push_back({static_cast<int>(cx - ox), static_cast<int>(cy - oy), status,
                                       highlighted});
                    });
+    }
+    return out;
+}
+
+Drawing SightingMap::drawing(const View& view, unsigned shown, int cellSide, int maxDots) const {
+    Drawing out;
+    if (view.width <= 0 || view.height <= 0) return out;
+    const std::int64_t side = std::max(1, cellSide);
+    const auto floorDiv = [side](std::int64_t v) {
+        return v >= 0 ? v / side : -((-v + side - 1) / side);
+    };
+    const std::int64_t ox = originOf(view.left), oy = originOf(view.top);
+    const std::int64_t col0 = floorDiv(ox), row0 = floorDiv(oy);
+    const auto cols = static_cast<std::size_t>(floorDiv(ox + view.width - 1) - col0 + 1);
+    const auto rows = static_cast<std::size_t>(floorDiv(oy + view.height - 1) - row0 + 1);
+    struct Tally {
+        std::array<std::uint32_t, kStatusCount> counts;
+        std::uint32_t dots;
+    };
+    std::vector<Tally> tally(cols * rows);
+    std::vector<std::pair<Dot, std::size_t>> dots;  // each with its square
+    for (int highlighted = 0; highlighted < 2; ++highlighted) {
+        std::fill(tally.begin(), tally.end(), Tally{});
+        dots.clear();
+        for (int s = 0; s < kStatusCount; ++s) {
+            const auto status = static_cast<Status>(s);
+            if (!(shown & statusBit(status))) continue;
+            visitCells(
+                highlighted * kStatusCount + s, view, ox, oy, ox + view.width, oy + view.height,
+                [&](std::int64_t cx, std::int64_t cy, std::size_t first, std::size_t last) {
+                    const std::size_t cell = static_cast<std::size_t>(floorDiv(cy) - row0) * cols +
+                                             static_cast<std::size_t>(floorDiv(cx) - col0);
+                    tally[cell].counts[s] += static_cast<std::uint32_t>(last - first);
+                    ++tally[cell].dots;
+                    dots.push_back({{static_cast<int>(cx - ox), static_cast<int>(cy - oy), status,
+                                     highlighted != 0},
+                                    cell});
+                });
+        }
+        for (std::size_t cell = 0; cell < tally.size(); ++cell)
+            if (tally[cell].dots > static_cast<std::uint32_t>(maxDots))
+                out.cells.push_back(
+                    {static_cast<int>((col0 + static_cast<std::int64_t>(cell % cols)) * side - ox),
+                     static_cast<int>((row0 + static_cast<std::int64_t>(cell / cols)) * side - oy),
+                     highlighted != 0, tally[cell].counts});
+        for (const auto& [dot, cell] : dots)
+            if (tally[cell].dots <= static_cast<std::uint32_t>(maxDots)) out.dots.push_back(dot);
     }
     return out;
 }

@@ -12,6 +12,7 @@
 #include "records/bssid_key.h"
 #include "records/record_walk.h"
 #include "sightings/map_point.h"
+#include "sightings/pin_palette.h"
 #include "sightings/sighting.h"
 
 namespace velmora {
@@ -20,10 +21,10 @@ class VendorList;
 
 namespace velmora::map {
 
-// How a dot is coloured: ad hoc by the ad-hoc count's Flags test, otherwise WEP on by the WEP
-// on count's test, otherwise WEP off (the map formats' pin styles).
-enum class Status : std::uint8_t { WepOn, WepOff, AdHoc };
-inline constexpr int kStatusCount = 3;
+// How a dot is coloured: the kind of pin (pin_palette.h), WEP on or off, ad hoc or not, by the
+// main window's count tests, as the KML styles and the saved image tell them apart.
+using Status = PinKind;
+inline constexpr int kStatusCount = kPinKindCount;
 // The `shown` bits of every status: bit 1 << Status.
 inline constexpr unsigned kAllStatuses = (1U << kStatusCount) - 1;
 constexpr unsigned statusBit(Status status) {
@@ -40,6 +41,25 @@ struct Dot {
     Status status = Status::WepOff;
     bool highlighted = false;
     bool operator==(const Dot&) const = default;
+};
+
+// A square of screen pixels drawn as one patch of density rather than as overlapping dots:
+// its top-left screen pixel (the squares lie on a grid fixed to the world, so panning does not
+// stir them; a square at the edge may start off the screen), whether it holds highlighted
+// points, and how many points of each status it holds in view.
+struct DensityCell {
+    int x = 0;
+    int y = 0;
+    bool highlighted = false;
+    std::array<std::uint32_t, kStatusCount> counts{};
+    bool operator==(const DensityCell&) const = default;
+};
+
+// What a view draws: density cells where dots would pile up, dots elsewhere. Each comes not
+// highlighted first, then highlighted, so that drawing in order puts the highlight on top.
+struct Drawing {
+    std::vector<DensityCell> cells;
+    std::vector<Dot> dots;
 };
 
 // A view: the world pixel (at `zoom`, 0 to kMaxZoom; another zoom is taken as the nearest of
@@ -109,6 +129,12 @@ class SightingMap {
     // highlight on top. Its time grows with the pixels the view shows occupied, not with the
     // number of sightings.
     std::vector<Dot> dots(const View& view, unsigned shown) const;
+
+    // The dots() of a view, but where a square of `cellSide` x `cellSide` screen pixels would
+    // hold more than `maxDots` dots (of one highlight), that square is one DensityCell instead,
+    // with the count of its points by status. Zooming in spreads the points until every square
+    // shows dots. The highlighted and the other points are binned apart.
+    Drawing drawing(const View& view, unsigned shown, int cellSide, int maxDots) const;
 
     // The record numbers of the shown points nearest to screen point (x, y) of `view` within
     // `radius` pixels (measured between screen pixels): every point in the world pixel of the

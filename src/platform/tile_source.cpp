@@ -10,6 +10,7 @@
 #include <QNetworkRequest>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 
 #include "platform/program_settings.h"
 #include "velmora_version.h"
@@ -52,7 +53,13 @@ TileSource::TileSource(const QString& urlTemplate, const QString& cacheFolder, Q
     : QObject(parent),
       urlTemplate_(urlTemplate),
       network_(new QNetworkAccessManager(this)),
-      images_(kMemoryCacheBytes) {
+      images_(kMemoryCacheBytes),
+      retryTimer_(new QTimer(this)) {
+    retryTimer_->setSingleShot(true);
+    connect(retryTimer_, &QTimer::timeout, this, [this] {
+        ++retries_;
+        retry();
+    });
     QDir().mkpath(cacheFolder);
     auto* cache = new QNetworkDiskCache(network_);
     cache->setCacheDirectory(cacheFolder);
@@ -84,6 +91,24 @@ void TileSource::applyDiskCacheCap() {
     const qint64 reserve = (kMaxRequests + 1) * (maxTileBytes_ + kCacheEntryOverhead);
     static_cast<QNetworkDiskCache*>(network_->cache())
         ->setMaximumCacheSize(qMax<qint64>(0, diskCacheBytes_ - reserve));
+}
+
+void TileSource::setRetryDelays(const QList<int>& milliseconds) {
+    if (!milliseconds.isEmpty()) retryDelays_ = milliseconds;
+}
+
+int TileSource::pendingRetryMs() const {
+    return retryTimer_->isActive() ? retryTimer_->interval() : 0;
+}
+
+void TileSource::retryNow() {
+    retry();
+}
+
+void TileSource::retry() {
+    retryTimer_->stop();
+    failed_.clear();
+    emit retryDue();
 }
 
 void TileSource::setDrawnTileSize(int pixels) {
@@ -213,11 +238,19 @@ void TileSource::finished(QNetworkReply* reply) {
         (status == 0 || (status >= 200 && status < 300)) &&
         reply->bytesAvailable() <= maxTileBytes_)
         image = decodeTile(reply->readAll(), drawnSize_);
+    const bool cacheOnly = reply->request().attribute(kCacheOnlyAttribute).toBool();
     // A tile the memory cache refused would be asked for again at every repaint: a failure.
     if (!image.isNull() && images_.insert(id, new QImage(image), image.sizeInBytes())) {
+        if (!cacheOnly && offline_) {
+            // The server answers again: what failed meanwhile may come now.
+            offline_ = false;
+            cacheFirst_ = false;
+            retries_ = 0;
+            emit online();
+            retry();
+        }
         emit tileReady(id);
-    } else if (!reply->request().attribute(kCacheOnlyAttribute).toBool() &&
-               network_->cache()->metaData(reply->url()).isValid()) {
+    } else if (!cacheOnly && network_->cache()->metaData(reply->url()).isValid()) {
         send(id, true);
     } else {
         fail(id);
@@ -231,6 +264,9 @@ void TileSource::fail(map::TileId id) {
         offline_ = true;
         emit offline();
     }
+    if (!retryTimer_->isActive())
+        retryTimer_->start(retryDelays_[std::min<qsizetype>(retries_, retryDelays_.size() - 1)]);
+    emit failed(id);
 }
 
 }  // namespace velmora

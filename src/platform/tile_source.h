@@ -13,6 +13,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 class QUrl;
 
 namespace velmora {
@@ -25,7 +26,11 @@ namespace velmora {
 // disk; once the server has not answered at all, copies on disk are shown without asking it first.
 // A tile that fails (network or HTTP error, no answer within the timeout or the deadline, larger
 // than the tile cap, not an image of a tile's size, a redirect to another host) is not asked for
-// again in this session; the first failure emits offline() once. Nothing blocks.
+// again until a retry: after a back-off that grows with each retry that fails too (30 s, 1 min,
+// then every 5 min), or at once on retryNow(); retryDue() then says the view should ask again.
+// The source is offline while its last answer from the network failed: offline() says it went
+// so, online() that a request succeeded again, which also ends every wait for a retry. Nothing
+// blocks.
 //
 // What a hostile or broken server can cost is bounded: a reply is aborted once it holds more than
 // the tile cap, so memory and the disk cache's half-written entry stay under it, and the disk
@@ -48,6 +53,8 @@ class TileSource : public QObject {
     // No tile server sends more; a larger image is refused before it is decoded.
     static constexpr int kMaxTileSide = 2048;
     static constexpr int kMaxZoom = 30;
+    // The waits before each retry of failed tiles; the last repeats.
+    static QList<int> defaultRetryDelays() { return {30000, 60000, 300000}; }
 
     TileSource(const QString& urlTemplate, const QString& cacheFolder, QObject* parent = nullptr);
     ~TileSource() override;
@@ -60,6 +67,7 @@ class TileSource : public QObject {
     // Forgets queued requests for tiles no longer wanted (the view moved on); requests already
     // on the wire finish and fill the caches.
     void keepOnly(const QList<map::TileId>& wanted);
+    // Whether the last request answered from the network failed.
     bool isOffline() const { return offline_; }
     bool hasFailed(map::TileId id) const { return failed_.contains(id); }
     int queuedCount() const { return int(queue_.size()); }
@@ -67,6 +75,13 @@ class TileSource : public QObject {
     void setTimeout(int milliseconds) { timeoutMs_ = milliseconds; }
     // How long a request may take in all, however steadily its bytes trickle in.
     void setDeadline(int milliseconds) { deadlineMs_ = milliseconds; }
+    // The waits, in milliseconds, before the first retry of failed tiles, the second, ...; the
+    // last one repeats. Empty lists are ignored.
+    void setRetryDelays(const QList<int>& milliseconds);
+    // The wait before the next retry; 0 while none is due.
+    int pendingRetryMs() const;
+    // Forgets every failure now: the tiles are asked for again when next wanted.
+    void retryNow();
     // The largest reply body taken as a tile; a longer one is aborted.
     void setMaxTileBytes(qint64 bytes);
     // The most the disk cache folder holds, entries being written included.
@@ -88,7 +103,12 @@ class TileSource : public QObject {
     static bool redirectAllowed(const QUrl& from, const QUrl& to);
   signals:
     void tileReady(map::TileId id);
+    // A tile could not be had; its retry is then due in pendingRetryMs().
+    void failed(map::TileId id);
     void offline();
+    void online();
+    // Failed tiles are forgotten: ask for the view's tiles again.
+    void retryDue();
 
   private:
     void startRequests();
@@ -97,6 +117,7 @@ class TileSource : public QObject {
     void fail(map::TileId id);
     void checkSize(QNetworkReply* reply);
     void applyDiskCacheCap();
+    void retry();
 
     QString urlTemplate_;
     QNetworkAccessManager* network_;
@@ -104,6 +125,9 @@ class TileSource : public QObject {
     QList<map::TileId> queue_;  // front first
     QHash<QNetworkReply*, map::TileId> inFlight_;
     QSet<map::TileId> failed_;
+    QTimer* retryTimer_;
+    QList<int> retryDelays_ = defaultRetryDelays();
+    int retries_ = 0;  // retries since the source went offline
     int timeoutMs_ = kDefaultTimeoutMs;
     int deadlineMs_ = kDefaultDeadlineMs;
     qint64 maxTileBytes_ = kDefaultMaxTileBytes;

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "platform/tile_source.h"
+#include "sightings/pin_palette.h"
 
 namespace velmora {
 
@@ -17,6 +18,8 @@ namespace {
 
 constexpr int kDotRadius = 5;
 constexpr int kFaintRadius = 3;
+constexpr int kSelectedRadius = 7;
+constexpr int kHaloWidth = 3;
 constexpr int kFitMargin = 24;   // pixels kept free around fitted sightings
 constexpr int kStreetZoom = 17;  // a single spot, or a fit that would zoom in further
 constexpr int kDragThreshold = 3;
@@ -31,19 +34,46 @@ double worldSize(int zoom) {
     return map::kTileSize * std::ldexp(1.0, zoom);
 }
 
-QPixmap dotSprite(const QColor& fill, int radius, bool outline) {
-    const int size = 2 * radius + 1;
+// A dot of `radius` around the sprite's centre pixel, in a sprite wide enough for a white halo
+// of `halo` pixels around it.
+QPixmap dotSprite(const QColor& fill, int radius, bool outline, int halo = 0) {
+    const int size = 2 * (radius + halo) + 1;
     QPixmap sprite(size, size);
     sprite.fill(Qt::transparent);
     QPainter p(&sprite);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(outline ? QPen(QColor(30, 30, 30, 200), 1.0) : Qt::NoPen);
+    if (halo > 0) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 255, 255, 235));
+        p.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
+    }
+    p.setPen(outline ? QPen(QColor(30, 30, 30, 220), halo > 0 ? 1.5 : 1.0) : Qt::NoPen);
     p.setBrush(fill);
-    p.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
+    p.drawEllipse(QRectF(halo + 0.5, halo + 0.5, 2 * radius, 2 * radius));
+    radius += halo;  // the centre pixel's distance from the sprite's edge
     // The centre pixel carries the status colour exactly, whatever the antialiasing did.
     p.setPen(Qt::NoPen);
     p.fillRect(QRect(radius - 1, radius - 1, 3, 3), fill);
     return sprite;
+}
+
+// A density cell's colour: the statuses' colours mixed by their shares, more opaque the more
+// sightings it holds (fully from 256 on); grey and faint when it lies outside a highlight.
+QRgb cellColour(const map::DensityCell& cell, bool subdued) {
+    double total = 0, red = 0, green = 0, blue = 0;
+    for (int s = 0; s < map::kStatusCount; ++s) {
+        const double n = cell.counts[static_cast<std::size_t>(s)];
+        const PinColour c = kPinStyles[static_cast<std::size_t>(s)].colour;
+        total += n;
+        red += n * c.red;
+        green += n * c.green;
+        blue += n * c.blue;
+    }
+    if (total <= 0) return 0;
+    const double fill = std::min(1.0, std::log2(total) / 8);
+    if (subdued) return qPremultiply(qRgba(128, 128, 128, static_cast<int>(50 + 40 * fill)));
+    return qPremultiply(qRgba(static_cast<int>(red / total), static_cast<int>(green / total),
+                              static_cast<int>(blue / total), static_cast<int>(150 + 105 * fill)));
 }
 
 // The graticule's spacing in degrees: the smallest of a 1-2-5 series whose lines lie at least
@@ -86,25 +116,15 @@ MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
     setMinimumSize(320, 240);
     for (int s = 0; s < map::kStatusCount; ++s) {
         const QColor colour = statusColour(static_cast<map::Status>(s));
-        QColor faint = colour;
-        faint.setAlpha(90);
         sprites_[s] = dotSprite(colour, kDotRadius, true);
-        faintSprites_[s] = dotSprite(faint, kFaintRadius, false);
+        selectedSprites_[s] = dotSprite(colour, kSelectedRadius, true, kHaloWidth);
     }
+    faintSprite_ = dotSprite(QColor(128, 128, 128, 80), kFaintRadius, false);
 }
 
 QColor MapCanvas::statusColour(map::Status status) {
-    // The Okabe-Ito palette: blue, orange and reddish purple stay apart for the common forms of
-    // colour blindness.
-    switch (status) {
-        case map::Status::WepOn:
-            return QColor(0x00, 0x72, 0xB2);
-        case map::Status::WepOff:
-            return QColor(0xE6, 0x9F, 0x00);
-        case map::Status::AdHoc:
-            break;
-    }
-    return QColor(0xCC, 0x79, 0xA7);
+    const PinColour c = pinStyle(status).colour;
+    return QColor(c.red, c.green, c.blue);
 }
 
 void MapCanvas::setSightings(const map::SightingMap* sightings) {
@@ -115,7 +135,11 @@ void MapCanvas::setSightings(const map::SightingMap* sightings) {
 void MapCanvas::setTileSource(TileSource* tiles) {
     if (tiles_) disconnect(tiles_, nullptr, this, nullptr);
     tiles_ = tiles;
-    if (tiles_) connect(tiles_, &TileSource::tileReady, this, [this] { update(); });
+    if (tiles_) {
+        connect(tiles_, &TileSource::tileReady, this, [this] { update(); });
+        // Failed tiles may be asked for again: the next paint asks.
+        connect(tiles_, &TileSource::retryDue, this, [this] { update(); });
+    }
     update();
 }
 
@@ -215,6 +239,22 @@ void MapCanvas::paintEvent(QPaintEvent*) {
     }
     paintScaleBar(painter);
     paintAttribution(painter);
+    if (hasFocus() && !snapshot_) paintFocus(painter);
+}
+
+void MapCanvas::paintFocus(QPainter& painter) {
+    QColor colour = palette().color(QPalette::Highlight);
+    colour.setAlpha(200);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(colour, 2));
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+}
+
+QImage MapCanvas::snapshot() {
+    snapshot_ = true;
+    QImage image = grab().toImage();
+    snapshot_ = false;
+    return image;
 }
 
 void MapCanvas::paintTiles(QPainter& painter) {
@@ -273,27 +313,60 @@ void MapCanvas::paintGraticule(QPainter& painter) {
 }
 
 void MapCanvas::paintDots(QPainter& painter) {
-    dots_.clear();
+    drawing_ = {};
     if (!sightings_) return;
-    dots_ = sightings_->dots(view(), shown_);
-    const bool faintOthers = sightings_->hasHighlight();
-    // One batch per sprite; the faint ones first, so the selection lies on top.
-    std::array<QList<QPainter::PixmapFragment>, map::kStatusCount> normal, faint;
-    for (const map::Dot& dot : dots_) {
-        const auto s = static_cast<std::size_t>(dot.status);
-        const bool isFaint = faintOthers && !dot.highlighted;
-        const int radius = isFaint ? kFaintRadius : kDotRadius;
-        (isFaint ? faint : normal)[s].append(QPainter::PixmapFragment::create(
-            QPointF(dot.x + 0.5, dot.y + 0.5), QRectF(0, 0, 2 * radius + 1, 2 * radius + 1)));
+    drawing_ = sightings_->drawing(view(), shown_, kCellSide, kMaxDotsPerCell);
+    const bool subdued = sightings_->hasHighlight();
+    // Per layer, the cells under the dots; one batch per sprite. The rest first, then the
+    // highlight on top.
+    std::array<QList<QPainter::PixmapFragment>, map::kStatusCount> batches;
+    const auto flush = [&](bool highlighted) {
+        for (std::size_t s = 0; s < batches.size(); ++s) {
+            if (batches[s].isEmpty()) continue;
+            const QPixmap& sprite = highlighted ? selectedSprites_[s]
+                                    : subdued   ? faintSprite_
+                                                : sprites_[s];
+            painter.drawPixmapFragments(batches[s].constData(), static_cast<int>(batches[s].size()),
+                                        sprite);
+            batches[s].clear();
+        }
+    };
+    for (const bool highlighted : {false, true}) {
+        paintCells(painter, highlighted, subdued && !highlighted);
+        const int radius = highlighted ? kSelectedRadius + kHaloWidth
+                           : subdued   ? kFaintRadius
+                                       : kDotRadius;
+        for (const map::Dot& dot : drawing_.dots)
+            if (dot.highlighted == highlighted)
+                batches[static_cast<std::size_t>(dot.status)].append(
+                    QPainter::PixmapFragment::create(QPointF(dot.x + 0.5, dot.y + 0.5),
+                                                     QRectF(0, 0, 2 * radius + 1, 2 * radius + 1)));
+        flush(highlighted);
     }
-    for (std::size_t s = 0; s < faint.size(); ++s)
-        if (!faint[s].isEmpty())
-            painter.drawPixmapFragments(faint[s].constData(), static_cast<int>(faint[s].size()),
-                                        faintSprites_[s]);
-    for (std::size_t s = 0; s < normal.size(); ++s)
-        if (!normal[s].isEmpty())
-            painter.drawPixmapFragments(normal[s].constData(), static_cast<int>(normal[s].size()),
-                                        sprites_[s]);
+}
+
+// The density cells of one layer as one image of a pixel per cell, scaled up to the grid.
+void MapCanvas::paintCells(QPainter& painter, bool highlighted, bool subdued) {
+    const int side = kCellSide;
+    // Every cell lies on one grid: its first column and row start at or before the widget's.
+    int gridX = 1, gridY = 1;
+    for (const map::DensityCell& cell : drawing_.cells)
+        if (cell.highlighted == highlighted) {
+            gridX = (cell.x % side + side) % side - side;
+            gridY = (cell.y % side + side) % side - side;
+            break;
+        }
+    if (gridX > 0) return;
+    const int cols = (width() - gridX) / side + 1, rows = (height() - gridY) / side + 1;
+    QImage image(cols, rows, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    for (const map::DensityCell& cell : drawing_.cells) {
+        if (cell.highlighted != highlighted) continue;
+        const int col = (cell.x - gridX) / side, row = (cell.y - gridY) / side;
+        if (col >= 0 && col < cols && row >= 0 && row < rows)
+            reinterpret_cast<QRgb*>(image.scanLine(row))[col] = cellColour(cell, subdued);
+    }
+    painter.drawImage(QRect(gridX, gridY, cols * side, rows * side), image);
 }
 
 void MapCanvas::paintScaleBar(QPainter& painter) {
@@ -406,6 +479,16 @@ void MapCanvas::keyPressEvent(QKeyEvent* event) {
         default:
             QWidget::keyPressEvent(event);
     }
+}
+
+void MapCanvas::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void MapCanvas::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 void MapCanvas::leaveEvent(QEvent* event) {

@@ -18,13 +18,17 @@ namespace velmora {
 
 class TileSource;
 
-// The map itself: background tiles (or a light graticule where there are none), the dots of
-// the sightings coloured by status, a scale bar and the tiles' attribution. The mouse wheel and
-// the + and - keys zoom about the cursor, dragging pans, a click picks the nearest dot.
+// The map itself: background tiles (or a light graticule where there are none), the sightings
+// coloured by status, a scale bar and the tiles' attribution. Where dots would pile up, the
+// sightings show as density: squares of a few pixels coloured by the share of each status and
+// more opaque the more they hold; zoomed in, as dots. While a selection is highlighted the
+// rest is grey and faint, and the selection lies on top, larger, with a white halo. The mouse
+// wheel and the + and - keys zoom about the cursor, the arrows pan, dragging pans, a click picks
+// the nearest dot; a frame inside the edge shows when the keys reach the map.
 //
-// Each paint asks the SightingMap for the dots of the view only and draws them from three
-// small prerendered sprites, so a frame costs what the view shows, never a walk over every
-// sighting; nothing is kept per sighting here.
+// Each paint asks the SightingMap for the drawing of the view only and draws its dots from small
+// prerendered sprites and its density cells as one image, so a frame costs what the view shows,
+// never a walk over every sighting; nothing is kept per sighting here.
 class MapCanvas : public QWidget {
     Q_OBJECT
 
@@ -34,6 +38,9 @@ class MapCanvas : public QWidget {
     static constexpr int kMaxZoom = 19;
     // How far from a dot, in pixels, a click still picks it.
     static constexpr int kPickRadius = 6;
+    // Density: a square of this side holding more dots than kMaxDotsPerCell is drawn as one.
+    static constexpr int kCellSide = 6;
+    static constexpr int kMaxDotsPerCell = 3;
 
     explicit MapCanvas(QWidget* parent = nullptr);
 
@@ -42,7 +49,7 @@ class MapCanvas : public QWidget {
     void setSightings(const map::SightingMap* sightings);
     void setTileSource(TileSource* tiles);
 
-    // The dot colour of each status: colour-blind-safe, told apart by hue and lightness.
+    // The colour of each status: the pin palette's (pin_palette.h).
     static QColor statusColour(map::Status status);
 
     // The statuses drawn, as bits 1 << Status.
@@ -63,8 +70,12 @@ class MapCanvas : public QWidget {
     // A ring around the spot last picked (zoom 0 pixels); nothing: none.
     void setMarker(std::optional<map::WorldPoint> spot);
 
-    // The dots of the last paint, as SightingMap::dots gave them.
-    const std::vector<map::Dot>& paintedDots() const { return dots_; }
+    // The dots and density cells of the last paint, as SightingMap::drawing gave them.
+    const std::vector<map::Dot>& paintedDots() const { return drawing_.dots; }
+    const std::vector<map::DensityCell>& paintedCells() const { return drawing_.cells; }
+
+    // The map as it shows, without the focus frame: for saving as an image.
+    QImage snapshot();
 
   signals:
     // A click: the record numbers of the nearest dot and of every dot on its spot (empty when
@@ -83,11 +94,15 @@ class MapCanvas : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     void paintTiles(QPainter& painter);
     void paintGraticule(QPainter& painter);
     void paintDots(QPainter& painter);
+    void paintCells(QPainter& painter, bool highlighted, bool subdued);
+    void paintFocus(QPainter& painter);
     void paintScaleBar(QPainter& painter);
     void paintAttribution(QPainter& painter);
     void moveView(int zoom, double left, double top);
@@ -112,11 +127,13 @@ class MapCanvas : public QWidget {
     double pressTop_ = 0;
     int wheelAngle_ = 0;  // eighths of a degree not yet turned into a zoom step
 
-    // Dot sprites by status: drawn as they are for a highlighted or unmarked dot, faint for
-    // one outside a highlighted selection.
+    // Dot sprites by status: drawn as they are while nothing is highlighted, larger with a
+    // halo for a highlighted dot; one faint grey sprite for the dots outside a highlight.
     std::array<QPixmap, map::kStatusCount> sprites_;
-    std::array<QPixmap, map::kStatusCount> faintSprites_;
-    std::vector<map::Dot> dots_;
+    std::array<QPixmap, map::kStatusCount> selectedSprites_;
+    QPixmap faintSprite_;
+    map::Drawing drawing_;
+    bool snapshot_ = false;  // painting for snapshot(): no focus frame
 };
 
 }  // namespace velmora

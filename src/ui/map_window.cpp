@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QImageWriter>
 #include <QLabel>
 #include <QPainter>
@@ -16,6 +17,7 @@
 #include "io/file_error.h"
 #include "platform/message_box.h"
 #include "platform/tile_source.h"
+#include "sightings/pin_palette.h"
 #include "ui/artwork.h"
 #include "ui/error_reports.h"
 #include "ui/export_save_dialog.h"
@@ -29,15 +31,34 @@ namespace {
 
 const QString kCaption = QStringLiteral("Velmora 2004 - Map - ");
 const QString kOffline = QStringLiteral("Offline: no background");
+const QString kOfflineCached = QStringLiteral("Offline: saved tiles only");
+const QString kRetryLink = QStringLiteral(" <a href=\"retry\">Retry</a>");
 
+// The legend's check boxes by status (the pin palette's order), with what each one's count
+// adds to in the main window's counts.
 struct LegendEntry {
     map::Status status;
     const char* name;
-    const char* text;
+    const char* tip;
 };
-constexpr LegendEntry kLegend[] = {{map::Status::WepOn, "showWepOn", "WEP on"},
-                                   {map::Status::WepOff, "showWepOff", "WEP off"},
-                                   {map::Status::AdHoc, "showAdHoc", "Ad hoc"}};
+constexpr LegendEntry kLegend[] = {
+    {map::Status::WepOn, "showWepOn",
+     "WEP on, not ad hoc. The main window's WEP ON Entries "
+     "count these and the ad-hoc ones with WEP on."},
+    {map::Status::WepOff, "showWepOff",
+     "WEP off, not ad hoc. The main window's WEP OFF Entries "
+     "count these and the ad-hoc ones with WEP off."},
+    {map::Status::AdHocWepOn, "showAdHocWepOn",
+     "Ad hoc with WEP on: counted in the main window's Ad-Hoc Locations and WEP ON Entries."},
+    {map::Status::AdHocWepOff, "showAdHocWepOff",
+     "Ad hoc with WEP off: counted in the main window's Ad-Hoc Locations and WEP OFF Entries."}};
+
+QString legendText(map::Status status, std::size_t count) {
+    return QStringLiteral("%1 (%2)").arg(
+        QString::fromLatin1(pinStyle(status).label.data(),
+                            static_cast<qsizetype>(pinStyle(status).label.size())),
+        groupedDigits(count));
+}
 
 QIcon swatch(const QColor& colour) {
     QPixmap pixmap(14, 14);
@@ -55,7 +76,7 @@ QString html(const std::string& utf8) {
 }
 
 QString plural(std::size_t n, const char* one, const char* many) {
-    return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
+    return QStringLiteral("%1 %2").arg(groupedDigits(n), QString::fromLatin1(n == 1 ? one : many));
 }
 
 // One sighting of the side panel: its network name as the heading, then its values; for an
@@ -79,7 +100,7 @@ QString describe(const MapPoint& point, const AccessPointSummary* accessPoint) {
         {"Position", html(point.latitude) + QStringLiteral(", ") + html(point.longitude)}};
     if (accessPoint) {
         rows[4].first = "Strongest at";  // the pin stands at its strongest sighting
-        rows.push_back({"Sightings", QString::number(accessPoint->sightings)});
+        rows.push_back({"Sightings", groupedDigits(accessPoint->sightings)});
         rows.push_back({"First seen", html(accessPoint->firstSeen)});
         rows.push_back({"Last seen", html(accessPoint->lastSeen)});
     }
@@ -93,6 +114,12 @@ QString describe(const MapPoint& point, const AccessPointSummary* accessPoint) {
 }
 
 }  // namespace
+
+QString groupedDigits(std::uint64_t n) {
+    QString digits = QString::number(n);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3) digits.insert(at, QLatin1Char(','));
+    return digits;
+}
 
 MapWindow::MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint)
     : QWidget(&owner, Qt::Window), paths_(std::move(paths)), perAccessPoint_(perAccessPoint) {
@@ -109,16 +136,29 @@ MapWindow::MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint)
         vendors_.reset();
     }
     tiles_ = new TileSource(paths_.tileUrlTemplate, paths_.tileCacheFolder, this);
-    connect(tiles_, &TileSource::offline, this, [this] {
-        if (offlineShown_) return;
-        offlineShown_ = true;
-        setStatus(kOffline);
+    // While the last request failed the status says so, with a link that retries at once;
+    // tiles that still come from the disk cache are said to be all there is.
+    connect(tiles_, &TileSource::offline, this, [this] { showOffline(kOffline); });
+    connect(tiles_, &TileSource::tileReady, this, [this] {
+        if (offlineShown_ && tiles_->isOffline()) showOffline(kOfflineCached);
     });
+    connect(tiles_, &TileSource::online, this, [this] {
+        if (offlineShown_) setStatus(summary_);
+    });
+    connect(statusLine_, &QLabel::linkActivated, this, [this] { tiles_->retryNow(); });
     canvas_->setTileSource(tiles_);
 
     resize(1000, 700);
-    // Beside the main window after the three Advanced windows, or where it was last.
-    placeWindow(this, owner, 3, true);
+    // Polished and laid out, the window knows how small it can be before it is placed.
+    ensurePolished();
+    layout()->activate();
+    // Beside the main window and clear of the windows open beside it (the one whose "Show on
+    // Map" opens it among them), or where it was last.
+    QList<QRect> open;
+    for (const QWidget* other : owner.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (other != this && other->isWindow() && other->isVisible())
+            open.append(other->frameGeometry());
+    placeWindow(this, owner, 3, true, open);
     layout()->activate();  // the canvas takes its size before the first fit
     build();
     fitView();
@@ -128,26 +168,43 @@ MapWindow::~MapWindow() {
     if (isVisible()) rememberPlace(this);
 }
 
+void MapWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The keys zoom and pan from the start.
+    canvas_->setFocus(Qt::OtherFocusReason);
+}
+
 void MapWindow::hideEvent(QHideEvent* event) {
     rememberPlace(this);
     QWidget::hideEvent(event);
 }
 
 void MapWindow::buildControls() {
-    auto* legend = new QHBoxLayout;
+    // The legend two by two, infrastructure above ad hoc, so the window stays narrow.
+    auto* boxes = new QGridLayout;
+    boxes->setHorizontalSpacing(12);
+    boxes->setVerticalSpacing(0);
     for (const LegendEntry& entry : kLegend) {
-        auto* box = new QCheckBox(QString::fromLatin1(entry.text), this);
+        auto* box = new QCheckBox(legendText(entry.status, 0), this);
         box->setObjectName(QString::fromLatin1(entry.name));
+        box->setToolTip(QString::fromLatin1(entry.tip));
         box->setIcon(swatch(MapCanvas::statusColour(entry.status)));
         box->setChecked(true);
         connect(box, &QCheckBox::toggled, this,
                 [this, status = entry.status](bool on) { canvas_->setStatusShown(status, on); });
-        legend->addWidget(box);
+        const auto at = static_cast<int>(&entry - kLegend);
+        boxes->addWidget(box, at / 2, at % 2);
         legend_[static_cast<std::size_t>(entry.status)] = box;
     }
+    auto* legend = new QHBoxLayout;
+    legend->addLayout(boxes);
     legend->addStretch();
     clearButton_ = new QPushButton(QStringLiteral("Show All"), this);
     clearButton_->setObjectName(QStringLiteral("clearButton"));
+    // Its room is kept while hidden: the buttons stay put and the window's least size holds.
+    QSizePolicy keepRoom = clearButton_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    clearButton_->setSizePolicy(keepRoom);
     clearButton_->hide();
     connect(clearButton_, &QPushButton::clicked, this, &MapWindow::clearHighlight);
     auto* fit = new QPushButton(QStringLiteral("Fit"), this);
@@ -159,8 +216,14 @@ void MapWindow::buildControls() {
     for (QPushButton* button : {clearButton_, fit, save}) {
         button->setAutoDefault(false);
         button->setFocusPolicy(Qt::TabFocus);
-        legend->addWidget(button);
     }
+    // Two by two as well: Fit and Save Image... above, Show All below them.
+    auto* buttons = new QGridLayout;
+    buttons->setSpacing(2);
+    buttons->addWidget(fit, 0, 0);
+    buttons->addWidget(save, 0, 1);
+    buttons->addWidget(clearButton_, 1, 0, 1, 2);
+    legend->addLayout(buttons);
 
     canvas_ = new MapCanvas(this);
     connect(canvas_, &MapCanvas::picked, this, &MapWindow::showPicked);
@@ -186,6 +249,7 @@ void MapWindow::buildControls() {
 
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName(QStringLiteral("statusLine"));
+    statusLine_->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     cursorPosition_ = new QLabel(this);
     cursorPosition_->setObjectName(QStringLiteral("cursorPosition"));
     cursorPosition_->setMinimumWidth(220);
@@ -215,11 +279,10 @@ void MapWindow::build() {
     canvas_->setMarker(std::nullopt);
     for (const LegendEntry& entry : kLegend)
         legend_[static_cast<std::size_t>(entry.status)]->setText(
-            QStringLiteral("%1 (%2)")
-                .arg(QString::fromLatin1(entry.text))
-                .arg(sightings_.count(entry.status)));
-    setStatus(perAccessPoint_ ? plural(sightings_.size(), "access point", "access points")
-                              : plural(sightings_.size(), "sighting", "sightings"));
+            legendText(entry.status, sightings_.count(entry.status)));
+    summary_ = perAccessPoint_ ? plural(sightings_.size(), "access point", "access points")
+                               : plural(sightings_.size(), "sighting", "sightings");
+    setStatus(summary_);
     if (selection_) highlight();
 }
 
@@ -310,7 +373,7 @@ void MapWindow::saveImage() {
     if (!showExportSaveDialog(this, imageDialog_, exportFolder)) return;
 
     const QString path = imageDialog_.fileName();
-    const QImage image = canvas_->grab().toImage();
+    const QImage image = imageWithLegend();
     // Written beside the target and renamed over it when complete: a failure keeps an earlier
     // file of that name as it was.
     QSaveFile file(path);
@@ -335,8 +398,52 @@ void MapWindow::saveImage() {
     setStatus(QStringLiteral("Image saved: ") + imageDialog_.fileTitle());
 }
 
+QImage MapWindow::imageWithLegend() {
+    QImage image = canvas_->snapshot();
+    // The legend of the statuses shown, in the top-left corner; the scale bar is the canvas's.
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    const QFontMetrics metrics = painter.fontMetrics();
+    QStringList lines;
+    std::vector<map::Status> statuses;
+    for (const LegendEntry& entry : kLegend)
+        if (canvas_->shownStatuses() & map::statusBit(entry.status)) {
+            statuses.push_back(entry.status);
+            lines << legendText(entry.status, sightings_.count(entry.status));
+        }
+    if (selection_) lines << QStringLiteral("Highlighted: ") + selection_->title;
+    int widest = 0;
+    for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+    const int lineHeight = std::max(16, metrics.height() + 2);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 220));
+    painter.drawRoundedRect(QRect(8, 8, widest + 38, lineHeight * int(lines.size()) + 10), 4, 4);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int y = 13 + lineHeight * int(i);
+        if (std::size_t(i) < statuses.size()) {
+            painter.setPen(QPen(QColor(30, 30, 30, 200), 1.0));
+            painter.setBrush(MapCanvas::statusColour(statuses[std::size_t(i)]));
+            painter.drawEllipse(QRectF(16, y + (lineHeight - 11) / 2.0, 11, 11));
+        }
+        painter.setPen(QColor(30, 30, 30));
+        painter.drawText(QRect(34, y, widest + 4, lineHeight), Qt::AlignVCenter, lines[i]);
+    }
+    return image;
+}
+
 void MapWindow::setStatus(const QString& text) {
+    offlineShown_ = false;
+    statusLine_->setTextFormat(Qt::PlainText);
     statusLine_->setText(text);
+}
+
+void MapWindow::showOffline(const QString& text) {
+    offlineShown_ = true;
+    statusLine_->setTextFormat(Qt::RichText);
+    statusLine_->setText(text + kRetryLink);
 }
 
 }  // namespace velmora

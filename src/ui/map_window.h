@@ -24,6 +24,9 @@ namespace velmora {
 class MapCanvas;
 class TileSource;
 
+// A count with its digits grouped by commas: "124,931".
+QString groupedDigits(std::uint64_t n);
+
 // What the map window draws: the loaded log's working file, the vendor list the side panel
 // names makers from, the log's file title for the caption, and where the tiles come from.
 struct MapWindowPaths {
@@ -38,14 +41,18 @@ struct MapWindowPaths {
 //
 //   Object            Shows
 //   MapWindow         caption "Velmora 2004 - Map - " and the log's file title
-//   showWepOn, showWepOff, showAdHoc
-//                     the legend: a checkbox per status, with its colour; unchecked hides it
+//   showWepOn, showWepOff, showAdHocWepOn, showAdHocWepOff
+//                     the legend: a checkbox per status (the pin palette's), with its colour
+//                     and count; unchecked hides it; the four counts add up to the dots
+//   focus             on the map whenever the window shows, so the keys zoom and pan
 //   fitButton         "Fit": the view of every sighting (or of the highlighted selection)
 //   clearButton       "Show All": drops the highlight; shown while a selection is highlighted
 //   saveImageButton   "Save Image...": the view as a PNG file
 //   mapCanvas         the map (map_canvas.h)
 //   details           the side panel: the sightings of the last clicked spot
-//   statusLine        what the window last did; "Offline: no background" once, without tiles
+//   statusLine        what the window last did; "Offline: no background" (or "saved tiles only"
+//                     while the disk cache serves) with a "Retry" link while the tile server's
+//                     last answer failed, the count of sightings again once it answers
 //   cursorPosition    the latitude and longitude under the mouse
 //
 // One dot per sighting, or one per access point (at its strongest sighting) while "One Pin
@@ -78,6 +85,7 @@ class MapWindow : public QWidget {
 
   protected:
     // Keeps the window's place and size for the next time it opens.
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:
@@ -86,6 +94,9 @@ class MapWindow : public QWidget {
     void highlight();
     void showPicked(const std::vector<std::uint32_t>& numbers);
     void setStatus(const QString& text);
+    void showOffline(const QString& text);
+    // The map as "Save Image..." writes it: the view with its scale bar, and the legend.
+    QImage imageWithLegend();
 
     MapWindowPaths paths_;
     bool perAccessPoint_;
@@ -94,7 +105,8 @@ class MapWindow : public QWidget {
     std::optional<MapSelection> selection_;  // highlighted, kept over a rebuild
     FileDialog imageDialog_;
     TileSource* tiles_ = nullptr;
-    bool offlineShown_ = false;
+    bool offlineShown_ = false;  // the status line says offline
+    QString summary_;            // the status line's count of sightings
 
     MapCanvas* canvas_ = nullptr;
     std::array<QCheckBox*, map::kStatusCount> legend_{};

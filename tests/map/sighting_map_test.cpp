@@ -88,36 +88,18 @@ Dots sorted(Dots dots) {
 
 constexpr unsigned kOn = statusBit(Status::WepOn);
 constexpr unsigned kOff = statusBit(Status::WepOff);
-constexpr unsigned kAdHoc = statusBit(Status::AdHoc);
+constexpr unsigned kAdHoc = statusBit(Status::AdHocWepOff);
 
-TEST(SightingMapStatus, FollowsTheCountsTestsAsTheKmlPinsDo) {
+TEST(SightingMapStatus, IsThePinKindByTheMainWindowsCountTests) {
     // clang-format off
     const std::pair<std::string_view, Status> rows[] = {
-        {"0011", Status::WepOn}, {"0001", Status::WepOff}, {"0031", Status::WepOn},
-        {"0002", Status::AdHoc}, {"0012", Status::AdHoc},  // ad hoc before WEP
-        {"0006", Status::AdHoc}, {"0013", Status::WepOn},   {"0091", Status::WepOff},
-        {"5", Status::WepOn},    {"6", Status::AdHoc},      {"00a1", Status::WepOff},
-        {"1\xe9", Status::WepOn},                           // neither on nor off: WEP off's
+        {"0011", Status::WepOn},      {"0001", Status::WepOff},      {"0031", Status::WepOn},
+        {"0002", Status::AdHocWepOff}, {"0012", Status::AdHocWepOn}, {"0006", Status::AdHocWepOff},
+        {"0013", Status::WepOn},      {"0091", Status::WepOff},      {"00a1", Status::WepOff},
+        {"1\xe9", Status::WepOn},                                   // neither on nor off: WEP off's
     };
     // clang-format on
-    std::string log = test::textLog({});
-    for (const auto& [flags, status] : rows) {
-        EXPECT_EQ(statusOf(flags), status) << flags;
-        log += sighting("N 1.0", "E 2.0", "net", "00:0a:0b:0c:0d:01", flags, 50) + "\r\n";
-    }
-    // The map's dots and the KML file's pins tell the statuses apart alike.
-    Loaded loaded(log);
-    ExportStyle kml;
-    kml.format = ExportFormat::Kml;
-    const std::string text = test::readFile(
-        runMainExport(MainExport::ConvertAll, loaded.output1(), loaded.dir.path(), "log.txt", kml));
-    const char* const kStyles[] = {"#wep-on", "#wep-off", "#ad-hoc"};
-    std::size_t at = 0;
-    for (const auto& [flags, status] : rows) {
-        at = text.find("<styleUrl>", at) + 10;
-        EXPECT_EQ(text.substr(at, text.find('<', at) - at), kStyles[static_cast<int>(status)])
-            << flags;
-    }
+    for (const auto& [flags, status] : rows) EXPECT_EQ(statusOf(flags), status) << flags;
 }
 
 TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {
@@ -128,7 +110,7 @@ TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {
     EXPECT_EQ(map.unplaced(), 1U);
     EXPECT_EQ(map.count(Status::WepOn), 2U);
     const Dot on{55, 46, Status::WepOn, false}, off{78, 9, Status::WepOff, false},
-        adHoc{8, 121, Status::AdHoc, false}, off2{55, 39, Status::WepOff, false};
+        adHoc{8, 121, Status::AdHocWepOff, false}, off2{55, 39, Status::WepOff, false};
     const std::pair<unsigned, Dots> rows[] = {
         {kAllStatuses, {off, off2, on, adHoc}},
         {kOn, {on}},
@@ -155,7 +137,7 @@ TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {
     const View world{0, 0, 256, 256, 0};
     EXPECT_EQ(sorted(map.dots(world, kAllStatuses)), (Dots{{127, 85, Status::WepOn, false},
                                                            {127, 85, Status::WepOff, false},
-                                                           {127, 85, Status::AdHoc, false}}));
+                                                           {127, 85, Status::AdHocWepOff, false}}));
     // Beyond the world's edge there is nothing, however far; nor on an empty screen.
     EXPECT_TRUE(map.dots({-300, 0, 256, 256, 0}, kAllStatuses).empty());
     EXPECT_TRUE(map.dots({1e300, -1e300, 256, 256, 16}, kAllStatuses).empty());
@@ -264,7 +246,7 @@ TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
         // A highlight moves points between groups; each status keeps its count.
         const auto counts = [&map] {
             return std::tuple(map.count(Status::WepOn), map.count(Status::WepOff),
-                              map.count(Status::AdHoc));
+                              map.count(Status::AdHocWepOff));
         };
         const auto before = counts();
         map.highlight(loaded.output1(), row.selection.filter);
@@ -327,6 +309,51 @@ TEST(SightingMapDescribe, GivesTheSidePanelsValuesByRecordNumber) {
     EXPECT_EQ(summaries[3].sightings, 0U);
 }
 
+// Where dots would pile up, a square of the grid is one density cell with its points counted by
+// status; elsewhere, and for the highlight apart from the rest, dots as dots() gives them.
+TEST(SightingMapDrawing, BinsPiledUpDotsIntoDensityCells) {
+    Loaded loaded(kSmallLog);
+    SightingMap map = SightingMap::build(loaded.output1(), false);
+    using Counts = std::array<std::uint32_t, kStatusCount>;
+    const Dot on{55, 46, Status::WepOn, false}, off{78, 9, Status::WepOff, false},
+        adHoc{8, 121, Status::AdHocWepOff, false}, off2{55, 39, Status::WepOff, false};
+    struct Row {
+        const char* name;
+        View view;
+        unsigned shown;
+        int side, maxDots;
+        bool highlight;  // the access point 00:0A:0B:0C:0D:02: `off` and `off2`
+        std::vector<DensityCell> cells;
+        Dots dots;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"on and off2 share a square", kStreet, kAllStatuses, 16, 1, false,
+         {{48, 32, false, Counts{2, 1, 0, 0}}}, {off, adHoc}},
+        {"two dots allowed", kStreet, kAllStatuses, 16, 2, false, {}, {off, off2, on, adHoc}},
+        {"hidden status not binned", kStreet, kOn | kAdHoc, 16, 1, false, {}, {on, adHoc}},
+        // The grid is the world's: this square starts above and left of the screen.
+        {"highlight binned apart", kStreet, kAllStatuses, 1024, 1, true,
+         {{-496, -608, false, Counts{2, 0, 0, 1}}, {-496, -608, true, Counts{0, 2, 0, 0}}}, {}},
+        {"highlight alone in its square", kStreet, kAllStatuses, 32, 1, true,
+         {}, {on, adHoc, {78, 9, Status::WepOff, true}, {55, 39, Status::WepOff, true}}},
+        // The world smaller than the screen: the grid starts left of and above it.
+        {"world in one pixel", {-100, -100, 500, 500, 0}, kAllStatuses, 16, 1, false,
+         {{212, 180, false, Counts{2, 2, 0, 1}}}, {}},
+        {"empty screen", {0, 0, 0, 500, 0}, kAllStatuses, 16, 0, false, {}, {}},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        if (row.highlight)
+            map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:0D:02").filter);
+        else
+            map.clearHighlight();
+        const Drawing drawing = map.drawing(row.view, row.shown, row.side, row.maxDots);
+        EXPECT_EQ(drawing.cells, row.cells) << row.name;
+        EXPECT_EQ(sorted(drawing.dots), sorted(row.dots)) << row.name;
+    }
+}
+
 // A log of `lines` sightings spread over a city, of `accessPoints` access points with random
 // signals and flags.
 std::string cityLog(int lines, int accessPoints, unsigned seed) {
@@ -386,6 +413,27 @@ TEST(SightingMapDots, AreOnePerOccupiedPixelOfEachStatusAsAScanOfEveryPointFinds
                 EXPECT_EQ(got, expected) << "zoom " << zoom << (perAccessPoint ? " per AP" : "");
             }
         }
+    }
+}
+
+// Over a city the squares fill at a town's zoom and empty as the user zooms in; the cells count
+// every point in view.
+TEST(SightingMapDrawing, TurnsIntoDotsAsTheViewZoomsIn) {
+    Loaded loaded(cityLog(20000, 3000, 7));
+    const SightingMap map = SightingMap::build(loaded.output1(), false);
+    const WorldPoint centre = project(51.5, -0.1);
+    for (const int zoom : {4, 12, 17}) {
+        const double scale = scaleToZoom(zoom);
+        const View view{centre.x * scale - 500, centre.y * scale - 350, 1000, 700, zoom};
+        const Drawing drawing = map.drawing(view, kAllStatuses, 6, 3);
+        std::size_t counted = 0;
+        for (const DensityCell& cell : drawing.cells)
+            for (const std::uint32_t n : cell.counts) counted += n;
+        if (zoom == 4) {
+            EXPECT_EQ(counted, map.size());
+        }
+        EXPECT_EQ(drawing.cells.empty(), zoom == 17) << zoom;
+        EXPECT_EQ(drawing.dots.empty(), zoom == 4) << zoom;
     }
 }
 

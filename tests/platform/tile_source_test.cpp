@@ -446,6 +446,45 @@ class TileSourceTest : public QObject {
         QVERIFY(!source.isOffline());
     }
 
+    // Failed tiles are asked for again after a back-off that grows to its last step and stays
+    // there, or at once on retryNow(); offline lasts while the last request failed, and the
+    // first answer ends it and the back-off.
+    void retriesAfterBackOff_data() {
+        QTest::addColumn<bool>("now");
+        QTest::newRow("back-off") << false;
+        QTest::newRow("retry now") << true;
+    }
+    void retriesAfterBackOff() {
+        QFETCH(bool, now);
+        server_->setAnswer(Answer::NotFound);
+        TileSource source(server_->urlTemplate(), cache_->path());
+        if (!now) source.setRetryDelays({5, 10, 20});
+        QSignalSpy due(&source, &TileSource::retryDue);
+        QSignalSpy online(&source, &TileSource::online);
+        QSignalSpy ready(&source, &TileSource::tileReady);
+        const TileId id{7, 64, 42};
+        QList<int> waited;  // the wait due as each failure is reported
+        connect(&source, &TileSource::failed, this, [&] {
+            QVERIFY(source.isOffline() && source.tile(id).isNull());
+            waited << source.pendingRetryMs();
+            if (now) source.retryNow();
+        });
+        const QList<int> waits = now ? QList<int>{30000} : QList<int>{5, 10, 20, 20};
+        for (qsizetype i = 0; i < waits.size(); ++i) {
+            QVERIFY(source.tile(id).isNull());
+            QVERIFY(waitForCount(due, int(i) + 1));
+            QVERIFY(!source.hasFailed(id));
+        }
+        QCOMPARE(waited, waits);
+        server_->setAnswer(Answer::Tile);
+        QVERIFY(source.tile(id).isNull());
+        QVERIFY(waitForCount(ready, 1));
+        QVERIFY(!source.isOffline());
+        QCOMPARE(online.count(), 1);
+        QCOMPARE(source.pendingRetryMs(), 0);
+        QCOMPARE(server_->requests().size(), waits.size() + 1);
+    }
+
     // The environment overrides the setting, which overrides the standard tiles.
     void configuredTemplate() {
         const QString fromSetting = QStringLiteral("https://tiles.example.org/{z}/{x}/{y}.png");

@@ -2,7 +2,10 @@
 // Renders every window in each of its states to PNG files, on the offscreen platform, so a
 // change of fonts or layout can be looked at without a desktop.
 //
-//   velmora-screenshots <out-folder> [samples-folder]
+//   velmora-screenshots <out-folder> [samples-folder [large-log]]
+//
+// With a large log (tools/make_survey_log.py --lines 1000000), the map is also shown fitted to
+// all of it and with one MAC address's sightings highlighted on it.
 //
 // A scene drives a fresh program into one state and returns the window to photograph; a new
 // window needs one more row in scenes().
@@ -12,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -106,10 +110,10 @@ void sendMouse(QWidget* widget, QEvent::Type type, QPointF at, Qt::MouseButtons 
 // window's entry of that row is shown on the map first. A busy spot is clicked for the side
 // panel, and the mouse rests beside it.
 QWidget* mapScene(Session& s, const QString& tileUrl, const velmora::LoopbackTileServer* server,
-                  int highlightRow = -1) {
+                  int highlightRow = -1, const QString& log = QStringLiteral("drive-text.txt")) {
     qputenv("VELMORA_TILE_URL", tileUrl.toUtf8());
     s.provideVendorList();
-    s.load(QStringLiteral("drive-text.txt"));
+    s.load(log);
     if (highlightRow >= 0) {
         QWidget* form3 = s.open("MACAddress", "Form3", highlightRow);
         form3->findChild<QAbstractButton*>(QStringLiteral("ShowOnMap"))->click();
@@ -164,8 +168,11 @@ struct Scene {
     std::function<QWidget*(Session&)> show;
 };
 
+// The large log of the map's density scenes; none: no such scenes.
+QString largeLog;
+
 std::vector<Scene> scenes() {
-    return {
+    std::vector<Scene> all = {
         {"form1-start", [](Session& s) { return &s.form1(); }},
         {"form1-loaded",
          [](Session& s) {
@@ -234,6 +241,15 @@ std::vector<Scene> scenes() {
              return s.form1().findChild<QWidget*>(QStringLiteral("frmAbout"));
          }},
     };
+    if (!largeLog.isEmpty()) {
+        all.push_back({"map-density", [](Session& s) -> QWidget* {
+                           return mapScene(s, tileServer->urlTemplate(), tileServer, -1, largeLog);
+                       }});
+        all.push_back({"map-density-selection", [](Session& s) -> QWidget* {
+                           return mapScene(s, tileServer->urlTemplate(), tileServer, 1, largeLog);
+                       }});
+    }
+    return all;
 }
 
 }  // namespace
@@ -250,11 +266,13 @@ int main(int argc, char** argv) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: velmora-screenshots <out-folder> [samples-folder]\n");
+        std::fprintf(stderr,
+                     "usage: velmora-screenshots <out-folder> [samples-folder [large-log]]\n");
         return 2;
     }
     const QDir out(args.at(1));
     const QString samples = args.size() > 2 ? args.at(2) : QStringLiteral(VELMORA_SAMPLES_DIR);
+    if (args.size() > 3) largeLog = QFileInfo(args.at(3)).absoluteFilePath();
     if (!QDir().mkpath(out.path())) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(out.path()));
         return 1;
