@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Advanced windows as a desktop user meets them: filter boxes, copying, keys, access keys,
-// captions that fit, where the windows open and that they keep their place; a MAC window of a
-// hundred thousand access points.
-#include <cstdio>
-
+// captions that fit, where the windows open and that they keep their place.
 #include "ui/Form3.h"
 #include "ui/map_window.h"
 #include "ui/window_places.h"
@@ -359,32 +356,6 @@ class AdvancedDesktopTest : public QObject, Ui {
         p.window("Form3")->move(area.bottomRight() + QPoint(50, 50));
         p.window("Form3")->close();
         QVERIFY(area.contains(p.show("Form3")->frameGeometry()));
-    }
-
-    // The MAC window of a log of a million lines holds every access point of it.
-    void macWindowOfAMillionLines() {
-        std::string log = test::textLog({});
-        constexpr int kLines = 1000000, kAccessPoints = 125000;
-        log.reserve(kLines * 120u);
-        char mac[18];
-        for (int i = 0; i < kLines; ++i) {
-            const int n = i % kAccessPoints;
-            std::snprintf(mac, sizeof mac, "00:0c:41:%02x:%02x:%02x", n >> 16, (n >> 8) & 255,
-                          n & 255);
-            log += test::dataLine("N 1.5", "W 2.5", "net" + std::to_string(n % 1000), mac, "0011");
-            log += "\r\n";
-        }
-        Program p;
-        p.load(log);
-        QWidget* w = p.show("Form3");
-        EntryList* l = list(w);
-        QCOMPARE(l->count(), kAccessPoints);
-        QCOMPARE(text(w, "Label1"),
-                 QStringLiteral("Number Of Unique AP's ->%1").arg(kAccessPoints));
-        QCOMPARE(l->entry(0), "00:0C:41:00:00:00 - NET0");
-        QCOMPARE(l->entry(kAccessPoints - 1), "00:0C:41:01:E8:47 - NET999");
-        QTest::keyClicks(w->findChild<QLineEdit*>("List2Filter"), "net99");
-        QCOMPARE(l->shownEntries().size(), kAccessPoints / 1000 * 11);  // NET99, NET990-999
     }
 };
 
