@@ -11,6 +11,7 @@
 #include "io/interrupt_cleanup.h"
 #include "io/protected_files.h"
 #include "loader/source_loader.h"
+#include "records/ascii.h"
 #include "velmora_version.h"
 
 namespace velmora::batch {
@@ -108,7 +109,8 @@ void printCounts(const LoadResult& result, std::ostream& out) {
         << "WEP ON Entries: " << c.wepOn << '\n'
         << "AP Locatiions: " << c.infrastructure << '\n'
         << "Ad-Hoc Locations: " << c.adHoc << '\n';
-    if (c.otherRadios > 0) out << "Other Radio Entries Skipped: " << c.otherRadios << '\n';
+    if (c.otherRadios > 0)
+        out << "Other Radio Entries Skipped: " << groupedDigits(c.otherRadios) << '\n';
 }
 
 const Command* findCommand(const std::string& name) {

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: the main window, with everything else opened from its menus.
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 
 #include "app/program_arguments.h"
 #include "io/protected_files.h"
 #include "platform/message_box.h"
+#include "platform/other_copy.h"
 #include "platform/program_settings.h"
 #include "ui/Form1.h"
 #include "ui/file_names.h"
@@ -38,6 +41,31 @@ int main(int argc, char** argv) {
         QFile::encodeName(form1.vendorFolder() + QStringLiteral("/vlident.txt")).toStdString());
     QObject::connect(&form1, &velmora::Form1::ended, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // A later copy on the same working folder opens beside the first, not over it, and offers
+    // to bring it forward.
+    velmora::OtherCopy copies(form1.applicationFolder(), [&form1] { return form1.pos(); });
+    QObject::connect(&copies, &velmora::OtherCopy::forwardRequested, &form1, [&form1] {
+        form1.showNormal();
+        form1.raise();
+        form1.activateWindow();
+    });
+    if (!copies.isFirst()) {
+        QEventLoop answered;
+        QObject::connect(&copies, &velmora::OtherCopy::placeAnswered, &answered, [&](QPoint place) {
+            form1.move(place + QPoint(48, 48));
+            answered.quit();
+        });
+        QTimer::singleShot(400, &answered, &QEventLoop::quit);
+        copies.askPlace();
+        answered.exec();
+        form1.onShowOtherCopy = [&copies] { copies.bringForward(); };
+        QObject::connect(
+            &copies, &velmora::OtherCopy::forwardAnswered, &form1, [&form1](bool done) {
+                if (!done)
+                    form1.showStatus(QStringLiteral("The other copy of Velmora did not answer"));
+            });
+        form1.offerOtherCopy();
+    }
     form1.show();
     // "velmora LOG" opens LOG as File > Open File would; the desktop entry passes one file.
     // Its bytes, as the system passed them: a name need not be valid text.

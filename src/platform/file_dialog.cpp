@@ -105,7 +105,8 @@ void FileDialog::setFileName(const QString& name) {
 
 QString FileDialog::startFolder() const {
     const QFileInfo held(fileName_);
-    return held.isAbsolute() ? held.absolutePath() : initialFolder_;
+    if (held.isAbsolute()) return held.absolutePath();
+    return keepsOwnFolder_ && !ownFolder_.isEmpty() ? ownFolder_ : initialFolder_;
 }
 
 QString FileDialog::offeredName() const {
@@ -187,6 +188,10 @@ void FileDialog::accept(QString path, Mode mode, bool typeChanged) {
     }
     fileName_ = QDir::toNativeSeparators(info.absoluteFilePath());
     fileTitle_ = info.fileName();
+    if (keepsOwnFolder_ && mode == Mode::Save) {
+        ownFolder_ = info.absolutePath();
+        return;
+    }
     // Every exporter writes into the current working folder: beside the chosen file.
     QDir::setCurrent(info.absolutePath());
 }

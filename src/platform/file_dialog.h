@@ -37,6 +37,9 @@ class FileDialog {
     void setDefaultExtension(const QString& extension) { defaultExtension_ = extension; }
     // Where the dialog starts when the held name has no folder of its own.
     void setInitialFolder(const QString& folder) { initialFolder_ = folder; }
+    // For a file that is no export (a picture): a confirmed choice leaves the current working
+    // folder alone, and the next show starts in the folder chosen last instead.
+    void setKeepsOwnFolder(bool own) { keepsOwnFolder_ = own; }
 
     // A file type the dialog offers: its text in the dialog ("KML (*.kml)") and the
     // extension a name takes under it on save ("kml"; none for an open dialog's types).
@@ -86,6 +89,8 @@ class FileDialog {
     QString fileTitle_;
     QString defaultExtension_;
     QString initialFolder_;
+    QString ownFolder_;  // the folder chosen last, where keepsOwnFolder_
+    bool keepsOwnFolder_ = false;
     QList<Filter> filters_;
     int selectedFilter_ = -1;
 };

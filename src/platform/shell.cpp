@@ -12,6 +12,7 @@ namespace {
 struct State {
     bool scripted = false;
     QString nextStartError;
+    bool nextOpenFails = false;
     QList<Shell::Call> calls;
 };
 
@@ -25,7 +26,7 @@ State& state() {
 bool Shell::openUrl(const QUrl& url) {
     if (state().scripted) {
         state().calls.append({Call::Kind::OpenUrl, url.toString(), {}});
-        return true;
+        return !std::exchange(state().nextOpenFails, false);
     }
     return QDesktopServices::openUrl(url);
 }
@@ -45,6 +46,9 @@ QString Shell::startDetached(const QString& program, const QStringList& argument
 
 void Shell::setScripted(bool scripted) {
     state().scripted = scripted;
+}
+void Shell::failNextOpen() {
+    state().nextOpenFails = true;
 }
 void Shell::failNextStart(const QString& error) {
     state().nextStartError = error;

@@ -11,7 +11,8 @@ namespace velmora {
 // The shell's "open" on a URL and starting a program without waiting for it.
 //
 // Test seam: after setScripted(true) nothing is opened or started; each call is recorded in
-// calls(), and failNextStart() makes the next startDetached() fail with the given text.
+// calls(), failNextStart() makes the next startDetached() fail with the given text, and
+// failNextOpen() the next openUrl() find no handler.
 class Shell {
   public:
     struct Call {
@@ -27,6 +28,7 @@ class Shell {
 
     static void setScripted(bool scripted);
     static void failNextStart(const QString& error);
+    static void failNextOpen();
     static const QList<Call>& calls();
     static void clearCalls();
 };

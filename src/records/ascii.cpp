@@ -24,4 +24,10 @@ bool equalsUpperAscii(std::string_view text, std::string_view upper) {
     return true;
 }
 
+std::string groupedDigits(std::uint64_t count) {
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+    return digits;
+}
+
 }  // namespace velmora

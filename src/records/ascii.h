@@ -33,4 +33,8 @@ void upperAsciiInPlace(char* text, std::size_t size);
 // Whether `text`, upper-cased, equals `upper`; no copy is made.
 bool equalsUpperAscii(std::string_view text, std::string_view upper);
 
+// A count as the program's own texts write it, its digits grouped by commas whatever the
+// locale: "1,234,567".
+std::string groupedDigits(std::uint64_t count);
+
 }  // namespace velmora

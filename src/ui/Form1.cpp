@@ -17,7 +17,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -35,6 +34,7 @@
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/working_folder.h"
+#include "records/ascii.h"
 #include "records/vendor_list.h"
 #include "ui/artwork.h"
 #include "ui/busy_cursor.h"
@@ -42,6 +42,7 @@
 #include "ui/file_names.h"
 #include "ui/font_fitting.h"
 #include "ui/latin1_text.h"
+#include "ui/status_line.h"
 #include "ui/twips.h"
 
 namespace velmora {
@@ -93,21 +94,8 @@ QList<FileDialog::Filter> logFilters() {
             {QStringLiteral("All files (*)"), QString()}};
 }
 
-// A status bar text as long as a path: it takes the room the bar has, elided in the middle, and
-// never widens the fixed-size window.
-class ElidingLabel : public QLabel {
-  public:
-    using QLabel::QLabel;
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setPen(palette().color(foregroundRole()));
-        const QRect room = contentsRect();
-        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()));
-    }
-};
+// The status bar link that brings another copy forward.
+const QString kOtherCopyLink = QStringLiteral("#other-copy");
 
 // The local files a drop carries, as the file system names them; nothing when it carries
 // anything else.
@@ -312,20 +300,28 @@ void Form1::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
     bar->setSizeGripEnabled(false);
-    statusText_ = new ElidingLabel(bar);
+    statusText_ = new StatusLine(bar);
     statusText_->setObjectName(QStringLiteral("statusText"));
-    statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(statusText_, 1);
     openFolder_ = new QLabel(bar);
     openFolder_->setObjectName(QStringLiteral("openFolder"));
     openFolder_->setTextFormat(Qt::RichText);
     openFolder_->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
                                          Qt::LinksAccessibleByKeyboard);
+    openFolder_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     openFolder_->hide();
     bar->addPermanentWidget(openFolder_);
     // The file manager gets the folder through the desktop, as any link would.
-    connect(openFolder_, &QLabel::linkActivated, this,
-            [](const QString& link) { Shell::openUrl(QUrl(link)); });
+    connect(openFolder_, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (link == kOtherCopyLink) {
+            if (onShowOtherCopy) onShowOtherCopy();
+        } else if (!Shell::openUrl(QUrl(link))) {
+            const QString folder = QDir::toNativeSeparators(QUrl(link).toLocalFile());
+            showStatus(QStringLiteral("No file manager is set up to open folders. The folder is ") +
+                           folder,
+                       folder);
+        }
+    });
 
     auto* client = centralWidget();
     copyCounts_ = new QAction(QStringLiteral("Copy Counts"), client);
@@ -337,9 +333,8 @@ void Form1::buildStatusBar() {
     client->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void Form1::setStatusText(const QString& text, const QString& folderLink) {
-    statusText_->setText(text);
-    statusText_->setToolTip(text);
+void Form1::setStatusText(const QString& text, const QString& folderLink, const QString& path) {
+    statusText_->setStatus(text, path);
     openFolder_->setVisible(!folderLink.isEmpty());
     openFolder_->setText(
         folderLink.isEmpty()
@@ -352,9 +347,20 @@ void Form1::showExportOutcome(const ExportOutcome& outcome) {
         setStatusText(QStringLiteral("Export failed: ") + outcome.failure);
         return;
     }
-    const QString folder = QFileInfo(shownPath(outcome.written->target)).absolutePath();
+    const QString file = shownPath(outcome.written->target);
     setStatusText(exportWrittenText(*outcome.written),
-                  QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded));
+                  QUrl::fromLocalFile(QFileInfo(file).absolutePath()).toString(QUrl::FullyEncoded),
+                  file);
+}
+
+void Form1::showStatus(const QString& text, const QString& path) {
+    setStatusText(text, {}, path);
+}
+
+void Form1::offerOtherCopy() {
+    setStatusText(QStringLiteral("Another copy of Velmora runs on this working folder"));
+    openFolder_->setText(QStringLiteral("<a href=\"%1\">Show Other Copy</a>").arg(kOtherCopyLink));
+    openFolder_->show();
 }
 
 QString Form1::countsText() const {
@@ -391,6 +397,14 @@ void Form1::addExportChoices() {
         });
     }
     QAction* onePin = fileMenu_->addAction(QStringLiteral("One Pin Per Access Point"));
+    QAction* folder = fileMenu_->addAction(QStringLiteral("Export Folder..."));
+    folder->setObjectName(QStringLiteral("ExportFolder"));
+    fileMenu_->setToolTipsVisible(true);
+    connect(fileMenu_, &QMenu::aboutToShow, folder,
+            [folder] { folder->setToolTip(exportFolderText()); });
+    connect(folder, &QAction::triggered, this, [this] {
+        if (const QString text = chooseExportFolder(this); !text.isEmpty()) showStatus(text);
+    });
     onePin->setObjectName(QStringLiteral("OnePinPerAP"));
     onePin->setCheckable(true);
     onePin->setChecked(exportChoices_.perAccessPoint);
@@ -441,6 +455,7 @@ bool Form1::takeWorkingFileLock() {
         ->setText(status == WorkingFolderLock::Status::InUse
                       ? QString::fromLatin1(kFileInUse)
                       : QStringLiteral("Working File Error - Check Folder"));
+    if (status == WorkingFolderLock::Status::InUse && onShowOtherCopy) offerOtherCopy();
     return false;
 }
 
@@ -564,14 +579,16 @@ bool Form1::loadChosenLog() {
     // What the counts do not show: other radios skipped, and where a damaged log ended.
     QString opened = QStringLiteral("Opened ") + path;
     if (c.otherRadios > 0)
-        opened += QStringLiteral("; %1 other radio entries skipped").arg(c.otherRadios);
+        opened += QStringLiteral("; %1 other radio entries skipped")
+                      .arg(QString::fromStdString(groupedDigits(c.otherRadios)));
     if (!result.damage.empty())
         opened +=
             QStringLiteral("; loaded up to the damage: ") + QString::fromStdString(result.damage);
     if (!representable(log_)) {
         // The settings file keeps text: this name would come back naming another file.
-        setStatusText(opened +
-                      QStringLiteral(" (not kept in Recent Logs: its name is not valid UTF-8)"));
+        setStatusText(
+            opened + QStringLiteral(" (not kept in Recent Logs: its name is not valid UTF-8)"), {},
+            path);
         return true;
     }
     // Another copy may have opened logs meanwhile: its list is kept too.
@@ -579,7 +596,7 @@ bool Form1::loadChosenLog() {
     recent_.add(path);
     saveRecentLogs(recent_);
     fillRecentLogs();
-    setStatusText(opened);
+    setStatusText(opened, {}, path);
     return true;
 }
 
@@ -626,7 +643,10 @@ void Form1::runExport(MainExport kind) {
                 kind, workingFiles().output1(), exportFolder(), log_.filename().string(), style);
             return ExportWritten{written.target, written.points, style.perAccessPoint};
         },
-        [this](const ExportOutcome& outcome) { showExportOutcome(outcome); });
+        [this](ExportOutcome outcome) {
+            if (!outcome.written) outcome.failure += exportFolderHint();
+            showExportOutcome(outcome);
+        });
     if (!done) return;
     if (info.beeps) Beep::beep();
     label(kStatusLine)->setText(QString::fromLatin1(info.completion));

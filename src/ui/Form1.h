@@ -23,6 +23,8 @@ class QProgressBar;
 
 namespace velmora {
 
+class StatusLine;
+
 // The main window: the menu bar every command starts from, the counts of the loaded source
 // log and the status line Label1. It is Idle (no log) or Loaded (output1 holds the log); the
 // enabled menu items and the visible controls are the state.
@@ -107,6 +109,9 @@ class Form1 : public QMainWindow {
     std::function<void()> onContent;
     std::function<void()> onAbout;
     std::vector<std::function<void()>> closeAdvancedWindows;
+    // Brings another copy of the program on this working folder to the front; while set, the
+    // status bar offers it ("Show Other Copy") when that copy holds the working files.
+    std::function<void()> onShowOtherCopy;
 
     QString applicationFolder() const { return applicationFolder_; }
     // The folder vlident.txt is read from: the application folder unless set apart.
@@ -137,6 +142,12 @@ class Form1 : public QMainWindow {
     void showExportOutcome(const ExportOutcome& outcome);
     // The six counts as text, a caption and its number on each line.
     QString countsText() const;
+    // Says on the status bar that another copy runs on this working folder, with a link that
+    // brings it forward (onShowOtherCopy).
+    void offerOtherCopy();
+    // Shows `text` on the status bar without a link; `path`, a file or folder it names, is
+    // shortened in its folder's middle where the line is too narrow.
+    void showStatus(const QString& text, const QString& path = {});
 
   public slots:
     // The menu commands. A command whose menu item or menu is disabled does nothing.
@@ -167,7 +178,8 @@ class Form1 : public QMainWindow {
     void buildStatusBar();
     void buildRecentLogs();
     void fillRecentLogs();
-    void setStatusText(const QString& text, const QString& folderLink = {});
+    void setStatusText(const QString& text, const QString& folderLink = {},
+                       const QString& path = {});
     bool loadNamedLog(const QString& path);
     bool loadChosenLog();
     void runExport(MainExport kind);
@@ -203,7 +215,7 @@ class Form1 : public QMainWindow {
     QAction* macAddress_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QAction* copyCounts_ = nullptr;
-    QLabel* statusText_ = nullptr;
+    StatusLine* statusText_ = nullptr;
     QLabel* openFolder_ = nullptr;
 };
 

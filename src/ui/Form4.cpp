@@ -71,7 +71,7 @@ Form4::Form4(QWidget& owner, AdvancedWindowPaths paths)
     : AdvancedWindow(owner, std::move(paths), "Form4",
                      QStringLiteral("Velmora 2004 - Advanced Criteria"), 5490, 4530) {
     buildControls();
-    addShowOnMapButton(5295);
+    addShowOnMapButton(5295, 2175);  // as wide as the buttons above it
     addFilterBox(list2_);
     addFilterBox(list1_);
     finishLayout(2);

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "advanced/file_name.h"
 #include "export/styled_export.h"
 #include "platform/file_dialog.h"
 #include "ui/artwork.h"
@@ -29,13 +30,13 @@ AdvancedWindow::AdvancedWindow(QWidget& owner, AdvancedWindowPaths paths, const 
     setFixedSize(px(widthTwips), px(heightTwips));
 }
 
-void AdvancedWindow::addShowOnMapButton(int rightTwips) {
-    constexpr int kStripTwips = 480, kWidthTwips = 1815, kHeightTwips = 375;
+void AdvancedWindow::addShowOnMapButton(int rightTwips, int widthTwips) {
+    constexpr int kStripTwips = 480, kHeightTwips = 375;
     const int top = height();
     setFixedSize(width(), top + px(kStripTwips));
     auto* button = new QPushButton(QStringLiteral("Show on &Map"), this);
     button->setObjectName(QStringLiteral("ShowOnMap"));
-    button->setGeometry(px(rightTwips - kWidthTwips), top, px(kWidthTwips), px(kHeightTwips));
+    button->setGeometry(px(rightTwips - widthTwips), top, px(widthTwips), px(kHeightTwips));
     connect(button, &QPushButton::clicked, this, &AdvancedWindow::showOnMapRequested);
 }
 
@@ -83,7 +84,10 @@ std::optional<ExportStyle> AdvancedWindow::showExportDialog(
     const QString& streetsAndTripsExtension) {
     ExportStyle style = paths_.exportStyle();
     const ExportFormat start = style.format;
-    dialog.setFileName(proposedName(start));
+    // The dialog takes a name with quotes as several files, one with "/" as a folder: it is
+    // offered a name it reads as one file.
+    dialog.setFileName(
+        QString::fromStdString(dialogFileName(proposedName(start).toUtf8().toStdString())));
     dialog.setDefaultExtension(start == ExportFormat::StreetsAndTrips
                                    ? streetsAndTripsExtension
                                    : QString::fromLatin1(exportFormatInfo(start).extension + 1));

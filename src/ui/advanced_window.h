@@ -74,8 +74,8 @@ class AdvancedWindow : public QWidget {
     // down move down by the strip, the window grows by it.
     void addFilterBox(EntryList* list);
     // Adds the "Show on Map" button in a strip below the window's controls, its right edge at
-    // `rightTwips`. Call before finishLayout().
-    void addShowOnMapButton(int rightTwips);
+    // `rightTwips`, `widthTwips` wide. Call before finishLayout().
+    void addShowOnMapButton(int rightTwips, int widthTwips = 1815);
     // Call once the controls are built: fits the font and opens the window beside its owner
     // (placeWindow()), the `cascade`-th of them.
     void finishLayout(int cascade,

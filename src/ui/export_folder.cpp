@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/export_folder.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <deque>
 #include <string>
 #include <system_error>
 
@@ -28,6 +31,53 @@ std::filesystem::path chosenExportPath(const FileDialog& dialog) {
     if (!std::filesystem::equivalent(folder, current, ec))
         throw FileError(folder / title, ec ? ec.message() : "Not the current folder");
     return current / title;
+}
+
+namespace {
+
+std::deque<std::optional<QString>>& scriptedFolders() {
+    static std::deque<std::optional<QString>> answers;
+    return answers;
+}
+
+QString currentFolder() {
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::current_path(ec);
+    return ec ? QString() : shownPath(folder);
+}
+
+}  // namespace
+
+void scriptExportFolder(std::optional<QString> folder) {
+    scriptedFolders().push_back(std::move(folder));
+}
+
+QString chooseExportFolder(QWidget* parent) {
+    const QString current = currentFolder();
+    QString chosen;
+    if (!scriptedFolders().empty()) {
+        chosen = scriptedFolders().front().value_or(QString());
+        scriptedFolders().pop_front();
+    } else {
+        chosen = QFileDialog::getExistingDirectory(parent, QStringLiteral("Export Folder"),
+                                                   current.isEmpty() ? QDir::homePath() : current);
+    }
+    if (chosen.isEmpty()) return {};
+    if (!QDir::setCurrent(chosen))
+        return QStringLiteral("Cannot export into %1: it is no folder this program can use")
+            .arg(chosen);
+    return exportFolderText();
+}
+
+QString exportFolderText() {
+    const QString folder = currentFolder();
+    return folder.isEmpty() ? QStringLiteral("The export folder is gone")
+                            : QStringLiteral("Exports go to %1").arg(folder);
+}
+
+QString exportFolderHint() {
+    return QStringLiteral(". ") + exportFolderText() +
+           QStringLiteral(": choose another folder with File > Export Folder...");
 }
 
 }  // namespace velmora

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QString>
 #include <filesystem>
+#include <optional>
+
+class QWidget;
 
 namespace velmora {
 
@@ -16,5 +20,19 @@ std::filesystem::path exportFolder();
 // and only the chosen file name is taken from it, so it cannot point into another folder.
 // Throws FileError when the dialog returned no usable file name.
 std::filesystem::path chosenExportPath(const FileDialog& dialog);
+
+// File > Export Folder...: asks for the folder the exports go to, starting in the current one,
+// and makes the chosen one current. Returns the status bar's text: where the exports go now,
+// or why not; nothing when the user cancelled.
+QString chooseExportFolder(QWidget* parent);
+// Test seam: the next chooseExportFolder() takes this answer (nothing: cancelled) instead of
+// showing a dialog.
+void scriptExportFolder(std::optional<QString> folder);
+
+// Where the exports go: "Exports go to <folder>", or that the folder is gone.
+QString exportFolderText();
+// What a failed main export adds to its status text: the folder exports go to, and where to
+// choose another.
+QString exportFolderHint();
 
 }  // namespace velmora

@@ -2,15 +2,14 @@
 #include "ui/export_reports.h"
 
 #include "platform/message_box.h"
+#include "records/ascii.h"
 #include "ui/error_reports.h"
 #include "ui/file_names.h"
 
 namespace velmora {
 
 QString exportWrittenText(const ExportWritten& written) {
-    // Grouped by commas whatever the locale, as the number reads in the program's texts.
-    QString digits = QString::number(written.points);
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3) digits.insert(at, QLatin1Char(','));
+    const QString digits = QString::fromStdString(groupedDigits(written.points));
     const bool one = written.points == 1;
     const QString what =
         written.perAccessPoint

@@ -369,6 +369,7 @@ void MapWindow::saveImage() {
     imageDialog_.setFileName((proposed.isEmpty() ? QStringLiteral("map") : proposed) +
                              QStringLiteral("-map.png"));
     imageDialog_.setDefaultExtension(QStringLiteral("png"));
+    imageDialog_.setKeepsOwnFolder(true);  // an image is no export: the export folder stays
     imageDialog_.setFilters({{QStringLiteral("PNG image (*.png)"), QStringLiteral("png")}}, 0);
     if (!showExportSaveDialog(this, imageDialog_, exportFolder)) return;
 

@@ -116,6 +116,25 @@ TEST(FileNames, ProposedNamesOfEachWindowAndWhichStayInTheirFolder) {
         EXPECT_EQ(criteriaFileName({text, text, kAny, WepStatus::Both, mode}), expected);
 }
 
+// What a save dialog is offered: one file of its folder, and two names never one file.
+TEST(FileNames, DialogNamesHoldNoCharacterADialogReadsOtherwise) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"AP-HOMENET.TXT", "AP-HOMENET.TXT"},
+        {"AP-#BLANK#.TXT", "AP-#BLANK#.TXT"},
+        {"AP-\"\"QUOTED\"\".csv", "AP-%22%22QUOTED%22%22.csv"},
+        {"AP-SAY\"HI\".csv", "AP-SAY%22HI%22.csv"},
+        {"AP-A/B\\C:D*E?F<G>H|I.TXT", "AP-A%2FB%5CC%3AD%2AE%3FF%3CG%3EH%7CI.TXT"},
+        {std::string("AP-A\0B\x1f\x7f\t.TXT", 13), "AP-A%00B%1F%7F%09.TXT"},
+        {"AP-100%.TXT", "AP-100%.TXT"},
+        {"AP-%22.TXT", "AP-%2522.TXT"},
+        {"AP-CAF\xe9 \xe4\xb8\xad.kml", "AP-CAF\xe9 \xe4\xb8\xad.kml"}};
+    for (const auto& [name, want] : cases) {
+        EXPECT_EQ(dialogFileName(name), want);
+        EXPECT_TRUE(isPlainFileName(want));
+    }
+    EXPECT_NE(dialogFileName("A\"B"), dialogFileName("A%22B"));
+}
+
 TEST(CriteriaExport, EachModeWritesItsSightingsUpperCased) {
     test::TempDir dir;
     test::writeFile(dir / "output1",

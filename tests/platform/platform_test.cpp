@@ -45,6 +45,16 @@ class PlatformTest : public QObject {
             QVERIFY(dialog.fileName() == name && dialog.fileTitle() == r.title);
             QCOMPARE(QDir::currentPath(), start_);
         }
+        // A dialog for files that are no exports leaves the current folder and starts next
+        // time in its own.
+        FileDialog picture;
+        picture.setKeepsOwnFolder(true);
+        FileDialog::scriptNext(root_.filePath("program/map.png"));
+        QVERIFY(picture.showSave(nullptr) && QDir::currentPath() == start_);
+        picture.setFileName("next.png");
+        FileDialog::scriptCancel();
+        picture.showSave(nullptr);
+        QCOMPARE(FileDialog::lastStartFolder(), root_.filePath("program"));
     }
 
     // A writable program folder is kept unless it is an installed one (<prefix>/lib/velmora,

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "records/ascii.h"
 #include "records/mac_address.h"
 #include "records/record_extras.h"
 #include "records/record_reader.h"
@@ -76,6 +77,17 @@ TEST(RecordWriter, QuotesItemsWithCommasOrQuotesAndReadsBackTheSame) {
     appendRecordLine(line, record);
     EXPECT_EQ(line, "N1,E2,\"Cafe,Bar\",BSS,\"\"\"q\",\"a\"\"\"\"b\",,\",\",0011,x,100\r\n");
     EXPECT_EQ(readAll(line), "N1|E2|Cafe,Bar|BSS|\"q|a\"\"b||,|0011|x|100\n");
+}
+
+TEST(GroupedDigits, CommasEveryThreeDigitsFromTheRight) {
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {0, "0"},
+        {999, "999"},
+        {1000, "1,000"},
+        {124931, "124,931"},
+        {1234567, "1,234,567"},
+        {18446744073709551615u, "18,446,744,073,709,551,615"}};
+    for (const auto& [count, text] : cases) EXPECT_EQ(groupedDigits(count), text);
 }
 
 TEST(MacAddress, TextHasEveryHexDigitInBothPlacesOfAByte) {

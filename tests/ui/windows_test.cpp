@@ -33,8 +33,8 @@ const struct Export { const char *name, *window, *entry, *mac, *answer, *propose
 kExports[] = {
     {"Form2 group", "Form2", "HOME", nullptr, "chosen.txt", "AP-HOME.TXT",
      "HOME;00:0a:95:00:00:01 HOME;00:0A:95:00:00:01 HOME;00:0a:95:00:00:02"},
-    // Proposed unchanged; only the title the dialog returns is used.
-    {"Form2 A/B", "Form2", "A/B", nullptr, "AP-A/B.TXT", "AP-A/B.TXT", "A/B;77:66:55:44:33:22"},
+    // A "/" would make the dialog read a folder: it is proposed escaped.
+    {"Form2 A/B", "Form2", "A/B", nullptr, "AP-A%2FB.TXT", "AP-A%2FB.TXT", "A/B;77:66:55:44:33:22"},
     {"Form3 any name", "Form3", "00:0A:95:00:00:01 - OTHER", nullptr, "MAC_000A95000001",
      "MAC_000A95000001", "home;00:0A:95:00:00:01 Home;00:0A:95:00:00:01 other;00:0A:95:00:00:01"},
     {"Form4 name", "Form4", "HOME", nullptr, "h.TXT", "Custom_SSID_HOME.TXT",
@@ -215,9 +215,13 @@ class WindowsTest : public QObject, Ui {
         Program first, second(first.app.path());
         first.load();
         const QByteArray working = readAll(first.output1());
+        int asked = 0;  // the status bar offers to bring the other copy forward
+        second.form->onShowOtherCopy = [&] { ++asked; };
         second.load(driveLog(true));
         QCOMPARE(second.status(), "File In Use - Close Other Copy");
         QVERIFY(!second.form->isLoaded() && second.action("Openoptn")->isEnabled());
+        emit second.form->findChild<QLabel*>("openFolder")->linkActivated(second.statusLink());
+        QCOMPARE(asked, 1);
         // An idle copy that ends leaves the other copy's working file alone.
         second.trigger("Exit");
         QCOMPARE(readAll(first.output1()), working);
