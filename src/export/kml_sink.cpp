@@ -8,6 +8,7 @@
 #include "export/map_sinks.h"
 #include "export/map_text.h"
 #include "export/map_writers.h"
+#include "records/flags.h"
 #include "sightings/pin_palette.h"
 
 namespace velmora {
@@ -25,10 +26,10 @@ struct KmlField {
     std::string_view shown;
 };
 
-// The text fields written before the signal values, and after them.
+// The fields written before the extras' values, and after them.
 constexpr KmlField kFirstFields[] = {
-    {"kind", "string", "Kind"},   {"bssid", "string", "BSSID"}, {"type", "string", "Type"},
-    {"flags", "string", "Flags"}, {"wep", "bool", "WEP"},       {"channels", "string", "Channels"},
+    {"bssid", "string", "BSSID"}, {"type", "string", "Type"},         {"flags", "string", "Flags"},
+    {"wep", "bool", "WEP"},       {"channels", "string", "Channels"},
 };
 constexpr KmlField kLastFields[] = {
     {"time", "string", "Time"},           {"vendor", "string", "Vendor"},
@@ -58,11 +59,11 @@ void forEachField(Fn&& fn) {
 }
 
 // A pushpin tinted by the style's colour (KML colours are aabbggrr), and a balloon that shows
-// the point's name, its kind as the style says it, and a row for each field.
+// the point's name, its kind in the style's own words, and a row for each field. The kind is
+// no field: the style and the folder say it.
 std::string styles() {
     std::string balloon = "\n<table>\n";
     forEachField([&](const KmlField& field) {
-        if (field.name == "kind") return;
         balloon += "<tr><td>";
         balloon += field.shown;
         balloon += "</td><td>$[";
@@ -109,6 +110,15 @@ std::string styles() {
     return out;
 }
 
+// The pin's kind by the counts' tests on the record's Flags (pinKindOf): WEP on from the
+// point's status, which was read from the item's bytes, and ad hoc from its last character,
+// which its UTF-8 text ends in where it is ASCII and which is never ad hoc's otherwise.
+PinKind kindOf(const MapPointView& point) {
+    const bool wep = point.wep.value_or(false);
+    if (flags::kCountedAdHoc(point.flags)) return wep ? PinKind::AdHocWepOn : PinKind::AdHocWepOff;
+    return wep ? PinKind::WepOn : PinKind::WepOff;
+}
+
 char* openData(char* out, std::string_view name) {
     out = putText(out, "<SimpleData name=\"");
     out = putText(out, name);
@@ -139,7 +149,7 @@ class KmlWriter final : public MapPointWriter {
 
     int groupCount() const override { return kPinKindCount; }
     int groupOf(const MapPointView& point) const override {
-        return static_cast<int>(pinKindOf(point.flags));
+        return static_cast<int>(kindOf(point));
     }
     void beginGroup(std::string& out, int group) override {
         out += "<Folder><name>";
@@ -151,7 +161,7 @@ class KmlWriter final : public MapPointWriter {
     // The elements in the schema's order: name, TimeStamp or TimeSpan, styleUrl, ExtendedData,
     // Point. A value the point has not is left out.
     char* put(char* out, const MapPointView& point) override {
-        const PinStyle& style = pinStyle(pinKindOf(point.flags));
+        const PinStyle& style = pinStyle(kindOf(point));
         out = putText(out, "<Placemark><name>");
         out = putXml(out, point.name);
         out = putText(out, "</name>");
@@ -172,7 +182,6 @@ class KmlWriter final : public MapPointWriter {
         out = putText(out, "</styleUrl>\n<ExtendedData><SchemaData schemaUrl=\"#");
         out = putText(out, kSchemaId);
         out = putText(out, "\">");
-        out = putData(out, "kind", style.label);
         out = putData(out, "bssid", point.bssid);
         out = putData(out, "type", point.type);
         out = putData(out, "flags", point.flags);

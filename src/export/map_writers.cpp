@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/map_writers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -15,7 +17,7 @@ namespace velmora {
 namespace {
 
 // The points of one group that came while another was being written: held in memory, and in a
-// temporary file past a few megabytes, so that a large export holds little.
+// temporary file past a megabyte, so that a large export holds little.
 class HeldGroup {
   public:
     HeldGroup() = default;
@@ -25,45 +27,48 @@ class HeldGroup {
         if (file_) std::fclose(file_);
     }
 
+    // Room for `size` bytes after those held; uninitialised, as a point fills only part of it.
     char* reserve(std::size_t size) {
-        at_ = bytes_.size();
-        bytes_.resize(at_ + size);
-        return bytes_.data() + at_;
+        if (used_ + size > capacity_) {
+            spill();
+            if (size > capacity_) {
+                capacity_ = std::max(size, kHeldInMemory);
+                bytes_ = std::make_unique_for_overwrite<char[]>(capacity_);
+            }
+        }
+        return bytes_.get() + used_;
     }
-    void commit(const char* end) {
-        bytes_.resize(static_cast<std::size_t>(end - bytes_.data()));
-        if (bytes_.size() >= kHeldInMemory) spill();
-    }
-    bool empty() const { return bytes_.empty() && !file_; }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.get()); }
+    bool empty() const { return used_ == 0 && !file_; }
 
     // Everything held, in order.
     void writeTo(ExportOutput& out) {
         if (file_) {
             spill();
             std::rewind(file_);
-            bytes_.resize(kHeldInMemory);
             std::size_t read;
-            while ((read = std::fread(bytes_.data(), 1, bytes_.size(), file_)) > 0)
-                out.append(std::string_view(bytes_.data(), read));
+            while ((read = std::fread(bytes_.get(), 1, capacity_, file_)) > 0)
+                out.append(std::string_view(bytes_.get(), read));
             if (std::ferror(file_)) fail();
-            bytes_.clear();
             return;
         }
-        out.append(bytes_);
+        out.append(std::string_view(bytes_.get(), used_));
     }
 
   private:
-    static constexpr std::size_t kHeldInMemory = std::size_t{4} << 20;
+    static constexpr std::size_t kHeldInMemory = std::size_t{1} << 20;
 
     [[noreturn]] static void fail() { throw FileError("temporary file", std::strerror(errno)); }
     void spill() {
+        if (used_ == 0) return;
         if (!file_ && !(file_ = std::tmpfile())) fail();
-        if (std::fwrite(bytes_.data(), 1, bytes_.size(), file_) != bytes_.size()) fail();
-        bytes_.clear();
+        if (std::fwrite(bytes_.get(), 1, used_, file_) != used_) fail();
+        used_ = 0;
     }
 
-    std::string bytes_;
-    std::size_t at_ = 0;
+    std::unique_ptr<char[]> bytes_;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
     std::FILE* file_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <set>
 #include <sstream>
@@ -101,9 +102,10 @@ TEST(SightingMapStatus, FollowsTheCountsTestsAsTheKmlPinsDo) {
     };
     // clang-format on
     std::string log = test::textLog({});
-    for (const auto& [flags, status] : rows) {
-        EXPECT_EQ(statusOf(flags), status) << flags;
-        log += sighting("N 1.0", "E 2.0", "net", "00:0a:0b:0c:0d:01", flags, 50) + "\r\n";
+    const auto bssid = [](std::size_t k) { return "00:0a:0b:0c:0d:" + std::to_string(10 + k); };
+    for (std::size_t k = 0; k < std::size(rows); ++k) {
+        EXPECT_EQ(statusOf(rows[k].first), rows[k].second) << rows[k].first;
+        log += sighting("N 1.0", "E 2.0", "net", bssid(k), rows[k].first, 50) + "\r\n";
     }
     // The map's dots and the KML file's pins tell the statuses apart alike.
     Loaded loaded(log);
@@ -111,12 +113,15 @@ TEST(SightingMapStatus, FollowsTheCountsTestsAsTheKmlPinsDo) {
     kml.format = ExportFormat::Kml;
     const std::string text = test::readFile(
         runMainExport(MainExport::ConvertAll, loaded.output1(), loaded.dir.path(), "log.txt", kml));
-    const char* const kStyles[] = {"#wep-on", "#wep-off", "#ad-hoc"};
-    std::size_t at = 0;
-    for (const auto& [flags, status] : rows) {
-        at = text.find("<styleUrl>", at) + 10;
-        EXPECT_EQ(text.substr(at, text.find('<', at) - at), kStyles[static_cast<int>(status)])
-            << flags;
+    // Each pin, found by its BSSID: ad hoc in either of its styles.
+    const char* const kStyles[] = {"#wep-on<", "#wep-off<", "#ad-hoc-"};
+    for (std::size_t k = 0; k < std::size(rows); ++k) {
+        const std::size_t pin = text.rfind("<styleUrl>", text.find(">" + bssid(k) + "<"));
+        ASSERT_NE(pin, std::string::npos) << rows[k].first;
+        EXPECT_EQ(text.compare(pin + 10, std::strlen(kStyles[static_cast<int>(rows[k].second)]),
+                               kStyles[static_cast<int>(rows[k].second)]),
+                  0)
+            << rows[k].first;
     }
 }
 
