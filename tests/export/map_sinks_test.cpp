@@ -396,20 +396,11 @@ TEST(MapWriters, NameOfEveryByteValueGivesWellFormedFiles) {
     }
 }
 
-const std::string kAwkwardNames[] = {"home",
-                                     "caf\xE9, \"bar\"",
-                                     "semi;colon",
-                                     "<a&b>",
-                                     "]]>",
-                                     "ctl\x01\x1F",
-                                     "\x80\x81\x9D\xFF",
-                                     "",
-                                     std::string(4, '\0'),
-                                     "=1+1",
-                                     "spaced  out",
-                                     " (paren) ",
-                                     "))",
-                                     "R&D <5GHz>"};
+// clang-format off
+const std::string kAwkwardNames[] = {
+    "home", "caf\xE9, \"bar\"", "semi;colon", "<a&b>", "]]>", "ctl\x01\x1F", "\x80\x81\x9D\xFF", "",
+    std::string(4, '\0'), "=1+1", "spaced  out", " (paren) ", "))", "R&D <5GHz>"};
+// clang-format on
 
 // The BSSID of the awkward log's line `k`: half of them look like times to a reader that
 // guesses types from values.
