@@ -35,7 +35,8 @@ constexpr const char* kUsage =
     "  --workdir DIR   keep output1, output2 and output1.extras in DIR (default: a\n"
     "                  temporary folder)\n"
     "  --vendors FILE  the vendor list (default: vlident.txt beside the program)\n"
-    "  --out DIR       where export files go (default: the current folder)\n"
+    "  --out DIR       where export files go, made if missing (default: the current\n"
+    "                  folder)\n"
     "  --format FORMAT how every export of the run is written: st, the Streets and Trips\n"
     "                  table (default, the names below); kml, gpx, geojson or csv, UTF-8\n"
     "                  map files named as below with the log's extension, or .TXT/.txt,\n"
@@ -218,6 +219,13 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     // A log its reader could read only in part: loaded up to the damage, which is said.
     if (!result.damage.empty())
         err << "velmora-batch: " << options.log.string() << ": " << result.damage << '\n';
+
+    // The export folder is made where it does not exist yet, as the working folder is.
+    if (!options.rest.empty()) {
+        std::error_code ec;
+        fs::create_directories(options.out, ec);
+        if (ec) throw FileError(options.out, ec.message());
+    }
 
     Context context{files, options.out, options.vendors, options.log.filename().string(), out, err};
     context.style.format = options.format;

@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/block_writer.h"
 #include "sightings/sighting.h"
@@ -32,6 +34,13 @@ class ExportOutput {
     BlockWriter& block_;
 };
 
+// A small file a format writes beside its export, under the export's name with `extension` in
+// place of its own (".csvt", ".prj"), so that other programs read the export as meant.
+struct ExportSidecar {
+    std::string extension;
+    std::string bytes;
+};
+
 // A file format: receives the selected records one at a time, in file order, and writes them.
 // A sink knows nothing of where the records come from or which were left out; writeExport
 // (export_walk.h) reads, selects and hands them over, and owns the file. A sink that throws
@@ -52,6 +61,8 @@ class ExportSink {
     // The number of points written, where it differs from the records handed over (one pin per
     // access point); nothing otherwise.
     virtual std::optional<std::uint64_t> pointsWritten() const { return std::nullopt; }
+    // The files written beside the export, each as one whole with it (export_walk.h).
+    virtual std::vector<ExportSidecar> sidecars() const { return {}; }
 };
 
 }  // namespace velmora

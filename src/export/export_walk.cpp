@@ -46,6 +46,33 @@ void refuseTarget(const fs::path& target, const fs::path& workingFile) {
     refuseProtected(target);
 }
 
+// Writes `bytes` as the file `target` the way writeExport writes an export: complete and on disk
+// before it takes the name in one rename.
+void writeWholeFile(const fs::path& target, std::string_view bytes, const fs::path& workingFile) {
+    refuseTarget(target, workingFile);
+    std::unique_ptr<TextFileWriter> unnamed =
+        TextFileWriter::unnamedIn(target.parent_path(), target);
+    const fs::path temporary = unnamed ? fs::path() : temporaryBeside(target, "part");
+    std::optional<InterruptCleanup> scratch;
+    try {
+        std::unique_ptr<TextFileWriter> named;
+        if (!unnamed) {
+            scratch.emplace(temporary);
+            named = std::make_unique<TextFileWriter>(temporary);
+        }
+        TextFileWriter& out = unnamed ? *unnamed : *named;
+        out.write(bytes);
+        out.sync();
+        out.close();
+        out.placeAs(target);
+    } catch (const FileError& e) {
+        std::error_code ignored;
+        if (!temporary.empty()) fs::remove(temporary, ignored);
+        if (e.path() == temporary) throw FileError(target, e.reason());
+        throw;
+    }
+}
+
 // Reads the records from `reader` and hands the ones `selection` passes to `sink`, between its
 // begin() and end(). Returns the number handed over.
 std::uint64_t handRecords(RecordReader& reader, const fs::path& workingFile,
@@ -130,6 +157,11 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
         // On disk before it takes the name, so that the name never holds a file cut short.
         out.sync();
         out.close();
+        for (const ExportSidecar& sidecar : sink.sidecars()) {
+            fs::path beside = target;
+            beside.replace_extension(sidecar.extension);
+            if (beside != target) writeWholeFile(beside, sidecar.bytes, workingFile);
+        }
         out.placeAs(target);
     } catch (const FileError& e) {
         std::error_code ignored;

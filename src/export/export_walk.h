@@ -21,6 +21,10 @@ namespace velmora {
 // a protected file (the loaded log, the vendor list: protected_files.h); one the system cannot look
 // at is refused with the system's reason. Throws FileError naming the file that failed.
 //
+// The sink's sidecars (ExportSink::sidecars) are written the same way, each complete on disk
+// before the export takes its name and put in place just before it: a failure before then
+// leaves every earlier file as it was.
+//
 // For a sink that wants them, each record comes with its extras, read from the working file's
 // extras file line by line in step with the records; a record the extras file has no readable
 // line for (a missing or short file) comes with empty extras.

@@ -179,8 +179,9 @@ char* putXmlDescription(char* out, const MapPointView& point) {
         label("Channels");
         out = putChannels(out, point.channels, ", ");
     }
-    forEachMapValue(point, [&](std::string_view, std::string_view title, const auto& value) {
-        if (!value) return;
+    forEachMapValue(point, [&](std::string_view name, std::string_view title, const auto& value) {
+        // The altitude is the waypoint's elevation already.
+        if (!value || name == "altitude") return;
         label(title);
         out = putMapValue(out, value, [](char* to, std::string_view t) { return putXml(to, t); });
     });
@@ -196,9 +197,10 @@ char* putXmlDescription(char* out, const MapPointView& point) {
 }
 
 std::size_t pointSizeBound(const MapPointView& point) {
-    // The markup of the longest point (KML's, with every description line) is under 500
-    // bytes; its numbers under 400 (31 channels at five bytes, eight numbers at 25).
-    constexpr std::size_t kMarkupAndNumbers = 1024;
+    // The markup of the longest point (KML's ExtendedData, or GPX's description lines and
+    // extensions, with every value given) is under 1,200 bytes; its numbers, GPX's written
+    // twice, under 600 (31 channels at four bytes, seven numbers at 25, twice).
+    constexpr std::size_t kMarkupAndNumbers = 2048;
     std::size_t texts = point.latitude.size() + point.longitude.size() + point.name.size() +
                         point.bssid.size() + point.type.size() + point.flags.size() +
                         point.time.size();

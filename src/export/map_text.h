@@ -96,12 +96,13 @@ bool isFullTime(std::string_view time);
 // "on", "off", or nothing for neither.
 std::optional<std::string_view> wepText(const MapPointView& point);
 
-// The point's values other than its name and position, one "Label: value" line each (a
-// missing value leaves its line out), XML-escaped: KML's description and GPX's desc.
+// The point's values other than its name, position and altitude, one "Label: value" line each
+// (a missing value leaves its line out), XML-escaped: GPX's desc.
 char* putXmlDescription(char* out, const MapPointView& point);
 
 // The most bytes a map writer writes for `point`: its markup and numbers, and each of its
-// texts escaped, twice at most (GPX writes the type in desc and in type).
+// texts escaped, twice at most (GPX writes the type in desc and in type, the others in desc
+// and in its extensions).
 std::size_t pointSizeBound(const MapPointView& point);
 
 }  // namespace velmora::map_text

@@ -24,6 +24,19 @@ class MapPointWriter {
     virtual char* put(char* out, const MapPointView& point) = 0;
     // The footer, appended to `out`.
     virtual void end(std::string& out) { (void)out; }
+    // A format that files its points in groups (KML's folders) has groupCount() of them and
+    // says each point's group; the sink writes each group's points together, between
+    // beginGroup() and endGroup(): the first point's group first, then the others in their
+    // order, each point in file order within its group.
+    virtual int groupCount() const { return 0; }
+    virtual int groupOf(const MapPointView& point) const {
+        (void)point;
+        return 0;
+    }
+    virtual void beginGroup(std::string& out, int group) { (void)out, (void)group; }
+    virtual void endGroup(std::string& out, int group) { (void)out, (void)group; }
+    // The files the format writes beside its export (ExportSink::sidecars).
+    virtual std::vector<ExportSidecar> sidecars() const { return {}; }
 };
 
 std::unique_ptr<MapPointWriter> makeKmlWriter(std::string documentName);

@@ -26,6 +26,7 @@ class PerAccessPointSink final : public ExportSink {
     // The signal ranks the sightings, whatever the format writes.
     bool wantsExtras() const override { return true; }
     std::optional<std::uint64_t> pointsWritten() const override { return strongest_.size(); }
+    std::vector<ExportSidecar> sidecars() const override { return inner_->sidecars(); }
 
   private:
     std::unique_ptr<ExportSink> inner_;

@@ -3,6 +3,10 @@
 
 #include <array>
 #include <cstring>
+#include <string>
+
+#include "io/byte_scan.h"
+#include "sightings/map_point.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -21,6 +25,17 @@ void normalise(std::string_view line, WorkingRecord& record) {
         }
     }
     if (record[WorkingRecord::SSID].empty()) record[WorkingRecord::SSID] = kBlankName;
+}
+
+std::string_view exactName(std::string_view line) {
+    const std::size_t first = line.find('\t');
+    const std::size_t second = first == std::string_view::npos ? first : line.find('\t', first + 1);
+    if (second == std::string_view::npos) return {};
+    std::string_view column = line.substr(second + 1);
+    column = column.substr(0, column.find('\t'));
+    if (column.size() >= 3 && column.starts_with("( ") && column.ends_with(" )"))
+        return column.size() == 3 ? std::string_view() : column.substr(2, column.size() - 4);
+    return column;
 }
 
 std::string_view signalColumn(std::string_view line) {
@@ -155,8 +170,18 @@ char* writeExtras(std::string_view line, std::string_view signal, std::string_vi
     if (more) {
         out = writeExtrasValues(*more, kWiScanExtrasFields, out);
     } else {
-        std::memcpy(out, ",,,,,,", kExtrasFieldCount - kWiScanExtrasFields);
+        // The other formats' values empty, then the name exactly as the line has it, for the
+        // map files (its SSID item has lost its spaces and parentheses).
+        std::memcpy(out, ",,,,,,,", kExtrasFieldCount - kWiScanExtrasFields);
         out += kExtrasFieldCount - kWiScanExtrasFields;
+        const std::string_view name = exactName(line);
+        if (byte_scan::isAscii(name)) {
+            out = escapeExtrasText(name, out);
+        } else {
+            thread_local std::string utf8;
+            utf8 = windows1252ToUtf8(name);
+            out = escapeExtrasText(utf8, out);
+        }
     }
     *out++ = '\r';
     *out++ = '\n';

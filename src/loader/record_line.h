@@ -38,6 +38,11 @@ inline void count(std::string_view flags, LoadCounts& counts) {
     ++counts.total;
 }
 
+// The network name of a data line exactly as the log writes it: its third column without the
+// "( " before and the " )" after it (empty for "(  )"), or the whole column where it is not
+// so enclosed; empty for a line with fewer columns.
+std::string_view exactName(std::string_view line);
+
 // The signal column of a data line, "[ SNR Sig Noise ]": the text after its sixth tab, up to
 // the seventh tab or the line's end; empty for a line with fewer columns.
 std::string_view signalColumn(std::string_view line);
@@ -49,7 +54,8 @@ std::string_view signalColumn(std::string_view line);
 // numbers, and a "[" at the start and a
 // "]" at the end of the column go. Each of the first three parts that is an optional "-" and
 // one to nine digits is written as it stands; a missing or other part is left empty. The
-// values a wi-scan line has no column for are `more`'s, or empty without it.
+// values a wi-scan line has no column for are `more`'s; without it they are empty but for the
+// SSID, the line's exactName as UTF-8.
 char* writeExtras(std::string_view line, std::string_view signal, std::string_view date,
                   std::uint32_t check, char* out, const RecordExtras* more = nullptr);
 

@@ -85,11 +85,21 @@ bool parseWholeLine(std::string_view bytes, std::uint32_t& check, RecordExtras& 
         p += 10;
     }
     extras.date = std::string_view(date, static_cast<std::size_t>(p - date));
-    // The other formats' values, empty as a wi-scan line leaves them, or none (the full parse
-    // takes any others).
-    static constexpr std::string_view kEmptyRest = ",,,,,,";
+    // The other formats' values empty as a wi-scan line leaves them, and its name with nothing
+    // escaped; or none of them (the full parse takes any others).
+    static constexpr std::string_view kEmptyRest = ",,,,,,,";
     static_assert(kEmptyRest.size() == kExtrasFieldCount - kWiScanExtrasFields);
-    if (std::memcmp(p, kEmptyRest.data(), kEmptyRest.size()) == 0) p += kEmptyRest.size();
+    if (std::memcmp(p, kEmptyRest.data(), kEmptyRest.size()) == 0) {
+        p += kEmptyRest.size();
+        const char* const name = p;
+        // No further than a line may reach: the bytes past are not known to be there.
+        const char* const limit = bytes.data() + kExtrasLineLimit - 2;
+        while (*p != '\r' && *p != '\n') {
+            if (*p == '%' || *p == ',' || p == limit) return false;
+            ++p;
+        }
+        extras.ssid = std::string_view(name, static_cast<std::size_t>(p - name));
+    }
     if (p[0] == '\r' && p[1] == '\n')
         p += 2;
     else if (p[0] == '\n')
@@ -351,6 +361,8 @@ char* writeExtrasValues(const RecordExtras& extras, std::size_t first, char* out
             // Shortest round trip: 24 bytes at most for any double, fewer within +-1e9.
             if (member && std::isfinite(*member) && std::abs(*member) < 1e9)
                 out = writeShortest(*member, out);
+        } else if constexpr (std::is_same_v<Member, std::optional<std::string_view>>) {
+            if (member) out = escapeExtrasText(*member, out);
         } else {
             out = escapeExtrasText(member, out);
         }

@@ -33,12 +33,18 @@ namespace velmora {
 //           Decimal  std::optional<double>, the shortest text that reads back to it ("61.4")
 //           Text     std::string_view, UTF-8, empty for none; escaped in the line
 //                    (escapeExtrasText) and cut to kExtrasTextLimit bytes
+//           Exact    std::optional<std::string_view>: a Text that may be given empty; every
+//                    line of all the values gives it (empty or not), a line of the first
+//                    four alone does not
 //   label   its name in the GeoJSON and CSV files
 //   title   its name in the KML and GPX descriptions
 //   map     Value: a map point value of the same member, written by every map file in table
 //           order after the channels (Signal: the same, declared by the map point where it
 //           has always stood); Time, Channels, Name: the map point's value of that name takes
 //           it where the log gives it (sightings/map_point.cpp)
+// `name` is the exact name of a WiGLE or .ns1 log, which the Advanced windows group by; `ssid`
+// that of a wi-scan log's name column, for the map files alone: the windows keep grouping a
+// wi-scan log by its SSID item.
 #define VELMORA_EXTRAS_FIELDS(X)                        \
     X(snr, Int, "snr", "SNR", Signal)                   \
     X(signal, Int, "signal", "Signal", Signal)          \
@@ -49,15 +55,17 @@ namespace velmora {
     X(altitude, Decimal, "altitude", "Altitude", Value) \
     X(accuracy, Decimal, "accuracy", "Accuracy", Value) \
     X(channel, Int, "channel", "Channel", Channels)     \
-    X(name, Text, "name", "Name", Name)
+    X(name, Text, "name", "Name", Name)                 \
+    X(ssid, Exact, "ssid", "SSID", Name)
 
-enum class ExtrasKind { Int, Date, Decimal, Text };
+enum class ExtrasKind { Int, Date, Decimal, Text, Exact };
 
 namespace extras_kind {
 using Int = std::optional<int>;
 using Date = std::string_view;
 using Decimal = std::optional<double>;
 using Text = std::string_view;
+using Exact = std::optional<std::string_view>;
 }  // namespace extras_kind
 
 struct RecordExtras {
@@ -104,15 +112,15 @@ std::uint32_t recordCheck(std::string_view joinedItems);
 std::uint32_t recordCheck(const RecordFields& fields, std::string& scratch);
 
 // An extras line: the check and each value of the table above, joined by ",", and CR LF:
-// "Check,SNR,Sig,Noise,Date,RSSI,Auth,Altitude,Accuracy,Channel,Name", the check
+// "Check,SNR,Sig,Noise,Date,RSSI,Auth,Altitude,Accuracy,Channel,Name,SSID", the check
 // recordCheck's eight lower-case hexadecimal digits, each number in decimal or empty where the
-// log has none, the date "YYYY-MM-DD" or empty ("3f0a91c2,23,72,49,2004-06-05,,,,,,",
-// "0000beef,-9,,49,,,,,,,", "1b2c3d4e,,,,2024-05-06,-73,[ESS],176.4,2.4,11,caf%2Cé"). A line
+// log has none, the date "YYYY-MM-DD" or empty ("3f0a91c2,23,72,49,2004-06-05,,,,,,,my  net",
+// "0000beef,-9,,49,,,,,,,,", "1b2c3d4e,,,,2024-05-06,-73,[ESS],176.4,2.4,11,caf%2Cé,"). A line
 // of the first four values alone is read too, the others empty. No line is longer than this,
 // line end included.
 inline constexpr std::size_t kExtrasCheckLength = 8;
 inline constexpr std::size_t kExtrasLineLimit =
-    kExtrasCheckLength + kExtrasFieldCount + 4 * 11 + 10 + 2 * 3 * kExtrasTextLimit + 2 * 24 + 2;
+    kExtrasCheckLength + kExtrasFieldCount + 4 * 11 + 10 + 3 * 3 * kExtrasTextLimit + 2 * 24 + 2;
 // Writes the check and the comma after it at `out`; returns their end.
 char* writeExtrasCheck(std::uint32_t check, char* out);
 // The check an extras line (without its line end) starts with; nothing for a line that starts

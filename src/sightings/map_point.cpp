@@ -190,9 +190,14 @@ void describeRecordInto(MapPointView& point, MapPointStore& store, const Sightin
     point.latitude = signedDegrees(fields[WorkingRecord::Latitude], 'N', 'S', store.latitude);
     point.longitude = signedDegrees(fields[WorkingRecord::Longitude], 'E', 'W', store.longitude);
     const RecordExtras& extras = record.extras;
-    // The name exactly as the log has it, where its reader gives it.
-    point.name =
-        extras.name.empty() ? utf8Of(fields[WorkingRecord::SSID], store.name) : extras.name;
+    // The name exactly as the log has it, empty or not, where the extras give it; the SSID item
+    // only for a record without them.
+    if (!extras.name.empty())
+        point.name = extras.name;
+    else if (extras.ssid)
+        point.name = *extras.ssid;
+    else
+        point.name = utf8Of(fields[WorkingRecord::SSID], store.name);
     const std::string_view bssid = fields[WorkingRecord::BSSID];
     point.bssid = utf8Of(bssid, store.bssid);
     point.type = utf8Of(fields[WorkingRecord::Type], store.type);

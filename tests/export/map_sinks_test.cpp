@@ -16,6 +16,7 @@
 #include "export/main_exports.h"
 #include "export/map_text.h"
 #include "export/map_writers.h"
+#include "io/file_error.h"
 #include "loader/source_loader.h"
 #include "records/working_files.h"
 #include "sightings/map_point.h"
@@ -182,6 +183,26 @@ TEST(MapSinks, WriteHeaderOnePointPerExportedLineAndFooter) {
         EXPECT_TRUE(file.starts_with(header) && file.ends_with(footer)) << file;
         EXPECT_EQ(occurrences(file, point), lines + (point == "\r\n" ? 1 : 0)) << file;
     }
+}
+
+// The CSV's .csvt and .prj are written with it, as one: a sidecar that cannot be written fails
+// the export and leaves the earlier file.
+TEST(MapSinks, CsvIsWrittenWithItsTypesAndProjection) {
+    test::TempDir dir;
+    const WorkingFiles files{dir.path()};
+    ASSERT_EQ(loadSourceLog(test::repoFile("tests/export/golden/flags-log.txt"), files).status,
+              LoadStatus::Loaded);
+    const RecordSelection all = mainExportSelection(MainExport::ConvertAll);
+    writeExport(files.output1(), dir / "points.csv", all, *makeCsvSink(nullptr));
+    const std::string csv = test::readFile(dir / "points.csv");
+    // What they say GDAL reads back (MapFilesReadByOtherPrograms).
+    EXPECT_TRUE(fs::exists(dir / "points.csvt") && fs::exists(dir / "points.prj"));
+    fs::remove(dir / "points.prj");
+    fs::create_directory(dir / "points.prj");
+    EXPECT_THROW(writeExport(files.output1(), dir / "points.csv",
+                             mainExportSelection(MainExport::Locked), *makeCsvSink(nullptr)),
+                 FileError);
+    EXPECT_EQ(test::readFile(dir / "points.csv"), csv);
 }
 
 // What `put` writes for `text`.
@@ -375,20 +396,26 @@ TEST(MapWriters, NameOfEveryByteValueGivesWellFormedFiles) {
     }
 }
 
+// clang-format off
+const std::string kAwkwardNames[] = {
+    "home", "caf\xE9, \"bar\"", "semi;colon", "<a&b>", "]]>", "ctl\x01\x1F", "\x80\x81\x9D\xFF", "",
+    std::string(4, '\0'), "=1+1", "spaced  out", " (paren) ", "))", "R&D <5GHz>"};
+// clang-format on
+
+// The BSSID of the awkward log's line `k`: half of them look like times to a reader that
+// guesses types from values.
+std::string awkwardBssid(std::size_t k) {
+    char bssid[18];
+    std::snprintf(bssid, sizeof bssid,
+                  k % 2 ? "00:09:5B:EE:%02zu:%02zu" : "00:0c:41:aa:%02zx:%02zx", k % 7, k % 5);
+    return bssid;
+}
+
 // A log of `count` sightings with awkward names (commas, quotes, ";", markup, bytes 0x80 to
-// 0xFF, control characters, NUL bytes, a formula), every hemisphere, both types, E 180 and
-// some lines without a fix.
+// 0xFF, control characters, NUL bytes, a formula, spaces and parentheses), every hemisphere,
+// both types, E 180 and some lines without a fix.
 std::string awkwardLog(std::size_t count) {
-    const std::string names[] = {"home",
-                                 "caf\xE9, \"bar\"",
-                                 "semi;colon",
-                                 "<a&b>",
-                                 "]]>",
-                                 "ctl\x01\x1F",
-                                 "\x80\x81\x9D\xFF",
-                                 "",
-                                 std::string(4, '\0'),
-                                 "=1+1"};
+    const auto& names = kAwkwardNames;
     std::string log = test::textLog({});
     for (std::size_t k = 0; k < count; ++k) {
         const std::string lat =
@@ -396,8 +423,7 @@ std::string awkwardLog(std::size_t count) {
         const std::string lon =
             k % 50 == 7 ? "E 180.0000000"
                         : std::string(k % 3 ? "E " : "W ") + std::to_string(k % 179) + ".5";
-        char bssid[18];
-        std::snprintf(bssid, sizeof bssid, "00:0c:41:aa:%02zx:%02zx", k % 7, k % 5);
+        const std::string bssid = awkwardBssid(k);
         log += test::dataLine(lat, lon, names[k % std::size(names)], bssid, k % 4 ? "0011" : "0002",
                               k % 4 ? "BSS" : "ad-hoc") +
                "\r\n";
@@ -416,6 +442,35 @@ long featureCount(const std::string& summary) {
         count += std::strtol(summary.c_str() + at + kLabel.size(), nullptr, 10);
     return count;
 }
+
+// Reads every feature table of a GeoPackage: compares its (BSSID, name) pairs with those of the
+// JSON file argv[2] as multisets, as the format argv[3] holds them (a formula with CSV's
+// apostrophe; GDAL reads GPX's empty name as null), and prints the declared type of each column
+// named in argv[4:].
+constexpr std::string_view kGpkgCheck = R"(import json, sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+got = []
+types = {}
+for (table,) in db.execute("select table_name from gpkg_contents where data_type = 'features'"):
+    columns = {c[1]: c[2] for c in db.execute('pragma table_info("%s")' % table)}
+    types.update((c.lower(), t) for c, t in columns.items())
+    name = next((c for c in columns if c.lower() == 'name'), None)
+    bssid = next((c for c in columns if c.lower().endswith('bssid')), None)
+    if not bssid:
+        continue  # GPX's routes and tracks
+    for b, n in db.execute('select "%s", "%s" from "%s"' % (bssid, name, table)):
+        got.append([b, '' if n is None and sys.argv[3] == 'gpx' else n])
+want = json.load(open(sys.argv[2], encoding='utf-8'))
+if sys.argv[3] == 'csv':
+    want = [[b, "'" + n if n.startswith('=') else n] for b, n in want]
+key = lambda p: json.dumps(p)
+if sorted(map(key, got)) != sorted(map(key, want)):
+    missing = sorted(set(map(key, want)) - set(map(key, got)))
+    extra = sorted(set(map(key, got)) - set(map(key, want)))
+    sys.exit('%d features, %d expected; missing %s; not expected %s'
+             % (len(got), len(want), missing[:5], extra[:5]))
+print(' '.join('%s=%s' % (c, types.get(c)) for c in sys.argv[4:]))
+)";
 
 // Every line of one export, in each map format, one pin per sighting and one per access point,
 // read back by GPSBabel and GDAL's ogrinfo; and the two lines put first in the log as each
@@ -437,6 +492,26 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
     const std::string awkward = awkwardLog(300);
     const std::size_t data = awkward.find("\r\n", awkward.find("# $DateGMT")) + 2;
     test::writeFile(dir / "drive.txt", awkward.substr(0, data) + first + awkward.substr(data));
+    // Each point's BSSID and name as the map files hold them (the name exact, U+FFFD for a
+    // control character, as a JSON string holds it), for the GeoPackage read-back.
+    std::string pairs = "[";
+    const auto expect = [&](std::string_view bssid, const std::string& name) {
+        std::string json(8 * name.size() + 64, '\0');
+        char* end = map_text::putText(json.data(), pairs.size() > 1 ? ",[" : "[");
+        end = map_text::putJsonString(end, bssid);
+        *end++ = ',';
+        end = map_text::putJsonString(end, windows1252ToUtf8(name));
+        *end++ = ']';
+        pairs.append(json.data(), end);
+    };
+    expect("00:0c:41:bb:00:01", std::string(4, '\0'));
+    expect("00:0c:41:bb:00:02", "=1+1");
+    for (std::size_t k = 0; k < 300; ++k)
+        expect(awkwardBssid(k), kAwkwardNames[k % std::size(kAwkwardNames)]);
+    test::writeFile(dir / "pairs.json", pairs + "]");
+    test::writeFile(dir / "gpkg_check.py", kGpkgCheck);
+    const bool gpkg = have("python3") && have("ogr2ogr");
+    if (!gpkg) std::cout << "python3 or ogr2ogr is missing: no GeoPackage read-back\n";
     const WorkingFiles files{dir / "work"};
     fs::create_directory(files.folder);
     ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
@@ -464,12 +539,9 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
             const std::string ext = exportFormatInfo(row.format).option;
             const std::string what = ext + (perAccessPoint ? " per access point" : "");
             if (ogrinfo) {
-                const std::string columns =
-                    row.format == ExportFormat::Csv
-                        ? "-oo X_POSSIBLE_NAMES=longitude -oo Y_POSSIBLE_NAMES=latitude "
-                        : "";
+                // The CSV's points without options: its .csvt declares the coordinates.
                 const auto [listing, ok] =
-                    run("ogrinfo -ro -al " + columns + "'" + file.string() + "'", dir / "ogrinfo");
+                    run("ogrinfo -ro -al '" + file.string() + "'", dir / "ogrinfo");
                 EXPECT_TRUE(ok) << what << ": " << listing.substr(0, 2000);
                 EXPECT_EQ(featureCount(listing), lines) << what;
                 for (const std::string& value :
@@ -478,11 +550,35 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
                       "= " + row.formula + "\n"})
                     EXPECT_NE(listing.find(value), std::string::npos) << what << ": " << value;
             }
+            // Through ogr2ogr into a GeoPackage, every BSSID and name exactly, as text: GeoJSON
+            // with the open option that keeps its strings (it cannot declare types); GPX's
+            // empty names GDAL reads as null.
+            if (gpkg && !perAccessPoint) {
+                const fs::path converted = dir / (ext + ".gpkg");
+                fs::remove(converted);
+                const std::string open =
+                    row.format == ExportFormat::GeoJson ? "-oo DATE_AS_STRING=YES " : "";
+                const auto [report, ok] = run("ogr2ogr -f GPKG " + open + "'" + converted.string() +
+                                                  "' '" + file.string() + "'",
+                                              dir / "ogr2ogr");
+                ASSERT_TRUE(ok) << what << ": " << report;
+                const bool gpx = row.format == ExportFormat::Gpx;
+                const auto [types, same] =
+                    run("python3 '" + (dir / "gpkg_check.py").string() + "' '" +
+                            converted.string() + "' '" + (dir / "pairs.json").string() + "' " +
+                            ext + (gpx ? " name velmora_bssid" : " name bssid flags"),
+                        dir / "gpkg");
+                EXPECT_TRUE(same) << what << ": " << types;
+                EXPECT_EQ(types, gpx ? "name=TEXT velmora_bssid=TEXT\n"
+                                     : "name=TEXT bssid=TEXT flags=TEXT\n")
+                    << what;
+            }
             // GPSBabel's CSV formats take a line for a point; a name holding a line break is
             // more than they read.
             if (gpsbabel && row.format != ExportFormat::Csv) {
-                const auto [gpx, ok] = run(
-                    "gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -", dir / "gpsbabel");
+                const auto [gpx, ok] =
+                    run("gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -",
+                        dir / "gpsbabel");
                 EXPECT_TRUE(ok) << what << ": " << gpx.substr(0, 2000);
                 EXPECT_EQ(static_cast<long>(occurrences(gpx, "<wpt ")), lines) << what;
                 for (const std::string& value :
@@ -529,12 +625,8 @@ TEST(MapFilesReadByOtherPrograms, EveryPointOfAWigleLogReadsBackInEveryFormat) {
             EXPECT_EQ(static_cast<long>(occurrences(gpx, "<wpt ")), lines) << ext << ": " << gpx;
         }
         if (ogrinfo) {
-            const std::string columns =
-                format == ExportFormat::Csv
-                    ? "-oo X_POSSIBLE_NAMES=longitude -oo Y_POSSIBLE_NAMES=latitude "
-                    : "";
             const auto [listing, ok] =
-                run("ogrinfo -ro -al " + columns + "'" + file.string() + "'", dir / "ogrinfo");
+                run("ogrinfo -ro -al '" + file.string() + "'", dir / "ogrinfo");
             EXPECT_TRUE(ok) << ext << ": " << listing;
             EXPECT_EQ(featureCount(listing), lines) << ext << ": " << listing;
             // GPX's altitude is the waypoint's elevation, a number to its readers.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <set>
 #include <sstream>
@@ -99,7 +100,25 @@ TEST(SightingMapStatus, IsThePinKindByTheMainWindowsCountTests) {
         {"1\xe9", Status::WepOn},                                   // neither on nor off: WEP off's
     };
     // clang-format on
-    for (const auto& [flags, status] : rows) EXPECT_EQ(statusOf(flags), status) << flags;
+    std::string log = test::textLog({});
+    const auto bssid = [](std::size_t k) { return "00:0a:0b:0c:0d:" + std::to_string(10 + k); };
+    for (std::size_t k = 0; k < std::size(rows); ++k) {
+        EXPECT_EQ(statusOf(rows[k].first), rows[k].second) << rows[k].first;
+        log += sighting("N 1.0", "E 2.0", "net", bssid(k), rows[k].first, 50) + "\r\n";
+    }
+    // The map's dots and the KML file's pins tell the statuses apart alike.
+    Loaded loaded(log);
+    ExportStyle kml;
+    kml.format = ExportFormat::Kml;
+    const std::string text = test::readFile(
+        runMainExport(MainExport::ConvertAll, loaded.output1(), loaded.dir.path(), "log.txt", kml));
+    // Each pin, found by its BSSID, has the style of its dot's kind.
+    for (std::size_t k = 0; k < std::size(rows); ++k) {
+        const std::size_t pin = text.rfind("<styleUrl>", text.find(">" + bssid(k) + "<"));
+        ASSERT_NE(pin, std::string::npos) << rows[k].first;
+        const std::string style = "#" + std::string(pinStyle(rows[k].second).id) + "<";
+        EXPECT_EQ(text.compare(pin + 10, style.size(), style), 0) << rows[k].first;
+    }
 }
 
 TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {

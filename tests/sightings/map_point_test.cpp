@@ -115,6 +115,26 @@ TEST(DescribeRecord, CarriesTheTextItemsAsUtf8AndTheAccessPointThrough) {
     EXPECT_EQ(point.accessPoint, &summary);
 }
 
+TEST(DescribeRecord, TakesTheExactNameWhereTheExtrasGiveIt) {
+    // A WiGLE or .ns1 log's name, a wi-scan log's (empty too), else the SSID item.
+    RecordExtras wigle, wigleEmpty, wiScan, wiScanEmpty;
+    wigle.name = "caf\xc3\xa9 (net)";
+    wigle.ssid = wigleEmpty.ssid = wiScanEmpty.ssid = "";
+    wiScan.ssid = "spaced  out";
+    const std::pair<RecordExtras, std::string_view> rows[] = {{wigle, "caf\xc3\xa9 (net)"},
+                                                              {wigleEmpty, ""},
+                                                              {wiScan, "spaced  out"},
+                                                              {wiScanEmpty, ""},
+                                                              {RecordExtras{}, "#Blank#"}};
+    for (const auto& [extras, name] : rows)
+        EXPECT_EQ(describeRecord(recordOf({"N1", "E2", "#Blank#", "BSS", "00:0A", "t", "s", "#",
+                                           "0011", "00000040", "100"},
+                                          extras),
+                                 nullptr)
+                      .name,
+                  name);
+}
+
 TEST(Windows1252ToUtf8, GivesEveryByteItsCharacter) {
     // The byte, and its character's code point.
     const std::pair<unsigned char, unsigned> marks[] = {

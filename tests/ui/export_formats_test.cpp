@@ -64,6 +64,10 @@ static QStringList files(const QString& folder) {
 }
 static QStringList withFile(QStringList names, const QString& file) {
     names << file;
+    // A CSV file comes with its column types and projection.
+    if (file.endsWith(QLatin1String(".csv")))
+        names << file.chopped(4) + QLatin1String(".csvt")
+              << file.chopped(4) + QLatin1String(".prj");
     names.sort();
     return names;
 }
