@@ -454,8 +454,12 @@ char* RecordWriter::writeExtras(const LogSighting& s, std::uint32_t check, char*
     RecordExtras more;
     more.altitude = s.altitude;
     more.accuracy = s.accuracy;
-    out = writeExtrasValues(more, kAltitudeField, out) - 2;
+    // The altitude and the accuracy; the table's later values, empty here, are one "," each.
+    constexpr std::size_t kLater = kExtrasFieldCount - kAltitudeField - 2;
+    out = writeExtrasValues(more, kAltitudeField, out) - kLater;
     out = writeText(out, fixed_.extrasTail.view());
+    // The values after the channel and the name: none of them comes from a log reader.
+    for (std::size_t k = 2; k < kLater; ++k) *out++ = ',';
     *out++ = '\r';
     *out++ = '\n';
     return out;

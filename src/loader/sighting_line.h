@@ -104,6 +104,8 @@ class RecordWriter {
     std::string_view escapedAuth(std::string_view auth);
     // The index of the altitude in the extras table: it and the accuracy follow the auth text.
     static constexpr std::size_t kAltitudeField = kWiScanExtrasFields + 2;
+    // The access point's part of the extras line (extrasTail) is the channel and the name,
+    // which follow the accuracy in the table (the writer's test compares the whole line).
 
     struct Escaped {
         bool valid = false;

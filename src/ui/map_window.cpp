@@ -17,6 +17,7 @@
 #include "io/file_error.h"
 #include "platform/message_box.h"
 #include "platform/tile_source.h"
+#include "records/ascii.h"
 #include "sightings/pin_palette.h"
 #include "ui/artwork.h"
 #include "ui/error_reports.h"
@@ -28,6 +29,11 @@
 namespace velmora {
 
 namespace {
+
+// A count with its digits grouped by commas: "124,931".
+QString grouped(std::uint64_t n) {
+    return QString::fromStdString(groupedDigits(n));
+}
 
 const QString kCaption = QStringLiteral("Velmora 2004 - Map - ");
 const QString kOffline = QStringLiteral("Offline: no background");
@@ -57,7 +63,7 @@ QString legendText(map::Status status, std::size_t count) {
     return QStringLiteral("%1 (%2)").arg(
         QString::fromLatin1(pinStyle(status).label.data(),
                             static_cast<qsizetype>(pinStyle(status).label.size())),
-        groupedDigits(count));
+        grouped(count));
 }
 
 QIcon swatch(const QColor& colour) {
@@ -76,7 +82,7 @@ QString html(const std::string& utf8) {
 }
 
 QString plural(std::size_t n, const char* one, const char* many) {
-    return QStringLiteral("%1 %2").arg(groupedDigits(n), QString::fromLatin1(n == 1 ? one : many));
+    return QStringLiteral("%1 %2").arg(grouped(n), QString::fromLatin1(n == 1 ? one : many));
 }
 
 // One sighting of the side panel: its network name as the heading, then its values; for an
@@ -100,7 +106,7 @@ QString describe(const MapPoint& point, const AccessPointSummary* accessPoint) {
         {"Position", html(point.latitude) + QStringLiteral(", ") + html(point.longitude)}};
     if (accessPoint) {
         rows[4].first = "Strongest at";  // the pin stands at its strongest sighting
-        rows.push_back({"Sightings", groupedDigits(accessPoint->sightings)});
+        rows.push_back({"Sightings", grouped(accessPoint->sightings)});
         rows.push_back({"First seen", html(accessPoint->firstSeen)});
         rows.push_back({"Last seen", html(accessPoint->lastSeen)});
     }
@@ -114,12 +120,6 @@ QString describe(const MapPoint& point, const AccessPointSummary* accessPoint) {
 }
 
 }  // namespace
-
-QString groupedDigits(std::uint64_t n) {
-    QString digits = QString::number(n);
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3) digits.insert(at, QLatin1Char(','));
-    return digits;
-}
 
 MapWindow::MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint)
     : QWidget(&owner, Qt::Window), paths_(std::move(paths)), perAccessPoint_(perAccessPoint) {

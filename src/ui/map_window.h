@@ -24,9 +24,6 @@ namespace velmora {
 class MapCanvas;
 class TileSource;
 
-// A count with its digits grouped by commas: "124,931".
-QString groupedDigits(std::uint64_t n);
-
 // What the map window draws: the loaded log's working file, the vendor list the side panel
 // names makers from, the log's file title for the caption, and where the tiles come from.
 struct MapWindowPaths {
