@@ -14,10 +14,14 @@ class VendorList;
 
 // The file formats every export can be written in. Streets and Trips is the default and
 // writes exactly what it always has.
-enum class ExportFormat { StreetsAndTrips, Kml, Gpx, GeoJson, Csv };
+enum class ExportFormat { StreetsAndTrips, Kml, Gpx, GeoJson, Csv, GeoPackage };
+// Every format, in the order menus and file-type lists give them.
+inline constexpr ExportFormat kExportFormats[] = {
+    ExportFormat::StreetsAndTrips, ExportFormat::Kml, ExportFormat::Gpx,
+    ExportFormat::GeoJson,         ExportFormat::Csv, ExportFormat::GeoPackage};
 
 struct ExportFormatInfo {
-    const char* option;     // the batch tool's --format word: "st", "kml", "gpx", "geojson", "csv"
+    const char* option;     // the batch tool's --format word: "st", "kml", "gpx", "geojson", "csv", "gpkg"
     const char* extension;  // ".kml", ... ; empty for Streets and Trips, whose names stay as they are
     const char* title;      // as menus and file-type filters name it
 };

@@ -15,6 +15,8 @@ std::unique_ptr<ExportSink> makeKmlSink(const VendorList* vendors, std::string d
 std::unique_ptr<ExportSink> makeGpxSink(const VendorList* vendors);
 std::unique_ptr<ExportSink> makeGeoJsonSink(const VendorList* vendors);
 std::unique_ptr<ExportSink> makeCsvSink(const VendorList* vendors);
+// GeoPackage: the same points in an SQLite database, each value in a column of its own type.
+std::unique_ptr<ExportSink> makeGeoPackageSink(const VendorList* vendors);
 
 // Wraps `inner` so that it receives one record per distinct upper-cased BSSID of the selection,
 // in order of its first sighting, at its strongest sighting (highest signal; the first of

@@ -376,9 +376,7 @@ void Form1::addExportChoices() {
     formats->menuAction()->setObjectName(QStringLiteral("ExportFormat"));
     auto* group = new QActionGroup(formats);
     group->setExclusive(true);
-    for (const ExportFormat format :
-         {ExportFormat::StreetsAndTrips, ExportFormat::Kml, ExportFormat::Gpx,
-          ExportFormat::GeoJson, ExportFormat::Csv}) {
+    for (const ExportFormat format : kExportFormats) {
         const ExportFormatInfo& info = exportFormatInfo(format);
         QAction* item = formats->addAction(QString::fromLatin1(info.title));
         item->setObjectName(QStringLiteral("Format_") + QString::fromLatin1(info.option));

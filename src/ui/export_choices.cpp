@@ -30,9 +30,7 @@ void saveExportChoices(const ExportChoices& choices) {
 
 QList<FileDialog::Filter> exportFormatFilters() {
     QList<FileDialog::Filter> filters;
-    for (const ExportFormat format :
-         {ExportFormat::StreetsAndTrips, ExportFormat::Kml, ExportFormat::Gpx,
-          ExportFormat::GeoJson, ExportFormat::Csv}) {
+    for (const ExportFormat format : kExportFormats) {
         const ExportFormatInfo& info = exportFormatInfo(format);
         const QString extension = format == ExportFormat::StreetsAndTrips
                                       ? QStringLiteral("txt")
