@@ -134,6 +134,7 @@ struct Options {
     std::vector<std::string> rest;
     ExportFormat format = ExportFormat::StreetsAndTrips;
     bool perAccessPoint = false;
+    ApPosition apPosition = ApPosition::Strongest;
 };
 
 Options parse(const std::vector<std::string>& args, const fs::path& programFolder) {
@@ -156,10 +157,16 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
             const std::string format = value(word).string();
             const auto parsed = parseExportFormat(format);
             if (!parsed)
-                throw UsageError{"--format takes st, kml, gpx, geojson, csv or gpkg, not " + format};
+                throw UsageError{"--format takes st, kml, gpx, geojson, csv or gpkg, not " +
+                                 format};
             options.format = *parsed;
         } else if (word == "--per-ap") {
             options.perAccessPoint = true;
+        } else if (word == "--ap-position") {
+            const std::string where = value(word).string();
+            if (where != "strongest" && where != "weighted")
+                throw UsageError{"--ap-position takes strongest or weighted, not " + where};
+            options.apPosition = where == "weighted" ? ApPosition::Weighted : ApPosition::Strongest;
         } else if (word == "--help" || word == "-h") {
             throw HelpRequested{};
         } else if (word == "--version") {
@@ -226,6 +233,7 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     Context context{files, options.out, options.vendors, options.log.filename().string(), out, err};
     context.style.format = options.format;
     context.style.perAccessPoint = options.perAccessPoint;
+    context.style.apPosition = options.apPosition;
     Args args(options.rest);
     while (!args.done()) {
         const std::string name = *args.take();

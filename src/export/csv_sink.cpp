@@ -21,7 +21,7 @@ class CsvWriter final : public MapPointWriter {
             out += ',';
             out += label;
         });
-        out += ",time,vendor,sightings,first_seen,last_seen\r\n";
+        out += ",time,vendor,sightings,first_seen,last_seen,radius_m\r\n";
     }
 
     char* put(char* out, const MapPointView& point) override {
@@ -57,8 +57,10 @@ class CsvWriter final : public MapPointWriter {
             out = putCsvField(out, ap->firstSeen);
             *out++ = ',';
             out = putCsvField(out, ap->lastSeen);
+            *out++ = ',';
+            if (ap->radiusM) out = putDecimal(out, *ap->radiusM);
         } else {
-            out = putText(out, ",,");
+            out = putText(out, ",,,");
         }
         return putText(out, "\r\n");
     }

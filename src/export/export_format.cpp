@@ -61,7 +61,7 @@ std::unique_ptr<ExportSink> makeExportSink(const ExportStyle& style) {
             sink = makeGeoPackageSink(style.vendors);
             break;
     }
-    if (style.perAccessPoint) sink = makePerAccessPointSink(std::move(sink));
+    if (style.perAccessPoint) sink = makePerAccessPointSink(std::move(sink), style.apPosition);
     return sink;
 }
 

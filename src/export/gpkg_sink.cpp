@@ -193,6 +193,7 @@ class GeoPackageSink final : public ExportSink {
         column("sightings", "INTEGER");
         column("first_seen", "DATETIME");
         column("last_seen", "DATETIME");
+        column("radius_m", "DOUBLE");
         run(create + ")");
         prepare(insert + ")", insert_);
     }
@@ -268,10 +269,12 @@ class GeoPackageSink final : public ExportSink {
             sqlite3_bind_int64(insert_, at++, static_cast<sqlite3_int64>(ap->sightings));
             time(ap->firstSeen);
             time(ap->lastSeen);
+            if (ap->radiusM)
+                sqlite3_bind_double(insert_, at++, *ap->radiusM);
+            else
+                nothing();
         } else {
-            nothing();
-            nothing();
-            nothing();
+            for (int k = 0; k < 4; ++k) nothing();
         }
         if (sqlite3_step(insert_) != SQLITE_DONE) fail();
         sqlite3_reset(insert_);

@@ -59,7 +59,7 @@ std::string writeFormat(const Format& format, const std::vector<MapPoint>& point
     return mapFile(*format.make(), points);
 }
 
-const AccessPointSummary kThreeSightings{3, "2004-06-05T23:50:00Z", "2004-06-06T00:10:00Z"};
+const AccessPointSummary kThreeSightings{3, "2004-06-05T23:50:00Z", "2004-06-06T00:10:00Z", 12.5};
 
 // A point of each kind: WEP on, WEP off, ad hoc with WEP status neither, one pin per access
 // point, one without any optional value, and one on E 180 named with NUL bytes whose vendor is
@@ -253,7 +253,7 @@ TEST(MapWriters, NoPointIsLongerThanItsBound) {
     // the longest numbers: each point is built in room of its bound.
     for (const char byte : {'&', '<', '"', '\x01', '\xff'}) {
         const std::string worst(2000, byte);
-        const AccessPointSummary ap{~std::uint64_t{0}, worst, worst};
+        const AccessPointSummary ap{~std::uint64_t{0}, worst, worst, -1.2345678901234567e-300};
         MapPoint point{worst,
                        worst,
                        worst,
@@ -361,7 +361,7 @@ TEST(MapWriters, NameOfEveryByteValueGivesWellFormedFiles) {
                 ext == "geojson"
                     ? "d = json.load(f); names = [p['properties']['name'] for p in d['features']]"
                     : "rows = list(csv.reader(f)); names = [r[2] for r in rows[1:]]; "
-                      "assert all(len(r) == 20 for r in rows)";
+                      "assert all(len(r) == 21 for r in rows)";
             test::writeFile(dir / "expected", everyLatin1Character(true));
             check = "python3 -c \"import csv, json; f = open('" + file.string() +
                     "', encoding='utf-8', newline='', errors='strict'); " + read +
@@ -481,8 +481,9 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
             // GPSBabel's CSV formats take a line for a point; a name holding a line break is
             // more than they read.
             if (gpsbabel && row.format != ExportFormat::Csv) {
-                const auto [gpx, ok] = run(
-                    "gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -", dir / "gpsbabel");
+                const auto [gpx, ok] =
+                    run("gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -",
+                        dir / "gpsbabel");
                 EXPECT_TRUE(ok) << what << ": " << gpx.substr(0, 2000);
                 EXPECT_EQ(static_cast<long>(occurrences(gpx, "<wpt ")), lines) << what;
                 for (const std::string& value :
