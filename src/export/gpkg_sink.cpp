@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -22,6 +24,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "export/map_sinks.h"
 #include "export/map_text.h"
@@ -123,17 +126,66 @@ void putGeometry(unsigned char* out, double x, double y) {
     std::memcpy(out + 21, &y, 8);
 }
 
-// The point's x or y read back from its geometry: the R-tree is filled from the table.
-void geometryCoordinate(sqlite3_context* context, int, sqlite3_value** values) {
-    const auto* blob = static_cast<const unsigned char*>(sqlite3_value_blob(values[0]));
-    if (sqlite3_value_bytes(values[0]) != static_cast<int>(kGeometrySize) || !blob) {
-        sqlite3_result_null(context);
-        return;
-    }
-    double value;
-    std::memcpy(&value, blob + (sqlite3_user_data(context) ? 21 : 13), 8);
-    sqlite3_result_double(context, value);
+// The R-tree, built whole from every point at the end (sort-tile-recursive packing) and
+// written straight into the tables of SQLite's R-tree module, in the form that module keeps:
+// inserting a million points one by one through the module takes it tens of seconds.
+//   <name>_node    (nodeno, data): node 1 is the root. data: the tree's depth (root only) and
+//                  the number of cells, each a big-endian 16-bit number, then the cells, each
+//                  a big-endian 64-bit id (a row's, or a child node's) and minx, maxx, miny,
+//                  maxy as big-endian 32-bit floats, then zeros to the node size.
+//   <name>_rowid   (rowid, nodeno): the leaf of each row.
+//   <name>_parent  (nodeno, parentnode): the parent of each node but the root.
+namespace rtree {
+
+// The module's node size for 2-dimensional cells: at most 51 cells (its limit), which a page
+// of 4096 bytes (less its 64-byte margin) holds.
+constexpr std::size_t kCellSize = 8 + 4 * 4;
+constexpr std::size_t kMaxCells = 51;
+constexpr std::size_t kNodeSize = 4 + kCellSize * kMaxCells;
+
+struct Box {
+    float minX, maxX, minY, maxY;
+};
+struct Cell {
+    std::int64_t id;
+    Box box;
+};
+
+// A coordinate as the module stores it: the float at or below (`down`) or above the value.
+float rounded(double value, bool down) {
+    float f = static_cast<float>(value);
+    if (down && f > value) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+    if (!down && f < value) f = std::nextafter(f, std::numeric_limits<float>::infinity());
+    return f;
 }
+
+Box pointBox(double x, double y) {
+    return {rounded(x, true), rounded(x, false), rounded(y, true), rounded(y, false)};
+}
+
+void putBig(unsigned char* at, std::uint64_t value, int bytes) {
+    for (int k = bytes - 1; k >= 0; --k, value >>= 8) at[k] = static_cast<unsigned char>(value);
+}
+
+// Sorts `cells` into runs of at most kMaxCells that lie close together: slices by x, each
+// sorted by y.
+void tile(std::vector<Cell>& cells) {
+    const auto centreX = [](const Cell& c) { return c.box.minX + c.box.maxX; };
+    const auto centreY = [](const Cell& c) { return c.box.minY + c.box.maxY; };
+    std::sort(cells.begin(), cells.end(),
+              [&](const Cell& a, const Cell& b) { return centreX(a) < centreX(b); });
+    const std::size_t nodes = (cells.size() + kMaxCells - 1) / kMaxCells;
+    const auto slices = static_cast<std::size_t>(std::ceil(std::sqrt(double(nodes))));
+    const std::size_t perSlice = slices * kMaxCells;
+    for (std::size_t at = 0; at < cells.size(); at += perSlice) {
+        const auto end =
+            cells.begin() + static_cast<std::ptrdiff_t>(std::min(cells.size(), at + perSlice));
+        std::sort(cells.begin() + static_cast<std::ptrdiff_t>(at), end,
+                  [&](const Cell& a, const Cell& b) { return centreY(a) < centreY(b); });
+    }
+}
+
+}  // namespace rtree
 
 double degrees(std::string_view text) {
     double value = 0;
@@ -155,7 +207,12 @@ class GeoPackageSink final : public ExportSink {
         scratch_ = (folder.empty() ? fs::path(".") : folder) /
                    ("." + name.substr(0, 200) + ".db-" + std::to_string(random()));
         cleanup_.emplace(scratch_);
-        if (sqlite3_open_v2(scratch_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+        // No count of SQLite's memory, which takes a lock on every allocation. Set before its
+        // first use, if nothing came first; otherwise it stays as it is.
+        static const int unmetered = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        (void)unmetered;
+        if (sqlite3_open_v2(scratch_.c_str(), &db_,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                             nullptr) != SQLITE_OK)
             fail();
         // A scratch file: a failure discards it whole, so it needs neither journal nor syncs.
@@ -208,9 +265,10 @@ class GeoPackageSink final : public ExportSink {
         maxY_ = std::max(maxY_, y);
         int at = 1;
         sqlite3_bind_int64(insert_, at++, static_cast<sqlite3_int64>(++count_));
+        cells_.push_back({static_cast<std::int64_t>(count_), rtree::pointBox(x, y)});
         unsigned char geometry[kGeometrySize];
         putGeometry(geometry, x, y);
-        sqlite3_bind_blob(insert_, at++, geometry, kGeometrySize, SQLITE_TRANSIENT);
+        sqlite3_bind_blob(insert_, at++, geometry, kGeometrySize, SQLITE_STATIC);
         // Texts go through the map formats' one rule (U+FFFD for a control character or a byte
         // that is no UTF-8), each into its own room, bound without a copy.
         std::size_t room = 0;
@@ -283,15 +341,7 @@ class GeoPackageSink final : public ExportSink {
     void end(ExportOutput& out) override {
         sqlite3_finalize(insert_);
         insert_ = nullptr;
-        // The index, filled from the table in one pass once every point is in.
-        for (const bool y : {false, true})
-            if (sqlite3_create_function(db_, y ? "velmora_y" : "velmora_x", 1,
-                                        SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                        y ? static_cast<void*>(this) : nullptr, geometryCoordinate,
-                                        nullptr, nullptr) != SQLITE_OK)
-                fail();
-        run("INSERT INTO rtree_points_geom SELECT fid, velmora_x(geom), velmora_x(geom), "
-            "velmora_y(geom), velmora_y(geom) FROM points");
+        buildIndex();
         run(kTriggers);
         sqlite3_stmt* contents = nullptr;
         prepare(
@@ -319,6 +369,82 @@ class GeoPackageSink final : public ExportSink {
 
   private:
     static constexpr std::size_t kChannelsRoom = 256;
+
+    // The spatial index of every point written, packed.
+    void buildIndex() {
+        using namespace rtree;
+        Statement node(*this,
+                       "INSERT OR REPLACE INTO rtree_points_geom_node (nodeno, data) "
+                       "VALUES (?, ?)");
+        Statement parent(*this,
+                         "INSERT INTO rtree_points_geom_parent (nodeno, parentnode) "
+                         "VALUES (?, ?)");
+        Statement rowid(*this,
+                        "INSERT INTO rtree_points_geom_rowid (rowid, nodeno) "
+                        "VALUES (?, ?)");
+        if (cells_.empty()) return;                            // the module's empty root stands
+        std::vector<std::uint32_t> leafOf(cells_.size() + 1);  // by row id
+        std::vector<Cell> level = std::move(cells_);
+        cells_ = {};
+        std::int64_t next = 2;  // node 1 is the root
+        for (int depth = 0;; ++depth) {
+            const bool root = level.size() <= kMaxCells;
+            if (!root) tile(level);
+            std::vector<Cell> above;
+            for (std::size_t at = 0; at < level.size(); at += kMaxCells) {
+                const std::size_t count = std::min(kMaxCells, level.size() - at);
+                const std::int64_t nodeno = root ? 1 : next++;
+                unsigned char data[kNodeSize] = {};
+                putBig(data, root ? static_cast<unsigned>(depth) : 0, 2);
+                putBig(data + 2, count, 2);
+                Box box = level[at].box;
+                for (std::size_t k = 0; k < count; ++k) {
+                    const Cell& cell = level[at + k];
+                    unsigned char* const p = data + 4 + k * kCellSize;
+                    putBig(p, static_cast<std::uint64_t>(cell.id), 8);
+                    const float values[] = {cell.box.minX, cell.box.maxX, cell.box.minY,
+                                            cell.box.maxY};
+                    for (std::size_t v = 0; v < 4; ++v)
+                        putBig(p + 8 + 4 * v, std::bit_cast<std::uint32_t>(values[v]), 4);
+                    box = {std::min(box.minX, cell.box.minX), std::max(box.maxX, cell.box.maxX),
+                           std::min(box.minY, cell.box.minY), std::max(box.maxY, cell.box.maxY)};
+                    if (depth == 0)
+                        leafOf[static_cast<std::size_t>(cell.id)] =
+                            static_cast<std::uint32_t>(nodeno);
+                    else
+                        parent.step(cell.id, nodeno);
+                }
+                sqlite3_bind_int64(node.statement, 1, nodeno);
+                sqlite3_bind_blob(node.statement, 2, data, kNodeSize, SQLITE_STATIC);
+                node.step();
+                above.push_back({nodeno, box});
+            }
+            if (root) break;
+            level = std::move(above);
+        }
+        // In row order: each appended at the end of its table.
+        for (std::size_t id = 1; id < leafOf.size(); ++id)
+            rowid.step(static_cast<std::int64_t>(id), leafOf[id]);
+    }
+
+    // A prepared statement, finalized when it goes.
+    struct Statement {
+        Statement(GeoPackageSink& sink, const char* sql) : sink(sink) {
+            sink.prepare(sql, statement);
+        }
+        ~Statement() { sqlite3_finalize(statement); }
+        void step() {
+            if (sqlite3_step(statement) != SQLITE_DONE) sink.fail();
+            sqlite3_reset(statement);
+        }
+        void step(std::int64_t a, std::int64_t b) {
+            sqlite3_bind_int64(statement, 1, a);
+            sqlite3_bind_int64(statement, 2, b);
+            step();
+        }
+        GeoPackageSink& sink;
+        sqlite3_stmt* statement = nullptr;
+    };
 
     void run(const std::string& sql) {
         if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail();
@@ -358,7 +484,7 @@ class GeoPackageSink final : public ExportSink {
     void discard() {
         if (insert_) sqlite3_finalize(insert_);
         insert_ = nullptr;
-        if (db_) sqlite3_close(db_);
+        if (db_) sqlite3_close_v2(db_);
         db_ = nullptr;
         if (!scratch_.empty()) {
             std::error_code ignored;
@@ -379,6 +505,7 @@ class GeoPackageSink final : public ExportSink {
     double maxX_ = -std::numeric_limits<double>::infinity();
     double minY_ = std::numeric_limits<double>::infinity();
     double maxY_ = -std::numeric_limits<double>::infinity();
+    std::vector<rtree::Cell> cells_;  // each point's place in the index, in row order
     MapPointView point_;
     MapPointStore store_;
     std::deque<std::string> texts_;  // the record's texts as bound; a deque never moves them

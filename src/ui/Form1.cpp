@@ -397,12 +397,22 @@ void Form1::addExportChoices() {
         saveExportChoices(exportChoices_);
         emit perAccessPointChanged(checked);
     });
+    QAction* weighted = fileMenu_->addAction(QStringLiteral("Pin at Weighted Centre of Sightings"));
+    weighted->setObjectName(QStringLiteral("PinAtWeightedCentre"));
+    weighted->setCheckable(true);
+    weighted->setChecked(exportChoices_.apPosition == ApPosition::Weighted);
+    connect(weighted, &QAction::toggled, this, [this](bool checked) {
+        exportChoices_.apPosition = checked ? ApPosition::Weighted : ApPosition::Strongest;
+        saveExportChoices(exportChoices_);
+        emit apPositionChanged(exportChoices_.apPosition);
+    });
 }
 
 ExportStyle Form1::exportStyle() const {
     ExportStyle style;
     style.format = exportChoices_.format;
     style.perAccessPoint = exportChoices_.perAccessPoint;
+    style.apPosition = exportChoices_.apPosition;
     style.documentName = log_.filename().string();
     return style;
 }

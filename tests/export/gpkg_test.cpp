@@ -95,6 +95,30 @@ TEST_F(GeoPackageExport, GdalReadsTypesValuesAndIndex) {
     }
 }
 
+// The index, packed in three levels for 3,000 points on a grid, is one SQLite itself finds
+// sound, and a window asks it for exactly the points inside.
+TEST_F(GeoPackageExport, TheIndexHoldsEveryPoint) {
+    if (output("command -v ogrinfo").empty()) GTEST_SKIP() << "ogrinfo is missing (tools/setup.sh)";
+    std::string log;
+    for (int k = 0; k < 3000; ++k) {
+        char lat[32], lon[32], bssid[32];
+        std::snprintf(lat, sizeof lat, "N %d.%07d", k / 60, k % 7 * 1000);
+        std::snprintf(lon, sizeof lon, "W %d.5000000", k % 60);
+        std::snprintf(bssid, sizeof bssid, "00:0c:41:aa:%02x:%02x", k / 256, k % 256);
+        log += test::dataLine(lat, lon, "grid", bssid, "0011") + "\r\n";
+    }
+    test::writeFile(dir / "drive.txt", test::textLog({}) + log);
+    ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
+    const std::string file = "'" + exportTo(false).string() + "'";
+    EXPECT_NE(output("ogrinfo -ro " + file + " -sql \"SELECT rtreecheck('rtree_points_geom')\"")
+                  .find("= ok"),
+              std::string::npos);
+    // Longitudes W 10.5 to W 19.5 and latitudes 20 to 29: 10 x 10 columns and rows of the grid.
+    EXPECT_NE(output("ogrinfo -ro -so -spat -20 19.9 -10 29.9 " + file + " points")
+                  .find("Feature Count: 100\n"),
+              std::string::npos);
+}
+
 // A write that fails midway (the disk fills) reports the export's name and leaves the earlier
 // file whole, with no scratch file beside it.
 TEST_F(GeoPackageExport, AFailedWriteLeavesTheEarlierFile) {
