@@ -137,8 +137,8 @@ void putGeometry(unsigned char* out, double x, double y) {
 //   <name>_parent  (nodeno, parentnode): the parent of each node but the root.
 namespace rtree {
 
-// The module's node size for 2-dimensional cells: at most 51 cells (its limit), which a page
-// of 4096 bytes (less its 64-byte margin) holds.
+// The module's node size for 2-dimensional cells: 51 cells, its limit, which every page size
+// from 2048 bytes up holds (less the module's 64-byte margin).
 constexpr std::size_t kCellSize = 8 + 4 * 4;
 constexpr std::size_t kMaxCells = 51;
 constexpr std::size_t kNodeSize = 4 + kCellSize * kMaxCells;
@@ -216,8 +216,9 @@ class GeoPackageSink final : public ExportSink {
                             nullptr) != SQLITE_OK)
             fail();
         // A scratch file: a failure discards it whole, so it needs neither journal nor syncs.
-        // Large pages make fewer, fuller tree levels.
-        run("PRAGMA page_size = 4096; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
+        // Larger pages take a quarter of the writes of 4096-byte ones (the R-tree's nodes keep
+        // their own size).
+        run("PRAGMA page_size = 16384; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
             "PRAGMA locking_mode = EXCLUSIVE; PRAGMA cache_size = -8192; BEGIN;");
         {
             sqlite3_stmt* metadata = nullptr;
