@@ -360,6 +360,20 @@ struct Sums {
     }
 };
 
+// 10^(db/10) for db at or below 0: a table for the common range, below it nothing to speak of.
+double power(std::int64_t db) {
+    static const auto table = [] {
+        std::array<double, 256> powers{};
+        for (std::size_t k = 0; k < powers.size(); ++k)
+            powers[k] = std::pow(10.0, -static_cast<double>(k) / 10);
+        return powers;
+    }();
+    const std::int64_t below = -db;
+    return below < static_cast<std::int64_t>(table.size())
+               ? table[static_cast<std::size_t>(below)]
+               : std::pow(10.0, static_cast<double>(db) / 10);
+}
+
 // What the weighted centroid of an access point needs, beside its entry.
 struct Spread {
     bool placed = false;   // a sighting with a readable position has been seen
@@ -382,10 +396,10 @@ struct Spread {
         const int db = *sighting.decibels;
         if (readings.weight == 0 || db > top) {
             // Relative to the strongest, every weight is at most 1: no reading overflows.
-            if (readings.weight != 0) readings.scale(std::pow(10.0, (top - double(db)) / 10));
+            if (readings.weight != 0) readings.scale(power(std::int64_t{top} - db));
             top = db;
         }
-        readings.add(std::pow(10.0, (double(db) - top) / 10), dNorth, dEast);
+        readings.add(power(std::int64_t{db} - top), dNorth, dEast);
     }
 };
 
@@ -439,6 +453,11 @@ class StrongestSightings::Impl {
                 const char* const ap = reinterpret_cast<const char*>(&accessPoints_[entry - 1]);
                 __builtin_prefetch(ap);
                 __builtin_prefetch(ap + sizeof(AccessPoint) - 1);
+                if (weighted_ && entry <= spreads_.size()) {
+                    const char* const spread = reinterpret_cast<const char*>(&spreads_[entry - 1]);
+                    __builtin_prefetch(spread);
+                    __builtin_prefetch(spread + sizeof(Spread) - 1);
+                }
             }
         }
         if (waiting_ == kAhead) take();
