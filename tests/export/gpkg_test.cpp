@@ -62,7 +62,6 @@ TEST_F(GeoPackageExport, GdalReadsTypesValuesAndIndex) {
     if (output("command -v ogrinfo").empty()) GTEST_SKIP() << "ogrinfo is missing (tools/setup.sh)";
     for (const bool perAccessPoint : {false, true}) {
         const std::string file = "'" + exportTo(perAccessPoint).string() + "'";
-        EXPECT_EQ(file.substr(file.size() - 6), ".gpkg'");
         const std::string summary = output("ogrinfo -ro -so " + file + " points");
         for (const char* line :
              {"Geometry: Point", "ID[\"EPSG\",4326]", "name: String", "bssid: String",
@@ -78,11 +77,6 @@ TEST_F(GeoPackageExport, GdalReadsTypesValuesAndIndex) {
             output("ogrinfo -ro " + file + " -sql \"SELECT HasSpatialIndex('points','geom')\"")
                 .find("HasSpatialIndex (Integer) = 1"),
             std::string::npos);
-        // The index finds the southern point alone.
-        const std::string south = output("ogrinfo -ro -al -q -spat -82 -34 -81 -33 " + file);
-        EXPECT_NE(south.find("name (String) = HOMENET"), std::string::npos) << south;
-        EXPECT_EQ(south.find("00:09:5B"), std::string::npos) << south;
-
         const std::string all = output("ogrinfo -ro -al -q " + file);
         EXPECT_EQ(all.find("Warning"), std::string::npos) << all;
         for (const char* value :
