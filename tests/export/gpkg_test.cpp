@@ -64,11 +64,13 @@ TEST_F(GeoPackageExport, GdalReadsTypesValuesAndIndex) {
         const std::string file = "'" + exportTo(perAccessPoint).string() + "'";
         const std::string summary = output("ogrinfo -ro -so " + file + " points");
         for (const char* line :
-             {"Geometry: Point", "ID[\"EPSG\",4326]", "name: String", "bssid: String",
-              "type: String", "flags: String", "wep: Integer(Boolean)", "channels: String",
-              "snr: Integer64", "signal: Integer64", "noise: Integer64", "rssi: Integer64",
-              "auth: String", "altitude: Real", "time: DateTime", "vendor: String",
-              "sightings: Integer64", "first_seen: DateTime", "last_seen: DateTime"})
+             {"Geometry: Point",       "ID[\"EPSG\",4326]",    "name: String",
+              "bssid: String",         "type: String",         "flags: String",
+              "wep: Integer(Boolean)", "channels: String",     "snr: Integer64",
+              "signal: Integer64",     "noise: Integer64",     "rssi: Integer64",
+              "auth: String",          "altitude: Real",       "time: DateTime",
+              "vendor: String",        "sightings: Integer64", "first_seen: DateTime",
+              "last_seen: DateTime",   "radius_m: Real"})
             EXPECT_NE(summary.find(line), std::string::npos) << line << "\n" << summary;
         EXPECT_NE(summary.find(perAccessPoint ? "Feature Count: 2" : "Feature Count: 3"),
                   std::string::npos)
