@@ -8,7 +8,8 @@ set -euo pipefail
 # scdoc makes the manual pages; dpkg-dev (dpkg-shlibdeps), lintian, appstream
 # (appstreamcli), desktop-file-utils and man-db build and check the Debian package and its
 # metadata; python3 runs the log generator of the benchmark and its test.
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev ieee-data
+# libsqlite3-dev writes the GeoPackage export (a GeoPackage is an SQLite database).
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libsqlite3-dev ieee-data
           clang libclang-rt-14-dev gpsbabel gdal-bin libxml2-utils
           scdoc dpkg-dev lintian appstream desktop-file-utils man-db python3)
 

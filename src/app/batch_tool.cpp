@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: velmora-batch [--format st|kml|gpx|geojson|csv] [--per-ap] [--workdir DIR]\n"
+    "usage: velmora-batch [--format st|kml|gpx|geojson|csv|gpkg] [--per-ap]\n"
+    "                     [--ap-position strongest|weighted] [--workdir DIR]\n"
     "                     [--vendors FILE] [--out DIR] [--] LOG [COMMAND ...]\n"
     "       velmora-batch --help | --version\n"
     "\n"
@@ -39,11 +40,16 @@ constexpr const char* kUsage =
     "                  folder)\n"
     "  --format FORMAT how every export of the run is written: st, the Streets and Trips\n"
     "                  table (default, the names below); kml, gpx, geojson or csv, UTF-8\n"
-    "                  map files named as below with the log's extension, or .TXT/.txt,\n"
-    "                  replaced by .kml, .gpx, .geojson or .csv; the vendor list, where it\n"
-    "                  can be read, gives each point its vendor\n"
+    "                  map files, or gpkg, a GeoPackage database, named as below with the\n"
+    "                  log's extension, or .TXT/.txt, replaced by .kml, .gpx, .geojson,\n"
+    "                  .csv or .gpkg; the vendor list, where it can be read, gives each\n"
+    "                  point its vendor\n"
     "  --per-ap        one point per access point (BSSID) of each export, at its strongest\n"
     "                  sighting, instead of one per sighting\n"
+    "  --ap-position WHERE  with --per-ap, where each access point's point stands:\n"
+    "                  strongest (default), its strongest sighting; weighted, the\n"
+    "                  signal-weighted centroid of its sightings, with their spread\n"
+    "                  (radius_m) in the map formats\n"
     "  --              the end of the options: LOG follows, even if it starts with \"-\"\n"
     "\n"
     "No export replaces the loaded log or the vendor list: such a command fails (exit 1)\n"
@@ -131,6 +137,7 @@ struct Options {
     std::vector<std::string> rest;
     ExportFormat format = ExportFormat::StreetsAndTrips;
     bool perAccessPoint = false;
+    ApPosition apPosition = ApPosition::Strongest;
 };
 
 Options parse(const std::vector<std::string>& args, const fs::path& programFolder) {
@@ -153,10 +160,16 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
             const std::string format = value(word).string();
             const auto parsed = parseExportFormat(format);
             if (!parsed)
-                throw UsageError{"--format takes st, kml, gpx, geojson or csv, not " + format};
+                throw UsageError{"--format takes st, kml, gpx, geojson, csv or gpkg, not " +
+                                 format};
             options.format = *parsed;
         } else if (word == "--per-ap") {
             options.perAccessPoint = true;
+        } else if (word == "--ap-position") {
+            const std::string where = value(word).string();
+            if (where != "strongest" && where != "weighted")
+                throw UsageError{"--ap-position takes strongest or weighted, not " + where};
+            options.apPosition = where == "weighted" ? ApPosition::Weighted : ApPosition::Strongest;
         } else if (word == "--help" || word == "-h") {
             throw HelpRequested{};
         } else if (word == "--version") {
@@ -230,6 +243,7 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     Context context{files, options.out, options.vendors, options.log.filename().string(), out, err};
     context.style.format = options.format;
     context.style.perAccessPoint = options.perAccessPoint;
+    context.style.apPosition = options.apPosition;
     Args args(options.rest);
     while (!args.done()) {
         const std::string name = *args.take();

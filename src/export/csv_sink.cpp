@@ -51,6 +51,7 @@ void putColumns(std::string& header, std::string& types) {
     column("sightings", "Integer");
     column("first_seen", "String");
     column("last_seen", "String");
+    column("radius_m", "Real");
 }
 
 // WGS 84 in the form shapefiles carry, which GDAL and QGIS read beside a CSV file too.
@@ -58,7 +59,7 @@ constexpr std::string_view kWgs84Prj =
     "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137.0,"
     "298.257223563]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]]";
 
-// The three per-access-point columns are always there, so every file of the format has the
+// The per-access-point columns are always there, so every file of the format has the
 // same columns; they stay empty for a point that is one sighting.
 class CsvWriter final : public MapPointWriter {
   public:
@@ -108,8 +109,10 @@ class CsvWriter final : public MapPointWriter {
             out = putCsvField(out, ap->firstSeen);
             *out++ = ',';
             out = putCsvField(out, ap->lastSeen);
+            *out++ = ',';
+            if (ap->radiusM) out = putDecimal(out, *ap->radiusM);
         } else {
-            out = putText(out, ",,");
+            out = putText(out, ",,,");
         }
         return putText(out, "\r\n");
     }

@@ -11,12 +11,13 @@ namespace velmora {
 namespace {
 
 // In ExportFormat's order.
-constexpr std::array<ExportFormatInfo, 5> kFormats = {{
+constexpr std::array<ExportFormatInfo, std::size(kExportFormats)> kFormats = {{
     {"st", "", "Streets and Trips"},
     {"kml", ".kml", "KML"},
     {"gpx", ".gpx", "GPX"},
     {"geojson", ".geojson", "GeoJSON"},
     {"csv", ".csv", "CSV"},
+    {"gpkg", ".gpkg", "GeoPackage"},
 }};
 
 // The name without its extension: up to its last ".", unless that is its first character (a
@@ -56,8 +57,11 @@ std::unique_ptr<ExportSink> makeExportSink(const ExportStyle& style) {
         case ExportFormat::Csv:
             sink = makeCsvSink(style.vendors);
             break;
+        case ExportFormat::GeoPackage:
+            sink = makeGeoPackageSink(style.vendors);
+            break;
     }
-    if (style.perAccessPoint) sink = makePerAccessPointSink(std::move(sink));
+    if (style.perAccessPoint) sink = makePerAccessPointSink(std::move(sink), style.apPosition);
     return sink;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "export/export_sink.h"
+#include "sightings/strongest_sightings.h"
 
 namespace velmora {
 
@@ -14,12 +15,18 @@ class VendorList;
 
 // The file formats every export can be written in. Streets and Trips is the default and
 // writes exactly what it always has.
-enum class ExportFormat { StreetsAndTrips, Kml, Gpx, GeoJson, Csv };
+enum class ExportFormat { StreetsAndTrips, Kml, Gpx, GeoJson, Csv, GeoPackage };
+// Every format, in the order menus and file-type lists give them.
+inline constexpr ExportFormat kExportFormats[] = {
+    ExportFormat::StreetsAndTrips, ExportFormat::Kml, ExportFormat::Gpx,
+    ExportFormat::GeoJson,         ExportFormat::Csv, ExportFormat::GeoPackage};
 
 struct ExportFormatInfo {
-    const char* option;     // the batch tool's --format word: "st", "kml", "gpx", "geojson", "csv"
-    const char* extension;  // ".kml", ... ; empty for Streets and Trips, whose names stay as they are
-    const char* title;      // as menus and file-type filters name it
+    const char*
+        option;  // the batch tool's --format word: "st", "kml", "gpx", "geojson", "csv", "gpkg"
+    const char*
+        extension;      // ".kml", ... ; empty for Streets and Trips, whose names stay as they are
+    const char* title;  // as menus and file-type filters name it
 };
 const ExportFormatInfo& exportFormatInfo(ExportFormat format);
 std::optional<ExportFormat> parseExportFormat(std::string_view option);
@@ -27,9 +34,10 @@ std::optional<ExportFormat> parseExportFormat(std::string_view option);
 // How an export is written, beside its selection.
 struct ExportStyle {
     ExportFormat format = ExportFormat::StreetsAndTrips;
-    bool perAccessPoint = false;      // one pin per access point
-    const VendorList* vendors = nullptr;  // for the map formats' vendor; may be null
-    std::string documentName;         // KML names its Document after the log
+    bool perAccessPoint = false;                    // one pin per access point
+    ApPosition apPosition = ApPosition::Strongest;  // where each such pin stands
+    const VendorList* vendors = nullptr;            // for the map formats' vendor; may be null
+    std::string documentName;                       // KML names its Document after the log
 };
 
 // The sink that writes `style`.

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,6 +50,9 @@ class ExportSink {
   public:
     virtual ~ExportSink() = default;
 
+    // Where the export will be put, before begin(): a sink that builds its file elsewhere first
+    // keeps that scratch file beside it, on the same file system.
+    virtual void placeBeside(const std::filesystem::path& target) { (void)target; }
     // Before the first record: a header, where the format has one.
     virtual void begin(ExportOutput& out) { (void)out; }
     // One selected record.

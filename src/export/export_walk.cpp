@@ -137,6 +137,7 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
     std::unique_ptr<TextFileWriter> unnamed =
         TextFileWriter::unnamedIn(target.parent_path(), target);
     const fs::path temporary = unnamed ? fs::path() : temporaryBeside(target, "part");
+    sink.placeBeside(target);
     std::optional<InterruptCleanup> scratch;
     std::uint64_t written = 0;
     try {

@@ -56,6 +56,8 @@ class GeoJsonWriter final : public MapPointWriter {
             out = putJsonString(out, ap->firstSeen);
             out = putText(out, ",\"last_seen\":");
             out = putJsonString(out, ap->lastSeen);
+            out = putText(out, ",\"radius_m\":");
+            out = ap->radiusM ? putDecimal(out, *ap->radiusM) : putText(out, "null");
         }
         return putText(out, "}}");
     }

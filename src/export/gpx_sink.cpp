@@ -108,6 +108,11 @@ class GpxWriter final : public MapPointWriter {
             out = closeValue(out, "sightings");
             out = putValue(out, "first_seen", ap->firstSeen);
             out = putValue(out, "last_seen", ap->lastSeen);
+            if (ap->radiusM) {
+                out = openValue(out, "radius_m");
+                out = putDecimal(out, *ap->radiusM);
+                out = closeValue(out, "radius_m");
+            }
         }
         return putText(out, "</extensions>\n</wpt>\n");
     }

@@ -34,7 +34,7 @@ constexpr KmlField kFirstFields[] = {
 constexpr KmlField kLastFields[] = {
     {"time", "string", "Time"},           {"vendor", "string", "Vendor"},
     {"sightings", "int", "Sightings"},    {"first_seen", "string", "First seen"},
-    {"last_seen", "string", "Last seen"},
+    {"last_seen", "string", "Last seen"}, {"radius_m", "double", "Radius (m)"},
 };
 
 template <typename Value>
@@ -206,6 +206,11 @@ class KmlWriter final : public MapPointWriter {
             out = putText(out, "</SimpleData>");
             out = putData(out, "first_seen", ap->firstSeen);
             out = putData(out, "last_seen", ap->lastSeen);
+            if (ap->radiusM) {
+                out = openData(out, "radius_m");
+                out = putDecimal(out, *ap->radiusM);
+                out = putText(out, "</SimpleData>");
+            }
         }
         out = putText(out, "</SchemaData></ExtendedData>\n<Point><coordinates>");
         out = putText(out, point.longitude);

@@ -192,6 +192,10 @@ char* putXmlDescription(char* out, const MapPointView& point) {
         out = putInt(out, static_cast<long long>(ap->sightings));
         text("First seen", ap->firstSeen);
         text("Last seen", ap->lastSeen);
+        if (ap->radiusM) {
+            label("Radius (m)");
+            out = putDecimal(out, *ap->radiusM);
+        }
     }
     return out;
 }

@@ -14,8 +14,10 @@ namespace {
 
 class PerAccessPointSink final : public ExportSink {
   public:
-    explicit PerAccessPointSink(std::unique_ptr<ExportSink> inner) : inner_(std::move(inner)) {}
+    PerAccessPointSink(std::unique_ptr<ExportSink> inner, ApPosition position)
+        : inner_(std::move(inner)), strongest_(position) {}
 
+    void placeBeside(const std::filesystem::path& target) override { inner_->placeBeside(target); }
     void begin(ExportOutput& out) override { inner_->begin(out); }
     void write(ExportOutput&, const ExportRecord& record) override { strongest_.add(record); }
     void end(ExportOutput& out) override {
@@ -35,8 +37,9 @@ class PerAccessPointSink final : public ExportSink {
 
 }  // namespace
 
-std::unique_ptr<ExportSink> makePerAccessPointSink(std::unique_ptr<ExportSink> inner) {
-    return std::make_unique<PerAccessPointSink>(std::move(inner));
+std::unique_ptr<ExportSink> makePerAccessPointSink(std::unique_ptr<ExportSink> inner,
+                                                   ApPosition position) {
+    return std::make_unique<PerAccessPointSink>(std::move(inner), position);
 }
 
 }  // namespace velmora

@@ -120,7 +120,8 @@ struct SightingMap::Builder {
     }
 };
 
-SightingMap SightingMap::build(const std::filesystem::path& workingFile, bool perAccessPoint) {
+SightingMap SightingMap::build(const std::filesystem::path& workingFile, bool perAccessPoint,
+                               ApPosition position) {
     SightingMap map;
     map.perAccessPoint_ = perAccessPoint;
     Builder builder{map, {}};
@@ -136,7 +137,7 @@ SightingMap SightingMap::build(const std::filesystem::path& workingFile, bool pe
         });
         map.records_ = number;
     } else {
-        StrongestSightings strongest;
+        StrongestSightings strongest(position);
         map.records_ = forEachSighting(workingFile, [&](const Sighting& sighting) {
             tooMany(sighting.number + 1);
             strongest.add(sighting);
@@ -448,9 +449,11 @@ std::vector<MapPoint> describeRecordsByNumber(const std::filesystem::path& worki
     return points;
 }
 
-std::vector<AccessPointSummary> accessPointSummaries(const std::filesystem::path& workingFile,
-                                                     const std::vector<std::uint32_t>& numbers) {
+std::vector<AccessPointSummary> accessPointSummaries(
+    const std::filesystem::path& workingFile, const std::vector<std::uint32_t>& numbers,
+    ApPosition position, std::vector<std::pair<std::string, std::string>>* places) {
     std::vector<AccessPointSummary> summaries(numbers.size());
+    if (places) places->assign(numbers.size(), {});
     if (numbers.empty()) return summaries;
     // The BSSID keys of the numbered records, then the summary of each key's access point.
     distinct::Interner others;
@@ -467,16 +470,24 @@ std::vector<AccessPointSummary> accessPointSummaries(const std::filesystem::path
         }
         return number++ < lastWanted;
     });
-    StrongestSightings strongest;
+    StrongestSightings strongest(position);
+    std::unordered_map<std::uint64_t, std::pair<std::string, std::string>> placeOf;
     forEachSighting(workingFile, [&](const Sighting& sighting) {
         if (byKey.count(distinct::bssidKey(sighting.fields[WorkingRecord::BSSID], others)) > 0)
             strongest.add(sighting);
     });
     strongest.finish([&](const Sighting& pin) {
-        byKey[distinct::bssidKey(pin.fields[WorkingRecord::BSSID], others)] = *pin.accessPoint;
+        const std::uint64_t key = distinct::bssidKey(pin.fields[WorkingRecord::BSSID], others);
+        byKey[key] = *pin.accessPoint;
+        if (places)
+            placeOf[key] = {std::string(pin.fields[WorkingRecord::Latitude]),
+                            std::string(pin.fields[WorkingRecord::Longitude])};
     });
     for (std::size_t i = 0; i < numbers.size(); ++i)
-        if (numbers[i] < number) summaries[i] = byKey[keyOf[numbers[i]]];
+        if (numbers[i] < number) {
+            summaries[i] = byKey[keyOf[numbers[i]]];
+            if (places) (*places)[i] = placeOf[keyOf[numbers[i]]];
+        }
     return summaries;
 }
 

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "map/web_mercator.h"
@@ -14,6 +16,7 @@
 #include "sightings/map_point.h"
 #include "sightings/pin_palette.h"
 #include "sightings/sighting.h"
+#include "sightings/strongest_sightings.h"
 
 namespace velmora {
 class VendorList;
@@ -96,8 +99,10 @@ class SightingMap {
     // upper-cased BSSID at its strongest sighting, the exports' rule (strongest_sightings.h,
     // fed with the file's extras for the signal). A record (or an access point's
     // strongest sighting) whose position cannot be read is left out and counted in
-    // unplaced(). Throws FileError.
-    static SightingMap build(const std::filesystem::path& workingFile, bool perAccessPoint);
+    // unplaced(). With ApPosition::Weighted, each access point stands at the weighted
+    // centroid of its sightings instead. Throws FileError.
+    static SightingMap build(const std::filesystem::path& workingFile, bool perAccessPoint,
+                             ApPosition position = ApPosition::Strongest);
 
     std::size_t size() const { return points_.size(); }
     bool empty() const { return points_.empty(); }
@@ -188,8 +193,12 @@ std::vector<MapPoint> describeRecordsByNumber(const std::filesystem::path& worki
 // For one pin per access point: what the access point of each numbered record had over the
 // whole file (sightings, first and last seen, as the per-access-point exports count them), in
 // the order given; a number past the file's last record gives an empty summary. Reads the file
-// twice. Throws FileError.
-std::vector<AccessPointSummary> accessPointSummaries(const std::filesystem::path& workingFile,
-                                                     const std::vector<std::uint32_t>& numbers);
+// twice. With `position` as the map was built with, each summary has its radius, and
+// `places`, where given, gets where each pin stands (its latitude and longitude items, empty
+// for an empty summary). Throws FileError.
+std::vector<AccessPointSummary> accessPointSummaries(
+    const std::filesystem::path& workingFile, const std::vector<std::uint32_t>& numbers,
+    ApPosition position = ApPosition::Strongest,
+    std::vector<std::pair<std::string, std::string>>* places = nullptr);
 
 }  // namespace velmora::map

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "records/record_extras.h"
@@ -14,6 +15,9 @@ struct AccessPointSummary {
     std::uint64_t sightings = 0;
     std::string firstSeen;  // the time (as the map formats write it) of its first sighting
     std::string lastSeen;   // and of its last, in file order
+    // Placed at the signal-weighted centroid of its sightings (ApPosition::Weighted): their
+    // weighted root-mean-square distance from it, in metres. Nothing at its strongest sighting.
+    std::optional<double> radiusM;
 };
 
 // One sighting as its readers (the exports' sinks, the map) receive it: the working record's

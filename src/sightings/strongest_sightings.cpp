@@ -12,8 +12,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -321,6 +323,10 @@ class AccessPoints {
 struct Pending {
     std::uint64_t key;
     std::int64_t signal;
+    // For the weighted centroid: the position, where it can be read, and the reading in dB.
+    std::optional<double> latitude;
+    std::optional<double> longitude;
+    std::optional<int> decibels;
     std::uint32_t clock;
     std::uint32_t date;
     std::uint64_t number;
@@ -328,10 +334,92 @@ struct Pending {
     std::size_t size;
 };
 
+// A longitude difference brought into [-180, 180).
+double wrapDegrees(double degrees) {
+    return degrees - 360 * std::floor((degrees + 180) / 360);
+}
+
+// Weighted sums of the sightings' offsets from a reference point, in degrees (east-west
+// unwrapped): enough for the centroid and the mean square distance from it.
+struct Sums {
+    double weight = 0, north = 0, east = 0, north2 = 0, east2 = 0;
+
+    void add(double w, double dNorth, double dEast) {
+        weight += w;
+        north += w * dNorth;
+        east += w * dEast;
+        north2 += w * dNorth * dNorth;
+        east2 += w * dEast * dEast;
+    }
+    void scale(double factor) {
+        weight *= factor;
+        north *= factor;
+        east *= factor;
+        north2 *= factor;
+        east2 *= factor;
+    }
+};
+
+// 10^(db/10) for db at or below 0: a table for the common range, below it nothing to speak of.
+double power(std::int64_t db) {
+    static const auto table = [] {
+        std::array<double, 256> powers{};
+        for (std::size_t k = 0; k < powers.size(); ++k)
+            powers[k] = std::pow(10.0, -static_cast<double>(k) / 10);
+        return powers;
+    }();
+    const std::int64_t below = -db;
+    return below < static_cast<std::int64_t>(table.size())
+               ? table[static_cast<std::size_t>(below)]
+               : std::pow(10.0, static_cast<double>(db) / 10);
+}
+
+// What the weighted centroid of an access point needs, beside its entry.
+struct Spread {
+    bool placed = false;   // a sighting with a readable position has been seen
+    double latitude0 = 0;  // the first such sighting: the reference
+    double longitude0 = 0;
+    int top = 0;     // the strongest reading so far, in dB: readings weigh relative to it
+    Sums readings;   // the sightings with a reading, weighted by power
+    Sums unweighed;  // those without, each weighing 1
+
+    void add(const Pending& sighting) {
+        if (!sighting.latitude || !sighting.longitude) return;
+        if (!placed) {
+            placed = true;
+            latitude0 = *sighting.latitude;
+            longitude0 = *sighting.longitude;
+        }
+        const double dNorth = *sighting.latitude - latitude0;
+        const double dEast = wrapDegrees(*sighting.longitude - longitude0);
+        if (!sighting.decibels) return unweighed.add(1, dNorth, dEast);
+        const int db = *sighting.decibels;
+        if (readings.weight == 0 || db > top) {
+            // Relative to the strongest, every weight is at most 1: no reading overflows.
+            if (readings.weight != 0) readings.scale(power(std::int64_t{top} - db));
+            top = db;
+        }
+        readings.add(power(std::int64_t{db} - top), dNorth, dEast);
+    }
+};
+
+constexpr double kEarthRadiusM = 6371008.8;  // the mean radius (IUGG)
+constexpr double kPi = 3.14159265358979323846;
+
+// A coordinate item as the loader writes one ("N41.1234567", "W2.5000000").
+std::string coordinateItem(double degrees, char positive, char negative) {
+    char text[32];
+    const int size = std::snprintf(text, sizeof text, "%c%.7f", degrees < 0 ? negative : positive,
+                                   std::fabs(degrees));
+    return std::string(text, static_cast<std::size_t>(size));
+}
+
 }  // namespace
 
 class StrongestSightings::Impl {
   public:
+    explicit Impl(ApPosition position) : weighted_(position == ApPosition::Weighted) {}
+
     // Each sighting waits a few sightings before its entry is looked up: meanwhile the memory
     // fetches its hash slot and then its entry, which a large table seldom has in the cache.
     // The prefetches keep the "load + convert-all kml --per-ap" bench row within 2 times the
@@ -346,6 +434,11 @@ class StrongestSightings::Impl {
             record.extras.rssi ? record.extras.rssi : record.extras.signal;
         next.signal = rank ? *rank : kUnreadable;
         next.number = record.number;
+        if (weighted_) {
+            next.latitude = coordinateDegrees(record.fields[WorkingRecord::Latitude], 'N', 'S');
+            next.longitude = coordinateDegrees(record.fields[WorkingRecord::Longitude], 'E', 'W');
+            next.decibels = rank;
+        }
         const std::size_t most = held::maxSize(record.fields);
         if (most > std::numeric_limits<std::uint32_t>::max())
             throw std::length_error("record too long to hold");
@@ -360,6 +453,11 @@ class StrongestSightings::Impl {
                 const char* const ap = reinterpret_cast<const char*>(&accessPoints_[entry - 1]);
                 __builtin_prefetch(ap);
                 __builtin_prefetch(ap + sizeof(AccessPoint) - 1);
+                if (weighted_ && entry <= spreads_.size()) {
+                    const char* const spread = reinterpret_cast<const char*>(&spreads_[entry - 1]);
+                    __builtin_prefetch(spread);
+                    __builtin_prefetch(spread + sizeof(Spread) - 1);
+                }
             }
         }
         if (waiting_ == kAhead) take();
@@ -378,6 +476,8 @@ class StrongestSightings::Impl {
             summary.lastSeen = mapTime(clockText(ap.lastClock, clock), dates_[ap.lastDate]);
             const std::uint32_t date = held::read(ap.strongest, ap.used, record, store_);
             record.extras.date = dates_[date];
+            summary.radiusM.reset();
+            if (weighted_) place(spreads_[i], record, summary);
             record.number = ap.number;
             take(record);
         }
@@ -393,9 +493,12 @@ class StrongestSightings::Impl {
         const Pending& sighting = pending_[first_];
         first_ = (first_ + 1) % kAhead;
         --waiting_;
-        AccessPoint* ap = find(sighting.key);
+        std::size_t entry = 0;
+        AccessPoint* ap = find(sighting.key, entry);
         if (!ap) {
+            entry = accessPoints_.size();
             ap = &add(sighting.key);
+            if (weighted_) spreads_.emplace_back();
             ap->strongest = nullptr;
             hold(*ap, sighting);
             ap->signal = sighting.signal;
@@ -407,6 +510,7 @@ class StrongestSightings::Impl {
             hold(*ap, sighting);
             ap->signal = sighting.signal;
         }
+        if (weighted_) spreads_[entry].add(sighting);
         ++ap->sightings;
         ap->lastClock = sighting.clock;
         ap->lastDate = sighting.date;
@@ -438,7 +542,27 @@ class StrongestSightings::Impl {
         }
     }
 
-    AccessPoint* find(std::uint64_t key) {
+    // Moves the pin to the centroid of its access point's sightings and sets its spread.
+    void place(const Spread& spread, Sighting& pin, AccessPointSummary& summary) {
+        const Sums& sums = spread.readings.weight > 0 ? spread.readings : spread.unweighed;
+        if (sums.weight <= 0) return;  // no position to average: the strongest sighting's
+        const double north = sums.north / sums.weight;
+        const double east = sums.east / sums.weight;
+        const double latitude = spread.latitude0 + north;
+        const double longitude = -wrapDegrees(-(spread.longitude0 + east));  // (-180, 180]
+        const double shrink = std::cos(latitude * kPi / 180);
+        const double square =
+            std::max(0.0, sums.north2 / sums.weight - north * north) +
+            shrink * shrink * std::max(0.0, sums.east2 / sums.weight - east * east);
+        // To the centimetre: the positions themselves are given to about a centimetre.
+        summary.radiusM = std::round(std::sqrt(square) * kPi / 180 * kEarthRadiusM * 100) / 100;
+        latitudeItem_ = coordinateItem(latitude, 'N', 'S');
+        longitudeItem_ = coordinateItem(longitude, 'E', 'W');
+        pin.fields[WorkingRecord::Latitude] = latitudeItem_;
+        pin.fields[WorkingRecord::Longitude] = longitudeItem_;
+    }
+
+    AccessPoint* find(std::uint64_t key, std::size_t& entry) {
         if (slots_.empty()) return nullptr;
         const std::uint32_t check = checkOf(key);
         const std::size_t mask = slots_.size() - 1;
@@ -447,7 +571,10 @@ class StrongestSightings::Impl {
             if (slot.entry == 0) return nullptr;
             if (slot.check != check) continue;
             AccessPoint& ap = accessPoints_[slot.entry - 1];
-            if (ap.key == key) return &ap;
+            if (ap.key == key) {
+                entry = slot.entry - 1;
+                return &ap;
+            }
         }
     }
 
@@ -499,6 +626,10 @@ class StrongestSightings::Impl {
         return lastDate_;
     }
 
+    const bool weighted_;
+    std::vector<Spread> spreads_;  // ApPosition::Weighted: by entry
+    std::string latitudeItem_;     // the pin's position as finish() hands it over
+    std::string longitudeItem_;
     AccessPoints accessPoints_;
     std::vector<Slot> slots_;
     distinct::Interner others_;  // BSSIDs that are no MAC address, upper-cased
@@ -512,7 +643,8 @@ class StrongestSightings::Impl {
     std::size_t waiting_ = 0;
 };
 
-StrongestSightings::StrongestSightings() : impl_(std::make_unique<Impl>()) {}
+StrongestSightings::StrongestSightings(ApPosition position)
+    : impl_(std::make_unique<Impl>(position)) {}
 StrongestSightings::~StrongestSightings() = default;
 
 void StrongestSightings::add(const Sighting& sighting) {

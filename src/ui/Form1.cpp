@@ -382,9 +382,7 @@ void Form1::addExportChoices() {
     formats->menuAction()->setObjectName(QStringLiteral("ExportFormat"));
     auto* group = new QActionGroup(formats);
     group->setExclusive(true);
-    for (const ExportFormat format :
-         {ExportFormat::StreetsAndTrips, ExportFormat::Kml, ExportFormat::Gpx,
-          ExportFormat::GeoJson, ExportFormat::Csv}) {
+    for (const ExportFormat format : kExportFormats) {
         const ExportFormatInfo& info = exportFormatInfo(format);
         QAction* item = formats->addAction(QString::fromLatin1(info.title));
         item->setObjectName(QStringLiteral("Format_") + QString::fromLatin1(info.option));
@@ -397,14 +395,6 @@ void Form1::addExportChoices() {
         });
     }
     QAction* onePin = fileMenu_->addAction(QStringLiteral("One Pin Per Access Point"));
-    QAction* folder = fileMenu_->addAction(QStringLiteral("Export Folder..."));
-    folder->setObjectName(QStringLiteral("ExportFolder"));
-    fileMenu_->setToolTipsVisible(true);
-    connect(fileMenu_, &QMenu::aboutToShow, folder,
-            [folder] { folder->setToolTip(exportFolderText()); });
-    connect(folder, &QAction::triggered, this, [this] {
-        if (const QString text = chooseExportFolder(this); !text.isEmpty()) showStatus(text);
-    });
     onePin->setObjectName(QStringLiteral("OnePinPerAP"));
     onePin->setCheckable(true);
     onePin->setChecked(exportChoices_.perAccessPoint);
@@ -413,12 +403,30 @@ void Form1::addExportChoices() {
         saveExportChoices(exportChoices_);
         emit perAccessPointChanged(checked);
     });
+    QAction* weighted = fileMenu_->addAction(QStringLiteral("Pin at Weighted Centre of Sightings"));
+    weighted->setObjectName(QStringLiteral("PinAtWeightedCentre"));
+    weighted->setCheckable(true);
+    weighted->setChecked(exportChoices_.apPosition == ApPosition::Weighted);
+    connect(weighted, &QAction::toggled, this, [this](bool checked) {
+        exportChoices_.apPosition = checked ? ApPosition::Weighted : ApPosition::Strongest;
+        saveExportChoices(exportChoices_);
+        emit apPositionChanged(exportChoices_.apPosition);
+    });
+    QAction* folder = fileMenu_->addAction(QStringLiteral("Export Folder..."));
+    folder->setObjectName(QStringLiteral("ExportFolder"));
+    fileMenu_->setToolTipsVisible(true);
+    connect(fileMenu_, &QMenu::aboutToShow, folder,
+            [folder] { folder->setToolTip(exportFolderText()); });
+    connect(folder, &QAction::triggered, this, [this] {
+        if (const QString text = chooseExportFolder(this); !text.isEmpty()) showStatus(text);
+    });
 }
 
 ExportStyle Form1::exportStyle() const {
     ExportStyle style;
     style.format = exportChoices_.format;
     style.perAccessPoint = exportChoices_.perAccessPoint;
+    style.apPosition = exportChoices_.apPosition;
     style.documentName = log_.filename().string();
     return style;
 }

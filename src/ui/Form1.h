@@ -161,6 +161,8 @@ class Form1 : public QMainWindow {
     void ended();
     // "One Pin Per Access Point" was switched.
     void perAccessPointChanged(bool perAccessPoint);
+    // "Pin at Weighted Centre of Sightings" was switched.
+    void apPositionChanged(ApPosition position);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

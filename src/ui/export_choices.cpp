@@ -9,6 +9,7 @@ namespace {
 
 const QString kFormatKey = QStringLiteral("export/format");
 const QString kPerAccessPointKey = QStringLiteral("export/onePinPerAccessPoint");
+const QString kWeightedKey = QStringLiteral("export/pinAtWeightedCentre");
 
 }  // namespace
 
@@ -19,6 +20,8 @@ ExportChoices loadExportChoices() {
     if (const auto format = parseExportFormat(std::string_view(word.constData(), word.size())))
         choices.format = *format;
     choices.perAccessPoint = stored.value(kPerAccessPointKey, false).toBool();
+    choices.apPosition =
+        stored.value(kWeightedKey, false).toBool() ? ApPosition::Weighted : ApPosition::Strongest;
     return choices;
 }
 
@@ -26,13 +29,12 @@ void saveExportChoices(const ExportChoices& choices) {
     QSettings stored = programSettings();
     stored.setValue(kFormatKey, QString::fromLatin1(exportFormatInfo(choices.format).option));
     stored.setValue(kPerAccessPointKey, choices.perAccessPoint);
+    stored.setValue(kWeightedKey, choices.apPosition == ApPosition::Weighted);
 }
 
 QList<FileDialog::Filter> exportFormatFilters() {
     QList<FileDialog::Filter> filters;
-    for (const ExportFormat format :
-         {ExportFormat::StreetsAndTrips, ExportFormat::Kml, ExportFormat::Gpx,
-          ExportFormat::GeoJson, ExportFormat::Csv}) {
+    for (const ExportFormat format : kExportFormats) {
         const ExportFormatInfo& info = exportFormatInfo(format);
         const QString extension = format == ExportFormat::StreetsAndTrips
                                       ? QStringLiteral("txt")

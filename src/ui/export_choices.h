@@ -13,6 +13,7 @@ namespace velmora {
 struct ExportChoices {
     ExportFormat format = ExportFormat::StreetsAndTrips;
     bool perAccessPoint = false;
+    ApPosition apPosition = ApPosition::Strongest;
 };
 
 // The choices as the user left them in an earlier run (the user's settings file, in the

@@ -195,8 +195,9 @@ void MapCanvas::applyFit() {
              (topLeft.y + bottomRight.y) / 2 * scale - height() / 2.0);
 }
 
-void MapCanvas::setMarker(std::optional<map::WorldPoint> spot) {
+void MapCanvas::setMarker(std::optional<map::WorldPoint> spot, double radiusM) {
     marker_ = spot;
+    markerRadiusM_ = radiusM;
     update();
 }
 
@@ -230,6 +231,14 @@ void MapCanvas::paintEvent(QPaintEvent*) {
         const QPointF at(std::floor(marker_->x * scale) - left_ + 0.5,
                          std::floor(marker_->y * scale) - top_ + 0.5);
         painter.setRenderHint(QPainter::Antialiasing);
+        if (markerRadiusM_ > 0) {
+            double latitude, longitude;
+            map::unproject(*marker_, latitude, longitude);
+            const double radius = markerRadiusM_ / map::metresPerPixel(latitude, zoom_);
+            painter.setPen(QPen(QColor(20, 20, 20, 90), 1));
+            painter.setBrush(QColor(20, 20, 20, 28));
+            painter.drawEllipse(at, radius, radius);
+        }
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(QColor(255, 255, 255, 230), 4));
         painter.drawEllipse(at, 9, 9);

@@ -67,8 +67,9 @@ class MapCanvas : public QWidget {
     // Zooms by `steps` levels keeping the world point under `anchor` (widget pixels) in place.
     void zoomAbout(QPoint anchor, int steps);
 
-    // A ring around the spot last picked (zoom 0 pixels); nothing: none.
-    void setMarker(std::optional<map::WorldPoint> spot);
+    // A ring around the spot last picked (zoom 0 pixels); nothing: none. A `radiusM` above 0
+    // adds a faint disc of that many metres about it (an access point's spread).
+    void setMarker(std::optional<map::WorldPoint> spot, double radiusM = 0);
 
     // The dots and density cells of the last paint, as SightingMap::drawing gave them.
     const std::vector<map::Dot>& paintedDots() const { return drawing_.dots; }
@@ -118,6 +119,7 @@ class MapCanvas : public QWidget {
     double top_ = 0;
     std::optional<std::pair<map::WorldPoint, map::WorldPoint>> fitted_;  // while it holds
     std::optional<map::WorldPoint> marker_;
+    double markerRadiusM_ = 0;
 
     // Dragging: where the press was, and the view's corner then.
     bool pressed_ = false;

@@ -105,10 +105,14 @@ QString describe(const MapPoint& point, const AccessPointSummary* accessPoint) {
         {"Time", point.time.empty() ? QStringLiteral("-") : html(point.time)},
         {"Position", html(point.latitude) + QStringLiteral(", ") + html(point.longitude)}};
     if (accessPoint) {
-        rows[4].first = "Strongest at";  // the pin stands at its strongest sighting
+        // The pin stands at its strongest sighting, or at the centroid of its sightings.
+        rows[4].first = accessPoint->radiusM ? "Weighted centre" : "Strongest at";
         rows.push_back({"Sightings", grouped(accessPoint->sightings)});
         rows.push_back({"First seen", html(accessPoint->firstSeen)});
         rows.push_back({"Last seen", html(accessPoint->lastSeen)});
+        if (accessPoint->radiusM)
+            rows.push_back(
+                {"Spread", QStringLiteral("%1 m").arg(*accessPoint->radiusM, 0, 'f', 1)});
     }
     QString text =
         QStringLiteral("<h3 style='margin-bottom:2px'>%1</h3><table cellspacing=0>").arg(name);
@@ -121,8 +125,12 @@ QString describe(const MapPoint& point, const AccessPointSummary* accessPoint) {
 
 }  // namespace
 
-MapWindow::MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint)
-    : QWidget(&owner, Qt::Window), paths_(std::move(paths)), perAccessPoint_(perAccessPoint) {
+MapWindow::MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint,
+                     ApPosition apPosition)
+    : QWidget(&owner, Qt::Window),
+      paths_(std::move(paths)),
+      perAccessPoint_(perAccessPoint),
+      apPosition_(apPosition) {
     setObjectName(QStringLiteral("MapWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(kCaption + paths_.logTitle);
@@ -272,7 +280,7 @@ void MapWindow::build() {
     details_->clear();
     // A working file that cannot be read is reported over the main window; the map is empty.
     if (!reportingFileErrors(parentWidget(), [&] {
-            sightings_ = map::SightingMap::build(paths_.workingFile, perAccessPoint_);
+            sightings_ = map::SightingMap::build(paths_.workingFile, perAccessPoint_, apPosition_);
         }))
         sightings_ = map::SightingMap();
     canvas_->setSightings(&sightings_);
@@ -290,6 +298,12 @@ void MapWindow::setPerAccessPoint(bool perAccessPoint) {
     if (perAccessPoint == perAccessPoint_) return;
     perAccessPoint_ = perAccessPoint;
     build();
+}
+
+void MapWindow::setApPosition(ApPosition apPosition) {
+    if (apPosition == apPosition_) return;
+    apPosition_ = apPosition;
+    if (perAccessPoint_) build();
 }
 
 void MapWindow::showSelection(const std::optional<MapSelection>& selection) {
@@ -346,12 +360,23 @@ void MapWindow::showPicked(const std::vector<std::uint32_t>& numbers) {
     }
     std::vector<MapPoint> points;
     std::vector<AccessPointSummary> summaries;
+    std::vector<std::pair<std::string, std::string>> places;
     if (!reportingFileErrors(this, [&] {
             points = map::describeRecordsByNumber(paths_.workingFile, numbers,
                                                   vendors_ ? &*vendors_ : nullptr);
-            if (perAccessPoint_) summaries = map::accessPointSummaries(paths_.workingFile, numbers);
+            if (perAccessPoint_)
+                summaries =
+                    map::accessPointSummaries(paths_.workingFile, numbers, apPosition_, &places);
         }))
         return;
+    // A pin at the centroid of its sightings is shown where it stands.
+    for (std::size_t i = 0; i < points.size() && i < places.size(); ++i) {
+        const auto latitude = coordinateDegrees(places[i].first, 'N', 'S');
+        const auto longitude = coordinateDegrees(places[i].second, 'E', 'W');
+        if (!latitude || !longitude) continue;
+        points[i].latitude = QString::number(*latitude, 'f', 7).toStdString();
+        points[i].longitude = QString::number(*longitude, 'f', 7).toStdString();
+    }
     QString text = QStringLiteral("<p style='color:#666'>%1 on this spot</p>")
                        .arg(plural(points.size(), perAccessPoint_ ? "access point" : "sighting",
                                    perAccessPoint_ ? "access points" : "sightings"));
@@ -361,7 +386,8 @@ void MapWindow::showPicked(const std::vector<std::uint32_t>& numbers) {
     if (!points.empty())
         canvas_->setMarker(
             map::project(QString::fromStdString(points.front().latitude).toDouble(),
-                         QString::fromStdString(points.front().longitude).toDouble()));
+                         QString::fromStdString(points.front().longitude).toDouble()),
+            summaries.empty() ? 0 : summaries.front().radiusM.value_or(0));
 }
 
 void MapWindow::saveImage() {

@@ -61,11 +61,14 @@ class MapWindow : public QWidget {
   public:
     // Reads the working file into the map; a file that cannot be read is reported over
     // `owner` and the map stays empty.
-    MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint);
+    MapWindow(QWidget& owner, MapWindowPaths paths, bool perAccessPoint,
+              ApPosition apPosition = ApPosition::Strongest);
     ~MapWindow() override;
 
     void setPerAccessPoint(bool perAccessPoint);
     bool perAccessPoint() const { return perAccessPoint_; }
+    // Where each access point stands with one pin per access point; rebuilds when it changes.
+    void setApPosition(ApPosition apPosition);
     // Highlights the records `selection` passes and fits the view to them; nothing clears the
     // highlight.
     void showSelection(const std::optional<MapSelection>& selection);
@@ -97,6 +100,7 @@ class MapWindow : public QWidget {
 
     MapWindowPaths paths_;
     bool perAccessPoint_;
+    ApPosition apPosition_;
     map::SightingMap sightings_;
     std::optional<VendorList> vendors_;
     std::optional<MapSelection> selection_;  // highlighted, kept over a rebuild

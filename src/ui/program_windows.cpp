@@ -49,7 +49,8 @@ MapOpener attachMapWindow(Form1& form1) {
     MapOpener open = [&form1, window]() -> MapWindow& {
         if (!*window)
             *window =
-                new MapWindow(form1, mapWindowPaths(form1), form1.exportStyle().perAccessPoint);
+                new MapWindow(form1, mapWindowPaths(form1), form1.exportStyle().perAccessPoint,
+                              form1.exportStyle().apPosition);
         (*window)->show();
         (*window)->raise();
         (*window)->activateWindow();
@@ -58,6 +59,9 @@ MapOpener attachMapWindow(Form1& form1) {
     form1.onMap = [open] { open(); };
     QObject::connect(&form1, &Form1::perAccessPointChanged, [window](bool perAccessPoint) {
         if (*window) (*window)->setPerAccessPoint(perAccessPoint);
+    });
+    QObject::connect(&form1, &Form1::apPositionChanged, [window](ApPosition position) {
+        if (*window) (*window)->setApPosition(position);
     });
     form1.closeAdvancedWindows.push_back([window] { delete window->data(); });
     return open;

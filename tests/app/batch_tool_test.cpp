@@ -127,7 +127,9 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
         {{"--out"}, 2, "--out needs a value"},
         {{"--format"}, 2, "--format needs a value"},
         {args("convert-all", {"--format", "KML"}), 2,
-         "--format takes st, kml, gpx, geojson or csv, not KML"},
+         "--format takes st, kml, gpx, geojson, csv or gpkg, not KML"},
+        {args("convert-all", {"--ap-position", "middle"}), 2,
+         "--ap-position takes strongest or weighted, not middle"},
         {args("convert-all", {"--format", "txt", "--per-ap"}), 2, "usage:"},
         {args("", {"--bogus"}), 2, "unknown option --bogus"},
         {args("frobnicate"), 2, "unknown command frobnicate"},
@@ -272,6 +274,11 @@ TEST_F(Batch, StreetsAndTripsFilesAreTodaysAndPerApKeepsTheFirstOfEachAccessPoin
                   line("1.5;2.5;office;BSS;00:0F:66:AA:BB:01", "0001"));
     EXPECT_EQ(test::readFile(out / "AP-HOMENET.TXT"),
               header + line("45.1;19.1;HOMENET;BSS;00:0c:41:aa:bb:01"));
+    // With --ap-position weighted, at the centroid of its two equal sightings.
+    ASSERT_EQ(run("convert-all", {"--per-ap", "--ap-position", "weighted"}).status, 0);
+    EXPECT_NE(test::readFile(out / "FullConvert_log.txt")
+                  .find(line("-0.1500000;-0.1500000;HomeNet;BSS;00:0c:41:aa:bb:01")),
+              std::string::npos);
 }
 
 // A WiGLE CSV and .ns1 logs through the tool: their counts and Other Radio line, a .ns1 cut

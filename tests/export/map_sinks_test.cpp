@@ -60,7 +60,7 @@ std::string writeFormat(const Format& format, const std::vector<MapPoint>& point
     return mapFile(*format.make(), points);
 }
 
-const AccessPointSummary kThreeSightings{3, "2004-06-05T23:50:00Z", "2004-06-06T00:10:00Z"};
+const AccessPointSummary kThreeSightings{3, "2004-06-05T23:50:00Z", "2004-06-06T00:10:00Z", 12.5};
 
 // A point of each kind: WEP on, WEP off, ad hoc with WEP status neither, one pin per access
 // point, one without any optional value, and one on E 180 named with NUL bytes whose vendor is
@@ -274,7 +274,7 @@ TEST(MapWriters, NoPointIsLongerThanItsBound) {
     // the longest numbers: each point is built in room of its bound.
     for (const char byte : {'&', '<', '"', '\x01', '\xff'}) {
         const std::string worst(2000, byte);
-        const AccessPointSummary ap{~std::uint64_t{0}, worst, worst};
+        const AccessPointSummary ap{~std::uint64_t{0}, worst, worst, -1.2345678901234567e-300};
         MapPoint point{worst,
                        worst,
                        worst,
@@ -382,7 +382,7 @@ TEST(MapWriters, NameOfEveryByteValueGivesWellFormedFiles) {
                 ext == "geojson"
                     ? "d = json.load(f); names = [p['properties']['name'] for p in d['features']]"
                     : "rows = list(csv.reader(f)); names = [r[2] for r in rows[1:]]; "
-                      "assert all(len(r) == 20 for r in rows)";
+                      "assert all(len(r) == 21 for r in rows)";
             test::writeFile(dir / "expected", everyLatin1Character(true));
             check = "python3 -c \"import csv, json; f = open('" + file.string() +
                     "', encoding='utf-8', newline='', errors='strict'); " + read +

@@ -103,7 +103,7 @@ TEST(MapTime, JoinsAWellFormedDateAndTimeOfDay) {
 }
 
 TEST(DescribeRecord, CarriesTheTextItemsAsUtf8AndTheAccessPointThrough) {
-    const AccessPointSummary summary{3, "00:00:01", "00:00:09"};
+    const AccessPointSummary summary{3, "00:00:01", "00:00:09", std::nullopt};
     ExportRecord record = recordOf({"N1", "E2", "a\x80\x81\xe9\xff", "ad\xe9", "00:0A", "t", "s",
                                     "#", "0\x9f", "00000040", "100"});
     record.accessPoint = &summary;

@@ -5,8 +5,8 @@
 
 using namespace velmora::uitest;
 
-const QStringList kFormatItems = {"Format_st", "Format_kml", "Format_gpx", "Format_geojson",
-                                  "Format_csv"};
+const QStringList kFormatItems = {"Format_st",      "Format_kml", "Format_gpx",
+                                  "Format_geojson", "Format_csv", "Format_gpkg"};
 
 // The File menu's items in order (separators by name), each item's caption, and which of the
 // checkable ones are checked, as a table.
@@ -30,7 +30,8 @@ kMainRuns[] = {
     {"st per AP", "Format_st", true, "Convertall", "FullConvert_drive.txt", "Full Convert Complete!"},
     {"kml", "Format_kml", false, "Convertall", "FullConvert_drive.kml", "Full Convert Complete!"},
     {"gpx per AP", "Format_gpx", true, "Sort1", "LOCKED_drive.gpx", "Quick Sort 1 Done!"},
-    {"csv", "Format_csv", false, "Sort2", "UNLOCKED_drive.csv", "Quick Sort 2 Done!"}};
+    {"csv", "Format_csv", false, "Sort2", "UNLOCKED_drive.csv", "Quick Sort 2 Done!"},
+    {"gpkg", "Format_gpkg", false, "Convertall", "FullConvert_drive.gpkg", "Full Convert Complete!"}};
 // (Each format's file names and contents are the export's tests'; a row per way in checks the
 // menu reaches them.)
 
@@ -86,27 +87,31 @@ class ExportFormatsTest : public QObject, Ui {
             Program p;
             QCOMPARE(fileMenu(p),
                      "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
-                     "ExportFormat OnePinPerAP ExportFolder spacer31 Exit");
-            QCOMPARE(formatMenu(p), "Streets and Trips*|KML|GPX|GeoJSON|CSV");
+                     "ExportFormat OnePinPerAP PinAtWeightedCentre ExportFolder spacer31 Exit");
+            QCOMPARE(formatMenu(p), "Streets and Trips*|KML|GPX|GeoJSON|CSV|GeoPackage");
             QCOMPARE(p.action("ExportFormat")->text(), "Export Format");
             QCOMPARE(p.action("OnePinPerAP")->text(), "One Pin Per Access Point");
+            QCOMPARE(p.action("PinAtWeightedCentre")->text(),
+                     "Pin at Weighted Centre of Sightings");
             p.load();
             for (const QString& name : kFormatItems + QStringList{"ExportFormat", "OnePinPerAP"})
                 QVERIFY2(p.action(qPrintable(name))->isEnabled(), qPrintable(name));
             p.trigger("Format_gpx");
             p.trigger("Format_geojson");
             p.trigger("OnePinPerAP");
-            QCOMPARE(formatMenu(p), "Streets and Trips|KML|GPX|GeoJSON*|CSV");
+            p.trigger("PinAtWeightedCentre");
+            QCOMPARE(formatMenu(p), "Streets and Trips|KML|GPX|GeoJSON*|CSV|GeoPackage");
         }
         Program again;
         QCOMPARE(fileMenu(again),
                  "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
-                 "ExportFormat OnePinPerAP* ExportFolder spacer31 Exit");
-        QCOMPARE(formatMenu(again), "Streets and Trips|KML|GPX|GeoJSON*|CSV");
+                 "ExportFormat OnePinPerAP* PinAtWeightedCentre* ExportFolder spacer31 Exit");
+        QCOMPARE(formatMenu(again), "Streets and Trips|KML|GPX|GeoJSON*|CSV|GeoPackage");
         again.trigger("OnePinPerAP");
+        again.trigger("PinAtWeightedCentre");
         again.trigger("Format_st");
         QCOMPARE(fileMenu(Program()).contains("OnePinPerAP*"), false);
-        QCOMPARE(formatMenu(Program()), "Streets and Trips*|KML|GPX|GeoJSON|CSV");
+        QCOMPARE(formatMenu(Program()), "Streets and Trips*|KML|GPX|GeoJSON|CSV|GeoPackage");
     }
 
     void mainExportsWriteTheChosenFormat_data() { rows(kMainRuns); }
@@ -150,7 +155,7 @@ class ExportFormatsTest : public QObject, Ui {
         click(w, "Command1");
         QCOMPARE(FileDialog::lastFilters(),
                  QStringList({"Streets and Trips (*.txt)", "KML (*.kml)", "GPX (*.gpx)",
-                              "GeoJSON (*.geojson)", "CSV (*.csv)"}));
+                              "GeoJSON (*.geojson)", "CSV (*.csv)", "GeoPackage (*.gpkg)"}));
         QCOMPARE(FileDialog::lastStartFilter(), kFormatItems.indexOf(r.format));
         QCOMPARE(FileDialog::lastProposedName(), r.proposed);
         QVERIFY2(MessageBox::shown().isEmpty(), qPrintable(MessageBox::shown().value(0).text));

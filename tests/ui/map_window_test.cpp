@@ -278,6 +278,17 @@ class MapWindowTest : public QObject, Ui {
         QCOMPARE(openMap(p), w.data());  // one window
         p.trigger("OnePinPerAP");
         QVERIFY(w->perAccessPoint() && w->sightings().size() == 4);
+        // Pins at the weighted centre: the first access point's three sightings move it.
+        const auto places = [&] {
+            std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
+            for (const auto& point : w->sightings().points())
+                out.emplace_back(point.position.x, point.position.y);
+            return out;
+        };
+        const auto strongest = places();
+        p.trigger("PinAtWeightedCentre");
+        QVERIFY(w->sightings().size() == 4 && places() != strongest);
+        p.trigger("PinAtWeightedCentre");
         p.trigger("OnePinPerAP");
         QCOMPARE(w->sightings().size(), std::size(kSightings));
         p.trigger("CloseFile");

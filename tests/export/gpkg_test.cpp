@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "export/export_format.h"
+#include "export/export_walk.h"
+#include "export/main_exports.h"
+#include "loader/source_loader.h"
+#include "records/working_files.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What `command` prints on its standard output.
+std::string output(const std::string& command) {
+    std::string out;
+    if (std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, got);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+class GeoPackageExport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // A BSSID and flags that a reader guessing types would take for a time and a number.
+        test::writeFile(dir / "drive.txt",
+                        test::textLog({test::dataLine("N 41.5000000", "E 2.5000000", "Caf\xe9",
+                                                      "00:09:5B:EE:E7:61", "0031"),
+                                       test::dataLine("S 33.2500000", "W 81.7500000", "HOMENET",
+                                                      "00:0c:41:aa:bb:01", "0002", "ad-hoc"),
+                                       test::dataLine("N 41.6000000", "E 2.6000000", "Caf\xe9",
+                                                      "00:09:5b:ee:e7:61", "0031")}));
+        fs::create_directory(files.folder);
+        ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
+    }
+
+    fs::path exportTo(bool perAccessPoint) {
+        ExportStyle style;
+        style.format = ExportFormat::GeoPackage;
+        style.perAccessPoint = perAccessPoint;
+        return runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), "drive.txt",
+                             style);
+    }
+
+    test::TempDir dir;
+    const WorkingFiles files{dir / "work"};
+};
+
+// GDAL reads the declared type of every column, every point, its values as written and the
+// spatial index; one pin per access point fills its three columns.
+TEST_F(GeoPackageExport, GdalReadsTypesValuesAndIndex) {
+    if (output("command -v ogrinfo").empty()) GTEST_SKIP() << "ogrinfo is missing (tools/setup.sh)";
+    for (const bool perAccessPoint : {false, true}) {
+        const std::string file = "'" + exportTo(perAccessPoint).string() + "'";
+        const std::string summary = output("ogrinfo -ro -so " + file + " points");
+        for (const char* line :
+             {"Geometry: Point",       "ID[\"EPSG\",4326]",    "name: String",
+              "bssid: String",         "type: String",         "flags: String",
+              "wep: Integer(Boolean)", "channels: String",     "snr: Integer64",
+              "signal: Integer64",     "noise: Integer64",     "rssi: Integer64",
+              "auth: String",          "altitude: Real",       "time: DateTime",
+              "vendor: String",        "sightings: Integer64", "first_seen: DateTime",
+              "last_seen: DateTime",   "radius_m: Real"})
+            EXPECT_NE(summary.find(line), std::string::npos) << line << "\n" << summary;
+        EXPECT_NE(summary.find(perAccessPoint ? "Feature Count: 2" : "Feature Count: 3"),
+                  std::string::npos)
+            << summary;
+        EXPECT_NE(
+            output("ogrinfo -ro " + file + " -sql \"SELECT HasSpatialIndex('points','geom')\"")
+                .find("HasSpatialIndex (Integer) = 1"),
+            std::string::npos);
+        const std::string all = output("ogrinfo -ro -al -q " + file);
+        EXPECT_EQ(all.find("Warning"), std::string::npos) << all;
+        for (const char* value :
+             {"name (String) = Caf\u00e9\n", "bssid (String) = 00:09:5B:EE:E7:61\n",
+              "flags (String) = 0031\n", "type (String) = ad-hoc\n", "snr (Integer64) = 25\n",
+              "time (DateTime) = 2004/06/05 01:02:03+00\n", "POINT (2.5 41.5)",
+              "POINT (-81.75 -33.25)"})
+            EXPECT_NE(all.find(value), std::string::npos) << value << "\n" << all;
+        EXPECT_EQ(all.find("sightings (Integer64) = 2\n") != std::string::npos, perAccessPoint);
+    }
+}
+
+// The index, packed in three levels for 3,000 points on a grid, is one SQLite itself finds
+// sound, and a window asks it for exactly the points inside.
+TEST_F(GeoPackageExport, TheIndexHoldsEveryPoint) {
+    if (output("command -v ogrinfo").empty()) GTEST_SKIP() << "ogrinfo is missing (tools/setup.sh)";
+    std::string log;
+    for (int k = 0; k < 3000; ++k) {
+        char lat[32], lon[32], bssid[32];
+        std::snprintf(lat, sizeof lat, "N %d.%07d", k / 60, k % 7 * 1000);
+        std::snprintf(lon, sizeof lon, "W %d.5000000", k % 60);
+        std::snprintf(bssid, sizeof bssid, "00:0c:41:aa:%02x:%02x", k / 256, k % 256);
+        log += test::dataLine(lat, lon, "grid", bssid, "0011") + "\r\n";
+    }
+    test::writeFile(dir / "drive.txt", test::textLog({}) + log);
+    ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
+    const std::string file = "'" + exportTo(false).string() + "'";
+    EXPECT_NE(output("ogrinfo -ro " + file + " -sql \"SELECT rtreecheck('rtree_points_geom')\"")
+                  .find("= ok"),
+              std::string::npos);
+    // Longitudes W 10.5 to W 19.5 and latitudes 20 to 29: 10 x 10 columns and rows of the grid.
+    EXPECT_NE(output("ogrinfo -ro -so -spat -20 19.9 -10 29.9 " + file + " points")
+                  .find("Feature Count: 100\n"),
+              std::string::npos);
+}
+
+// A write that fails midway (the disk fills) reports the export's name and leaves the earlier
+// file whole, with no scratch file beside it.
+TEST_F(GeoPackageExport, AFailedWriteLeavesTheEarlierFile) {
+    const fs::path target = exportTo(false);
+    const std::string earlier = test::readFile(target);
+    const auto entries = [&] {
+        return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+    };
+    const auto before = entries();
+    const auto diskFills = [&] {
+        return test::fileErrorPath([&] { exportTo(false); }) == target &&
+               test::readFile(target) == earlier && entries() == before;
+    };
+    EXPECT_EXIT(test::exitWith(diskFills, 20000), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace velmora
