@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "export/main_exports.h"
+#include "loader/survey.h"
 #include "platform/file_dialog.h"
 #include "records/working_files.h"
 #include "ui/export_choices.h"
@@ -138,9 +139,18 @@ class Form1 : public QMainWindow {
     // The six counts as text, a caption and its number on each line.
     QString countsText() const;
 
+    // A survey of several logs (form1_survey.cpp). openLogs: while Idle, the logs as one survey
+    // (one log alone goes to openLog()); addLogs: while Loaded, adds them to the survey. Both
+    // take each readable log whole; a folder among them gives its files, subfolders included.
+    bool openLogs(const std::vector<std::filesystem::path>& logs);
+    bool addLogs(const std::vector<std::filesystem::path>& logs);
+    const Survey& survey() const { return *survey_; }
+
   public slots:
     // The menu commands. A command whose menu item or menu is disabled does nothing.
     void openFile();
+    void openFolder();   // File > Open Folder... (OpenFolder), enabled while Idle
+    void addLogsItem();  // File > Add Logs... (AddLogs), enabled while Loaded
     void convertAll();
     void closeFile();
     void exitProgram();
@@ -172,6 +182,9 @@ class Form1 : public QMainWindow {
     bool loadChosenLog();
     void runExport(MainExport kind);
     void setLoadedMenus(bool loaded);
+    void addSurveyItems();
+    void showCounts(const LoadCounts& counts);
+    bool showSurvey(const SurveyAddResult& added, bool opened);
     void setStatisticsVisible(bool visible);
     bool takeWorkingFileLock();
     void endProgram();
@@ -184,6 +197,7 @@ class Form1 : public QMainWindow {
     // through these bytes, which commonDialog1_'s text may not hold.
     std::filesystem::path log_;
     std::unique_ptr<WorkingFolderLock> lock_;
+    std::unique_ptr<Survey> survey_;
     bool ended_ = false;
     ExportChoices exportChoices_;
     RecentLogs recent_;
@@ -201,6 +215,8 @@ class Form1 : public QMainWindow {
     QAction* closeFile_ = nullptr;
     QAction* apName_ = nullptr;
     QAction* macAddress_ = nullptr;
+    QAction* openFolderItem_ = nullptr;
+    QAction* addLogs_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QAction* copyCounts_ = nullptr;
     QLabel* statusText_ = nullptr;
