@@ -214,8 +214,9 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(recentEntries(p), QStringList{"-(none)"});
         p.open("");
         QCOMPARE(FileDialog::lastStartFolder(), QDir::homePath());
-        QCOMPARE(FileDialog::lastFilters(),
-                 QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV)", "All files (*)"}));
+        QCOMPARE(
+            FileDialog::lastFilters(),
+            QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV)", "All files (*)"}));
         QCOMPARE(FileDialog::lastStartFilter(), 0);
 
         const QTemporaryDir other;
