@@ -342,12 +342,11 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
     std::vector<SurveyLog> added;
     try {
         readKeys();
+        // Named for the cleanup before they exist: a signal between the two would leave one.
+        for (int k = 0; k < 3; ++k) made[k].emplace(news[k]);
         TextFileWriter outExtras(news[0]);
-        made[0].emplace(news[0]);
         TextFileWriter out2(news[1]);
-        made[1].emplace(news[1]);
         TextFileWriter out1(news[2]);
-        made[2].emplace(news[2]);
         if (!logs_.empty()) {
             copyInto(files_.extras(), outExtras, true);
             copyInto(files_.output1(), out1, false);
