@@ -168,21 +168,16 @@ void copyInto(const fs::path& from, TextFileWriter& to, bool optional) {
     ::close(fd);
 }
 
-// Takes a log's sightings that the survey does not hold, and keeps their keys for it.
+// Takes a log's sightings that no earlier log of the survey holds.
 class NewSightings : public SightingAdmission {
   public:
-    NewSightings(const SightingKeys& held, std::vector<SightingKey>& taken)
-        : held_(held), taken_(taken) {}
+    explicit NewSightings(SightingKeys& keys) : keys_(keys) {}
     bool admit(std::string_view line, std::string_view date) override {
-        const SightingKey key = sightingKeyOfLine(line, date);
-        if (held_.containsSighting(key)) return false;
-        taken_.push_back(key);
-        return true;
+        return keys_.admit(sightingKeyOfLine(line, date));
     }
 
   private:
-    const SightingKeys& held_;
-    std::vector<SightingKey>& taken_;
+    SightingKeys& keys_;
 };
 
 void addCounts(LoadCounts& to, const LoadCounts& from) {
@@ -229,54 +224,98 @@ SightingKey sightingKeyOfLine(std::string_view line, std::string_view date) {
     return sightingKey(columns[0], columns[1], columns[4], columns[5], date);
 }
 
-std::size_t SightingKeys::home(const SightingKey& key) const {
-    return static_cast<std::size_t>(mix(key.high * 0x9E3779B97F4A7C15ull ^ key.low)) &
-           (days_.size() - 1);
+std::uint64_t SightingKeys::hash(const SightingKey& key) {
+    return mix(key.high * 0x9E3779B97F4A7C15ull ^ key.low);
 }
 
 bool SightingKeys::containsSighting(const SightingKey& key) const {
-    if (days_.empty()) return false;
-    const std::size_t mask = days_.size() - 1;
-    for (std::size_t i = home(key); days_[i] != kEmpty; i = (i + 1) & mask)
-        if (numbers_[2 * i] == key.high && numbers_[2 * i + 1] == key.low &&
-            (key.day == SightingKey::kNoDate || days_[i] == SightingKey::kNoDate ||
-             days_[i] == key.day))
+    if (tags_.empty()) return false;
+    const std::size_t mask = tags_.size() - 1;
+    const std::uint64_t h = hash(key);
+    const auto tag = static_cast<std::uint8_t>((h >> 57) + 1);
+    for (std::size_t i = h & mask; tags_[i] != 0; i = (i + 1) & mask)
+        if (tags_[i] == tag && numbers_[2 * i] == key.high && numbers_[2 * i + 1] == key.low &&
+            key.sameSighting({key.high, key.low, static_cast<std::uint16_t>(marks_[i])}))
             return true;
     return false;
 }
 
-void SightingKeys::insert(const SightingKey& key) {
-    if ((size_ + 1) * 4 > days_.size() * 3) grow();
-    const std::size_t mask = days_.size() - 1;
-    std::size_t i = home(key);
-    for (; days_[i] != kEmpty; i = (i + 1) & mask)
-        if (numbers_[2 * i] == key.high && numbers_[2 * i + 1] == key.low && days_[i] == key.day)
-            return;
-    numbers_[2 * i] = key.high;
-    numbers_[2 * i + 1] = key.low;
-    days_[i] = key.day;
+bool SightingKeys::admit(const SightingKey& key) {
+    if ((size_ + 1) * 4 > tags_.size() * 3) rebuild(tags_.empty() ? 1024 : 2 * tags_.size(), true);
+    const std::size_t mask = tags_.size() - 1;
+    const std::uint64_t h = hash(key);
+    const auto tag = static_cast<std::uint8_t>((h >> 57) + 1);
+    std::size_t i = h & mask;
+    // The one-byte tags are read first: a probe reaches a key's numbers only where its tag
+    // agrees, so most of the table stays out of the cache.
+    for (; tags_[i] != 0; i = (i + 1) & mask) {
+        if (tags_[i] != tag || numbers_[2 * i] != key.high || numbers_[2 * i + 1] != key.low)
+            continue;
+        const auto day = static_cast<std::uint16_t>(marks_[i]);
+        if ((marks_[i] >> 16) != log_) {
+            if (key.sameSighting({key.high, key.low, day})) return false;
+        } else if (day == key.day) {
+            return true;
+        }
+    }
+    place(key, log_, i, tag);
+    return true;
+}
+
+void SightingKeys::place(const SightingKey& key, std::uint16_t log, std::size_t at,
+                         std::uint8_t tag) {
+    tags_[at] = tag;
+    numbers_[2 * at] = key.high;
+    numbers_[2 * at + 1] = key.low;
+    marks_[at] = key.day | std::uint32_t{log} << 16;
     ++size_;
 }
 
-void SightingKeys::grow() {
+void SightingKeys::nextLog() {
+    // Marks are reused after 65,535 logs: every key is settled first.
+    if (log_ == 0xFFFF) {
+        for (std::uint32_t& mark : marks_) mark &= 0xFFFF;
+        log_ = 0;
+    }
+    ++log_;
+}
+
+void SightingKeys::dropLog() {
+    rebuild(marks_.size(), false);
+}
+
+void SightingKeys::rebuild(std::size_t slots, bool keepCurrent) {
+    std::vector<std::uint8_t> tags = std::move(tags_);
     std::vector<std::uint64_t> numbers = std::move(numbers_);
-    std::vector<std::uint16_t> days = std::move(days_);
-    const std::size_t slots = days.empty() ? 1024 : 2 * days.size();
+    std::vector<std::uint32_t> marks = std::move(marks_);
+    tags_.assign(slots, 0);
     numbers_.assign(2 * slots, 0);
-    days_.assign(slots, kEmpty);
+    marks_.assign(slots, 0);
     size_ = 0;
-    for (std::size_t i = 0; i < days.size(); ++i)
-        if (days[i] != kEmpty) insert({numbers[2 * i], numbers[2 * i + 1], days[i]});
+    const std::size_t mask = slots - 1;
+    for (std::size_t k = 0; k < tags.size(); ++k) {
+        if (tags[k] == 0) continue;
+        const auto log = static_cast<std::uint16_t>(marks[k] >> 16);
+        if (!keepCurrent && log == log_) continue;
+        const SightingKey key{numbers[2 * k], numbers[2 * k + 1],
+                              static_cast<std::uint16_t>(marks[k])};
+        std::size_t i = hash(key) & mask;
+        while (tags_[i] != 0) i = (i + 1) & mask;
+        place(key, log, i, tags[k]);
+    }
 }
 
 std::size_t SightingKeys::bytes() const {
-    return numbers_.capacity() * sizeof(std::uint64_t) + days_.capacity() * sizeof(std::uint16_t);
+    return tags_.capacity() + numbers_.capacity() * sizeof(std::uint64_t) +
+           marks_.capacity() * sizeof(std::uint32_t);
 }
 
 void SightingKeys::clear() {
+    tags_ = {};
     numbers_ = {};
-    days_ = {};
+    marks_ = {};
     size_ = 0;
+    log_ = 0;
 }
 
 void Survey::adopt(const fs::path& log, const LoadResult& loaded) {
@@ -306,10 +345,11 @@ std::uint64_t Survey::duplicates() const {
 void Survey::readKeys() {
     if (keysRead_) return;
     keys_.clear();
+    keys_.nextLog();
     forEachSighting(files_.output1(), [&](const Sighting& s) {
-        keys_.insert(sightingKey(s.fields[WorkingRecord::Latitude],
-                                 s.fields[WorkingRecord::Longitude], s.fields[WorkingRecord::BSSID],
-                                 s.fields[WorkingRecord::Time], s.extras.date));
+        keys_.admit(sightingKey(s.fields[WorkingRecord::Latitude],
+                                s.fields[WorkingRecord::Longitude], s.fields[WorkingRecord::BSSID],
+                                s.fields[WorkingRecord::Time], s.extras.date));
     });
     keysRead_ = true;
 }
@@ -352,34 +392,36 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
             copyInto(files_.output1(), out1, false);
             copyInto(files_.output1(), out2, false);
         }
-        std::vector<SightingKey> taken;
+        NewSightings admission(keys_);
+        // One pair of block writers for every log; a log that cannot be read whole is taken
+        // back from where it started in the files.
+        const std::uint64_t starts[3] = {outExtras.size(), out2.size(), out1.size()};
+        BlockWriter records({&out1, &out2});
+        BlockWriter extras({&outExtras});
         for (const fs::path& log : logs) {
-            const std::uint64_t marks[3] = {outExtras.size(), out2.size(), out1.size()};
-            taken.clear();
-            NewSightings admission(keys_, taken);
+            const std::uint64_t recordsAt = records.position(), extrasAt = extras.position();
+            keys_.nextLog();
             std::uint64_t duplicates = 0;
-            LoadResult read;
-            {
-                BlockWriter records({&out1, &out2});
-                BlockWriter extras({&outExtras});
-                read = readSourceLog(log, records, extras, &admission, duplicates);
-                records.finish();
-                extras.finish();
-            }
+            const LoadResult read = readSourceLog(log, records, extras, &admission, duplicates);
             if (read.status == LoadStatus::Loaded && read.damage.empty()) {
-                for (const SightingKey& key : taken) keys_.insert(key);
                 added.push_back({log, read.type, read.counts, duplicates});
                 continue;
             }
-            // Nothing of a log that cannot be read whole stays.
-            outExtras.truncate(marks[0]);
-            out2.truncate(marks[1]);
-            out1.truncate(marks[2]);
+            keys_.dropLog();
+            records.finish();
+            extras.finish();
+            outExtras.truncate(starts[0] + extrasAt);
+            out2.truncate(starts[1] + recordsAt);
+            out1.truncate(starts[2] + recordsAt);
+            records.rewindTo(recordsAt);
+            extras.rewindTo(extrasAt);
             if (read.status == LoadStatus::BadFile && read.reason.empty())
                 result.notLogs.push_back(log);
             else
                 result.failed.push_back({log, read.damage.empty() ? read.reason : read.damage});
         }
+        records.finish();
+        extras.finish();
         if (added.empty()) {
             for (const fs::path& file : news) removeWorkingFile(file);
             result.status = LoadStatus::BadFile;
@@ -391,11 +433,18 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
         outExtras.close();
         out2.close();
         out1.close();
-        // The extras file first: with the old output1 its new lines are never reached.
+        // The extras file first: with the old output1 its new lines are never reached. Each
+        // new file trades names with the old one in one step (a rename over an existing file
+        // would make ext4 write the new one out at once); the old one, now under the new
+        // one's name, is then deleted.
         for (int k = 0; k < 3; ++k) {
             errno = 0;
-            if (::rename(news[k].c_str(), targets[k].c_str()) != 0)
+            if (::renameat2(AT_FDCWD, news[k].c_str(), AT_FDCWD, targets[k].c_str(),
+                            RENAME_EXCHANGE) == 0) {
+                removeWorkingFile(news[k]);
+            } else if (::rename(news[k].c_str(), targets[k].c_str()) != 0) {
                 throw FileError(targets[k], systemReason());
+            }
             made[k]->release();
         }
     } catch (const FileError& e) {

@@ -42,27 +42,36 @@ SightingKey sightingKey(std::string_view latitude, std::string_view longitude,
 // The same from a wi-scan data line (its first, second, fifth and sixth columns).
 SightingKey sightingKeyOfLine(std::string_view line, std::string_view date);
 
-// The keys of a survey's sightings in one flat table with open addressing: 18 bytes a slot
-// (the key's two numbers and its day), at most three quarters full. Keys that differ only in
-// their dates stand in one probe run, so a key without a date finds them all.
+// The keys of a survey's sightings in one flat table with open addressing, at most three
+// quarters full. A slot is 21 bytes: a one-byte tag of the key's hash (0: free), read by every
+// probe; the key's two numbers (16 bytes), read only where the tag agrees; its day and the log
+// that gave it (4 bytes), read only where the numbers agree. Keys that differ only in their
+// dates stand in one probe run, so a key without a date finds them all.
 class SightingKeys {
   public:
+    // Starts the keys of another log: admit() compares a key with those of earlier logs only.
+    void nextLog();
+    // Whether the key is no sighting of an earlier log; then it is held as the current log's
+    // (unless that log gave the very same key already).
+    bool admit(const SightingKey& key);
+    // Drops the keys the current log gave.
+    void dropLog();
     // Whether a key of the same sighting (SightingKey::sameSighting) is held.
     bool containsSighting(const SightingKey& key) const;
-    // Adds the key unless the very same key is held.
-    void insert(const SightingKey& key);
     std::size_t size() const { return size_; }
     std::size_t bytes() const;
     void clear();
 
   private:
-    static constexpr std::uint16_t kEmpty = 0xFFFF;
-    std::size_t home(const SightingKey& key) const;
-    void grow();
+    static std::uint64_t hash(const SightingKey& key);
+    void place(const SightingKey& key, std::uint16_t log, std::size_t at, std::uint8_t tag);
+    void rebuild(std::size_t slots, bool keepCurrent);
 
+    std::vector<std::uint8_t> tags_;      // a slot's tag, 0 for a free slot
     std::vector<std::uint64_t> numbers_;  // two a slot: high, low
-    std::vector<std::uint16_t> days_;     // kEmpty for a free slot
+    std::vector<std::uint32_t> marks_;    // a slot's day, and its log above it
     std::size_t size_ = 0;
+    std::uint16_t log_ = 0;  // the current log's mark
 };
 
 // One log of a survey.

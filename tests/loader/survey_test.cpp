@@ -57,12 +57,20 @@ TEST(SightingKeys, SameSightingByBssidPositionTimeAndDate) {
         EXPECT_EQ(a.sameSighting(b), row.same) << row.name;
         // The table finds it the same way, among many keys (it has grown several times).
         SightingKeys keys;
+        keys.nextLog();
         for (int i = 0; i < 5000; ++i)
-            keys.insert(sightingKeyOfLine(
+            keys.admit(sightingKeyOfLine(
                 line("N 1." + std::to_string(1000 + i), "E 2.5", "00:0c:41:aa:bb:01"),
                 "2004-06-05"));
-        keys.insert(a);
+        keys.admit(a);
         EXPECT_EQ(keys.containsSighting(b), row.same) << row.name;
+        EXPECT_EQ(keys.size(), 5001u) << row.name;
+        // Against an earlier log's key it is a duplicate, never against its own log's; a log
+        // that is dropped leaves the keys as they were.
+        keys.nextLog();
+        EXPECT_EQ(keys.admit(b), !row.same) << row.name;
+        EXPECT_EQ(keys.admit(b), !row.same) << row.name;
+        keys.dropLog();
         EXPECT_EQ(keys.size(), 5001u) << row.name;
     }
 }
