@@ -31,6 +31,7 @@
 
 #include "export/styled_export.h"
 #include "loader/source_loader.h"
+#include "loader/survey.h"
 #include "platform/beep.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"

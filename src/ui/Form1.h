@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "export/main_exports.h"
-#include "loader/survey.h"
 #include "platform/file_dialog.h"
 #include "records/working_files.h"
 #include "ui/export_choices.h"
@@ -23,6 +22,10 @@ class QMenu;
 class QProgressBar;
 
 namespace velmora {
+
+class Survey;
+struct LoadCounts;
+struct SurveyAddResult;
 
 // The main window: the menu bar every command starts from, the counts of the loaded source
 // log and the status line Label1. It is Idle (no log) or Loaded (output1 holds the log); the

@@ -10,6 +10,7 @@
 
 #include "io/file_error.h"
 #include "loader/source_loader.h"
+#include "loader/survey.h"
 #include "ui/Form1.h"
 #include "ui/busy_cursor.h"
 #include "ui/file_names.h"

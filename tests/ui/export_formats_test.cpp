@@ -81,7 +81,8 @@ class ExportFormatsTest : public QObject, Ui {
         {
             Program p;
             QCOMPARE(fileMenu(p),
-                     "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
+                     "Openoptn RecentLogs OpenFolder AddLogs spacer1 Convertall spacer2 CloseFile "
+                     "spacerExport "
                      "ExportFormat OnePinPerAP spacer31 Exit");
             QCOMPARE(formatMenu(p), "Streets and Trips*|KML|GPX|GeoJSON|CSV");
             QCOMPARE(p.action("ExportFormat")->text(), "Export Format");
@@ -96,7 +97,8 @@ class ExportFormatsTest : public QObject, Ui {
         }
         Program again;
         QCOMPARE(fileMenu(again),
-                 "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
+                 "Openoptn RecentLogs OpenFolder AddLogs spacer1 Convertall spacer2 CloseFile "
+                 "spacerExport "
                  "ExportFormat OnePinPerAP* spacer31 Exit");
         QCOMPARE(formatMenu(again), "Streets and Trips|KML|GPX|GeoJSON*|CSV");
         again.trigger("OnePinPerAP");
