@@ -280,6 +280,12 @@ void SightingKeys::nextLog() {
     ++log_;
 }
 
+void SightingKeys::reserve(std::size_t keys) {
+    std::size_t slots = 1024;
+    while (slots * 3 < keys * 4) slots *= 2;
+    if (slots > tags_.size()) rebuild(slots, true);
+}
+
 void SightingKeys::dropLog() {
     rebuild(marks_.size(), false);
 }
@@ -392,6 +398,15 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
             copyInto(files_.output1(), out1, false);
             copyInto(files_.output1(), out2, false);
         }
+        // The table is sized once for the sightings the logs hold at about 100 bytes each (a
+        // text or WiGLE line; a binary log's denser sightings still let it grow).
+        std::uintmax_t bytes = 0;
+        for (const fs::path& log : logs) {
+            std::error_code ec;
+            const auto size = fs::file_size(log, ec);
+            bytes += ec ? 0 : size;
+        }
+        keys_.reserve(keys_.size() + static_cast<std::size_t>(bytes / 100));
         NewSightings admission(keys_);
         // One pair of block writers for every log; a log that cannot be read whole is taken
         // back from where it started in the files.

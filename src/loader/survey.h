@@ -56,6 +56,8 @@ class SightingKeys {
     bool admit(const SightingKey& key);
     // Drops the keys the current log gave.
     void dropLog();
+    // Room for `keys` keys in all without growing.
+    void reserve(std::size_t keys);
     // Whether a key of the same sighting (SightingKey::sameSighting) is held.
     bool containsSighting(const SightingKey& key) const;
     std::size_t size() const { return size_; }
