@@ -30,6 +30,9 @@ LOGS = [  # (label, make_survey_log.py arguments, file suffix, operations timed 
 # The other logs' load against the text log's of as many lines: at most this many times.
 LOAD_VS_TEXT = {"wigle": 1.5, "ns1": 1.0}
 SIZES = [100_000, 1_000_000]
+# A survey of many drives: this many text logs of so many lines each (one seed each), added to
+# the first in one run, against the load of one text log of as many lines in all.
+SURVEY_LOGS, SURVEY_LINES = 100, 10_000
 # The network the matching and criteria commands pick: "home" and "Home" in the logs.
 NAME = "HOME"
 OPERATIONS = [  # (label, commands after the log[, options before it])
@@ -107,6 +110,21 @@ def make_logs(generator, folder):
                 part.rename(path)
             logs.append((label, lines, path))
     return logs
+
+
+def survey_logs(generator, folder):
+    folder.mkdir(parents=True, exist_ok=True)
+    paths = []
+    for seed in range(1, SURVEY_LOGS + 1):
+        path = folder / f"drive-{seed:03}.txt"
+        if not path.exists():
+            part = path.with_suffix(".part")
+            subprocess.run([sys.executable, str(generator), "--lines", str(SURVEY_LINES),
+                            "--seed", str(seed), "--format", "text", "-o", str(part)],
+                           check=True)
+            part.rename(path)
+        paths.append(path)
+    return paths
 
 
 def timed(label, op):
@@ -201,6 +219,29 @@ def main():
         print(f"| {op} | {label} | {lines:,} | {mb:.1f} | {median:.3f} | {mb / median:.0f} | "
               f"{peak} | {ratio:.2f} | {to_floor:.2f} |")
 
+    survey = None
+    if not a.only or "survey" in a.only.split(","):
+        paths = survey_logs(a.generator, a.out / "logs" / "survey")
+        argv = [str(batch), "--workdir", str(work), str(paths[0])]
+        for path in paths[1:]:
+            argv += ["--add", str(path)]
+        one = next(log for label, lines, log in logs
+                   if label == "text" and lines == SURVEY_LOGS * SURVEY_LINES)
+        times, peaks, loads = [], [], []
+        for _ in range(a.reps):
+            loads.append(run([str(batch), "--workdir", str(work), str(one)])[0])
+            wall, peak = run(argv)
+            times.append(wall)
+            peaks.append(peak)
+        survey = statistics.median(times) / statistics.median(loads)
+        print(f"\nSurvey: {SURVEY_LOGS} text logs of {SURVEY_LINES:,} lines added in one run, "
+              f"against the load of one text log of {SURVEY_LOGS * SURVEY_LINES:,} lines:\n")
+        print("| operation | median s | peak MiB | x one log's load |")
+        print("|---|---:|---:|---:|")
+        print(f"| load of one log | {statistics.median(loads):.3f} | | 1.00 |")
+        print(f"| LOG --add x {SURVEY_LOGS - 1} | {statistics.median(times):.3f} | "
+              f"{max(peaks) / 1024:.1f} | {survey:.2f} |")
+
     if a.only:
         return
     print("\nAdvanced and map windows, core calls on the 10^6-line logs (seconds; the map's "
@@ -263,6 +304,8 @@ def main():
         for (wl, call), slowest in sorted(window.items()):
             if wl == label:
                 checks.append((f"{label}: {call} (slowest)", slowest, window_limit(call)))
+    if survey is not None:
+        checks.append((f"survey: {SURVEY_LOGS} logs added <= 1 x one log's load", survey, 1))
     failed = 0
     for what, value, limit in checks:
         ok = value <= limit

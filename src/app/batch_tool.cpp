@@ -11,6 +11,7 @@
 #include "io/interrupt_cleanup.h"
 #include "io/protected_files.h"
 #include "loader/source_loader.h"
+#include "loader/survey.h"
 #include "records/ascii.h"
 #include "velmora_version.h"
 
@@ -23,7 +24,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: velmora-batch [--format st|kml|gpx|geojson|csv|gpkg] [--per-ap]\n"
     "                     [--ap-position strongest|weighted] [--workdir DIR]\n"
-    "                     [--vendors FILE] [--out DIR] [--] LOG [COMMAND ...]\n"
+    "                     [--vendors FILE] [--out DIR] [--] LOG [--add LOG]...\n"
+    "                     [--add-folder DIR [--recursive]]... [COMMAND ...]\n"
     "       velmora-batch --help | --version\n"
     "\n"
     "Loads LOG as the desktop program's Open File does, prints its counts, then runs each\n"
@@ -32,6 +34,14 @@ constexpr const char* kUsage =
     "WiGLE CSV are counted as \"Other Radio Entries Skipped\", and a .ns1 cut short loads\n"
     "up to the damage, which is said on stderr; a .ns1 of a version other than 1, 6, 8,\n"
     "11 or 12 is refused (exit 1).\n"
+    "\n"
+    "  --add LOG       adds LOG to the survey: the counts and every command then cover\n"
+    "                  all its logs, each sighting once (a sighting an earlier log holds\n"
+    "                  is counted in \"Duplicate Sightings Skipped\"); exports are named\n"
+    "                  after the first log\n"
+    "  --add-folder DIR  adds every log in DIR (with --recursive, in its subfolders too);\n"
+    "                  files that are no logs are skipped and counted, a log that cannot\n"
+    "                  be read whole is skipped with its reason on stderr\n"
     "\n"
     "  --workdir DIR   keep output1, output2 and output1.extras in DIR (default: a\n"
     "                  temporary folder)\n"
@@ -129,7 +139,15 @@ const Command* findCommand(const std::string& name) {
 struct HelpRequested {};
 struct VersionRequested {};
 
+// A log or folder the survey adds to LOG.
+struct Addition {
+    fs::path path;
+    bool folder = false;
+    bool recursive = false;
+};
+
 struct Options {
+    std::vector<Addition> additions;
     std::optional<fs::path> workdir;
     fs::path vendors;
     fs::path out = ".";
@@ -148,8 +166,8 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
         if (i + 1 >= args.size()) throw UsageError{name + " needs a value"};
         return fs::path(args[++i]);
     };
-    for (; i < args.size(); ++i) {
-        const std::string& word = args[i];
+    // The options that set a value or a switch: true when `word` is one.
+    const auto setting = [&](const std::string& word) {
         if (word == "--workdir") {
             options.workdir = value(word);
         } else if (word == "--vendors") {
@@ -170,6 +188,15 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
             if (where != "strongest" && where != "weighted")
                 throw UsageError{"--ap-position takes strongest or weighted, not " + where};
             options.apPosition = where == "weighted" ? ApPosition::Weighted : ApPosition::Strongest;
+        } else {
+            return false;
+        }
+        return true;
+    };
+    for (; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (setting(word)) {
+            continue;
         } else if (word == "--help" || word == "-h") {
             throw HelpRequested{};
         } else if (word == "--version") {
@@ -186,8 +213,68 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
     }
     if (i >= args.size()) throw UsageError{"no LOG given"};
     options.log = args[i++];
+    // The logs and folders added to LOG; the options may stand among them.
+    for (; i < args.size(); ++i) {
+        if (args[i] == "--add" || args[i] == "--add-folder") {
+            const bool folder = args[i] == "--add-folder";
+            Addition addition{value(args[i]), folder, false};
+            if (folder && i + 1 < args.size() && args[i + 1] == "--recursive") {
+                addition.recursive = true;
+                ++i;
+            }
+            options.additions.push_back(std::move(addition));
+        } else if (!setting(args[i])) {
+            break;
+        }
+    }
     options.rest.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
     return options;
+}
+
+// Loads LOG and the additions as one survey and prints its counts, one line per log and what
+// was skipped. Sets `logFileName` to the survey's first log's name; returns the exit status.
+int loadSurvey(const Options& options, const WorkingFiles& files, std::ostream& out,
+               std::ostream& err, std::string& logFileName) {
+    std::vector<fs::path> logs{options.log};
+    for (const Addition& addition : options.additions) {
+        if (!addition.folder) {
+            logs.push_back(addition.path);
+            continue;
+        }
+        try {
+            const auto found = filesInFolder(addition.path, addition.recursive);
+            logs.insert(logs.end(), found.begin(), found.end());
+        } catch (const FileError& e) {
+            err << "velmora-batch: skipped: " << e.what() << '\n';
+        }
+    }
+    Survey survey(files);
+    const SurveyAddResult added = survey.add(logs);
+    for (const SkippedLog& failed : added.failed)
+        err << "velmora-batch: " << failed.path.string() << ": skipped: " << failed.reason << '\n';
+    for (const fs::path& file : added.notLogs)
+        err << "velmora-batch: " << file.string() << ": not a survey log\n";
+    if (added.status != LoadStatus::Loaded) {
+        err << added.report << '\n';
+        if (!added.reason.empty()) err << added.reason << '\n';
+        return 1;
+    }
+    LoadResult result;
+    result.type = survey.logs().front().type;
+    result.counts = survey.counts();
+    printCounts(result, out);
+    if (survey.duplicates() > 0)
+        out << "Duplicate Sightings Skipped: " << groupedDigits(survey.duplicates()) << '\n';
+    if (survey.logs().size() > 1)
+        for (const SurveyLog& log : survey.logs())
+            out << "Log: " << log.path.string() << ": " << sourceTypeText(log.type) << ", "
+                << groupedDigits(log.counts.total) << " kept, " << groupedDigits(log.counts.dropped)
+                << " dropped\n";
+    if (const std::size_t n = added.notLogs.size(); n > 0)
+        out << groupedDigits(n)
+            << (n == 1 ? " file skipped: not a survey log\n" : " files skipped: not survey logs\n");
+    logFileName = survey.logs().front().path.filename().string();
+    return 0;
 }
 
 int run(const Options& options, std::ostream& out, std::ostream& err) {
@@ -222,16 +309,21 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
 
     // No export of the run may replace the vendor list it reads (nor the log: the loader's).
     protectFile(ProtectedRole::VendorList, options.vendors);
-    const LoadResult result = loadSourceLog(options.log, files);
-    if (result.status != LoadStatus::Loaded) {
-        err << result.report << '\n';
-        if (!result.reason.empty()) err << result.reason << '\n';
-        return 1;
+    std::string logFileName = options.log.filename().string();
+    if (options.additions.empty()) {
+        const LoadResult result = loadSourceLog(options.log, files);
+        if (result.status != LoadStatus::Loaded) {
+            err << result.report << '\n';
+            if (!result.reason.empty()) err << result.reason << '\n';
+            return 1;
+        }
+        printCounts(result, out);
+        // A log its reader could read only in part: loaded up to the damage, which is said.
+        if (!result.damage.empty())
+            err << "velmora-batch: " << options.log.string() << ": " << result.damage << '\n';
+    } else if (const int status = loadSurvey(options, files, out, err, logFileName); status != 0) {
+        return status;
     }
-    printCounts(result, out);
-    // A log its reader could read only in part: loaded up to the damage, which is said.
-    if (!result.damage.empty())
-        err << "velmora-batch: " << options.log.string() << ": " << result.damage << '\n';
 
     // The export folder is made where it does not exist yet, as the working folder is.
     if (!options.rest.empty()) {
@@ -240,7 +332,7 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
         if (ec) throw FileError(options.out, ec.message());
     }
 
-    Context context{files, options.out, options.vendors, options.log.filename().string(), out, err};
+    Context context{files, options.out, options.vendors, logFileName, out, err};
     context.style.format = options.format;
     context.style.perAccessPoint = options.perAccessPoint;
     context.style.apPosition = options.apPosition;

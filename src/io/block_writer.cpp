@@ -28,6 +28,7 @@ char* BlockWriter::reserve(std::size_t size) {
 
 void BlockWriter::hand() {
     const std::size_t size = filling_.bytes.size();
+    handed_ += filling_.used;
     // The full block goes to be written; the block written before comes back to be filled.
     writer_.hand(filling_);
     filling_.used = 0;
@@ -37,6 +38,7 @@ void BlockWriter::hand() {
 void BlockWriter::finish() {
     writer_.wait();
     write(filling_);
+    handed_ += filling_.used;
     filling_.used = 0;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "io/background_worker.h"
@@ -30,6 +31,13 @@ class BlockWriter {
         filling_.used = static_cast<std::size_t>(end - filling_.bytes.data());
     }
 
+    // How many bytes were committed since the writer was made: where the next ones will stand
+    // in each file, counted from where the files stood then.
+    std::uint64_t position() const { return handed_ + filling_.used; }
+    // After finish(), with the files cut back to `position` (an earlier position()): the
+    // count goes on from there.
+    void rewindTo(std::uint64_t position) { handed_ = position; }
+
     // Writes what is filled after what was handed over and waits until everything is
     // written. Throws the first failure. A writer destroyed without finish() may leave
     // blocks unwritten.
@@ -46,6 +54,7 @@ class BlockWriter {
 
     std::vector<TextFileWriter*> files_;
     Block filling_;                   // the caller's
+    std::uint64_t handed_ = 0;        // bytes handed over to be written
     BackgroundWorker<Block> writer_;  // declared last: stops before the files are forgotten
 };
 

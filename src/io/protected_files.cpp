@@ -30,14 +30,19 @@ struct Protected {
 };
 
 std::mutex mutex;
-Protected roles[2];
+std::vector<Protected> roles[2];
 
 }  // namespace
 
 void protectFile(ProtectedRole role, const std::filesystem::path& file) {
-    Protected entry{file, identityOf(file)};
+    protectFiles(role, {file});
+}
+
+void protectFiles(ProtectedRole role, const std::vector<std::filesystem::path>& files) {
+    std::vector<Protected> entries;
+    for (const auto& file : files) entries.push_back({file, identityOf(file)});
     const std::lock_guard guard(mutex);
-    roles[static_cast<int>(role)] = std::move(entry);
+    roles[static_cast<int>(role)] = std::move(entries);
 }
 
 void refuseProtected(const std::filesystem::path& target) {
@@ -45,11 +50,11 @@ void refuseProtected(const std::filesystem::path& target) {
     if (!identity) return;
     const std::lock_guard guard(mutex);
     for (const ProtectedRole role : {ProtectedRole::LoadedLog, ProtectedRole::VendorList}) {
-        const Protected& entry = roles[static_cast<int>(role)];
         // The file that was named, and whatever holds its name now (a list edited since).
-        if (entry.named == identity || identityOf(entry.name) == identity)
-            throw FileError(target, role == ProtectedRole::LoadedLog ? "Is the loaded log"
-                                                                     : "Is the vendor list");
+        for (const Protected& entry : roles[static_cast<int>(role)])
+            if (entry.named == identity || identityOf(entry.name) == identity)
+                throw FileError(target, role == ProtectedRole::LoadedLog ? "Is the loaded log"
+                                                                         : "Is the vendor list");
     }
 }
 

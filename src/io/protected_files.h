@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <vector>
 
 namespace velmora {
 
@@ -12,6 +13,8 @@ namespace velmora {
 enum class ProtectedRole { LoadedLog, VendorList };
 
 void protectFile(ProtectedRole role, const std::filesystem::path& file);
+// The same for several files that hold the role together (the logs of one survey).
+void protectFiles(ProtectedRole role, const std::vector<std::filesystem::path>& files);
 
 // Throws FileError naming `target` when it is one of the protected files (the same device and
 // inode, under whatever name): "Is the loaded log" or "Is the vendor list". A target that does

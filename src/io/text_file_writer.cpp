@@ -82,6 +82,7 @@ void TextFileWriter::writeAll(std::string_view bytes) {
             throw FileError(path_, systemReason());
         }
         bytes.remove_prefix(static_cast<std::size_t>(done));
+        written_ += static_cast<std::uint64_t>(done);
     }
 }
 
@@ -101,6 +102,16 @@ void TextFileWriter::write(std::string_view bytes) {
     }
     buffer_.append(bytes);
     if (buffer_.size() >= kFlushAt) flushBuffer();
+}
+
+void TextFileWriter::truncate(std::uint64_t size) {
+    flushBuffer();
+    if (size >= written_) return;
+    errno = 0;
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0 ||
+        ::lseek(fd_, static_cast<off_t>(size), SEEK_SET) < 0)
+        throw FileError(path_, systemReason());
+    written_ = size;
 }
 
 void TextFileWriter::close() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -30,6 +31,10 @@ class TextFileWriter {
                                                      const std::filesystem::path& shownAs);
 
     void write(std::string_view bytes);
+    // The bytes written so far, what is buffered included.
+    std::uint64_t size() const { return written_ + buffer_.size(); }
+    // Takes back every byte after the first `size`: the next write follows them.
+    void truncate(std::uint64_t size);
     // Writes out what is buffered and waits until the system has the file's data on disk.
     void sync();
     // The file is complete. An unnamed file keeps its descriptor for placeAs().
@@ -61,6 +66,7 @@ class TextFileWriter {
     int fd_ = -1;
     bool unnamed_ = false;
     bool closed_ = false;
+    std::uint64_t written_ = 0;  // bytes handed to the system
     std::string buffer_;
 };
 

@@ -194,31 +194,163 @@ bool isBlankLine(std::string_view line) {
     return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
-LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files) {
+namespace {
+
+// The log opened for reading: a wi-scan log by the line reader that told its format, any other
+// by its own reader.
+struct OpenedLog {
+    std::optional<LineReader> lines;
+    const LogFormat* format = nullptr;
+    std::unique_ptr<LogReader> reader;
+};
+
+// Opens `log` and tells its format. Nothing on success; else the failure, the working files
+// untouched.
+std::optional<LoadResult> openLog(const std::filesystem::path& log, OpenedLog& opened) {
     // One open file serves the format check and the data pass, so the file that was checked
     // is the file that is loaded, even if another one takes its name meanwhile.
     // A log read by a reader of its own is opened by that reader.
-    std::optional<LineReader> reader;
-    const LogFormat* format = nullptr;
-    std::unique_ptr<LogReader> logReader;
     try {
-        reader.emplace(log);
-        format = recogniseLog(reader->peek(kLogSniffLimit));
-        if (format && format->open) {
-            reader.reset();
+        opened.lines.emplace(log);
+        opened.format = recogniseLog(opened.lines->peek(kLogSniffLimit));
+        if (opened.format && opened.format->open) {
+            opened.lines.reset();
             try {
-                logReader = format->open(log);
+                opened.reader = opened.format->open(log);
             } catch (const FileError&) {
                 throw;
             } catch (const std::exception& e) {
                 return failure(LoadStatus::BadFile, kBadFile, e.what());
             }
-            if (!logReader) format = nullptr;
+            if (!opened.reader) opened.format = nullptr;
         }
     } catch (const FileError& e) {
         return failure(LoadStatus::NotReadable, kNotReadable, e.what());
     }
-    if (!format) return failure(LoadStatus::BadFile, kBadFile);
+    if (!opened.format) return failure(LoadStatus::BadFile, kBadFile);
+    return std::nullopt;
+}
+
+// Reads the opened log to its end: each sighting that `admit` takes (every one without it)
+// goes to `block` as its record line and to `extrasBlock` as its extras line, and is counted
+// in `result`; one it turns away is counted in `refused`. Throws FileError.
+void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock,
+                 SightingAdmission* admit, LoadResult& result, std::uint64_t& refused) {
+    result.type = opened.format->type;
+    std::string recordLine;
+    WorkingRecord record;
+    char* extrasAt = nullptr;
+    const char* extrasRoom = nullptr;
+    // Room for many extras lines is taken at once.
+    const auto takeExtrasRoom = [&] {
+        if (static_cast<std::size_t>(extrasRoom - extrasAt) < kExtrasLineLimit) {
+            extrasAt = extrasBlock.reserve(kExtrasRoom);
+            extrasRoom = extrasAt + kExtrasRoom;
+        }
+    };
+    // A data line with a GPS position: its record line, its counts and its extras line.
+    const auto keep = [&](std::string_view line, std::string_view date, const RecordExtras* more) {
+        if (admit && !admit->admit(line, date)) {
+            ++refused;
+            return;
+        }
+        char* const at = block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
+        std::string_view signal;
+        std::uint32_t check;
+        if (char* const end = record_line::write(line, at, result.counts, signal)) {
+            // No item is quoted: the record line, CR LF aside, is its items joined.
+            check = recordCheck(std::string_view(at, static_cast<std::size_t>(end - at) - 2));
+            block.commit(end);
+        } else {
+            // A name with a comma or a quote: the item is stored quoted.
+            record_line::normalise(line, record);
+            recordLine.clear();
+            appendRecordLine(recordLine, record);
+            char* const to = block.reserve(recordLine.size());
+            std::memcpy(to, recordLine.data(), recordLine.size());
+            block.commit(to + recordLine.size());
+            record_line::count(record[WorkingRecord::Flags], result.counts);
+            signal = record_line::signalColumn(line);
+            RecordFields items;
+            for (std::size_t k = 0; k < items.size(); ++k) items[k] = record.fields[k];
+            check = recordCheck(items, recordLine);
+        }
+        takeExtrasRoom();
+        extrasAt = record_line::writeExtras(line, signal, date, check, extrasAt, more);
+        extrasBlock.commit(extrasAt);
+    };
+    using Outcome = sighting_line::RecordWriter::Outcome;
+    // A log reader's sighting, written straight into its record and extras lines; where
+    // sightings are admitted one by one, by its wi-scan data line instead, which the
+    // admission reads.
+    const auto direct = [&](sighting_line::RecordWriter& writer, const LogSighting& s) {
+        if (admit) return Outcome::LinePath;
+        char* end = nullptr;
+        std::uint32_t check = 0;
+        const auto outcome =
+            writer.writeRecord(s, block.reserve(writer.recordRoom(s)), result.counts, end, check);
+        if (outcome != Outcome::Written) return outcome;
+        block.commit(end);
+        takeExtrasRoom();
+        extrasAt = writer.writeExtras(s, check, extrasAt);
+        extrasBlock.commit(extrasAt);
+        return outcome;
+    };
+    if (opened.reader) {
+        readLog(*opened.reader, opened.format->names, result.counts, keep, direct);
+        result.damage = opened.reader->damage();
+        return;
+    }
+    std::string_view line;
+    bool complete = true;
+    // The date of the latest date line read; the view is into `dateText`.
+    char dateText[10];
+    std::string_view date;
+    while (opened.lines->nextView(line, kDataLineLimit, complete)) {
+        if (isCommentLine(line)) {
+            // A date line too long to hold has no well-formed date.
+            if (const auto dateLine = record_line::dateLineDate(line)) {
+                const std::string_view given = complete ? *dateLine : std::string_view();
+                std::copy(given.begin(), given.end(), dateText);
+                date = std::string_view(dateText, given.size());
+            }
+            continue;
+        }
+        // A line too long to hold is read past; it is data.
+        if (!complete) {
+            ++result.counts.dropped;
+            continue;
+        }
+        if (isBlankLine(line)) continue;
+        if (isNonGpsEntry(line)) {
+            ++result.counts.dropped;
+            continue;
+        }
+        keep(line, date, nullptr);
+    }
+}
+
+}  // namespace
+
+LoadResult readSourceLog(const std::filesystem::path& log, BlockWriter& records,
+                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused) {
+    OpenedLog opened;
+    if (auto failed = openLog(log, opened)) return std::move(*failed);
+    LoadResult result;
+    try {
+        readRecords(opened, records, extras, admit, result, refused);
+    } catch (const FileError& e) {
+        if (e.path() != log) throw;
+        return failure(LoadStatus::NotReadable, kNotReadable, e.what());
+    }
+    result.status = LoadStatus::Loaded;
+    result.report = kLoaded;
+    return result;
+}
+
+LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files) {
+    OpenedLog opened;
+    if (auto failed = openLog(log, opened)) return std::move(*failed);
 
     std::optional<WorkingFolderLock> ownLock;
     if (!WorkingFolderLock::heldHere(files)) {
@@ -234,7 +366,6 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
     }
 
     LoadResult result;
-    result.type = format->type;
     const auto output1 = files.output1();
     const auto output2 = files.output2();
     const auto extras = files.extras();
@@ -254,91 +385,8 @@ LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& f
         madeExtras.emplace(extras);
         BlockWriter block({&out1, &out2});
         BlockWriter extrasBlock({&outExtras});
-
-        std::string recordLine;
-        WorkingRecord record;
-        char* extrasAt = nullptr;
-        const char* extrasRoom = nullptr;
-        // Room for many extras lines is taken at once.
-        const auto takeExtrasRoom = [&] {
-            if (static_cast<std::size_t>(extrasRoom - extrasAt) < kExtrasLineLimit) {
-                extrasAt = extrasBlock.reserve(kExtrasRoom);
-                extrasRoom = extrasAt + kExtrasRoom;
-            }
-        };
-        // A data line with a GPS position: its record line, its counts and its extras line.
-        const auto keep = [&](std::string_view line, std::string_view date,
-                              const RecordExtras* more) {
-            char* const at =
-                block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
-            std::string_view signal;
-            std::uint32_t check;
-            if (char* const end = record_line::write(line, at, result.counts, signal)) {
-                // No item is quoted: the record line, CR LF aside, is its items joined.
-                check = recordCheck(std::string_view(at, static_cast<std::size_t>(end - at) - 2));
-                block.commit(end);
-            } else {
-                // A name with a comma or a quote: the item is stored quoted.
-                record_line::normalise(line, record);
-                recordLine.clear();
-                appendRecordLine(recordLine, record);
-                char* const to = block.reserve(recordLine.size());
-                std::memcpy(to, recordLine.data(), recordLine.size());
-                block.commit(to + recordLine.size());
-                record_line::count(record[WorkingRecord::Flags], result.counts);
-                signal = record_line::signalColumn(line);
-                RecordFields items;
-                for (std::size_t k = 0; k < items.size(); ++k) items[k] = record.fields[k];
-                check = recordCheck(items, recordLine);
-            }
-            takeExtrasRoom();
-            extrasAt = record_line::writeExtras(line, signal, date, check, extrasAt, more);
-            extrasBlock.commit(extrasAt);
-        };
-        // A log reader's sighting, written straight into its record and extras lines.
-        const auto direct = [&](sighting_line::RecordWriter& writer, const LogSighting& s) {
-            char* end = nullptr;
-            std::uint32_t check = 0;
-            const auto outcome = writer.writeRecord(s, block.reserve(writer.recordRoom(s)),
-                                                    result.counts, end, check);
-            if (outcome != sighting_line::RecordWriter::Outcome::Written) return outcome;
-            block.commit(end);
-            takeExtrasRoom();
-            extrasAt = writer.writeExtras(s, check, extrasAt);
-            extrasBlock.commit(extrasAt);
-            return outcome;
-        };
-        if (logReader) {
-            readLog(*logReader, format->names, result.counts, keep, direct);
-            result.damage = logReader->damage();
-        }
-        std::string_view line;
-        bool complete = true;
-        // The date of the latest date line read; the view is into `dateText`.
-        char dateText[10];
-        std::string_view date;
-        while (!logReader && reader->nextView(line, kDataLineLimit, complete)) {
-            if (isCommentLine(line)) {
-                // A date line too long to hold has no well-formed date.
-                if (const auto dateLine = record_line::dateLineDate(line)) {
-                    const std::string_view given = complete ? *dateLine : std::string_view();
-                    std::copy(given.begin(), given.end(), dateText);
-                    date = std::string_view(dateText, given.size());
-                }
-                continue;
-            }
-            // A line too long to hold is read past; it is data.
-            if (!complete) {
-                ++result.counts.dropped;
-                continue;
-            }
-            if (isBlankLine(line)) continue;
-            if (isNonGpsEntry(line)) {
-                ++result.counts.dropped;
-                continue;
-            }
-            keep(line, date, nullptr);
-        }
+        std::uint64_t refused = 0;
+        readRecords(opened, block, extrasBlock, nullptr, result, refused);
         block.finish();
         extrasBlock.finish();
         out1.makeReadOnly();

@@ -78,4 +78,24 @@ bool isNonGpsEntry(std::string_view line);
 // (see cleanupOnInterrupt()).
 LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files);
 
+// Decides, sighting by sighting, which of a log's sightings a load keeps (a survey of many logs
+// keeps each sighting once). `line` is the sighting's wi-scan data line, `date` its date
+// ("YYYY-MM-DD") or empty.
+class SightingAdmission {
+  public:
+    virtual ~SightingAdmission() = default;
+    virtual bool admit(std::string_view line, std::string_view date) = 0;
+};
+
+class BlockWriter;
+
+// Reads `log` as loadSourceLog() does, but appends its record lines to `records` and their
+// extras lines to `extras` instead of making the working files; a sighting `admit` turns away
+// (none when null) is neither written nor counted, but added to `refused`. Takes no lock and
+// protects no file. A log that cannot be read, wholly or in part, is NotReadable; a failure
+// to write throws the writers' FileError. What was written before a failure is the caller's
+// to take back.
+LoadResult readSourceLog(const std::filesystem::path& log, BlockWriter& records,
+                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused);
+
 }  // namespace velmora

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/file_dialog.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <algorithm>
 #include <deque>
 #include <optional>
@@ -17,6 +19,8 @@ namespace {
 struct Answer {
     std::optional<QString> path;
     int filter = -1;
+    QStringList more = {};  // further files confirmed with `path`
+    bool subfolders = {};
 };
 
 std::deque<Answer>& script() {
@@ -57,6 +61,37 @@ void FileDialog::scriptNext(const QString& path, int filter) {
 void FileDialog::scriptCancel() {
     script().push_back({std::nullopt});
 }
+void FileDialog::scriptNextFiles(const QStringList& paths) {
+    script().push_back({paths.value(0), -1, paths.mid(1)});
+}
+void FileDialog::scriptFolder(const QString& folder, bool subfolders) {
+    script().push_back({folder, -1, {}, subfolders});
+}
+
+std::optional<std::pair<QString, bool>> FileDialog::chooseFolder(QWidget* parent,
+                                                                 const QString& start) {
+    ++shown();
+    started() = start;
+    if (!script().empty()) {
+        const Answer scripted = script().front();
+        script().pop_front();
+        if (!scripted.path || scripted.path->isEmpty()) return std::nullopt;
+        return std::pair{*scripted.path, scripted.subfolders};
+    }
+    // The platform's own dialog cannot take a check box: this one is Qt's.
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setDirectory(start);
+    auto* subfolders = new QCheckBox(QStringLiteral("Include subfolders"), &dialog);
+    subfolders->setObjectName(QStringLiteral("IncludeSubfolders"));
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(subfolders, grid->rowCount(), 0, 1, -1);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return std::pair{dialog.selectedFiles().constFirst(), subfolders->isChecked()};
+}
+
 void FileDialog::scriptAcceptOffered(int filter) {
     script().push_back({QString(), filter});
 }
@@ -101,6 +136,7 @@ void FileDialog::acceptOpened(const QString& path) {
 void FileDialog::setFileName(const QString& name) {
     fileName_ = name;
     fileTitle_ = QFileInfo(name).fileName();
+    fileNames_ = name.isEmpty() ? QStringList() : QStringList{name};
 }
 
 QString FileDialog::startFolder() const {
@@ -123,11 +159,13 @@ bool FileDialog::show(QWidget* parent, Mode mode) {
     startFilter() = selectedFilter();
 
     std::optional<QString> answer;
+    QStringList more;
     int chosenFilter = selectedFilter_;
     if (!script().empty()) {
         const Answer scripted = script().front();
         script().pop_front();
         answer = scripted.path;
+        more = scripted.more;
         if (answer && answer->isEmpty() && !fileName_.isEmpty())
             answer = QDir(startFolder()).filePath(offeredName());
         if (scripted.filter >= 0 && scripted.filter < filters_.size())
@@ -138,7 +176,7 @@ bool FileDialog::show(QWidget* parent, Mode mode) {
         if (!fileName_.isEmpty()) dialog.selectFile(offeredName());
         if (mode == Mode::Open) {
             dialog.setAcceptMode(QFileDialog::AcceptOpen);
-            dialog.setFileMode(QFileDialog::ExistingFile);
+            dialog.setFileMode(QFileDialog::ExistingFiles);
         } else {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
@@ -149,6 +187,7 @@ bool FileDialog::show(QWidget* parent, Mode mode) {
         }
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
             answer = dialog.selectedFiles().constFirst();
+            more = dialog.selectedFiles().mid(1);
             if (const int picked = filterTexts.indexOf(dialog.selectedNameFilter()); picked >= 0)
                 chosenFilter = picked;
         }
@@ -157,6 +196,8 @@ bool FileDialog::show(QWidget* parent, Mode mode) {
     const bool typeChanged = chosenFilter != selectedFilter_;
     selectedFilter_ = chosenFilter;
     accept(*answer, mode, typeChanged);
+    for (const QString& path : more)
+        fileNames_ << QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     return true;
 }
 
@@ -188,6 +229,7 @@ void FileDialog::accept(QString path, Mode mode, bool typeChanged) {
     }
     fileName_ = QDir::toNativeSeparators(info.absoluteFilePath());
     fileTitle_ = info.fileName();
+    fileNames_ = QStringList{fileName_};
     if (keepsOwnFolder_ && mode == Mode::Save) {
         ownFolder_ = info.absolutePath();
         return;

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
+#include <utility>
 
 class QWidget;
 
@@ -26,6 +28,14 @@ class FileDialog {
     QString fileName() const { return fileName_; }
     // The file's name with its extension, without its folder.
     QString fileTitle() const { return fileTitle_; }
+    // Every file confirmed in the last open dialog (it allows several; fileName() is the
+    // first), or the one file taken otherwise.
+    QStringList fileNames() const { return fileNames_; }
+
+    // Asks for a folder, with a check box "Include subfolders" (unchecked at first); starts in
+    // `start`. Nothing when cancelled; else the folder and whether the box was checked.
+    static std::optional<std::pair<QString, bool>> chooseFolder(QWidget* parent,
+                                                                const QString& start);
 
     // Takes `path` as if the user had confirmed it in an open dialog: for a file chosen
     // another way (named on the command line, dropped on a window, picked from a list).
@@ -61,6 +71,9 @@ class FileDialog {
     // the dialog starts on.
     static void scriptNext(const QString& path, int filter = -1);
     static void scriptCancel();
+    // Several files confirmed at once in an open dialog; a folder chosen with chooseFolder().
+    static void scriptNextFiles(const QStringList& paths);
+    static void scriptFolder(const QString& folder, bool subfolders);
     // Confirms the name the dialog offers, in the folder it opens in, as a user who only
     // presses Save does (after picking file type `filter`, where not -1).
     static void scriptAcceptOffered(int filter = -1);
@@ -87,6 +100,7 @@ class FileDialog {
 
     QString fileName_;
     QString fileTitle_;
+    QStringList fileNames_;
     QString defaultExtension_;
     QString initialFolder_;
     QString ownFolder_;  // the folder chosen last, where keepsOwnFolder_

@@ -30,6 +30,7 @@
 
 #include "export/styled_export.h"
 #include "loader/source_loader.h"
+#include "loader/survey.h"
 #include "platform/beep.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
@@ -120,7 +121,8 @@ Form1::Form1(QWidget* parent)
 Form1::Form1(const QString& applicationFolder, QWidget* parent)
     : QMainWindow(parent),
       applicationFolder_(applicationFolder),
-      lock_(std::make_unique<WorkingFolderLock>(WorkingFiles{corePath(applicationFolder)})) {
+      lock_(std::make_unique<WorkingFolderLock>(WorkingFiles{corePath(applicationFolder)})),
+      survey_(std::make_unique<Survey>(WorkingFiles{corePath(applicationFolder)})) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
     setWindowIcon(applicationIcon());
@@ -221,6 +223,7 @@ void Form1::buildMenus() {
     recentMenu_->setObjectName(QStringLiteral("RecentLogs"));
     recentMenu_->menuAction()->setObjectName(QStringLiteral("RecentLogs"));
     buildRecentLogs();
+    addSurveyItems();
     addSeparator(fileMenu_, "spacer1");
     convertall_ = addItem(fileMenu_, "Convertall", QStringLiteral("Convert All"),
                           QKeySequence(Qt::Key_F1), [this] { convertAll(); });
@@ -441,6 +444,8 @@ bool Form1::isLoaded() const {
 
 void Form1::setLoadedMenus(bool loaded) {
     openoptn_->setEnabled(!loaded);
+    openFolderItem_->setEnabled(!loaded);
+    addLogs_->setEnabled(loaded);
     recentMenu_->menuAction()->setEnabled(!loaded);
     copyCounts_->setEnabled(loaded);
     convertall_->setEnabled(loaded);
@@ -479,6 +484,13 @@ void Form1::openFile() {
     // After a cancel the dialog still holds an earlier choice, which is read again.
     if (commonDialog1_.fileName().isEmpty()) {
         lock_->unlock();
+        return;
+    }
+    if (const QStringList chosen = commonDialog1_.fileNames(); chosen.size() > 1) {
+        std::vector<std::filesystem::path> logs;
+        for (const QString& name : chosen) logs.push_back(corePath(name));
+        lock_->unlock();
+        openLogs(logs);
         return;
     }
     loadNamedLog(commonDialog1_.fileName());
@@ -575,14 +587,8 @@ bool Form1::loadChosenLog() {
     setLoadedMenus(true);
 
     const auto& c = result.counts;
-    label(kTotalCount)->setText(QString::number(c.total));
-    label(kWepOffCount)->setText(QString::number(c.wepOff));
-    label(kWepOnCount)->setText(QString::number(c.wepOn));
-    label(kInfrastructureCount)->setText(QString::number(c.infrastructure));
-    label(kAdHocCount)->setText(QString::number(c.adHoc));
-    label(kDroppedCount)->setText(QString::number(c.dropped));
-    setStatisticsVisible(true);
-    picture1_->hide();
+    showCounts(c);
+    survey_->adopt(log_, result);
 
     // What the counts do not show: other radios skipped, and where a damaged log ended.
     QString opened = QStringLiteral("Opened ") + path;
@@ -616,20 +622,14 @@ void Form1::dragEnterEvent(QDragEnterEvent* event) {
 void Form1::dropEvent(QDropEvent* event) {
     const std::vector<std::filesystem::path> files = droppedFiles(event->mimeData());
     if (files.empty()) return;
-    if (isLoaded()) {
-        setStatusText(
-            QStringLiteral("A log is loaded: close it with File > Close File before "
-                           "opening another"));
-        event->ignore();
-        return;
-    }
-    if (files.size() > 1) {
-        setStatusText(QStringLiteral("Drop one log at a time: none opened"));
-        event->ignore();
-        return;
-    }
     event->acceptProposedAction();
-    openLog(files.front());
+    // Several files or a folder make a survey, or go into the loaded one.
+    if (isLoaded())
+        addLogs(files);
+    else if (files.size() > 1 || std::filesystem::is_directory(files.front()))
+        openLogs(files);
+    else
+        openLog(files.front());
 }
 
 void Form1::convertAll() {
@@ -667,6 +667,8 @@ void Form1::closeFile() {
         if (close) close();
     commonDialog1_.setFileName(QString());
     log_.clear();
+    survey_->clear();
+    centralWidget()->setToolTip(QString());
     setWindowTitle(kCaption);
     picture1_->show();
     label(kStatusLine)->setText(QStringLiteral("Information Unloaded"));

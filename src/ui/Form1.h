@@ -24,6 +24,9 @@ class QProgressBar;
 namespace velmora {
 
 class StatusLine;
+class Survey;
+struct LoadCounts;
+struct SurveyAddResult;
 
 // The main window: the menu bar every command starts from, the counts of the loaded source
 // log and the status line Label1. It is Idle (no log) or Loaded (output1 holds the log); the
@@ -149,9 +152,18 @@ class Form1 : public QMainWindow {
     // shortened in its folder's middle where the line is too narrow.
     void showStatus(const QString& text, const QString& path = {});
 
+    // A survey of several logs (form1_survey.cpp). openLogs: while Idle, the logs as one survey
+    // (one log alone goes to openLog()); addLogs: while Loaded, adds them to the survey. Both
+    // take each readable log whole; a folder among them gives its files, subfolders included.
+    bool openLogs(const std::vector<std::filesystem::path>& logs);
+    bool addLogs(const std::vector<std::filesystem::path>& logs);
+    const Survey& survey() const { return *survey_; }
+
   public slots:
     // The menu commands. A command whose menu item or menu is disabled does nothing.
     void openFile();
+    void openFolder();   // File > Open Folder... (OpenFolder), enabled while Idle
+    void addLogsItem();  // File > Add Logs... (AddLogs), enabled while Loaded
     void convertAll();
     void closeFile();
     void exitProgram();
@@ -186,6 +198,9 @@ class Form1 : public QMainWindow {
     bool loadChosenLog();
     void runExport(MainExport kind);
     void setLoadedMenus(bool loaded);
+    void addSurveyItems();
+    void showCounts(const LoadCounts& counts);
+    bool showSurvey(const SurveyAddResult& added, bool opened);
     void setStatisticsVisible(bool visible);
     bool takeWorkingFileLock();
     void endProgram();
@@ -198,6 +213,7 @@ class Form1 : public QMainWindow {
     // through these bytes, which commonDialog1_'s text may not hold.
     std::filesystem::path log_;
     std::unique_ptr<WorkingFolderLock> lock_;
+    std::unique_ptr<Survey> survey_;
     bool ended_ = false;
     ExportChoices exportChoices_;
     RecentLogs recent_;
@@ -215,6 +231,8 @@ class Form1 : public QMainWindow {
     QAction* closeFile_ = nullptr;
     QAction* apName_ = nullptr;
     QAction* macAddress_ = nullptr;
+    QAction* openFolderItem_ = nullptr;
+    QAction* addLogs_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QAction* copyCounts_ = nullptr;
     StatusLine* statusText_ = nullptr;

@@ -151,5 +151,51 @@ TEST(BatchProcesses, AStoppedRunLeavesNoWorkingFolderAndNoPartialExport) {
     }
 }
 
+// Stopped while it adds logs, a run leaves the working files of the survey before or of the
+// survey after, output1 with its extras, and (but for SIGKILL) nothing half-written.
+TEST(BatchProcesses, AStoppedAddLeavesTheOldSurveyOrTheNew) {
+    test::TempDir dir;
+    const fs::path work = dir / "work", done = dir / "done";
+    std::vector<std::string> args{"--workdir", work.string()};
+    for (int i = 0; i < 4; ++i) {
+        const fs::path log = dir / ("log" + std::to_string(i));
+        test::writeFile(log, bigLog(i, 150000));
+        if (i > 0) args.push_back("--add");
+        args.push_back(log.string());
+    }
+    const auto survey = [&](const std::vector<std::string>& words) {
+        std::ostringstream out, err;
+        EXPECT_EQ(runBatchTool(words, test::repoFile("data"), out, err), 0) << err.str();
+        return std::pair{test::readFile(work / "output1"), test::readFile(work / "output1.extras")};
+    };
+    const auto after = survey(args);
+    const std::vector<std::string> one{"--workdir", work.string(), (dir / "log0").string()};
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        const auto before = survey(one);
+        const pid_t pid = start(args, dir / "err");
+        // Stopped once the new files are being written.
+        for (bool writing = false; !writing; std::this_thread::yield())
+            for (const auto& entry : fs::directory_iterator(work))
+                writing = writing ||
+                          entry.path().filename().string().find(".old-add") != std::string::npos;
+        kill(pid, signal);
+        const int status = wait(pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        const std::string output1 = test::readFile(work / "output1");
+        const std::string extras = test::readFile(work / "output1.extras");
+        if (output1 == after.first) {
+            EXPECT_TRUE(extras == after.second) << signal;
+        } else {
+            EXPECT_TRUE(output1 == before.first) << signal;
+            // The new extras file may stand before output1 is replaced: it starts with the old.
+            EXPECT_TRUE(extras == before.second || extras == after.second) << signal;
+        }
+        if (signal == SIGKILL) continue;
+        for (const auto& entry : fs::directory_iterator(work))
+            EXPECT_EQ(entry.path().filename().string().find(".old-add"), std::string::npos)
+                << signal << ": " << entry.path();
+    }
+}
+
 }  // namespace
 }  // namespace velmora::batch

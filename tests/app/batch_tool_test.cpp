@@ -357,6 +357,61 @@ TEST(BatchTool, Ns1LogExportsWhatItsTextExportDoes) {
 }
 
 // The desktop program's command line: the first "--" ends the options and names no log.
+// A survey of several logs: the counts of all, a line per log, duplicates and files that are no
+// logs said apart; one pin per access point over both drives.
+TEST_F(Batch, AddedLogsMakeOneSurvey) {
+    std::string drive2 =
+        test::textLog({dataLine("N 46.1", "E 19.1", "home", "00:0C:41:AA:BB:01", "0011")});
+    drive2.replace(drive2.find("[ 25 74 49 ]"), 12, "[ 30 79 49 ]");
+    test::writeFile(dir / "drive2.txt", drive2);
+    fs::create_directories(dir / "logs/sub");
+    test::writeFile(dir / "logs/notes.txt", "my drives\n");
+    test::writeFile(dir / "logs/sub/copy.txt", kLog);
+    const std::string log2 = (dir / "drive2.txt").string(), logs = (dir / "logs").string();
+    const auto logLine = [&](const fs::path& path, int kept) {
+        return "Log: " + path.string() + ": NS1 Text Export, " + std::to_string(kept) +
+               " kept, 0 dropped\n";
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::string out, err;
+    } rows[] = {
+        {{"--add", log2, "--per-ap", "--format", "csv", "convert-all"},
+         "Total Number Of Source Entries: 9\n" + logLine(log, 8) + logLine(dir / "drive2.txt", 1),
+         ""},
+        {{"--add", log.string()},
+         "Total Number Of Source Entries: 8\nDuplicate Sightings Skipped: 8\n" + logLine(log, 8) +
+             logLine(log, 0),
+         ""},
+        {{"--add-folder", logs},
+         "Total Number Of Source Entries: 8\n1 file skipped: not a survey log\n",
+         "velmora-batch: " + logs + "/notes.txt: not a survey log\n"},
+        {{"--add-folder", logs, "--recursive"},
+         "Total Number Of Source Entries: 8\nDuplicate Sightings Skipped: 8\n" + logLine(log, 8) +
+             logLine(dir / "logs/sub/copy.txt", 0) + "1 file skipped: not a survey log\n",
+         "velmora-batch: " + logs + "/notes.txt: not a survey log\n"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> words{"--out", out.string(), log.string()};
+        words.insert(words.end(), row.args.begin(), row.args.end());
+        const ToolRun r = tool(words);
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string shown;  // the total and every line after the six counts
+        std::istringstream lines(r.out);
+        for (std::string l; std::getline(lines, l);)
+            if (l.starts_with("Total") || l.starts_with("Log") || l.starts_with("Dup") ||
+                l.find("skipped") != l.npos)
+                shown += l + "\n";
+        EXPECT_EQ(shown, row.out) << row.args[0];
+        EXPECT_EQ(r.err, row.err) << row.args[0];
+    }
+    // One pin for the access point of both drives, at its strongest sighting, named after the
+    // first log.
+    const std::string csv = test::readFile(out / "FullConvert_log.csv");
+    EXPECT_NE(csv.find("46.1,19.1,home,00:0C:41:AA:BB:01,"), csv.npos) << csv;
+    EXPECT_EQ(csv.find("00:0c:41:aa:bb:01"), csv.npos) << csv;
+}
+
 TEST(ProgramArguments, TheFirstDoubleDashEndsTheOptions) {
     using Words = std::vector<std::string>;
     const std::pair<Words, Words> cases[] = {{{"--", "x.txt"}, {"x.txt"}},

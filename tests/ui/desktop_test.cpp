@@ -126,33 +126,57 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(text(p.form.get(), "Label14"), "NS1 Text Export");
     }
 
-    void dropOpensWhileIdleOnly() {
+    // One log dropped opens as Open File does; several files or a folder make a survey, and
+    // while Loaded a drop, like File > Add Logs, adds to it; File > Open Folder opens one.
+    void dropsAddLogsAndOpenFolderMakeASurvey() {
         Program p;
+        std::string other = driveLog();
+        for (std::size_t at; (at = other.find("S 10.5")) != other.npos;) other[at + 3] = '9';
         writeAll(p.logs.filePath("drive.txt"), driveLog());
         writeAll(p.logs.filePath("summary.txt"), driveLog(true));
-        const QUrl log = QUrl::fromLocalFile(p.logs.filePath("drive.txt"));
-        const QUrl summary = QUrl::fromLocalFile(p.logs.filePath("summary.txt"));
-        // Two files, or a web address, open nothing.
-        drop(p.form.get(), {log, summary});
-        QVERIFY(!p.form->isLoaded() && p.statusBar().contains("one log at a time"));
+        writeAll(p.logs.filePath("other.txt"), other);
+        writeAll(p.logs.filePath("notes.txt"), "notes\r\nmore\r\n");
+        const auto url = [&](const char* name) {
+            return QUrl::fromLocalFile(p.logs.filePath(name));
+        };
+        const auto caption = [&] { return p.form->windowTitle(); };
+        QVERIFY(p.action("OpenFolder")->isEnabled() && !p.action("AddLogs")->isEnabled());
         drop(p.form.get(), {QUrl("https://127.0.0.1/drive.txt")});
         QVERIFY(!p.form->isLoaded() && p.status().isEmpty());
 
-        drop(p.form.get(), {log});
-        QVERIFY(p.form->isLoaded() && p.status() == "Processing Done!");
-        const QByteArray working = readAll(p.output1());
-        // Loaded: refused, said on the status bar; Label1 and the loaded log stay.
-        drop(p.form.get(), {summary});
-        QCOMPARE(p.status(), "Processing Done!");
-        QVERIFY(p.statusBar().contains("Close File"));
-        QVERIFY(readAll(p.output1()) == working &&
-                text(p.form.get(), "Label14") == "NS1 Text Export");
-        // Closed again, a drop opens, also of a file whose name is not valid UTF-8.
+        // The summary export of the same drive adds nothing but duplicates.
+        drop(p.form.get(), {url("drive.txt"), url("summary.txt")});
+        QCOMPARE(caption(), "Velmora 2004 - drive.txt and 1 more log");
+        QCOMPARE(text(p.form.get(), "Label3"), "11");
+        QVERIFY(p.statusBar().contains("11 duplicate sightings skipped"));
+        QVERIFY(!p.action("OpenFolder")->isEnabled() && p.action("AddLogs")->isEnabled() &&
+                !p.action("Openoptn")->isEnabled());
+        drop(p.form.get(), {url("notes.txt")});
+        QVERIFY(p.statusBar().contains("1 file skipped: not a survey log"));
+        FileDialog::scriptNextFiles({p.logs.filePath("other.txt")});
+        p.trigger("AddLogs");
+        QCOMPARE(caption(), "Velmora 2004 - drive.txt and 2 more logs");
+        QCOMPARE(text(p.form.get(), "Label3"), "22");
+        QCOMPARE(p.form->centralWidget()->toolTip().count('\n'), 2);
+        p.trigger("Convertall");
+        QVERIFY(QFile::exists(p.logs.filePath("FullConvert_drive.txt")));
+
+        p.trigger("CloseFile");
+        QCOMPARE(caption(), "Velmora 2004");
+        FileDialog::scriptFolder(p.logs.path(), false);
+        p.trigger("OpenFolder");
+        // notes.txt and the export are no logs.
+        QCOMPARE(caption(), "Velmora 2004 - drive.txt and 2 more logs");
+        QCOMPARE(text(p.form.get(), "Label3"), "22");
+        QVERIFY(p.statusBar().contains("2 files skipped: not survey logs"));
+
+        // One log alone opens as Open File does, also a name that is not valid UTF-8.
         p.trigger("CloseFile");
         const std::filesystem::path latin1 = corePath(p.logs.path()) / "r\xe9sum\xe9.txt";
         test::writeFile(latin1, driveLog(true));
         drop(p.form.get(), {fileUrl(latin1)});
         QCOMPARE(text(p.form.get(), "Label14"), "NS1 Summary Export");
+        QCOMPARE(caption(), "Velmora 2004 - " + shownPath(latin1.filename()));
     }
 
     // The open dialog hands over names as text: a name whose bytes no text holds cannot be

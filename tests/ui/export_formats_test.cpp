@@ -86,7 +86,7 @@ class ExportFormatsTest : public QObject, Ui {
         {
             Program p;
             QCOMPARE(fileMenu(p),
-                     "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
+                     "Openoptn RecentLogs OpenFolder AddLogs spacer1 Convertall spacer2 CloseFile spacerExport "
                      "ExportFormat OnePinPerAP PinAtWeightedCentre ExportFolder spacer31 Exit");
             QCOMPARE(formatMenu(p), "Streets and Trips*|KML|GPX|GeoJSON|CSV|GeoPackage");
             QCOMPARE(p.action("ExportFormat")->text(), "Export Format");
@@ -104,7 +104,7 @@ class ExportFormatsTest : public QObject, Ui {
         }
         Program again;
         QCOMPARE(fileMenu(again),
-                 "Openoptn RecentLogs spacer1 Convertall spacer2 CloseFile spacerExport "
+                 "Openoptn RecentLogs OpenFolder AddLogs spacer1 Convertall spacer2 CloseFile spacerExport "
                  "ExportFormat OnePinPerAP* PinAtWeightedCentre* ExportFolder spacer31 Exit");
         QCOMPARE(formatMenu(again), "Streets and Trips|KML|GPX|GeoJSON*|CSV|GeoPackage");
         again.trigger("OnePinPerAP");

@@ -19,12 +19,12 @@ const QString k1 = "00:0A:95:00:00:01", k2 = "00:0A:95:00:00:02",
 const struct State {
     const char* name; bool load, summary, close; const char *enabled, *status, *type;
 } kStates[] = {
-    {"start", false, false, false, "Openoptn APName MACAddress AdvanceCriteria", "", ""},
-    {"text", true, false, false, "Convertall CloseFile QuickSort advanced MACAddress AdvanceCriteria",
+    {"start", false, false, false, "Openoptn OpenFolder APName MACAddress AdvanceCriteria", "", ""},
+    {"text", true, false, false, "AddLogs Convertall CloseFile QuickSort advanced MACAddress AdvanceCriteria",
      "Processing Done!", "NS1 Text Export"},
-    {"summary", true, true, false, "Convertall CloseFile QuickSort advanced APName AdvanceCriteria",
+    {"summary", true, true, false, "AddLogs Convertall CloseFile QuickSort advanced APName AdvanceCriteria",
      "Processing Done!", "NS1 Summary Export"},
-    {"text, closed", true, false, true, "Openoptn MACAddress AdvanceCriteria",
+    {"text, closed", true, false, true, "Openoptn OpenFolder MACAddress AdvanceCriteria",
      "Information Unloaded", "NS1 Text Export"}};
 
 // An export of the List2 entry (in MAC mode of the List1 pick, "": none) answered with
@@ -133,8 +133,9 @@ class WindowsTest : public QObject, Ui {
         QCOMPARE(p.form->windowTitle(), loaded ? "Velmora 2004 - drive.txt" : "Velmora 2004");
         QVERIFY(p.status() == s.status && text(p.form.get(), "Label14") == s.type);
         QStringList enabled;
-        for (const char* item : {"Openoptn", "Convertall", "CloseFile", "QuickSort", "advanced",
-                                 "APName", "MACAddress", "AdvanceCriteria"})
+        for (const char* item :
+             {"Openoptn", "OpenFolder", "AddLogs", "Convertall", "CloseFile", "QuickSort",
+              "advanced", "APName", "MACAddress", "AdvanceCriteria"})
             if (p.action(item)->isEnabled()) enabled << item;
         QCOMPARE(enabled.join(' '), s.enabled);
         for (int n : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 0}) {  // 0: Picture1

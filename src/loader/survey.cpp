@@ -1,0 +1,518 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "loader/survey.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <optional>
+#include <random>
+
+#include "io/block_writer.h"
+#include "io/file_error.h"
+#include "io/interrupt_cleanup.h"
+#include "io/protected_files.h"
+#include "io/text_file_writer.h"
+#include "sightings/sighting_walk.h"
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t kNoTime = (1u << 17) - 1;
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isFiller(char c) {
+    return c == ' ' || c == '(' || c == ')';
+}
+
+void skipFiller(std::string_view& text) {
+    while (!text.empty() && isFiller(text.front())) text.remove_prefix(1);
+}
+
+// A coordinate in 10^-7 degrees, rounded half up at the eighth decimal; 0 for another text
+// (which a kept sighting never has).
+std::int64_t coordinate(std::string_view text) {
+    skipFiller(text);
+    if (text.empty()) return 0;
+    const char letter = static_cast<char>(text.front() & ~0x20);
+    const bool negative = letter == 'S' || letter == 'W';
+    text.remove_prefix(1);
+    skipFiller(text);
+    std::int64_t whole = 0;
+    std::size_t i = 0;
+    for (; i < text.size() && isDigit(text[i]) && whole < 1000; ++i)
+        whole = whole * 10 + (text[i] - '0');
+    std::int64_t fraction = 0;
+    int digits = 0;
+    bool roundUp = false;
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && isDigit(text[i]); ++i, ++digits) {
+            if (digits < 7) fraction = fraction * 10 + (text[i] - '0');
+            if (digits == 7) roundUp = text[i] >= '5';
+        }
+    }
+    for (; digits < 7; ++digits) fraction *= 10;
+    const std::int64_t value = whole * 10'000'000 + fraction + (roundUp ? 1 : 0);
+    return negative ? -value : value;
+}
+
+std::uint64_t fnv(std::string_view text) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (char c : text) {
+        if (isFiller(c)) continue;
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// Twelve hexadecimal digits, in any case, with ":" "-" "." or filler between them, as 48 bits;
+// any other text by a 48-bit hash of its upper-cased bytes.
+std::uint64_t bssidNumber(std::string_view text) {
+    std::uint64_t value = 0;
+    int digits = 0;
+    for (const char c : text) {
+        int digit;
+        if (isDigit(c)) {
+            digit = c - '0';
+        } else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
+            digit = (c | 0x20) - 'a' + 10;
+        } else if (c == ':' || c == '-' || c == '.' || isFiller(c)) {
+            continue;
+        } else {
+            digits = 13;
+            break;
+        }
+        if (++digits > 12) break;
+        value = value << 4 | static_cast<unsigned>(digit);
+    }
+    return digits == 12 ? value : fnv(text) & 0xFFFF'FFFF'FFFFull;
+}
+
+// "H:MM:SS" or "HH:MM:SS" first (filler before it, anything after), in seconds; kNoTime else.
+std::uint32_t timeOfDay(std::string_view text) {
+    skipFiller(text);
+    unsigned parts[3] = {};
+    std::size_t i = 0;
+    for (int part = 0; part < 3; ++part) {
+        const std::size_t start = i;
+        for (; i < text.size() && isDigit(text[i]) && i - start < 2; ++i)
+            parts[part] = parts[part] * 10 + static_cast<unsigned>(text[i] - '0');
+        if (i == start || (part > 0 && i - start != 2)) return kNoTime;
+        if (part < 2 && (i >= text.size() || text[i++] != ':')) return kNoTime;
+    }
+    if (parts[0] > 23 || parts[1] > 59 || parts[2] > 60) return kNoTime;
+    return parts[0] * 3600 + parts[1] * 60 + parts[2];
+}
+
+// Days since 1969-12-31 of "YYYY-MM-DD"; SightingKey::kNoDate for anything else.
+std::uint16_t dayNumber(std::string_view date) {
+    if (date.size() != 10 || date[4] != '-' || date[7] != '-') return SightingKey::kNoDate;
+    const auto number = [&](std::size_t at, std::size_t n) {
+        int v = 0;
+        for (std::size_t k = at; k < at + n; ++k) {
+            if (!isDigit(date[k])) return -1;
+            v = v * 10 + (date[k] - '0');
+        }
+        return v;
+    };
+    int y = number(0, 4);
+    const int m = number(5, 2), d = number(8, 2);
+    if (y < 1970 || m < 1 || m > 12 || d < 1 || d > 31) return SightingKey::kNoDate;
+    // Days from the civil date (the proleptic Gregorian calendar).
+    y -= m <= 2;
+    const int era = y / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const long days = era * 146097L + doe - 719468L + 1;
+    return days >= 1 && days < 0xFFFF ? static_cast<std::uint16_t>(days) : SightingKey::kNoDate;
+}
+
+std::uint64_t mix(std::uint64_t x) {
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
+// Copies the file `from` to the end of `to`; a missing `from` adds nothing when `optional`.
+void copyInto(const fs::path& from, TextFileWriter& to, bool optional) {
+    errno = 0;
+    const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (optional && errno == ENOENT) return;
+        throw FileError(from, systemReason());
+    }
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        errno = 0;
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const std::string why = systemReason();
+            ::close(fd);
+            throw FileError(from, why);
+        }
+        if (got == 0) break;
+        to.write(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    }
+    ::close(fd);
+}
+
+// Takes a log's sightings that no earlier log of the survey holds.
+class NewSightings : public SightingAdmission {
+  public:
+    explicit NewSightings(SightingKeys& keys) : keys_(keys) {}
+    bool admit(std::string_view line, std::string_view date) override {
+        return keys_.admit(sightingKeyOfLine(line, date));
+    }
+
+  private:
+    SightingKeys& keys_;
+};
+
+void addCounts(LoadCounts& to, const LoadCounts& from) {
+    to.total += from.total;
+    to.dropped += from.dropped;
+    to.wepOff += from.wepOff;
+    to.wepOn += from.wepOn;
+    to.infrastructure += from.infrastructure;
+    to.adHoc += from.adHoc;
+    to.otherRadios += from.otherRadios;
+}
+
+SurveyAddResult addFailure(LoadStatus status, std::string report, std::string reason = {}) {
+    SurveyAddResult result;
+    result.status = status;
+    result.report = std::move(report);
+    result.reason = std::move(reason);
+    return result;
+}
+
+}  // namespace
+
+SightingKey sightingKey(std::string_view latitude, std::string_view longitude,
+                        std::string_view bssid, std::string_view time, std::string_view date) {
+    const auto lat = static_cast<std::uint64_t>(
+        std::clamp<std::int64_t>(coordinate(latitude) + 900'000'000, 0, (1ll << 31) - 1));
+    const auto lon = static_cast<std::uint64_t>(
+        std::clamp<std::int64_t>(coordinate(longitude) + 1'800'000'000, 0, (1ll << 32) - 1));
+    const std::uint32_t seconds = timeOfDay(time);
+    SightingKey key;
+    key.high = bssidNumber(bssid) << 16 | (seconds & 0xFFFF);
+    key.low = lon << 32 | lat << 1 | seconds >> 16;
+    key.day = dayNumber(date);
+    return key;
+}
+
+SightingKey sightingKeyOfLine(std::string_view line, std::string_view date) {
+    std::string_view columns[6];
+    for (std::size_t k = 0; k < 6; ++k) {
+        const std::size_t tab = line.find('\t');
+        columns[k] = line.substr(0, tab);
+        line = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
+    }
+    return sightingKey(columns[0], columns[1], columns[4], columns[5], date);
+}
+
+std::uint64_t SightingKeys::hash(const SightingKey& key) {
+    return mix(key.high * 0x9E3779B97F4A7C15ull ^ key.low);
+}
+
+bool SightingKeys::containsSighting(const SightingKey& key) const {
+    if (tags_.empty()) return false;
+    const std::size_t mask = tags_.size() - 1;
+    const std::uint64_t h = hash(key);
+    const auto tag = static_cast<std::uint8_t>((h >> 57) + 1);
+    for (std::size_t i = h & mask; tags_[i] != 0; i = (i + 1) & mask)
+        if (tags_[i] == tag && numbers_[2 * i] == key.high && numbers_[2 * i + 1] == key.low &&
+            key.sameSighting({key.high, key.low, static_cast<std::uint16_t>(marks_[i])}))
+            return true;
+    return false;
+}
+
+bool SightingKeys::admit(const SightingKey& key) {
+    if ((size_ + 1) * 4 > tags_.size() * 3) rebuild(tags_.empty() ? 1024 : 2 * tags_.size(), true);
+    const std::size_t mask = tags_.size() - 1;
+    const std::uint64_t h = hash(key);
+    const auto tag = static_cast<std::uint8_t>((h >> 57) + 1);
+    std::size_t i = h & mask;
+    // The one-byte tags are read first: a probe reaches a key's numbers only where its tag
+    // agrees, so most of the table stays out of the cache.
+    for (; tags_[i] != 0; i = (i + 1) & mask) {
+        if (tags_[i] != tag || numbers_[2 * i] != key.high || numbers_[2 * i + 1] != key.low)
+            continue;
+        const auto day = static_cast<std::uint16_t>(marks_[i]);
+        if ((marks_[i] >> 16) != log_) {
+            if (key.sameSighting({key.high, key.low, day})) return false;
+        } else if (day == key.day) {
+            return true;
+        }
+    }
+    place(key, log_, i, tag);
+    return true;
+}
+
+void SightingKeys::place(const SightingKey& key, std::uint16_t log, std::size_t at,
+                         std::uint8_t tag) {
+    tags_[at] = tag;
+    numbers_[2 * at] = key.high;
+    numbers_[2 * at + 1] = key.low;
+    marks_[at] = key.day | std::uint32_t{log} << 16;
+    ++size_;
+}
+
+void SightingKeys::nextLog() {
+    // Marks are reused after 65,535 logs: every key is settled first.
+    if (log_ == 0xFFFF) {
+        for (std::uint32_t& mark : marks_) mark &= 0xFFFF;
+        log_ = 0;
+    }
+    ++log_;
+}
+
+void SightingKeys::reserve(std::size_t keys) {
+    std::size_t slots = 1024;
+    while (slots * 3 < keys * 4) slots *= 2;
+    if (slots > tags_.size()) rebuild(slots, true);
+}
+
+void SightingKeys::dropLog() {
+    rebuild(marks_.size(), false);
+}
+
+void SightingKeys::rebuild(std::size_t slots, bool keepCurrent) {
+    std::vector<std::uint8_t> tags = std::move(tags_);
+    std::vector<std::uint64_t> numbers = std::move(numbers_);
+    std::vector<std::uint32_t> marks = std::move(marks_);
+    tags_.assign(slots, 0);
+    numbers_.assign(2 * slots, 0);
+    marks_.assign(slots, 0);
+    size_ = 0;
+    const std::size_t mask = slots - 1;
+    for (std::size_t k = 0; k < tags.size(); ++k) {
+        if (tags[k] == 0) continue;
+        const auto log = static_cast<std::uint16_t>(marks[k] >> 16);
+        if (!keepCurrent && log == log_) continue;
+        const SightingKey key{numbers[2 * k], numbers[2 * k + 1],
+                              static_cast<std::uint16_t>(marks[k])};
+        std::size_t i = hash(key) & mask;
+        while (tags_[i] != 0) i = (i + 1) & mask;
+        place(key, log, i, tags[k]);
+    }
+}
+
+std::size_t SightingKeys::bytes() const {
+    return tags_.capacity() + numbers_.capacity() * sizeof(std::uint64_t) +
+           marks_.capacity() * sizeof(std::uint32_t);
+}
+
+void SightingKeys::clear() {
+    tags_ = {};
+    numbers_ = {};
+    marks_ = {};
+    size_ = 0;
+    log_ = 0;
+}
+
+void Survey::adopt(const fs::path& log, const LoadResult& loaded) {
+    clear();
+    logs_.push_back({log, loaded.type, loaded.counts, 0});
+    keysRead_ = false;
+}
+
+void Survey::clear() {
+    logs_.clear();
+    keys_.clear();
+    keysRead_ = true;
+}
+
+LoadCounts Survey::counts() const {
+    LoadCounts sum;
+    for (const SurveyLog& log : logs_) addCounts(sum, log.counts);
+    return sum;
+}
+
+std::uint64_t Survey::duplicates() const {
+    std::uint64_t sum = 0;
+    for (const SurveyLog& log : logs_) sum += log.duplicates;
+    return sum;
+}
+
+void Survey::readKeys() {
+    if (keysRead_) return;
+    keys_.clear();
+    keys_.nextLog();
+    forEachSighting(files_.output1(), [&](const Sighting& s) {
+        keys_.admit(sightingKey(s.fields[WorkingRecord::Latitude],
+                                s.fields[WorkingRecord::Longitude], s.fields[WorkingRecord::BSSID],
+                                s.fields[WorkingRecord::Time], s.extras.date));
+    });
+    keysRead_ = true;
+}
+
+SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
+    std::optional<WorkingFolderLock> ownLock;
+    if (!WorkingFolderLock::heldHere(files_)) {
+        ownLock.emplace(files_);
+        switch (ownLock->tryLock()) {
+            case WorkingFolderLock::Status::Held:
+                break;
+            case WorkingFolderLock::Status::InUse:
+                return addFailure(LoadStatus::InUse, kFileInUse);
+            case WorkingFolderLock::Status::Error:
+                return addFailure(LoadStatus::WorkingFileError, "Working File Error - Check Folder",
+                                  ownLock->reason());
+        }
+    }
+
+    SurveyAddResult result;
+    // The new files share the prefix of the old ones a load moves aside, so that one left by a
+    // program killed outright goes with them at the next load.
+    const auto tag = ".old-add" + std::to_string(std::random_device()());
+    const auto staged = [&](const fs::path& file) {
+        return file.parent_path() / ("." + file.filename().string() + tag);
+    };
+    const fs::path targets[3] = {files_.extras(), files_.output2(), files_.output1()};
+    const fs::path news[3] = {staged(targets[0]), staged(targets[1]), staged(targets[2])};
+    std::optional<InterruptCleanup> made[3];
+    std::vector<SurveyLog> added;
+    try {
+        readKeys();
+        // Named for the cleanup before they exist: a signal between the two would leave one.
+        for (int k = 0; k < 3; ++k) made[k].emplace(news[k]);
+        TextFileWriter outExtras(news[0]);
+        TextFileWriter out2(news[1]);
+        TextFileWriter out1(news[2]);
+        if (!logs_.empty()) {
+            copyInto(files_.extras(), outExtras, true);
+            copyInto(files_.output1(), out1, false);
+            copyInto(files_.output1(), out2, false);
+        }
+        // The table is sized once for the sightings the logs hold at about 100 bytes each (a
+        // text or WiGLE line; a binary log's denser sightings still let it grow).
+        std::uintmax_t bytes = 0;
+        for (const fs::path& log : logs) {
+            std::error_code ec;
+            const auto size = fs::file_size(log, ec);
+            bytes += ec ? 0 : size;
+        }
+        keys_.reserve(keys_.size() + static_cast<std::size_t>(bytes / 100));
+        NewSightings admission(keys_);
+        // One pair of block writers for every log; a log that cannot be read whole is taken
+        // back from where it started in the files.
+        const std::uint64_t starts[3] = {outExtras.size(), out2.size(), out1.size()};
+        BlockWriter records({&out1, &out2});
+        BlockWriter extras({&outExtras});
+        for (const fs::path& log : logs) {
+            const std::uint64_t recordsAt = records.position(), extrasAt = extras.position();
+            keys_.nextLog();
+            std::uint64_t duplicates = 0;
+            const LoadResult read = readSourceLog(log, records, extras, &admission, duplicates);
+            if (read.status == LoadStatus::Loaded && read.damage.empty()) {
+                added.push_back({log, read.type, read.counts, duplicates});
+                continue;
+            }
+            keys_.dropLog();
+            records.finish();
+            extras.finish();
+            outExtras.truncate(starts[0] + extrasAt);
+            out2.truncate(starts[1] + recordsAt);
+            out1.truncate(starts[2] + recordsAt);
+            records.rewindTo(recordsAt);
+            extras.rewindTo(extrasAt);
+            if (read.status == LoadStatus::BadFile && read.reason.empty())
+                result.notLogs.push_back(log);
+            else
+                result.failed.push_back({log, read.damage.empty() ? read.reason : read.damage});
+        }
+        records.finish();
+        extras.finish();
+        if (added.empty()) {
+            for (const fs::path& file : news) removeWorkingFile(file);
+            result.status = LoadStatus::BadFile;
+            result.report = "Bad File - Try Again";
+            return result;
+        }
+        out1.makeReadOnly();
+        outExtras.makeReadOnly();
+        outExtras.close();
+        out2.close();
+        out1.close();
+        // The extras file first: with the old output1 its new lines are never reached. Each
+        // new file trades names with the old one in one step (a rename over an existing file
+        // would make ext4 write the new one out at once); the old one, now under the new
+        // one's name, is then deleted.
+        for (int k = 0; k < 3; ++k) {
+            errno = 0;
+            if (::renameat2(AT_FDCWD, news[k].c_str(), AT_FDCWD, targets[k].c_str(),
+                            RENAME_EXCHANGE) == 0) {
+                removeWorkingFile(news[k]);
+            } else if (::rename(news[k].c_str(), targets[k].c_str()) != 0) {
+                throw FileError(targets[k], systemReason());
+            }
+            made[k]->release();
+        }
+    } catch (const FileError& e) {
+        for (int k = 0; k < 3; ++k)
+            if (made[k]) removeWorkingFile(news[k]);
+        // Keys of logs this add took are held: read them again from output1 next time.
+        keysRead_ = logs_.empty() ? (keys_.clear(), true) : false;
+        return addFailure(LoadStatus::WorkingFileError, "Working File Error - Check Folder",
+                          e.what());
+    }
+    logs_.insert(logs_.end(), added.begin(), added.end());
+    std::vector<fs::path> paths;
+    for (const SurveyLog& log : logs_) paths.push_back(log.path);
+    protectFiles(ProtectedRole::LoadedLog, paths);
+    result.added = std::move(added);
+    result.status = LoadStatus::Loaded;
+    result.report = "Processing Done!";
+    return result;
+}
+
+std::vector<fs::path> filesInFolder(const fs::path& folder, bool recursive) {
+    std::vector<fs::path> files, folders;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) throw FileError(folder, ec.message());
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) throw FileError(folder, ec.message());
+        const fs::path& path = it->path();
+        if (path.filename().string().starts_with(".")) continue;
+        std::error_code ignored;
+        if (it->is_symlink(ignored) && it->is_directory(ignored)) continue;
+        if (it->is_directory(ignored))
+            folders.push_back(path);
+        else if (it->is_regular_file(ignored))
+            files.push_back(path);
+    }
+    std::sort(files.begin(), files.end());
+    if (recursive) {
+        std::sort(folders.begin(), folders.end());
+        for (const fs::path& sub : folders) {
+            std::vector<fs::path> more = filesInFolder(sub, true);
+            files.insert(files.end(), more.begin(), more.end());
+        }
+    }
+    return files;
+}
+
+std::string surveyTitle(const std::vector<SurveyLog>& logs) {
+    if (logs.empty()) return {};
+    std::string title = logs.front().path.filename().string();
+    if (logs.size() == 2) title += " and 1 more log";
+    if (logs.size() > 2) title += " and " + std::to_string(logs.size() - 1) + " more logs";
+    return title;
+}
+
+}  // namespace velmora

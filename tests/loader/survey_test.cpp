@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "loader/survey.h"
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::dataLine;
+
+std::string line(std::string_view lat, std::string_view lon, std::string_view bssid,
+                 std::string_view time = "01:02:03") {
+    std::string l = dataLine(lat, lon, "net", bssid, "0011");
+    l.replace(l.find("01:02:03"), 8, time);
+    return l;
+}
+
+// clang-format off
+const struct KeyRow {
+    const char* name; std::string a; const char* dateA; std::string b; const char* dateB;
+    bool same;
+} kKeys[] = {
+    {"BSSID in any case", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "",
+                          line("N 45.1000000", "E 19.1000000", "00:0C:41:AA:BB:01"), "", true},
+    {"seven decimals", line("N 45.12345674", "E 19.1", "00:0c:41:aa:bb:01"), "",
+                       line("N 45.1234567", "E 19.1", "00:0c:41:aa:bb:01"), "", true},
+    {"rounded up", line("S 45.12345675", "E 19.1", "00:0c:41:aa:bb:01"), "",
+                   line("S 45.1234568", "E 19.1", "00:0c:41:aa:bb:01"), "", true},
+    {"latitude", line("N 45.1234567", "E 19.1", "00:0c:41:aa:bb:01"), "",
+                 line("N 45.1234568", "E 19.1", "00:0c:41:aa:bb:01"), "", false},
+    {"hemisphere", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "",
+                   line("N 45.1", "W 19.1", "00:0c:41:aa:bb:01"), "", false},
+    {"BSSID", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "",
+              line("N 45.1", "E 19.1", "00:0c:41:aa:bb:02"), "", false},
+    {"second", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "",
+               line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "01:02:04"), "", false},
+    {"date", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-05",
+             line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-06", false},
+    {"same date", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-05",
+                  line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-05", true},
+    {"one date", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-05",
+                 line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "", true},
+    {"no MAC, any case", line("N 45.1", "E 19.1", "home-ap"), "",
+                         line("N 45.1", "E 19.1", "HOME-AP"), "", true},
+    {"no time", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "--:--:--"), "",
+                line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "00:00:00"), "", false},
+};
+// clang-format on
+
+TEST(SightingKeys, SameSightingByBssidPositionTimeAndDate) {
+    for (const KeyRow& row : kKeys) {
+        const SightingKey a = sightingKeyOfLine(row.a, row.dateA);
+        const SightingKey b = sightingKeyOfLine(row.b, row.dateB);
+        EXPECT_EQ(a.sameSighting(b), row.same) << row.name;
+        // The table finds it the same way, among many keys (it has grown several times).
+        SightingKeys keys;
+        keys.nextLog();
+        for (int i = 0; i < 5000; ++i)
+            keys.admit(sightingKeyOfLine(
+                line("N 1." + std::to_string(1000 + i), "E 2.5", "00:0c:41:aa:bb:01"),
+                "2004-06-05"));
+        keys.admit(a);
+        EXPECT_EQ(keys.containsSighting(b), row.same) << row.name;
+        EXPECT_EQ(keys.size(), 5001u) << row.name;
+        // Against an earlier log's key it is a duplicate, never against its own log's; a log
+        // that is dropped leaves the keys as they were.
+        keys.nextLog();
+        EXPECT_EQ(keys.admit(b), !row.same) << row.name;
+        EXPECT_EQ(keys.admit(b), !row.same) << row.name;
+        keys.dropLog();
+        EXPECT_EQ(keys.size(), 5001u) << row.name;
+    }
+}
+
+class SurveyTest : public ::testing::Test {
+  protected:
+    fs::path write(const std::string& name, const std::string& bytes) {
+        fs::create_directories((dir / name).parent_path());
+        test::writeFile(dir / name, bytes);
+        return dir / name;
+    }
+    // output1 and its extras file of `log` loaded alone.
+    std::string alone(const fs::path& log, const char* file = "output1") {
+        const WorkingFiles own{dir / ("alone-" + log.filename().string())};
+        fs::create_directories(own.folder);
+        EXPECT_EQ(loadSourceLog(log, own).status, LoadStatus::Loaded);
+        return test::readFile(own.folder / file);
+    }
+    std::string working(const char* file = "output1") {
+        return test::readFile(files.folder / file);
+    }
+
+    test::TempDir dir;
+    WorkingFiles files{dir / "work"};
+    Survey survey{files};
+    void SetUp() override { fs::create_directories(files.folder); }
+};
+
+TEST_F(SurveyTest, EachSightingOnceAcrossLogs) {
+    std::string text = test::textLog({line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"),
+                                      line("N 45.2", "E 19.2", "00:0c:41:aa:bb:02"),
+                                      "N 0.0000000\tE 0.0000000\t( x )"});
+    std::string summary = text;
+    summary.replace(summary.find("wi-scan with"), 12, "wi-scan summary with");
+    // The same drive from another day: its date line differs, so nothing is a duplicate.
+    std::string nextDay = text;
+    nextDay.replace(nextDay.find("# $DateGMT: 2004-06-05") + 12, 10, "2004-06-06");
+    ASSERT_NE(nextDay, text);
+    const fs::path a = write("text.txt", text), b = write("summary.txt", summary),
+                   c = write("next.txt", nextDay);
+    const SurveyAddResult added = survey.add({a, b, a, c});
+    ASSERT_EQ(added.status, LoadStatus::Loaded);
+    ASSERT_EQ(survey.logs().size(), 4u);
+    EXPECT_EQ(survey.logs()[1].type, SourceType::SummaryExport);
+    for (std::size_t k : {1, 2}) {
+        EXPECT_EQ(survey.logs()[k].counts.total, 0u) << k;
+        EXPECT_EQ(survey.logs()[k].duplicates, 2u) << k;
+    }
+    EXPECT_EQ(survey.logs()[3].counts.total, 2u);
+    EXPECT_EQ(survey.counts().total, 4u);
+    EXPECT_EQ(survey.counts().dropped, 4u);
+    EXPECT_EQ(survey.duplicates(), 4u);
+    EXPECT_EQ(working(), alone(a) + alone(c));
+    EXPECT_EQ(surveyTitle(survey.logs()), "text.txt and 3 more logs");
+
+    // A log that loadSourceLog() loaded: its keys are read back from output1 for the add.
+    Survey loaded(files);
+    const LoadResult one = loadSourceLog(b, files);
+    loaded.adopt(b, one);
+    const std::string before = working();
+    EXPECT_EQ(loaded.add({a}).added.at(0).duplicates, 2u);
+    EXPECT_EQ(working(), before);
+    EXPECT_EQ(loaded.counts().total, 2u);
+}
+
+TEST_F(SurveyTest, AFolderOfMixedFormatsAddsEachReadableLogWhole) {
+    const std::string ns1 = test::readFile(test::repoFile("samples/drive-ns1.ns1"));
+    const fs::path text =
+        write("logs/a.txt", test::readFile(test::repoFile("samples/drive-text.txt")));
+    write("logs/readme.md", "# my drives\n");
+    write("logs/.hidden.txt", test::readFile(test::repoFile("samples/drive-text.txt")));
+    const fs::path cut = write("logs/sub/b.ns1", ns1.substr(0, ns1.size() / 2));
+    const fs::path wigle =
+        write("logs/sub/c.csv", test::readFile(test::repoFile("samples/wigle-phone.csv")));
+    const fs::path binary = write("logs/sub/deeper/d.ns1", ns1);
+    const auto found = filesInFolder(dir / "logs", true);
+    ASSERT_EQ(found, (std::vector<fs::path>{text, dir / "logs/readme.md", cut, wigle, binary}));
+    EXPECT_EQ(filesInFolder(dir / "logs", false).size(), 2u);
+
+    const SurveyAddResult added = survey.add(found);
+    ASSERT_EQ(added.status, LoadStatus::Loaded);
+    EXPECT_EQ(added.notLogs, std::vector<fs::path>{dir / "logs/readme.md"});
+    ASSERT_EQ(added.failed.size(), 1u);
+    EXPECT_EQ(added.failed[0].path, cut);
+    EXPECT_NE(added.failed[0].reason.find("cut short"), std::string::npos)
+        << added.failed[0].reason;
+    ASSERT_EQ(survey.logs().size(), 3u);
+    EXPECT_EQ(survey.duplicates(), 0u);
+    // The damaged log's records were taken back: the survey is the three logs' records, with
+    // their extras, one after the other.
+    EXPECT_EQ(working(), alone(text) + alone(wigle) + alone(binary));
+    EXPECT_EQ(working("output1.extras"), alone(text, "output1.extras") +
+                                             alone(wigle, "output1.extras") +
+                                             alone(binary, "output1.extras"));
+    EXPECT_EQ(working("output2"), working());
+    EXPECT_EQ(survey.counts().otherRadios, survey.logs()[1].counts.otherRadios);
+
+    // Files that are no logs add nothing and leave the survey as it was; so does the same
+    // folder again, every sighting a duplicate.
+    const std::string before = working();
+    EXPECT_EQ(survey.add({dir / "logs/readme.md"}).status, LoadStatus::BadFile);
+    EXPECT_EQ(survey.add({text}).added.at(0).counts.total, 0u);
+    EXPECT_EQ(working(), before);
+    for (const auto& entry : fs::directory_iterator(files.folder))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+}
+
+}  // namespace
+}  // namespace velmora
