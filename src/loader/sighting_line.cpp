@@ -83,6 +83,21 @@ char* writePadded(char* out, unsigned value, int digits) {
     return out + digits;
 }
 
+// Whether a sighting's time of day can be written: a wi-scan line and a record hold none else.
+bool hasClock(const SightingTime& t) {
+    return t.hasTime && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
+           t.second >= 0 && t.second < 60;
+}
+
+// "HH:MM:SS" of a time hasClock() takes.
+char* writeClock(char* out, const SightingTime& t) {
+    out = writePadded(out, static_cast<unsigned>(t.hour), 2);
+    *out++ = ':';
+    out = writePadded(out, static_cast<unsigned>(t.minute), 2);
+    *out++ = ':';
+    return writePadded(out, static_cast<unsigned>(t.second), 2);
+}
+
 // "00" to "ff".
 constexpr std::array<char, 512> kHexPairs = [] {
     std::array<char, 512> pairs{};
@@ -240,16 +255,7 @@ char* write(const LogSighting& s, NameBytes rule, char* out) {
         out = writeHex(out, s.bssid[k], 2);
     }
     out = writeText(out, " )\t");
-    const SightingTime& t = s.time;
-    if (t.hasTime && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
-        t.second >= 0 && t.second < 60) {
-        out = writePadded(out, static_cast<unsigned>(t.hour), 2);
-        *out++ = ':';
-        out = writePadded(out, static_cast<unsigned>(t.minute), 2);
-        *out++ = ':';
-        out = writePadded(out, static_cast<unsigned>(t.second), 2);
-        out = writeText(out, " (GMT)");
-    }
+    if (hasClock(s.time)) out = writeText(writeClock(out, s.time), " (GMT)");
     if (s.snr && s.signal && s.noise) {
         out = writeText(out, "\t[ ");
         for (const int number : {*s.snr, *s.signal, *s.noise}) {
@@ -388,16 +394,7 @@ RecordWriter::Outcome RecordWriter::writeRecord(const LogSighting& s, char* out,
     *out++ = ',';
     out = writeCoordinateItem(out, s.longitude, 'E', 'W');
     out = writeFixed(out, f.middle);
-    const SightingTime& t = s.time;
-    if (t.hasTime && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
-        t.second >= 0 && t.second < 60) {
-        out = writePadded(out, static_cast<unsigned>(t.hour), 2);
-        *out++ = ':';
-        out = writePadded(out, static_cast<unsigned>(t.minute), 2);
-        *out++ = ':';
-        out = writePadded(out, static_cast<unsigned>(t.second), 2);
-        out = writeText(out, "GMT");
-    }
+    if (hasClock(s.time)) out = writeText(writeClock(out, s.time), "GMT");
     *out++ = ',';
     *out++ = '[';
     if (s.snr && s.signal && s.noise) {

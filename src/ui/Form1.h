@@ -201,6 +201,9 @@ class Form1 : public QMainWindow {
     void addSurveyItems();
     void showCounts(const LoadCounts& counts);
     bool showSurvey(const SurveyAddResult& added, bool opened);
+    // Adds the logs among `paths` (a folder gives its files) to the survey under the busy
+    // cursor; what could not be read is in the result with what the survey skipped.
+    SurveyAddResult addToSurvey(const std::vector<std::filesystem::path>& paths);
     void setStatisticsVisible(bool visible);
     bool takeWorkingFileLock();
     void endProgram();

@@ -106,12 +106,7 @@ void Form1::addLogsItem() {
     addLogs(logs);
 }
 
-bool Form1::openLogs(const std::vector<std::filesystem::path>& paths) {
-    if (!openoptn_->isEnabled()) return false;
-    if (paths.size() == 1 && !std::filesystem::is_directory(paths.front()))
-        return openLog(paths.front());
-    if (!takeWorkingFileLock()) return false;
-    survey_->clear();
+SurveyAddResult Form1::addToSurvey(const std::vector<std::filesystem::path>& paths) {
     std::vector<SkippedLog> unreadable;
     const auto logs = expand(paths, unreadable);
     SurveyAddResult added;
@@ -120,7 +115,16 @@ bool Form1::openLogs(const std::vector<std::filesystem::path>& paths) {
         added = survey_->add(logs);
     }
     added.failed.insert(added.failed.begin(), unreadable.begin(), unreadable.end());
-    if (!showSurvey(added, true)) {
+    return added;
+}
+
+bool Form1::openLogs(const std::vector<std::filesystem::path>& paths) {
+    if (!openoptn_->isEnabled()) return false;
+    if (paths.size() == 1 && !std::filesystem::is_directory(paths.front()))
+        return openLog(paths.front());
+    if (!takeWorkingFileLock()) return false;
+    survey_->clear();
+    if (!showSurvey(addToSurvey(paths), true)) {
         lock_->unlock();
         return false;
     }
@@ -129,15 +133,7 @@ bool Form1::openLogs(const std::vector<std::filesystem::path>& paths) {
 
 bool Form1::addLogs(const std::vector<std::filesystem::path>& paths) {
     if (!isLoaded()) return false;
-    std::vector<SkippedLog> unreadable;
-    const auto logs = expand(paths, unreadable);
-    SurveyAddResult added;
-    {
-        const BusyCursor busy;
-        added = survey_->add(logs);
-    }
-    added.failed.insert(added.failed.begin(), unreadable.begin(), unreadable.end());
-    return showSurvey(added, false);
+    return showSurvey(addToSurvey(paths), false);
 }
 
 bool Form1::showSurvey(const SurveyAddResult& added, bool opened) {
