@@ -125,6 +125,8 @@ TEST(CriteriaExport, EachModeWritesItsSightingsUpperCased) {
     // MAC mode: the sighting under another name is written; the Flags tests still apply.
     EXPECT_EQ(written({"HOME", "00:0F:66:AA:BB:01", ConnectionType::Bss, WepStatus::Both, mac}),
               header + home1 + exported("-1.5;2.5;OFFICE;BSS;00:0F:66:AA:BB:01"));
+    EXPECT_EQ(written({"HOME", "00:0F:66:AA:BB:01", ConnectionType::AdHoc, WepStatus::Both, mac}),
+              header);
     EXPECT_EQ(written({"HOME", "", kAny, WepStatus::Both, mac}), header);
 }
 
