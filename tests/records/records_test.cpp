@@ -230,29 +230,14 @@ TEST(WorkingFolderLock, HoldsTheFileUnderTheNameWhateverHappensBetweenOpenAndLoc
 
 TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBufferEnds) {
     // The loader's lines and damaged ones, with every kind of line end.
-    const std::string_view bodies[] = {"23,72,49,2004-06-05",
-                                       "-9,,49,",
-                                       ",,,",
-                                       "1,2,3,2004-13-05",
-                                       "1,2,3,2004-12-31",
-                                       "1,2,3,2004-01-32",
-                                       "1,2,3,2004-00-10",
-                                       "1,2,3,2004-06-0",
-                                       "123456789,-123456789,0,",
-                                       "1234567890,1,1,",
-                                       "9999999999,1,1,",
-                                       "1,2,-1000000000,",
-                                       "99999999999,1,1,",
-                                       "-,1,1,",
-                                       "1,2,3,2004-06-05x",
-                                       "1,2,3",
-                                       "1,2,3,,",
-                                       "+1,2,3,",
-                                       "007,2,3,",
-                                       "1,2,3,2004-06-05,",
-                                       "",
-                                       "1,2,3,2004/06/05",
-                                       "-0,0,0,"};
+    // clang-format off
+    const std::string_view bodies[] = {
+        "23,72,49,2004-06-05", "-9,,49,", ",,,", "1,2,3,2004-13-05", "1,2,3,2004-12-31",
+        "1,2,3,2004-01-32", "1,2,3,2004-00-10", "1,2,3,2004-06-0", "123456789,-123456789,0,",
+        "1234567890,1,1,", "9999999999,1,1,", "1,2,-1000000000,", "99999999999,1,1,", "-,1,1,",
+        "1,2,3,2004-06-05x", "1,2,3", "1,2,3,,", "+1,2,3,", "007,2,3,", "1,2,3,2004-06-05,", "",
+        "1,2,3,2004/06/05", "-0,0,0,"};
+    // clang-format on
     const std::string_view ends[] = {"\r\n", "\n", "\r"};
     const auto text = [](const RecordExtras& e) {
         const auto number = [](const std::optional<int>& n) {
