@@ -230,6 +230,8 @@ TEST(WorkingFolderLock, HoldsTheFileUnderTheNameWhateverHappensBetweenOpenAndLoc
 
 TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBufferEnds) {
     // The loader's lines and damaged ones, with every kind of line end.
+    static const std::string kLongName =
+        "1,2,3,,,,,,,," + std::string(3 * kExtrasTextLimit + 1, 'x');
     const std::string_view bodies[] = {"23,72,49,2004-06-05",
                                        "-9,,49,",
                                        ",,,",
@@ -252,14 +254,21 @@ TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBuffer
                                        "1,2,3,2004-06-05,",
                                        "",
                                        "1,2,3,2004/06/05",
-                                       "-0,0,0,"};
+                                       "-0,0,0,",
+                                       "23,72,49,2004-06-05,,,,,,,my  net",
+                                       "1,2,3,,,,,,,,",
+                                       "1,2,3,,,,,,,,caf%2C%25",
+                                       "1,2,3,,,,,,,,a%2",
+                                       "1,2,3,,,,,,,,a,b",
+                                       "1,2,3,,,,,,,1,",
+                                       kLongName};
     const std::string_view ends[] = {"\r\n", "\n", "\r"};
     const auto text = [](const RecordExtras& e) {
         const auto number = [](const std::optional<int>& n) {
             return n ? std::to_string(*n) : std::string("-");
         };
         return number(e.snr) + " " + number(e.signal) + " " + number(e.noise) + " " +
-               std::string(e.date);
+               std::string(e.date) + (e.ssid ? " [" + std::string(*e.ssid) + "]" : "");
     };
     test::TempDir dir;
     const fs::path working = dir / "output1";
