@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // GPX 1.1: one waypoint per point, its values in its extensions, in the program's own
-// namespace (GDAL reads each as a column "velmora_bssid", ...), and as readable lines in desc.
+// namespace (GDAL reads each as a column "velmora_bssid", ...), and the few a GPS unit shows as
+// readable lines in desc.
 #include <string_view>
 
 #include "export/map_sinks.h"
@@ -58,8 +59,8 @@ class GpxWriter final : public MapPointWriter {
 
     // The elements in the schema's order: ele, time, name, desc, type, extensions. The
     // altitude (metres, where the log gives one) is the waypoint's elevation; a time without a
-    // date is not a GPX time and stays in desc and the extensions only. A value the point has
-    // not is left out.
+    // date is not a GPX time and stays in the extensions only. A value the point has not is
+    // left out.
     char* put(char* out, const MapPointView& point) override {
         out = putText(out, "<wpt lat=\"");
         out = putText(out, point.latitude);

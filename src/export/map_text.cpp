@@ -163,14 +163,10 @@ char* putXmlDescription(char* out, const MapPointView& point) {
         out = putText(out, name);
         out = putText(out, ": ");
     };
-    const auto text = [&](std::string_view name, std::string_view value) {
-        if (value.empty()) return;
-        label(name);
-        out = putXml(out, value);
-    };
-    text("BSSID", point.bssid);
-    text("Type", point.type);
-    text("Flags", point.flags);
+    if (!point.bssid.empty()) {
+        label("BSSID");
+        out = putXml(out, point.bssid);
+    }
     if (const auto wep = wepText(point)) {
         label("WEP");
         out = putText(out, *wep);  // "on" or "off": nothing to escape
@@ -179,24 +175,12 @@ char* putXmlDescription(char* out, const MapPointView& point) {
         label("Channels");
         out = putChannels(out, point.channels, ", ");
     }
+    // The signal as the log gives it: a wi-scan log's level, or another log's RSSI.
     forEachMapValue(point, [&](std::string_view name, std::string_view title, const auto& value) {
-        // The altitude is the waypoint's elevation already.
-        if (!value || name == "altitude") return;
+        if (!value || (name != "signal" && name != "rssi")) return;
         label(title);
         out = putMapValue(out, value, [](char* to, std::string_view t) { return putXml(to, t); });
     });
-    text("Time", point.time);
-    if (point.vendor) text("Vendor", *point.vendor);
-    if (const AccessPointSummary* ap = point.accessPoint) {
-        label("Sightings");
-        out = putInt(out, static_cast<long long>(ap->sightings));
-        text("First seen", ap->firstSeen);
-        text("Last seen", ap->lastSeen);
-        if (ap->radiusM) {
-            label("Radius (m)");
-            out = putDecimal(out, *ap->radiusM);
-        }
-    }
     return out;
 }
 

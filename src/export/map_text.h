@@ -96,8 +96,9 @@ bool isFullTime(std::string_view time);
 // "on", "off", or nothing for neither.
 std::optional<std::string_view> wepText(const MapPointView& point);
 
-// The point's values other than its name, position and altitude, one "Label: value" line each
-// (a missing value leaves its line out), XML-escaped: GPX's desc.
+// The few values a GPS unit's user reads beside the point's name, one "Label: value" line each
+// (BSSID, WEP, Channels, Signal, RSSI; a missing value leaves its line out), XML-escaped: GPX's
+// desc. Every value stands in the extensions as well.
 char* putXmlDescription(char* out, const MapPointView& point);
 
 // The most bytes a map writer writes for `point`: its markup and numbers, and each of its

@@ -46,9 +46,14 @@ class HeldGroup {
         if (file_) {
             spill();
             std::rewind(file_);
-            std::size_t read;
-            while ((read = std::fread(bytes_.get(), 1, capacity_, file_)) > 0)
-                out.append(std::string_view(bytes_.get(), read));
+            // Read straight into the output's room, not through a buffer of its own: a large
+            // export holds most of its points here, and each copy of them costs.
+            for (;;) {
+                char* const room = out.reserve(capacity_);
+                const std::size_t read = std::fread(room, 1, capacity_, file_);
+                out.commit(room + read);
+                if (read < capacity_) break;
+            }
             if (std::ferror(file_)) fail();
             return;
         }

@@ -92,8 +92,12 @@ bool parseWholeLine(std::string_view bytes, std::uint32_t& check, RecordExtras& 
     if (std::memcmp(p, kEmptyRest.data(), kEmptyRest.size()) == 0) {
         p += kEmptyRest.size();
         const char* const name = p;
-        // No further than a line may reach: the bytes past are not known to be there.
-        const char* const limit = bytes.data() + kExtrasLineLimit - 2;
+        // No longer than the full parse takes a text, which keeps within the bytes known to
+        // be there (a line's limit).
+        static_assert(kExtrasCheckLength + 4 * 11 + 10 + kEmptyRest.size() + 3 * kExtrasTextLimit +
+                          2 <=
+                      kExtrasLineLimit);
+        const char* const limit = name + 3 * kExtrasTextLimit;
         while (*p != '\r' && *p != '\n') {
             if (*p == '%' || *p == ',' || p == limit) return false;
             ++p;

@@ -328,7 +328,7 @@ TEST(BatchTool, Ns1LogExportsWhatItsTextExportDoes) {
     test::TempDir dir;
     // Each format and what makes the two files comparable.
     const std::vector<std::pair<std::string, std::string>> binaryOnly = {
-        {"\n(RSSI|Altitude): [^\n]*", ""},
+        {"\n(RSSI|Altitude): [^\n<]*", ""},
         {"<ele>[^<]*</ele>\n", ""},
         {"<SimpleData name=\"(rssi|altitude)\">[^<]*</SimpleData>", ""},
         {"<velmora:rssi>[^<]*</velmora:rssi>", ""},

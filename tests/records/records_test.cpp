@@ -230,13 +230,18 @@ TEST(WorkingFolderLock, HoldsTheFileUnderTheNameWhateverHappensBetweenOpenAndLoc
 
 TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBufferEnds) {
     // The loader's lines and damaged ones, with every kind of line end.
+    static const std::string kLongName =
+        "1,2,3,,,,,,,," + std::string(3 * kExtrasTextLimit + 1, 'x');
     // clang-format off
     const std::string_view bodies[] = {
         "23,72,49,2004-06-05", "-9,,49,", ",,,", "1,2,3,2004-13-05", "1,2,3,2004-12-31",
         "1,2,3,2004-01-32", "1,2,3,2004-00-10", "1,2,3,2004-06-0", "123456789,-123456789,0,",
         "1234567890,1,1,", "9999999999,1,1,", "1,2,-1000000000,", "99999999999,1,1,", "-,1,1,",
         "1,2,3,2004-06-05x", "1,2,3", "1,2,3,,", "+1,2,3,", "007,2,3,", "1,2,3,2004-06-05,", "",
-        "1,2,3,2004/06/05", "-0,0,0,"};
+        "1,2,3,2004/06/05", "-0,0,0,",
+        // with the exact name, last: plain, empty, escaped, a bad escape, a comma, too long
+        "23,72,49,2004-06-05,,,,,,,my  net", "1,2,3,,,,,,,,", "1,2,3,,,,,,,,caf%2C%25",
+        "1,2,3,,,,,,,,a%2", "1,2,3,,,,,,,,a,b", "1,2,3,,,,,,,1,", kLongName};
     // clang-format on
     const std::string_view ends[] = {"\r\n", "\n", "\r"};
     const auto text = [](const RecordExtras& e) {
@@ -244,7 +249,7 @@ TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBuffer
             return n ? std::to_string(*n) : std::string("-");
         };
         return number(e.snr) + " " + number(e.signal) + " " + number(e.noise) + " " +
-               std::string(e.date);
+               std::string(e.date) + (e.ssid ? " [" + std::string(*e.ssid) + "]" : "");
     };
     test::TempDir dir;
     const fs::path working = dir / "output1";
