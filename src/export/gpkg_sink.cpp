@@ -280,7 +280,8 @@ class GeoPackageSink final : public ExportSink {
         const auto text = [&](std::string_view value) {
             if (room == texts_.size()) texts_.emplace_back();
             std::string& held = texts_[room++];
-            held.resize(value.size() * map_text::kEscapedGrowth);
+            if (held.size() < value.size() * map_text::kEscapedGrowth)
+                held.resize(value.size() * map_text::kEscapedGrowth);
             static const map_text::AsciiEscapes escapes = map_text::makeEscapes({});
             const char* const end = map_text::putMapText(held.data(), value, escapes);
             sqlite3_bind_text(insert_, at++, held.data(), static_cast<int>(end - held.data()),
@@ -396,9 +397,11 @@ class GeoPackageSink final : public ExportSink {
         Statement parent(*this,
                          "INSERT INTO rtree_points_geom_parent (nodeno, parentnode) "
                          "VALUES (?, ?)");
+        // The leaf of each row, in row order from row ?2 on: ?1 is a JSON array of node numbers,
+        // so that one statement's run appends thousands of rows.
         Statement rowid(*this,
                         "INSERT INTO rtree_points_geom_rowid (rowid, nodeno) "
-                        "VALUES (?, ?)");
+                        "SELECT ?2 + key, value FROM json_each(?1)");
         if (cells_.empty()) return;                            // the module's empty root stands
         std::vector<std::uint32_t> leafOf(cells_.size() + 1);  // by row id
         std::vector<Cell> level = std::move(cells_);
@@ -440,8 +443,22 @@ class GeoPackageSink final : public ExportSink {
             level = std::move(above);
         }
         // In row order: each appended at the end of its table.
-        for (std::size_t id = 1; id < leafOf.size(); ++id)
-            rowid.step(static_cast<std::int64_t>(id), leafOf[id]);
+        constexpr std::size_t kRun = std::size_t{1} << 16;
+        std::string nodes;
+        for (std::size_t first = 1; first < leafOf.size(); first += kRun) {
+            nodes = "[";
+            const std::size_t last = std::min(leafOf.size(), first + kRun);
+            for (std::size_t id = first; id < last; ++id) {
+                char digits[16];
+                const auto end = std::to_chars(digits, digits + sizeof digits, leafOf[id]).ptr;
+                nodes.append(digits, end).push_back(',');
+            }
+            nodes.back() = ']';
+            sqlite3_bind_text(rowid.statement, 1, nodes.data(), static_cast<int>(nodes.size()),
+                              SQLITE_STATIC);
+            sqlite3_bind_int64(rowid.statement, 2, static_cast<sqlite3_int64>(first));
+            rowid.step();
+        }
     }
 
     // A prepared statement, finalized when it goes.
