@@ -216,11 +216,12 @@ class GeoPackageSink final : public ExportSink {
                             nullptr) != SQLITE_OK)
             fail();
         // A scratch file: a failure discards it whole, so it needs neither journal nor syncs.
-        // The largest pages take the fewest writes and page splits (the R-tree's nodes keep
-        // their own size); rows are only ever appended, so a small cache holds what changes.
-        run("PRAGMA page_size = 65536; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
+        // Larger pages take a quarter of the writes of 4096-byte ones (the R-tree's nodes keep
+        // their own size); 65536-byte ones measured no faster. Rows are only ever appended, so a
+        // small cache holds every page that still changes.
+        run("PRAGMA page_size = 16384; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
             "PRAGMA locking_mode = EXCLUSIVE; PRAGMA temp_store = MEMORY;"
-            "PRAGMA cache_size = -16384; BEGIN;");
+            "PRAGMA cache_size = -4096; BEGIN;");
         {
             sqlite3_stmt* metadata = nullptr;
             const char* rest = kMetadata;
