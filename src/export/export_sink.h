@@ -59,6 +59,10 @@ class ExportSink {
     virtual void write(ExportOutput& out, const ExportRecord& record) = 0;
     // After the last record: a footer, or what the sink held back until the end.
     virtual void end(ExportOutput& out) { (void)out; }
+    // After end(), from a sink told placeBeside(): the complete export it built as a file of its
+    // own beside the target, instead of writing to its output. The file is then the caller's
+    // (put in place, or removed on failure); empty for a sink that wrote to its output.
+    virtual std::filesystem::path takeBuiltFile() { return {}; }
 
     // Whether write() reads ExportRecord::extras; the walk reads them only for a sink that does.
     virtual bool wantsExtras() const { return false; }

@@ -139,6 +139,8 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
     const fs::path temporary = unnamed ? fs::path() : temporaryBeside(target, "part");
     sink.placeBeside(target);
     std::optional<InterruptCleanup> scratch;
+    std::optional<InterruptCleanup> builtCleanup;
+    fs::path built;
     std::uint64_t written = 0;
     try {
         std::unique_ptr<TextFileWriter> named;
@@ -155,25 +157,43 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
             written = handRecords(reader, workingFile, selection, sink, output);
             block.finish();
         }
+        // A sink that built the file itself hands it over to be put in place as it is; the
+        // (empty) output goes.
+        built = sink.takeBuiltFile();
+        std::unique_ptr<TextFileWriter> own;
+        if (!built.empty()) {
+            builtCleanup.emplace(built);
+            own = TextFileWriter::adopt(built);
+        }
+        TextFileWriter& file = own ? *own : out;
         // On disk before it takes the name, so that the name never holds a file cut short.
-        out.sync();
-        out.close();
+        file.sync();
+        file.close();
         for (const ExportSidecar& sidecar : sink.sidecars()) {
             fs::path beside = target;
             beside.replace_extension(sidecar.extension);
             if (beside != target) writeWholeFile(beside, sidecar.bytes, workingFile);
         }
-        out.placeAs(target);
+        file.placeAs(target);
+        if (own) builtCleanup->release();
     } catch (const FileError& e) {
         std::error_code ignored;
         if (!temporary.empty()) fs::remove(temporary, ignored);
+        if (!built.empty()) fs::remove(built, ignored);
         // A failure of the temporary file is reported under the name the user knows.
-        if (e.path() == temporary) throw FileError(target, e.reason());
+        if (e.path() == temporary || (!built.empty() && e.path() == built))
+            throw FileError(target, e.reason());
         throw;
     } catch (...) {
         std::error_code ignored;
         if (!temporary.empty()) fs::remove(temporary, ignored);
+        if (!built.empty()) fs::remove(built, ignored);
         throw;
+    }
+    if (!temporary.empty()) {
+        // The named temporary was left empty for the sink's own file.
+        std::error_code ignored;
+        if (!built.empty()) fs::remove(temporary, ignored);
     }
     return written;
 }

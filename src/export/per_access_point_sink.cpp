@@ -24,6 +24,7 @@ class PerAccessPointSink final : public ExportSink {
         strongest_.finish([&](const Sighting& pin) { inner_->write(out, pin); });
         inner_->end(out);
     }
+    std::filesystem::path takeBuiltFile() override { return inner_->takeBuiltFile(); }
 
     // The signal ranks the sightings, whatever the format writes.
     bool wantsExtras() const override { return true; }

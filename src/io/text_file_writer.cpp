@@ -52,8 +52,8 @@ TextFileWriter::TextFileWriter(const std::filesystem::path& path) : path_(path) 
     buffer_.reserve(kFlushAt + 4096);
 }
 
-TextFileWriter::TextFileWriter(int fd, const std::filesystem::path& shownAs)
-    : path_(shownAs), fd_(fd), unnamed_(true) {
+TextFileWriter::TextFileWriter(int fd, const std::filesystem::path& shownAs, bool unnamed)
+    : path_(shownAs), fd_(fd), unnamed_(unnamed) {
     buffer_.reserve(kFlushAt + 4096);
 }
 
@@ -62,10 +62,24 @@ std::unique_ptr<TextFileWriter> TextFileWriter::unnamedIn(const std::filesystem:
     errno = 0;
     const int fd =
         ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd >= 0) return std::unique_ptr<TextFileWriter>(new TextFileWriter(fd, shownAs));
+    if (fd >= 0) return std::unique_ptr<TextFileWriter>(new TextFileWriter(fd, shownAs, true));
     // Kernels and file systems without unnamed files say so in one of these ways.
     if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return nullptr;
     throw FileError(shownAs, systemReason());
+}
+
+std::unique_ptr<TextFileWriter> TextFileWriter::adopt(const std::filesystem::path& path) {
+    errno = 0;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const std::string why = fd < 0 || errno != 0 ? systemReason() : "Not a regular file";
+        if (fd >= 0) ::close(fd);
+        throw FileError(path, why);
+    }
+    auto file = std::unique_ptr<TextFileWriter>(new TextFileWriter(fd, path, false));
+    file->written_ = static_cast<std::uint64_t>(status.st_size);
+    return file;
 }
 
 TextFileWriter::~TextFileWriter() {

@@ -29,6 +29,10 @@ class TextFileWriter {
     // (null) when the file system cannot make one.
     static std::unique_ptr<TextFileWriter> unnamedIn(const std::filesystem::path& folder,
                                                      const std::filesystem::path& shownAs);
+    // A complete file made by other means (named, not a link), opened to be synced and put in
+    // place by placeAs() as though it had been written here; its name is the caller's to clean
+    // up on failure. Throws FileError naming `path`.
+    static std::unique_ptr<TextFileWriter> adopt(const std::filesystem::path& path);
 
     void write(std::string_view bytes);
     // The bytes written so far, what is buffered included.
@@ -57,7 +61,7 @@ class TextFileWriter {
     static void setPlacementPause(void (*pause)());
 
   private:
-    TextFileWriter(int fd, const std::filesystem::path& shownAs);
+    TextFileWriter(int fd, const std::filesystem::path& shownAs, bool unnamed);
     void flushBuffer();
     void writeAll(std::string_view bytes);
     bool link(const std::filesystem::path& name);

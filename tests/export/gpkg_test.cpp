@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -8,6 +11,8 @@
 #include "export/export_format.h"
 #include "export/export_walk.h"
 #include "export/main_exports.h"
+#include "io/interrupt_cleanup.h"
+#include "io/text_file_writer.h"
 #include "loader/source_loader.h"
 #include "records/working_files.h"
 #include "support/test_support.h"
@@ -115,8 +120,8 @@ TEST_F(GeoPackageExport, TheIndexHoldsEveryPoint) {
               std::string::npos);
 }
 
-// A write that fails midway (the disk fills) reports the export's name and leaves the earlier
-// file whole, with no scratch file beside it.
+// A write that fails midway (the disk fills) reports the export's name, and an interrupt stops
+// the export; either leaves the earlier file whole, with no scratch file beside it.
 TEST_F(GeoPackageExport, AFailedWriteLeavesTheEarlierFile) {
     const fs::path target = exportTo(false);
     const std::string earlier = test::readFile(target);
@@ -129,6 +134,19 @@ TEST_F(GeoPackageExport, AFailedWriteLeavesTheEarlierFile) {
                test::readFile(target) == earlier && entries() == before;
     };
     EXPECT_EXIT(test::exitWith(diskFills, 20000), ::testing::ExitedWithCode(0), "");
+    // Stopped with the database complete, just before it takes the name.
+    const pid_t child = fork();
+    if (child == 0) {
+        cleanupOnInterrupt();
+        TextFileWriter::setPlacementPause([] { std::raise(SIGTERM); });
+        exportTo(false);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(test::readFile(target), earlier);
+    EXPECT_EQ(entries(), before);
 }
 
 }  // namespace
