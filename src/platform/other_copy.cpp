@@ -23,9 +23,15 @@ QString userName() {
 
 QString OtherCopy::serverName(const QString& user, const QString& workingFolder) {
     const QByteArray key = (user + QLatin1Char('\n') + QDir::cleanPath(workingFolder)).toUtf8();
-    return QStringLiteral("velmora-") +
-           QString::fromLatin1(
-               QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24));
+    const QString name =
+        QStringLiteral("velmora-") +
+        QString::fromLatin1(
+            QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24));
+    // In the user's own runtime folder where there is one, so no other user can take the name
+    // first; else in the shared temporary folder, where the socket is the user's alone.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return runtime.isEmpty() || !QDir(runtime).exists() ? name
+                                                        : QDir(runtime).filePath(name);
 }
 
 OtherCopy::OtherCopy(const QString& workingFolder, std::function<QPoint()> place, QObject* parent)

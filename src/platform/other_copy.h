@@ -31,7 +31,8 @@ class OtherCopy : public QObject {
     void askPlace(int timeoutMs = 300);
     void bringForward(int timeoutMs = 500);
 
-    // The socket name for a user and a working folder.
+    // The socket name for a user and a working folder (a path in the runtime folder where
+    // XDG_RUNTIME_DIR names one).
     static QString serverName(const QString& user, const QString& workingFolder);
 
   signals:
