@@ -30,8 +30,7 @@ QString OtherCopy::serverName(const QString& user, const QString& workingFolder)
     // In the user's own runtime folder where there is one, so no other user can take the name
     // first; else in the shared temporary folder, where the socket is the user's alone.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return runtime.isEmpty() || !QDir(runtime).exists() ? name
-                                                        : QDir(runtime).filePath(name);
+    return runtime.isEmpty() || !QDir(runtime).exists() ? name : QDir(runtime).filePath(name);
 }
 
 OtherCopy::OtherCopy(const QString& workingFolder, std::function<QPoint()> place, QObject* parent)
