@@ -30,6 +30,7 @@
 #include "export/map_text.h"
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
+#include "io/text_file_writer.h"
 
 namespace velmora {
 
@@ -207,6 +208,10 @@ class GeoPackageSink final : public ExportSink {
         scratch_ = (folder.empty() ? fs::path(".") : folder) /
                    ("." + name.substr(0, 200) + ".db-" + std::to_string(random()));
         cleanup_.emplace(scratch_);
+        // Made here, empty, so the export gets the permissions every other export gets (SQLite
+        // would make it 0644 whatever the umask allows); SQLite takes an empty file as a new
+        // database.
+        TextFileWriter(scratch_).close();
         // No count of SQLite's memory, which takes a lock on every allocation. Set before its
         // first use, if nothing came first; otherwise it stays as it is.
         static const int unmetered = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
