@@ -44,15 +44,9 @@ const struct AdvancedRun {
     {"Form2 st, keeps st", "Form2", "HOME", "Format_st", -1, "", "AP-HOME.TXT", "AP-HOME.TXT"},
     {"Form3 st, types a name", "Form3", "00:0A:95:00:00:01 - HOME", "Format_st", -1, "mine",
      "MAC_000A95000001", "mine.txt"},
-    {"Form4 csv, picks st, types a name", "Form4", "HOME", "Format_csv", 0, "mine", 
-     "Custom_SSID_HOME.csv", "mine.txt"},
     {"Form2 st, picks kml", "Form2", "HOME", "Format_st", 1, "", "AP-HOME.TXT", "AP-HOME.kml"},
-    {"Form2 st, picks gpx, types a name", "Form2", "HOME", "Format_st", 2, "mine", "AP-HOME.TXT",
-     "mine.gpx"},
     {"Form3 st, picks csv, types a name", "Form3", "00:0A:95:00:00:01 - HOME", "Format_st", 4,
      "mine", "MAC_000A95000001", "mine.csv"},
-    {"Form4 gpx", "Form4", "HOME", "Format_gpx", -1, "", "Custom_SSID_HOME.gpx",
-     "Custom_SSID_HOME.gpx"},
     {"Form4 geojson, picks csv", "Form4", "HOME", "Format_geojson", 4, "x.geojson",
      "Custom_SSID_HOME.geojson", "x.csv"}};
 // clang-format on
