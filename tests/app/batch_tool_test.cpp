@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <regex>
 #include <sstream>
@@ -198,15 +199,8 @@ TEST_F(Batch, CommandsPrintTheirResultsAndWriteTheirFiles) {
                          "Matching Records:2\n00:0F:66:AA:BB:02\nMatching Records:1\n" +
                          o + "Custom_SSID_HOME.TXT\n" + o + "Custom_MAC_000F66AABB01.TXT\n");
     const std::string header(kExportHeader), home = line("1.5;2.5;HOME;BSS;00:0F:66:AA:BB:02");
-    // ap-name upper-cases the name column only; mac upper-cases the MAC address only.
-    EXPECT_EQ(test::readFile(out / "AP-HOMENET.TXT"),
-              header + line("45.1;19.1;HOMENET;BSS;00:0c:41:aa:bb:01") +
-                  line("-45.4;-19.4;HOMENET;BSS;00:0C:41:AA:BB:01"));
-    EXPECT_EQ(test::readFile(out / "MAC_000C41AABB01.txt"),
-              header + line("45.1;19.1;HomeNet;BSS;00:0C:41:AA:BB:01") +
-                  line("-45.4;-19.4;homenet;BSS;00:0C:41:AA:BB:01"));
+    // What each export holds is the core's; here, that --type and --mac reach criteria.
     EXPECT_EQ(test::readFile(out / "Custom_SSID_HOME.TXT"), header + home + home);
-    // MAC mode: the sighting under another name is written too.
     EXPECT_EQ(test::readFile(out / "Custom_MAC_000F66AABB01.TXT"),
               header + line("1.5;2.5;OFFICE;BSS;00:0F:66:AA:BB:01", "0001") +
                   line("1.5;2.5;HOME;Ad-hoc;00:0F:66:AA:BB:01", "0002"));
@@ -262,18 +256,11 @@ TEST_F(Batch, StreetsAndTripsFilesAreTodaysAndPerApKeepsTheFirstOfEachAccessPoin
     for (std::size_t i = 0; i < today.size(); ++i)
         EXPECT_EQ(test::readFile(out / kFormatRuns[0].names[i]), today[i]) << i;
 
-    // Every sighting of the log has the same signal: the first of each access point stands
-    // for it.
+    // --per-ap reaches both kinds of export: five access points, and the first of HOMENET.
     ASSERT_EQ(run("convert-all ap-name homeNet", {"--per-ap"}).status, 0);
-    const std::string header(kExportHeader);
-    EXPECT_EQ(test::readFile(out / "FullConvert_log.txt"),
-              header + line("45.1;19.1;HomeNet;BSS;00:0c:41:aa:bb:01") +
-                  line("45.2;19.2;a/b;BSS;00:0c:41:aa:bb:02") +
-                  line("45.3;19.3;#Blank#;BSS;00:40:96:00:00:03") +
-                  line("1.5;2.5;home;BSS;00:0f:66:aa:bb:02") +
-                  line("1.5;2.5;office;BSS;00:0F:66:AA:BB:01", "0001"));
+    EXPECT_EQ(std::ranges::count(test::readFile(out / "FullConvert_log.txt"), '\n'), 6);
     EXPECT_EQ(test::readFile(out / "AP-HOMENET.TXT"),
-              header + line("45.1;19.1;HOMENET;BSS;00:0c:41:aa:bb:01"));
+              std::string(kExportHeader) + line("45.1;19.1;HOMENET;BSS;00:0c:41:aa:bb:01"));
     // With --ap-position weighted, at the centroid of its two equal sightings.
     ASSERT_EQ(run("convert-all", {"--per-ap", "--ap-position", "weighted"}).status, 0);
     EXPECT_NE(test::readFile(out / "FullConvert_log.txt")
@@ -298,7 +285,6 @@ TEST(BatchTool, WigleAndNs1LogsPrintTheirCountsAndExportOrSayWhyNot) {
     const std::tuple<std::string, std::string, int, std::string, std::string, std::string> cases[] =
         {
             {wigle, "st", 0, wigleCounts, "", "FullConvert_wigle-phone.csv"},
-            {wigle, "geojson", 0, wigleCounts, "", "FullConvert_wigle-phone.geojson"},
             {(dir / "cut.ns1").string(), "st", 0, "Source File Type: NS1 Binary Log\n",
              "velmora-batch: " + (dir / "cut.ns1").string() +
                  ": the file is cut short in access point ",
@@ -322,21 +308,11 @@ TEST(BatchTool, WigleAndNs1LogsPrintTheirCountsAndExportOrSayWhyNot) {
     }
 }
 
-// A .ns1 log exports what its wi-scan text export does, in every format, but for the values
-// only the binary log holds (RSSI, altitude), and the log's name where a file names it.
+// A .ns1 log exports what its wi-scan text export does but for the values only the binary log
+// holds (RSSI, altitude); the formats' writers are the export's, one map format checks the extras.
 TEST(BatchTool, Ns1LogExportsWhatItsTextExportDoes) {
     test::TempDir dir;
-    // Each format and what makes the two files comparable.
-    const std::vector<std::pair<std::string, std::string>> binaryOnly = {
-        {"\n(RSSI|Altitude): [^\n<]*", ""},
-        {"<ele>[^<]*</ele>\n", ""},
-        {"<SimpleData name=\"(rssi|altitude)\">[^<]*</SimpleData>", ""},
-        {"<velmora:rssi>[^<]*</velmora:rssi>", ""},
-        {"<name>drive-ns1\\.(ns1|txt)</name>", ""},
-        {"\"(rssi|altitude)\":[^,]*", "\"$1\":null"},
-        // The CSV's rssi and altitude columns (no name of the log holds a comma).
-        {"(\n([^,\n]*,){11})[^,\n]*,([^,\n]*),[^,\n]*,", "$1,$3,,"}};
-    for (const std::string format : {"st", "kml", "gpx", "geojson", "csv"}) {
+    for (const std::string format : {"st", "geojson"}) {
         std::string files[2];
         for (int k = 0; k < 2; ++k) {
             const fs::path to = dir / (format + std::to_string(k));
@@ -345,18 +321,16 @@ TEST(BatchTool, Ns1LogExportsWhatItsTextExportDoes) {
             const ToolRun r = tool({"--format", format, "--out", to.string(),
                                     test::repoFile(log).string(), "convert-all"});
             ASSERT_EQ(r.status, 0) << r.err;
-            for (const auto& entry : fs::directory_iterator(to))  // the export, not its sidecars
-                if (entry.path().extension() != ".csvt" && entry.path().extension() != ".prj")
-                    files[k] = test::readFile(entry.path());
-            for (const auto& [pattern, as] : binaryOnly)
-                files[k] = std::regex_replace(files[k], std::regex(pattern), as);
+            for (const auto& entry : fs::directory_iterator(to))
+                files[k] = test::readFile(entry.path());
+            files[k] = std::regex_replace(files[k], std::regex("\"(rssi|altitude)\":[^,]*"),
+                                          "\"$1\":null");
         }
         EXPECT_EQ(files[0], files[1]) << format;
         EXPECT_GT(files[0].size(), 2000u) << format;
     }
 }
 
-// The desktop program's command line: the first "--" ends the options and names no log.
 // A survey of several logs: the counts of all, a line per log, duplicates and files that are no
 // logs said apart; one pin per access point over both drives.
 TEST_F(Batch, AddedLogsMakeOneSurvey) {
@@ -412,6 +386,7 @@ TEST_F(Batch, AddedLogsMakeOneSurvey) {
     EXPECT_EQ(csv.find("00:0c:41:aa:bb:01"), csv.npos) << csv;
 }
 
+// The desktop program's command line: the first "--" ends the options and names no log.
 TEST(ProgramArguments, TheFirstDoubleDashEndsTheOptions) {
     using Words = std::vector<std::string>;
     const std::pair<Words, Words> cases[] = {{{"--", "x.txt"}, {"x.txt"}},
