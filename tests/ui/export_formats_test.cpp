@@ -80,7 +80,8 @@ class ExportFormatsTest : public QObject, Ui {
         {
             Program p;
             QCOMPARE(fileMenu(p),
-                     "Openoptn RecentLogs OpenFolder AddLogs spacer1 Convertall spacer2 CloseFile spacerExport "
+                     "Openoptn RecentLogs OpenFolder AddLogs spacer1 Convertall spacer2 CloseFile "
+                     "spacerExport "
                      "ExportFormat OnePinPerAP PinAtWeightedCentre ExportFolder spacer31 Exit");
             QCOMPARE(formatMenu(p), "Streets and Trips*|KML|GPX|GeoJSON|CSV|GeoPackage");
             QCOMPARE(p.action("ExportFormat")->text(), "Export Format");
@@ -98,7 +99,8 @@ class ExportFormatsTest : public QObject, Ui {
         }
         Program again;
         QCOMPARE(fileMenu(again),
-                 "Openoptn RecentLogs OpenFolder AddLogs spacer1 Convertall spacer2 CloseFile spacerExport "
+                 "Openoptn RecentLogs OpenFolder AddLogs spacer1 Convertall spacer2 CloseFile "
+                 "spacerExport "
                  "ExportFormat OnePinPerAP* PinAtWeightedCentre* ExportFolder spacer31 Exit");
         QCOMPARE(formatMenu(again), "Streets and Trips|KML|GPX|GeoJSON*|CSV|GeoPackage");
         again.trigger("OnePinPerAP");
