@@ -2,7 +2,7 @@
 // Arbitrary bytes as a source log. A load either rejects the file, leaving the working files
 // as they were, or leaves output1 with exactly eleven items on every line, output2 equal to
 // it, and both equal to what a plain line-by-line loader makes of the log, counts included,
-// and output1.extras equal to the plain reading of each record's signal column and date.
+// and output1.extras equal to the plain reading of each record's signal column, date and name.
 //
 // A log of another format of the table (a WiGLE CSV, a binary .ns1), which that reference
 // cannot model, is loaded all the same: a load leaves output1 with eleven items on every line,
@@ -21,6 +21,7 @@
 #include "loader/source_loader.h"
 #include "records/record_extras.h"
 #include "records/working_record.h"
+#include "sightings/map_point.h"
 #include "support.h"
 
 using namespace velmora;
@@ -68,7 +69,7 @@ std::string referenceDate(const std::string& line) {
 // The extras line of a data line: the seventh column, trimmed of spaces, without a leading
 // "[" and a trailing "]", split at spaces; each of the first three parts that is "-" or
 // nothing before one to nine digits, as it stands; then the date, and the extras table's
-// other values, all empty.
+// other values, all empty but the exact name.
 std::string referenceExtras(const std::string& line, const std::string& date,
                             const std::string& items) {
     std::vector<std::string> columns = fuzz::referenceColumns(line);
@@ -100,8 +101,17 @@ std::string referenceExtras(const std::string& line, const std::string& date,
         if (isDigitText(digits) && digits.size() <= 9) extras += p;
         extras += ',';
     }
-    // A wi-scan log gives no value after the date: the rest of the line is empty values.
-    return extras + date + std::string(kExtrasFieldCount - 4, ',') + "\r\n";
+    // A wi-scan log gives no value after the date but its name: the third column as it stands,
+    // or what stands between "( " and " )", its bytes read as Windows-1252.
+    std::string name = columns.size() >= 3 ? columns[2] : "";
+    if (name.size() >= 3 && name.compare(0, 2, "( ") == 0 &&
+        name.compare(name.size() - 2, 2, " )") == 0)
+        name = name.size() == 3 ? "" : name.substr(2, name.size() - 4);
+    const std::string utf8 = windows1252ToUtf8(name);
+    std::string escaped(3 * kExtrasTextLimit, '\0');
+    escaped.resize(
+        static_cast<std::size_t>(escapeExtrasText(utf8, escaped.data()) - escaped.data()));
+    return extras + date + std::string(kExtrasFieldCount - 4, ',') + escaped + "\r\n";
 }
 
 Expected referenceLoad(std::string_view log) {
