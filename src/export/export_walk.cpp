@@ -46,21 +46,40 @@ void refuseTarget(const fs::path& target, const fs::path& workingFile) {
     refuseProtected(target);
 }
 
+// The file an export is written into before it takes its name: an unnamed one, so that even a
+// program killed midway leaves no partial file; where the file system has none, one under a
+// temporary name beside the target that an interrupt deletes.
+class ExportFile {
+  public:
+    explicit ExportFile(const fs::path& target)
+        : unnamed_(TextFileWriter::unnamedIn(target.parent_path(), target)),
+          temporary_(unnamed_ ? fs::path() : temporaryBeside(target, "part")) {}
+    // The file to write; a named one is made here (inside the caller's try, so that its
+    // failure is reported under the target's name).
+    TextFileWriter& open() {
+        if (unnamed_) return *unnamed_;
+        scratch_.emplace(temporary_);
+        named_ = std::make_unique<TextFileWriter>(temporary_);
+        return *named_;
+    }
+    // The temporary name; empty for an unnamed file.
+    const fs::path& temporary() const { return temporary_; }
+
+  private:
+    std::unique_ptr<TextFileWriter> unnamed_;
+    fs::path temporary_;
+    std::optional<InterruptCleanup> scratch_;
+    std::unique_ptr<TextFileWriter> named_;
+};
+
 // Writes `bytes` as the file `target` the way writeExport writes an export: complete and on disk
 // before it takes the name in one rename.
 void writeWholeFile(const fs::path& target, std::string_view bytes, const fs::path& workingFile) {
     refuseTarget(target, workingFile);
-    std::unique_ptr<TextFileWriter> unnamed =
-        TextFileWriter::unnamedIn(target.parent_path(), target);
-    const fs::path temporary = unnamed ? fs::path() : temporaryBeside(target, "part");
-    std::optional<InterruptCleanup> scratch;
+    ExportFile file(target);
+    const fs::path& temporary = file.temporary();
     try {
-        std::unique_ptr<TextFileWriter> named;
-        if (!unnamed) {
-            scratch.emplace(temporary);
-            named = std::make_unique<TextFileWriter>(temporary);
-        }
-        TextFileWriter& out = unnamed ? *unnamed : *named;
+        TextFileWriter& out = file.open();
         out.write(bytes);
         out.sync();
         out.close();
@@ -131,24 +150,14 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
     refuseTarget(target, workingFile);
     // Opened first, so that an unreadable working file is reported before a file is made.
     RecordReader reader(workingFile);
-    // An unnamed file takes the name only when complete, so that even a program killed midway
-    // leaves no partial file; where the file system has none, a temporary name that an
-    // interrupt deletes.
-    std::unique_ptr<TextFileWriter> unnamed =
-        TextFileWriter::unnamedIn(target.parent_path(), target);
-    const fs::path temporary = unnamed ? fs::path() : temporaryBeside(target, "part");
+    ExportFile exportFile(target);
+    const fs::path& temporary = exportFile.temporary();
     sink.placeBeside(target);
-    std::optional<InterruptCleanup> scratch;
     std::optional<InterruptCleanup> builtCleanup;
     fs::path built;
     std::uint64_t written = 0;
     try {
-        std::unique_ptr<TextFileWriter> named;
-        if (!unnamed) {
-            scratch.emplace(temporary);
-            named = std::make_unique<TextFileWriter>(temporary);
-        }
-        TextFileWriter& out = unnamed ? *unnamed : *named;
+        TextFileWriter& out = exportFile.open();
         {
             // The sink builds its output straight into a block; a full one is written on a
             // thread of its own while the next is built.
