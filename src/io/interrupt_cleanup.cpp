@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 namespace velmora {
@@ -28,6 +29,8 @@ Slot slots[kSlots];
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the states");
 
 void removeAll(int signal) {
+    // The interrupted code's errno is left as it was, as a handler must.
+    const int interrupted = errno;
     for (const int kind : {File, Folder})
         for (Slot& slot : slots)
             if (slot.state.load() == kind) kind == File ? unlink(slot.path) : rmdir(slot.path);
@@ -37,6 +40,7 @@ void removeAll(int signal) {
     sigaction(signal, &defaults, nullptr);
     // Delivered with the default action once the handler returns and unblocks it.
     raise(signal);
+    errno = interrupted;
 }
 
 }  // namespace
