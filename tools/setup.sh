@@ -13,6 +13,30 @@ packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libsqlit
           clang libclang-rt-14-dev gpsbabel gdal-bin libxml2-utils
           scdoc dpkg-dev lintian appstream desktop-file-utils man-db python3)
 
+# The GPX 1.1 and OGC KML 2.2 schemas, for the map formats' tests (xmllint --schema): Debian
+# ships them in pytrainer's schemas folder, so the package is downloaded and unpacked into
+# .cache/xml-schemas of this checkout, not installed (it would bring a GTK desktop program).
+# Without them (no network, no apt) those checks skip with a message.
+fetch_schemas() {
+    local into="$1" tmp
+    [ -f "$into/ogckml22.xsd" ] && return 0
+    command -v apt-get >/dev/null && command -v dpkg-deb >/dev/null || return 0
+    tmp="$(mktemp -d)"
+    # A fresh machine may have no package lists yet: root fetches them once and tries again.
+    if (cd "$tmp" && { apt-get download -qq pytrainer >/dev/null 2>&1 ||
+        { [ "$(id -u)" -eq 0 ] && apt-get update -qq &&
+            apt-get download -qq pytrainer >/dev/null 2>&1; }; } &&
+        dpkg-deb -x pytrainer_*.deb unpacked); then
+        mkdir -p "$into"
+        cp "$tmp"/unpacked/usr/share/pytrainer/schemas/{Topografix_gpx11.xsd,ogckml22.xsd,atom-author-link.xsd,xAL.xsd} "$into"/
+    else
+        echo "The GPX and KML schemas could not be downloaded (pytrainer's package): the map" \
+            "formats' schema checks will skip" >&2
+    fi
+    rm -rf "$tmp"
+}
+fetch_schemas "$(cd "$(dirname "$0")/.." && pwd)/.cache/xml-schemas"
+
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

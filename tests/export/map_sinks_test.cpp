@@ -512,6 +512,10 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
     test::writeFile(dir / "gpkg_check.py", kGpkgCheck);
     const bool gpkg = have("python3") && have("ogr2ogr");
     if (!gpkg) std::cout << "python3 or ogr2ogr is missing: no GeoPackage read-back\n";
+    // The GPX 1.1 and OGC KML 2.2 schemas, where tools/setup.sh could fetch them.
+    const fs::path schemas = test::repoFile(".cache/xml-schemas");
+    const bool validate = have("xmllint") && fs::exists(schemas / "ogckml22.xsd");
+    if (!validate) std::cout << "xmllint or the GPX/KML schemas (tools/setup.sh) are missing\n";
     const WorkingFiles files{dir / "work"};
     fs::create_directory(files.folder);
     ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
@@ -538,6 +542,15 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
                                                 "drive.txt", style);
             const std::string ext = exportFormatInfo(row.format).option;
             const std::string what = ext + (perAccessPoint ? " per access point" : "");
+            if (validate && (row.format == ExportFormat::Kml || row.format == ExportFormat::Gpx)) {
+                const fs::path xsd = schemas / (row.format == ExportFormat::Kml
+                                                    ? "ogckml22.xsd"
+                                                    : "Topografix_gpx11.xsd");
+                const auto [report, ok] = run("xmllint --noout --schema '" + xsd.string() + "' '" +
+                                                  file.string() + "'",
+                                              dir / "xmllint");
+                EXPECT_TRUE(ok) << what << ": " << report.substr(0, 2000);
+            }
             if (ogrinfo) {
                 // The CSV's points without options: its .csvt declares the coordinates.
                 const auto [listing, ok] =
