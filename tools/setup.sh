@@ -37,6 +37,12 @@ fetch_schemas() {
 }
 fetch_schemas "$(cd "$(dirname "$0")/.." && pwd)/.cache/xml-schemas"
 
+# With --gis: PyQGIS (python3-qgis, about 150 packages), for the test that opens every map
+# format in QGIS; tools/test.sh installs it beside the build. Its test skips without it.
+if [ "${1:-}" = "--gis" ]; then
+    packages=(python3-qgis)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
