@@ -2,9 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Opens every map file velmora-batch writes in QGIS, as a GIS user does: each through QGIS's
 GDAL provider (what a dropped file gets), the CSV also through the delimited-text import.
-Checks the point count and positions, each (BSSID, name) pair exactly (names with spaces,
+Checks that each point is a point, each (BSSID, name) pair exactly (names with spaces,
 parentheses, an empty name, "))", BSSIDs that look like times), and the field types QGIS
-gives the GeoPackage's and the CSV's columns.
+gives the GeoPackage's and the CSV's columns, and the GeoPackage's spatial index.
 
     qgis_readback_test.py VELMORA_BATCH
 
@@ -17,7 +17,7 @@ from pathlib import Path
 
 os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
 try:
-    from qgis.core import QgsApplication, QgsVectorLayer, QgsWkbTypes
+    from qgis.core import QgsApplication, QgsFeatureSource, QgsVectorLayer, QgsWkbTypes
     from qgis.PyQt.QtCore import QVariant
 except ImportError:
     print("PyQGIS is missing (python3-qgis, tools/setup.sh --gis): QGIS read-back not run")
@@ -102,6 +102,8 @@ def main():
                     for column in ("name", "bssid", "flags"):
                         if fields.get(column, "").lower() not in ("string", "text"):
                             failures.append(f"{what}: {column} is {fields.get(column)}")
+                if fmt == "gpkg" and layer.hasSpatialIndex() != QgsFeatureSource.SpatialIndexPresent:
+                    failures.append(f"{what}: QGIS finds no spatial index")
                 print(f"{what}: {layer.featureCount()} points, fields {fields}")
     for failure in failures:
         print("FAIL", failure)
