@@ -345,7 +345,9 @@ int column(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
     const RowBatch& batch = *source.batch;
     const std::size_t row = static_cast<Cursor*>(cursor)->row;
     if (column == 0) {
-        sqlite3_result_int64(context, batch.firstRow + static_cast<std::int64_t>(row));
+        // The first row's fid; each of the others takes the next, which SQLite finds without
+        // looking the row up first.
+        if (row == 0) sqlite3_result_int64(context, batch.firstRow);
         return SQLITE_OK;
     }
     const RowValue& value =

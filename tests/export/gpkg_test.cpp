@@ -49,6 +49,22 @@ class GeoPackageExport : public ::testing::Test {
         ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
     }
 
+    // `points` points on a grid of 150 columns, half a degree apart north to south, in place of
+    // the log: written in runs of rows, several of them beyond 8,192 points.
+    void loadGrid(int points) {
+        std::string log;
+        for (int k = 0; k < points; ++k) {
+            char lat[32], lon[32], bssid[32];
+            std::snprintf(lat, sizeof lat, "N %d.%07d", 1 + k / 300,
+                          k / 150 % 2 * 5000000 + k % 7 * 1000);
+            std::snprintf(lon, sizeof lon, "W %d.5000000", k % 150);
+            std::snprintf(bssid, sizeof bssid, "00:0c:41:aa:%02x:%02x", k / 256, k % 256);
+            log += test::dataLine(lat, lon, "grid", bssid, "0011") + "\r\n";
+        }
+        test::writeFile(dir / "drive.txt", test::textLog({}) + log);
+        ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
+    }
+
     fs::path exportTo(bool perAccessPoint) {
         ExportStyle style;
         style.format = ExportFormat::GeoPackage;
@@ -100,21 +116,11 @@ TEST_F(GeoPackageExport, GdalReadsTypesValuesAndIndex) {
     }
 }
 
-// 18,000 points on a grid, written in several runs of rows: every row in order, a database and
-// an index SQLite itself finds sound, and a window asks the index for exactly the points inside.
+// 18,000 points, written in three runs of rows: every row in order, a database and an index
+// SQLite itself finds sound, and a window asks the index for exactly the points inside.
 TEST_F(GeoPackageExport, TheIndexHoldsEveryPoint) {
     if (output("command -v ogrinfo").empty()) GTEST_SKIP() << "ogrinfo is missing (tools/setup.sh)";
-    std::string log;
-    for (int k = 0; k < 18000; ++k) {
-        char lat[32], lon[32], bssid[32];
-        std::snprintf(lat, sizeof lat, "N %d.%07d", 1 + k / 300,
-                      k / 150 % 2 * 5000000 + k % 7 * 1000);
-        std::snprintf(lon, sizeof lon, "W %d.5000000", k % 150);
-        std::snprintf(bssid, sizeof bssid, "00:0c:41:aa:%02x:%02x", k / 256, k % 256);
-        log += test::dataLine(lat, lon, "grid", bssid, "0011") + "\r\n";
-    }
-    test::writeFile(dir / "drive.txt", test::textLog({}) + log);
-    ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
+    loadGrid(18000);
     const std::string file = "'" + exportTo(false).string() + "'";
     const auto sql = [&](const std::string& query) {
         return output("ogrinfo -ro " + file + " -sql \"" + query + "\"");
@@ -130,7 +136,8 @@ TEST_F(GeoPackageExport, TheIndexHoldsEveryPoint) {
 }
 
 // A write that fails midway (the disk fills) reports the export's name, and an interrupt stops
-// the export; either leaves the earlier file whole, with no scratch file beside it.
+// the export; either leaves the earlier file whole, with no scratch file beside it. The disk
+// fills at the start, and while the rows' thread writes runs with more coming.
 TEST_F(GeoPackageExport, AFailedWriteLeavesTheEarlierFile) {
     const fs::path target = exportTo(false);
     const std::string earlier = test::readFile(target);
@@ -143,6 +150,8 @@ TEST_F(GeoPackageExport, AFailedWriteLeavesTheEarlierFile) {
                test::readFile(target) == earlier && entries() == before;
     };
     EXPECT_EXIT(test::exitWith(diskFills, 20000), ::testing::ExitedWithCode(0), "");
+    loadGrid(30000);
+    EXPECT_EXIT(test::exitWith(diskFills, 1000000), ::testing::ExitedWithCode(0), "");
     // Stopped with the database complete, just before it takes the name.
     const pid_t child = fork();
     if (child == 0) {
