@@ -426,9 +426,11 @@ struct SqliteFailure {
 // A leaf of the R-tree, and the leaves of a run of rows (rtree::writeLeaves).
 constexpr const char* kLeafSql = "INSERT INTO rtree_points_geom_node (nodeno, data) VALUES (?, ?)";
 // The leaf of each row, in row order from row ?2 on: ?1 is a JSON array of node numbers, so
-// that one statement's run appends thousands of rows.
+// that one statement's run appends thousands of rows. Each row after the first takes the next
+// row id, which SQLite finds without looking the row up first.
 constexpr const char* kRowLeavesSql =
-    "INSERT INTO rtree_points_geom_rowid (rowid, nodeno) SELECT ?2 + key, value FROM json_each(?1)";
+    "INSERT INTO rtree_points_geom_rowid (rowid, nodeno) "
+    "SELECT CASE key WHEN 0 THEN ?2 END, value FROM json_each(?1)";
 
 void exec(sqlite3* db, const std::string& sql) {
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
