@@ -396,20 +396,6 @@ const sqlite3_module kModule = makeModule();
 
 }  // namespace rows_table
 
-// A database SQLite built in memory (sqlite3_serialize), freed with sqlite3_free.
-struct SqliteFree {
-    void operator()(unsigned char* bytes) const { sqlite3_free(bytes); }
-};
-using DatabaseImage = std::unique_ptr<unsigned char, SqliteFree>;
-
-// What the describing thread hands the writing one, in row order: rows to insert, or rows it
-// inserted into a database of its own, to be copied in whole; or the end.
-struct RowRun {
-    std::unique_ptr<RowBatch> batch;
-    DatabaseImage image;
-    sqlite3_int64 imageSize = 0;
-};
-
 // The message of a failure of SQLite on `db`: the system's reason where the system refused (a
 // full disk, a folder that cannot be written), else SQLite's.
 std::string failureReason(sqlite3* db) {
@@ -450,11 +436,10 @@ sqlite3_stmt* prepareRunInsert(sqlite3* db, RowsSource& source) {
 }
 
 // The rows go into the database on a thread of their own (the writer), in runs of kRunRows: the
-// caller's thread describes each record into a run's values and hands the run over. When the
-// writer is behind by a run, the caller's thread inserts the next run itself, into a database
-// in memory of the same table, which the writer then copies in whole (SQLite copies the rows of
-// a table into one of the same columns as they are, without taking their values apart): so the
-// work of inserting is shared by two threads.
+// caller's thread reads and describes each record into a run's values and packs the run's
+// leaves of the R-tree, and hands the run over; the writer inserts it, one statement for the
+// run's rows and one for its leaves. The two halves of the work take about the same time.
+// Either thread's failure fails the export; the writer is stopped before anything goes.
 class GeoPackageSink final : public ExportSink {
   public:
     explicit GeoPackageSink(const VendorList* vendors) : vendors_(vendors) {}
@@ -482,8 +467,9 @@ class GeoPackageSink final : public ExportSink {
             // A scratch file: a failure discards it whole, so it needs neither journal nor
             // syncs. Larger pages take a quarter of the writes of 4096-byte ones (the R-tree's
             // nodes keep their own size); 65536-byte ones measured no faster. Rows are only ever
-            // appended, so a small cache holds every page that still changes.
-            exec(db_, "PRAGMA locking_mode = EXCLUSIVE; PRAGMA cache_size = -4096; BEGIN;");
+            // appended, so a small cache holds every page that still changes; the pages it lets
+            // go are written by the thread that inserts the rows, as it goes.
+            exec(db_, "PRAGMA locking_mode = EXCLUSIVE; PRAGMA cache_size = -2048; BEGIN;");
             sqlite3_stmt* metadata = nullptr;
             const char* rest = kMetadata;
             while (*rest) {
@@ -693,23 +679,10 @@ class GeoPackageSink final : public ExportSink {
         }
     }
 
-    // The full run to the writer, or, where the writer has a run waiting already, into a
-    // database in memory first. Every third run goes that way in any case: inserting is the
-    // larger part of the work, so the writer is behind most of the time anyway, and every export
-    // of three runs or more takes both ways.
+    // The full run to the writer, and a batch for the next.
     void handOver() {
         indexRun(*run_);
-        RowRun run;
-        bool behind = ++runs_ % 3 == 0;
-        if (!behind) {
-            std::lock_guard lock(mutex_);
-            behind = !waiting_.empty();
-        }
         const std::int64_t next = run_->firstRow + static_cast<std::int64_t>(run_->rows);
-        if (behind)
-            guard([&] { buildHere(run); });  // the run's batch stays for the next
-        else
-            run.batch = std::move(run_);
         if (!writer_.joinable()) writer_ = std::thread([this] { writeRows(); });
         {
             std::unique_lock lock(mutex_);
@@ -719,8 +692,8 @@ class GeoPackageSink final : public ExportSink {
                 lock.unlock();
                 fail(reason);
             }
-            waiting_.push_back(std::move(run));
-            if (!run_ && !spare_.empty()) {
+            waiting_.push_back(std::move(run_));
+            if (!spare_.empty()) {
                 run_ = std::move(spare_.back());
                 spare_.pop_back();
             }
@@ -730,50 +703,12 @@ class GeoPackageSink final : public ExportSink {
         run_->clear(next, kRunRows * perRow_);
     }
 
-    // The run's rows into a database in memory of the points table alone, as an image.
-    void buildHere(RowRun& run) {
-        const RowBatch& rows = *run_;
-        RowsSource source{&rows, perRow_};
-        sqlite3* const db = open(":memory:");
-        sqlite3_stmt* insert = nullptr;
-        try {
-            // The R-tree's tables, emptied of the root the module makes.
-            exec(db, "BEGIN;" + create_ +
-                         "; CREATE VIRTUAL TABLE rtree_points_geom USING rtree(id, minx, maxx, "
-                         "miny, maxy); DELETE FROM rtree_points_geom_node;");
-            insert = prepareRunInsert(db, source);
-            step(db, insert);
-            sqlite3_finalize(insert);
-            insert = nullptr;
-            insert = prepare(db, kLeafSql);
-            sqlite3_stmt* const rowLeaves = prepare(db, kRowLeavesSql);
-            try {
-                writeLeaves(db, insert, rowLeaves, rows);
-            } catch (...) {
-                sqlite3_finalize(rowLeaves);
-                throw;
-            }
-            sqlite3_finalize(rowLeaves);
-            sqlite3_finalize(insert);
-            insert = nullptr;
-            exec(db, "COMMIT");
-            run.image.reset(sqlite3_serialize(db, "main", &run.imageSize, 0));
-            if (!run.image) throw SqliteFailure{"cannot serialize the database"};
-        } catch (...) {
-            sqlite3_finalize(insert);
-            sqlite3_close(db);
-            throw;
-        }
-        sqlite3_close(db);
-    }
-
     // The writer's thread: the runs into the database, in order, until the last; the first
     // failure is kept for the caller's thread, which then stops.
     void writeRows() {
-        bool inTransaction = true;  // begin() left its transaction open
         try {
             for (;;) {
-                RowRun run;
+                std::unique_ptr<RowBatch> run;
                 {
                     std::unique_lock lock(mutex_);
                     ready_.wait(lock, [&] { return stop_ || !waiting_.empty(); });
@@ -782,35 +717,13 @@ class GeoPackageSink final : public ExportSink {
                     waiting_.pop_front();
                 }
                 room_.notify_one();
-                if (run.image) {
-                    // SQLite attaches a database only outside a transaction.
-                    if (inTransaction) exec(db_, "COMMIT");
-                    inTransaction = false;
-                    exec(db_, "ATTACH ':memory:' AS piece");
-                    if (sqlite3_deserialize(
-                            db_, "piece", run.image.release(), run.imageSize, run.imageSize,
-                            SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY) !=
-                        SQLITE_OK)
-                        throw SqliteFailure{failureReason(db_)};
-                    exec(db_,
-                         "INSERT INTO main.points SELECT * FROM piece.points;"
-                         "INSERT INTO main.rtree_points_geom_node "
-                         "SELECT * FROM piece.rtree_points_geom_node;"
-                         "INSERT INTO main.rtree_points_geom_rowid "
-                         "SELECT * FROM piece.rtree_points_geom_rowid; DETACH piece");
-                } else {
-                    if (!inTransaction) exec(db_, "BEGIN");
-                    inTransaction = true;
-                    RowBatch& rows = *run.batch;
-                    rows_.batch = &rows;
-                    step(db_, insert_);
-                    rows_.batch = nullptr;
-                    writeLeaves(db_, leaf_, rowLeaves_, rows);
-                    std::lock_guard lock(mutex_);
-                    spare_.push_back(std::move(run.batch));
-                }
+                rows_.batch = run.get();
+                step(db_, insert_);
+                rows_.batch = nullptr;
+                writeLeaves(db_, leaf_, rowLeaves_, *run);
+                std::lock_guard lock(mutex_);
+                spare_.push_back(std::move(run));
             }
-            if (!inTransaction) exec(db_, "BEGIN");
         } catch (const SqliteFailure& failure) {
             {
                 std::lock_guard lock(mutex_);
@@ -1009,14 +922,13 @@ class GeoPackageSink final : public ExportSink {
     MapPointView point_;
     MapPointStore store_;
     std::unique_ptr<RowBatch> run_;  // the run being described
-    std::uint64_t runs_ = 0;         // runs handed over
 
     // Between the caller's thread and the writer's.
     std::thread writer_;
     std::mutex mutex_;
     std::condition_variable ready_;  // a run waits, or the writer is to stop
     std::condition_variable room_;   // a run was taken, or the writer failed
-    std::deque<RowRun> waiting_;
+    std::deque<std::unique_ptr<RowBatch>> waiting_;
     std::vector<std::unique_ptr<RowBatch>> spare_;  // written runs' batches, for reuse
     std::optional<std::string> failure_;            // the writer's
     bool stop_ = false;                             // no run comes after those waiting
