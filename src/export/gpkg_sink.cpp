@@ -238,10 +238,10 @@ struct RowBatch {
     std::size_t rows = 0;
     std::int64_t firstRow = 1;  // the fid of the first row
     // The R-tree's leaves of the run's points: their nodes, one after the other, numbered from
-    // firstLeaf; and the leaf of each row, a JSON array in row order.
+    // firstLeaf; and the leaf of each row, in row order.
     std::string leaves;
     std::int64_t firstLeaf = 0;
-    std::string leafOf;
+    std::vector<std::uint32_t> leafOf;
 
     // Empties the batch for rows from `first` on, with room for `room` values.
     void clear(std::int64_t first, std::size_t room) {
@@ -276,14 +276,16 @@ struct RowBatch {
     std::size_t roomAt_ = 0;
 };
 
-// The rows of a batch as SQLite reads them: the table run_rows (a virtual table of the
-// connection's, with no place in its database) of the columns fid and then the row's values, one
-// row for each row of `batch`, so that one statement inserts a whole run:
-//   INSERT INTO points SELECT * FROM run_rows
-// Texts and blobs are handed over without copies.
+// The rows of a batch as SQLite reads them, one for each row of `batch`, so that one statement
+// inserts a whole run: a virtual table of the connection's, with no place in its database. The
+// table run_rows has the columns fid and then the row's values (texts and blobs handed over
+// without copies); run_leaves (`leaves`) the columns id and nodeno, the row's leaf of the R-tree.
+// The first row has its fid or id; each of the others takes the next, which SQLite finds without
+// looking the row up first.
 struct RowsSource {
     const RowBatch* batch = nullptr;
     std::size_t perRow = 0;
+    bool leaves = false;
 };
 
 namespace rows_table {
@@ -297,8 +299,9 @@ struct Cursor : sqlite3_vtab_cursor {
 
 int connect(sqlite3* db, void* source, int, const char* const*, sqlite3_vtab** table, char**) {
     auto* const rows = static_cast<RowsSource*>(source);
-    std::string columns = "CREATE TABLE x(fid";
-    for (std::size_t k = 0; k < rows->perRow; ++k) columns += ", v" + std::to_string(k);
+    std::string columns = rows->leaves ? "CREATE TABLE x(id, nodeno" : "CREATE TABLE x(fid";
+    for (std::size_t k = 0; !rows->leaves && k < rows->perRow; ++k)
+        columns += ", v" + std::to_string(k);
     columns += ")";
     if (const int rc = sqlite3_declare_vtab(db, columns.c_str()); rc != SQLITE_OK) return rc;
     auto* const made = new (std::nothrow) Table{};
@@ -345,9 +348,11 @@ int column(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
     const RowBatch& batch = *source.batch;
     const std::size_t row = static_cast<Cursor*>(cursor)->row;
     if (column == 0) {
-        // The first row's fid; each of the others takes the next, which SQLite finds without
-        // looking the row up first.
         if (row == 0) sqlite3_result_int64(context, batch.firstRow);
+        return SQLITE_OK;
+    }
+    if (source.leaves) {
+        sqlite3_result_int64(context, batch.leafOf[row]);
         return SQLITE_OK;
     }
     const RowValue& value =
@@ -409,28 +414,21 @@ struct SqliteFailure {
     std::string reason;
 };
 
-// A leaf of the R-tree, and the leaves of a run of rows (rtree::writeLeaves).
+// A leaf of the R-tree.
 constexpr const char* kLeafSql = "INSERT INTO rtree_points_geom_node (nodeno, data) VALUES (?, ?)";
-// The leaf of each row, in row order from row ?2 on: ?1 is a JSON array of node numbers, so
-// that one statement's run appends thousands of rows. Each row after the first takes the next
-// row id, which SQLite finds without looking the row up first.
-constexpr const char* kRowLeavesSql =
-    "INSERT INTO rtree_points_geom_rowid (rowid, nodeno) "
-    "SELECT CASE key WHEN 0 THEN ?2 END, value FROM json_each(?1)";
 
 void exec(sqlite3* db, const std::string& sql) {
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throw SqliteFailure{failureReason(db)};
 }
 
-// The table run_rows of `source` for the connection `db`, and the statement that inserts its
-// rows into the points table. `source` outlasts the connection.
-sqlite3_stmt* prepareRunInsert(sqlite3* db, RowsSource& source) {
+// The table `table` of `source` for the connection `db`, and the statement `insert` that reads
+// it. `source` outlasts the connection.
+sqlite3_stmt* prepareRunInsert(sqlite3* db, RowsSource& source, const char* table,
+                               const char* insert) {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_create_module_v2(db, "run_rows", &rows_table::kModule, &source, nullptr) !=
-            SQLITE_OK ||
-        sqlite3_prepare_v2(db, "INSERT INTO points SELECT * FROM run_rows", -1, &statement,
-                           nullptr) != SQLITE_OK)
+    if (sqlite3_create_module_v2(db, table, &rows_table::kModule, &source, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, insert, -1, &statement, nullptr) != SQLITE_OK)
         throw SqliteFailure{failureReason(db)};
     return statement;
 }
@@ -506,9 +504,12 @@ class GeoPackageSink final : public ExportSink {
             create_ += ")";
             exec(db_, create_);
             rows_.perRow = perRow_;
-            insert_ = prepareRunInsert(db_, rows_);
+            insert_ = prepareRunInsert(db_, rows_, "run_rows",
+                                       "INSERT INTO points SELECT * FROM run_rows");
             leaf_ = prepare(db_, kLeafSql);
-            rowLeaves_ = prepare(db_, kRowLeavesSql);
+            rowLeaves_ = prepareRunInsert(
+                db_, rowLeavesSource_, "run_leaves",
+                "INSERT INTO rtree_points_geom_rowid (rowid, nodeno) SELECT * FROM run_leaves");
         });
         run_ = std::make_unique<RowBatch>();
         run_->clear(1, kRunRows * perRow_);
@@ -717,10 +718,10 @@ class GeoPackageSink final : public ExportSink {
                     waiting_.pop_front();
                 }
                 room_.notify_one();
-                rows_.batch = run.get();
+                rows_.batch = rowLeavesSource_.batch = run.get();
                 step(db_, insert_);
-                rows_.batch = nullptr;
-                writeLeaves(db_, leaf_, rowLeaves_, *run);
+                writeLeaves(*run);
+                rows_.batch = rowLeavesSource_.batch = nullptr;
                 std::lock_guard lock(mutex_);
                 spare_.push_back(std::move(run));
             }
@@ -764,7 +765,7 @@ class GeoPackageSink final : public ExportSink {
         const std::size_t count = (runCells_.size() + kMaxCells - 1) / kMaxCells;
         run.firstLeaf = nextNode_;
         run.leaves.resize(count * kNodeSize);
-        leafOf_.resize(runCells_.size());
+        run.leafOf.resize(runCells_.size());
         for (std::size_t at = 0, leaf = 0; at < runCells_.size(); at += kMaxCells, ++leaf) {
             const std::size_t cells = std::min(kMaxCells, runCells_.size() - at);
             const std::int64_t nodeno = nextNode_++;
@@ -772,34 +773,22 @@ class GeoPackageSink final : public ExportSink {
                 reinterpret_cast<unsigned char*>(run.leaves.data()) + leaf * kNodeSize;
             leaves_.push_back({nodeno, putNode(data, &runCells_[at], cells, 0)});
             for (std::size_t k = at; k < at + cells; ++k)
-                leafOf_[static_cast<std::size_t>(runCells_[k].id - run.firstRow)] =
+                run.leafOf[static_cast<std::size_t>(runCells_[k].id - run.firstRow)] =
                     static_cast<std::uint32_t>(nodeno);
         }
-        run.leafOf = "[";
-        for (const std::uint32_t nodeno : leafOf_) {
-            char digits[16];
-            const auto end = std::to_chars(digits, digits + sizeof digits, nodeno).ptr;
-            run.leafOf.append(digits, end).push_back(',');
-        }
-        run.leafOf.back() = ']';
         runCells_.clear();
     }
 
-    // The run's leaves into the database of `db`, through its statements kLeafSql and
-    // kRowLeavesSql.
-    static void writeLeaves(sqlite3* db, sqlite3_stmt* leaf, sqlite3_stmt* rowLeaves,
-                            const RowBatch& run) {
+    // The writer's: the run's leaves, and each of its rows' leaf, into the database.
+    void writeLeaves(const RowBatch& run) {
         const std::size_t count = run.leaves.size() / rtree::kNodeSize;
         for (std::size_t k = 0; k < count; ++k) {
-            sqlite3_bind_int64(leaf, 1, run.firstLeaf + static_cast<std::int64_t>(k));
-            sqlite3_bind_blob(leaf, 2, run.leaves.data() + k * rtree::kNodeSize,
+            sqlite3_bind_int64(leaf_, 1, run.firstLeaf + static_cast<std::int64_t>(k));
+            sqlite3_bind_blob(leaf_, 2, run.leaves.data() + k * rtree::kNodeSize,
                               static_cast<int>(rtree::kNodeSize), SQLITE_STATIC);
-            step(db, leaf);
+            step(db_, leaf_);
         }
-        sqlite3_bind_text(rowLeaves, 1, run.leafOf.data(), static_cast<int>(run.leafOf.size()),
-                          SQLITE_STATIC);
-        sqlite3_bind_int64(rowLeaves, 2, run.firstRow);
-        step(db, rowLeaves);
+        step(db_, rowLeaves_);
     }
 
     // The levels of the spatial index above its leaves, up to the root.
@@ -905,11 +894,12 @@ class GeoPackageSink final : public ExportSink {
     // The database, the writer's alone while it runs.
     sqlite3* db_ = nullptr;
     sqlite3_stmt* insert_ = nullptr;
-    sqlite3_stmt* leaf_ = nullptr;       // kLeafSql
-    sqlite3_stmt* rowLeaves_ = nullptr;  // kRowLeavesSql
-    std::string create_;                 // the points table
-    RowsSource rows_;                    // the run the writer inserts through insert_
-    std::size_t perRow_ = 0;             // values of a row but the fid
+    sqlite3_stmt* leaf_ = nullptr;                  // kLeafSql
+    sqlite3_stmt* rowLeaves_ = nullptr;             // each row's leaf, from run_leaves
+    std::string create_;                            // the points table
+    RowsSource rows_;                               // the run the writer inserts through insert_
+    RowsSource rowLeavesSource_{nullptr, 0, true};  // and through rowLeaves_
+    std::size_t perRow_ = 0;                        // values of a row but the fid
     std::uint64_t count_ = 0;
     double minX_ = std::numeric_limits<double>::infinity();
     double maxX_ = -std::numeric_limits<double>::infinity();
@@ -918,7 +908,6 @@ class GeoPackageSink final : public ExportSink {
     std::vector<rtree::Cell> runCells_;  // the place of each point of the run in the index
     std::vector<rtree::Cell> leaves_;    // the index's leaves so far, each a node's box
     std::int64_t nextNode_ = 2;          // the next node's number: node 1 is the root
-    std::vector<std::uint32_t> leafOf_;  // the run's rows' leaves, while they are packed
     MapPointView point_;
     MapPointStore store_;
     std::unique_ptr<RowBatch> run_;  // the run being described
