@@ -13,16 +13,20 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -127,9 +131,11 @@ void putGeometry(unsigned char* out, double x, double y) {
     std::memcpy(out + 21, &y, 8);
 }
 
-// The R-tree, built whole from every point at the end (sort-tile-recursive packing) and
-// written straight into the tables of SQLite's R-tree module, in the form that module keeps:
-// inserting a million points one by one through the module takes it tens of seconds.
+// The R-tree, packed (sort-tile-recursive) and written straight into the tables of SQLite's
+// R-tree module, in the form that module keeps: inserting a million points one by one through
+// the module takes it tens of seconds. The leaves are packed from each run of rows as it is
+// written (a run's points lie close together along a drive), the levels above them from all the
+// leaves at the end.
 //   <name>_node    (nodeno, data): node 1 is the root. data: the tree's depth (root only) and
 //                  the number of cells, each a big-endian 16-bit number, then the cells, each
 //                  a big-endian 64-bit id (a row's, or a child node's) and minx, maxx, miny,
@@ -186,6 +192,26 @@ void tile(std::vector<Cell>& cells) {
     }
 }
 
+// Writes the node of the `count` cells from `cells` into `data` (kNodeSize bytes): `depth` is
+// the tree's for the root, 0 for any other node. Returns the box around the cells.
+Box putNode(unsigned char* data, const Cell* cells, std::size_t count, unsigned depth) {
+    std::memset(data, 0, kNodeSize);
+    putBig(data, depth, 2);
+    putBig(data + 2, count, 2);
+    Box box = cells[0].box;
+    for (std::size_t k = 0; k < count; ++k) {
+        const Cell& cell = cells[k];
+        unsigned char* const p = data + 4 + k * kCellSize;
+        putBig(p, static_cast<std::uint64_t>(cell.id), 8);
+        const float values[] = {cell.box.minX, cell.box.maxX, cell.box.minY, cell.box.maxY};
+        for (std::size_t v = 0; v < 4; ++v)
+            putBig(p + 8 + 4 * v, std::bit_cast<std::uint32_t>(values[v]), 4);
+        box = {std::min(box.minX, cell.box.minX), std::max(box.maxX, cell.box.maxX),
+               std::min(box.minY, cell.box.minY), std::max(box.maxY, cell.box.maxY)};
+    }
+    return box;
+}
+
 }  // namespace rtree
 
 double degrees(std::string_view text) {
@@ -194,6 +220,224 @@ double degrees(std::string_view text) {
     return value;
 }
 
+// One value of a row, as the thread that describes the records leaves it for the one that writes
+// the database: a number as it is, a text or blob as a place in its batch's bytes.
+struct RowValue {
+    enum class Kind : std::uint8_t { Null, Int, Double, Text, Blob };
+    Kind kind = Kind::Null;
+    std::uint32_t size = 0;
+    std::int64_t number = 0;  // the integer, the double's bits, or the offset of the bytes
+};
+
+// A run of consecutive rows, each of the same number of values (every column but fid).
+struct RowBatch {
+    std::vector<RowValue> values;  // the first `used` are the rows'
+    std::size_t used = 0;
+    std::vector<char> bytes;  // the first `length` are the rows'
+    std::size_t length = 0;
+    std::size_t rows = 0;
+    std::int64_t firstRow = 1;  // the fid of the first row
+    // The R-tree's leaves of the run's points: their nodes, one after the other, numbered from
+    // firstLeaf; and the leaf of each row, in row order.
+    std::string leaves;
+    std::int64_t firstLeaf = 0;
+    std::vector<std::uint32_t> leafOf;
+
+    // Empties the batch for rows from `first` on, with room for `room` values.
+    void clear(std::int64_t first, std::size_t room) {
+        if (values.size() < room) values.resize(room);
+        used = 0;
+        length = 0;
+        rows = 0;
+        firstRow = first;
+        leaves.clear();
+        leafOf.clear();
+    }
+    void null() { values[used++] = {}; }
+    void integer(std::int64_t value) { values[used++] = {RowValue::Kind::Int, 0, value}; }
+    void real(double value) {
+        values[used++] = {RowValue::Kind::Double, 0, std::bit_cast<std::int64_t>(value)};
+    }
+    // Room for `size` bytes at the end; end() then keeps what was written up to `end`.
+    char* room(std::size_t size) {
+        roomAt_ = length;
+        if (bytes.size() < length + size) bytes.resize(std::max(2 * bytes.size(), length + size));
+        length += size;
+        return bytes.data() + roomAt_;
+    }
+    void end(RowValue::Kind kind, const char* end) {
+        const auto size = static_cast<std::size_t>(end - (bytes.data() + roomAt_));
+        length = roomAt_ + size;
+        values[used++] = {kind, static_cast<std::uint32_t>(size),
+                          static_cast<std::int64_t>(roomAt_)};
+    }
+
+  private:
+    std::size_t roomAt_ = 0;
+};
+
+// The rows of a batch as SQLite reads them, one for each row of `batch`, so that one statement
+// inserts a whole run: a virtual table of the connection's, with no place in its database. The
+// table run_rows has the columns fid and then the row's values (texts and blobs handed over
+// without copies); run_leaves (`leaves`) the columns id and nodeno, the row's leaf of the R-tree.
+// The first row has its fid or id; each of the others takes the next, which SQLite finds without
+// looking the row up first.
+struct RowsSource {
+    const RowBatch* batch = nullptr;
+    std::size_t perRow = 0;
+    bool leaves = false;
+};
+
+namespace rows_table {
+
+struct Table : sqlite3_vtab {
+    RowsSource* source = nullptr;
+};
+struct Cursor : sqlite3_vtab_cursor {
+    std::size_t row = 0;
+};
+
+int connect(sqlite3* db, void* source, int, const char* const*, sqlite3_vtab** table, char**) {
+    auto* const rows = static_cast<RowsSource*>(source);
+    std::string columns = rows->leaves ? "CREATE TABLE x(id, nodeno" : "CREATE TABLE x(fid";
+    for (std::size_t k = 0; !rows->leaves && k < rows->perRow; ++k)
+        columns += ", v" + std::to_string(k);
+    columns += ")";
+    if (const int rc = sqlite3_declare_vtab(db, columns.c_str()); rc != SQLITE_OK) return rc;
+    auto* const made = new (std::nothrow) Table{};
+    if (!made) return SQLITE_NOMEM;
+    made->source = rows;
+    *table = made;
+    return SQLITE_OK;
+}
+int bestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
+    info->estimatedCost = 1e6;
+    return SQLITE_OK;
+}
+int disconnect(sqlite3_vtab* table) {
+    delete static_cast<Table*>(table);
+    return SQLITE_OK;
+}
+int openCursor(sqlite3_vtab*, sqlite3_vtab_cursor** cursor) {
+    auto* const made = new (std::nothrow) Cursor{};
+    if (!made) return SQLITE_NOMEM;
+    *cursor = made;
+    return SQLITE_OK;
+}
+int closeCursor(sqlite3_vtab_cursor* cursor) {
+    delete static_cast<Cursor*>(cursor);
+    return SQLITE_OK;
+}
+int filter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) {
+    static_cast<Cursor*>(cursor)->row = 0;
+    return SQLITE_OK;
+}
+int next(sqlite3_vtab_cursor* cursor) {
+    ++static_cast<Cursor*>(cursor)->row;
+    return SQLITE_OK;
+}
+const RowsSource& sourceOf(sqlite3_vtab_cursor* cursor) {
+    return *static_cast<Table*>(cursor->pVtab)->source;
+}
+int eof(sqlite3_vtab_cursor* cursor) {
+    const RowsSource& source = sourceOf(cursor);
+    return !source.batch || static_cast<Cursor*>(cursor)->row >= source.batch->rows;
+}
+int column(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
+    const RowsSource& source = sourceOf(cursor);
+    const RowBatch& batch = *source.batch;
+    const std::size_t row = static_cast<Cursor*>(cursor)->row;
+    if (column == 0) {
+        if (row == 0) sqlite3_result_int64(context, batch.firstRow);
+        return SQLITE_OK;
+    }
+    if (source.leaves) {
+        sqlite3_result_int64(context, batch.leafOf[row]);
+        return SQLITE_OK;
+    }
+    const RowValue& value =
+        batch.values[row * source.perRow + static_cast<std::size_t>(column - 1)];
+    switch (value.kind) {
+        case RowValue::Kind::Null:
+            break;
+        case RowValue::Kind::Int:
+            sqlite3_result_int64(context, value.number);
+            break;
+        case RowValue::Kind::Double:
+            sqlite3_result_double(context, std::bit_cast<double>(value.number));
+            break;
+        case RowValue::Kind::Text:
+            sqlite3_result_text(context, batch.bytes.data() + value.number,
+                                static_cast<int>(value.size), SQLITE_STATIC);
+            break;
+        case RowValue::Kind::Blob:
+            sqlite3_result_blob(context, batch.bytes.data() + value.number,
+                                static_cast<int>(value.size), SQLITE_STATIC);
+            break;
+    }
+    return SQLITE_OK;
+}
+int rowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* id) {
+    *id = static_cast<sqlite3_int64>(static_cast<Cursor*>(cursor)->row);
+    return SQLITE_OK;
+}
+
+// Eponymous only (no xCreate): no CREATE VIRTUAL TABLE makes it, nothing of it is stored.
+sqlite3_module makeModule() {
+    sqlite3_module module{};
+    module.xConnect = connect;
+    module.xBestIndex = bestIndex;
+    module.xDisconnect = disconnect;
+    module.xOpen = openCursor;
+    module.xClose = closeCursor;
+    module.xFilter = filter;
+    module.xNext = next;
+    module.xEof = eof;
+    module.xColumn = column;
+    module.xRowid = rowid;
+    return module;
+}
+const sqlite3_module kModule = makeModule();
+
+}  // namespace rows_table
+
+// The message of a failure of SQLite on `db`: the system's reason where the system refused (a
+// full disk, a folder that cannot be written), else SQLite's.
+std::string failureReason(sqlite3* db) {
+    if (!db) return "cannot write the database";
+    const int system = sqlite3_system_errno(db);
+    return system != 0 ? std::strerror(system) : sqlite3_errmsg(db);
+}
+
+// A failure of SQLite, with its reason, on the thread that met it.
+struct SqliteFailure {
+    std::string reason;
+};
+
+// A leaf of the R-tree.
+constexpr const char* kLeafSql = "INSERT INTO rtree_points_geom_node (nodeno, data) VALUES (?, ?)";
+
+void exec(sqlite3* db, const std::string& sql) {
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw SqliteFailure{failureReason(db)};
+}
+
+// The table `table` of `source` for the connection `db`, and the statement `insert` that reads
+// it. `source` outlasts the connection.
+sqlite3_stmt* prepareRunInsert(sqlite3* db, RowsSource& source, const char* table,
+                               const char* insert) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_create_module_v2(db, table, &rows_table::kModule, &source, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, insert, -1, &statement, nullptr) != SQLITE_OK)
+        throw SqliteFailure{failureReason(db)};
+    return statement;
+}
+
+// The rows go into the database on a thread of their own (the writer), in runs of kRunRows: the
+// caller's thread reads and describes each record into a run's values and packs the run's
+// leaves of the R-tree, and hands the run over; the writer inserts it, one statement for the
+// run's rows and one for its leaves. The two halves of the work take about the same time.
+// Either thread's failure fails the export; the writer is stopped before anything goes.
 class GeoPackageSink final : public ExportSink {
   public:
     explicit GeoPackageSink(const VendorList* vendors) : vendors_(vendors) {}
@@ -216,51 +460,60 @@ class GeoPackageSink final : public ExportSink {
         // first use, if nothing came first; otherwise it stays as it is.
         static const int unmetered = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
         (void)unmetered;
-        if (sqlite3_open_v2(scratch_.c_str(), &db_,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                            nullptr) != SQLITE_OK)
-            fail();
-        // A scratch file: a failure discards it whole, so it needs neither journal nor syncs.
-        // Larger pages take a quarter of the writes of 4096-byte ones (the R-tree's nodes keep
-        // their own size); 65536-byte ones measured no faster. Rows are only ever appended, so a
-        // small cache holds every page that still changes.
-        run("PRAGMA page_size = 16384; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
-            "PRAGMA locking_mode = EXCLUSIVE; PRAGMA temp_store = MEMORY;"
-            "PRAGMA cache_size = -4096; BEGIN;");
-        {
+        guard([&] {
+            db_ = open(scratch_.c_str());
+            // A scratch file: a failure discards it whole, so it needs neither journal nor
+            // syncs. Larger pages take a quarter of the writes of 4096-byte ones (the R-tree's
+            // nodes keep their own size); 65536-byte ones measured no faster. Rows are only ever
+            // appended, so a small cache holds every page that still changes; the pages it lets
+            // go are written by the thread that inserts the rows, as it goes.
+            exec(db_, "PRAGMA locking_mode = EXCLUSIVE; PRAGMA cache_size = -2048; BEGIN;");
             sqlite3_stmt* metadata = nullptr;
             const char* rest = kMetadata;
             while (*rest) {
-                if (sqlite3_prepare_v2(db_, rest, -1, &metadata, &rest) != SQLITE_OK) fail();
+                if (sqlite3_prepare_v2(db_, rest, -1, &metadata, &rest) != SQLITE_OK)
+                    throw SqliteFailure{failureReason(db_)};
                 if (!metadata) break;
                 sqlite3_bind_text(metadata, 1, kWgs84, -1, SQLITE_STATIC);
                 const int done = sqlite3_step(metadata);
                 sqlite3_finalize(metadata);
-                if (done != SQLITE_DONE && done != SQLITE_ROW) fail();
+                if (done != SQLITE_DONE && done != SQLITE_ROW)
+                    throw SqliteFailure{failureReason(db_)};
             }
-        }
-        // The columns: those of every map format, each of its declared type.
-        std::string create = "CREATE TABLE points (fid INTEGER PRIMARY KEY, geom POINT";
-        std::string insert = "INSERT INTO points VALUES (?, ?";
-        const auto column = [&](std::string_view name, const char* type) {
-            create.append(", ").append(name).append(" ").append(type);
-            insert += ", ?";
-        };
-        for (const char* name : {"name", "bssid", "type", "flags"}) column(name, "TEXT");
-        column("wep", "BOOLEAN");
-        column("channels", "TEXT");
-        const MapPointView none;
-        forEachMapValue(none, [&](std::string_view label, std::string_view, const auto& value) {
-            column(label, columnType<typename std::remove_cvref_t<decltype(value)>::value_type>());
+            // The columns: those of every map format, each of its declared type.
+            create_ = "CREATE TABLE points (fid INTEGER PRIMARY KEY, geom POINT";
+            perRow_ = 1;
+            const auto column = [&](std::string_view name, const char* type) {
+                create_.append(", ").append(name).append(" ").append(type);
+                ++perRow_;
+            };
+            for (const char* name : {"name", "bssid", "type", "flags"}) column(name, "TEXT");
+            column("wep", "BOOLEAN");
+            column("channels", "TEXT");
+            const MapPointView none;
+            forEachMapValue(none, [&](std::string_view label, std::string_view, const auto& value) {
+                column(label,
+                       columnType<typename std::remove_cvref_t<decltype(value)>::value_type>());
+            });
+            column("time", "DATETIME");
+            column("vendor", "TEXT");
+            column("sightings", "INTEGER");
+            column("first_seen", "DATETIME");
+            column("last_seen", "DATETIME");
+            column("radius_m", "DOUBLE");
+            create_ += ")";
+            exec(db_, create_);
+            rows_.perRow = perRow_;
+            insert_ = prepareRunInsert(db_, rows_, "run_rows",
+                                       "INSERT INTO points SELECT * FROM run_rows");
+            leaf_ = prepare(db_, kLeafSql);
+            rowLeaves_ = prepareRunInsert(
+                db_, rowLeavesSource_, "run_leaves",
+                "INSERT INTO rtree_points_geom_rowid (rowid, nodeno) SELECT * FROM run_leaves");
         });
-        column("time", "DATETIME");
-        column("vendor", "TEXT");
-        column("sightings", "INTEGER");
-        column("first_seen", "DATETIME");
-        column("last_seen", "DATETIME");
-        column("radius_m", "DOUBLE");
-        run(create + ")");
-        prepare(insert + ")", insert_);
+        run_ = std::make_unique<RowBatch>();
+        run_->clear(1, kRunRows * perRow_);
+        // The writer starts with the first run.
     }
 
     void write(ExportOutput&, const ExportRecord& record) override {
@@ -271,108 +524,96 @@ class GeoPackageSink final : public ExportSink {
         maxX_ = std::max(maxX_, x);
         minY_ = std::min(minY_, y);
         maxY_ = std::max(maxY_, y);
-        int at = 1;
-        // A null fid takes the next row id, counted from 1 in the new table: SQLite then appends
-        // the row at the end without first looking for one of that id.
-        sqlite3_bind_null(insert_, at++);
         ++count_;
-        cells_.push_back({static_cast<std::int64_t>(count_), rtree::pointBox(x, y)});
-        unsigned char geometry[kGeometrySize];
-        putGeometry(geometry, x, y);
-        sqlite3_bind_blob(insert_, at++, geometry, kGeometrySize, SQLITE_STATIC);
+        runCells_.push_back({static_cast<std::int64_t>(count_), rtree::pointBox(x, y)});
+        RowBatch& row = *run_;
+        putGeometry(reinterpret_cast<unsigned char*>(row.room(kGeometrySize)), x, y);
+        row.end(RowValue::Kind::Blob, row.bytes.data() + row.length);
         // Texts go through the map formats' one rule (U+FFFD for a control character or a byte
-        // that is no UTF-8), each into its own room, bound without a copy.
-        std::size_t room = 0;
+        // that is no UTF-8).
         const auto text = [&](std::string_view value) {
-            if (room == texts_.size()) texts_.emplace_back();
-            std::string& held = texts_[room++];
-            if (held.size() < value.size() * map_text::kEscapedGrowth)
-                held.resize(value.size() * map_text::kEscapedGrowth);
             static const map_text::AsciiEscapes escapes = map_text::makeEscapes({});
-            const char* const end = map_text::putMapText(held.data(), value, escapes);
-            sqlite3_bind_text(insert_, at++, held.data(), static_cast<int>(end - held.data()),
-                              SQLITE_STATIC);
+            char* const room = row.room(value.size() * map_text::kEscapedGrowth);
+            row.end(RowValue::Kind::Text, map_text::putMapText(room, value, escapes));
         };
-        const auto nothing = [&] { sqlite3_bind_null(insert_, at++); };
         text(point_.name);
         text(point_.bssid);
         text(point_.type);
         text(point_.flags);
         if (point_.wep)
-            sqlite3_bind_int(insert_, at++, *point_.wep ? 1 : 0);
+            row.integer(*point_.wep ? 1 : 0);
         else
-            nothing();
-        if (point_.channels.empty() || point_.channels.size() * 4 > sizeof channels_) {
-            nothing();
+            row.null();
+        if (point_.channels.empty() || point_.channels.size() * 4 > kChannelsRoom) {
+            row.null();
         } else {
-            const char* const end = map_text::putChannels(channels_, point_.channels, ";");
-            sqlite3_bind_text(insert_, at++, channels_, static_cast<int>(end - channels_),
-                              SQLITE_STATIC);
+            char* const room = row.room(point_.channels.size() * 4);
+            row.end(RowValue::Kind::Text, map_text::putChannels(room, point_.channels, ";"));
         }
         forEachMapValue(point_, [&](std::string_view, std::string_view, const auto& value) {
             using Value = typename std::remove_cvref_t<decltype(value)>::value_type;
             if (!value)
-                nothing();
+                row.null();
             else if constexpr (std::is_same_v<Value, int>)
-                sqlite3_bind_int(insert_, at++, *value);
+                row.integer(*value);
             else if constexpr (std::is_same_v<Value, double>)
-                sqlite3_bind_double(insert_, at++, *value);
+                row.real(*value);
             else
                 text(*value);
         });
         // The standard's form of a time has milliseconds: "YYYY-MM-DDTHH:MM:SS.000Z". A bare
         // time of day (a log without a date) is no DATETIME: null.
-        std::size_t times = 0;
         const auto time = [&](std::string_view value) {
-            if (!map_text::isFullTime(value)) return nothing();
-            char* const full = times_[times++];
+            if (!map_text::isFullTime(value)) return row.null();
+            char* const full = row.room(kTimeSize);
             std::memcpy(full, value.data(), 19);
             std::memcpy(full + 19, ".000Z", 5);
-            sqlite3_bind_text(insert_, at++, full, kTimeSize, SQLITE_STATIC);
+            row.end(RowValue::Kind::Text, full + kTimeSize);
         };
         time(point_.time);
         if (point_.vendor)
             text(*point_.vendor);
         else
-            nothing();
+            row.null();
         if (const AccessPointSummary* ap = point_.accessPoint) {
-            sqlite3_bind_int64(insert_, at++, static_cast<sqlite3_int64>(ap->sightings));
+            row.integer(static_cast<std::int64_t>(ap->sightings));
             time(ap->firstSeen);
             time(ap->lastSeen);
             if (ap->radiusM)
-                sqlite3_bind_double(insert_, at++, *ap->radiusM);
+                row.real(*ap->radiusM);
             else
-                nothing();
+                row.null();
         } else {
-            for (int k = 0; k < 4; ++k) nothing();
+            for (int k = 0; k < 4; ++k) row.null();
         }
-        if (sqlite3_step(insert_) != SQLITE_DONE) fail();
-        sqlite3_reset(insert_);
+        if (++row.rows == kRunRows) handOver();
     }
 
     void end(ExportOutput& out) override {
-        sqlite3_finalize(insert_);
-        insert_ = nullptr;
-        buildIndex();
-        run(kTriggers);
-        sqlite3_stmt* contents = nullptr;
-        prepare(
-            "INSERT INTO gpkg_contents (table_name, data_type, identifier, min_x, min_y, "
-            "max_x, max_y, srs_id) VALUES ('points', 'features', 'points', ?, ?, ?, ?, "
-            "4326)",
-            contents);
-        if (count_ > 0) {
-            sqlite3_bind_double(contents, 1, minX_);
-            sqlite3_bind_double(contents, 2, minY_);
-            sqlite3_bind_double(contents, 3, maxX_);
-            sqlite3_bind_double(contents, 4, maxY_);
-        }
-        const int done = sqlite3_step(contents);
-        sqlite3_finalize(contents);
-        if (done != SQLITE_DONE) fail();
-        run("COMMIT");
-        if (sqlite3_close(db_) != SQLITE_OK) fail();
-        db_ = nullptr;
+        if (run_->rows > 0) handOver();
+        finishWriter();
+        guard([&] {
+            finalizeStatements();
+            buildIndex();
+            exec(db_, kTriggers);
+            sqlite3_stmt* contents = prepare(
+                db_,
+                "INSERT INTO gpkg_contents (table_name, data_type, identifier, min_x, min_y, "
+                "max_x, max_y, srs_id) VALUES ('points', 'features', 'points', ?, ?, ?, ?, "
+                "4326)");
+            if (count_ > 0) {
+                sqlite3_bind_double(contents, 1, minX_);
+                sqlite3_bind_double(contents, 2, minY_);
+                sqlite3_bind_double(contents, 3, maxX_);
+                sqlite3_bind_double(contents, 4, maxY_);
+            }
+            const int done = sqlite3_step(contents);
+            sqlite3_finalize(contents);
+            if (done != SQLITE_DONE) throw SqliteFailure{failureReason(db_)};
+            exec(db_, "COMMIT");
+            if (sqlite3_close(db_) != SQLITE_OK) throw SqliteFailure{failureReason(db_)};
+            db_ = nullptr;
+        });
         // Beside its target, the database is the export: it is handed over as it is.
         if (!target_.empty()) return;
         copyInto(out);
@@ -393,53 +634,193 @@ class GeoPackageSink final : public ExportSink {
   private:
     static constexpr std::size_t kChannelsRoom = 256;
     static constexpr int kTimeSize = 24;
+    // Rows per run: 8192 rows' values take about 4 MiB.
+    static constexpr std::size_t kRunRows = 8192;
+    // Runs waiting for the writer, at most: then the caller's thread waits.
+    static constexpr std::size_t kWaiting = 3;
 
-    // The spatial index of every point written, packed.
+    // A connection of this sink's: no journal and no syncs (a failure discards the database).
+    static sqlite3* open(const char* file) {
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(file, &db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK) {
+            SqliteFailure failure{failureReason(db)};
+            sqlite3_close(db);
+            throw failure;
+        }
+        try {
+            exec(db,
+                 "PRAGMA page_size = 16384; PRAGMA journal_mode = OFF;"
+                 "PRAGMA synchronous = OFF; PRAGMA temp_store = MEMORY;");
+        } catch (...) {
+            sqlite3_close(db);
+            throw;
+        }
+        return db;
+    }
+    static sqlite3_stmt* prepare(sqlite3* db, const std::string& sql) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+            throw SqliteFailure{failureReason(db)};
+        return statement;
+    }
+    static void step(sqlite3* db, sqlite3_stmt* statement) {
+        if (sqlite3_step(statement) != SQLITE_DONE) throw SqliteFailure{failureReason(db)};
+        sqlite3_reset(statement);
+    }
+
+    // Runs `work` on the caller's thread; a failure of SQLite fails the export.
+    template <typename Work>
+    void guard(Work&& work) {
+        try {
+            work();
+        } catch (const SqliteFailure& failure) {
+            fail(failure.reason);
+        }
+    }
+
+    // The full run to the writer, and a batch for the next.
+    void handOver() {
+        indexRun(*run_);
+        const std::int64_t next = run_->firstRow + static_cast<std::int64_t>(run_->rows);
+        if (!writer_.joinable()) writer_ = std::thread([this] { writeRows(); });
+        {
+            std::unique_lock lock(mutex_);
+            room_.wait(lock, [&] { return waiting_.size() < kWaiting || failure_; });
+            if (failure_) {
+                const std::string reason = *failure_;
+                lock.unlock();
+                fail(reason);
+            }
+            waiting_.push_back(std::move(run_));
+            if (!spare_.empty()) {
+                run_ = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        ready_.notify_one();
+        if (!run_) run_ = std::make_unique<RowBatch>();
+        run_->clear(next, kRunRows * perRow_);
+    }
+
+    // The writer's thread: the runs into the database, in order, until the last; the first
+    // failure is kept for the caller's thread, which then stops.
+    void writeRows() {
+        try {
+            for (;;) {
+                std::unique_ptr<RowBatch> run;
+                {
+                    std::unique_lock lock(mutex_);
+                    ready_.wait(lock, [&] { return stop_ || !waiting_.empty(); });
+                    if (waiting_.empty()) break;  // stopped, or the last run is in
+                    run = std::move(waiting_.front());
+                    waiting_.pop_front();
+                }
+                room_.notify_one();
+                rows_.batch = rowLeavesSource_.batch = run.get();
+                step(db_, insert_);
+                writeLeaves(*run);
+                rows_.batch = rowLeavesSource_.batch = nullptr;
+                std::lock_guard lock(mutex_);
+                spare_.push_back(std::move(run));
+            }
+        } catch (const SqliteFailure& failure) {
+            {
+                std::lock_guard lock(mutex_);
+                failure_ = failure.reason;
+            }
+            room_.notify_all();
+        }
+    }
+
+    // Waits for the writer to write every run handed over; its failure fails the export.
+    void finishWriter() {
+        if (!writer_.joinable()) return;
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        ready_.notify_one();
+        writer_.join();
+        if (failure_) fail(*failure_);
+    }
+
+    // Ends the writer at once, leaving what it has not written.
+    void stopWriter() {
+        if (!writer_.joinable()) return;
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+            waiting_.clear();
+        }
+        ready_.notify_one();
+        writer_.join();
+    }
+
+    // The leaves of the run's points, packed: their nodes and each row's leaf, for the run.
+    void indexRun(RowBatch& run) {
+        using namespace rtree;
+        tile(runCells_);
+        const std::size_t count = (runCells_.size() + kMaxCells - 1) / kMaxCells;
+        run.firstLeaf = nextNode_;
+        run.leaves.resize(count * kNodeSize);
+        run.leafOf.resize(runCells_.size());
+        for (std::size_t at = 0, leaf = 0; at < runCells_.size(); at += kMaxCells, ++leaf) {
+            const std::size_t cells = std::min(kMaxCells, runCells_.size() - at);
+            const std::int64_t nodeno = nextNode_++;
+            auto* const data =
+                reinterpret_cast<unsigned char*>(run.leaves.data()) + leaf * kNodeSize;
+            leaves_.push_back({nodeno, putNode(data, &runCells_[at], cells, 0)});
+            for (std::size_t k = at; k < at + cells; ++k)
+                run.leafOf[static_cast<std::size_t>(runCells_[k].id - run.firstRow)] =
+                    static_cast<std::uint32_t>(nodeno);
+        }
+        runCells_.clear();
+    }
+
+    // The writer's: the run's leaves, and each of its rows' leaf, into the database.
+    void writeLeaves(const RowBatch& run) {
+        const std::size_t count = run.leaves.size() / rtree::kNodeSize;
+        for (std::size_t k = 0; k < count; ++k) {
+            sqlite3_bind_int64(leaf_, 1, run.firstLeaf + static_cast<std::int64_t>(k));
+            sqlite3_bind_blob(leaf_, 2, run.leaves.data() + k * rtree::kNodeSize,
+                              static_cast<int>(rtree::kNodeSize), SQLITE_STATIC);
+            step(db_, leaf_);
+        }
+        step(db_, rowLeaves_);
+    }
+
+    // The levels of the spatial index above its leaves, up to the root.
     void buildIndex() {
         using namespace rtree;
-        Statement node(*this,
+        if (leaves_.empty()) return;  // the module's empty root stands
+        if (leaves_.size() == 1) {
+            // The one leaf is the root.
+            exec(db_,
+                 "DELETE FROM rtree_points_geom_node WHERE nodeno = 1;"
+                 "UPDATE rtree_points_geom_node SET nodeno = 1 WHERE nodeno = 2;"
+                 "UPDATE rtree_points_geom_rowid SET nodeno = 1");
+            return;
+        }
+        Statement node(db_,
                        "INSERT OR REPLACE INTO rtree_points_geom_node (nodeno, data) "
                        "VALUES (?, ?)");
-        Statement parent(*this,
+        Statement parent(db_,
                          "INSERT INTO rtree_points_geom_parent (nodeno, parentnode) "
                          "VALUES (?, ?)");
-        // The leaf of each row, in row order from row ?2 on: ?1 is a JSON array of node numbers,
-        // so that one statement's run appends thousands of rows.
-        Statement rowid(*this,
-                        "INSERT INTO rtree_points_geom_rowid (rowid, nodeno) "
-                        "SELECT ?2 + key, value FROM json_each(?1)");
-        if (cells_.empty()) return;                            // the module's empty root stands
-        std::vector<std::uint32_t> leafOf(cells_.size() + 1);  // by row id
-        std::vector<Cell> level = std::move(cells_);
-        cells_ = {};
-        std::int64_t next = 2;  // node 1 is the root
-        for (int depth = 0;; ++depth) {
+        std::vector<Cell> level = std::move(leaves_);
+        leaves_ = {};
+        for (unsigned depth = 1;; ++depth) {
             const bool root = level.size() <= kMaxCells;
             if (!root) tile(level);
             std::vector<Cell> above;
             for (std::size_t at = 0; at < level.size(); at += kMaxCells) {
                 const std::size_t count = std::min(kMaxCells, level.size() - at);
-                const std::int64_t nodeno = root ? 1 : next++;
-                unsigned char data[kNodeSize] = {};
-                putBig(data, root ? static_cast<unsigned>(depth) : 0, 2);
-                putBig(data + 2, count, 2);
-                Box box = level[at].box;
-                for (std::size_t k = 0; k < count; ++k) {
-                    const Cell& cell = level[at + k];
-                    unsigned char* const p = data + 4 + k * kCellSize;
-                    putBig(p, static_cast<std::uint64_t>(cell.id), 8);
-                    const float values[] = {cell.box.minX, cell.box.maxX, cell.box.minY,
-                                            cell.box.maxY};
-                    for (std::size_t v = 0; v < 4; ++v)
-                        putBig(p + 8 + 4 * v, std::bit_cast<std::uint32_t>(values[v]), 4);
-                    box = {std::min(box.minX, cell.box.minX), std::max(box.maxX, cell.box.maxX),
-                           std::min(box.minY, cell.box.minY), std::max(box.maxY, cell.box.maxY)};
-                    if (depth == 0)
-                        leafOf[static_cast<std::size_t>(cell.id)] =
-                            static_cast<std::uint32_t>(nodeno);
-                    else
-                        parent.step(cell.id, nodeno);
-                }
+                const std::int64_t nodeno = root ? 1 : nextNode_++;
+                unsigned char data[kNodeSize];
+                const Box box = putNode(data, &level[at], count, root ? depth : 0);
+                for (std::size_t k = at; k < at + count; ++k) parent.step(level[k].id, nodeno);
                 sqlite3_bind_int64(node.statement, 1, nodeno);
                 sqlite3_bind_blob(node.statement, 2, data, kNodeSize, SQLITE_STATIC);
                 node.step();
@@ -448,59 +829,31 @@ class GeoPackageSink final : public ExportSink {
             if (root) break;
             level = std::move(above);
         }
-        // In row order: each appended at the end of its table.
-        constexpr std::size_t kRun = std::size_t{1} << 16;
-        std::string nodes;
-        for (std::size_t first = 1; first < leafOf.size(); first += kRun) {
-            nodes = "[";
-            const std::size_t last = std::min(leafOf.size(), first + kRun);
-            for (std::size_t id = first; id < last; ++id) {
-                char digits[16];
-                const auto end = std::to_chars(digits, digits + sizeof digits, leafOf[id]).ptr;
-                nodes.append(digits, end).push_back(',');
-            }
-            nodes.back() = ']';
-            sqlite3_bind_text(rowid.statement, 1, nodes.data(), static_cast<int>(nodes.size()),
-                              SQLITE_STATIC);
-            sqlite3_bind_int64(rowid.statement, 2, static_cast<sqlite3_int64>(first));
-            rowid.step();
+    }
+
+    void finalizeStatements() {
+        for (sqlite3_stmt** statement : {&insert_, &leaf_, &rowLeaves_}) {
+            sqlite3_finalize(*statement);
+            *statement = nullptr;
         }
     }
 
     // A prepared statement, finalized when it goes.
     struct Statement {
-        Statement(GeoPackageSink& sink, const char* sql) : sink(sink) {
-            sink.prepare(sql, statement);
-        }
+        Statement(sqlite3* db, const char* sql) : db(db), statement(prepare(db, sql)) {}
         ~Statement() { sqlite3_finalize(statement); }
-        void step() {
-            if (sqlite3_step(statement) != SQLITE_DONE) sink.fail();
-            sqlite3_reset(statement);
-        }
+        void step() { GeoPackageSink::step(db, statement); }
         void step(std::int64_t a, std::int64_t b) {
             sqlite3_bind_int64(statement, 1, a);
             sqlite3_bind_int64(statement, 2, b);
             step();
         }
-        GeoPackageSink& sink;
-        sqlite3_stmt* statement = nullptr;
+        sqlite3* db;
+        sqlite3_stmt* statement;
     };
 
-    void run(const std::string& sql) {
-        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail();
-    }
-    void prepare(const std::string& sql, sqlite3_stmt*& statement) {
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) fail();
-    }
-
-    // The database's failure as the export's: the system's reason where the system refused
-    // (a full disk, a folder that cannot be written), else SQLite's.
-    [[noreturn]] void fail() {
-        std::string reason = "cannot write the database";
-        if (db_) {
-            const int system = sqlite3_system_errno(db_);
-            reason = system != 0 ? std::strerror(system) : sqlite3_errmsg(db_);
-        }
+    // The export fails for `reason`: nothing of it is left.
+    [[noreturn]] void fail(const std::string& reason) {
         discard();
         throw FileError(target_.empty() ? scratch_ : target_, reason);
     }
@@ -522,8 +875,8 @@ class GeoPackageSink final : public ExportSink {
     }
 
     void discard() {
-        if (insert_) sqlite3_finalize(insert_);
-        insert_ = nullptr;
+        stopWriter();
+        finalizeStatements();
         if (db_) sqlite3_close_v2(db_);
         db_ = nullptr;
         if (!scratch_.empty()) {
@@ -538,20 +891,36 @@ class GeoPackageSink final : public ExportSink {
     fs::path target_;
     fs::path scratch_;
     std::optional<InterruptCleanup> cleanup_;
+    // The database, the writer's alone while it runs.
     sqlite3* db_ = nullptr;
     sqlite3_stmt* insert_ = nullptr;
+    sqlite3_stmt* leaf_ = nullptr;                  // kLeafSql
+    sqlite3_stmt* rowLeaves_ = nullptr;             // each row's leaf, from run_leaves
+    std::string create_;                            // the points table
+    RowsSource rows_;                               // the run the writer inserts through insert_
+    RowsSource rowLeavesSource_{nullptr, 0, true};  // and through rowLeaves_
+    std::size_t perRow_ = 0;                        // values of a row but the fid
     std::uint64_t count_ = 0;
     double minX_ = std::numeric_limits<double>::infinity();
     double maxX_ = -std::numeric_limits<double>::infinity();
     double minY_ = std::numeric_limits<double>::infinity();
     double maxY_ = -std::numeric_limits<double>::infinity();
-    std::vector<rtree::Cell> cells_;  // each point's place in the index, in row order
+    std::vector<rtree::Cell> runCells_;  // the place of each point of the run in the index
+    std::vector<rtree::Cell> leaves_;    // the index's leaves so far, each a node's box
+    std::int64_t nextNode_ = 2;          // the next node's number: node 1 is the root
     MapPointView point_;
     MapPointStore store_;
-    std::deque<std::string> texts_;  // the record's texts as bound; a deque never moves them
-    // The record's channels and times as bound, until the row is stepped.
-    char channels_[kChannelsRoom];
-    char times_[3][kTimeSize];
+    std::unique_ptr<RowBatch> run_;  // the run being described
+
+    // Between the caller's thread and the writer's.
+    std::thread writer_;
+    std::mutex mutex_;
+    std::condition_variable ready_;  // a run waits, or the writer is to stop
+    std::condition_variable room_;   // a run was taken, or the writer failed
+    std::deque<std::unique_ptr<RowBatch>> waiting_;
+    std::vector<std::unique_ptr<RowBatch>> spare_;  // written runs' batches, for reuse
+    std::optional<std::string> failure_;            // the writer's
+    bool stop_ = false;                             // no run comes after those waiting
 };
 
 }  // namespace

@@ -49,6 +49,22 @@ class GeoPackageExport : public ::testing::Test {
         ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
     }
 
+    // `points` points on a grid of 150 columns, half a degree apart north to south, in place of
+    // the log: written in runs of rows, several of them beyond 8,192 points.
+    void loadGrid(int points) {
+        std::string log;
+        for (int k = 0; k < points; ++k) {
+            char lat[32], lon[32], bssid[32];
+            std::snprintf(lat, sizeof lat, "N %d.%07d", 1 + k / 300,
+                          k / 150 % 2 * 5000000 + k % 7 * 1000);
+            std::snprintf(lon, sizeof lon, "W %d.5000000", k % 150);
+            std::snprintf(bssid, sizeof bssid, "00:0c:41:aa:%02x:%02x", k / 256, k % 256);
+            log += test::dataLine(lat, lon, "grid", bssid, "0011") + "\r\n";
+        }
+        test::writeFile(dir / "drive.txt", test::textLog({}) + log);
+        ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
+    }
+
     fs::path exportTo(bool perAccessPoint) {
         ExportStyle style;
         style.format = ExportFormat::GeoPackage;
@@ -84,6 +100,10 @@ TEST_F(GeoPackageExport, GdalReadsTypesValuesAndIndex) {
             output("ogrinfo -ro " + file + " -sql \"SELECT HasSpatialIndex('points','geom')\"")
                 .find("HasSpatialIndex (Integer) = 1"),
             std::string::npos);
+        // A single leaf, which is the root.
+        EXPECT_NE(output("ogrinfo -ro " + file + " -sql \"SELECT rtreecheck('rtree_points_geom')\"")
+                      .find("= ok\n"),
+                  std::string::npos);
         const std::string all = output("ogrinfo -ro -al -q " + file);
         EXPECT_EQ(all.find("Warning"), std::string::npos) << all;
         for (const char* value :
@@ -96,32 +116,28 @@ TEST_F(GeoPackageExport, GdalReadsTypesValuesAndIndex) {
     }
 }
 
-// The index, packed in three levels for 3,000 points on a grid, is one SQLite itself finds
-// sound, and a window asks it for exactly the points inside.
+// 18,000 points, written in three runs of rows: every row in order, a database and an index
+// SQLite itself finds sound, and a window asks the index for exactly the points inside.
 TEST_F(GeoPackageExport, TheIndexHoldsEveryPoint) {
     if (output("command -v ogrinfo").empty()) GTEST_SKIP() << "ogrinfo is missing (tools/setup.sh)";
-    std::string log;
-    for (int k = 0; k < 3000; ++k) {
-        char lat[32], lon[32], bssid[32];
-        std::snprintf(lat, sizeof lat, "N %d.%07d", k / 60, k % 7 * 1000);
-        std::snprintf(lon, sizeof lon, "W %d.5000000", k % 60);
-        std::snprintf(bssid, sizeof bssid, "00:0c:41:aa:%02x:%02x", k / 256, k % 256);
-        log += test::dataLine(lat, lon, "grid", bssid, "0011") + "\r\n";
-    }
-    test::writeFile(dir / "drive.txt", test::textLog({}) + log);
-    ASSERT_EQ(loadSourceLog(dir / "drive.txt", files).status, LoadStatus::Loaded);
+    loadGrid(18000);
     const std::string file = "'" + exportTo(false).string() + "'";
-    EXPECT_NE(output("ogrinfo -ro " + file + " -sql \"SELECT rtreecheck('rtree_points_geom')\"")
-                  .find("= ok"),
-              std::string::npos);
-    // Longitudes W 10.5 to W 19.5 and latitudes 20 to 29: 10 x 10 columns and rows of the grid.
+    const auto sql = [&](const std::string& query) {
+        return output("ogrinfo -ro " + file + " -sql \"" + query + "\"");
+    };
+    EXPECT_NE(sql("PRAGMA integrity_check").find("= ok\n"), std::string::npos);
+    EXPECT_NE(sql("SELECT rtreecheck('rtree_points_geom')").find("= ok\n"), std::string::npos);
+    const std::string row = sql("SELECT bssid FROM points WHERE fid = 16385");
+    EXPECT_NE(row.find("= 00:0c:41:aa:40:00\n"), std::string::npos) << row;
+    // Longitudes W 10.5 to W 19.5 and latitudes 20 to 29.5: 10 columns and 20 rows of the grid.
     EXPECT_NE(output("ogrinfo -ro -so -spat -20 19.9 -10 29.9 " + file + " points")
-                  .find("Feature Count: 100\n"),
+                  .find("Feature Count: 200\n"),
               std::string::npos);
 }
 
 // A write that fails midway (the disk fills) reports the export's name, and an interrupt stops
-// the export; either leaves the earlier file whole, with no scratch file beside it.
+// the export; either leaves the earlier file whole, with no scratch file beside it. The disk
+// fills at the start, and while the rows' thread writes runs with more coming.
 TEST_F(GeoPackageExport, AFailedWriteLeavesTheEarlierFile) {
     const fs::path target = exportTo(false);
     const std::string earlier = test::readFile(target);
@@ -134,6 +150,8 @@ TEST_F(GeoPackageExport, AFailedWriteLeavesTheEarlierFile) {
                test::readFile(target) == earlier && entries() == before;
     };
     EXPECT_EXIT(test::exitWith(diskFills, 20000), ::testing::ExitedWithCode(0), "");
+    loadGrid(30000);
+    EXPECT_EXIT(test::exitWith(diskFills, 1000000), ::testing::ExitedWithCode(0), "");
     // Stopped with the database complete, just before it takes the name.
     const pid_t child = fork();
     if (child == 0) {
