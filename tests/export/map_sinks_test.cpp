@@ -138,16 +138,8 @@ TEST(MapSinks, WriteHeaderOnePointPerExportedLineAndFooter) {
         EXPECT_TRUE(file.starts_with(header) && file.ends_with(footer)) << file;
         EXPECT_EQ(occurrences(file, point), lines + (point == "\r\n" ? 1 : 0)) << file;
     }
-}
-
-// The CSV's .csvt and .prj are written with it, as one: a sidecar that cannot be written fails
-// the export and leaves the earlier file.
-TEST(MapSinks, CsvIsWrittenWithItsTypesAndProjection) {
-    test::TempDir dir;
-    const WorkingFiles files{dir.path()};
-    ASSERT_EQ(loadSourceLog(test::repoFile("tests/export/golden/flags-log.txt"), files).status,
-              LoadStatus::Loaded);
-    const RecordSelection all = mainExportSelection(MainExport::ConvertAll);
+    // The CSV's .csvt and .prj are written with it, as one: a sidecar that cannot be written
+    // fails the export and leaves the earlier file.
     writeExport(files.output1(), dir / "points.csv", all, *makeCsvSink(nullptr));
     const std::string csv = test::readFile(dir / "points.csv");
     // What they say GDAL reads back (MapFilesReadByOtherPrograms).
