@@ -151,8 +151,6 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
         {args("criteria /../../evil"), 1, "path separator"},
         {args("criteria home --mac 0/:../../evil"), 2, "not a MAC address"},
         {args("criteria home --mac 00-09-5B-EE-E7-61"), 2, "not a MAC address"},
-        {args("criteria home --mac 00:09:5B:EE:E7:61:62"), 2, "not a MAC address"},
-        {args("criteria home --mac zz:zz"), 2, "not a MAC address"},
         {args("criteria home --mac"), 2, "--mac needs a value"},
         {args("criteria home --wep ON"), 2, "usage:"},
         {args("matching home --mac 00:0F:66:AA:BB:01"), 2, "usage:"},
