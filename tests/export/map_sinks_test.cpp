@@ -66,69 +66,24 @@ const AccessPointSummary kThreeSightings{3, "2004-06-05T23:50:00Z", "2004-06-06T
 // point, one without any optional value, and one on E 180 named with NUL bytes whose vendor is
 // a formula; names with every character the formats escape.
 std::vector<MapPoint> referencePoints() {
-    std::vector<MapPoint> points(6);
-    points[0] = {
-        "41.5", "2.5", "HOMENET", "00:0C:41:AA:BB:01",    "BSS",          "0011", true, {6},
-        23,     72,    49,        "2004-06-05T12:01:00Z", "Cisco-Linksys"};
-    points[1] = {"-33.25",
-                 "-81.75",
-                 "Caf\u00e9, \"Bar\"; <Tom> & Jerry ]]>",
-                 "00:0a:0b:0c:0d:0e",
-                 "BSS",
-                 "0001",
-                 false,
-                 {1, 6, 11},
-                 std::nullopt,
-                 std::nullopt,
-                 std::nullopt,
-                 "12:01:05",
-                 std::nullopt};
-    points[2] = {"-0.0451234",
-                 "151.2",
-                 "\x01tab\there\x1f"
-                 "end\x7f line\r\nbreak \u20ac\u0160\u00ff",
-                 "00:0C:41:AA:BB:03",
-                 "ad-hoc",
-                 "0072",
-                 std::nullopt,
-                 {36, 149},
-                 5,
-                 60,
-                 55,
-                 "2004-06-05T23:59:59Z",
-                 "Acme \"Wireless\", Inc. & Co. <EU>"};
-    points[3] = {"0.5",
-                 "-0.25",
-                 "",
-                 "00:0C:41:AA:BB:02",
-                 "BSS",
-                 "0031",
-                 true,
-                 {},
-                 10,
-                 80,
-                 70,
-                 "2004-06-06T00:00:10Z",
-                 "\u00c4pfel GmbH"};
+    constexpr std::nullopt_t none = std::nullopt;
+    // clang-format off
+    std::vector<MapPoint> points = {
+        {"41.5", "2.5", "HOMENET", "00:0C:41:AA:BB:01", "BSS", "0011", true, {6}, 23, 72, 49,
+         "2004-06-05T12:01:00Z", "Cisco-Linksys"},
+        {"-33.25", "-81.75", "Caf\u00e9, \"Bar\"; <Tom> & Jerry ]]>", "00:0a:0b:0c:0d:0e", "BSS",
+         "0001", false, {1, 6, 11}, none, none, none, "12:01:05", none},
+        {"-0.0451234", "151.2", "\x01tab\there\x1f" "end\x7f line\r\nbreak \u20ac\u0160\u00ff",
+         "00:0C:41:AA:BB:03", "ad-hoc", "0072", none, {36, 149}, 5, 60, 55,
+         "2004-06-05T23:59:59Z", "Acme \"Wireless\", Inc. & Co. <EU>"},
+        {"0.5", "-0.25", "", "00:0C:41:AA:BB:02", "BSS", "0031", true, {}, 10, 80, 70,
+         "2004-06-06T00:00:10Z", "\u00c4pfel GmbH"},
+        {"10", "20", "\xff\xc0\x80" "\xed\xa0\x80" "ok", "", "", "", none, {}, none, none, none, "",
+         none},
+        {"45.5", "180.0000000", std::string(3, '\0'), "00:0C:41:AA:BB:05", "BSS", "0011", true,
+         {11}, none, none, none, "", "=1+1"}};
+    // clang-format on
     points[3].accessPoint = &kThreeSightings;
-    points[4] = {"10",
-                 "20",
-                 "\xff\xc0\x80"
-                 "\xed\xa0\x80"
-                 "ok",
-                 "",
-                 "",
-                 "",
-                 std::nullopt,
-                 {},
-                 std::nullopt,
-                 std::nullopt,
-                 std::nullopt,
-                 "",
-                 std::nullopt};
-    points[5] = {
-        "45.5", "180.0000000", std::string(3, '\0'), "00:0C:41:AA:BB:05", "BSS", "0011", true,
-        {11},   std::nullopt,  std::nullopt,         std::nullopt,        "",    "=1+1"};
     // The values only some logs give (a WiGLE CSV's), on the first point; text to escape.
     points[0].rssi = -51;
     points[0].auth = "[WPA2-PSK-CCMP][ESS] <&>";
@@ -183,16 +138,8 @@ TEST(MapSinks, WriteHeaderOnePointPerExportedLineAndFooter) {
         EXPECT_TRUE(file.starts_with(header) && file.ends_with(footer)) << file;
         EXPECT_EQ(occurrences(file, point), lines + (point == "\r\n" ? 1 : 0)) << file;
     }
-}
-
-// The CSV's .csvt and .prj are written with it, as one: a sidecar that cannot be written fails
-// the export and leaves the earlier file.
-TEST(MapSinks, CsvIsWrittenWithItsTypesAndProjection) {
-    test::TempDir dir;
-    const WorkingFiles files{dir.path()};
-    ASSERT_EQ(loadSourceLog(test::repoFile("tests/export/golden/flags-log.txt"), files).status,
-              LoadStatus::Loaded);
-    const RecordSelection all = mainExportSelection(MainExport::ConvertAll);
+    // The CSV's .csvt and .prj are written with it, as one: a sidecar that cannot be written
+    // fails the export and leaves the earlier file.
     writeExport(files.output1(), dir / "points.csv", all, *makeCsvSink(nullptr));
     const std::string csv = test::readFile(dir / "points.csv");
     // What they say GDAL reads back (MapFilesReadByOtherPrograms).
@@ -275,19 +222,9 @@ TEST(MapWriters, NoPointIsLongerThanItsBound) {
     for (const char byte : {'&', '<', '"', '\x01', '\xff'}) {
         const std::string worst(2000, byte);
         const AccessPointSummary ap{~std::uint64_t{0}, worst, worst, -1.2345678901234567e-300};
-        MapPoint point{worst,
-                       worst,
-                       worst,
-                       worst,
-                       worst,
-                       worst,
-                       true,
-                       channelsFromBits("FFFFFFFF"),
-                       -2147483647 - 1,
-                       -2147483647 - 1,
-                       -2147483647 - 1,
-                       worst,
-                       worst};
+        const auto least = -2147483647 - 1;
+        MapPoint point{worst, worst, worst, worst, worst, worst, true, channelsFromBits("FFFFFFFF"),
+                       least, least, least, worst, worst};
         point.accessPoint = &ap;
         for (const Format& format : kFormats) {
             std::string out;
@@ -475,7 +412,8 @@ print(' '.join('%s=%s' % (c, types.get(c)) for c in sys.argv[4:]))
 // Every line of one export, in each map format, one pin per sighting and one per access point,
 // read back by GPSBabel and GDAL's ogrinfo; and the two lines put first in the log as each
 // reader gives them: E 180 (GPX holds it as -180, the same meridian), a NUL name (U+FFFD) and
-// a formula name (with CSV's apostrophe).
+// a formula name (with CSV's apostrophe). Then a WiGLE CSV log, whose points carry RSSI, auth
+// text, altitude (GPX's elevation, a number to its readers) and accuracy.
 TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
     const bool gpsbabel = have("gpsbabel");
     const bool ogrinfo = have("ogrinfo");
@@ -529,19 +467,25 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
         {ExportFormat::GeoJson, "180", "=1+1"},
         {ExportFormat::Csv, "180", "'=1+1"},
     };
-    for (const bool perAccessPoint : {false, true}) {
+    for (const int pass : {0, 1, 2}) {
+        const bool perAccessPoint = pass == 1, wigle = pass == 2;
+        const std::string log = wigle ? "wigle-phone.csv" : "drive.txt";
+        if (wigle) {
+            ASSERT_EQ(loadSourceLog(test::repoFile("samples/" + log), files).status,
+                      LoadStatus::Loaded);
+        }
         ExportStyle style;
         style.perAccessPoint = perAccessPoint;
         const std::string st = test::readFile(
-            runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), "drive.txt", style));
+            runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), log, style));
         const long lines = static_cast<long>(occurrences(st, "\r\n")) - 1;  // the header row
-        ASSERT_GT(lines, perAccessPoint ? 30 : 250);
+        ASSERT_GT(lines, pass == 0 ? 250 : 30);
         for (const Row& row : rows) {
             style.format = row.format;
-            const fs::path file = runMainExport(MainExport::ConvertAll, files.output1(), dir.path(),
-                                                "drive.txt", style);
+            const fs::path file =
+                runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), log, style);
             const std::string ext = exportFormatInfo(row.format).option;
-            const std::string what = ext + (perAccessPoint ? " per access point" : "");
+                        const std::string what = ext + (perAccessPoint ? " per access point" : "") + " " + log;
             if (validate && (row.format == ExportFormat::Kml || row.format == ExportFormat::Gpx)) {
                 const fs::path xsd = schemas / (row.format == ExportFormat::Kml
                                                     ? "ogckml22.xsd"
@@ -557,16 +501,21 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
                     run("ogrinfo -ro -al '" + file.string() + "'", dir / "ogrinfo");
                 EXPECT_TRUE(ok) << what << ": " << listing.substr(0, 2000);
                 EXPECT_EQ(featureCount(listing), lines) << what;
-                for (const std::string& value :
-                     {std::string(row.format == ExportFormat::Csv ? "Geometry: Point" : "POINT ("),
-                      "POINT (" + row.east180 + " 10", "= " + hidden + "\n",
-                      "= " + row.formula + "\n"})
+                const std::vector<std::string> values =
+                    wigle
+                        ? std::vector<std::string>{row.format == ExportFormat::Gpx ? "ele (Real) = "
+                                                                                   : "POINT ("}
+                        : std::vector<std::string>{
+                              row.format == ExportFormat::Csv ? "Geometry: Point" : "POINT (",
+                              "POINT (" + row.east180 + " 10", "= " + hidden + "\n",
+                              "= " + row.formula + "\n"};
+                for (const std::string& value : values)
                     EXPECT_NE(listing.find(value), std::string::npos) << what << ": " << value;
             }
             // Through ogr2ogr into a GeoPackage, every BSSID and name exactly, as text: GeoJSON
             // with the open option that keeps its strings (it cannot declare types); GPX's
             // empty names GDAL reads as null.
-            if (gpkg && !perAccessPoint) {
+            if (gpkg && pass == 0) {
                 const fs::path converted = dir / (ext + ".gpkg");
                 fs::remove(converted);
                 const std::string open =
@@ -594,57 +543,11 @@ TEST(MapFilesReadByOtherPrograms, EveryLineReadsBackInEveryFormatAsWritten) {
                         dir / "gpsbabel");
                 EXPECT_TRUE(ok) << what << ": " << gpx.substr(0, 2000);
                 EXPECT_EQ(static_cast<long>(occurrences(gpx, "<wpt ")), lines) << what;
-                for (const std::string& value :
-                     {"lon=\"" + row.east180 + ".0", "<name>" + hidden + "</name>"})
-                    EXPECT_NE(gpx.find(value), std::string::npos) << what << ": " << value;
-            }
-        }
-    }
-}
-
-}  // namespace
-}  // namespace velmora
-
-namespace velmora {
-namespace {
-
-// A WiGLE CSV log's map files, each with its RSSI, auth text, altitude and accuracy, read with
-// a point for every line of its Streets and Trips file.
-TEST(MapFilesReadByOtherPrograms, EveryPointOfAWigleLogReadsBackInEveryFormat) {
-    const bool gpsbabel = have("gpsbabel");
-    const bool ogrinfo = have("ogrinfo");
-    if (!gpsbabel && !ogrinfo) GTEST_SKIP() << "gpsbabel and ogrinfo are missing (tools/setup.sh)";
-    test::TempDir dir;
-    const WorkingFiles files{dir / "work"};
-    fs::create_directory(files.folder);
-    ASSERT_EQ(loadSourceLog(test::repoFile("samples/wigle-phone.csv"), files).status,
-              LoadStatus::Loaded);
-    const std::string name = "wigle-phone.csv";
-    const std::string st = test::readFile(
-        runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), name, ExportStyle{}));
-    const long lines = static_cast<long>(occurrences(st, "\r\n")) - 1;  // the header row
-    ASSERT_GT(lines, 30);
-    for (const ExportFormat format :
-         {ExportFormat::Kml, ExportFormat::Gpx, ExportFormat::GeoJson, ExportFormat::Csv}) {
-        ExportStyle style;
-        style.format = format;
-        const fs::path file =
-            runMainExport(MainExport::ConvertAll, files.output1(), dir.path(), name, style);
-        const std::string ext = exportFormatInfo(format).option;
-        if (gpsbabel && format != ExportFormat::Csv) {
-            const auto [gpx, ok] = run(
-                "gpsbabel -i " + ext + " -f '" + file.string() + "' -o gpx -F -", dir / "gpsbabel");
-            EXPECT_TRUE(ok) << ext << ": " << gpx;
-            EXPECT_EQ(static_cast<long>(occurrences(gpx, "<wpt ")), lines) << ext << ": " << gpx;
-        }
-        if (ogrinfo) {
-            const auto [listing, ok] =
-                run("ogrinfo -ro -al '" + file.string() + "'", dir / "ogrinfo");
-            EXPECT_TRUE(ok) << ext << ": " << listing;
-            EXPECT_EQ(featureCount(listing), lines) << ext << ": " << listing;
-            // GPX's altitude is the waypoint's elevation, a number to its readers.
-            if (format == ExportFormat::Gpx) {
-                EXPECT_NE(listing.find("ele (Real) = "), std::string::npos) << listing;
+                if (!wigle) {
+                    for (const std::string& value :
+                         {"lon=\"" + row.east180 + ".0", "<name>" + hidden + "</name>"})
+                        EXPECT_NE(gpx.find(value), std::string::npos) << what << ": " << value;
+                }
             }
         }
     }

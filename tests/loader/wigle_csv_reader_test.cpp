@@ -374,22 +374,5 @@ TEST_F(WigleCsv, RecordsAcrossChunks) {
         ASSERT_EQ(got[k].ssid, "r" + std::to_string(k) + "\r\n\"x\"") << k;
 }
 
-TEST_F(WigleCsv, ReadsTheSamples) {
-    const std::tuple<const char*, std::size_t, std::size_t, std::size_t> samples[] = {
-        {"samples/wigle-phone.csv", 37, 5, 6},
-        {"samples/wigle-board.csv", 29, 1, 0},
-    };
-    for (const auto& [name, sightings, noPosition, others] : samples) {
-        const auto reader = openWigleCsv(test::repoFile(name));
-        ASSERT_NE(reader, nullptr) << name;
-        std::size_t n[3] = {};
-        LogEntry e;
-        while (reader->next(e)) ++n[int(e.kind)];
-        EXPECT_EQ(n[0], sightings) << name;
-        EXPECT_EQ(n[1], noPosition) << name;
-        EXPECT_EQ(n[2], others) << name;
-    }
-}
-
 }  // namespace
 }  // namespace velmora

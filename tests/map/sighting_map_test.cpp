@@ -141,17 +141,6 @@ TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {
     for (const auto& [shown, dots] : rows)
         EXPECT_EQ(sorted(map.dots(kStreet, shown)), dots) << "shown " << shown;
 
-    // A view moved by whole pixels moves the dots; one moved by less than half a pixel does
-    // not; the screen's edges clip.
-    View moved = kStreet;
-    moved.left += 50;
-    moved.top -= 0.4;
-    moved.height = 39;
-    EXPECT_EQ(sorted(map.dots(moved, kAllStatuses)), (Dots{{28, 9, Status::WepOff, false}}));
-    moved.left -= 0.6;
-    moved.height = 40;
-    EXPECT_EQ(sorted(map.dots(moved, kAllStatuses)),
-              (Dots{{29, 9, Status::WepOff, false}, {6, 39, Status::WepOff, false}}));
     // A zoom that shows the whole world puts everything in one pixel, one dot per status.
     const View world{0, 0, 256, 256, 0};
     EXPECT_EQ(sorted(map.dots(world, kAllStatuses)), (Dots{{127, 85, Status::WepOn, false},
@@ -432,27 +421,6 @@ TEST(SightingMapDots, AreOnePerOccupiedPixelOfEachStatusAsAScanOfEveryPointFinds
                 EXPECT_EQ(got, expected) << "zoom " << zoom << (perAccessPoint ? " per AP" : "");
             }
         }
-    }
-}
-
-// Over a city the squares fill at a town's zoom and empty as the user zooms in; the cells count
-// every point in view.
-TEST(SightingMapDrawing, TurnsIntoDotsAsTheViewZoomsIn) {
-    Loaded loaded(cityLog(20000, 3000, 7));
-    const SightingMap map = SightingMap::build(loaded.output1(), false);
-    const WorldPoint centre = project(51.5, -0.1);
-    for (const int zoom : {4, 12, 17}) {
-        const double scale = scaleToZoom(zoom);
-        const View view{centre.x * scale - 500, centre.y * scale - 350, 1000, 700, zoom};
-        const Drawing drawing = map.drawing(view, kAllStatuses, 6, 3);
-        std::size_t counted = 0;
-        for (const DensityCell& cell : drawing.cells)
-            for (const std::uint32_t n : cell.counts) counted += n;
-        if (zoom == 4) {
-            EXPECT_EQ(counted, map.size());
-        }
-        EXPECT_EQ(drawing.cells.empty(), zoom == 17) << zoom;
-        EXPECT_EQ(drawing.dots.empty(), zoom == 4) << zoom;
     }
 }
 

@@ -11,19 +11,15 @@ using namespace velmora::uitest;
 // clang-format off
 // A filter typed in a window's list, the entry selected before: what the list shows, what stays
 // selected, and what its export writes then (an empty `exported`: nothing, with `box` shown).
+// What a filter keeps and drops is the list's (entry_list_test); a row per window and list.
 const struct Filtering {
     const char *name, *window, *list, *picked, *filter, *shown, *selected, *exported, *box;
 } kFilterings[] = {
-    {"Form2 keeps a shown pick", "Form2", "List2", "HOME", "oM", "HOME", "HOME",
-     "HOME;00:0a:95:00:00:01 HOME;00:0A:95:00:00:01 HOME;00:0a:95:00:00:02", nullptr},
     {"Form2 drops a hidden pick", "Form2", "List2", "HOME", "ff", "OFFICE", "", "",
      "No AP Selected To Export"},
     {"Form3 by MAC digits", "Form3", "List2", "00:0A:95:00:00:02 - HOME", "95:00:00:0",
      "00:0A:95:00:00:01 - HOME|00:0A:95:00:00:01 - OTHER|00:0A:95:00:00:02 - HOME",
      "00:0A:95:00:00:02 - HOME", "HOME;00:0A:95:00:00:02", nullptr},
-    {"Form3 by name, any case", "Form3", "List2", "77:66:55:44:33:22 - A/B", "blank",
-     "AA:BB:CC:00:00:01 - #BLANK#", "", "", nullptr},
-    {"Form4 names, pick hidden", "Form4", "List2", "HOME", "a/", "A/B", "", "", nullptr},
     {"Form4 MAC addresses", "Form4", "List1", "00:0A:95:00:00:01", ":02", "00:0A:95:00:00:02", "",
      "", nullptr},
 };

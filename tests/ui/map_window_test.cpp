@@ -327,7 +327,8 @@ class MapWindowTest : public QObject, Ui {
         QCOMPARE(MessageBox::shown().size(), 1);
     }
 
-    // Tiles from a server on 127.0.0.1 lie under the dots; the requests name Velmora.
+    // Tiles from a server on 127.0.0.1 lie under the dots (what is asked for, and how, is the
+    // tile source's).
     void tilesFromALoopbackServer() {
         LoopbackTileServer server;
         QVERIFY(server.start());
@@ -344,15 +345,6 @@ class MapWindowTest : public QObject, Ui {
             return w.canvas()->grab().toImage().pixelColor(10, 10) == tile.pixelColor(inTile);
         };
         QTRY_VERIFY_WITH_TIMEOUT(showsTile(), 20000);
-        const map::View view = w.canvas()->view();
-        QVERIFY(!server.requests().isEmpty());
-        for (const auto& request : server.requests()) {
-            QVERIFY2(QRegularExpression(QStringLiteral("^/%1/\\d+/\\d+\\.png$").arg(view.zoom))
-                         .match(request.path)
-                         .hasMatch(),
-                     qPrintable(request.path));
-            QVERIFY(request.userAgent.startsWith("Velmora/"));
-        }
         QVERIFY(text(&w, "statusLine") != "Offline: no background");
     }
 

@@ -33,8 +33,6 @@ const struct Export { const char *name, *window, *entry, *mac, *answer, *propose
 kExports[] = {
     {"Form2 group", "Form2", "HOME", nullptr, "chosen.txt", "AP-HOME.TXT",
      "HOME;00:0a:95:00:00:01 HOME;00:0A:95:00:00:01 HOME;00:0a:95:00:00:02"},
-    // A "/" would make the dialog read a folder: it is proposed escaped.
-    {"Form2 A/B", "Form2", "A/B", nullptr, "AP-A%2FB.TXT", "AP-A%2FB.TXT", "A/B;77:66:55:44:33:22"},
     {"Form3 any name", "Form3", "00:0A:95:00:00:01 - OTHER", nullptr, "MAC_000A95000001",
      "MAC_000A95000001", "home;00:0A:95:00:00:01 Home;00:0A:95:00:00:01 other;00:0A:95:00:00:01"},
     {"Form4 name", "Form4", "HOME", nullptr, "h.TXT", "Custom_SSID_HOME.TXT",
@@ -49,16 +47,12 @@ const struct Refusal {
     const char *name, *window, *entry, *before, *answer; bool dialog; QString box;
 } kRefusals[] = {
     {"Form2 nothing selected", "Form2", "", nullptr, "x.txt", false, kNone},
-    {"Form2 cancelled", "Form2", "HOME", nullptr, "", true, kNone},
+    {"Form2 cancelled", "Form2", "HOME", nullptr, "", true, kNone},  // the windows share it
     {"Form2 empty working file", "Form2", "", "empty", "x.txt", false, kNone},
     {"Form2 name is a folder", "Form2", "HOME", nullptr, "x.txt", true, "x.txt"},
-    {"Form4 UTF-8 name is a folder", "Form4", "HOME", nullptr, "\xc3\xa9 \xc3\xbc.txt", true,
-     "\xc3\xa9 \xc3\xbc.txt"},
     {"Form3 nothing selected", "Form3", "", nullptr, "x.txt", false, ""},
-    {"Form3 cancelled", "Form3", "77:66:55:44:33:22 - A/B", nullptr, "", true, ""},
     {"Form4 nothing selected", "Form4", "", nullptr, "x.txt", false, ""},
-    {"Form4 no record matches", "Form4", "A/B", "Option1", "x.txt", false, ""},
-    {"Form4 cancelled", "Form4", "HOME", nullptr, "", true, ""}};
+    {"Form4 no record matches", "Form4", "A/B", "Option1", "x.txt", false, ""}};
 
 // label: re-picking `row` when shown again; reloaded: in a new window, vlident.txt gone/a folder.
 const struct Lifecycle { const char *name, *label; int row; bool folder; const char* reloaded; }
@@ -304,16 +298,11 @@ class WindowsTest : public QObject, Ui {
     void form4RecountsByCriteria() {
         Program p;
         QWidget* w = p.loadAndShow("Form4");
-        QVERIFY(text(w, "Label2") == "Matching Records:0" && entries(w, "List1").isEmpty());
-        pick(w, "HOME");  // home and Home belong to it; k1 counts once
-        const QList<std::pair<const char*, QStringList>> steps = {
-            {"Option6", {k1, k2}}, {"Option1", {k1}}, {"Option5", {}},      {"Option2", {k2}},
-            {"Option4", {}},       {"Option3", {k1}}, {"Option6", {k1, k2}}};
-        for (const auto& [option, macs] : steps) {
-            click(w, option);
-            QCOMPARE(entries(w, "List1"), macs);
-            QCOMPARE(text(w, "Label2"), QStringLiteral("Matching Records:%1").arg(macs.size()));
-        }
+        pick(w, "HOME");  // what each criterion counts is the core's (DistinctLists)
+        click(w, "Option2");
+        QVERIFY(entries(w, "List1") == QStringList{k2} &&
+                text(w, "Label2") == "Matching Records:1");
+        click(w, "Option3");
         // A key recounts the entry selected as it goes down, and again for the entry it moves to.
         QList<int> seen;  // List1's count at each recount
         connect(list(w, "List1")->model(), &QAbstractItemModel::modelReset, this,
