@@ -197,8 +197,10 @@ void TileSource::send(map::TileId id, bool cacheOnly) {
     QNetworkReply* reply = network_->get(request);
     inFlight_.insert(reply, id);
     // Qt stops reading from the network once this much waits, so a body that never ends is
-    // held to about the cap until checkSize() aborts it.
-    reply->setReadBufferSize(maxTileBytes_ + 1);
+    // held to at most twice the cap until checkSize() aborts it. Qt counts bytes it holds
+    // elsewhere against this size too, so a limit just over the cap could stop the reading
+    // short of it (seen at 92 % of the cap): the body would then wait, unread, for the timeout.
+    reply->setReadBufferSize(2 * maxTileBytes_);
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { checkSize(reply); });
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { checkSize(reply); });
     connect(reply, &QNetworkReply::redirected, this, [reply](const QUrl& to) {
