@@ -12,6 +12,23 @@
 
 namespace velmora {
 
+// What line readers that read one file after another hand on (see LineReader's constructor):
+// the read buffers, so that each is made and cleared once, and the chunk reader with its
+// thread.
+class LineReadAhead {
+  public:
+    explicit LineReadAhead(std::size_t chunkSize = kDefaultChunkSize) : chunkSize_(chunkSize) {}
+    LineReadAhead(const LineReadAhead&) = delete;
+    LineReadAhead& operator=(const LineReadAhead&) = delete;
+
+  private:
+    friend class LineReader;
+    std::size_t chunkSize_;
+    std::optional<ChunkReader> chunks_;
+    std::vector<char> buffer_;
+    bool inUse_ = false;
+};
+
 // Reads a text file line by line through one large buffer. A line ends at CR LF, at a lone
 // CR or at a lone LF; the line end is not part of the line, and the last line need not have
 // one. Bytes are carried unchanged.
@@ -21,6 +38,9 @@ class LineReader {
     // file is read `chunkSize` bytes at a time (ChunkReader).
     explicit LineReader(const std::filesystem::path& path,
                         std::size_t chunkSize = kDefaultChunkSize);
+    // The same through the buffers and chunk reader of `shared`, which one reader at a time
+    // uses and gets back when the reader is destroyed.
+    LineReader(const std::filesystem::path& path, LineReadAhead& shared);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -77,7 +97,9 @@ class LineReader {
 
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
-    std::optional<ChunkReader> chunks_;
+    std::optional<ChunkReader> ownChunks_;
+    ChunkReader* chunks_ = nullptr;  // ownChunks_ or the shared one
+    LineReadAhead* shared_ = nullptr;
     std::vector<char> buffer_;  // [pos_, end_) not yet read
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

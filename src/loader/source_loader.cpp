@@ -36,6 +36,16 @@ constexpr const char* kBadFile = "Bad File - Try Again";
 constexpr const char* kNotReadable = "File Not Readable - Try Again";
 constexpr const char* kWorkingFileError = "Working File Error - Check Folder";
 
+void addCounts(LoadCounts& to, const LoadCounts& from) {
+    to.total += from.total;
+    to.dropped += from.dropped;
+    to.wepOff += from.wepOff;
+    to.wepOn += from.wepOn;
+    to.infrastructure += from.infrastructure;
+    to.adHoc += from.adHoc;
+    to.otherRadios += from.otherRadios;
+}
+
 LoadResult failure(LoadStatus status, const char* report, std::string reason = {}) {
     LoadResult result;
     result.status = status;
@@ -206,12 +216,16 @@ struct OpenedLog {
 
 // Opens `log` and tells its format. Nothing on success; else the failure, the working files
 // untouched.
-std::optional<LoadResult> openLog(const std::filesystem::path& log, OpenedLog& opened) {
+std::optional<LoadResult> openLog(const std::filesystem::path& log, OpenedLog& opened,
+                                  LineReadAhead* shared = nullptr) {
     // One open file serves the format check and the data pass, so the file that was checked
     // is the file that is loaded, even if another one takes its name meanwhile.
     // A log read by a reader of its own is opened by that reader.
     try {
-        opened.lines.emplace(log);
+        if (shared)
+            opened.lines.emplace(log, *shared);
+        else
+            opened.lines.emplace(log);
         opened.format = recogniseLog(opened.lines->peek(kLogSniffLimit));
         if (opened.format && opened.format->open) {
             opened.lines.reset();
@@ -248,10 +262,51 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
             extrasRoom = extrasAt + kExtrasRoom;
         }
     };
+    // The same for a sighting `admit` decides on: its lines and counts are made first, and
+    // kept only if it is taken.
+    std::string scratch;
+    const auto keepIfAdmitted = [&](std::string_view line, std::string_view date,
+                                    const RecordExtras* more) {
+        char* const at = block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
+        LoadCounts counts;
+        std::string_view signal;
+        std::uint32_t check;
+        char* end = record_line::write(line, at, counts, signal);
+        if (end) {
+            const std::string_view items(at, static_cast<std::size_t>(end - at) - 2);
+            admit->see(items, date);
+            check = recordCheck(items);
+        } else {
+            record_line::normalise(line, record);
+            recordLine.clear();
+            appendRecordLine(recordLine, record);
+            record_line::count(record[WorkingRecord::Flags], counts);
+            signal = record_line::signalColumn(line);
+            RecordFields items;
+            for (std::size_t k = 0; k < items.size(); ++k) items[k] = record.fields[k];
+            check = recordCheck(items, scratch);
+            admit->see(record, date);
+        }
+        takeExtrasRoom();
+        char* const extrasEnd = record_line::writeExtras(line, signal, date, check, extrasAt, more);
+        if (!admit->admit()) {
+            ++refused;
+            return;
+        }
+        if (!end) {
+            end = block.reserve(recordLine.size());
+            std::memcpy(end, recordLine.data(), recordLine.size());
+            end += recordLine.size();
+        }
+        block.commit(end);
+        addCounts(result.counts, counts);
+        extrasAt = extrasEnd;
+        extrasBlock.commit(extrasAt);
+    };
     // A data line with a GPS position: its record line, its counts and its extras line.
     const auto keep = [&](std::string_view line, std::string_view date, const RecordExtras* more) {
-        if (admit && !admit->admit(line, date)) {
-            ++refused;
+        if (admit) {
+            keepIfAdmitted(line, date, more);
             return;
         }
         char* const at = block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
@@ -333,9 +388,10 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
 }  // namespace
 
 LoadResult readSourceLog(const std::filesystem::path& log, BlockWriter& records,
-                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused) {
+                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused,
+                         LineReadAhead* shared) {
     OpenedLog opened;
-    if (auto failed = openLog(log, opened)) return std::move(*failed);
+    if (auto failed = openLog(log, opened, shared)) return std::move(*failed);
     LoadResult result;
     try {
         readRecords(opened, records, extras, admit, result, refused);

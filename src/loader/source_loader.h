@@ -8,6 +8,7 @@
 
 #include "loader/log_formats.h"
 #include "records/working_files.h"
+#include "records/working_record.h"
 
 namespace velmora {
 
@@ -79,23 +80,31 @@ bool isNonGpsEntry(std::string_view line);
 LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files);
 
 // Decides, sighting by sighting, which of a log's sightings a load keeps (a survey of many logs
-// keeps each sighting once). `line` is the sighting's wi-scan data line, `date` its date
-// ("YYYY-MM-DD") or empty.
+// keeps each sighting once). The load shows each sighting it would keep to see(): its record
+// line without the line end (where no item is quoted) or else its record, and its date
+// ("YYYY-MM-DD" or empty). It then makes the sighting's record check and extras line before it
+// asks admit(), so that what admit() reads may be fetched from memory meanwhile.
 class SightingAdmission {
   public:
     virtual ~SightingAdmission() = default;
-    virtual bool admit(std::string_view line, std::string_view date) = 0;
+    virtual void see(std::string_view recordLine, std::string_view date) = 0;
+    virtual void see(const WorkingRecord& record, std::string_view date) = 0;
+    // Whether the sighting seen last is kept.
+    virtual bool admit() = 0;
 };
 
 class BlockWriter;
+class LineReadAhead;
 
 // Reads `log` as loadSourceLog() does, but appends its record lines to `records` and their
 // extras lines to `extras` instead of making the working files; a sighting `admit` turns away
 // (none when null) is neither written nor counted, but added to `refused`. Takes no lock and
 // protects no file. A log that cannot be read, wholly or in part, is NotReadable; a failure
 // to write throws the writers' FileError. What was written before a failure is the caller's
-// to take back.
+// to take back. With `shared`, a wi-scan log is read through its buffers, which one log after
+// another then reuses.
 LoadResult readSourceLog(const std::filesystem::path& log, BlockWriter& records,
-                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused);
+                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused,
+                         LineReadAhead* shared = nullptr);
 
 }  // namespace velmora

@@ -47,6 +47,8 @@ const struct KeyRow {
                          line("N 45.1", "E 19.1", "HOME-AP"), "", true},
     {"no time", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "--:--:--"), "",
                 line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "00:00:00"), "", false},
+    {"spaces in a column", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "01:0 2:03"), "",
+                           line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "", true},
 };
 // clang-format on
 
@@ -100,7 +102,7 @@ class SurveyTest : public ::testing::Test {
 };
 
 TEST_F(SurveyTest, EachSightingOnceAcrossLogs) {
-    std::string text = test::textLog({line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"),
+    std::string text = test::textLog({line("N 45.1234567", "E 19.1234567", "00:0c:41:aa:bb:01"),
                                       line("N 45.2", "E 19.2", "00:0c:41:aa:bb:02"),
                                       "N 0.0000000\tE 0.0000000\t( x )"});
     std::string summary = text;
