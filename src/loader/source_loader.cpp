@@ -267,15 +267,14 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
     std::string scratch;
     const auto keepIfAdmitted = [&](std::string_view line, std::string_view date,
                                     const RecordExtras* more) {
+        admit->see(line, date);
         char* const at = block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
         LoadCounts counts;
         std::string_view signal;
         std::uint32_t check;
         char* end = record_line::write(line, at, counts, signal);
         if (end) {
-            const std::string_view items(at, static_cast<std::size_t>(end - at) - 2);
-            admit->see(items, date);
-            check = recordCheck(items);
+            check = recordCheck(std::string_view(at, static_cast<std::size_t>(end - at) - 2));
         } else {
             record_line::normalise(line, record);
             recordLine.clear();
@@ -285,7 +284,6 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
             RecordFields items;
             for (std::size_t k = 0; k < items.size(); ++k) items[k] = record.fields[k];
             check = recordCheck(items, scratch);
-            admit->see(record, date);
         }
         takeExtrasRoom();
         char* const extrasEnd = record_line::writeExtras(line, signal, date, check, extrasAt, more);

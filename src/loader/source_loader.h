@@ -8,7 +8,6 @@
 
 #include "loader/log_formats.h"
 #include "records/working_files.h"
-#include "records/working_record.h"
 
 namespace velmora {
 
@@ -80,15 +79,14 @@ bool isNonGpsEntry(std::string_view line);
 LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files);
 
 // Decides, sighting by sighting, which of a log's sightings a load keeps (a survey of many logs
-// keeps each sighting once). The load shows each sighting it would keep to see(): its record
-// line without the line end (where no item is quoted) or else its record, and its date
-// ("YYYY-MM-DD" or empty). It then makes the sighting's record check and extras line before it
-// asks admit(), so that what admit() reads may be fetched from memory meanwhile.
+// keeps each sighting once). The load shows each sighting it would keep to see(): its wi-scan
+// data line and its date ("YYYY-MM-DD" or empty). It then builds the sighting's record line,
+// record check and extras line before it asks admit(), so that what admit() reads may be
+// fetched from memory meanwhile.
 class SightingAdmission {
   public:
     virtual ~SightingAdmission() = default;
-    virtual void see(std::string_view recordLine, std::string_view date) = 0;
-    virtual void see(const WorkingRecord& record, std::string_view date) = 0;
+    virtual void see(std::string_view line, std::string_view date) = 0;
     // Whether the sighting seen last is kept.
     virtual bool admit() = 0;
 };

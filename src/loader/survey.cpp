@@ -277,22 +277,14 @@ void copyInto(const fs::path& from, TextFileWriter& to, bool optional) {
     ::close(fd);
 }
 
-template <char separator>
 SightingKey keyOfLine(std::string_view line, std::uint16_t day);
 
 // Takes a log's sightings that no earlier log of the survey holds.
 class NewSightings : public SightingAdmission {
   public:
     explicit NewSightings(SightingKeys& keys) : keys_(keys) {}
-    // A record line's items are its data line's columns without their spaces and
-    // parentheses, which the key ignores: it is the data line's key.
-    void see(std::string_view recordLine, std::string_view date) override {
-        key_ = keyOfLine<','>(recordLine, day(date));
-        keys_.prefetch(key_);
-    }
-    void see(const WorkingRecord& record, std::string_view date) override {
-        key_ = sightingKey(record[WorkingRecord::Latitude], record[WorkingRecord::Longitude],
-                           record[WorkingRecord::BSSID], record[WorkingRecord::Time], date);
+    void see(std::string_view line, std::string_view date) override {
+        key_ = keyOfLine(line, day(date));
         keys_.prefetch(key_);
     }
     bool admit() override { return keys_.admit(key_); }
@@ -341,15 +333,13 @@ SightingKey sightingKey(std::string_view latitude, std::string_view longitude,
 
 namespace {
 
-// sightingKeyOfLine() with the date's day, for a line whose columns `separator` parts: a data
-// line's tab, or a record line's comma.
-template <char separator>
+// sightingKeyOfLine() with the date's day.
 SightingKey keyOfLine(std::string_view line, std::uint16_t day) {
     // Where the first six columns start; one past the line's end for a missing one.
     std::size_t starts[7] = {0};
     std::size_t found = 0, at = 0;
 #ifdef __SSE2__
-    const __m128i tab = _mm_set1_epi8(separator);
+    const __m128i tab = _mm_set1_epi8('\t');
     for (; found < 6 && at + 16 <= line.size(); at += 16) {
         auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + at)), tab)));
@@ -358,7 +348,7 @@ SightingKey keyOfLine(std::string_view line, std::uint16_t day) {
     }
 #endif
     for (; found < 6 && at < line.size(); ++at)
-        if (line[at] == separator) starts[++found] = at + 1;
+        if (line[at] == '\t') starts[++found] = at + 1;
     while (found < 6) starts[++found] = line.size() + 1;
     const auto column = [&](std::size_t k) {
         return starts[k] > line.size()
@@ -388,7 +378,7 @@ SightingKey keyOfLine(std::string_view line, std::uint16_t day) {
 }  // namespace
 
 SightingKey sightingKeyOfLine(std::string_view line, std::string_view date) {
-    return keyOfLine<'\t'>(line, dayNumber(date));
+    return keyOfLine(line, dayNumber(date));
 }
 
 std::uint64_t SightingKeys::hash(const SightingKey& key) {
