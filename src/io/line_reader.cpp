@@ -46,6 +46,7 @@ void LineReader::rewind() {
     if (std::fseek(file_, 0, SEEK_SET) != 0) throw FileError(path_, systemReason());
     pos_ = end_ = 0;
     eof_ = false;
+    ++refills_;
 }
 
 std::string_view LineReader::peek(std::size_t count) {
@@ -62,6 +63,7 @@ bool LineReader::fill() {
 void LineReader::readMore() {
     // The unread bytes stay in front of the new ones, so that a line stays in one piece.
     if (eof_) return;
+    ++refills_;
     if (!chunks_->append(buffer_, pos_, end_)) eof_ = true;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -79,6 +80,10 @@ class LineReader {
     // has found a line and its line end there.
     void skip(std::size_t count) { pos_ += count; }
 
+    // How often the buffer has been refilled: the bytes of buffered() stay where they are
+    // while this stays the same.
+    std::uint64_t refills() const { return refills_; }
+
     // Starts again from the first byte of the same open file. Throws FileError.
     void rewind();
 
@@ -104,6 +109,7 @@ class LineReader {
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    std::uint64_t refills_ = 0;
     std::string head_;  // the start of the last line too long to view
 };
 

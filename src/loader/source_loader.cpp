@@ -12,6 +12,7 @@
 #endif
 
 #include "io/block_writer.h"
+#include "io/byte_scan.h"
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
 #include "io/line_reader.h"
@@ -126,6 +127,48 @@ inline const char* readScannerCoordinate(const char* p) {
 }
 
 #endif
+
+// Shows an admission the data lines ahead of the one being read, a batch at a time, as far as
+// the reader holds them whole.
+class LookAhead {
+  public:
+    LookAhead(const LineReader& lines, SightingAdmission& admit) : lines_(lines), admit_(admit) {
+        admit_.forget();
+    }
+
+    // After each line read: the lines after it, once few of those shown are left.
+    void next() {
+        const std::string_view rest = lines_.buffered();
+        if (lines_.refills() != refills_ || !at_) {
+            refills_ = lines_.refills();
+            admit_.forget();
+            at_ = rest.data();
+        }
+        if (at_ < rest.data()) at_ = rest.data();
+        if (static_cast<std::size_t>(at_ - rest.data()) >= kLow) return;
+        const char* const end = rest.data() + rest.size();
+        const char* const stop = rest.data() + std::min(rest.size(), kAhead);
+        while (at_ < stop) {
+            const char* const lineEnd = byte_scan::findLineEnd(at_, end);
+            // A line not wholly read yet, or whose CR may be the first half of CR LF.
+            if (lineEnd == end || (*lineEnd == '\r' && lineEnd + 1 == end)) break;
+            const std::string_view line(at_, static_cast<std::size_t>(lineEnd - at_));
+            if (!line.empty() && !isCommentLine(line) && !admit_.expect(line)) break;
+            at_ = lineEnd + 1 + (*lineEnd == '\r' && lineEnd[1] == '\n');
+        }
+        admit_.fetch();
+    }
+
+  private:
+    // How far ahead lines are shown, in bytes, and how few are left before more are.
+    static constexpr std::size_t kAhead = 1 << 13;
+    static constexpr std::size_t kLow = 1 << 10;
+
+    const LineReader& lines_;
+    SightingAdmission& admit_;
+    std::uint64_t refills_ = 0;
+    const char* at_ = nullptr;  // the first line not yet shown
+};
 
 // The entries of a log read by its reader: each sighting written by `direct` with `writer`,
 // or, where that leaves it to its wi-scan data line, the line handed to `keep` as a data line
@@ -349,6 +392,7 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
         extrasBlock.commit(extrasAt);
         return outcome;
     };
+    if (admit) admit->forget();
     if (opened.reader) {
         readLog(*opened.reader, opened.format->names, result.counts, keep, direct);
         result.damage = opened.reader->damage();
@@ -359,7 +403,10 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
     // The date of the latest date line read; the view is into `dateText`.
     char dateText[10];
     std::string_view date;
+    std::optional<LookAhead> ahead;
+    if (admit) ahead.emplace(*opened.lines, *admit);
     while (opened.lines->nextView(line, kDataLineLimit, complete)) {
+        if (ahead) ahead->next();
         if (isCommentLine(line)) {
             // A date line too long to hold has no well-formed date.
             if (const auto dateLine = record_line::dateLineDate(line)) {

@@ -89,6 +89,17 @@ class SightingAdmission {
     virtual void see(std::string_view line, std::string_view date) = 0;
     // Whether the sighting seen last is kept.
     virtual bool admit() = 0;
+
+    // Hints for one that looks keys up in memory, so that it can fetch a batch of them at
+    // once: the data line `line` may be among those see() is shown next, in the order of these
+    // calls, and stays where it is until then (false: no more are taken for now); fetch() ends
+    // a batch; forget() says that the lines expected and not yet shown have gone from there.
+    virtual bool expect(std::string_view line) {
+        (void)line;
+        return false;
+    }
+    virtual void fetch() {}
+    virtual void forget() {}
 };
 
 class BlockWriter;

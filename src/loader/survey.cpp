@@ -284,9 +284,42 @@ class NewSightings : public SightingAdmission {
   public:
     explicit NewSightings(SightingKeys& keys) : keys_(keys) {}
     void see(std::string_view line, std::string_view date) override {
+        // The key worked out when the line was expected, if it was: lines expected and then
+        // passed over are dropped.
+        bool known = false;
+        for (; first_ != end_; ++first_) {
+            const Expected& next = expected_[first_ % kExpected];
+            if (next.line.data() < line.data()) continue;
+            if (next.line.data() == line.data() && next.line.size() == line.size()) {
+                key_ = next.key;
+                known = true;
+                ++first_;
+            }
+            break;
+        }
+        if (known) {
+            key_.day = day(date);
+            return;
+        }
         key_ = keyOfLine(line, day(date));
         keys_.prefetch(key_);
     }
+
+    bool expect(std::string_view line) override {
+        if (end_ - first_ == kExpected) return false;
+        Expected& next = expected_[end_++ % kExpected];
+        next.line = line;
+        next.key = keyOfLine(line, SightingKey::kNoDate);
+        return true;
+    }
+
+    void fetch() override {
+        // One read after the other, so that the processor waits for them all at once.
+        for (; fetched_ < end_; ++fetched_)
+            touched_ += keys_.touch(expected_[fetched_ % kExpected].key);
+    }
+
+    void forget() override { first_ = end_ = fetched_ = 0; }
     bool admit() override { return keys_.admit(key_); }
 
   private:
@@ -299,8 +332,19 @@ class NewSightings : public SightingAdmission {
         return day_;
     }
 
+    // The lines expected and not yet shown, with their keys (without the date, which the
+    // slot does not depend on).
+    struct Expected {
+        std::string_view line;
+        SightingKey key;
+    };
+    static constexpr std::size_t kExpected = 64;
+
     SightingKeys& keys_;
     SightingKey key_;
+    std::array<Expected, kExpected> expected_;
+    std::size_t first_ = 0, end_ = 0, fetched_ = 0;
+    unsigned touched_ = 0;  // the tags read, kept so that the reads are made
     std::string date_;
     std::uint16_t day_ = SightingKey::kNoDate;
 };
@@ -423,6 +467,10 @@ void KeyTableAllocator<T>::releaseBytes(void* p, std::size_t bytes) {
 }
 
 template struct KeyTableAllocator<SightingKeys::Slot>;
+
+std::uint8_t SightingKeys::touch(const SightingKey& key) const {
+    return slots_.empty() ? 0 : slots_[hash(key) & (slots_.size() - 1)].tag;
+}
 
 void SightingKeys::prefetch(const SightingKey& key) const {
     if (slots_.empty()) return;
