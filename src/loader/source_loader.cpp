@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -144,7 +145,7 @@ class LookAhead {
             admit_.forget();
             at_ = rest.data();
         }
-        if (at_ < rest.data()) at_ = rest.data();
+        if (std::less<const char*>()(at_, rest.data())) at_ = rest.data();
         if (static_cast<std::size_t>(at_ - rest.data()) >= kLow) return;
         const char* const end = rest.data() + rest.size();
         const char* const stop = rest.data() + std::min(rest.size(), kAhead);

@@ -10,6 +10,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <optional>
 #include <random>
@@ -289,7 +290,7 @@ class NewSightings : public SightingAdmission {
         bool known = false;
         for (; first_ != end_; ++first_) {
             const Expected& next = expected_[first_ % kExpected];
-            if (next.line.data() < line.data()) continue;
+            if (std::less<const char*>()(next.line.data(), line.data())) continue;
             if (next.line.data() == line.data() && next.line.size() == line.size()) {
                 key_ = next.key;
                 known = true;
