@@ -16,17 +16,28 @@ namespace {
 constexpr std::size_t kHead = 1 << 16;
 }  // namespace
 
-ChunkReader::ChunkReader(std::FILE* file, const std::filesystem::path& path, std::size_t chunkSize)
-    : file_(file),
-      path_(path),
-      chunkSize_(chunkSize),
-      reader_([this](Chunk& chunk) { read(chunk); }) {}
+ChunkReader::ChunkReader(std::FILE* file, const std::filesystem::path& path, std::size_t chunkSize,
+                         ReadAhead ahead)
+    : file_(file), path_(path), chunkSize_(chunkSize), mode_(ahead), reader_([this](Chunk& chunk) {
+          read(chunk);
+      }) {}
 
 void ChunkReader::stop() {
     reader_.stop();
     // The chunk read ahead is dropped; its buffer is kept for the next read.
     if (ahead_) reader_.take(spare_);
     ahead_ = false;
+}
+
+void ChunkReader::release() {
+    if (!ahead_) return;
+    ahead_ = false;
+    try {
+        reader_.take(spare_);
+    } catch (...) {
+        // The failure was the file's: the thread goes with it.
+        reader_.stop();
+    }
 }
 
 void ChunkReader::read(Chunk& chunk) {
@@ -51,7 +62,7 @@ bool ChunkReader::append(std::vector<char>& buffer, std::size_t& begin, std::siz
     Chunk& chunk = spare_;
     if (chunk.size == 0) {
         // The end of the file: nothing more to read ahead.
-        reader_.stop();
+        if (mode_ == ReadAhead::PerFile) reader_.stop();
         return false;
     }
     const std::size_t kept = end - begin;

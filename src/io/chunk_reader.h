@@ -18,10 +18,14 @@ inline constexpr std::size_t kDefaultChunkSize = 1 << 20;
 // the last one, so the caller's time and the system's copying overlap.
 class ChunkReader {
   public:
+    // Whose the thread that reads ahead is: the file's, ending with it (PerFile), or the
+    // reader's, kept for one file after another (Kept, see switchTo()).
+    enum class ReadAhead { PerFile, Kept };
+
     // The file stays the caller's; `path` names it in errors. The reader holds up to three
     // chunks of `chunkSize` bytes.
     ChunkReader(std::FILE* file, const std::filesystem::path& path,
-                std::size_t chunkSize = kDefaultChunkSize);
+                std::size_t chunkSize = kDefaultChunkSize, ReadAhead ahead = ReadAhead::PerFile);
     ChunkReader(const ChunkReader&) = delete;
     ChunkReader& operator=(const ChunkReader&) = delete;
 
@@ -33,6 +37,15 @@ class ChunkReader {
     // Stops reading ahead, so that the caller can move in the file. The next append() reads
     // from wherever the file then is.
     void stop();
+
+    // Lets go of the file, which the caller may then close: a chunk being read ahead is waited
+    // for and dropped. The chunks' buffers are kept, and a Kept thread.
+    void release();
+    // Reads another file from now on (after release()); `path` names it in errors.
+    void switchTo(std::FILE* file, const std::filesystem::path& path) {
+        file_ = file;
+        path_ = path;
+    }
 
   private:
     struct Chunk {
@@ -46,6 +59,7 @@ class ChunkReader {
     std::FILE* file_;
     std::filesystem::path path_;
     std::size_t chunkSize_;
+    ReadAhead mode_;
     Chunk spare_;                     // read into when nothing is read ahead
     bool ahead_ = false;              // the reader holds, or is reading, the next chunk
     BackgroundWorker<Chunk> reader_;  // declared last: stops before the file is forgotten

@@ -2,6 +2,7 @@
 #include "io/line_reader.h"
 
 #include <cstring>
+#include <stdexcept>
 
 #include "io/byte_scan.h"
 #include "io/file_error.h"
@@ -11,11 +12,31 @@ namespace velmora {
 LineReader::LineReader(const std::filesystem::path& path, std::size_t chunkSize) : path_(path) {
     // The reader buffers for itself; large reads then go straight to the system.
     file_ = openRegularFile(path);
-    chunks_.emplace(file_, path, chunkSize);
+    chunks_ = &ownChunks_.emplace(file_, path, chunkSize);
+}
+
+LineReader::LineReader(const std::filesystem::path& path, LineReadAhead& shared) : path_(path) {
+    if (shared.inUse_) throw std::logic_error("LineReadAhead: already in use");
+    file_ = openRegularFile(path);
+    if (shared.chunks_)
+        shared.chunks_->switchTo(file_, path);
+    else
+        shared.chunks_.emplace(file_, path, shared.chunkSize_, ChunkReader::ReadAhead::Kept);
+    chunks_ = &*shared.chunks_;
+    buffer_.swap(shared.buffer_);
+    shared.inUse_ = true;
+    shared_ = &shared;
 }
 
 LineReader::~LineReader() {
-    chunks_.reset();  // stops reading ahead before the file closes
+    // Stops reading ahead before the file closes.
+    if (shared_) {
+        chunks_->release();
+        buffer_.swap(shared_->buffer_);
+        shared_->inUse_ = false;
+    } else {
+        ownChunks_.reset();
+    }
     if (file_) std::fclose(file_);
 }
 
@@ -25,6 +46,7 @@ void LineReader::rewind() {
     if (std::fseek(file_, 0, SEEK_SET) != 0) throw FileError(path_, systemReason());
     pos_ = end_ = 0;
     eof_ = false;
+    ++refills_;
 }
 
 std::string_view LineReader::peek(std::size_t count) {
@@ -41,6 +63,7 @@ bool LineReader::fill() {
 void LineReader::readMore() {
     // The unread bytes stay in front of the new ones, so that a line stays in one piece.
     if (eof_) return;
+    ++refills_;
     if (!chunks_->append(buffer_, pos_, end_)) eof_ = true;
 }
 

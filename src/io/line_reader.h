@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -12,6 +13,23 @@
 
 namespace velmora {
 
+// What line readers that read one file after another hand on (see LineReader's constructor):
+// the read buffers, so that each is made and cleared once, and the chunk reader with its
+// thread.
+class LineReadAhead {
+  public:
+    explicit LineReadAhead(std::size_t chunkSize = kDefaultChunkSize) : chunkSize_(chunkSize) {}
+    LineReadAhead(const LineReadAhead&) = delete;
+    LineReadAhead& operator=(const LineReadAhead&) = delete;
+
+  private:
+    friend class LineReader;
+    std::size_t chunkSize_;
+    std::optional<ChunkReader> chunks_;
+    std::vector<char> buffer_;
+    bool inUse_ = false;
+};
+
 // Reads a text file line by line through one large buffer. A line ends at CR LF, at a lone
 // CR or at a lone LF; the line end is not part of the line, and the last line need not have
 // one. Bytes are carried unchanged.
@@ -21,6 +39,9 @@ class LineReader {
     // file is read `chunkSize` bytes at a time (ChunkReader).
     explicit LineReader(const std::filesystem::path& path,
                         std::size_t chunkSize = kDefaultChunkSize);
+    // The same through the buffers and chunk reader of `shared`, which one reader at a time
+    // uses and gets back when the reader is destroyed.
+    LineReader(const std::filesystem::path& path, LineReadAhead& shared);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -59,6 +80,10 @@ class LineReader {
     // has found a line and its line end there.
     void skip(std::size_t count) { pos_ += count; }
 
+    // How often the buffer has been refilled: the bytes of buffered() stay where they are
+    // while this stays the same.
+    std::uint64_t refills() const { return refills_; }
+
     // Starts again from the first byte of the same open file. Throws FileError.
     void rewind();
 
@@ -77,11 +102,14 @@ class LineReader {
 
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
-    std::optional<ChunkReader> chunks_;
+    std::optional<ChunkReader> ownChunks_;
+    ChunkReader* chunks_ = nullptr;  // ownChunks_ or the shared one
+    LineReadAhead* shared_ = nullptr;
     std::vector<char> buffer_;  // [pos_, end_) not yet read
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    std::uint64_t refills_ = 0;
     std::string head_;  // the start of the last line too long to view
 };
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #endif
 
 #include "io/block_writer.h"
+#include "io/byte_scan.h"
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
 #include "io/line_reader.h"
@@ -35,6 +37,16 @@ constexpr const char* kLoaded = "Processing Done!";
 constexpr const char* kBadFile = "Bad File - Try Again";
 constexpr const char* kNotReadable = "File Not Readable - Try Again";
 constexpr const char* kWorkingFileError = "Working File Error - Check Folder";
+
+void addCounts(LoadCounts& to, const LoadCounts& from) {
+    to.total += from.total;
+    to.dropped += from.dropped;
+    to.wepOff += from.wepOff;
+    to.wepOn += from.wepOn;
+    to.infrastructure += from.infrastructure;
+    to.adHoc += from.adHoc;
+    to.otherRadios += from.otherRadios;
+}
 
 LoadResult failure(LoadStatus status, const char* report, std::string reason = {}) {
     LoadResult result;
@@ -116,6 +128,48 @@ inline const char* readScannerCoordinate(const char* p) {
 }
 
 #endif
+
+// Shows an admission the data lines ahead of the one being read, a batch at a time, as far as
+// the reader holds them whole.
+class LookAhead {
+  public:
+    LookAhead(const LineReader& lines, SightingAdmission& admit) : lines_(lines), admit_(admit) {
+        admit_.forget();
+    }
+
+    // After each line read: the lines after it, once few of those shown are left.
+    void next() {
+        const std::string_view rest = lines_.buffered();
+        if (lines_.refills() != refills_ || !at_) {
+            refills_ = lines_.refills();
+            admit_.forget();
+            at_ = rest.data();
+        }
+        if (std::less<const char*>()(at_, rest.data())) at_ = rest.data();
+        if (static_cast<std::size_t>(at_ - rest.data()) >= kLow) return;
+        const char* const end = rest.data() + rest.size();
+        const char* const stop = rest.data() + std::min(rest.size(), kAhead);
+        while (at_ < stop) {
+            const char* const lineEnd = byte_scan::findLineEnd(at_, end);
+            // A line not wholly read yet, or whose CR may be the first half of CR LF.
+            if (lineEnd == end || (*lineEnd == '\r' && lineEnd + 1 == end)) break;
+            const std::string_view line(at_, static_cast<std::size_t>(lineEnd - at_));
+            if (!line.empty() && !isCommentLine(line) && !admit_.expect(line)) break;
+            at_ = lineEnd + 1 + (*lineEnd == '\r' && lineEnd[1] == '\n');
+        }
+        admit_.fetch();
+    }
+
+  private:
+    // How far ahead lines are shown, in bytes, and how few are left before more are.
+    static constexpr std::size_t kAhead = 1 << 13;
+    static constexpr std::size_t kLow = 1 << 10;
+
+    const LineReader& lines_;
+    SightingAdmission& admit_;
+    std::uint64_t refills_ = 0;
+    const char* at_ = nullptr;  // the first line not yet shown
+};
 
 // The entries of a log read by its reader: each sighting written by `direct` with `writer`,
 // or, where that leaves it to its wi-scan data line, the line handed to `keep` as a data line
@@ -206,12 +260,16 @@ struct OpenedLog {
 
 // Opens `log` and tells its format. Nothing on success; else the failure, the working files
 // untouched.
-std::optional<LoadResult> openLog(const std::filesystem::path& log, OpenedLog& opened) {
+std::optional<LoadResult> openLog(const std::filesystem::path& log, OpenedLog& opened,
+                                  LineReadAhead* shared = nullptr) {
     // One open file serves the format check and the data pass, so the file that was checked
     // is the file that is loaded, even if another one takes its name meanwhile.
     // A log read by a reader of its own is opened by that reader.
     try {
-        opened.lines.emplace(log);
+        if (shared)
+            opened.lines.emplace(log, *shared);
+        else
+            opened.lines.emplace(log);
         opened.format = recogniseLog(opened.lines->peek(kLogSniffLimit));
         if (opened.format && opened.format->open) {
             opened.lines.reset();
@@ -248,10 +306,49 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
             extrasRoom = extrasAt + kExtrasRoom;
         }
     };
+    // The same for a sighting `admit` decides on: its lines and counts are made first, and
+    // kept only if it is taken.
+    std::string scratch;
+    const auto keepIfAdmitted = [&](std::string_view line, std::string_view date,
+                                    const RecordExtras* more) {
+        admit->see(line, date);
+        char* const at = block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
+        LoadCounts counts;
+        std::string_view signal;
+        std::uint32_t check;
+        char* end = record_line::write(line, at, counts, signal);
+        if (end) {
+            check = recordCheck(std::string_view(at, static_cast<std::size_t>(end - at) - 2));
+        } else {
+            record_line::normalise(line, record);
+            recordLine.clear();
+            appendRecordLine(recordLine, record);
+            record_line::count(record[WorkingRecord::Flags], counts);
+            signal = record_line::signalColumn(line);
+            RecordFields items;
+            for (std::size_t k = 0; k < items.size(); ++k) items[k] = record.fields[k];
+            check = recordCheck(items, scratch);
+        }
+        takeExtrasRoom();
+        char* const extrasEnd = record_line::writeExtras(line, signal, date, check, extrasAt, more);
+        if (!admit->admit()) {
+            ++refused;
+            return;
+        }
+        if (!end) {
+            end = block.reserve(recordLine.size());
+            std::memcpy(end, recordLine.data(), recordLine.size());
+            end += recordLine.size();
+        }
+        block.commit(end);
+        addCounts(result.counts, counts);
+        extrasAt = extrasEnd;
+        extrasBlock.commit(extrasAt);
+    };
     // A data line with a GPS position: its record line, its counts and its extras line.
     const auto keep = [&](std::string_view line, std::string_view date, const RecordExtras* more) {
-        if (admit && !admit->admit(line, date)) {
-            ++refused;
+        if (admit) {
+            keepIfAdmitted(line, date, more);
             return;
         }
         char* const at = block.reserve(line.size() + record_line::kGrowth + record_line::kSlack);
@@ -296,6 +393,7 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
         extrasBlock.commit(extrasAt);
         return outcome;
     };
+    if (admit) admit->forget();
     if (opened.reader) {
         readLog(*opened.reader, opened.format->names, result.counts, keep, direct);
         result.damage = opened.reader->damage();
@@ -306,7 +404,10 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
     // The date of the latest date line read; the view is into `dateText`.
     char dateText[10];
     std::string_view date;
+    std::optional<LookAhead> ahead;
+    if (admit) ahead.emplace(*opened.lines, *admit);
     while (opened.lines->nextView(line, kDataLineLimit, complete)) {
+        if (ahead) ahead->next();
         if (isCommentLine(line)) {
             // A date line too long to hold has no well-formed date.
             if (const auto dateLine = record_line::dateLineDate(line)) {
@@ -333,9 +434,10 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
 }  // namespace
 
 LoadResult readSourceLog(const std::filesystem::path& log, BlockWriter& records,
-                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused) {
+                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused,
+                         LineReadAhead* shared) {
     OpenedLog opened;
-    if (auto failed = openLog(log, opened)) return std::move(*failed);
+    if (auto failed = openLog(log, opened, shared)) return std::move(*failed);
     LoadResult result;
     try {
         readRecords(opened, records, extras, admit, result, refused);

@@ -79,23 +79,41 @@ bool isNonGpsEntry(std::string_view line);
 LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files);
 
 // Decides, sighting by sighting, which of a log's sightings a load keeps (a survey of many logs
-// keeps each sighting once). `line` is the sighting's wi-scan data line, `date` its date
-// ("YYYY-MM-DD") or empty.
+// keeps each sighting once). The load shows each sighting it would keep to see(): its wi-scan
+// data line and its date ("YYYY-MM-DD" or empty). It then builds the sighting's record line,
+// record check and extras line before it asks admit(), so that what admit() reads may be
+// fetched from memory meanwhile.
 class SightingAdmission {
   public:
     virtual ~SightingAdmission() = default;
-    virtual bool admit(std::string_view line, std::string_view date) = 0;
+    virtual void see(std::string_view line, std::string_view date) = 0;
+    // Whether the sighting seen last is kept.
+    virtual bool admit() = 0;
+
+    // Hints for one that looks keys up in memory, so that it can fetch a batch of them at
+    // once: the data line `line` may be among those see() is shown next, in the order of these
+    // calls, and stays where it is until then (false: no more are taken for now); fetch() ends
+    // a batch; forget() says that the lines expected and not yet shown have gone from there.
+    virtual bool expect(std::string_view line) {
+        (void)line;
+        return false;
+    }
+    virtual void fetch() {}
+    virtual void forget() {}
 };
 
 class BlockWriter;
+class LineReadAhead;
 
 // Reads `log` as loadSourceLog() does, but appends its record lines to `records` and their
 // extras lines to `extras` instead of making the working files; a sighting `admit` turns away
 // (none when null) is neither written nor counted, but added to `refused`. Takes no lock and
 // protects no file. A log that cannot be read, wholly or in part, is NotReadable; a failure
 // to write throws the writers' FileError. What was written before a failure is the caller's
-// to take back.
+// to take back. With `shared`, a wi-scan log is read through its buffers, which one log after
+// another then reuses.
 LoadResult readSourceLog(const std::filesystem::path& log, BlockWriter& records,
-                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused);
+                         BlockWriter& extras, SightingAdmission* admit, std::uint64_t& refused,
+                         LineReadAhead* shared = nullptr);
 
 }  // namespace velmora

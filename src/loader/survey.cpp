@@ -3,15 +3,26 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <functional>
+#include <new>
 #include <optional>
 #include <random>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "io/block_writer.h"
 #include "io/file_error.h"
 #include "io/interrupt_cleanup.h"
+#include "io/line_reader.h"
 #include "io/protected_files.h"
 #include "io/text_file_writer.h"
 #include "sightings/sighting_walk.h"
@@ -136,6 +147,105 @@ std::uint16_t dayNumber(std::string_view date) {
     return days >= 1 && days < 0xFFFF ? static_cast<std::uint16_t>(days) : SightingKey::kNoDate;
 }
 
+// The key's fast readers, for items as the scanner writes them (without the spaces and
+// parentheses a record drops). Each gives false for any other item, which then takes the
+// general reader above; where both read an item they agree.
+
+// Eight digits at `p`, or false.
+bool eightDigits(const char* p, std::uint32_t& value) {
+    if constexpr (std::endian::native != std::endian::little) return false;
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
+    if (((w & kHigh) | (((w + 0x0606060606060606ull) & kHigh) >> 4)) != 0x3333333333333333ull)
+        return false;
+    // Pairs, then fours, then all eight, the first byte the highest digit.
+    w -= 0x3030303030303030ull;
+    w = w * 10 + (w >> 8);
+    constexpr std::uint64_t kMask = 0x000000FF000000FFull;
+    w = ((w & kMask) * 0x000F424000000064ull + ((w >> 16) & kMask) * 0x0000271000000001ull) >> 32;
+    value = static_cast<std::uint32_t>(w);
+    return true;
+}
+
+// A letter, perhaps one space, one to three digits, "." and seven digits: coordinate()'s
+// value.
+bool scannerCoordinate(std::string_view item, std::int64_t& value) {
+    const std::size_t n = item.size();
+    const std::size_t first = n > 1 && item[1] == ' ' ? 2 : 1;
+    if (n < first + 9 || n > first + 11 || isFiller(item[0]) || item[n - 8] != '.') return false;
+    // The "." read as a leading zero.
+    char digits[8];
+    std::memcpy(digits, item.data() + n - 8, 8);
+    digits[0] = '0';
+    std::uint32_t fraction;
+    if (!eightDigits(digits, fraction)) return false;
+    std::int64_t whole = 0;
+    for (std::size_t k = first; k < n - 8; ++k) {
+        if (!isDigit(item[k])) return false;
+        whole = whole * 10 + (item[k] - '0');
+    }
+    const char letter = static_cast<char>(item.front() & ~0x20);
+    value = whole * 10'000'000 + fraction;
+    if (letter == 'S' || letter == 'W') value = -value;
+    return true;
+}
+
+constexpr std::array<std::uint8_t, 256> kHexDigit = [] {
+    std::array<std::uint8_t, 256> table{};
+    table.fill(0xFF);
+    for (int c = 0; c < 10; ++c) table['0' + c] = static_cast<std::uint8_t>(c);
+    for (int c = 0; c < 6; ++c) table['a' + c] = table['A' + c] = static_cast<std::uint8_t>(10 + c);
+    return table;
+}();
+
+// "xx:xx:xx:xx:xx:xx", hexadecimal digits in any case, perhaps as "( ... )": bssidNumber()'s
+// value.
+bool scannerBssid(std::string_view item, std::uint64_t& value) {
+    if (item.size() == 21 && item.starts_with("( ") && item.ends_with(" )"))
+        item = item.substr(2, 17);
+    if (item.size() != 17) return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(item.data());
+    std::uint64_t v = 0;
+    unsigned bad = 0;
+    for (int k = 0; k < 6; ++k, p += 3) {
+        const unsigned high = kHexDigit[p[0]], low = kHexDigit[p[1]];
+        bad |= high | low;
+        v = v << 8 | high << 4 | low;
+        if (k < 5) bad |= p[2] == ':' ? 0 : 0x10;
+    }
+    if (bad & 0xF0) return false;
+    value = v;
+    return true;
+}
+
+// "HH:MM:SS" first: timeOfDay()'s value.
+bool scannerTime(std::string_view item, std::uint32_t& seconds) {
+    if (item.size() < 8 || item[2] != ':' || item[5] != ':') return false;
+    const auto two = [&](std::size_t at) {
+        return isDigit(item[at]) && isDigit(item[at + 1])
+                   ? static_cast<unsigned>((item[at] - '0') * 10 + (item[at + 1] - '0'))
+                   : 100u;
+    };
+    const unsigned h = two(0), m = two(3), s = two(6);
+    if (h > 99 || m > 99 || s > 99) return false;
+    seconds = h > 23 || m > 59 || s > 60 ? kNoTime : h * 3600 + m * 60 + s;
+    return true;
+}
+
+SightingKey packKey(std::int64_t latitude, std::int64_t longitude, std::uint64_t bssid,
+                    std::uint32_t seconds, std::uint16_t day) {
+    const auto lat = static_cast<std::uint64_t>(
+        std::clamp<std::int64_t>(latitude + 900'000'000, 0, (1ll << 31) - 1));
+    const auto lon = static_cast<std::uint64_t>(
+        std::clamp<std::int64_t>(longitude + 1'800'000'000, 0, (1ll << 32) - 1));
+    SightingKey key;
+    key.high = bssid << 16 | (seconds & 0xFFFF);
+    key.low = lon << 32 | lat << 1 | seconds >> 16;
+    key.day = day;
+    return key;
+}
+
 std::uint64_t mix(std::uint64_t x) {
     x ^= x >> 30;
     x *= 0xbf58476d1ce4e5b9ull;
@@ -168,16 +278,76 @@ void copyInto(const fs::path& from, TextFileWriter& to, bool optional) {
     ::close(fd);
 }
 
+SightingKey keyOfLine(std::string_view line, std::uint16_t day);
+
 // Takes a log's sightings that no earlier log of the survey holds.
 class NewSightings : public SightingAdmission {
   public:
     explicit NewSightings(SightingKeys& keys) : keys_(keys) {}
-    bool admit(std::string_view line, std::string_view date) override {
-        return keys_.admit(sightingKeyOfLine(line, date));
+    void see(std::string_view line, std::string_view date) override {
+        // The key worked out when the line was expected, if it was: lines expected and then
+        // passed over are dropped.
+        bool known = false;
+        for (; first_ != end_; ++first_) {
+            const Expected& next = expected_[first_ % kExpected];
+            if (std::less<const char*>()(next.line.data(), line.data())) continue;
+            if (next.line.data() == line.data() && next.line.size() == line.size()) {
+                key_ = next.key;
+                known = true;
+                ++first_;
+            }
+            break;
+        }
+        if (known) {
+            key_.day = day(date);
+            return;
+        }
+        key_ = keyOfLine(line, day(date));
+        keys_.prefetch(key_);
     }
 
+    bool expect(std::string_view line) override {
+        if (end_ - first_ == kExpected) return false;
+        Expected& next = expected_[end_++ % kExpected];
+        next.line = line;
+        next.key = keyOfLine(line, SightingKey::kNoDate);
+        return true;
+    }
+
+    void fetch() override {
+        // One read after the other, so that the processor waits for them all at once.
+        for (; fetched_ < end_; ++fetched_)
+            touched_ += keys_.touch(expected_[fetched_ % kExpected].key);
+    }
+
+    void forget() override { first_ = end_ = fetched_ = 0; }
+    bool admit() override { return keys_.admit(key_); }
+
   private:
+    // A log's sightings mostly share their date: its day is worked out once.
+    std::uint16_t day(std::string_view date) {
+        if (date != date_) {
+            date_.assign(date);
+            day_ = dayNumber(date);
+        }
+        return day_;
+    }
+
+    // The lines expected and not yet shown, with their keys (without the date, which the
+    // slot does not depend on).
+    struct Expected {
+        std::string_view line;
+        SightingKey key;
+    };
+    static constexpr std::size_t kExpected = 64;
+
     SightingKeys& keys_;
+    SightingKey key_;
+    std::array<Expected, kExpected> expected_;
+    std::size_t first_ = 0, end_ = 0, fetched_ = 0;
+    unsigned touched_ = 0;  // the tags read, kept so that the reads are made
+    std::string date_;
+    std::uint16_t day_ = SightingKey::kNoDate;
 };
 
 void addCounts(LoadCounts& to, const LoadCounts& from) {
@@ -202,26 +372,58 @@ SurveyAddResult addFailure(LoadStatus status, std::string report, std::string re
 
 SightingKey sightingKey(std::string_view latitude, std::string_view longitude,
                         std::string_view bssid, std::string_view time, std::string_view date) {
-    const auto lat = static_cast<std::uint64_t>(
-        std::clamp<std::int64_t>(coordinate(latitude) + 900'000'000, 0, (1ll << 31) - 1));
-    const auto lon = static_cast<std::uint64_t>(
-        std::clamp<std::int64_t>(coordinate(longitude) + 1'800'000'000, 0, (1ll << 32) - 1));
-    const std::uint32_t seconds = timeOfDay(time);
-    SightingKey key;
-    key.high = bssidNumber(bssid) << 16 | (seconds & 0xFFFF);
-    key.low = lon << 32 | lat << 1 | seconds >> 16;
-    key.day = dayNumber(date);
-    return key;
+    return packKey(coordinate(latitude), coordinate(longitude), bssidNumber(bssid), timeOfDay(time),
+                   dayNumber(date));
 }
 
-SightingKey sightingKeyOfLine(std::string_view line, std::string_view date) {
-    std::string_view columns[6];
-    for (std::size_t k = 0; k < 6; ++k) {
-        const std::size_t tab = line.find('\t');
-        columns[k] = line.substr(0, tab);
-        line = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
+namespace {
+
+// sightingKeyOfLine() with the date's day.
+SightingKey keyOfLine(std::string_view line, std::uint16_t day) {
+    // Where the first six columns start; one past the line's end for a missing one.
+    std::size_t starts[7] = {0};
+    std::size_t found = 0, at = 0;
+#ifdef __SSE2__
+    const __m128i tab = _mm_set1_epi8('\t');
+    for (; found < 6 && at + 16 <= line.size(); at += 16) {
+        auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + at)), tab)));
+        for (; bits && found < 6; bits &= bits - 1)
+            starts[++found] = at + static_cast<std::size_t>(std::countr_zero(bits)) + 1;
     }
-    return sightingKey(columns[0], columns[1], columns[4], columns[5], date);
+#endif
+    for (; found < 6 && at < line.size(); ++at)
+        if (line[at] == '\t') starts[++found] = at + 1;
+    while (found < 6) starts[++found] = line.size() + 1;
+    const auto column = [&](std::size_t k) {
+        return starts[k] > line.size()
+                   ? std::string_view()
+                   : line.substr(starts[k], std::min(starts[k + 1] - 1, line.size()) - starts[k]);
+    };
+    // A column the fast readers do not take is read as its record item, without its spaces
+    // and parentheses.
+    std::string room;
+    const auto item = [&](std::string_view text) {
+        if (std::none_of(text.begin(), text.end(), isFiller)) return text;
+        room.clear();
+        for (const char c : text)
+            if (!isFiller(c)) room += c;
+        return std::string_view(room);
+    };
+    std::int64_t lat, lon;
+    if (!scannerCoordinate(column(0), lat)) lat = coordinate(item(column(0)));
+    if (!scannerCoordinate(column(1), lon)) lon = coordinate(item(column(1)));
+    std::uint64_t bssid;
+    if (!scannerBssid(column(4), bssid)) bssid = bssidNumber(column(4));
+    std::uint32_t seconds;
+    if (!scannerTime(column(5), seconds)) seconds = timeOfDay(item(column(5)));
+    return packKey(lat, lon, bssid, seconds, day);
+}
+
+}  // namespace
+
+SightingKey sightingKeyOfLine(std::string_view line, std::string_view date) {
+    return keyOfLine(line, dayNumber(date));
 }
 
 std::uint64_t SightingKeys::hash(const SightingKey& key) {
@@ -229,30 +431,65 @@ std::uint64_t SightingKeys::hash(const SightingKey& key) {
 }
 
 bool SightingKeys::containsSighting(const SightingKey& key) const {
-    if (tags_.empty()) return false;
-    const std::size_t mask = tags_.size() - 1;
+    if (slots_.empty()) return false;
+    const std::size_t mask = slots_.size() - 1;
     const std::uint64_t h = hash(key);
     const auto tag = static_cast<std::uint8_t>((h >> 57) + 1);
-    for (std::size_t i = h & mask; tags_[i] != 0; i = (i + 1) & mask)
-        if (tags_[i] == tag && numbers_[2 * i] == key.high && numbers_[2 * i + 1] == key.low &&
-            key.sameSighting({key.high, key.low, static_cast<std::uint16_t>(marks_[i])}))
+    for (std::size_t i = h & mask; slots_[i].tag != 0; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.tag == tag && slot.high == key.high && slot.low == key.low &&
+            key.sameSighting({key.high, key.low, static_cast<std::uint16_t>(slot.mark)}))
             return true;
+    }
     return false;
 }
 
+namespace {
+constexpr std::size_t kLargePage = std::size_t{1} << 21;
+}
+
+template <class T>
+void* KeyTableAllocator<T>::allocateBytes(std::size_t bytes) {
+    if (bytes < kLargePage) return ::operator new(bytes);
+    void* const p =
+        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    // Only a hint: without large pages the table works as well, if slower.
+    ::madvise(p, bytes, MADV_HUGEPAGE);
+    return p;
+}
+
+template <class T>
+void KeyTableAllocator<T>::releaseBytes(void* p, std::size_t bytes) {
+    if (bytes < kLargePage)
+        ::operator delete(p);
+    else
+        ::munmap(p, bytes);
+}
+
+template struct KeyTableAllocator<SightingKeys::Slot>;
+
+std::uint8_t SightingKeys::touch(const SightingKey& key) const {
+    return slots_.empty() ? 0 : slots_[hash(key) & (slots_.size() - 1)].tag;
+}
+
+void SightingKeys::prefetch(const SightingKey& key) const {
+    if (slots_.empty()) return;
+    __builtin_prefetch(&slots_[hash(key) & (slots_.size() - 1)], 1);
+}
+
 bool SightingKeys::admit(const SightingKey& key) {
-    if ((size_ + 1) * 4 > tags_.size() * 3) rebuild(tags_.empty() ? 1024 : 2 * tags_.size(), true);
-    const std::size_t mask = tags_.size() - 1;
+    if ((size_ + 1) * 4 > slots_.size() * 3)
+        rebuild(slots_.empty() ? 1024 : 2 * slots_.size(), true);
+    const std::size_t mask = slots_.size() - 1;
     const std::uint64_t h = hash(key);
     const auto tag = static_cast<std::uint8_t>((h >> 57) + 1);
     std::size_t i = h & mask;
-    // The one-byte tags are read first: a probe reaches a key's numbers only where its tag
-    // agrees, so most of the table stays out of the cache.
-    for (; tags_[i] != 0; i = (i + 1) & mask) {
-        if (tags_[i] != tag || numbers_[2 * i] != key.high || numbers_[2 * i + 1] != key.low)
-            continue;
-        const auto day = static_cast<std::uint16_t>(marks_[i]);
-        if ((marks_[i] >> 16) != log_) {
+    for (; slots_[i].tag != 0; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.tag != tag || slot.high != key.high || slot.low != key.low) continue;
+        const auto day = static_cast<std::uint16_t>(slot.mark);
+        if ((slot.mark >> 16) != log_) {
             if (key.sameSighting({key.high, key.low, day})) return false;
         } else if (day == key.day) {
             return true;
@@ -264,17 +501,14 @@ bool SightingKeys::admit(const SightingKey& key) {
 
 void SightingKeys::place(const SightingKey& key, std::uint16_t log, std::size_t at,
                          std::uint8_t tag) {
-    tags_[at] = tag;
-    numbers_[2 * at] = key.high;
-    numbers_[2 * at + 1] = key.low;
-    marks_[at] = key.day | std::uint32_t{log} << 16;
+    slots_[at] = {key.high, key.low, key.day | std::uint32_t{log} << 16, tag};
     ++size_;
 }
 
 void SightingKeys::nextLog() {
     // Marks are reused after 65,535 logs: every key is settled first.
     if (log_ == 0xFFFF) {
-        for (std::uint32_t& mark : marks_) mark &= 0xFFFF;
+        for (Slot& slot : slots_) slot.mark &= 0xFFFF;
         log_ = 0;
     }
     ++log_;
@@ -283,43 +517,35 @@ void SightingKeys::nextLog() {
 void SightingKeys::reserve(std::size_t keys) {
     std::size_t slots = 1024;
     while (slots * 3 < keys * 4) slots *= 2;
-    if (slots > tags_.size()) rebuild(slots, true);
+    if (slots > slots_.size()) rebuild(slots, true);
 }
 
 void SightingKeys::dropLog() {
-    rebuild(marks_.size(), false);
+    rebuild(slots_.size(), false);
 }
 
 void SightingKeys::rebuild(std::size_t slots, bool keepCurrent) {
-    std::vector<std::uint8_t> tags = std::move(tags_);
-    std::vector<std::uint64_t> numbers = std::move(numbers_);
-    std::vector<std::uint32_t> marks = std::move(marks_);
-    tags_.assign(slots, 0);
-    numbers_.assign(2 * slots, 0);
-    marks_.assign(slots, 0);
+    auto old = std::move(slots_);
+    slots_.assign(slots, Slot{});
     size_ = 0;
     const std::size_t mask = slots - 1;
-    for (std::size_t k = 0; k < tags.size(); ++k) {
-        if (tags[k] == 0) continue;
-        const auto log = static_cast<std::uint16_t>(marks[k] >> 16);
+    for (const Slot& slot : old) {
+        if (slot.tag == 0) continue;
+        const auto log = static_cast<std::uint16_t>(slot.mark >> 16);
         if (!keepCurrent && log == log_) continue;
-        const SightingKey key{numbers[2 * k], numbers[2 * k + 1],
-                              static_cast<std::uint16_t>(marks[k])};
+        const SightingKey key{slot.high, slot.low, static_cast<std::uint16_t>(slot.mark)};
         std::size_t i = hash(key) & mask;
-        while (tags_[i] != 0) i = (i + 1) & mask;
-        place(key, log, i, tags[k]);
+        while (slots_[i].tag != 0) i = (i + 1) & mask;
+        place(key, log, i, slot.tag);
     }
 }
 
 std::size_t SightingKeys::bytes() const {
-    return tags_.capacity() + numbers_.capacity() * sizeof(std::uint64_t) +
-           marks_.capacity() * sizeof(std::uint32_t);
+    return slots_.capacity() * sizeof(Slot);
 }
 
 void SightingKeys::clear() {
-    tags_ = {};
-    numbers_ = {};
-    marks_ = {};
+    slots_ = {};
     size_ = 0;
     log_ = 0;
 }
@@ -408,6 +634,10 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
         }
         keys_.reserve(keys_.size() + static_cast<std::size_t>(bytes / 100));
         NewSightings admission(keys_);
+        // One set of read buffers and one thread to read ahead for every wi-scan log: a
+        // survey's logs are mostly small, and buffers cleared and a thread started for each
+        // would cost more than reading it.
+        LineReadAhead reading;
         // One pair of block writers for every log; a log that cannot be read whole is taken
         // back from where it started in the files.
         const std::uint64_t starts[3] = {outExtras.size(), out2.size(), out1.size()};
@@ -417,7 +647,8 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
             const std::uint64_t recordsAt = records.position(), extrasAt = extras.position();
             keys_.nextLog();
             std::uint64_t duplicates = 0;
-            const LoadResult read = readSourceLog(log, records, extras, &admission, duplicates);
+            const LoadResult read =
+                readSourceLog(log, records, extras, &admission, duplicates, &reading);
             if (read.status == LoadStatus::Loaded && read.damage.empty()) {
                 added.push_back({log, read.type, read.counts, duplicates});
                 continue;

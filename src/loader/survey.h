@@ -39,14 +39,37 @@ struct SightingKey {
 // 1970 to 2149 as none.
 SightingKey sightingKey(std::string_view latitude, std::string_view longitude,
                         std::string_view bssid, std::string_view time, std::string_view date);
-// The same from a wi-scan data line (its first, second, fifth and sixth columns).
+// The same from a wi-scan data line: its first, second, fifth and sixth columns read as the
+// record's items are (without spaces and parentheses), so that a data line and its record
+// give one key. The coordinates, BSSID and time as the scanner writes them are read in a few
+// steps, any other column as sightingKey() reads it.
 SightingKey sightingKeyOfLine(std::string_view line, std::string_view date);
 
+// Memory for the key table's arrays: an array of 2 MiB or more in pages of that size where the
+// system gives them, so that a look-up among millions of keys does not miss the processor's
+// cache of addresses as well as its cache of data.
+template <class T>
+struct KeyTableAllocator {
+    using value_type = T;
+    KeyTableAllocator() = default;
+    template <class U>
+    KeyTableAllocator(const KeyTableAllocator<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(allocateBytes(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) { releaseBytes(p, n * sizeof(T)); }
+    template <class U>
+    bool operator==(const KeyTableAllocator<U>&) const {
+        return true;
+    }
+
+    static void* allocateBytes(std::size_t bytes);
+    static void releaseBytes(void* p, std::size_t bytes);
+};
+
 // The keys of a survey's sightings in one flat table with open addressing, at most three
-// quarters full. A slot is 21 bytes: a one-byte tag of the key's hash (0: free), read by every
-// probe; the key's two numbers (16 bytes), read only where the tag agrees; its day and the log
-// that gave it (4 bytes), read only where the numbers agree. Keys that differ only in their
-// dates stand in one probe run, so a key without a date finds them all.
+// quarters full. A slot is 24 bytes, in one piece so that a new key costs one read from memory:
+// the key's two numbers (16 bytes), its day and the log that gave it (4 bytes) and a one-byte
+// tag of the key's hash (0: free), which a probe compares before the numbers. Keys that differ
+// only in their dates stand in one probe run, so a key without a date finds them all.
 class SightingKeys {
   public:
     // Starts the keys of another log: admit() compares a key with those of earlier logs only.
@@ -54,6 +77,12 @@ class SightingKeys {
     // Whether the key is no sighting of an earlier log; then it is held as the current log's
     // (unless that log gave the very same key already).
     bool admit(const SightingKey& key);
+    // Starts fetching the slots admit(key) will read first, so that a caller with other work
+    // to do meanwhile need not wait for memory.
+    void prefetch(const SightingKey& key) const;
+    // Reads the first slot admit(key) reads and gives its tag: a batch of these, one after the
+    // other, waits for memory once rather than once each.
+    std::uint8_t touch(const SightingKey& key) const;
     // Drops the keys the current log gave.
     void dropLog();
     // Room for `keys` keys in all without growing.
@@ -65,13 +94,18 @@ class SightingKeys {
     void clear();
 
   private:
+    struct Slot {
+        std::uint64_t high = 0;
+        std::uint64_t low = 0;
+        std::uint32_t mark = 0;  // the day, and the log above it
+        std::uint8_t tag = 0;
+    };
+
     static std::uint64_t hash(const SightingKey& key);
     void place(const SightingKey& key, std::uint16_t log, std::size_t at, std::uint8_t tag);
     void rebuild(std::size_t slots, bool keepCurrent);
 
-    std::vector<std::uint8_t> tags_;      // a slot's tag, 0 for a free slot
-    std::vector<std::uint64_t> numbers_;  // two a slot: high, low
-    std::vector<std::uint32_t> marks_;    // a slot's day, and its log above it
+    std::vector<Slot, KeyTableAllocator<Slot>> slots_;
     std::size_t size_ = 0;
     std::uint16_t log_ = 0;  // the current log's mark
 };

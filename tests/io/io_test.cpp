@@ -74,11 +74,20 @@ TEST(LineReader, EveryWayOfReadingGivesThePlainLinesWhereverTheyFallAgainstTheBu
         edge + "\r\nshort\r" + std::string((1 << 16) + 1, 'z') + "\r\n\r\n",
         test::chunkSpanningRecords()};
     test::TempDir dir;
+    // As a survey reads its logs: one set of buffers and one thread to read ahead for file
+    // after file, each also left after its first line (while a chunk is being read ahead).
+    LineReadAhead shared;
     for (std::size_t k = 0; k < std::size(cases); ++k) {
         test::writeFile(dir / "f", cases[k]);
         for (const std::size_t limit : {kWhole, std::size_t(10), std::size_t(1 << 16)})
             EXPECT_TRUE(lines(dir / "f", limit) == plainLines(cases[k], limit))
                 << k << " " << limit;
+        std::string_view view;
+        LineReader(dir / "f", shared).nextView(view);
+        LineReader reader(dir / "f", shared);
+        std::vector<std::string> read;
+        while (reader.nextView(view)) read.emplace_back(view);
+        EXPECT_TRUE(read == plainLines(cases[k], kWhole)) << k << " shared";
     }
 }
 

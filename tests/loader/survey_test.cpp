@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "support/test_support.h"
 
 namespace velmora {
@@ -47,6 +49,8 @@ const struct KeyRow {
                          line("N 45.1", "E 19.1", "HOME-AP"), "", true},
     {"no time", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "--:--:--"), "",
                 line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "00:00:00"), "", false},
+    {"spaces in a column", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "01:0 2:03"), "",
+                           line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "", true},
 };
 // clang-format on
 
@@ -100,7 +104,7 @@ class SurveyTest : public ::testing::Test {
 };
 
 TEST_F(SurveyTest, EachSightingOnceAcrossLogs) {
-    std::string text = test::textLog({line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"),
+    std::string text = test::textLog({line("N 45.1234567", "E 19.1234567", "00:0c:41:aa:bb:01"),
                                       line("N 45.2", "E 19.2", "00:0c:41:aa:bb:02"),
                                       "N 0.0000000\tE 0.0000000\t( x )"});
     std::string summary = text;
@@ -134,6 +138,26 @@ TEST_F(SurveyTest, EachSightingOnceAcrossLogs) {
     EXPECT_EQ(loaded.add({a}).added.at(0).duplicates, 2u);
     EXPECT_EQ(working(), before);
     EXPECT_EQ(loaded.counts().total, 2u);
+}
+
+TEST_F(SurveyTest, LogsLongerThanTheReadBufferAreComparedLineByLine) {
+    // Two logs of some 2 MB that differ in every third sighting's BSSID, with date lines,
+    // comments and non-GPS entries among the sightings: each line's key is its own, wherever
+    // the reader's buffer ends.
+    std::string a = test::textLog({}), b = a;
+    for (int k = 0; k < 20000; ++k) {
+        char lat[16], bssid[24];
+        std::snprintf(lat, sizeof lat, "N %d.%07d", 40 + k % 7, k * 37 % 10'000'000);
+        std::snprintf(bssid, sizeof bssid, "00:0c:41:%02x:%02x:01", k >> 8 & 255, k & 255);
+        const std::string same = line(lat, "E 19.1234567", bssid) + "\r\n";
+        a += same;
+        b += k % 3 ? same : line(lat, "E 19.1234567", "00:0c:41:ff:ff:ff") + "\r\n";
+        if (k % 1000 == 0) a += "# $DateGMT: 2004-06-05\r\n", b += "# a comment\r\n";
+        if (k % 777 == 0) a += "N 0.0000000\tE 0.0000000\r\n", b += "\r\n";
+    }
+    ASSERT_EQ(survey.add({write("a.txt", a), write("b.txt", b)}).status, LoadStatus::Loaded);
+    EXPECT_EQ(survey.logs()[1].duplicates, 13333u);
+    EXPECT_EQ(survey.logs()[1].counts.total, 6667u);
 }
 
 TEST_F(SurveyTest, AFolderOfMixedFormatsAddsEachReadableLogWhole) {
