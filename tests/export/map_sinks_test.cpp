@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -16,10 +17,13 @@
 #include "export/main_exports.h"
 #include "export/map_text.h"
 #include "export/map_writers.h"
+#include "io/block_writer.h"
 #include "io/file_error.h"
+#include "io/text_file_writer.h"
 #include "loader/source_loader.h"
 #include "records/working_files.h"
 #include "sightings/map_point.h"
+#include "sightings/pin_palette.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -183,6 +187,59 @@ TEST(MapSinks, WriteHeaderOnePointPerExportedLineAndFooter) {
         EXPECT_TRUE(file.starts_with(header) && file.ends_with(footer)) << file;
         EXPECT_EQ(occurrences(file, point), lines + (point == "\r\n" ? 1 : 0)) << file;
     }
+}
+
+// A KML file's folders: the points of the folders after the first point's are held until the
+// end, enough of them to pass through a temporary file, and come out with every value as given.
+TEST(MapSinks, KmlFolderPointsHeldUntilTheEndKeepEveryValue) {
+    const auto writer = makeKmlWriter("drive.txt");
+    const auto sink = makeKmlSink(nullptr, "drive.txt");
+    const AccessPointSummary summary{4, "2004-06-05T00:00:01Z", "12:00:00", 7.25};
+    const char* const flags[] = {"0002", "0011", "0001", "0012", "0052"};
+    std::vector<std::string> folders(kPinKindCount);
+    std::vector<int> order;
+    test::TempDir dir;
+    TextFileWriter file(dir / "out");
+    BlockWriter block({&file});
+    ExportOutput out(block);
+    sink->begin(out);
+    for (int i = 0; i < 60000; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string items[] = {
+            "N1." + n,  "W" + n + ".5", "net" + n,  "BSS",        "00:0A:95:00:" + n,
+            "12:00:00", "[ 1 2 3 ]",    "name" + n, flags[i % 5], i % 3 ? "842" : "7ffff",
+            "100"};
+        ExportRecord record;
+        for (std::size_t k = 0; k < record.fields.size(); ++k) record.fields[k] = items[k];
+        const std::string auth = i % 4 ? "[WPA2] <&>" + n : "";
+        const std::string name = "caf\xc3\xa9 & " + n;
+        record.extras = {i % 2 ? std::optional(-i) : std::nullopt, i, 49, "2004-06-05"};
+        record.extras.rssi = i % 3 ? std::optional(-i) : std::nullopt;
+        record.extras.auth = auth;
+        record.extras.altitude = i % 5 ? std::optional(i / 8.0) : std::nullopt;
+        record.extras.channel = i % 7 ? std::nullopt : std::optional(149);
+        record.extras.name = name;
+        record.accessPoint = i % 6 ? nullptr : &summary;
+        sink->write(out, record);
+        const MapPoint point = describeRecord(record, nullptr);
+        const int folder = writer->groupOf(convertMapPoint<std::string_view>(point));
+        if (std::find(order.begin(), order.end(), folder) == order.end()) order.push_back(folder);
+        appendPoint(*writer, folders[static_cast<std::size_t>(folder)], point);
+    }
+    sink->end(out);
+    block.finish();
+    file.close();
+    std::string expected;
+    writer->begin(expected);
+    std::sort(order.begin() + 1, order.end());
+    for (const int folder : order) {
+        writer->beginGroup(expected, folder);
+        expected += folders[static_cast<std::size_t>(folder)];
+        writer->endGroup(expected, folder);
+    }
+    writer->end(expected);
+    ASSERT_EQ(order.size(), 4u);
+    EXPECT_TRUE(test::readFile(dir / "out") == expected);
 }
 
 // The CSV's .csvt and .prj are written with it, as one: a sidecar that cannot be written fails
