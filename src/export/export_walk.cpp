@@ -101,6 +101,12 @@ std::uint64_t handRecords(RecordReader& reader, const fs::path& workingFile,
     ExportRecord record;
     std::uint64_t number = 0;
     std::uint64_t written = 0;
+    // A sink writing on a thread of its own stops before the output goes, whether the walk
+    // ends or fails.
+    struct Stop {
+        ExportSink& sink;
+        ~Stop() { sink.stop(); }
+    } stop{sink};
     sink.begin(output);
     if (sink.wantsExtras() || selection.byExtras) {
         // Each record's extras line is read, selected or not, so that the two files stay in
@@ -158,6 +164,8 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
     std::uint64_t written = 0;
     try {
         TextFileWriter& out = exportFile.open();
+        // A large export is mostly on disk by the time it is synced below.
+        out.startSyncAsWritten();
         {
             // The sink builds its output straight into a block; a full one is written on a
             // thread of its own while the next is built.
