@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "export/export_walk.h"
 #include "loader/source_loader.h"
@@ -133,6 +139,38 @@ TEST(DescribeRecord, TakesTheExactNameWhereTheExtrasGiveIt) {
                                  nullptr)
                       .name,
                   name);
+}
+
+// Read as the nearest double to the item's decimal, as strtod reads the signed text; nothing
+// for an item of another shape.
+TEST(CoordinateDegrees, ReadsTheNearestDoubleOfEveryShapeOfItem) {
+    std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+        {"N41.1234567", "41.1234567"},
+        {"s0.0451234", "-0.0451234"},
+        {"S0.000", "0"},
+        {"N007", "7"},
+        {"S123456789012345", "-123456789012345"},
+        {"N1234567890123456", "1234567890123456"},
+        {"N0.1234567890123456", "0.1234567890123456"},
+        {"N", std::nullopt},
+        {"N.5", std::nullopt},
+        {"N1.", std::nullopt},
+        {"N1.2.3", std::nullopt},
+        {"E1", std::nullopt},
+        {"N-1", std::nullopt}};
+    std::mt19937 random(7);
+    for (int k = 0; k < 20000; ++k) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%u.%07u", static_cast<unsigned>(random() % 181),
+                      static_cast<unsigned>(random() % 10000000));
+        cases.emplace_back(std::string(k % 2 ? "N" : "S") + text,
+                           (k % 2 ? "" : "-") + std::string(text));
+    }
+    for (const auto& [item, number] : cases) {
+        const std::optional<double> degrees = coordinateDegrees(item, 'N', 'S');
+        ASSERT_EQ(degrees.has_value(), number.has_value()) << item;
+        if (number) EXPECT_EQ(*degrees, std::strtod(number->c_str(), nullptr)) << item;
+    }
 }
 
 TEST(Windows1252ToUtf8, GivesEveryByteItsCharacter) {
