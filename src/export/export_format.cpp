@@ -62,12 +62,6 @@ std::unique_ptr<ExportSink> makeExportSink(const ExportStyle& style) {
             break;
     }
     if (style.perAccessPoint) sink = makePerAccessPointSink(std::move(sink), style.apPosition);
-    // The map formats and the grouping of one pin per access point take more time per record
-    // than reading it: on a thread of their own, beside the reading. The GeoPackage keeps its
-    // database on one thread; the Streets and Trips file takes less time than the copy.
-    if (style.format != ExportFormat::GeoPackage &&
-        (style.format != ExportFormat::StreetsAndTrips || style.perAccessPoint))
-        sink = makeThreadedSink(std::move(sink));
     return sink;
 }
 

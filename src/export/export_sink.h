@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,9 +59,6 @@ class ExportSink {
     virtual void write(ExportOutput& out, const ExportRecord& record) = 0;
     // After the last record: a footer, or what the sink held back until the end.
     virtual void end(ExportOutput& out) { (void)out; }
-    // Last, after end() or a failure that ends the walk early: a sink that writes on a thread
-    // of its own stops it, before the output goes.
-    virtual void stop() {}
     // After end(), from a sink told placeBeside(): the complete export it built as a file of its
     // own beside the target, instead of writing to its output. The file is then the caller's
     // (put in place, or removed on failure); empty for a sink that wrote to its output.
@@ -76,10 +72,5 @@ class ExportSink {
     // The files written beside the export, each as one whole with it (export_walk.h).
     virtual std::vector<ExportSidecar> sidecars() const { return {}; }
 };
-
-// Wraps `inner` so that its write() runs on a thread of its own, beside the walk that reads the
-// records (sink_thread.cpp): each record is copied as it comes and handed over in batches, in
-// order. A failure of `inner` is thrown from a later write() or from end().
-std::unique_ptr<ExportSink> makeThreadedSink(std::unique_ptr<ExportSink> inner);
 
 }  // namespace velmora

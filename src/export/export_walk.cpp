@@ -101,12 +101,6 @@ std::uint64_t handRecords(RecordReader& reader, const fs::path& workingFile,
     ExportRecord record;
     std::uint64_t number = 0;
     std::uint64_t written = 0;
-    // A sink writing on a thread of its own stops before the output goes, whether the walk
-    // ends or fails.
-    struct Stop {
-        ExportSink& sink;
-        ~Stop() { sink.stop(); }
-    } stop{sink};
     sink.begin(output);
     if (sink.wantsExtras() || selection.byExtras) {
         // Each record's extras line is read, selected or not, so that the two files stay in

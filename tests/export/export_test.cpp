@@ -272,21 +272,14 @@ TEST(WriteExport, HandsTheSinkExactlyTheSelectedRecordsInOrderUpperCasedAsAsked)
             expected.push_back(joined);
         }
         expected.push_back("end");
+        RecordingSink sink;
         RecordSelection selection = mainExportSelection(Locked);
         selection.upper = upper;
-        // The sink as it is, and writing on a thread of its own.
-        for (const bool threaded : {false, true}) {
-            auto recording = std::make_unique<RecordingSink>();
-            const RecordingSink& sink = *recording;
-            const auto written =
-                threaded ? makeThreadedSink(std::move(recording)) : std::move(recording);
-            EXPECT_EQ(writeExport(dir / "output1", dir / "x", selection, *written),
-                      expected.size() - 2);
-            EXPECT_EQ(sink.calls, expected) << static_cast<int>(upper) << threaded;
-            std::string file;
-            for (const std::string& call : expected) file += call + "\n";
-            EXPECT_EQ(test::readFile(dir / "x"), file) << "the sink's output is the file";
-        }
+        EXPECT_EQ(writeExport(dir / "output1", dir / "x", selection, sink), expected.size() - 2);
+        EXPECT_EQ(sink.calls, expected) << static_cast<int>(upper);
+        std::string written;
+        for (const std::string& call : expected) written += call + "\n";
+        EXPECT_EQ(test::readFile(dir / "x"), written) << "the sink's output is the file";
     }
 }
 
@@ -297,13 +290,11 @@ TEST(WriteExport, ASinkThatFailsLeavesTheEarlierFileAndNoOther) {
     test::writeFile(dir / "output1", working);
     test::writeFile(dir / "x", "earlier export");
     const RecordSelection all{[](const RecordFields&) { return true; }};
-    // In begin(), on the second record, in end(); the sink as it is, and writing on a thread.
-    for (const std::size_t failAt : {1u, 3u, 5u, 1001u, 1003u, 1005u}) {
-        auto recording = std::make_unique<RecordingSink>();
-        recording->failAt = failAt % 1000;
-        const auto sink =
-            failAt > 1000 ? makeThreadedSink(std::move(recording)) : std::move(recording);
-        EXPECT_THROW(writeExport(dir / "output1", dir / "x", all, *sink), std::runtime_error);
+    // In begin(), on the second record, in end().
+    for (const std::size_t failAt : {1u, 3u, 5u}) {
+        RecordingSink sink;
+        sink.failAt = failAt;
+        EXPECT_THROW(writeExport(dir / "output1", dir / "x", all, sink), std::runtime_error);
         EXPECT_EQ(test::readFile(dir / "x"), "earlier export") << failAt;
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2)
             << failAt;
