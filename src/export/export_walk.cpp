@@ -158,6 +158,8 @@ std::uint64_t writeExport(const fs::path& workingFile, const fs::path& target,
     std::uint64_t written = 0;
     try {
         TextFileWriter& out = exportFile.open();
+        // A large export is mostly on disk by the time it is synced below.
+        out.startSyncAsWritten();
         {
             // The sink builds its output straight into a block; a full one is written on a
             // thread of its own while the next is built.

@@ -98,6 +98,13 @@ void TextFileWriter::writeAll(std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(done));
         written_ += static_cast<std::uint64_t>(done);
     }
+    constexpr std::uint64_t kSyncEvery = std::uint64_t{8} << 20;
+    if (syncFrom_ <= written_ && written_ - syncFrom_ >= kSyncEvery) {
+        // Only started, not waited for: a failure is sync()'s to report.
+        ::sync_file_range(fd_, static_cast<off_t>(syncFrom_),
+                          static_cast<off_t>(written_ - syncFrom_), SYNC_FILE_RANGE_WRITE);
+        syncFrom_ = written_;
+    }
 }
 
 void TextFileWriter::flushBuffer() {
@@ -126,6 +133,7 @@ void TextFileWriter::truncate(std::uint64_t size) {
         ::lseek(fd_, static_cast<off_t>(size), SEEK_SET) < 0)
         throw FileError(path_, systemReason());
     written_ = size;
+    if (syncFrom_ != ~std::uint64_t{0} && syncFrom_ > size) syncFrom_ = size;
 }
 
 void TextFileWriter::close() {

@@ -41,6 +41,9 @@ class TextFileWriter {
     void truncate(std::uint64_t size);
     // Writes out what is buffered and waits until the system has the file's data on disk.
     void sync();
+    // From now on, has the system start putting what is written on disk every few megabytes,
+    // so that a large file's sync() waits for its last part only.
+    void startSyncAsWritten() { syncFrom_ = written_; }
     // The file is complete. An unnamed file keeps its descriptor for placeAs().
     void close();
     // Puts the closed file (unnamed, or under its own temporary name) in place as `target` in
@@ -71,6 +74,8 @@ class TextFileWriter {
     bool unnamed_ = false;
     bool closed_ = false;
     std::uint64_t written_ = 0;  // bytes handed to the system
+    // startSyncAsWritten(): where the bytes not yet sent on their way to disk start; -1 for none.
+    std::uint64_t syncFrom_ = ~std::uint64_t{0};
     std::string buffer_;
 };
 

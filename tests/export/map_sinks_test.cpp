@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "export/main_exports.h"
 #include "export/map_text.h"
 #include "export/map_writers.h"
+#include "io/block_writer.h"
 #include "io/file_error.h"
 #include "loader/source_loader.h"
 #include "records/working_files.h"
@@ -150,6 +152,60 @@ TEST(MapSinks, WriteHeaderOnePointPerExportedLineAndFooter) {
                              mainExportSelection(MainExport::Locked), *makeCsvSink(nullptr)),
                  FileError);
     EXPECT_EQ(test::readFile(dir / "points.csv"), csv);
+}
+
+// KML folders after the first point's are held (through a temporary file) with every value.
+TEST(MapSinks, KmlFolderPointsHeldUntilTheEndKeepEveryValue) {
+    const auto writer = makeKmlWriter("drive.txt");
+    const auto sink = makeKmlSink(nullptr, "drive.txt");
+    const AccessPointSummary summary{4, "2004-06-05T00:00:01Z", "12:00:00", 7.25};
+    const char* const flags[] = {"0002", "0011", "0001", "0012", "0052"};
+    std::vector<std::string> folders(4);  // one per kind of pin
+    std::vector<int> order;
+    test::TempDir dir;
+    TextFileWriter file(dir / "out");
+    BlockWriter block({&file});
+    ExportOutput out(block);
+    sink->begin(out);
+    for (int i = 0; i < 60000; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string items[] = {
+            "N1." + n,  "W" + n + ".5", "net" + n,  "BSS",        "00:0A:95:00:" + n,
+            "12:00:00", "[ 1 2 3 ]",    "name" + n, flags[i % 5], i % 3 ? "842" : "7ffff",
+            "100"};
+        ExportRecord record;
+        for (std::size_t k = 0; k < record.fields.size(); ++k) record.fields[k] = items[k];
+        const std::string auth = i % 4 ? "[WPA2] <&>" + n : "", name = "caf\xc3\xa9 &" + n;
+        record.extras = {i % 2 ? std::optional(-i) : std::nullopt,
+                         i,
+                         49,
+                         "2004-06-05",
+                         i % 3 ? std::optional(-i) : std::nullopt,
+                         auth,
+                         i % 5 ? std::optional(i / 8.0) : std::nullopt,
+                         std::nullopt,
+                         i % 7 ? std::nullopt : std::optional(149),
+                         name};
+        record.accessPoint = i % 6 ? nullptr : &summary;
+        sink->write(out, record);
+        const MapPoint point = describeRecord(record, nullptr);
+        const int folder = writer->groupOf(convertMapPoint<std::string_view>(point));
+        if (std::find(order.begin(), order.end(), folder) == order.end()) order.push_back(folder);
+        appendPoint(*writer, folders[static_cast<std::size_t>(folder)], point);
+    }
+    sink->end(out);
+    block.finish();
+    file.close();
+    std::string expected;
+    writer->begin(expected);
+    std::sort(order.begin() + 1, order.end());
+    for (const int folder : order) {
+        writer->beginGroup(expected, folder);
+        expected += folders[static_cast<std::size_t>(folder)];
+        writer->endGroup(expected, folder);
+    }
+    writer->end(expected);
+    EXPECT_TRUE(test::readFile(dir / "out") == expected);
 }
 
 // What `put` writes for `text`.

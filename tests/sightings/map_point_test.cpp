@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
+#include <random>
 
 #include "export/export_walk.h"
 #include "loader/source_loader.h"
@@ -133,6 +135,27 @@ TEST(DescribeRecord, TakesTheExactNameWhereTheExtrasGiveIt) {
                                  nullptr)
                       .name,
                   name);
+}
+
+// The nearest double to the item's decimal, as strtod reads it; nothing ("") for another shape.
+TEST(CoordinateDegrees, ReadsTheNearestDoubleOfEveryShapeOfItem) {
+    // clang-format off
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"N41.1234567", "41.1234567"}, {"s0.0451234", "-0.0451234"}, {"S0.000", "0"}, {"N007", "7"},
+        {"S123456789012345", "-123456789012345"}, {"N1234567890123456", "1234567890123456"},
+        {"N0.1234567890123456", "0.1234567890123456"}, {"N.5", ""}, {"N1.", ""}, {"N1.2.3", ""}, {"E1", ""}};
+    // clang-format on
+    std::mt19937 random(7);
+    for (int k = 0; k < 20000; ++k) {
+        const std::string text = std::to_string(random() % 181) + "." +
+                                 std::to_string(10000000 + random() % 10000000).substr(1);
+        cases.emplace_back((k % 2 ? "N" : "S") + text, (k % 2 ? "" : "-") + text);
+    }
+    for (const auto& [item, number] : cases) {
+        const auto expected =
+            number.empty() ? std::nullopt : std::optional(std::strtod(number.c_str(), nullptr));
+        EXPECT_EQ(coordinateDegrees(item, 'N', 'S'), expected) << item;
+    }
 }
 
 TEST(Windows1252ToUtf8, GivesEveryByteItsCharacter) {
