@@ -4,7 +4,7 @@
 #include "ui/Form3.h"
 #include "ui/map_window.h"
 #include "ui/window_places.h"
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 using namespace velmora::uitest;
 

@@ -12,7 +12,7 @@
 #include "ui/frmAbout.h"
 #include "ui/help_window.h"
 #include "ui/status_line.h"
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 using namespace velmora::uitest;
 

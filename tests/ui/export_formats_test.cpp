@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu's export choices and the Advanced save dialogs' file types. The rows that write
 // KML, GPX, GeoJSON or CSV need the map format sinks.
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 using namespace velmora::uitest;
 

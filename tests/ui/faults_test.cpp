@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 using namespace velmora::uitest;
 

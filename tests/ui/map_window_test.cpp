@@ -13,7 +13,7 @@
 #include "support/loopback_tile_server.h"
 #include "ui/file_names.h"
 #include "ui/map_canvas.h"
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 using namespace velmora::uitest;
 

@@ -6,7 +6,7 @@
 #include "ui/file_names.h"
 #include "ui/frmAbout.h"
 #include "ui/help_window.h"
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 #include "velmora_version.h"
 
 using namespace velmora::uitest;
