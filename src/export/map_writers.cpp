@@ -15,39 +15,22 @@
 
 #include "export/map_text.h"
 #include "io/file_error.h"
+#include "io/packed_numbers.h"
 
 namespace velmora {
 
 namespace {
 
 // A point held for later, as its values rather than its text (a KML placemark is five times
-// the size): each text as its length and bytes, each number in 7-bit groups (low first, the
-// top bit set on all but the last; a signed one as 2n, or -2n - 1 for a negative n), a decimal
+// the size): each text as its length and bytes, each number packed (io/packed_numbers.h), a decimal
 // as its eight bytes, an optional value after a byte that says whether it is there. A text
 // read views the held bytes.
 namespace held_point {
 
-char* putNumber(char* p, std::uint64_t value) {
-    for (; value >= 0x80; value >>= 7) *p++ = static_cast<char>(0x80 | (value & 0x7f));
-    *p++ = static_cast<char>(value);
-    return p;
-}
-std::uint64_t getNumber(const char*& p) {
-    std::uint64_t value = 0;
-    for (unsigned shift = 0;; shift += 7) {
-        const unsigned byte = static_cast<unsigned char>(*p++);
-        value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
-        if (!(byte & 0x80)) return value;
-    }
-}
-char* putSigned(char* p, long long value) {
-    const auto v = static_cast<std::uint64_t>(value);
-    return putNumber(p, value < 0 ? ~v << 1 | 1 : v << 1);
-}
-long long getSigned(const char*& p) {
-    const std::uint64_t v = getNumber(p);
-    return static_cast<long long>(v & 1 ? ~(v >> 1) : v >> 1);
-}
+using packed::getNumber;
+using packed::getSigned;
+using packed::putNumber;
+using packed::putSigned;
 char* putString(char* p, std::string_view text) {
     p = putNumber(p, text.size());
     if (!text.empty()) std::memcpy(p, text.data(), text.size());

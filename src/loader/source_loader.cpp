@@ -38,16 +38,6 @@ constexpr const char* kBadFile = "Bad File - Try Again";
 constexpr const char* kNotReadable = "File Not Readable - Try Again";
 constexpr const char* kWorkingFileError = "Working File Error - Check Folder";
 
-void addCounts(LoadCounts& to, const LoadCounts& from) {
-    to.total += from.total;
-    to.dropped += from.dropped;
-    to.wepOff += from.wepOff;
-    to.wepOn += from.wepOn;
-    to.infrastructure += from.infrastructure;
-    to.adHoc += from.adHoc;
-    to.otherRadios += from.otherRadios;
-}
-
 LoadResult failure(LoadStatus status, const char* report, std::string reason = {}) {
     LoadResult result;
     result.status = status;
@@ -341,7 +331,7 @@ void readRecords(OpenedLog& opened, BlockWriter& block, BlockWriter& extrasBlock
             end += recordLine.size();
         }
         block.commit(end);
-        addCounts(result.counts, counts);
+        result.counts += counts;
         extrasAt = extrasEnd;
         extrasBlock.commit(extrasAt);
     };

@@ -24,6 +24,17 @@ struct LoadCounts {
     std::uint64_t adHoc = 0;
     // Sightings of other radios (Bluetooth, cell towers) a log holds beside Wi-Fi: skipped.
     std::uint64_t otherRadios = 0;
+
+    LoadCounts& operator+=(const LoadCounts& more) {
+        total += more.total;
+        dropped += more.dropped;
+        wepOff += more.wepOff;
+        wepOn += more.wepOn;
+        infrastructure += more.infrastructure;
+        adHoc += more.adHoc;
+        otherRadios += more.otherRadios;
+        return *this;
+    }
 };
 
 enum class LoadStatus {

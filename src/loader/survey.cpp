@@ -350,16 +350,6 @@ class NewSightings : public SightingAdmission {
     std::uint16_t day_ = SightingKey::kNoDate;
 };
 
-void addCounts(LoadCounts& to, const LoadCounts& from) {
-    to.total += from.total;
-    to.dropped += from.dropped;
-    to.wepOff += from.wepOff;
-    to.wepOn += from.wepOn;
-    to.infrastructure += from.infrastructure;
-    to.adHoc += from.adHoc;
-    to.otherRadios += from.otherRadios;
-}
-
 SurveyAddResult addFailure(LoadStatus status, std::string report, std::string reason = {}) {
     SurveyAddResult result;
     result.status = status;
@@ -564,7 +554,7 @@ void Survey::clear() {
 
 LoadCounts Survey::counts() const {
     LoadCounts sum;
-    for (const SurveyLog& log : logs_) addCounts(sum, log.counts);
+    for (const SurveyLog& log : logs_) sum += log.counts;
     return sum;
 }
 

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "io/byte_scan.h"
+#include "io/packed_numbers.h"
 #include "records/bssid_key.h"
 #include "sightings/map_point.h"
 
@@ -93,8 +94,7 @@ class Arena {
 //   date            the number of its extras date in the sink's date table
 //   item sizes      eleven numbers, where an item has a comma; else the items are split at them
 //   the items       joined by ",", so that they stand one separator apart as in a line
-// A number is written in 7-bit groups, low first, the top bit set on all but the last; a
-// signed one as 2n, or -2n - 1 for a negative n, so that small readings take one byte.
+// Numbers are packed (io/packed_numbers.h), so that small readings take one byte.
 // The entry keeps the signal, which every sighting compares against, and the slot's size.
 namespace held {
 
@@ -125,27 +125,13 @@ std::size_t maxSize(const RecordFields& fields) {
     return size;
 }
 
-char* putNumber(char* p, std::uint64_t value) {
-    for (; value >= 0x80; value >>= 7) *p++ = static_cast<char>(0x80 | (value & 0x7f));
-    *p++ = static_cast<char>(value);
-    return p;
-}
-std::uint64_t getNumber(const char*& p) {
-    std::uint64_t value = 0;
-    for (unsigned shift = 0;; shift += 7) {
-        const unsigned byte = static_cast<unsigned char>(*p++);
-        value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
-        if (!(byte & 0x80)) return value;
-    }
-}
+using packed::getNumber;
+using packed::putNumber;
 char* putSigned(char* p, int value) {
-    const std::int64_t v = value;
-    return putNumber(p, static_cast<std::uint64_t>(v < 0 ? -2 * v - 1 : 2 * v));
+    return packed::putSigned(p, value);
 }
 int getSigned(const char*& p) {
-    const std::uint64_t v = getNumber(p);
-    return static_cast<int>(v & 1 ? -static_cast<std::int64_t>(v >> 1) - 1
-                                  : static_cast<std::int64_t>(v >> 1));
+    return static_cast<int>(packed::getSigned(p));
 }
 
 // The commas in [from, to), eight bytes at a time: with std::count the "load + convert-all
