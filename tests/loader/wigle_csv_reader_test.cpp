@@ -142,6 +142,29 @@ TEST(WigleRules, FirstSeenPaddedOrNot) {
     }
 }
 
+// Rows sharing a date read their times as the rule reads each alone.
+TEST_F(WigleCsv, RowsSharingADateKeepTheirOwnTimes) {
+    const std::string_view times[] = {
+        "2024-03-09 07:05:02", "2024-03-09 23:59:59", "2024-03-09 24:00:00",
+        "2024-03-09T07:05:03", "2024-03-09 7:05:03",  "2024-03-09 07:05:0x",
+        "2024-03-09 07-05-02", "2024-03-10 00:00:00", "2024-03-09 07:05:02",
+        "2023-02-29 10:00:00", "2023-02-29 10:00:01", " 2024-03-10 01:02:03"};
+    std::string bytes = kHead14;
+    for (std::string_view t : times)
+        bytes += "aa:bb:cc:dd:ee:ff,n,[ESS]," + std::string(t) + ",6,-60,1,2,,,WIFI\n";
+    const auto got = lines(bytes);
+    ASSERT_EQ(got.size(), std::size(times));
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        const SightingTime t = wigle::firstSeen(times[k]);
+        char want[32] = "";
+        if (t.hasDate)
+            std::snprintf(want, sizeof want, " %04d-%02d-%02d %02d:%02d:%02d ", t.year, t.month,
+                          t.day, t.hour, t.minute, t.second);
+        EXPECT_EQ(got[k].find(t.hasDate ? want : " -60 [ESS]") != std::string::npos, true)
+            << times[k] << " gave " << got[k];
+    }
+}
+
 TEST(WigleRules, ChannelsFromFrequencyAndTheirBits) {
     const std::pair<int, std::optional<int>> frequencies[] = {
         {2412, 1},  {2437, 6},  {2472, 13}, {2484, 14},  {2417, 2},   {2413, {}},  {2500, {}},
