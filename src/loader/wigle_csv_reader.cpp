@@ -64,7 +64,7 @@ bool isBlank(std::string_view text) {
 // digits as a whole number are below 2^53 and at most 22 decimals: read without from_chars.
 // The whole number and the power of ten are exact doubles, so their quotient rounds as
 // reading the text does. Nothing for text of any other form.
-std::optional<double> plainDecimal(std::string_view text) {
+[[gnu::always_inline]] inline std::optional<double> plainDecimal(std::string_view text) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -107,7 +107,8 @@ std::optional<double> plainDecimal(std::string_view text) {
 }
 
 // A finite decimal number filling the whole (trimmed) field; a leading "+" allowed.
-std::optional<double> number(std::string_view field) {
+// Inlined into the row reader, where the divisions of a row's numbers overlap.
+[[gnu::always_inline]] inline std::optional<double> number(std::string_view field) {
     field = trim(field);
     if (field.size() > 1 && field[0] == '+' && field[1] != '-') field.remove_prefix(1);
     if (const auto plain = plainDecimal(field)) return plain;
@@ -119,7 +120,7 @@ std::optional<double> number(std::string_view field) {
 }
 
 // An integer of at most nine digits filling the whole (trimmed) field, optionally negative.
-std::optional<int> integer(std::string_view field) {
+[[gnu::always_inline]] inline std::optional<int> integer(std::string_view field) {
     field = trim(field);
     const bool negative = !field.empty() && field[0] == '-';
     if (negative) field.remove_prefix(1);
@@ -471,14 +472,58 @@ class WigleCsvReader final : public LogReader {
         if (!channel && mhz) channel = wigle::channelOfFrequency(*mhz);
         if (channel) {
             s.channel = channel;
-            s.channelBits = wigle::channelBits(*channel, mhz);
+            s.channelBits = channelBitsOf(*channel, mhz);
         }
-        s.time = wigle::firstSeen(fields_[c.firstSeen]);
+        s.time = firstSeenOf(fields_[c.firstSeen]);
         if (const auto rssi = integer(fields_[c.rssi]); rssi && *rssi >= -255 && *rssi <= 255)
             s.rssi = rssi;
         if (c.altitude != Columns::kNone) s.altitude = number(fields_[c.altitude]);
         if (c.accuracy != Columns::kNone) s.accuracy = number(fields_[c.accuracy]);
         return Kind::Sighting;
+    }
+
+    // wigle::channelBits() for a channel of 1 to 255, looked up by the band of `mhz`.
+    static std::uint64_t channelBitsOf(int channel, std::optional<int> mhz) {
+        // One row per band: no frequency, 2.4 GHz, 5 GHz, any other.
+        static const auto table = [] {
+            std::array<std::array<std::uint64_t, 256>, 4> bits{};
+            constexpr std::optional<int> kBands[] = {std::nullopt, 2412, 5180, 1000};
+            for (std::size_t band = 0; band < bits.size(); ++band)
+                for (int k = 1; k < 256; ++k) bits[band][k] = wigle::channelBits(k, kBands[band]);
+            return bits;
+        }();
+        std::size_t band = 0;
+        if (mhz) band = *mhz >= 2400 && *mhz < 2500 ? 1 : *mhz >= 4900 && *mhz < 5925 ? 2 : 3;
+        return table[band][static_cast<std::size_t>(channel)];
+    }
+
+    // wigle::firstSeen(), the date of a padded "YYYY-MM-DD" remembered while rows repeat it.
+    SightingTime firstSeenOf(std::string_view text) {
+        text = trim(text);
+        if (text.size() != 19 || knownDate_.size() != 10 ||
+            std::memcmp(text.data(), knownDate_.data(), 10) != 0) {
+            SightingTime t = wigle::firstSeen(text);
+            // Only a padded, valid date is remembered.
+            if (t.hasDate && text.size() == 19) {
+                knownDate_.assign(text.substr(0, 10));
+                dateOfKnown_ = t;
+            }
+            return t;
+        }
+        if ((text[10] != ' ' && text[10] != 'T') || text[13] != ':' || text[16] != ':') return {};
+        unsigned bad = 0;
+        const auto two = [&](std::size_t at) {
+            const unsigned high = static_cast<unsigned char>(text[at]) - unsigned{'0'};
+            const unsigned low = static_cast<unsigned char>(text[at + 1]) - unsigned{'0'};
+            bad |= static_cast<unsigned>(high > 9) | static_cast<unsigned>(low > 9);
+            return static_cast<int>(high * 10 + low);
+        };
+        SightingTime t = dateOfKnown_;
+        t.hour = two(11);
+        t.minute = two(14);
+        t.second = two(17);
+        if (bad || t.hour > 23 || t.minute > 59 || t.second > 59) return {};
+        return t;
     }
 
     // wigle::capabilities(), remembered for the last few AuthMode texts: a log repeats few.
@@ -583,6 +628,8 @@ class WigleCsvReader final : public LogReader {
     std::vector<std::string_view> fields_;  // the current record's, one per header column
     std::string scratch_;                   // unquoted fields; never grows past its capacity
     std::array<std::pair<std::string, std::uint32_t>, 16> knownAuth_{};
+    std::string knownDate_;     // the last padded date read, with its
+    SightingTime dateOfKnown_;  // time (hasDate and hasTime set)
     std::size_t nextAuth_ = 0;
 };
 

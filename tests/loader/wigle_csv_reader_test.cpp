@@ -142,6 +142,22 @@ TEST(WigleRules, FirstSeenPaddedOrNot) {
     }
 }
 
+// Rows sharing a date read their times as each row read alone.
+TEST_F(WigleCsv, RowsSharingADateKeepTheirOwnTimes) {
+    std::string bytes = kHead14;
+    std::vector<std::string> alone;
+    for (std::string_view t : {"2024-03-09 07:05:02", "2024-03-09 23:59:59", "2024-03-09 24:00:00",
+                               "2024-03-09T07:05:03", "2024-03-09 7:05:03", "2024-03-09 07:05:0x",
+                               "2024-03-09 07-05-02", "2024-03-10 00:00:00", "2023-02-29 10:00:00",
+                               "2023-02-29 10:00:01", " 2024-03-10 01:02:03"}) {
+        const std::string row =
+            "aa:bb:cc:dd:ee:ff,n,[ESS]," + std::string(t) + ",6,-60,1,2,,,WIFI\n";
+        bytes += row;
+        alone.push_back(lines(kHead14 + row).at(0));
+    }
+    EXPECT_EQ(lines(bytes), alone);
+}
+
 TEST(WigleRules, ChannelsFromFrequencyAndTheirBits) {
     const std::pair<int, std::optional<int>> frequencies[] = {
         {2412, 1},  {2437, 6},  {2472, 13}, {2484, 14},  {2417, 2},   {2413, {}},  {2500, {}},
