@@ -42,8 +42,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kTable = "points";
-
 // SQLite's type name for each kind of value a map point carries.
 template <typename Value>
 constexpr const char* columnType() {
