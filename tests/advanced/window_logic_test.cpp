@@ -82,12 +82,10 @@ TEST(FileNames, ProposedNamesOfEachWindowAndWhichStayInTheirFolder) {
     const std::pair<const char*, const char*> names[] = {
         {"0A:1B:2C:3D:4E:5F - HOMENET", "MAC_0A1B2C3D4E5F"},
         {"0A:1B:2C:3D:4E:5", "MAC_0A1B2C3D4E5"},
-        {"0A:1", "MAC_0A1"},
         {"", "MAC_"}};
     for (const auto& [entry, want] : names) EXPECT_EQ(macExportFileName(entry), want) << entry;
     const std::tuple<std::string, std::string, bool> groups[] = {
         {"HOMENET", "AP-HOMENET.TXT", true},
-        {"#BLANK#", "AP-#BLANK#.TXT", true},
         {"A/B", "AP-A/B.TXT", false},
         {std::string("A\0B", 3), std::string("AP-A\0B.TXT", 10), false}};
     for (const auto& [group, name, plain] : groups) {
@@ -111,9 +109,7 @@ TEST(FileNames, ProposedNamesOfEachWindowAndWhichStayInTheirFolder) {
 TEST(FileNames, DialogNamesHoldNoCharacterADialogReadsOtherwise) {
     const std::pair<std::string, std::string> cases[] = {
         {"AP-HOMENET.TXT", "AP-HOMENET.TXT"},
-        {"AP-#BLANK#.TXT", "AP-#BLANK#.TXT"},
         {"AP-\"\"QUOTED\"\".csv", "AP-%22%22QUOTED%22%22.csv"},
-        {"AP-SAY\"HI\".csv", "AP-SAY%22HI%22.csv"},
         {"AP-A/B\\C:D*E?F<G>H|I.TXT", "AP-A%2FB%5CC%3AD%2AE%3FF%3CG%3EH%7CI.TXT"},
         {std::string("AP-A\0B\x1f\x7f\t.TXT", 13), "AP-A%00B%1F%7F%09.TXT"},
         {"AP-100%.TXT", "AP-100%.TXT"},

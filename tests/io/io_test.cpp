@@ -264,13 +264,7 @@ TEST(TextFileWriter, NeverReplacesTheLoadedLogOrTheVendorList) {
         ASSERT_TRUE(out);
         out->write("an export\r\n");
         out->close();
-        try {
-            out->placeAs(target);
-            ADD_FAILURE() << target << " replaced";
-        } catch (const FileError& e) {
-            EXPECT_EQ(e.path(), target);
-            EXPECT_EQ(e.reason(), reason);
-        }
+        EXPECT_EQ(test::fileError([&] { out->placeAs(target); }), target.string() + ": " + reason);
     }
     EXPECT_EQ(test::readFile(dir / "log.txt"), "the log\r\n");
     EXPECT_EQ(test::readFile(dir / "vlident.txt"), "the list\r\n");

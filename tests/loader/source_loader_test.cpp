@@ -568,8 +568,6 @@ TEST_F(Loader, ReadsTheLogsOfEveryFormatIntoRecordsAndCounts) {
         EXPECT_EQ(test::readRecords(files.output1()).size(), row.counts[0]) << row.sample;
         EXPECT_TRUE(!row.extras || extrasBodies().starts_with(row.extras)) << row.sample;
     }
-    EXPECT_EQ(sourceTypeText(SourceType::WigleCsv), "WiGLE CSV"s);
-    EXPECT_EQ(sourceTypeText(SourceType::Ns1Binary), "NS1 Binary Log"s);
 }
 
 // The sighting line's coordinates and the extras' decimals are written without the library's

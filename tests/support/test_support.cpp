@@ -87,6 +87,15 @@ fs::path fileErrorPath(const std::function<void()>& run) {
     return "<no error>";
 }
 
+std::string fileError(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const FileError& e) {
+        return e.path().string() + ": " + e.reason();
+    }
+    return "<no error>";
+}
+
 namespace {
 // A sanitizer's shadow memory and bookkeeping make the peak memory of a build under it say
 // nothing of the program's own; the ordinary build's run of the same test checks it.

