@@ -440,22 +440,27 @@ LoadResult readSourceLog(const std::filesystem::path& log, BlockWriter& records,
     return result;
 }
 
+std::optional<LoadResult> lockWorkingFolder(const WorkingFiles& files,
+                                            std::optional<WorkingFolderLock>& own) {
+    if (WorkingFolderLock::heldHere(files)) return std::nullopt;
+    own.emplace(files);
+    switch (own->tryLock()) {
+        case WorkingFolderLock::Status::Held:
+            break;
+        case WorkingFolderLock::Status::InUse:
+            return failure(LoadStatus::InUse, kFileInUse);
+        case WorkingFolderLock::Status::Error:
+            return failure(LoadStatus::WorkingFileError, kWorkingFileError, own->reason());
+    }
+    return std::nullopt;
+}
+
 LoadResult loadSourceLog(const std::filesystem::path& log, const WorkingFiles& files) {
     OpenedLog opened;
     if (auto failed = openLog(log, opened)) return std::move(*failed);
 
     std::optional<WorkingFolderLock> ownLock;
-    if (!WorkingFolderLock::heldHere(files)) {
-        ownLock.emplace(files);
-        switch (ownLock->tryLock()) {
-            case WorkingFolderLock::Status::Held:
-                break;
-            case WorkingFolderLock::Status::InUse:
-                return failure(LoadStatus::InUse, kFileInUse);
-            case WorkingFolderLock::Status::Error:
-                return failure(LoadStatus::WorkingFileError, kWorkingFileError, ownLock->reason());
-        }
-    }
+    if (auto failed = lockWorkingFolder(files, ownLock)) return std::move(*failed);
 
     LoadResult result;
     const auto output1 = files.output1();

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,11 @@ struct LoadResult {
     // access point 3 of 12"); the records before it are loaded. Empty otherwise.
     std::string damage;
 };
+
+// Takes the working folder's lock into `own`, unless this program holds it already: nothing,
+// or the failure to report (in use by another user, or the folder's error with its reason).
+std::optional<LoadResult> lockWorkingFolder(const WorkingFiles& files,
+                                            std::optional<WorkingFolderLock>& own);
 
 // The longest data line that is loaded, without its line end. A longer one is read past
 // without being held and counted as a non-GPS entry.

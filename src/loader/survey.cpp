@@ -578,18 +578,8 @@ void Survey::readKeys() {
 
 SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
     std::optional<WorkingFolderLock> ownLock;
-    if (!WorkingFolderLock::heldHere(files_)) {
-        ownLock.emplace(files_);
-        switch (ownLock->tryLock()) {
-            case WorkingFolderLock::Status::Held:
-                break;
-            case WorkingFolderLock::Status::InUse:
-                return addFailure(LoadStatus::InUse, kFileInUse);
-            case WorkingFolderLock::Status::Error:
-                return addFailure(LoadStatus::WorkingFileError, "Working File Error - Check Folder",
-                                  ownLock->reason());
-        }
-    }
+    if (auto failed = lockWorkingFolder(files_, ownLock))
+        return addFailure(failed->status, std::move(failed->report), std::move(failed->reason));
 
     SurveyAddResult result;
     // The new files share the prefix of the old ones a load moves aside, so that one left by a
