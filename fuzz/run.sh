@@ -34,26 +34,42 @@ mkdir -p "$build/findings"
 scratch=$(mktemp -d /dev/shm/velmora-fuzz.XXXXXX 2>/dev/null || mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export VELMORA_FUZZ_SCRATCH="$scratch"
-summary=()
-status=0
-for t in "${targets[@]}"; do
-    corpus="$build/corpus/$t"
+
+# One target: its corpus, its run, its result in $build/$t.result.
+fuzz_one() {
+    local t="$1" corpus="$build/corpus/$1" log="$build/$1.log" s
     mkdir -p "$corpus"
     [ -d "fuzz/corpus/$t" ] && cp -n fuzz/corpus/"$t"/* "$corpus"/ 2>/dev/null || true
     for s in $(seeds_for "$t"); do
         [ -e "$corpus/seed-$(basename "$s")" ] || cp "$s" "$corpus/seed-$(basename "$s")"
     done
-    log="$build/$t.log"
-    echo "== $t: ${seconds}s"
     if "$build/$t" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 \
         -timeout=20 -max_len=65536 -artifact_prefix="$build/findings/$t-" "$corpus" >"$log" 2>&1; then
-        result=ok
+        echo ok >"$build/$t.result"
     else
-        result=FAILED
-        status=1
-        tail -n 40 "$log"
+        echo FAILED >"$build/$t.result"
     fi
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
+}
+
+# A fuzzer uses one core: as many run side by side as there are cores.
+jobs="$(nproc)"
+for t in "${targets[@]}"; do
+    echo "== $t: ${seconds}s"
+    rm -f "$build/$t.result"
+    fuzz_one "$t" &
+    while [ "$(jobs -pr | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+done
+wait
+
+summary=()
+status=0
+for t in "${targets[@]}"; do
+    result="$(cat "$build/$t.result" 2>/dev/null || echo FAILED)"
+    if [ "$result" != ok ]; then
+        status=1
+        tail -n 40 "$build/$t.log"
+    fi
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/$t.log" | tail -n1)
     summary+=("$(printf '%-20s %12s executions  %s' "$t" "${runs:-?}" "$result")")
 done
 printf '%s\n' "${summary[@]}"
