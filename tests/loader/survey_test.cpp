@@ -79,6 +79,24 @@ TEST(SightingKeys, SameSightingByBssidPositionTimeAndDate) {
     }
 }
 
+TEST(SightingKeys, EarlierLogsStayEarlierPastHundredsOfLogs) {
+    const auto key = [](int i) {
+        return sightingKeyOfLine(
+            line("N 1." + std::to_string(1000 + i), "E 2.5", "00:0c:41:aa:bb:01"), "");
+    };
+    SightingKeys keys;
+    for (int log = 0; log < 600; ++log) {
+        keys.nextLog();
+        ASSERT_TRUE(keys.admit(key(log))) << log;
+        ASSERT_TRUE(keys.admit(key(log))) << log;
+        for (const int earlier : {log - 1, log - 255, log - 256, 0}) {
+            if (earlier < 0 || earlier == log) continue;
+            ASSERT_FALSE(keys.admit(key(earlier))) << log;
+        }
+    }
+    EXPECT_EQ(keys.size(), 600u);
+}
+
 class SurveyTest : public ::testing::Test {
   protected:
     fs::path write(const std::string& name, const std::string& bytes) {
