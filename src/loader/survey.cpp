@@ -537,7 +537,8 @@ void SightingKeys::nextLog() {
 }
 
 void SightingKeys::reserve(std::size_t keys) {
-    const std::size_t slots = std::max<std::size_t>(1024, keys / 3 * 4 + 4);
+    // Two thirds full at most: the probe runs of new keys, most of a survey's, stay short.
+    const std::size_t slots = std::max<std::size_t>(1024, keys / 2 * 3 + 4);
     if (slots > count_) rebuild(slots, true);
 }
 

@@ -47,11 +47,11 @@ SightingKey sightingKey(std::string_view latitude, std::string_view longitude,
 SightingKey sightingKeyOfLine(std::string_view line, std::string_view date);
 
 // The keys of a survey's sightings in one flat table with open addressing, at most three
-// quarters full, its size any number of slots (a key's first slot is its hash scaled to the
-// size). A slot is 20 bytes, in one piece so that a new key costs one read from memory: the
-// key's two numbers (16 bytes), its day, the log that gave it and a one-byte tag of the key's
-// hash (0: free), which a probe compares before the numbers. Keys that differ only in their
-// dates stand in one probe run, so a key without a date finds them all. A table of 2 MiB or
+// quarters full (two thirds where reserved), its size any number of slots (a key's first slot is
+// its hash scaled to the size). A slot is 20 bytes, in one piece so that a new key costs one read
+// from memory: the key's two numbers (16 bytes), its day, the log that gave it and a one-byte tag
+// of the key's hash (0: free), which a probe compares before the numbers. Keys that differ only in
+// their dates stand in one probe run, so a key without a date finds them all. A table of 2 MiB or
 // more lies in pages of that size where the system gives them, so that a look-up among
 // millions of keys does not miss the processor's cache of page addresses as well; the system
 // clears its pages on a thread of their own while the first keys go in.
