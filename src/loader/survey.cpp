@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <new>
 #include <optional>
 #include <random>
+#include <system_error>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -420,27 +422,27 @@ std::uint64_t SightingKeys::hash(const SightingKey& key) {
     return mix(key.high * 0x9E3779B97F4A7C15ull ^ key.low);
 }
 
-bool SightingKeys::containsSighting(const SightingKey& key) const {
-    if (slots_.empty()) return false;
-    const std::size_t mask = slots_.size() - 1;
-    const std::uint64_t h = hash(key);
-    const auto tag = static_cast<std::uint8_t>((h >> 57) + 1);
-    for (std::size_t i = h & mask; slots_[i].tag != 0; i = (i + 1) & mask) {
-        const Slot& slot = slots_[i];
-        if (slot.tag == tag && slot.high == key.high && slot.low == key.low &&
-            key.sameSighting({key.high, key.low, static_cast<std::uint16_t>(slot.mark)}))
-            return true;
-    }
-    return false;
+std::size_t SightingKeys::home(std::uint64_t hash) const {
+    // The hash's high bits scaled to the table; the tag takes its low bits.
+    return static_cast<std::size_t>((static_cast<unsigned __int128>(hash) * count_) >> 64);
 }
 
 namespace {
-constexpr std::size_t kLargePage = std::size_t{1} << 21;
+
+std::uint8_t tagOf(std::uint64_t hash) {
+    return static_cast<std::uint8_t>((hash & 0x7F) + 1);
 }
 
-template <class T>
-void* KeyTableAllocator<T>::allocateBytes(std::size_t bytes) {
-    if (bytes < kLargePage) return ::operator new(bytes);
+constexpr std::size_t kLargePage = std::size_t{1} << 21;
+
+// Zeroed memory for `bytes`; past a large page, whole large pages from the system.
+void* zeroedBytes(std::size_t& bytes) {
+    if (bytes < kLargePage) {
+        void* const p = std::calloc(bytes, 1);
+        if (!p) throw std::bad_alloc();
+        return p;
+    }
+    bytes = (bytes + kLargePage - 1) & ~(kLargePage - 1);
     void* const p =
         ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
@@ -449,39 +451,64 @@ void* KeyTableAllocator<T>::allocateBytes(std::size_t bytes) {
     return p;
 }
 
-template <class T>
-void KeyTableAllocator<T>::releaseBytes(void* p, std::size_t bytes) {
+void releaseBytes(void* p, std::size_t bytes) {
     if (bytes < kLargePage)
-        ::operator delete(p);
+        std::free(p);
     else
-        ::munmap(p, bytes);
+        ::munmap(p, (bytes + kLargePage - 1) & ~(kLargePage - 1));
 }
 
-template struct KeyTableAllocator<SightingKeys::Slot>;
+}  // namespace
+
+SightingKeys::~SightingKeys() {
+    release();
+}
+
+void SightingKeys::release() {
+    if (clearing_.joinable()) clearing_.join();
+    if (slots_) releaseBytes(slots_, count_ * sizeof(Slot));
+    slots_ = nullptr;
+    count_ = 0;
+}
+
+bool SightingKeys::containsSighting(const SightingKey& key) const {
+    if (count_ == 0) return false;
+    const std::uint64_t h = hash(key);
+    const std::uint8_t tag = tagOf(h);
+    for (std::size_t i = home(h); slots_[i].tag != 0; i = i + 1 == count_ ? 0 : i + 1) {
+        const Slot& slot = slots_[i];
+        if (slot.tag == tag && slot.high == key.high && slot.low == key.low &&
+            key.sameSighting({key.high, key.low, slot.day}))
+            return true;
+    }
+    return false;
+}
 
 std::uint8_t SightingKeys::touch(const SightingKey& key) const {
-    return slots_.empty() ? 0 : slots_[hash(key) & (slots_.size() - 1)].tag;
+    if (count_ == 0) return 0;
+    // The home slot's bytes and the next line's, where most probe runs end.
+    const std::size_t at = home(hash(key));
+    const auto* const first = reinterpret_cast<const volatile std::uint8_t*>(&slots_[at]);
+    const std::size_t next = at + 3 < count_ ? at + 3 : at;
+    return static_cast<std::uint8_t>(first[0] + slots_[at].tag + slots_[next].tag);
 }
 
 void SightingKeys::prefetch(const SightingKey& key) const {
-    if (slots_.empty()) return;
-    __builtin_prefetch(&slots_[hash(key) & (slots_.size() - 1)], 1);
+    if (count_ == 0) return;
+    __builtin_prefetch(&slots_[home(hash(key))], 1);
 }
 
 bool SightingKeys::admit(const SightingKey& key) {
-    if ((size_ + 1) * 4 > slots_.size() * 3)
-        rebuild(slots_.empty() ? 1024 : 2 * slots_.size(), true);
-    const std::size_t mask = slots_.size() - 1;
+    if ((size_ + 1) * 4 > count_ * 3) rebuild(count_ == 0 ? 1024 : 2 * count_, true);
     const std::uint64_t h = hash(key);
-    const auto tag = static_cast<std::uint8_t>((h >> 57) + 1);
-    std::size_t i = h & mask;
-    for (; slots_[i].tag != 0; i = (i + 1) & mask) {
+    const std::uint8_t tag = tagOf(h);
+    std::size_t i = home(h);
+    for (; slots_[i].tag != 0; i = i + 1 == count_ ? 0 : i + 1) {
         const Slot& slot = slots_[i];
         if (slot.tag != tag || slot.high != key.high || slot.low != key.low) continue;
-        const auto day = static_cast<std::uint16_t>(slot.mark);
-        if ((slot.mark >> 16) != log_) {
-            if (key.sameSighting({key.high, key.low, day})) return false;
-        } else if (day == key.day) {
+        if (slot.log != log_) {
+            if (key.sameSighting({key.high, key.low, slot.day})) return false;
+        } else if (slot.day == key.day) {
             return true;
         }
     }
@@ -489,53 +516,73 @@ bool SightingKeys::admit(const SightingKey& key) {
     return true;
 }
 
-void SightingKeys::place(const SightingKey& key, std::uint16_t log, std::size_t at,
+void SightingKeys::place(const SightingKey& key, std::uint8_t log, std::size_t at,
                          std::uint8_t tag) {
-    slots_[at] = {key.high, key.low, key.day | std::uint32_t{log} << 16, tag};
+    Slot& slot = slots_[at];
+    slot.high = key.high;
+    slot.low = key.low;
+    slot.day = key.day;
+    slot.log = log;
+    slot.tag = tag;
     ++size_;
 }
 
 void SightingKeys::nextLog() {
-    // Marks are reused after 65,535 logs: every key is settled first.
-    if (log_ == 0xFFFF) {
-        for (Slot& slot : slots_) slot.mark &= 0xFFFF;
+    // Marks come round after 255 logs: every key is settled first.
+    if (log_ == 0xFF) {
+        for (std::size_t i = 0; i < count_; ++i) slots_[i].log = 0;
         log_ = 0;
     }
     ++log_;
 }
 
 void SightingKeys::reserve(std::size_t keys) {
-    std::size_t slots = 1024;
-    while (slots * 3 < keys * 4) slots *= 2;
-    if (slots > slots_.size()) rebuild(slots, true);
+    // Two thirds full at most: the probe runs of new keys, most of a survey's, stay short.
+    const std::size_t slots = std::max<std::size_t>(1024, keys / 2 * 3 + 4);
+    if (slots > count_) rebuild(slots, true);
 }
 
 void SightingKeys::dropLog() {
-    rebuild(slots_.size(), false);
+    rebuild(count_, false);
 }
 
 void SightingKeys::rebuild(std::size_t slots, bool keepCurrent) {
-    auto old = std::move(slots_);
-    slots_.assign(slots, Slot{});
-    size_ = 0;
-    const std::size_t mask = slots - 1;
-    for (const Slot& slot : old) {
-        if (slot.tag == 0) continue;
-        const auto log = static_cast<std::uint16_t>(slot.mark >> 16);
-        if (!keepCurrent && log == log_) continue;
-        const SightingKey key{slot.high, slot.low, static_cast<std::uint16_t>(slot.mark)};
-        std::size_t i = hash(key) & mask;
-        while (slots_[i].tag != 0) i = (i + 1) & mask;
-        place(key, log, i, slot.tag);
+    if (clearing_.joinable()) clearing_.join();
+    Slot* const old = slots_;
+    const std::size_t oldCount = count_;
+    std::size_t bytes = slots * sizeof(Slot);
+    slots_ = static_cast<Slot*>(zeroedBytes(bytes));
+    count_ = slots;
+#ifdef MADV_POPULATE_WRITE
+    // Pages the system clears on first use, one at a time where a key lands: asked for all at
+    // once, on the other processor, they are mostly ready when the keys reach them.
+    if (bytes >= kLargePage) {
+        void* const p = slots_;
+        try {
+            clearing_ = std::thread([p, bytes] { ::madvise(p, bytes, MADV_POPULATE_WRITE); });
+        } catch (const std::system_error&) {
+            // No thread to spare: the pages are cleared as the keys reach them.
+        }
     }
+#endif
+    size_ = 0;
+    for (std::size_t k = 0; k < oldCount; ++k) {
+        const Slot& slot = old[k];
+        if (slot.tag == 0 || (!keepCurrent && slot.log == log_)) continue;
+        const SightingKey key{slot.high, slot.low, slot.day};
+        std::size_t i = home(hash(key));
+        while (slots_[i].tag != 0) i = i + 1 == count_ ? 0 : i + 1;
+        place(key, slot.log, i, slot.tag);
+    }
+    if (old) releaseBytes(old, oldCount * sizeof(Slot));
 }
 
 std::size_t SightingKeys::bytes() const {
-    return slots_.capacity() * sizeof(Slot);
+    return count_ * sizeof(Slot);
 }
 
 void SightingKeys::clear() {
-    slots_ = {};
+    release();
     size_ = 0;
     log_ = 0;
 }
@@ -564,9 +611,13 @@ std::uint64_t Survey::duplicates() const {
     return sum;
 }
 
-void Survey::readKeys() {
+void Survey::readKeys(std::size_t moreKeys) {
     if (keysRead_) return;
     keys_.clear();
+    // Sized once for its records (about 90 bytes each) and the keys still to come.
+    std::error_code ec;
+    const auto size = fs::file_size(files_.output1(), ec);
+    keys_.reserve((ec ? 0 : static_cast<std::size_t>(size / 90)) + moreKeys);
     keys_.nextLog();
     forEachSighting(files_.output1(), [&](const Sighting& s) {
         keys_.admit(sightingKey(s.fields[WorkingRecord::Latitude],
@@ -593,7 +644,18 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
     std::optional<InterruptCleanup> made[3];
     std::vector<SurveyLog> added;
     try {
-        readKeys();
+        // The table is sized once for the sightings the logs hold at about 100 bytes each (a
+        // text or WiGLE line; a binary log's denser sightings still let it grow), before its
+        // pages are needed, so that the system clears them while the survey's files are copied.
+        std::uintmax_t bytes = 0;
+        for (const fs::path& log : logs) {
+            std::error_code ec;
+            const auto size = fs::file_size(log, ec);
+            bytes += ec ? 0 : size;
+        }
+        const auto newKeys = static_cast<std::size_t>(bytes / 100);
+        readKeys(newKeys);
+        keys_.reserve(keys_.size() + newKeys);
         // Named for the cleanup before they exist: a signal between the two would leave one.
         for (int k = 0; k < 3; ++k) made[k].emplace(news[k]);
         TextFileWriter outExtras(news[0]);
@@ -604,15 +666,6 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
             copyInto(files_.output1(), out1, false);
             copyInto(files_.output1(), out2, false);
         }
-        // The table is sized once for the sightings the logs hold at about 100 bytes each (a
-        // text or WiGLE line; a binary log's denser sightings still let it grow).
-        std::uintmax_t bytes = 0;
-        for (const fs::path& log : logs) {
-            std::error_code ec;
-            const auto size = fs::file_size(log, ec);
-            bytes += ec ? 0 : size;
-        }
-        keys_.reserve(keys_.size() + static_cast<std::size_t>(bytes / 100));
         NewSightings admission(keys_);
         // One set of read buffers and one thread to read ahead for every wi-scan log: a
         // survey's logs are mostly small, and buffers cleared and a thread started for each

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "loader/source_loader.h"
@@ -45,33 +46,22 @@ SightingKey sightingKey(std::string_view latitude, std::string_view longitude,
 // steps, any other column as sightingKey() reads it.
 SightingKey sightingKeyOfLine(std::string_view line, std::string_view date);
 
-// Memory for the key table's arrays: an array of 2 MiB or more in pages of that size where the
-// system gives them, so that a look-up among millions of keys does not miss the processor's
-// cache of addresses as well as its cache of data.
-template <class T>
-struct KeyTableAllocator {
-    using value_type = T;
-    KeyTableAllocator() = default;
-    template <class U>
-    KeyTableAllocator(const KeyTableAllocator<U>&) {}
-    T* allocate(std::size_t n) { return static_cast<T*>(allocateBytes(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t n) { releaseBytes(p, n * sizeof(T)); }
-    template <class U>
-    bool operator==(const KeyTableAllocator<U>&) const {
-        return true;
-    }
-
-    static void* allocateBytes(std::size_t bytes);
-    static void releaseBytes(void* p, std::size_t bytes);
-};
-
 // The keys of a survey's sightings in one flat table with open addressing, at most three
-// quarters full. A slot is 24 bytes, in one piece so that a new key costs one read from memory:
-// the key's two numbers (16 bytes), its day and the log that gave it (4 bytes) and a one-byte
-// tag of the key's hash (0: free), which a probe compares before the numbers. Keys that differ
-// only in their dates stand in one probe run, so a key without a date finds them all.
+// quarters full (two thirds where reserved), its size any number of slots (a key's first slot is
+// its hash scaled to the size). A slot is 20 bytes, in one piece so that a new key costs one read
+// from memory: the key's two numbers (16 bytes), its day, the log that gave it and a one-byte tag
+// of the key's hash (0: free), which a probe compares before the numbers. Keys that differ only in
+// their dates stand in one probe run, so a key without a date finds them all. A table of 2 MiB or
+// more lies in pages of that size where the system gives them, so that a look-up among
+// millions of keys does not miss the processor's cache of page addresses as well; the system
+// clears its pages on a thread of their own while the first keys go in.
 class SightingKeys {
   public:
+    SightingKeys() = default;
+    ~SightingKeys();
+    SightingKeys(const SightingKeys&) = delete;
+    SightingKeys& operator=(const SightingKeys&) = delete;
+
     // Starts the keys of another log: admit() compares a key with those of earlier logs only.
     void nextLog();
     // Whether the key is no sighting of an earlier log; then it is held as the current log's
@@ -94,20 +84,26 @@ class SightingKeys {
     void clear();
 
   private:
-    struct Slot {
-        std::uint64_t high = 0;
-        std::uint64_t low = 0;
-        std::uint32_t mark = 0;  // the day, and the log above it
-        std::uint8_t tag = 0;
+    struct __attribute__((packed)) Slot {
+        std::uint64_t high;
+        std::uint64_t low;
+        std::uint16_t day;
+        std::uint8_t log;  // the log's mark: 0 for a key settled before the marks came round
+        std::uint8_t tag;
     };
+    static_assert(sizeof(Slot) == 20);
 
     static std::uint64_t hash(const SightingKey& key);
-    void place(const SightingKey& key, std::uint16_t log, std::size_t at, std::uint8_t tag);
+    std::size_t home(std::uint64_t hash) const;
+    void place(const SightingKey& key, std::uint8_t log, std::size_t at, std::uint8_t tag);
     void rebuild(std::size_t slots, bool keepCurrent);
+    void release();
 
-    std::vector<Slot, KeyTableAllocator<Slot>> slots_;
+    Slot* slots_ = nullptr;  // zeroed memory of count_ slots
+    std::size_t count_ = 0;
     std::size_t size_ = 0;
-    std::uint16_t log_ = 0;  // the current log's mark
+    std::uint8_t log_ = 0;  // the current log's mark
+    std::thread clearing_;  // has the system clear the table's pages, while it runs
 };
 
 // One log of a survey.
@@ -166,7 +162,8 @@ class Survey {
     std::size_t keyBytes() const { return keys_.bytes(); }
 
   private:
-    void readKeys();
+    // Reads the adopted log's keys, with room for `moreKeys` more.
+    void readKeys(std::size_t moreKeys);
 
     WorkingFiles files_;
     std::vector<SurveyLog> logs_;

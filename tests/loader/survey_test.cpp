@@ -79,6 +79,25 @@ TEST(SightingKeys, SameSightingByBssidPositionTimeAndDate) {
     }
 }
 
+TEST(SightingKeys, EarlierLogsStayEarlierPastHundredsOfLogs) {
+    const auto key = [](int i) {
+        return sightingKeyOfLine(
+            line("N 1." + std::to_string(1000 + i), "E 2.5", "00:0c:41:aa:bb:01"), "");
+    };
+    SightingKeys keys;
+    keys.reserve(200'000);  // past 2 MiB: the system's large pages, cleared on a thread
+    for (int log = 0; log < 600; ++log) {
+        keys.nextLog();
+        ASSERT_TRUE(keys.admit(key(log))) << log;
+        ASSERT_TRUE(keys.admit(key(log))) << log;
+        for (const int earlier : {log - 1, log - 255, log - 256, 0}) {
+            if (earlier < 0 || earlier == log) continue;
+            ASSERT_FALSE(keys.admit(key(earlier))) << log;
+        }
+    }
+    EXPECT_EQ(keys.size(), 600u);
+}
+
 class SurveyTest : public ::testing::Test {
   protected:
     fs::path write(const std::string& name, const std::string& bytes) {
