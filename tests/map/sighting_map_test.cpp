@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -17,7 +15,6 @@
 #include "advanced/mac_access_points.h"
 #include "export/main_exports.h"
 #include "loader/source_loader.h"
-#include "records/ascii.h"
 #include "records/working_files.h"
 #include "support/test_support.h"
 
@@ -421,48 +418,6 @@ TEST(SightingMapDots, AreOnePerOccupiedPixelOfEachStatusAsAScanOfEveryPointFinds
                 EXPECT_EQ(got, expected) << "zoom " << zoom << (perAccessPoint ? " per AP" : "");
             }
         }
-    }
-}
-
-TEST(SightingMapPerAccessPoint, PutsEachAccessPointWhereThePerAccessPointExportDoes) {
-    Loaded loaded(cityLog(5000, 700, 3));
-    ExportStyle style;
-    style.perAccessPoint = true;
-    const fs::path exported = runMainExport(MainExport::ConvertAll, loaded.output1(),
-                                            loaded.dir.path(), "log.txt", style);
-    // Each exported pin: its BSSID, upper-cased, its position and its status.
-    using Pin = std::tuple<std::string, std::uint32_t, std::uint32_t, Status>;
-    std::multiset<Pin> pins, points;
-    std::istringstream lines(test::readFile(exported));
-    std::string line;
-    std::getline(lines, line);  // the header
-    while (std::getline(lines, line)) {
-        std::vector<std::string> items;
-        std::istringstream row(line);
-        for (std::string item; std::getline(row, item, ';');) items.push_back(item);
-        const FixedPoint p = toFixed(project(std::stod(items[0]), std::stod(items[1])));
-        pins.emplace(toUpperAscii(items[4]), p.x, p.y, statusOf(items[8]));
-    }
-    const SightingMap map = SightingMap::build(loaded.output1(), true);
-    const auto all = map.points();
-    std::vector<std::uint32_t> numbers;
-    for (const auto& point : all) numbers.push_back(point.number);
-    const auto described = describeRecordsByNumber(loaded.output1(), numbers, nullptr);
-    ASSERT_EQ(described.size(), all.size());
-    for (std::size_t i = 0; i < all.size(); ++i)
-        points.emplace(toUpperAscii(described[i].bssid), all[i].position.x, all[i].position.y,
-                       all[i].status);
-    EXPECT_EQ(points, pins);
-}
-
-TEST(SightingMapMemory, HoldsUnderFortyBytesASighting) {
-    constexpr int kLines = 100000;
-    Loaded loaded(cityLog(kLines, 30000, 5));
-    for (const bool perAccessPoint : {false, true}) {
-        SightingMap map = SightingMap::build(loaded.output1(), perAccessPoint);
-        map.highlight(loaded.output1(), apNameSelection("NET").filter);
-        EXPECT_EQ(map.highlightedCount(), map.size());
-        EXPECT_LT(map.memoryBytes(), 40U * kLines) << (perAccessPoint ? "per AP" : "");
     }
 }
 

@@ -70,7 +70,6 @@ void LoopbackTileServer::read(QTcpSocket* socket) {
         }
         requests_.append(request);
         maxOutstanding_ = qMax(maxOutstanding_, ++outstanding_);
-        emit requestReceived(request.path);
         if (answer_ == Answer::Silent) continue;
         const QPointer<QTcpSocket> guarded(socket);
         const QString path = request.path;
@@ -124,7 +123,7 @@ void LoopbackTileServer::answer(QTcpSocket* socket, const QString& path) {
 }
 
 void LoopbackTileServer::send(QTcpSocket* socket, const QByteArray& bytes) {
-    bytesSent_ += socket->write(bytes);
+    socket->write(bytes);
 }
 
 // Keeps a little ahead of the client, so an endless body costs the server no memory.

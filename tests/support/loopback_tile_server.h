@@ -16,7 +16,7 @@ namespace velmora {
 // 127.0.0.1 (a port the system picks) that answers every GET of a /z/x/y.png path with one
 // bundled test tile made for the project (a pale land-like picture, not a real map tile), or
 // another image it is given, or with a failure it is told to give. It records each request's
-// path and User-Agent, how many connections were open at once and how many bytes it sent.
+// path and User-Agent, how many connections and requests were open at once.
 class LoopbackTileServer : public QObject {
     Q_OBJECT
 
@@ -65,14 +65,10 @@ class LoopbackTileServer : public QObject {
     const QList<Request>& requests() const { return requests_; }
     int maxOpenConnections() const { return maxOpen_; }
     int maxOutstandingRequests() const { return maxOutstanding_; }
-    qint64 bytesSent() const { return bytesSent_; }
     int openConnections() const { return int(open_.size()); }
 
     // The bundled test tile, PNG bytes.
     static QByteArray tilePng();
-
-  signals:
-    void requestReceived(const QString& path);
 
   private:
     void accept();
@@ -90,7 +86,6 @@ class LoopbackTileServer : public QObject {
     int trickleMs_ = 100;
     QByteArray tilePng_;
     QByteArray redirectTarget_;
-    qint64 bytesSent_ = 0;
     QSet<QTcpSocket*> open_;
     QHash<QTcpSocket*, QByteArray> buffers_;
     QList<Request> requests_;

@@ -16,7 +16,7 @@ namespace {
 const QStringList kEntries = {"HOME", "OFFICE", "OTHER", "A/B", "#BLANK#"};
 
 // One step: `action` is "click E", "ctrl-click E" (the mouse on entry E), "type T" (typed in the
-// filter box), "escape" (in the filter box), "down", "select E" (selectEntry), "filter T"
+// filter box), "escape" (in the filter box), "down", "up", "select E" (selectEntry), "filter T"
 // (setFilter) or "entries" (setEntries, the same ones again). Then the filter box holds
 // `filter`, `selected` is the selected entry ("" for none), and entrySelected was emitted
 // `told` times.
@@ -43,6 +43,8 @@ const struct Scenario {
         {"type ff", "ff", "", 0}, {"down", "ff", "OFFICE", 1}, {"down", "ff", "OFFICE", 0}}},
     {"Down after a hidden pick takes the first shown", {
         {"click A/B", "", "A/B", 1}, {"type t", "t", "", 1}, {"down", "t", "OTHER", 1}}},
+    {"Up with nothing picked takes the first", {
+        {"up", "", "HOME", 1}, {"up", "", "HOME", 0}, {"down", "", "OFFICE", 1}}},
     {"selecting a hidden entry clears the filter, one signal", {
         {"click OFFICE", "", "OFFICE", 1}, {"type ff", "ff", "OFFICE", 0},
         {"select HOME", "", "HOME", 1}}},
@@ -97,8 +99,8 @@ class EntryListTest : public QObject {
                 QTest::keyClicks(list->filterBox(), what);
             } else if (verb == "escape") {
                 QTest::keyClick(list->filterBox(), Qt::Key_Escape);
-            } else if (verb == "down") {
-                QTest::keyClick(list, Qt::Key_Down);
+            } else if (verb == "down" || verb == "up") {
+                QTest::keyClick(list, verb == "up" ? Qt::Key_Up : Qt::Key_Down);
             } else if (verb == "select") {
                 list->selectEntry(kEntries.indexOf(what));
             } else if (verb == "filter") {

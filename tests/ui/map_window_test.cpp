@@ -9,11 +9,10 @@
 #include <set>
 
 #include "map/web_mercator.h"
-#include "platform/program_settings.h"
 #include "support/loopback_tile_server.h"
+#include "support/ui_test_support.h"
 #include "ui/file_names.h"
 #include "ui/map_canvas.h"
-#include "support/ui_test_support.h"
 
 using namespace velmora::uitest;
 
@@ -143,25 +142,6 @@ class MapWindowTest : public QObject, Ui {
         QCOMPARE(w->canvas()->view().zoom, zoom + 1);
     }
 
-    // The map opens clear of the main window and of the window whose Show on Map opened it; a
-    // place kept on a screen of another size or scale is not restored.
-    void opensBesideTheWindowsThatOpenedIt() {
-        Program p;
-        const QRect area = p.form->screen()->availableGeometry();
-        p.form->move(area.topLeft());
-        p.form->show();
-        p.load(mapLog());
-        QWidget* form3 = p.show("Form3");
-        programSettings().setValue("windows/MapWindow", QRect(area.topLeft(), QSize(400, 300)));
-        programSettings().setValue("windowScreens/MapWindow", "0,0,3200,2000@2");
-        pick(form3, "00:0A:95:00:00:01 - HOME");
-        click(form3, "ShowOnMap");
-        const QRect frame = p.form->findChild<MapWindow*>("MapWindow")->frameGeometry();
-        QVERIFY(area.contains(frame));
-        QVERIFY(!frame.intersects(p.form->frameGeometry()));
-        QVERIFY(!frame.intersects(form3->frameGeometry()));
-    }
-
     // A click a few pixels off a spot lists every sighting there; a click on nothing clears.
     void clickShowsTheNearestSpot() {
         Program p;
@@ -248,17 +228,6 @@ class MapWindowTest : public QObject, Ui {
         QCOMPARE(w->sightings().size(), 4u);
     }
 
-    // Nothing selected: the map opens without a highlight and says so.
-    void showOnMapWithoutSelection() {
-        Program p;
-        p.load(mapLog());
-        QWidget* window = p.show("Form3");
-        click(window, "ShowOnMap");
-        auto* w = p.form->findChild<MapWindow*>("MapWindow");
-        QVERIFY(w && !w->sightings().hasHighlight());
-        QCOMPARE(text(w, "statusLine"), "Nothing selected to show");
-    }
-
     // View > Map and Ctrl+M only while a log is loaded; Close File unloads the map; one pin
     // per access point rebuilds it.
     void viewMenuAndLifecycle() {
@@ -327,29 +296,9 @@ class MapWindowTest : public QObject, Ui {
         QCOMPARE(MessageBox::shown().size(), 1);
     }
 
-    // Tiles from a server on 127.0.0.1 lie under the dots (what is asked for, and how, is the
-    // tile source's).
-    void tilesFromALoopbackServer() {
-        LoopbackTileServer server;
-        QVERIFY(server.start());
-        Program p;
-        const QTemporaryDir cache;
-        const std::unique_ptr<MapWindow> map = mapOverServer(p, server, cache);
-        MapWindow& w = *map;
-        const QImage tile = QImage::fromData(LoopbackTileServer::tilePng());
-        // Near the top-left corner, away from the dots and the overlays, the tile's pixel.
-        const auto showsTile = [&] {
-            const map::View view = w.canvas()->view();
-            const QPoint inTile((static_cast<int>(view.left) + 10) % 256,
-                                (static_cast<int>(view.top) + 10) % 256);
-            return w.canvas()->grab().toImage().pixelColor(10, 10) == tile.pixelColor(inTile);
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(showsTile(), 20000);
-        QVERIFY(text(&w, "statusLine") != "Offline: no background");
-    }
-
     // Without tiles: the graticule and "Offline: no background" with a Retry link, which asks
-    // again at once; the first tile that comes ends it. Offline again, it says so once.
+    // again at once; the first tile that comes ends it and lies under the dots (what is asked
+    // for, and how, is the tile source's). Offline again, it says so once.
     void offlineUntilATileComes() {
         LoopbackTileServer server;
         QVERIFY(server.start());
@@ -364,6 +313,15 @@ class MapWindowTest : public QObject, Ui {
         server.setAnswer(LoopbackTileServer::Answer::Tile);
         emit status->linkActivated("retry");
         QTRY_COMPARE_WITH_TIMEOUT(status->text(), "7 sightings", 20000);
+        // Near the top-left corner, away from the dots and the overlays, the tile's pixel.
+        const QImage tile = QImage::fromData(LoopbackTileServer::tilePng());
+        const auto showsTile = [&] {
+            const map::View view = w.canvas()->view();
+            const QPoint inTile((static_cast<int>(view.left) + 10) % 256,
+                                (static_cast<int>(view.top) + 10) % 256);
+            return w.canvas()->grab().toImage().pixelColor(10, 10) == tile.pixelColor(inTile);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(showsTile(), 20000);
         server.setAnswer(LoopbackTileServer::Answer::NotFound);
         w.canvas()->zoomAbout(QPoint(10, 10), -3);  // new tiles, which fail
         QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Offline: no background"), 20000);
