@@ -16,6 +16,7 @@
 #include "ui/Form1.h"
 #include "ui/entry_list.h"
 #include "ui/export_choices.h"
+#include "ui/file_names.h"
 #include "ui/program_windows.h"
 #include "ui/recent_logs.h"
 
@@ -125,6 +126,13 @@ struct Program : Ui {
         if (vendors) writeAll(QDir(app.path()).filePath("vlident.txt"), vendors);
         form = std::make_unique<Form1>(appFolder.isEmpty() ? app.path() : appFolder);
         attachProgramWindows(*form);
+    }
+    // QTemporaryDir cannot remove a file whose name is not UTF-8: the folders go by their bytes.
+    ~Program() {
+        form.reset();
+        std::error_code ec;
+        for (const QTemporaryDir* dir : {&app, &logs})
+            std::filesystem::remove_all(corePath(dir->path()), ec);
     }
     // File > Open File choosing `path` in the dialog, or cancelling it for an empty path.
     void open(const QString& path) {
