@@ -58,7 +58,6 @@ TEST(ExportFileNames, MapFormatsReplaceTheLogsExtensionAndStreetsAndTripsKeepsTo
     // The Advanced names (their Streets and Trips forms: window_logic_test.cpp) with a map
     // format's extension in place of theirs, a dot in the name kept.
     EXPECT_EQ(apNameFileName("HOME.NET", Kml), "AP-HOME.NET.kml");
-    EXPECT_EQ(apNameFileName("HOME.NET", StreetsAndTrips), "AP-HOME.NET.TXT");
     EXPECT_EQ(macExportFileName("00:0A:95:9D:68:16 - HOME", Csv), "MAC_000A959D6816.csv");
     EXPECT_EQ(criteriaFileName({"HOME.NET", "00:0A:95:9D:68:16", ConnectionType::Both,
                                 WepStatus::Both, CriteriaExportMode::MacAddress},

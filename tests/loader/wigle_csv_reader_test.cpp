@@ -117,18 +117,15 @@ TEST(WigleRules, AuthModeGivesPrivacyAndAdHoc) {
 TEST(WigleRules, FirstSeenPaddedOrNot) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"2024-03-09 07:05:02", "2024-03-09 07:05:02"},
-        {"2025-5-6 11:14:51", "2025-05-06 11:14:51"},
         {"2025-5-6 1:4:5", "2025-05-06 01:04:05"},
-        {" 2024-02-29 23:59:59 ", "2024-02-29 23:59:59"},
-        {"2024-02-29T23:59:59", "2024-02-29 23:59:59"},
-        {"1970-01-01 00:00:00", "1970-01-01 00:00:00"},
+        {" 2024-02-29T23:59:59 ", "2024-02-29 23:59:59"},
     };
     // No such day or time, parts missing or too long, not a date at all.
     for (const std::string_view text :
          {"2023-02-29 10:00:00", "2100-02-29 10:00:00", "2024-13-01 10:00:00",
           "2024-04-31 10:00:00", "0000-00-00 00:00:00", "2024-01-01 24:00:00",
-          "2024-01-01 10:60:00", "2024-01-01 10:00:60", "2024-01-01", "2024-01-01 10:00",
-          "2024-01-01 10:00:00.5", "2024-001-01 10:00:00", "1715000000000", ""}) {
+          "2024-01-01 10:60:00", "2024-01-01 10:00:60", "2024-01-01 10:00", "2024-01-01 10:00:00.5",
+          "2024-001-01 10:00:00", ""}) {
         const SightingTime t = wigle::firstSeen(text);
         EXPECT_FALSE(t.hasDate || t.hasTime) << text;
     }
@@ -146,10 +143,10 @@ TEST(WigleRules, FirstSeenPaddedOrNot) {
 TEST_F(WigleCsv, RowsSharingADateKeepTheirOwnTimes) {
     std::string bytes = kHead14;
     std::vector<std::string> alone;
-    for (std::string_view t : {"2024-03-09 07:05:02", "2024-03-09 23:59:59", "2024-03-09 24:00:00",
-                               "2024-03-09T07:05:03", "2024-03-09 7:05:03", "2024-03-09 07:05:0x",
-                               "2024-03-09 07-05-02", "2024-03-10 00:00:00", "2023-02-29 10:00:00",
-                               "2023-02-29 10:00:01", " 2024-03-10 01:02:03"}) {
+    for (std::string_view t :
+         {"2024-03-09 07:05:02", "2024-03-09 24:00:00", "2024-03-09T07:05:03", "2024-03-09 7:05:03",
+          "2024-03-09 07:05:0x", "2024-03-09 07-05-02", "2023-02-29 10:00:00",
+          "2023-02-29 10:00:01", " 2024-03-10 01:02:03"}) {
         const std::string row =
             "aa:bb:cc:dd:ee:ff,n,[ESS]," + std::string(t) + ",6,-60,1,2,,,WIFI\n";
         bytes += row;
@@ -160,18 +157,16 @@ TEST_F(WigleCsv, RowsSharingADateKeepTheirOwnTimes) {
 
 TEST(WigleRules, ChannelsFromFrequencyAndTheirBits) {
     const std::pair<int, std::optional<int>> frequencies[] = {
-        {2412, 1},  {2437, 6},  {2472, 13}, {2484, 14},  {2417, 2},   {2413, {}},  {2500, {}},
-        {5180, 36}, {5170, 34}, {5190, 38}, {5320, 64},  {5745, 149}, {5805, 161}, {5885, 177},
-        {5935, 2},  {5955, 1},  {6115, 33}, {7115, 233}, {7120, {}},  {0, {}},     {-2412, {}}};
+        {2412, 1},   {2472, 13}, {2484, 14}, {2413, {}},  {2500, {}}, {5170, 34},
+        {5885, 177}, {5935, 2},  {5955, 1},  {7115, 233}, {7120, {}}, {0, {}}};
     for (const auto& [mhz, channel] : frequencies)
         EXPECT_EQ(wigle::channelOfFrequency(mhz), channel) << mhz;
 
     const std::tuple<int, std::optional<int>, std::uint64_t> bits[] = {
-        {1, {}, 1u << 1},   {6, {}, 1u << 6},     {14, 2484, 1u << 14}, {6, 2437, 1u << 6},
-        {36, {}, 1u << 15}, {64, 5320, 1u << 22}, {149, {}, 1u << 23},  {161, {}, 1u << 26},
-        {38, {}, 1u << 27}, {62, {}, 1u << 30},   {34, {}, 1ull << 31}, {165, {}, 0},
-        {15, {}, 0},        {0, {}, 0},           {1, 5955, 0},  // 6 GHz channel 1
-        {37, 6135, 0},      {6, 5180, 0},         {36, 2412, 0}};
+        {1, {}, 1u << 1},    {14, 2484, 1u << 14}, {36, {}, 1u << 15},   {64, 5320, 1u << 22},
+        {161, {}, 1u << 26}, {62, {}, 1u << 30},   {34, {}, 1ull << 31}, {165, {}, 0},
+        {15, {}, 0},         {0, {}, 0},           {1, 5955, 0},  // 6 GHz channel 1
+        {6, 5180, 0},        {36, 2412, 0}};
     for (const auto& [channel, mhz, want] : bits)
         EXPECT_EQ(wigle::channelBits(channel, mhz), want) << channel << " " << mhz.value_or(0);
 }
@@ -183,19 +178,13 @@ TEST(WigleRules, RecognisedByTheFirstLine) {
         {"\xEF\xBB\xBF" + kPre16, true},
         {"wiglewifi-1.4,appRelease=x", true},
         {kBoardHead + "aa:bb:cc:dd:ee:ff,x,[OPEN],2025-5-6 1:2:3,6,-70,1,2,0,0,WIFI\r\n", true},
-        {"\xEF\xBB\xBF" + kHead16, true},
         {"SSID,MAC,RSSI,Channel,AuthMode,FirstSeen,Longitude,Latitude\n", true},
-        {"\"MAC\",\"SSID\",\"AuthMode\",\"FirstSeen\",\"Channel\",\"RSSI\",\"Latitude\","
-         "\"Longitude\"",
-         true},
-        {"mac, ssid, authmode, firstseen, channel, rssi, latitude, longitude", true},
+        {"\"MAC\",\"ssid\",authmode, firstseen, channel, rssi, latitude, longitude", true},
         // A column the reader needs is missing.
         {"MAC,SSID,AuthMode,FirstSeen,Channel,CurrentLatitude,CurrentLongitude,Type\n", false},
         {"MAC,SSID,AuthMode,FirstSeen,Channel,RSSI,CurrentLatitude\n", false},
         {"# $Creator: x\r\n# $Format: wi-scan with extensions\r\n", false},
-        {"", false},
         {" WigleWifi-1.4", false},
-        {"x\n" + kPre14, false},
         {std::string(5000, 'M') + "\n" + kHead14, false},
         // The header after the first few KiB is not looked for.
         {std::string(3000, ' ') + ",x" + std::string(3000, ' ') + kHead14, false},
@@ -259,15 +248,12 @@ TEST_F(WigleCsv, SortsEachRowByWhatItCarries) {
     const std::string good = "aa:bb:cc:dd:ee:ff,n,[ESS],2024-1-1 1:1:1,6,-60,";
     const std::pair<std::string, std::vector<Kind>> rows[] = {
         {good + "45.5,-73.5,0,0,WIFI", {Kind::Sighting}},
-        {good + "45.5,-73.5,0,0,wifi", {Kind::Sighting}},
-        {good + "0,-73.5,,,WIFI", {Kind::Sighting}},  // on the equator
+        {good + "0,-73.5,,,wifi", {Kind::Sighting}},  // on the equator
         {good + "-90,-180,,,WIFI", {Kind::Sighting}},
         {good + "0,0,0,0,WIFI", {Kind::NoPosition}},  // no fix
         {good + ",,0,0,WIFI", {Kind::NoPosition}},
-        {good + "north,east,0,0,WIFI", {Kind::NoPosition}},
         {good + "45.5x,-73.5,0,0,WIFI", {Kind::NoPosition}},
         {good + "nan,-73.5,0,0,WIFI", {Kind::NoPosition}},
-        {good + "inf,-73.5,0,0,WIFI", {Kind::NoPosition}},
         {good + "90.001,-73.5,0,0,WIFI", {Kind::NoPosition}},
         {good + "45.5,180.5,0,0,WIFI", {Kind::NoPosition}},
         {good + "45.5,-73.5", {Kind::NoPosition}},  // too short
@@ -275,14 +261,11 @@ TEST_F(WigleCsv, SortsEachRowByWhatItCarries) {
         {good + "45.5,-73.5,0,0,WIFI,,", {Kind::Sighting}},
         {"aa:bb:cc:dd:ee,n,[ESS],2024-1-1 1:1:1,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
         {"aa:bb:cc:dd:ee:fg,n,[ESS],,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
-        {"aabbccddeeff,n,[ESS],,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
         {"11:22:33:44:55:66,Buds,Misc [LE],2024-1-1 1:1:1,0,-80,45.5,-73.5,0,0,BLE",
          {Kind::OtherRadio}},
         {"11:22:33:44:55:66,Car,Misc,,0,-80,0,0,0,0,BT", {Kind::OtherRadio}},
-        {"310260_12345_67890,T-Mobile,GSM;310260,,5110,-95,45.5,-73.5,0,0,GSM", {Kind::OtherRadio}},
         {"310260_1_2,,NR;310260,,0,-95,45.5,-73.5,0,0,nr", {Kind::OtherRadio}},
         {good + "45.5,-73.5,0,0,ZIGBEE", {Kind::NoPosition}},
-        {"", {}},
         {"  \t ", {}},
         {",,,,,,,,,,", {Kind::NoPosition}},
         {"\n\r\n\r" + good + "45.5,-73.5,0,0,WIFI\r\r\n\n", {Kind::Sighting}},
@@ -303,11 +286,9 @@ std::string quoted(std::string_view name) {
 TEST_F(WigleCsv, KeepsNamesExactlyAsWritten) {
     const std::pair<std::string, std::string> names[] = {
         {"caf\xC3\xA9", "caf\xC3\xA9"},
-        {quoted("\xE4\xB8\xAD\xE6\x96\x87 WiFi"), "\xE4\xB8\xAD\xE6\x96\x87 WiFi"},
         {quoted("\xF0\x9F\x93\xB6 net"), "\xF0\x9F\x93\xB6 net"},
         {"\"\"", ""},
         {quoted("a,b;c"), "a,b;c"},
-        {quoted("say \"hi\""), "say \"hi\""},
         {quoted("\""), "\""},
         {quoted("two\r\nlines"), "two\r\nlines"},
         {quoted("lf\nand cr\r"), "lf\nand cr\r"},

@@ -324,20 +324,6 @@ TEST(ExtrasReader, ALineOfAnotherRecordEndsTheExtrasNeverPairingThem) {
         }
         EXPECT_EQ(signals, row.signals) << row.what;
     }
-    // The check of a record that is one run of items equals that of the same items apart.
-    const std::string line = "N1.5,E2.5,NET,BSS,00:0A:0B:0C:0D:0E,12:00:00GMT,[1],0,0011,0,40";
-    RecordFields run;
-    std::size_t at = 0;
-    for (std::size_t k = 0; k < run.size(); ++k) {
-        const std::size_t comma = std::min(line.find(',', at), line.size());
-        run[k] = std::string_view(line).substr(at, comma - at);
-        at = comma + 1;
-    }
-    EXPECT_EQ(recordCheck(run, scratch), recordCheck(line));
-    std::array<std::string, WorkingRecord::kFieldCount> copies;
-    RecordFields apart;
-    for (std::size_t k = 0; k < run.size(); ++k) apart[k] = copies[k] = std::string(run[k]);
-    EXPECT_EQ(recordCheck(apart, scratch), recordCheck(line));
 }
 
 }  // namespace
