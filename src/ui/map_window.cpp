@@ -258,6 +258,8 @@ void MapWindow::buildControls() {
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName(QStringLiteral("statusLine"));
     statusLine_->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    // A long status is cut at the window's edge: it never widens the window past the screen.
+    statusLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     cursorPosition_ = new QLabel(this);
     cursorPosition_->setObjectName(QStringLiteral("cursorPosition"));
     cursorPosition_->setMinimumWidth(220);
