@@ -10,6 +10,7 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <vector>
 
 #include "io/file_error.h"
 #include "records/record_reader.h"
@@ -18,13 +19,26 @@ namespace velmora::test {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
+namespace {
+std::vector<const TempDir*>& liveTempDirs() {
+    static std::vector<const TempDir*> live;
+    return live;
+}
+}  // namespace
+
+TempDir::TempDir() : owner_(getpid()) {
     std::string pattern = (fs::temp_directory_path() / "velmora-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
+    liveTempDirs().push_back(this);
 }
 
 TempDir::~TempDir() {
+    std::erase(liveTempDirs(), this);
+    remove();
+}
+
+void TempDir::remove() const {
     std::error_code ec;
     // Working files are left read-only; make everything removable first, not through links.
     for (auto it = fs::recursive_directory_iterator(path_, ec);
@@ -32,6 +46,11 @@ TempDir::~TempDir() {
         if (!it->is_symlink(ec))
             fs::permissions(*it, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
+}
+
+void TempDir::removeOwn() {
+    for (const TempDir* dir : liveTempDirs())
+        if (dir->owner_ == getpid()) dir->remove();
 }
 
 void writeFile(const fs::path& path, std::string_view bytes) {
@@ -120,6 +139,7 @@ void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit, lo
     getrusage(RUSAGE_SELF, &before);
     const bool ok = work();
     getrusage(RUSAGE_SELF, &after);
+    TempDir::removeOwn();
     _exit(!ok ? 1
           : kMemoryIsMeasurable && memoryMiB &&
                   (after.ru_maxrss - before.ru_maxrss) / 1024 > memoryMiB

@@ -23,8 +23,14 @@ class TempDir {
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
 
+    // Removes the folders this process made and still holds: a death test's child re-run from
+    // the start (not a fork) ends with _exit, which skips their destructors.
+    static void removeOwn();
+
   private:
+    void remove() const;
     std::filesystem::path path_;
+    int owner_;  // the process that made it
 };
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
