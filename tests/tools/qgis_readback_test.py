@@ -10,6 +10,7 @@ gives the GeoPackage's and the CSV's columns, and the GeoPackage's spatial index
 
 Exits 77 (a skip to ctest) when PyQGIS (Debian's python3-qgis) is missing."""
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -112,6 +113,10 @@ def main():
 
 if __name__ == "__main__":
     # QGIS 3.22 can crash tearing itself down (exitQgis) in a script: leave without it.
+    # It also leaves files in the temporary folder: it gets one of its own, removed here.
+    scratch = tempfile.mkdtemp(prefix="velmora-qgis-")
+    os.environ["TMPDIR"] = tempfile.tempdir = scratch
     code = main()
     sys.stdout.flush()
+    shutil.rmtree(scratch, ignore_errors=True)
     os._exit(code)
