@@ -103,25 +103,18 @@ TEST(MainExports, WriteTheirGoldenFilesAndReplaceOnlyARegularFileOnlyWhenComplet
     EXPECT_EQ(test::readFile(target), "Latitude;Longitude;Name; ;Name 2\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 9)
         << "and the empty file: the replaced export is gone";
-}
-
-TEST(WriteExport, ARefusedTargetSaysWhy) {
-    test::TempDir dir;
-    const WorkingFiles files{dir.path()};
-    ASSERT_EQ(loadSourceLog(test::repoFile("tests/export/golden/flags-log.txt"), files).status,
-              LoadStatus::Loaded);
+    // A target refused says why.
     fs::create_directory(dir / "folder");
     fs::create_symlink("/dev/full", dir / "device");
-    const std::pair<fs::path, std::string> cases[] = {
+    const std::pair<fs::path, std::string> refused[] = {
         {dir / std::string(300, 'n'), "File name too long"},
         {dir / "folder", "Is a directory"},
         {dir / "device", "Not a regular file"},
         {files.output1(), "Is the working record file"},
     };
-    const RecordSelection all{[](const RecordFields&) { return true; }};
-    for (const auto& [target, reason] : cases)
-        EXPECT_EQ(test::fileError([&] { writeStreetsAndTrips(files.output1(), target, all); }),
-                  target.string() + ": " + reason);
+    for (const auto& [to, reason] : refused)
+        EXPECT_EQ(test::fileError([&] { writeStreetsAndTrips(files.output1(), to, all); }),
+                  to.string() + ": " + reason);
 }
 
 TEST(WriteExport, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsReported) {
