@@ -103,25 +103,18 @@ TEST(MainExports, WriteTheirGoldenFilesAndReplaceOnlyARegularFileOnlyWhenComplet
     EXPECT_EQ(test::readFile(target), "Latitude;Longitude;Name; ;Name 2\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 9)
         << "and the empty file: the replaced export is gone";
-}
-
-TEST(WriteExport, ARefusedTargetSaysWhy) {
-    test::TempDir dir;
-    const WorkingFiles files{dir.path()};
-    ASSERT_EQ(loadSourceLog(test::repoFile("tests/export/golden/flags-log.txt"), files).status,
-              LoadStatus::Loaded);
+    // A target refused says why.
     fs::create_directory(dir / "folder");
     fs::create_symlink("/dev/full", dir / "device");
-    const std::pair<fs::path, std::string> cases[] = {
+    const std::pair<fs::path, std::string> refused[] = {
         {dir / std::string(300, 'n'), "File name too long"},
         {dir / "folder", "Is a directory"},
         {dir / "device", "Not a regular file"},
         {files.output1(), "Is the working record file"},
     };
-    const RecordSelection all{[](const RecordFields&) { return true; }};
-    for (const auto& [target, reason] : cases)
-        EXPECT_EQ(test::fileError([&] { writeStreetsAndTrips(files.output1(), target, all); }),
-                  target.string() + ": " + reason);
+    for (const auto& [to, reason] : refused)
+        EXPECT_EQ(test::fileError([&] { writeStreetsAndTrips(files.output1(), to, all); }),
+                  to.string() + ": " + reason);
 }
 
 TEST(WriteExport, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsReported) {
@@ -130,13 +123,7 @@ TEST(WriteExport, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsRepo
     const std::string_view latitudes[] = {"N41.5", "s0.0451234", "n12", "S33.25", ""};
     const std::string_view longitudes[] = {"W81.75", "e2.5", "E0", "w3", "180"};
     const std::string_view names[] = {"home", "a;b", "the \"den\"", "Cafe,Bar", "#Blank#", ";"};
-    std::string working, all = std::string(kExportHeader), locked = all;
-    // Each record's line as the line writer gives it, upper-cased as the locked export is.
-    const auto add = [](std::string& out, const WorkingRecord& record, UpperCase upper) {
-        RecordFields fields;
-        for (std::size_t k = 0; k < fields.size(); ++k) fields[k] = record.fields[k];
-        out += exportLine(fields, upper);
-    };
+    std::string working, all = std::string(kExportHeader);
     for (std::size_t i = 0; i < 90000; ++i) {
         WorkingRecord record;
         record[WorkingRecord::Latitude] = latitudes[i % 5];
@@ -151,9 +138,9 @@ TEST(WriteExport, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsRepo
         record[WorkingRecord::Channelbits] = "00000040";
         record[WorkingRecord::BeaconInterval] = "100";
         appendRecordLine(working, record);
-        add(all, record, UpperCase::None);
-        if (mainExportPasses(Locked, record[WorkingRecord::Flags]))
-            add(locked, record, UpperCase::SsidAndBssid);
+        RecordFields fields;  // the record's line as the line writer gives it
+        for (std::size_t k = 0; k < fields.size(); ++k) fields[k] = record.fields[k];
+        all += exportLine(fields);
     }
     ASSERT_GT(all.size(), 6u << 20);
     test::writeFile(dir / "output1", working);
@@ -161,11 +148,6 @@ TEST(WriteExport, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsRepo
     const RecordSelection every{[](const RecordFields&) { return true; }};
     EXPECT_EQ(writeStreetsAndTrips(dir / "output1", target, every), 90000u);
     EXPECT_TRUE(test::readFile(target) == all) << "differs from the lines written one by one";
-    const auto isLocked = [](const RecordFields& f) {
-        return mainExportPasses(Locked, f[WorkingRecord::Flags]);
-    };
-    writeStreetsAndTrips(dir / "output1", target, {isLocked, UpperCase::SsidAndBssid});
-    EXPECT_TRUE(test::readFile(target) == locked) << "differs from the lines written one by one";
     // A disk that fills after 3 MiB: a block write on the writer thread fails. The export
     // reports it, and neither the file nor its temporary is left.
     fs::remove(target);
