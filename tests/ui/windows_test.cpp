@@ -129,7 +129,7 @@ class WindowsTest : public QObject, Ui {
         QCOMPARE(QFile::exists(p.output1()), loaded);
     }
 
-    void cancelledDialog() {
+    void openDialogCancelsAndNames() {
         Program p;
         p.open("");
         QVERIFY(p.status().isEmpty() && !p.form->isLoaded() && !QFile::exists(p.output1()));
@@ -147,20 +147,14 @@ class WindowsTest : public QObject, Ui {
         QVERIFY(FileDialog::lastProposedName().isEmpty() && p.status() == "Information Unloaded");
         QVERIFY(!p.form->isLoaded() && !QFile::exists(p.output1()));
         // The dialog hands over names as text: one whose bytes no text holds cannot be opened
-        // from it, which is said rather than that the file is missing; the folder stays free.
+        // from it, which is said rather than that the file is missing; the folder stays free
+        // for the next, whose name shows in the file system's encoding (UTF-8), not by bytes.
         test::writeFile(corePath(p.logs.path()) / "caf\xe9.txt", driveLog());
         p.open(p.logs.filePath("caf" + QString(QChar::ReplacementCharacter) + ".txt"));
         QVERIFY(!p.form->isLoaded() && p.status() == "File Not Readable - Try Again");
         QVERIFY2(p.statusBar().contains("not valid UTF-8, so it cannot be opened "
                                         "from here: name it on the command line"),
                  qPrintable(p.statusBar()));
-        p.load();
-        QVERIFY(p.form->isLoaded());
-    }
-
-    // File names are shown in the file system's encoding (UTF-8 here), not byte by byte.
-    void nonAsciiFileNames() {
-        Program p;
         const QString name = QString::fromUtf8("my drive \xc3\xa9.txt");
         writeAll(p.logs.filePath(name), driveLog());
         p.open(p.logs.filePath(name));
@@ -293,15 +287,6 @@ class WindowsTest : public QObject, Ui {
         QVERIFY(pictures >= 5);
         p.trigger("CloseFile");
         QVERIFY(p.status() == "Information Unloaded" && p.window("frmAbout") == box);
-    }
-
-    // What each list holds is the core's; here, the captions the windows put on it.
-    void listCaptions() {
-        Program p;
-        QWidget* w = p.loadAndShow("Form3");
-        QVERIFY(text(w, "Label1") == "Number Of Unique AP's ->6" &&
-                text(w, "Label2") == "Vender ID:");
-        QCOMPARE(entries(w).value(5), "AA:BB:CC:00:00:01 - #BLANK#");
     }
 
     void form4RecountsByCriteria() {
