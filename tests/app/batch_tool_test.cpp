@@ -55,9 +55,11 @@ class Batch : public ::testing::Test {
         fs::create_directories(out / "Custom_SSID_");
     }
 
-    // The options, --out, the log, then the commands, split at blanks.
-    std::vector<std::string> args(std::string commands, std::vector<std::string> options = {}) {
-        options.insert(options.end(), {"--out", out.string(), log.string()});
+    // The options, --out, the log (`loaded`, else log.txt), then the commands, split at blanks.
+    std::vector<std::string> args(std::string commands, std::vector<std::string> options = {},
+                                  const fs::path& loaded = {}) {
+        options.insert(options.end(),
+                       {"--out", out.string(), (loaded.empty() ? log : loaded).string()});
         std::istringstream words(commands);
         for (std::string word; words >> word;) options.push_back(word);
         return options;
@@ -117,12 +119,6 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
     const fs::path logs[] = {out / "MAC_000C41AABB01.kml", out / "AP-HOME.TXT",
                              out / "FullConvert_log.txt"};
     for (const fs::path& file : logs) test::writeFile(file, kLog);
-    const auto inOut = [&](const fs::path& loaded, std::vector<std::string> commands,
-                           std::vector<std::string> options = {}) {
-        options.insert(options.end(), {"--out", out.string(), loaded.string()});
-        options.insert(options.end(), commands.begin(), commands.end());
-        return options;
-    };
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{}, 2, "usage:"},
         {{"--out"}, 2, "--out needs a value"},
@@ -151,12 +147,10 @@ TEST_F(Batch, ExitStatusSaysWhatWentWrongAndNothingIsWritten) {
         {args("matching home --mac 00:0F:66:AA:BB:01"), 2, "usage:"},
         {{"--", (dir / "notalog.txt").string()}, 1, "Bad File - Try Again"},
         // No export replaces the log it reads, nor the vendor list.
-        {inOut(logs[0], {"mac", "00:0c:41:aa:bb:01"}, {"--format", "kml"}), 1,
+        {args("mac 00:0c:41:aa:bb:01", {"--format", "kml"}, logs[0]), 1,
          "MAC_000C41AABB01.kml: Is the loaded log"},
-        {inOut(logs[1], {"ap-name", "Home"}), 1, "AP-HOME.TXT: Is the loaded log"},
-        {{"--vendors", logs[2].string(), "--format", "st", "--out", out.string(), log.string(),
-          "convert-all"},
-         1,
+        {args("ap-name Home", {}, logs[1]), 1, "AP-HOME.TXT: Is the loaded log"},
+        {args("convert-all", {"--vendors", logs[2].string(), "--format", "st"}), 1,
          "FullConvert_log.txt: Is the vendor list"},
     };
     for (const auto& [words, status, says] : cases) {

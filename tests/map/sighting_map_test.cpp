@@ -38,13 +38,14 @@ struct Loaded {
     WorkingFiles files{dir.path()};
     fs::path output1() const { return files.output1(); }
 
-    explicit Loaded(const std::string& log) {
+    // `damaged`: with a record added whose latitude cannot be read, as a damaged file may hold
+    // (a load keeps none), with the BSSID 00:0a:0b:0c:0d:04.
+    explicit Loaded(const std::string& log, bool damaged = false) {
         test::writeFile(dir / "log.txt", log);
         EXPECT_EQ(loadSourceLog(dir / "log.txt", files).status, LoadStatus::Loaded);
+        if (damaged) appendDamagedRecord();
     }
 
-    // Adds a record whose latitude cannot be read, as a damaged file may hold (a load keeps
-    // none), with the BSSID 00:0a:0b:0c:0d:04.
     void appendDamagedRecord() const {
         setNormalAttribute(files.output1());
         setNormalAttribute(files.extras());
@@ -60,7 +61,7 @@ struct Loaded {
 };
 
 // Five sightings near one London street; at zoom 16 with the corner below, the view of
-// kStreet shows them at the pixels noted. Loaded() with appendDamagedRecord() adds a sixth.
+// kStreet shows them at the pixels noted (the dots below). A damaged Loaded() adds a sixth.
 const std::string kSmallLog = test::textLog({
     // 0: WEP on at (55, 46)
     sighting("N 51.5000000", "W 0.1200000", "home", "00:0a:0b:0c:0d:01", "0011", 60),
@@ -74,6 +75,8 @@ const std::string kSmallLog = test::textLog({
     sighting("N 51.5001000", "W 0.1200000", "annex", "00:0A:0B:0C:0D:02", "0001", 70, "01:09:00"),
 });
 const View kStreet{8382960, 5579360, 100, 150, 16};
+const Dot kOnDot{55, 46, Status::WepOn, false}, kOffDot{78, 9, Status::WepOff, false},
+    kAdHocDot{8, 121, Status::AdHocWepOff, false}, kOff2Dot{55, 39, Status::WepOff, false};
 
 using Dots = std::vector<Dot>;
 Dots sorted(Dots dots) {
@@ -119,14 +122,12 @@ TEST(SightingMapStatus, IsThePinKindByTheMainWindowsCountTests) {
 }
 
 TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {
-    Loaded loaded(kSmallLog);
-    loaded.appendDamagedRecord();
+    const Loaded loaded(kSmallLog, true);
     const SightingMap map = SightingMap::build(loaded.output1(), false);
     EXPECT_EQ(map.size(), 5U);
     EXPECT_EQ(map.unplaced(), 1U);
     EXPECT_EQ(map.count(Status::WepOn), 2U);
-    const Dot on{55, 46, Status::WepOn, false}, off{78, 9, Status::WepOff, false},
-        adHoc{8, 121, Status::AdHocWepOff, false}, off2{55, 39, Status::WepOff, false};
+    const Dot on = kOnDot, off = kOffDot, adHoc = kAdHocDot, off2 = kOff2Dot;
     const std::pair<unsigned, Dots> rows[] = {
         {kAllStatuses, {off, off2, on, adHoc}},
         {kOn, {on}},
@@ -152,10 +153,9 @@ TEST(SightingMapDots, EachStatusLandsAtItsPixelAndHiddenStatusesGiveNone) {
 
 TEST(SightingMapBuild, FailsForAMissingFileAndIsEmptyForAnEmptyOne) {
     test::TempDir dir;
-    EXPECT_EQ(test::fileErrorPath([&] { SightingMap::build(dir / "output1", false); }),
-              dir / "output1");
-    EXPECT_EQ(test::fileErrorPath([&] { SightingMap::build(dir / "output1", true); }),
-              dir / "output1");
+    for (const bool perAccessPoint : {false, true})
+        EXPECT_EQ(test::fileErrorPath([&] { SightingMap::build(dir / "output1", perAccessPoint); }),
+                  dir / "output1");
     test::writeFile(dir / "output1", "");
     for (const bool perAccessPoint : {false, true}) {
         SightingMap map = SightingMap::build(dir / "output1", perAccessPoint);
@@ -182,16 +182,13 @@ TEST(SightingMapBuild, PlacesSightingsAtTheWorldsEdges) {
         // The whole world at zoom 0: the pole at the top row, the two others at the sides.
         std::set<std::pair<int, int>> at;
         for (const Dot& dot : map.dots({0, 0, 256, 256, 0}, kAllStatuses)) at.emplace(dot.x, dot.y);
-        EXPECT_EQ(at.size(), 3U) << perAccessPoint;
-        EXPECT_TRUE(at.count({128, 0})) << perAccessPoint;
-        EXPECT_TRUE(at.count({255, 128})) << perAccessPoint;
-        EXPECT_TRUE(at.count({0, 127})) << perAccessPoint;
+        EXPECT_EQ(at, (std::set<std::pair<int, int>>{{128, 0}, {255, 128}, {0, 127}}))
+            << perAccessPoint;
     }
 }
 
 TEST(SightingMapPick, FindsTheNearestDotAndEverythingOnItsSpot) {
-    Loaded loaded(kSmallLog);
-    loaded.appendDamagedRecord();
+    const Loaded loaded(kSmallLog, true);
     const SightingMap map = SightingMap::build(loaded.output1(), false);
     using Numbers = std::vector<std::uint32_t>;
     struct Row {
@@ -220,8 +217,7 @@ TEST(SightingMapPick, FindsTheNearestDotAndEverythingOnItsSpot) {
 }
 
 TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
-    Loaded loaded(kSmallLog);
-    loaded.appendDamagedRecord();
+    const Loaded loaded(kSmallLog, true);
     const auto highlightedNumbers = [](const SightingMap& map) {
         std::set<std::uint32_t> numbers;
         for (const auto& point : map.points())
@@ -273,25 +269,26 @@ TEST(SightingMapHighlight, MarksTheSelectionPerSightingAndPerAccessPoint) {
     WorldPoint topLeft, bottomRight;
     EXPECT_FALSE(map.bounds(topLeft, bottomRight, true));
     map.highlight(loaded.output1(), macAddressSelection("00:0A:0B:0C:0D:02").filter);
+    // The bounds' corners as pixels of kStreet: left, top, right, bottom.
+    const auto pixels = [&] {
+        const double scale = scaleToZoom(16);
+        return std::vector{static_cast<int>(topLeft.x * scale - kStreet.left),
+                           static_cast<int>(topLeft.y * scale - kStreet.top),
+                           static_cast<int>(bottomRight.x * scale - kStreet.left),
+                           static_cast<int>(bottomRight.y * scale - kStreet.top)};
+    };
     ASSERT_TRUE(map.bounds(topLeft, bottomRight, true));
-    const double scale = scaleToZoom(16);
-    EXPECT_EQ(static_cast<int>(topLeft.x * scale - kStreet.left), 55);
-    EXPECT_EQ(static_cast<int>(topLeft.y * scale - kStreet.top), 9);
-    EXPECT_EQ(static_cast<int>(bottomRight.x * scale - kStreet.left), 78);
-    EXPECT_EQ(static_cast<int>(bottomRight.y * scale - kStreet.top), 39);
+    EXPECT_EQ(pixels(), (std::vector{55, 9, 78, 39}));
     ASSERT_TRUE(map.bounds(topLeft, bottomRight, false));
-    EXPECT_EQ(static_cast<int>(topLeft.x * scale - kStreet.left), 8);
-    EXPECT_EQ(static_cast<int>(bottomRight.y * scale - kStreet.top), 121);
+    EXPECT_EQ(pixels(), (std::vector{8, 9, 78, 121}));
     map.highlight(loaded.output1(), RecordFilter{});
     EXPECT_FALSE(map.hasHighlight());
     EXPECT_EQ(map.highlightedCount(), 0U);
-    EXPECT_EQ(sorted(map.dots(kStreet, kOff)),
-              (Dots{{78, 9, Status::WepOff, false}, {55, 39, Status::WepOff, false}}));
+    EXPECT_EQ(sorted(map.dots(kStreet, kOff)), (Dots{kOffDot, kOff2Dot}));
 }
 
 TEST(SightingMapDescribe, GivesTheSidePanelsValuesByRecordNumber) {
-    Loaded loaded(kSmallLog);
-    loaded.appendDamagedRecord();
+    const Loaded loaded(kSmallLog, true);
     const auto points = describeRecordsByNumber(loaded.output1(), {4, 0, 99, 4}, nullptr);
     ASSERT_EQ(points.size(), 3U) << "99 is past the end";
     EXPECT_EQ(points[0].name, "annex");
@@ -320,8 +317,7 @@ TEST(SightingMapDrawing, BinsPiledUpDotsIntoDensityCells) {
     Loaded loaded(kSmallLog);
     SightingMap map = SightingMap::build(loaded.output1(), false);
     using Counts = std::array<std::uint32_t, kStatusCount>;
-    const Dot on{55, 46, Status::WepOn, false}, off{78, 9, Status::WepOff, false},
-        adHoc{8, 121, Status::AdHocWepOff, false}, off2{55, 39, Status::WepOff, false};
+    const Dot on = kOnDot, off = kOffDot, adHoc = kAdHocDot, off2 = kOff2Dot;
     struct Row {
         const char* name;
         View view;

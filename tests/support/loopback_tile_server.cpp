@@ -110,20 +110,16 @@ void LoopbackTileServer::answer(QTcpSocket* socket, const QString& path) {
                 QByteArray::number(answer_ == Answer::Oversized ? qint64(1) << 30 : body.size()) +
                 "\r\n";
     head += extra + extraHeaders_ + "\r\n";
+    if (answer_ == Answer::Trickle) {
+        socket->write(head);
+        trickle(socket, body);
+        return;
+    }
+    socket->write(head + body);
     if (answer_ == Answer::Endless || answer_ == Answer::Oversized) {
-        send(socket, head + body);
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { stream(socket); });
         stream(socket);
-    } else if (answer_ == Answer::Trickle) {
-        send(socket, head);
-        trickle(socket, body);
-    } else {
-        send(socket, head + body);
     }
-}
-
-void LoopbackTileServer::send(QTcpSocket* socket, const QByteArray& bytes) {
-    socket->write(bytes);
 }
 
 // Keeps a little ahead of the client, so an endless body costs the server no memory.
@@ -131,13 +127,13 @@ void LoopbackTileServer::stream(QTcpSocket* socket) {
     static const QByteArray filler(64 << 10, 'x');
     while (socket->state() == QAbstractSocket::ConnectedState &&
            socket->bytesToWrite() < (256 << 10))
-        send(socket, filler);
+        socket->write(filler);
 }
 
 void LoopbackTileServer::trickle(QTcpSocket* socket, const QByteArray& body) {
     auto* timer = new QTimer(socket);
     connect(timer, &QTimer::timeout, socket, [this, socket, body, sent = qsizetype(0)]() mutable {
-        if (sent < body.size()) send(socket, body.mid(sent++, 1));
+        if (sent < body.size()) socket->write(body.mid(sent++, 1));
     });
     timer->start(trickleMs_);
 }

@@ -74,7 +74,6 @@ class LoopbackTileServer : public QObject {
     void accept();
     void read(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const QString& path);
-    void send(QTcpSocket* socket, const QByteArray& bytes);
     void stream(QTcpSocket* socket);
     void trickle(QTcpSocket* socket, const QByteArray& body);
 

@@ -122,10 +122,14 @@ class AdvancedDesktopTest : public QObject, Ui {
         QCOMPARE(text(w, "Label1"), " Example Corp");
     }
 
-    // Ctrl+C copies the selected entry of the focused list, and nothing when none is.
-    void ctrlCCopiesTheSelectedEntry() {
+    // The captions the MAC address window puts on its list (what it holds is the core's); Ctrl+C
+    // copies the selected entry of the focused list, and nothing when none is.
+    void listCaptionsAndCtrlC() {
         Program p;
         QWidget* w = p.loadAndShow("Form3");
+        QVERIFY(text(w, "Label1") == "Number Of Unique AP's ->6" &&
+                text(w, "Label2") == "Vender ID:");
+        QCOMPARE(entries(w).value(5), "AA:BB:CC:00:00:01 - #BLANK#");
         QApplication::clipboard()->setText("before");
         QTest::keySequence(list(w), QKeySequence::Copy);
         QCOMPARE(QApplication::clipboard()->text(), "before");

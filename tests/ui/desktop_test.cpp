@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as a desktop program: a log opened from the command line, by a drop or from
 // the recent list; the status bar after an export and how it fits; the export folder; the
-// busy cursor; the help window; the update check without an address; a second copy; Copy
-// Counts.
+// busy cursor; the help window's links; a second copy; Copy Counts.
 #include "io/file_error.h"
 #include "platform/other_copy.h"
 #include "support/ui_test_support.h"
@@ -10,7 +9,6 @@
 #include "ui/export_folder.h"
 #include "ui/export_reports.h"
 #include "ui/file_names.h"
-#include "ui/frmAbout.h"
 #include "ui/help_window.h"
 #include "ui/status_line.h"
 
@@ -165,27 +163,10 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(caption(), "Velmora 2004 - " + shownPath(latin1.filename()));
     }
 
-    // The open dialog hands over names as text: a name whose bytes no text holds cannot be
-    // opened from it, and that is said rather than that the file is missing.
-    void undecodableNameFromTheDialogIsSaidSo() {
-        Program p;
-        test::writeFile(corePath(p.logs.path()) / "caf\xe9.txt", driveLog());
-        p.open(p.logs.filePath("caf" + QString(QChar::ReplacementCharacter) + ".txt"));
-        QVERIFY(!p.form->isLoaded());
-        QCOMPARE(p.status(), "File Not Readable - Try Again");
-        QVERIFY2(p.statusBar().contains("not valid UTF-8, so it cannot be opened "
-                                        "from here: name it on the command line"),
-                 qPrintable(p.statusBar()));
-        // The working folder is free again.
-        p.load();
-        QVERIFY(p.form->isLoaded());
-    }
-
     // Most recent first, none twice, eight kept, a missing one disabled, kept between runs; the
     // open dialog starts in the last log's folder (home at first) and offers the log types.
     void recentLogsAndOpenDialog() {
-        auto program = std::make_unique<Program>();
-        Program& p = *program;
+        Program p;
         QCOMPARE(recentEntries(p), QStringList{"-(none)"});
         p.open("");
         QCOMPARE(FileDialog::lastStartFolder(), QDir::homePath());
@@ -343,16 +324,6 @@ class DesktopTest : public QObject, Ui {
         QVERIFY(missing.browser()->toPlainText().contains("not installed"));
     }
 
-    // An update page on example.org is a placeholder: the box says there is none to open.
-    void updateCheckNeedsAnAddress() {
-        QWidget owner;
-        auto* box = new frmAbout(&owner);
-        box->setUpdatePage(QUrl("https://velmora2004.example.org/updates/"));
-        click(box, "Command1");
-        QVERIFY(Shell::calls().isEmpty() &&
-                oneBox("has no update address", MessageBox::Kind::Information));
-    }
-
     // The status bar's texts: a long folder loses its middle, the file name stays whole, a text
     // too long for one line takes more, the link stays whole, all within the fixed width.
     void statusBarKeepsFileNameAndLinkWhole_data() {
@@ -388,26 +359,6 @@ class DesktopTest : public QObject, Ui {
                 !link->geometry().intersects(line->geometry()));
         QVERIFY(p.form->rect().contains(p.form->statusBar()->geometry()));
         QCOMPARE(p.form->width(), width);
-    }
-
-    // Every picture of the help page stands in a block of its own, no wider than the window.
-    void helpPicturesStandAloneWithinTheWidth() {
-        Program p;
-        p.trigger("content");
-        auto* help = p.form->findChild<HelpWindow*>("HelpWindow");
-        help->resize(420, 500);
-        for (int i = 0; i < 3; ++i) QApplication::processEvents();
-        const int room = help->browser()->viewport()->width();
-        int pictures = 0;
-        for (QTextBlock b = help->browser()->document()->begin(); b.isValid(); b = b.next())
-            for (auto it = b.begin(); !it.atEnd(); ++it)
-                if (const QTextCharFormat f = it.fragment().charFormat(); f.isImageFormat()) {
-                    ++pictures;
-                    QCOMPARE(b.text(), QString(QChar::ObjectReplacementCharacter));
-                    QVERIFY2(f.toImageFormat().width() <= room,
-                             qPrintable(f.toImageFormat().name()));
-                }
-        QVERIFY(pictures >= 5);
     }
 
     // A later copy on the same working folder learns where the first one's window is and

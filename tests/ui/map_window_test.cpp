@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <set>
 
 #include "map/web_mercator.h"
@@ -75,6 +74,11 @@ class MapWindowTest : public QObject, Ui {
         p.trigger("Map");
         return p.form->findChild<MapWindow*>("MapWindow");
     }
+    // The test log loaded, then View > Map.
+    static MapWindow* loadMap(Program& p) {
+        p.load(mapLog());
+        return openMap(p);
+    }
     // The view put where every near sighting shows, on whole pixels.
     static map::View knownView(MapCanvas* canvas) {
         const map::WorldPoint centre = map::project(10.001, 20.001);
@@ -91,29 +95,17 @@ class MapWindowTest : public QObject, Ui {
     static QString details(MapWindow* w) {
         return w->findChild<QTextBrowser*>("details")->toPlainText().simplified();
     }
-    // The map of the test log, shown, with its tiles from `server` and a cache of its own.
-    static std::unique_ptr<MapWindow> mapOverServer(Program& p, const LoopbackTileServer& server,
-                                                    const QTemporaryDir& cache) {
-        p.load(mapLog());
-        auto w = std::make_unique<MapWindow>(
-            *p.form,
-            MapWindowPaths{
-                corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
-            false);
-        w->show();
-        return w;
-    }
 
   private slots:
     void initTestCase() { qputenv("VELMORA_TILE_URL", refusedUrl().toUtf8()); }
     void init() { freshSeams(); }
 
     // The legend's four counts add up to the dots, and WEP on with ad hoc WEP on is the main
-    // window's WEP ON count; unchecking a box hides its status.
-    void legendAddsUpAndHides() {
+    // window's WEP ON count; unchecking a box hides its status. Save Image writes the view as
+    // PNG; a place it cannot write gets one error box.
+    void legendAndSaveImage() {
         Program p;
-        p.load(mapLog());
-        MapWindow* w = openMap(p);
+        MapWindow* w = loadMap(p);
         std::size_t sum = 0, wepOn = 0;
         for (const char* name : {"showWepOn", "showWepOff", "showAdHocWepOn", "showAdHocWepOff"}) {
             QString label = w->findChild<QCheckBox*>(name)->text();
@@ -126,14 +118,33 @@ class MapWindowTest : public QObject, Ui {
         w->findChild<QCheckBox*>("showAdHocWepOn")->setChecked(false);
         QCOMPARE(w->canvas()->shownStatuses(),
                  map::kAllStatuses & ~map::statusBit(map::Status::AdHocWepOn));
+
+        const QString file = p.logs.filePath("view.png");
+        FileDialog::scriptNext(p.logs.filePath("view"));
+        click(w, "saveImageButton");
+        // The view, and on it the legend with the statuses' colours.
+        const QImage saved(file);
+        QCOMPARE(saved.size(), w->canvas()->size());
+        const QColor swatch = MapCanvas::statusColour(map::Status::WepOff);
+        bool legend = false;
+        for (int y = 8; y < 60 && !legend; ++y)
+            for (int x = 8; x < 40 && !legend; ++x) legend = saved.pixelColor(x, y) == swatch;
+        QVERIFY(legend);
+        QVERIFY(MessageBox::shown().isEmpty());
+        QVERIFY(QDir(p.logs.path()).mkpath("folder.png/kept"));
+        FileDialog::scriptNext(p.logs.filePath("folder.png"));
+        click(w, "saveImageButton");
+        QVERIFY(oneBox(p.logs.filePath("folder.png") + ": "));
+        FileDialog::scriptCancel();
+        click(w, "saveImageButton");
+        QCOMPARE(MessageBox::shown().size(), 1);
     }
 
     // The map has the keys as it opens, and shows so with a frame that a saved image leaves out.
     void focusOnTheMapWhenItOpens() {
         Program p;
         p.form->show();
-        p.load(mapLog());
-        MapWindow* w = openMap(p);
+        MapWindow* w = loadMap(p);
         QVERIFY(QTest::qWaitForWindowActive(w));
         QVERIFY(w->canvas()->hasFocus());
         QVERIFY(w->canvas()->grab().toImage().pixel(1, 1) != w->canvas()->snapshot().pixel(1, 1));
@@ -145,8 +156,7 @@ class MapWindowTest : public QObject, Ui {
     // A click a few pixels off a spot lists every sighting there; a click on nothing clears.
     void clickShowsTheNearestSpot() {
         Program p;
-        p.load(mapLog());
-        MapWindow* w = openMap(p);
+        MapWindow* w = loadMap(p);
         const map::View view = knownView(w->canvas());
         QTest::mouseClick(w->canvas(), Qt::LeftButton, {},
                           pixelOf(kSightings[4], view) + QPoint(3, -2));
@@ -184,8 +194,7 @@ class MapWindowTest : public QObject, Ui {
     // The wheel and + / - zoom about the cursor: the world point under it stays put.
     void zoomKeepsThePointUnderTheCursor() {
         Program p;
-        p.load(mapLog());
-        MapWindow* w = openMap(p);
+        MapWindow* w = loadMap(p);
         knownView(w->canvas());
         const QPoint at = pixelOf(kSightings[1], w->canvas()->view());
         QWheelEvent wheel(at, w->canvas()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, {},
@@ -263,37 +272,10 @@ class MapWindowTest : public QObject, Ui {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!w && !p.action("view")->isEnabled());
         // Its own close control unloads it too; the menu loads a fresh one.
-        p.load(mapLog());
-        w = openMap(p);
+        w = loadMap(p);
         w->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!w && openMap(p));
-    }
-
-    // Save Image writes the view as PNG; a place it cannot write gets one error box.
-    void saveImage() {
-        Program p;
-        p.load(mapLog());
-        MapWindow* w = openMap(p);
-        const QString file = p.logs.filePath("view.png");
-        FileDialog::scriptNext(p.logs.filePath("view"));
-        click(w, "saveImageButton");
-        // The view, and on it the legend with the statuses' colours.
-        const QImage saved(file);
-        QCOMPARE(saved.size(), w->canvas()->size());
-        const QColor swatch = MapCanvas::statusColour(map::Status::WepOff);
-        bool legend = false;
-        for (int y = 8; y < 60 && !legend; ++y)
-            for (int x = 8; x < 40 && !legend; ++x) legend = saved.pixelColor(x, y) == swatch;
-        QVERIFY(legend);
-        QVERIFY(MessageBox::shown().isEmpty());
-        QVERIFY(QDir(p.logs.path()).mkpath("folder.png/kept"));
-        FileDialog::scriptNext(p.logs.filePath("folder.png"));
-        click(w, "saveImageButton");
-        QVERIFY(oneBox(p.logs.filePath("folder.png") + ": "));
-        FileDialog::scriptCancel();
-        click(w, "saveImageButton");
-        QCOMPARE(MessageBox::shown().size(), 1);
     }
 
     // Without tiles: the graticule and "Offline: no background" with a Retry link, which asks
@@ -304,9 +286,12 @@ class MapWindowTest : public QObject, Ui {
         QVERIFY(server.start());
         server.setAnswer(LoopbackTileServer::Answer::NotFound);
         Program p;
-        const QTemporaryDir cache;
-        const std::unique_ptr<MapWindow> map = mapOverServer(p, server, cache);
-        MapWindow& w = *map;
+        p.load(mapLog());
+        const QTemporaryDir cache;  // the map's own, with its tiles from the server
+        MapWindow w(*p.form,
+                    {corePath(p.output1()), {}, "drive.txt", server.urlTemplate(), cache.path()},
+                    false);
+        w.show();
         auto* status = w.findChild<QLabel*>("statusLine");
         QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Offline: no background"), 20000);
         QVERIFY(status->text().contains("<a href=\"retry\">Retry</a>"));
