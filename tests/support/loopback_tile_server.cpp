@@ -69,12 +69,10 @@ void LoopbackTileServer::read(QTcpSocket* socket) {
                 request.userAgent = QString::fromLatin1(line.mid(colon + 1).trimmed());
         }
         requests_.append(request);
-        maxOutstanding_ = qMax(maxOutstanding_, ++outstanding_);
         if (answer_ == Answer::Silent) continue;
         const QPointer<QTcpSocket> guarded(socket);
         const QString path = request.path;
         QTimer::singleShot(delayMs_, this, [this, guarded, path] {
-            --outstanding_;
             if (guarded) answer(guarded, path);
         });
     }
@@ -135,7 +133,7 @@ void LoopbackTileServer::trickle(QTcpSocket* socket, const QByteArray& body) {
     connect(timer, &QTimer::timeout, socket, [this, socket, body, sent = qsizetype(0)]() mutable {
         if (sent < body.size()) socket->write(body.mid(sent++, 1));
     });
-    timer->start(trickleMs_);
+    timer->start(50);
 }
 
 }  // namespace velmora

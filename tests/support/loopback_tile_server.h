@@ -16,7 +16,7 @@ namespace velmora {
 // 127.0.0.1 (a port the system picks) that answers every GET of a /z/x/y.png path with one
 // bundled test tile made for the project (a pale land-like picture, not a real map tile), or
 // another image it is given, or with a failure it is told to give. It records each request's
-// path and User-Agent, how many connections and requests were open at once.
+// path and User-Agent, and how many connections were open at once.
 class LoopbackTileServer : public QObject {
     Q_OBJECT
 
@@ -30,7 +30,7 @@ class LoopbackTileServer : public QObject {
         NotFoundTile,   // 404 with the tile as its body, a "no such tile" picture
         Endless,        // 200, an image/png body without a length that never ends
         Oversized,      // 200 announcing a 1 GiB body, then sending it
-        Trickle,        // 200, then the body one byte at a time, a byte every trickle interval
+        Trickle,        // 200, then the body one byte at a time, a byte every 50 ms
         Redirect,       // 302 to the redirect target
     };
     struct Request {
@@ -58,13 +58,11 @@ class LoopbackTileServer : public QObject {
     // The body of Answer::Tile (and of the error answers with a tile); the bundled tile unless
     // set.
     void setTilePng(const QByteArray& png) { tilePng_ = png; }
-    void setTrickleInterval(int milliseconds) { trickleMs_ = milliseconds; }
     // The Location of Answer::Redirect.
     void setRedirectTarget(const QByteArray& url) { redirectTarget_ = url; }
 
     const QList<Request>& requests() const { return requests_; }
     int maxOpenConnections() const { return maxOpen_; }
-    int maxOutstandingRequests() const { return maxOutstanding_; }
     int openConnections() const { return int(open_.size()); }
 
     // The bundled test tile, PNG bytes.
@@ -82,15 +80,12 @@ class LoopbackTileServer : public QObject {
     Answer answer_ = Answer::Tile;
     QByteArray extraHeaders_;
     int delayMs_ = 0;
-    int trickleMs_ = 100;
     QByteArray tilePng_;
     QByteArray redirectTarget_;
     QSet<QTcpSocket*> open_;
     QHash<QTcpSocket*, QByteArray> buffers_;
     QList<Request> requests_;
-    int outstanding_ = 0;
     int maxOpen_ = 0;
-    int maxOutstanding_ = 0;
 };
 
 }  // namespace velmora

@@ -53,6 +53,7 @@ struct Ui {
     static void writeAll(const QString& f, const std::string& s) { test::writeFile(bytes(f), s); }
     static QString text(QWidget* w, const char* l) { return w->findChild<QLabel*>(l)->text(); }
     static void click(QWidget* w, const char* b) { w->findChild<QAbstractButton*>(b)->click(); }
+    static QString canonical(const QString& folder) { return QDir(folder).canonicalPath(); }
     // clang-format on
     static EntryList* list(QWidget* w, const char* n = "List2") {
         return w->findChild<EntryList*>(n);

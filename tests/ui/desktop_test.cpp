@@ -86,11 +86,9 @@ class DesktopTest : public QObject, Ui {
         p.form->openFromCommandLine(commandLineFiles(static_cast<int>(args.size()), args.data()));
         QCOMPARE(p.status(), c.status);
         QCOMPARE(p.form->isLoaded(), c.loaded);
-        QCOMPARE(QFile::exists(p.output1()), c.loaded);
         QVERIFY(c.box ? oneBox(c.box, MessageBox::Kind::Information)
                       : MessageBox::shown().isEmpty());
-        QCOMPARE(p.action("Openoptn")->isEnabled(), !c.loaded);
-        QCOMPARE(FileDialog::shownCount() > 0, false);
+        QCOMPARE(FileDialog::shownCount(), 0);
         // Bytes from the command line reach the file: a missing one is reported as missing.
         QVERIFY(!p.statusBar().contains("cannot be opened from here"));
         if (!c.loaded) return;
@@ -101,8 +99,7 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(text(p.form.get(), "Label3") + " " + text(p.form.get(), "Label5"), "11 2");
         const bool utf8 = log == "drive.txt";
         QCOMPARE(p.statusBar().contains("not kept in Recent Logs"), !utf8);
-        QCOMPARE(recentEntries(p).size(), 1);
-        QCOMPARE(recentEntries(p)[0], utf8 ? "drive.txt" : "-(none)");
+        QCOMPARE(recentEntries(p), QStringList{utf8 ? "drive.txt" : "-(none)"});
         p.trigger("Convertall");
         QVERIFY(std::filesystem::exists(corePath(p.logs.path()) / ("FullConvert_" + log)));
         // While Loaded, a log given later opens nothing.
@@ -401,9 +398,6 @@ class DesktopTest : public QObject, Ui {
                  "AP Locatiions: 8\n"
                  "Ad-Hoc Locations: 2\n");
     }
-
-  private:
-    static QString canonical(const QString& folder) { return QDir(folder).canonicalPath(); }
 };
 
 QTEST_MAIN(DesktopTest)

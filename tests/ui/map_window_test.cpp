@@ -153,8 +153,9 @@ class MapWindowTest : public QObject, Ui {
         QCOMPARE(w->canvas()->view().zoom, zoom + 1);
     }
 
-    // A click a few pixels off a spot lists every sighting there; a click on nothing clears.
-    void clickShowsTheNearestSpot() {
+    // A click a few pixels off a spot lists every sighting there; a click on nothing clears; a
+    // drag pans; the wheel and the keys zoom; Fit shows every sighting.
+    void clickDragAndZoom() {
         Program p;
         MapWindow* w = loadMap(p);
         const map::View view = knownView(w->canvas());
@@ -189,12 +190,8 @@ class MapWindowTest : public QObject, Ui {
         QTest::mouseRelease(w->canvas(), Qt::LeftButton, {}, QPoint(140, 130));
         QCOMPARE(w->canvas()->view().left, before.left - 40);
         QCOMPARE(w->canvas()->view().top, before.top - 30);
-    }
 
-    // The wheel and + / - zoom about the cursor: the world point under it stays put.
-    void zoomKeepsThePointUnderTheCursor() {
-        Program p;
-        MapWindow* w = loadMap(p);
+        // The wheel and + / - zoom about the cursor: the world point under it stays put.
         knownView(w->canvas());
         const QPoint at = pixelOf(kSightings[1], w->canvas()->view());
         QWheelEvent wheel(at, w->canvas()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, {},
