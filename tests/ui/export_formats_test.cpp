@@ -20,7 +20,6 @@ static QString formatMenu(const Program& p) {
 // clang-format off
 const struct MainRun { const char *name, *format; bool perAp; const char *item, *file, *status; }
 kMainRuns[] = {
-    {"st per AP", "Format_st", true, "Convertall", "FullConvert_drive.txt", "Full Convert Complete!"},
     {"gpx per AP", "Format_gpx", true, "Sort1", "LOCKED_drive.gpx", "Quick Sort 1 Done!"},
     {"csv", "Format_csv", false, "Sort2", "UNLOCKED_drive.csv", "Quick Sort 2 Done!"},
     {"gpkg", "Format_gpkg", false, "Convertall", "FullConvert_drive.gpkg", "Full Convert Complete!"}};
@@ -102,11 +101,8 @@ class ExportFormatsTest : public QObject, Ui {
         QVERIFY2(MessageBox::shown().isEmpty(), qPrintable(MessageBox::shown().value(0).text));
         QCOMPARE(p.status(), r.status);
         QCOMPARE(files(p.logs.path()), withFile(before, r.file));
-        const QString file = p.logs.filePath(r.file);
-        if (QString(r.format) != "Format_st")
-            QVERIFY(!readAll(file).isEmpty() && !readAll(file).startsWith("Latitude;"));
-        else  // five access points, or every sighting
-            QCOMPARE(exported(file).count(' '), r.perAp ? 4 : 10);
+        const QByteArray written = readAll(p.logs.filePath(r.file));
+        QVERIFY(!written.isEmpty() && !written.startsWith("Latitude;"));
     }
 
     // The save dialog starts on the menu's format; the file type picked sets the format and the
