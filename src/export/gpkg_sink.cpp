@@ -6,7 +6,9 @@
 // syncing (nothing of it is kept if the export fails); once it is complete the export walk takes
 // that file itself, syncs it and puts it in place in one rename, as it does every format's
 // output. All of the program's SQLite code is here.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -28,6 +30,7 @@
 #include <string_view>
 #include <thread>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "export/map_sinks.h"
@@ -172,21 +175,63 @@ void putBig(unsigned char* at, std::uint64_t value, int bytes) {
     for (int k = bytes - 1; k >= 0; --k, value >>= 8) at[k] = static_cast<unsigned char>(value);
 }
 
-// Sorts `cells` into runs of at most kMaxCells that lie close together: slices by x, each
-// sorted by y.
-void tile(std::vector<Cell>& cells) {
-    const auto centreX = [](const Cell& c) { return c.box.minX + c.box.maxX; };
-    const auto centreY = [](const Cell& c) { return c.box.minY + c.box.maxY; };
-    std::sort(cells.begin(), cells.end(),
-              [&](const Cell& a, const Cell& b) { return centreX(a) < centreX(b); });
-    const std::size_t nodes = (cells.size() + kMaxCells - 1) / kMaxCells;
+// A float's bits as an unsigned number in the float's order (negative zero just below zero).
+std::uint32_t orderedBits(float value) {
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+}
+
+// Sorts `count` items by their upper 32 bits, a byte at a time from the lowest (a byte that
+// every item shares takes no pass); `spare` is room for as many.
+void sortByUpperHalf(std::uint64_t* items, std::size_t count, std::uint64_t* spare) {
+    std::uint64_t* from = items;
+    std::uint64_t* to = spare;
+    for (int shift = 32; shift < 64; shift += 8) {
+        std::size_t at[256] = {};
+        for (std::size_t k = 0; k < count; ++k) ++at[(from[k] >> shift) & 0xFF];
+        if (at[(from[0] >> shift) & 0xFF] == count) continue;
+        std::size_t sum = 0;
+        for (std::size_t& bucket : at) sum += std::exchange(bucket, sum);
+        for (std::size_t k = 0; k < count; ++k) to[at[(from[k] >> shift) & 0xFF]++] = from[k];
+        std::swap(from, to);
+    }
+    if (from != items) std::memcpy(items, from, count * sizeof *items);
+}
+
+// Room that tile() reuses from call to call.
+struct TileScratch {
+    std::vector<std::uint64_t> keys, spare;
+    std::vector<Cell> cells;
+};
+
+// Sorts `cells` into runs of at most kMaxCells that lie close together (sort-tile-recursive):
+// slices by the centres' x, each slice sorted by y. Each item sorted is a centre's bits above
+// the cell's place.
+void tile(std::vector<Cell>& cells, TileScratch& scratch) {
+    const std::size_t count = cells.size();
+    if (count <= kMaxCells) return;
+    scratch.keys.resize(count);
+    scratch.spare.resize(count);
+    scratch.cells.resize(count);
+    std::uint64_t* const keys = scratch.keys.data();
+    const auto keyed = [](float centre, std::size_t at) {
+        return std::uint64_t{orderedBits(centre)} << 32 | at;
+    };
+    for (std::size_t k = 0; k < count; ++k)
+        keys[k] = keyed(cells[k].box.minX + cells[k].box.maxX, k);
+    sortByUpperHalf(keys, count, scratch.spare.data());
+    for (std::size_t k = 0; k < count; ++k)
+        scratch.cells[k] = cells[static_cast<std::uint32_t>(keys[k])];
+    const std::size_t nodes = (count + kMaxCells - 1) / kMaxCells;
     const auto slices = static_cast<std::size_t>(std::ceil(std::sqrt(double(nodes))));
     const std::size_t perSlice = slices * kMaxCells;
-    for (std::size_t at = 0; at < cells.size(); at += perSlice) {
-        const auto end =
-            cells.begin() + static_cast<std::ptrdiff_t>(std::min(cells.size(), at + perSlice));
-        std::sort(cells.begin() + static_cast<std::ptrdiff_t>(at), end,
-                  [&](const Cell& a, const Cell& b) { return centreY(a) < centreY(b); });
+    for (std::size_t at = 0; at < count; at += perSlice) {
+        const std::size_t end = std::min(count, at + perSlice);
+        for (std::size_t k = at; k < end; ++k)
+            keys[k] = keyed(scratch.cells[k].box.minY + scratch.cells[k].box.maxY, k);
+        sortByUpperHalf(keys + at, end - at, scratch.spare.data());
+        for (std::size_t k = at; k < end; ++k)
+            cells[k] = scratch.cells[static_cast<std::uint32_t>(keys[k])];
     }
 }
 
@@ -235,6 +280,8 @@ struct RowBatch {
     std::size_t length = 0;
     std::size_t rows = 0;
     std::int64_t firstRow = 1;  // the fid of the first row
+    // The columns with a value in some row: bit k for a row's k-th value, k < 64.
+    std::uint64_t present = 0;
     // The R-tree's leaves of the run's points: their nodes, one after the other, numbered from
     // firstLeaf; and the leaf of each row, in row order.
     std::string leaves;
@@ -248,12 +295,18 @@ struct RowBatch {
         length = 0;
         rows = 0;
         firstRow = first;
+        present = 0;
+        rowStart_ = 0;
         leaves.clear();
         leafOf.clear();
     }
     void null() { values[used++] = {}; }
-    void integer(std::int64_t value) { values[used++] = {RowValue::Kind::Int, 0, value}; }
+    void integer(std::int64_t value) {
+        mark();
+        values[used++] = {RowValue::Kind::Int, 0, value};
+    }
     void real(double value) {
+        mark();
         values[used++] = {RowValue::Kind::Double, 0, std::bit_cast<std::int64_t>(value)};
     }
     // Room for `size` bytes at the end; end() then keeps what was written up to `end`.
@@ -266,20 +319,32 @@ struct RowBatch {
     void end(RowValue::Kind kind, const char* end) {
         const auto size = static_cast<std::size_t>(end - (bytes.data() + roomAt_));
         length = roomAt_ + size;
+        mark();
         values[used++] = {kind, static_cast<std::uint32_t>(size),
                           static_cast<std::int64_t>(roomAt_)};
     }
 
+    // The row's values are all in.
+    void endRow() {
+        ++rows;
+        rowStart_ = used;
+    }
+
   private:
+    void mark() {
+        if (const std::size_t column = used - rowStart_; column < 64)
+            present |= std::uint64_t{1} << column;
+    }
+
     std::size_t roomAt_ = 0;
+    std::size_t rowStart_ = 0;  // the first value of the row being written
 };
 
 // The rows of a batch as SQLite reads them, one for each row of `batch`, so that one statement
 // inserts a whole run: a virtual table of the connection's, with no place in its database. The
-// table run_rows has the columns fid and then the row's values (texts and blobs handed over
-// without copies); run_leaves (`leaves`) the columns id and nodeno, the row's leaf of the R-tree.
-// The first row has its fid or id; each of the others takes the next, which SQLite finds without
-// looking the row up first.
+// table run_rows has the columns v0, v1, ..., the row's values (texts and blobs handed over
+// without copies); run_leaves (`leaves`) the one column nodeno, the row's leaf of the R-tree. Rows
+// are only ever appended, in order: each takes the next fid (or rowid) without one handed over.
 struct RowsSource {
     const RowBatch* batch = nullptr;
     std::size_t perRow = 0;
@@ -297,8 +362,8 @@ struct Cursor : sqlite3_vtab_cursor {
 
 int connect(sqlite3* db, void* source, int, const char* const*, sqlite3_vtab** table, char**) {
     auto* const rows = static_cast<RowsSource*>(source);
-    std::string columns = rows->leaves ? "CREATE TABLE x(id, nodeno" : "CREATE TABLE x(fid";
-    for (std::size_t k = 0; !rows->leaves && k < rows->perRow; ++k)
+    std::string columns = rows->leaves ? "CREATE TABLE x(nodeno" : "CREATE TABLE x(v0";
+    for (std::size_t k = 1; !rows->leaves && k < rows->perRow; ++k)
         columns += ", v" + std::to_string(k);
     columns += ")";
     if (const int rc = sqlite3_declare_vtab(db, columns.c_str()); rc != SQLITE_OK) return rc;
@@ -345,16 +410,11 @@ int column(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
     const RowsSource& source = sourceOf(cursor);
     const RowBatch& batch = *source.batch;
     const std::size_t row = static_cast<Cursor*>(cursor)->row;
-    if (column == 0) {
-        if (row == 0) sqlite3_result_int64(context, batch.firstRow);
-        return SQLITE_OK;
-    }
     if (source.leaves) {
         sqlite3_result_int64(context, batch.leafOf[row]);
         return SQLITE_OK;
     }
-    const RowValue& value =
-        batch.values[row * source.perRow + static_cast<std::size_t>(column - 1)];
+    const RowValue& value = batch.values[row * source.perRow + static_cast<std::size_t>(column)];
     switch (value.kind) {
         case RowValue::Kind::Null:
             break;
@@ -420,15 +480,10 @@ void exec(sqlite3* db, const std::string& sql) {
         throw SqliteFailure{failureReason(db)};
 }
 
-// The table `table` of `source` for the connection `db`, and the statement `insert` that reads
-// it. `source` outlasts the connection.
-sqlite3_stmt* prepareRunInsert(sqlite3* db, RowsSource& source, const char* table,
-                               const char* insert) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_create_module_v2(db, table, &rows_table::kModule, &source, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, insert, -1, &statement, nullptr) != SQLITE_OK)
+// The table `table` of `source` for the connection `db`. `source` outlasts the connection.
+void addRowsTable(sqlite3* db, RowsSource& source, const char* table) {
+    if (sqlite3_create_module_v2(db, table, &rows_table::kModule, &source, nullptr) != SQLITE_OK)
         throw SqliteFailure{failureReason(db)};
-    return statement;
 }
 
 // The rows go into the database on a thread of their own (the writer), in runs of kRunRows: the
@@ -454,6 +509,9 @@ class GeoPackageSink final : public ExportSink {
         // would make it 0644 whatever the umask allows); SQLite takes an empty file as a new
         // database.
         TextFileWriter(scratch_).close();
+        // The writer starts the file's pages on their way to disk as it goes, so that the sync
+        // at the end finds little left to write (SQLite lets a page go once it is full).
+        scratchFd_ = ::open(scratch_.c_str(), O_RDONLY | O_CLOEXEC);
         // No count of SQLite's memory, which takes a lock on every allocation. Set before its
         // first use, if nothing came first; otherwise it stays as it is.
         static const int unmetered = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
@@ -480,10 +538,10 @@ class GeoPackageSink final : public ExportSink {
             }
             // The columns: those of every map format, each of its declared type.
             create_ = "CREATE TABLE points (fid INTEGER PRIMARY KEY, geom POINT";
-            perRow_ = 1;
+            columns_ = {"geom"};
             const auto column = [&](std::string_view name, const char* type) {
                 create_.append(", ").append(name).append(" ").append(type);
-                ++perRow_;
+                columns_.emplace_back(name);
             };
             for (const char* name : {"name", "bssid", "type", "flags"}) column(name, "TEXT");
             column("wep", "BOOLEAN");
@@ -501,13 +559,14 @@ class GeoPackageSink final : public ExportSink {
             column("radius_m", "DOUBLE");
             create_ += ")";
             exec(db_, create_);
+            perRow_ = columns_.size();
             rows_.perRow = perRow_;
-            insert_ = prepareRunInsert(db_, rows_, "run_rows",
-                                       "INSERT INTO points SELECT * FROM run_rows");
+            addRowsTable(db_, rows_, "run_rows");
             leaf_ = prepare(db_, kLeafSql);
-            rowLeaves_ = prepareRunInsert(
-                db_, rowLeavesSource_, "run_leaves",
-                "INSERT INTO rtree_points_geom_rowid (rowid, nodeno) SELECT * FROM run_leaves");
+            addRowsTable(db_, rowLeavesSource_, "run_leaves");
+            rowLeaves_ = prepare(db_,
+                                 "INSERT INTO rtree_points_geom_rowid (nodeno) SELECT nodeno FROM "
+                                 "run_leaves");
         });
         run_ = std::make_unique<RowBatch>();
         run_->clear(1, kRunRows * perRow_);
@@ -584,12 +643,14 @@ class GeoPackageSink final : public ExportSink {
         } else {
             for (int k = 0; k < 4; ++k) row.null();
         }
-        if (++row.rows == kRunRows) handOver();
+        row.endRow();
+        if (row.rows == kRunRows) handOver();
     }
 
     void end(ExportOutput& out) override {
         if (run_->rows > 0) handOver();
         finishWriter();
+        closeScratchFd();
         guard([&] {
             finalizeStatements();
             buildIndex();
@@ -636,6 +697,8 @@ class GeoPackageSink final : public ExportSink {
     static constexpr std::size_t kRunRows = 8192;
     // Runs waiting for the writer, at most: then the caller's thread waits.
     static constexpr std::size_t kWaiting = 3;
+    // Runs between two starts of writing the file's new pages to disk: about 8 MiB.
+    static constexpr int kRunsPerSync = 6;
 
     // A connection of this sink's: no journal and no syncs (a failure discards the database).
     static sqlite3* open(const char* file) {
@@ -717,8 +780,13 @@ class GeoPackageSink final : public ExportSink {
                 }
                 room_.notify_one();
                 rows_.batch = rowLeavesSource_.batch = run.get();
-                step(db_, insert_);
+                step(db_, insertFor(run->present));
                 writeLeaves(*run);
+                if (++runsUnsynced_ == kRunsPerSync && scratchFd_ >= 0) {
+                    // Only started, not waited for: the sync at the end reports any failure.
+                    ::sync_file_range(scratchFd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+                    runsUnsynced_ = 0;
+                }
                 rows_.batch = rowLeavesSource_.batch = nullptr;
                 std::lock_guard lock(mutex_);
                 spare_.push_back(std::move(run));
@@ -756,10 +824,32 @@ class GeoPackageSink final : public ExportSink {
         writer_.join();
     }
 
+    // The writer's statement that inserts a run's rows, with the columns `present` of a run (a
+    // column null all through the run is left for SQLite to fill, which saves a call for its
+    // value on every row).
+    sqlite3_stmt* insertFor(std::uint64_t present) {
+        for (const auto& [columns, statement] : inserts_)
+            if (columns == present) return statement;
+        std::string names, values;
+        for (std::size_t k = 0; k < perRow_; ++k) {
+            if (k < 64 && !(present >> k & 1)) continue;
+            names.append(names.empty() ? "" : ", ").append(columns_[k]);
+            values.append(values.empty() ? "v" : ", v").append(std::to_string(k));
+        }
+        if (names.empty()) {
+            names = columns_[0];
+            values = "v0";
+        }
+        sqlite3_stmt* const statement =
+            prepare(db_, "INSERT INTO points (" + names + ") SELECT " + values + " FROM run_rows");
+        inserts_.emplace_back(present, statement);
+        return statement;
+    }
+
     // The leaves of the run's points, packed: their nodes and each row's leaf, for the run.
     void indexRun(RowBatch& run) {
         using namespace rtree;
-        tile(runCells_);
+        tile(runCells_, tileScratch_);
         const std::size_t count = (runCells_.size() + kMaxCells - 1) / kMaxCells;
         run.firstLeaf = nextNode_;
         run.leaves.resize(count * kNodeSize);
@@ -811,7 +901,7 @@ class GeoPackageSink final : public ExportSink {
         leaves_ = {};
         for (unsigned depth = 1;; ++depth) {
             const bool root = level.size() <= kMaxCells;
-            if (!root) tile(level);
+            if (!root) tile(level, tileScratch_);
             std::vector<Cell> above;
             for (std::size_t at = 0; at < level.size(); at += kMaxCells) {
                 const std::size_t count = std::min(kMaxCells, level.size() - at);
@@ -830,10 +920,12 @@ class GeoPackageSink final : public ExportSink {
     }
 
     void finalizeStatements() {
-        for (sqlite3_stmt** statement : {&insert_, &leaf_, &rowLeaves_}) {
+        for (sqlite3_stmt** statement : {&leaf_, &rowLeaves_}) {
             sqlite3_finalize(*statement);
             *statement = nullptr;
         }
+        for (const auto& insert : inserts_) sqlite3_finalize(insert.second);
+        inserts_.clear();
     }
 
     // A prepared statement, finalized when it goes.
@@ -872,8 +964,14 @@ class GeoPackageSink final : public ExportSink {
         if (failed) throw FileError(target_, "cannot read the database back");
     }
 
+    void closeScratchFd() {
+        if (scratchFd_ >= 0) ::close(scratchFd_);
+        scratchFd_ = -1;
+    }
+
     void discard() {
         stopWriter();
+        closeScratchFd();
         finalizeStatements();
         if (db_) sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -889,15 +987,18 @@ class GeoPackageSink final : public ExportSink {
     fs::path target_;
     fs::path scratch_;
     std::optional<InterruptCleanup> cleanup_;
+    int scratchFd_ = -1;    // the scratch file, read-only: for sync_file_range
+    int runsUnsynced_ = 0;  // the writer's
     // The database, the writer's alone while it runs.
     sqlite3* db_ = nullptr;
-    sqlite3_stmt* insert_ = nullptr;
-    sqlite3_stmt* leaf_ = nullptr;                  // kLeafSql
+    std::vector<std::pair<std::uint64_t, sqlite3_stmt*>> inserts_;  // by the columns they take
+    sqlite3_stmt* leaf_ = nullptr;                                  // kLeafSql
     sqlite3_stmt* rowLeaves_ = nullptr;             // each row's leaf, from run_leaves
     std::string create_;                            // the points table
-    RowsSource rows_;                               // the run the writer inserts through insert_
+    RowsSource rows_;                               // the run the writer inserts through inserts_
     RowsSource rowLeavesSource_{nullptr, 0, true};  // and through rowLeaves_
     std::size_t perRow_ = 0;                        // values of a row but the fid
+    std::vector<std::string> columns_;              // their columns' names
     std::uint64_t count_ = 0;
     double minX_ = std::numeric_limits<double>::infinity();
     double maxX_ = -std::numeric_limits<double>::infinity();
@@ -905,7 +1006,8 @@ class GeoPackageSink final : public ExportSink {
     double maxY_ = -std::numeric_limits<double>::infinity();
     std::vector<rtree::Cell> runCells_;  // the place of each point of the run in the index
     std::vector<rtree::Cell> leaves_;    // the index's leaves so far, each a node's box
-    std::int64_t nextNode_ = 2;          // the next node's number: node 1 is the root
+    rtree::TileScratch tileScratch_;
+    std::int64_t nextNode_ = 2;  // the next node's number: node 1 is the root
     MapPointView point_;
     MapPointStore store_;
     std::unique_ptr<RowBatch> run_;  // the run being described
