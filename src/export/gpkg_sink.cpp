@@ -343,27 +343,38 @@ struct RowBatch {
 // The rows of a batch as SQLite reads them, one for each row of `batch`, so that one statement
 // inserts a whole run: a virtual table of the connection's, with no place in its database. The
 // table run_rows has the columns v0, v1, ..., the row's values (texts and blobs handed over
-// without copies); run_leaves (`leaves`) the one column nodeno, the row's leaf of the R-tree. Rows
-// are only ever appended, in order: each takes the next fid (or rowid) without one handed over.
+// without copies); run_leaves (RowLeaves) the one column nodeno, the row's leaf of the R-tree;
+// run_nodes (Leaves) the columns nodeno and data, the run's leaves. Rows are only ever appended,
+// in order: each takes the next fid (or rowid) without one handed over.
 struct RowsSource {
+    enum class Kind : std::uint8_t { Rows, RowLeaves, Leaves };
     const RowBatch* batch = nullptr;
     std::size_t perRow = 0;
-    bool leaves = false;
+    Kind kind = Kind::Rows;
 };
 
 namespace rows_table {
-
 struct Table : sqlite3_vtab {
     RowsSource* source = nullptr;
 };
+// A cursor over the batch that is the source's when the statement starts.
 struct Cursor : sqlite3_vtab_cursor {
     std::size_t row = 0;
+    std::size_t rows = 0;
+    std::size_t perRow = 0;
+    const RowValue* values = nullptr;  // the row's
+    const char* bytes = nullptr;
+    const std::uint32_t* leafOf = nullptr;
+    const char* nodes = nullptr;  // the run's leaves
+    std::int64_t firstLeaf = 0;
 };
 
 int connect(sqlite3* db, void* source, int, const char* const*, sqlite3_vtab** table, char**) {
     auto* const rows = static_cast<RowsSource*>(source);
-    std::string columns = rows->leaves ? "CREATE TABLE x(nodeno" : "CREATE TABLE x(v0";
-    for (std::size_t k = 1; !rows->leaves && k < rows->perRow; ++k)
+    std::string columns = rows->kind == RowsSource::Kind::RowLeaves ? "CREATE TABLE x(nodeno"
+                          : rows->kind == RowsSource::Kind::Leaves  ? "CREATE TABLE x(nodeno, data"
+                                                                    : "CREATE TABLE x(v0";
+    for (std::size_t k = 1; rows->kind == RowsSource::Kind::Rows && k < rows->perRow; ++k)
         columns += ", v" + std::to_string(k);
     columns += ")";
     if (const int rc = sqlite3_declare_vtab(db, columns.c_str()); rc != SQLITE_OK) return rc;
@@ -391,30 +402,51 @@ int closeCursor(sqlite3_vtab_cursor* cursor) {
     delete static_cast<Cursor*>(cursor);
     return SQLITE_OK;
 }
-int filter(sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) {
-    static_cast<Cursor*>(cursor)->row = 0;
-    return SQLITE_OK;
-}
-int next(sqlite3_vtab_cursor* cursor) {
-    ++static_cast<Cursor*>(cursor)->row;
-    return SQLITE_OK;
-}
-const RowsSource& sourceOf(sqlite3_vtab_cursor* cursor) {
-    return *static_cast<Table*>(cursor->pVtab)->source;
-}
-int eof(sqlite3_vtab_cursor* cursor) {
-    const RowsSource& source = sourceOf(cursor);
-    return !source.batch || static_cast<Cursor*>(cursor)->row >= source.batch->rows;
-}
-int column(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
-    const RowsSource& source = sourceOf(cursor);
-    const RowBatch& batch = *source.batch;
-    const std::size_t row = static_cast<Cursor*>(cursor)->row;
-    if (source.leaves) {
-        sqlite3_result_int64(context, batch.leafOf[row]);
-        return SQLITE_OK;
+int filter(sqlite3_vtab_cursor* base, int, const char*, int, sqlite3_value**) {
+    auto* const cursor = static_cast<Cursor*>(base);
+    const RowsSource& source = *static_cast<Table*>(base->pVtab)->source;
+    cursor->row = 0;
+    cursor->rows = 0;
+    if (const RowBatch* batch = source.batch) {
+        cursor->rows = source.kind == RowsSource::Kind::Leaves
+                           ? batch->leaves.size() / rtree::kNodeSize
+                           : batch->rows;
+        cursor->perRow = source.perRow;
+        cursor->nodes = batch->leaves.data();
+        cursor->firstLeaf = batch->firstLeaf;
+        cursor->values = batch->values.data();
+        cursor->bytes = batch->bytes.data();
+        cursor->leafOf = batch->leafOf.data();
     }
-    const RowValue& value = batch.values[row * source.perRow + static_cast<std::size_t>(column)];
+    return SQLITE_OK;
+}
+int next(sqlite3_vtab_cursor* base) {
+    auto* const cursor = static_cast<Cursor*>(base);
+    ++cursor->row;
+    cursor->values += cursor->perRow;
+    return SQLITE_OK;
+}
+int eof(sqlite3_vtab_cursor* base) {
+    const auto* const cursor = static_cast<Cursor*>(base);
+    return cursor->row >= cursor->rows;
+}
+int leafColumn(sqlite3_vtab_cursor* base, sqlite3_context* context, int) {
+    const auto* const cursor = static_cast<Cursor*>(base);
+    sqlite3_result_int64(context, cursor->leafOf[cursor->row]);
+    return SQLITE_OK;
+}
+int nodeColumn(sqlite3_vtab_cursor* base, sqlite3_context* context, int column) {
+    const auto* const cursor = static_cast<Cursor*>(base);
+    if (column == 0)
+        sqlite3_result_int64(context, cursor->firstLeaf + static_cast<std::int64_t>(cursor->row));
+    else
+        sqlite3_result_blob(context, cursor->nodes + cursor->row * rtree::kNodeSize,
+                            static_cast<int>(rtree::kNodeSize), SQLITE_STATIC);
+    return SQLITE_OK;
+}
+int column(sqlite3_vtab_cursor* base, sqlite3_context* context, int column) {
+    const auto* const cursor = static_cast<Cursor*>(base);
+    const RowValue& value = cursor->values[column];
     switch (value.kind) {
         case RowValue::Kind::Null:
             break;
@@ -425,12 +457,12 @@ int column(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
             sqlite3_result_double(context, std::bit_cast<double>(value.number));
             break;
         case RowValue::Kind::Text:
-            sqlite3_result_text(context, batch.bytes.data() + value.number,
-                                static_cast<int>(value.size), SQLITE_STATIC);
+            sqlite3_result_text(context, cursor->bytes + value.number, static_cast<int>(value.size),
+                                SQLITE_STATIC);
             break;
         case RowValue::Kind::Blob:
-            sqlite3_result_blob(context, batch.bytes.data() + value.number,
-                                static_cast<int>(value.size), SQLITE_STATIC);
+            sqlite3_result_blob(context, cursor->bytes + value.number, static_cast<int>(value.size),
+                                SQLITE_STATIC);
             break;
     }
     return SQLITE_OK;
@@ -441,7 +473,7 @@ int rowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* id) {
 }
 
 // Eponymous only (no xCreate): no CREATE VIRTUAL TABLE makes it, nothing of it is stored.
-sqlite3_module makeModule() {
+sqlite3_module makeModule(int (*xColumn)(sqlite3_vtab_cursor*, sqlite3_context*, int)) {
     sqlite3_module module{};
     module.xConnect = connect;
     module.xBestIndex = bestIndex;
@@ -451,11 +483,13 @@ sqlite3_module makeModule() {
     module.xFilter = filter;
     module.xNext = next;
     module.xEof = eof;
-    module.xColumn = column;
+    module.xColumn = xColumn;
     module.xRowid = rowid;
     return module;
 }
-const sqlite3_module kModule = makeModule();
+const sqlite3_module kRowsModule = makeModule(column);
+const sqlite3_module kRowLeavesModule = makeModule(leafColumn);
+const sqlite3_module kLeavesModule = makeModule(nodeColumn);
 
 }  // namespace rows_table
 
@@ -472,9 +506,6 @@ struct SqliteFailure {
     std::string reason;
 };
 
-// A leaf of the R-tree.
-constexpr const char* kLeafSql = "INSERT INTO rtree_points_geom_node (nodeno, data) VALUES (?, ?)";
-
 void exec(sqlite3* db, const std::string& sql) {
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throw SqliteFailure{failureReason(db)};
@@ -482,14 +513,19 @@ void exec(sqlite3* db, const std::string& sql) {
 
 // The table `table` of `source` for the connection `db`. `source` outlasts the connection.
 void addRowsTable(sqlite3* db, RowsSource& source, const char* table) {
-    if (sqlite3_create_module_v2(db, table, &rows_table::kModule, &source, nullptr) != SQLITE_OK)
+    const sqlite3_module* const module =
+        source.kind == RowsSource::Kind::Leaves      ? &rows_table::kLeavesModule
+        : source.kind == RowsSource::Kind::RowLeaves ? &rows_table::kRowLeavesModule
+                                                     : &rows_table::kRowsModule;
+    if (sqlite3_create_module_v2(db, table, module, &source, nullptr) != SQLITE_OK)
         throw SqliteFailure{failureReason(db)};
 }
 
 // The rows go into the database on a thread of their own (the writer), in runs of kRunRows: the
 // caller's thread reads and describes each record into a run's values and packs the run's
-// leaves of the R-tree, and hands the run over; the writer inserts it, one statement for the
-// run's rows and one for its leaves. The two halves of the work take about the same time.
+// leaves of the R-tree, and hands the run over; the writer inserts it, one statement each for
+// the run's rows, its leaves and its rows' leaves. SQLite's work per row makes the writer's half
+// the longer.
 // Either thread's failure fails the export; the writer is stopped before anything goes.
 class GeoPackageSink final : public ExportSink {
   public:
@@ -509,8 +545,9 @@ class GeoPackageSink final : public ExportSink {
         // would make it 0644 whatever the umask allows); SQLite takes an empty file as a new
         // database.
         TextFileWriter(scratch_).close();
-        // The writer starts the file's pages on their way to disk as it goes, so that the sync
-        // at the end finds little left to write (SQLite lets a page go once it is full).
+        // The file's pages are started on their way to disk as the writer writes them, so that
+        // the sync at the end finds little left to write (SQLite lets a page go once it is
+        // full).
         scratchFd_ = ::open(scratch_.c_str(), O_RDONLY | O_CLOEXEC);
         // No count of SQLite's memory, which takes a lock on every allocation. Set before its
         // first use, if nothing came first; otherwise it stays as it is.
@@ -562,8 +599,12 @@ class GeoPackageSink final : public ExportSink {
             perRow_ = columns_.size();
             rows_.perRow = perRow_;
             addRowsTable(db_, rows_, "run_rows");
-            leaf_ = prepare(db_, kLeafSql);
+            addRowsTable(db_, leavesSource_, "run_nodes");
+            leaf_ = prepare(db_,
+                            "INSERT INTO rtree_points_geom_node (nodeno, data) SELECT nodeno, data "
+                            "FROM run_nodes");
             addRowsTable(db_, rowLeavesSource_, "run_leaves");
+            addRowsTable(db_, parentsSource_, "run_parents");
             rowLeaves_ = prepare(db_,
                                  "INSERT INTO rtree_points_geom_rowid (nodeno) SELECT nodeno FROM "
                                  "run_leaves");
@@ -693,12 +734,13 @@ class GeoPackageSink final : public ExportSink {
   private:
     static constexpr std::size_t kChannelsRoom = 256;
     static constexpr int kTimeSize = 24;
-    // Rows per run: 8192 rows' values take about 4 MiB.
-    static constexpr std::size_t kRunRows = 8192;
+    // Rows per run: 2048 rows' values take about 1 MiB, so that the runs on their way between
+    // the threads stay in the processors' caches (8192 took the caller's thread a tenth longer).
+    static constexpr std::size_t kRunRows = 2048;
     // Runs waiting for the writer, at most: then the caller's thread waits.
     static constexpr std::size_t kWaiting = 3;
-    // Runs between two starts of writing the file's new pages to disk: about 8 MiB.
-    static constexpr int kRunsPerSync = 6;
+    // Runs between two starts of writing the file's new pages to disk: about 8 MiB of them.
+    static constexpr int kRunsPerSync = 24;
 
     // A connection of this sink's: no journal and no syncs (a failure discards the database).
     static sqlite3* open(const char* file) {
@@ -744,6 +786,12 @@ class GeoPackageSink final : public ExportSink {
     // The full run to the writer, and a batch for the next.
     void handOver() {
         indexRun(*run_);
+        if (++runsUnsynced_ == kRunsPerSync && scratchFd_ >= 0) {
+            // Only started, not waited for: the sync at the end reports any failure. Here, not on
+            // the writer's thread, which has the longer half of the work.
+            ::sync_file_range(scratchFd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+            runsUnsynced_ = 0;
+        }
         const std::int64_t next = run_->firstRow + static_cast<std::int64_t>(run_->rows);
         if (!writer_.joinable()) writer_ = std::thread([this] { writeRows(); });
         {
@@ -779,15 +827,10 @@ class GeoPackageSink final : public ExportSink {
                     waiting_.pop_front();
                 }
                 room_.notify_one();
-                rows_.batch = rowLeavesSource_.batch = run.get();
+                rows_.batch = rowLeavesSource_.batch = leavesSource_.batch = run.get();
                 step(db_, insertFor(run->present));
-                writeLeaves(*run);
-                if (++runsUnsynced_ == kRunsPerSync && scratchFd_ >= 0) {
-                    // Only started, not waited for: the sync at the end reports any failure.
-                    ::sync_file_range(scratchFd_, 0, 0, SYNC_FILE_RANGE_WRITE);
-                    runsUnsynced_ = 0;
-                }
-                rows_.batch = rowLeavesSource_.batch = nullptr;
+                writeLeaves();
+                rows_.batch = rowLeavesSource_.batch = leavesSource_.batch = nullptr;
                 std::lock_guard lock(mutex_);
                 spare_.push_back(std::move(run));
             }
@@ -868,14 +911,8 @@ class GeoPackageSink final : public ExportSink {
     }
 
     // The writer's: the run's leaves, and each of its rows' leaf, into the database.
-    void writeLeaves(const RowBatch& run) {
-        const std::size_t count = run.leaves.size() / rtree::kNodeSize;
-        for (std::size_t k = 0; k < count; ++k) {
-            sqlite3_bind_int64(leaf_, 1, run.firstLeaf + static_cast<std::int64_t>(k));
-            sqlite3_bind_blob(leaf_, 2, run.leaves.data() + k * rtree::kNodeSize,
-                              static_cast<int>(rtree::kNodeSize), SQLITE_STATIC);
-            step(db_, leaf_);
-        }
+    void writeLeaves() {
+        step(db_, leaf_);
         step(db_, rowLeaves_);
     }
 
@@ -894,9 +931,8 @@ class GeoPackageSink final : public ExportSink {
         Statement node(db_,
                        "INSERT OR REPLACE INTO rtree_points_geom_node (nodeno, data) "
                        "VALUES (?, ?)");
-        Statement parent(db_,
-                         "INSERT INTO rtree_points_geom_parent (nodeno, parentnode) "
-                         "VALUES (?, ?)");
+        // The parent of each node but the root, by node number.
+        std::vector<std::int64_t> parentOf;
         std::vector<Cell> level = std::move(leaves_);
         leaves_ = {};
         for (unsigned depth = 1;; ++depth) {
@@ -908,7 +944,11 @@ class GeoPackageSink final : public ExportSink {
                 const std::int64_t nodeno = root ? 1 : nextNode_++;
                 unsigned char data[kNodeSize];
                 const Box box = putNode(data, &level[at], count, root ? depth : 0);
-                for (std::size_t k = at; k < at + count; ++k) parent.step(level[k].id, nodeno);
+                for (std::size_t k = at; k < at + count; ++k) {
+                    const auto child = static_cast<std::size_t>(level[k].id);
+                    if (parentOf.size() <= child) parentOf.resize(child + 1);
+                    parentOf[child] = nodeno;
+                }
                 sqlite3_bind_int64(node.statement, 1, nodeno);
                 sqlite3_bind_blob(node.statement, 2, data, kNodeSize, SQLITE_STATIC);
                 node.step();
@@ -917,6 +957,20 @@ class GeoPackageSink final : public ExportSink {
             if (root) break;
             level = std::move(above);
         }
+        // In one statement, in order of node numbers (every node from 2 on has a parent).
+        RowBatch parents;
+        parents.clear(1, 2 * parentOf.size());
+        for (std::size_t nodeno = 2; nodeno < parentOf.size(); ++nodeno) {
+            parents.integer(static_cast<std::int64_t>(nodeno));
+            parents.integer(parentOf[nodeno]);
+            parents.endRow();
+        }
+        parentsSource_.batch = &parents;
+        Statement parent(db_,
+                         "INSERT INTO rtree_points_geom_parent (nodeno, parentnode) SELECT v0, v1 "
+                         "FROM run_parents");
+        parent.step();
+        parentsSource_.batch = nullptr;
     }
 
     void finalizeStatements() {
@@ -933,11 +987,6 @@ class GeoPackageSink final : public ExportSink {
         Statement(sqlite3* db, const char* sql) : db(db), statement(prepare(db, sql)) {}
         ~Statement() { sqlite3_finalize(statement); }
         void step() { GeoPackageSink::step(db, statement); }
-        void step(std::int64_t a, std::int64_t b) {
-            sqlite3_bind_int64(statement, 1, a);
-            sqlite3_bind_int64(statement, 2, b);
-            step();
-        }
         sqlite3* db;
         sqlite3_stmt* statement;
     };
@@ -987,18 +1036,20 @@ class GeoPackageSink final : public ExportSink {
     fs::path target_;
     fs::path scratch_;
     std::optional<InterruptCleanup> cleanup_;
-    int scratchFd_ = -1;    // the scratch file, read-only: for sync_file_range
-    int runsUnsynced_ = 0;  // the writer's
+    int scratchFd_ = -1;  // the scratch file, read-only: for sync_file_range
+    int runsUnsynced_ = 0;
     // The database, the writer's alone while it runs.
     sqlite3* db_ = nullptr;
     std::vector<std::pair<std::uint64_t, sqlite3_stmt*>> inserts_;  // by the columns they take
-    sqlite3_stmt* leaf_ = nullptr;                                  // kLeafSql
-    sqlite3_stmt* rowLeaves_ = nullptr;             // each row's leaf, from run_leaves
-    std::string create_;                            // the points table
-    RowsSource rows_;                               // the run the writer inserts through inserts_
-    RowsSource rowLeavesSource_{nullptr, 0, true};  // and through rowLeaves_
-    std::size_t perRow_ = 0;                        // values of a row but the fid
-    std::vector<std::string> columns_;              // their columns' names
+    sqlite3_stmt* leaf_ = nullptr;       // a run's leaves, from run_nodes
+    sqlite3_stmt* rowLeaves_ = nullptr;  // each row's leaf, from run_leaves
+    std::string create_;                 // the points table
+    RowsSource rows_;                    // the run the writer inserts through inserts_
+    RowsSource rowLeavesSource_{nullptr, 0, RowsSource::Kind::RowLeaves};  // and rowLeaves_
+    RowsSource leavesSource_{nullptr, 0, RowsSource::Kind::Leaves};        // and leaf_
+    RowsSource parentsSource_{nullptr, 2, RowsSource::Kind::Rows};  // the index's parent rows
+    std::size_t perRow_ = 0;                                        // values of a row but the fid
+    std::vector<std::string> columns_;                              // their columns' names
     std::uint64_t count_ = 0;
     double minX_ = std::numeric_limits<double>::infinity();
     double maxX_ = -std::numeric_limits<double>::infinity();
