@@ -188,16 +188,19 @@ TEST(TextFileWriter, PlacesTheWholeNewFileOrLeavesTheWholeEarlierOne) {
             target = dir / "export.kml";
             earlier = existing ? "an earlier export\r\n" : "";
             if (existing) test::writeFile(target, earlier);
-            const auto writer = [&] {
-                return unnamed ? TextFileWriter::unnamedIn(dir.path(), target)
-                               : std::make_unique<TextFileWriter>(dir / ".export.kml.part");
+            // A named file's temporary name is its writer's to clean up, as an export does.
+            const auto placeNew = [&] {
+                auto out = unnamed ? TextFileWriter::unnamedIn(dir.path(), target)
+                                   : std::make_unique<TextFileWriter>(dir / ".export.kml.part");
+                ASSERT_TRUE(out) << "the file system has no unnamed files";
+                std::optional<InterruptCleanup> named;
+                if (!unnamed) named.emplace(out->path());
+                out->write(bytes);
+                out->sync();
+                out->close();
+                out->placeAs(target);
             };
-            auto out = writer();
-            ASSERT_TRUE(out) << "the file system has no unnamed files";
-            out->write(bytes);
-            out->sync();
-            out->close();
-            out->placeAs(target);
+            placeNew();
             EXPECT_EQ(test::readFile(target), bytes) << unnamed << existing;
             EXPECT_TRUE(othersIn(dir.path(), "export.kml").empty()) << unnamed << existing;
             if (!existing) continue;
@@ -207,14 +210,7 @@ TEST(TextFileWriter, PlacesTheWholeNewFileOrLeavesTheWholeEarlierOne) {
             if (child == 0) {
                 cleanupOnInterrupt();
                 TextFileWriter::setPlacementPause([] { raise(SIGTERM); });
-                auto again = writer();
-                // A named file's temporary name is its writer's to clean up, as an export does.
-                std::optional<InterruptCleanup> named;
-                if (!unnamed) named.emplace(again->path());
-                again->write(bytes);
-                again->sync();
-                again->close();
-                again->placeAs(target);
+                placeNew();
                 _exit(0);
             }
             int status = 0;
