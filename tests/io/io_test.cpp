@@ -174,6 +174,8 @@ std::vector<std::string> othersIn(const fs::path& folder, std::string_view kept)
 TEST(TextFileWriter, PlacesTheWholeNewFileOrLeavesTheWholeEarlierOne) {
     // Unnamed and named files, over an earlier file and a free name; the pause between the
     // steps finds the earlier file whole, and a signal there leaves it so and nothing beside.
+    // A rename the system refuses (the name is a folder with files in it) is an error, and the
+    // unnamed writer's hidden name is gone again.
     static fs::path target;
     static std::string earlier;
     TextFileWriter::setPlacementPause([] {
@@ -183,69 +185,54 @@ TEST(TextFileWriter, PlacesTheWholeNewFileOrLeavesTheWholeEarlierOne) {
     });
     const std::string bytes(3 << 20, 'n');
     for (const bool unnamed : {true, false}) {
-        for (const bool existing : {true, false}) {
+        for (const std::string_view there : {"a file", "nothing", "a folder"}) {
+            SCOPED_TRACE(::testing::Message() << unnamed << " over " << there);
             test::TempDir dir;
             target = dir / "export.kml";
-            earlier = existing ? "an earlier export\r\n" : "";
-            if (existing) test::writeFile(target, earlier);
-            const auto writer = [&] {
-                return unnamed ? TextFileWriter::unnamedIn(dir.path(), target)
-                               : std::make_unique<TextFileWriter>(dir / ".export.kml.part");
+            earlier = there == "a file" ? "an earlier export\r\n" : "";
+            if (!earlier.empty()) test::writeFile(target, earlier);
+            // A named file's temporary name is its writer's to clean up, as an export does.
+            const auto placeNew = [&] {
+                auto out = unnamed ? TextFileWriter::unnamedIn(dir.path(), target)
+                                   : std::make_unique<TextFileWriter>(dir / ".export.kml.part");
+                ASSERT_TRUE(out) << "the file system has no unnamed files";
+                std::optional<InterruptCleanup> named;
+                if (!unnamed) named.emplace(out->path());
+                out->write(bytes);
+                out->sync();
+                out->close();
+                out->placeAs(target);
             };
-            auto out = writer();
-            ASSERT_TRUE(out) << "the file system has no unnamed files";
-            out->write(bytes);
-            out->sync();
-            out->close();
-            out->placeAs(target);
-            EXPECT_EQ(test::readFile(target), bytes) << unnamed << existing;
-            EXPECT_TRUE(othersIn(dir.path(), "export.kml").empty()) << unnamed << existing;
-            if (!existing) continue;
+            if (there == "a folder") {
+                fs::create_directory(target);
+                test::writeFile(target / "inside", "x");
+                EXPECT_THROW(placeNew(), FileError);
+                EXPECT_EQ(othersIn(dir.path(), "export.kml"),
+                          unnamed ? std::vector<std::string>{}
+                                  : std::vector<std::string>{".export.kml.part"});
+                continue;
+            }
+            placeNew();
+            EXPECT_EQ(test::readFile(target), bytes);
+            EXPECT_TRUE(othersIn(dir.path(), "export.kml").empty());
+            if (earlier.empty()) continue;
             test::writeFile(target.string() + ".tmp", earlier);
             fs::rename(target.string() + ".tmp", target);
             const pid_t child = fork();
             if (child == 0) {
                 cleanupOnInterrupt();
                 TextFileWriter::setPlacementPause([] { raise(SIGTERM); });
-                auto again = writer();
-                // A named file's temporary name is its writer's to clean up, as an export does.
-                std::optional<InterruptCleanup> named;
-                if (!unnamed) named.emplace(again->path());
-                again->write(bytes);
-                again->sync();
-                again->close();
-                again->placeAs(target);
+                placeNew();
                 _exit(0);
             }
             int status = 0;
             waitpid(child, &status, 0);
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << unnamed;
-            EXPECT_EQ(test::readFile(target), earlier) << unnamed;
-            EXPECT_TRUE(othersIn(dir.path(), "export.kml").empty()) << unnamed;
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+            EXPECT_EQ(test::readFile(target), earlier);
+            EXPECT_TRUE(othersIn(dir.path(), "export.kml").empty());
         }
     }
     TextFileWriter::setPlacementPause(nullptr);
-}
-
-// A rename the system refuses (the name is a folder with files in it) is an error, and the
-// unnamed writer's hidden name is gone again.
-TEST(TextFileWriter, AFailedPlacementIsAnError) {
-    for (const bool unnamed : {true, false}) {
-        test::TempDir dir;
-        fs::create_directory(dir / "export.kml");
-        test::writeFile(dir / "export.kml" / "inside", "x");
-        auto out = unnamed ? TextFileWriter::unnamedIn(dir.path(), dir / "export.kml")
-                           : std::make_unique<TextFileWriter>(dir / ".export.kml.part");
-        ASSERT_TRUE(out);
-        out->write("bytes");
-        out->close();
-        EXPECT_THROW(out->placeAs(dir / "export.kml"), FileError) << unnamed;
-        // A named file's temporary name stays its writer's to clean up.
-        EXPECT_EQ(
-            othersIn(dir.path(), "export.kml"),
-            unnamed ? std::vector<std::string>{} : std::vector<std::string>{".export.kml.part"})
-            << unnamed;
-    }
 }
 
 TEST(TextFileWriter, NeverReplacesTheLoadedLogOrTheVendorList) {

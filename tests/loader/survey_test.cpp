@@ -20,37 +20,32 @@ std::string line(std::string_view lat, std::string_view lon, std::string_view bs
     return l;
 }
 
+// A sighting of one access point at E 19.1.
+std::string at(std::string_view lat, std::string_view time = "01:02:03") {
+    return line(lat, "E 19.1", "00:0c:41:aa:bb:01", time);
+}
+const std::string kBase = at("N 45.1");
+
 // clang-format off
 const struct KeyRow {
     const char* name; std::string a; const char* dateA; std::string b; const char* dateB;
     bool same;
 } kKeys[] = {
-    {"BSSID in any case", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "",
+    {"BSSID in any case", kBase, "",
                           line("N 45.1000000", "E 19.1000000", "00:0C:41:AA:BB:01"), "", true},
-    {"seven decimals", line("N 45.12345674", "E 19.1", "00:0c:41:aa:bb:01"), "",
-                       line("N 45.1234567", "E 19.1", "00:0c:41:aa:bb:01"), "", true},
-    {"rounded up", line("S 45.12345675", "E 19.1", "00:0c:41:aa:bb:01"), "",
-                   line("S 45.1234568", "E 19.1", "00:0c:41:aa:bb:01"), "", true},
-    {"latitude", line("N 45.1234567", "E 19.1", "00:0c:41:aa:bb:01"), "",
-                 line("N 45.1234568", "E 19.1", "00:0c:41:aa:bb:01"), "", false},
-    {"hemisphere", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "",
-                   line("N 45.1", "W 19.1", "00:0c:41:aa:bb:01"), "", false},
-    {"BSSID", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "",
-              line("N 45.1", "E 19.1", "00:0c:41:aa:bb:02"), "", false},
-    {"second", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "",
-               line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "01:02:04"), "", false},
-    {"date", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-05",
-             line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-06", false},
-    {"same date", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-05",
-                  line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-05", true},
-    {"one date", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "2004-06-05",
-                 line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "", true},
+    {"seven decimals", at("N 45.12345674"), "", at("N 45.1234567"), "", true},
+    {"rounded up", at("S 45.12345675"), "", at("S 45.1234568"), "", true},
+    {"latitude", at("N 45.1234567"), "", at("N 45.1234568"), "", false},
+    {"hemisphere", kBase, "", line("N 45.1", "W 19.1", "00:0c:41:aa:bb:01"), "", false},
+    {"BSSID", kBase, "", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:02"), "", false},
+    {"second", kBase, "", at("N 45.1", "01:02:04"), "", false},
+    {"date", kBase, "2004-06-05", kBase, "2004-06-06", false},
+    {"same date", kBase, "2004-06-05", kBase, "2004-06-05", true},
+    {"one date", kBase, "2004-06-05", kBase, "", true},
     {"no MAC, any case", line("N 45.1", "E 19.1", "home-ap"), "",
                          line("N 45.1", "E 19.1", "HOME-AP"), "", true},
-    {"no time", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "--:--:--"), "",
-                line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "00:00:00"), "", false},
-    {"spaces in a column", line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01", "01:0 2:03"), "",
-                           line("N 45.1", "E 19.1", "00:0c:41:aa:bb:01"), "", true},
+    {"no time", at("N 45.1", "--:--:--"), "", at("N 45.1", "00:00:00"), "", false},
+    {"spaces in a column", at("N 45.1", "01:0 2:03"), "", kBase, "", true},
 };
 // clang-format on
 

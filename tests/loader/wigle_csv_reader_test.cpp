@@ -243,36 +243,6 @@ TEST_F(WigleCsv, ReadsEachWritersColumns) {
     for (const auto& [bytes, want] : writers) EXPECT_EQ(lines(bytes), want) << bytes;
 }
 
-// Which rows are sightings, non-GPS entries and other radios; blank lines give nothing.
-TEST_F(WigleCsv, SortsEachRowByWhatItCarries) {
-    const std::string good = "aa:bb:cc:dd:ee:ff,n,[ESS],2024-1-1 1:1:1,6,-60,";
-    const std::pair<std::string, std::vector<Kind>> rows[] = {
-        {good + "45.5,-73.5,0,0,WIFI", {Kind::Sighting}},
-        {good + "0,-73.5,,,wifi", {Kind::Sighting}},  // on the equator
-        {good + "-90,-180,,,WIFI", {Kind::Sighting}},
-        {good + "0,0,0,0,WIFI", {Kind::NoPosition}},  // no fix
-        {good + ",,0,0,WIFI", {Kind::NoPosition}},
-        {good + "45.5x,-73.5,0,0,WIFI", {Kind::NoPosition}},
-        {good + "nan,-73.5,0,0,WIFI", {Kind::NoPosition}},
-        {good + "90.001,-73.5,0,0,WIFI", {Kind::NoPosition}},
-        {good + "45.5,180.5,0,0,WIFI", {Kind::NoPosition}},
-        {good + "45.5,-73.5", {Kind::NoPosition}},  // too short
-        {good + "45.5,-73.5,0,0,WIFI,extra", {Kind::NoPosition}},
-        {good + "45.5,-73.5,0,0,WIFI,,", {Kind::Sighting}},
-        {"aa:bb:cc:dd:ee,n,[ESS],2024-1-1 1:1:1,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
-        {"aa:bb:cc:dd:ee:fg,n,[ESS],,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
-        {"11:22:33:44:55:66,Buds,Misc [LE],2024-1-1 1:1:1,0,-80,45.5,-73.5,0,0,BLE",
-         {Kind::OtherRadio}},
-        {"11:22:33:44:55:66,Car,Misc,,0,-80,0,0,0,0,BT", {Kind::OtherRadio}},
-        {"310260_1_2,,NR;310260,,0,-95,45.5,-73.5,0,0,nr", {Kind::OtherRadio}},
-        {good + "45.5,-73.5,0,0,ZIGBEE", {Kind::NoPosition}},
-        {"  \t ", {}},
-        {",,,,,,,,,,", {Kind::NoPosition}},
-        {"\n\r\n\r" + good + "45.5,-73.5,0,0,WIFI\r\r\n\n", {Kind::Sighting}},
-    };
-    for (const auto& [row, want] : rows) EXPECT_EQ(kinds(kPre14 + kHead14 + row), want) << row;
-}
-
 std::string quoted(std::string_view name) {
     std::string out = "\"";
     for (char c : name) {
@@ -309,33 +279,57 @@ TEST_F(WigleCsv, KeepsNamesExactlyAsWritten) {
     }
 }
 
-// Damaged and hostile files: every line still gives its entry, in bounded memory.
-TEST_F(WigleCsv, SurvivesDamagedFiles) {
-    const std::string head = kPre14 + kHead14;
+// Which rows are sightings, non-GPS entries and other radios (blank lines give nothing), in
+// whole files and in damaged and hostile ones: every line still gives its entry.
+TEST_F(WigleCsv, SortsEachRowByWhatItCarries) {
+    const std::string good = "aa:bb:cc:dd:ee:ff,n,[ESS],2024-1-1 1:1:1,6,-60,";
     const std::string row = "aa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1,2,,,WIFI";
     std::string longRest;  // more rows than a record may be long
     while (longRest.size() < 2 * kWigleRecordLimit) longRest += row + "\n";
     std::vector<Kind> longKinds(1 + longRest.size() / (row.size() + 1), Kind::Sighting);
     longKinds[0] = Kind::NoPosition;
-    const std::pair<std::string, std::vector<Kind>> files[] = {
+    // The bytes after the header, and the entries' kinds.
+    const std::pair<std::string, std::vector<Kind>> rows[] = {
+        {good + "45.5,-73.5,0,0,WIFI", {Kind::Sighting}},
+        {good + "0,-73.5,,,wifi", {Kind::Sighting}},  // on the equator
+        {good + "-90,-180,,,WIFI", {Kind::Sighting}},
+        {good + "0,0,0,0,WIFI", {Kind::NoPosition}},  // no fix
+        {good + ",,0,0,WIFI", {Kind::NoPosition}},
+        {good + "45.5x,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {good + "nan,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {good + "90.001,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {good + "45.5,180.5,0,0,WIFI", {Kind::NoPosition}},
+        {good + "45.5,-73.5", {Kind::NoPosition}},  // too short
+        {good + "45.5,-73.5,0,0,WIFI,extra", {Kind::NoPosition}},
+        {good + "45.5,-73.5,0,0,WIFI,,", {Kind::Sighting}},
+        {"aa:bb:cc:dd:ee,n,[ESS],2024-1-1 1:1:1,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {"aa:bb:cc:dd:ee:fg,n,[ESS],,6,-60,45.5,-73.5,0,0,WIFI", {Kind::NoPosition}},
+        {"11:22:33:44:55:66,Buds,Misc [LE],2024-1-1 1:1:1,0,-80,45.5,-73.5,0,0,BLE",
+         {Kind::OtherRadio}},
+        {"11:22:33:44:55:66,Car,Misc,,0,-80,0,0,0,0,BT", {Kind::OtherRadio}},
+        {"310260_1_2,,NR;310260,,0,-95,45.5,-73.5,0,0,nr", {Kind::OtherRadio}},
+        {good + "45.5,-73.5,0,0,ZIGBEE", {Kind::NoPosition}},
+        {"  \t ", {}},
+        {",,,,,,,,,,", {Kind::NoPosition}},
+        {"\n\r\n\r" + good + "45.5,-73.5,0,0,WIFI\r\r\n\n", {Kind::Sighting}},
         // Cut short inside a row: the part lacks columns.
-        {head + row + "\n" + row.substr(0, 30), {Kind::Sighting, Kind::NoPosition}},
-        {head + row, {Kind::Sighting}},
-        // A quote never closed: its line is a row of its own, the rows after it are read.
-        {head + "aa:bb:cc:dd:ee:ff,\"open,[ESS],,6,-60,1,2,,,WIFI\n" + row + "\n" + row,
+        {row + "\n" + row.substr(0, 30), {Kind::Sighting, Kind::NoPosition}},
+        // A quote never closed: its line is a row of its own, the rows after it are read ...
+        {"aa:bb:cc:dd:ee:ff,\"open,[ESS],,6,-60,1,2,,,WIFI\n" + row + "\n" + row,
          {Kind::NoPosition, Kind::Sighting, Kind::Sighting}},
         // ... also when the rest of the file is longer than a record may be.
-        {head + "aa:bb:cc:dd:ee:ff,\"open,[ESS],,6,-60,1,2,,,WIFI\n" + longRest, longKinds},
+        {"aa:bb:cc:dd:ee:ff,\"open,[ESS],,6,-60,1,2,,,WIFI\n" + longRest, longKinds},
         // A NUL in a number makes it unreadable.
-        {head + "aa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1\0,2,,,WIFI\n"s + row,
+        {"aa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1\0,2,,,WIFI\n"s + row,
          {Kind::NoPosition, Kind::Sighting}},
         // A line longer than the limit is read past; the one at the limit is read.
-        {head + row + std::string(kWigleRecordLimit, ',') + "\n" + row,
+        {row + std::string(kWigleRecordLimit, ',') + "\n" + row,
          {Kind::NoPosition, Kind::Sighting}},
-        {head + row + std::string(kWigleRecordLimit - row.size(), ',') + "\n" + row,
+        {row + std::string(kWigleRecordLimit - row.size(), ',') + "\n" + row,
          {Kind::Sighting, Kind::Sighting}},
     };
-    for (const auto& [bytes, want] : files) EXPECT_EQ(kinds(bytes), want) << bytes.substr(0, 200);
+    for (const auto& [bytes, want] : rows)
+        EXPECT_EQ(kinds(kPre14 + kHead14 + bytes), want) << bytes.substr(0, 200);
 }
 
 TEST_F(WigleCsv, ReadsPastAHugeLineInBoundedMemory) {
