@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <numeric>
 
 #include "advanced/ap_name.h"
 #include "advanced/criteria.h"
 #include "advanced/mac_access_points.h"
 #include "export/main_exports.h"
 #include "export/map_sinks.h"
+#include "export/recording_sink.h"
 #include "export/st_sink.h"
 #include "export/styled_export.h"
 #include "io/block_writer.h"
@@ -65,6 +67,9 @@ TEST(ExportFileNames, MapFormatsReplaceTheLogsExtensionAndStreetsAndTripsKeepsTo
               "Custom_MAC_000A959D6816.geojson");
 }
 
+// The items of a record that tell the sighting (below) and the access point.
+const std::vector<std::size_t> kIdAndBssid = {WorkingRecord::Name, WorkingRecord::BSSID};
+
 // One record the per-access-point sink is handed; `id` goes in the Name item so a pin tells
 // which sighting it is.
 struct Sighting {
@@ -73,24 +78,6 @@ struct Sighting {
     const char* id;
     const char* time = "12:00:00GMT";
     const char* date = "";
-};
-
-// Writes what it receives as "id sightings first last", one a line.
-class RecordingSink final : public ExportSink {
-  public:
-    std::vector<std::string> calls;
-
-    void begin(ExportOutput&) override { calls.push_back("begin"); }
-    void write(ExportOutput&, const ExportRecord& record) override {
-        std::string call(record.fields[WorkingRecord::Name]);
-        call += " " + std::string(record.fields[WorkingRecord::BSSID]);
-        if (record.extras.signal) call += " " + std::to_string(*record.extras.signal);
-        call += " " + std::string(record.extras.date);
-        if (const AccessPointSummary* ap = record.accessPoint)
-            call += " x" + std::to_string(ap->sightings) + " " + ap->firstSeen + " " + ap->lastSeen;
-        calls.push_back(call);
-    }
-    void end(ExportOutput&) override { calls.push_back("end"); }
 };
 
 // Hands sighting(0) to sighting(count - 1) to `sink` as a walk would, the views valid during
@@ -149,8 +136,8 @@ TEST(PerAccessPoint, OnePinPerBssidInOrderOfFirstSightingAtItsStrongest) {
         {"00:0A:95:00:00:04", std::nullopt, "d2", "14:00:05GMT"},
         {"00:0A:95:00:00:01", 54, "a4", "15:00:00GMT", "2004-06-07"}};
     // clang-format on
-    auto recording = std::make_unique<RecordingSink>();
-    RecordingSink& inner = *recording;
+    auto recording = std::make_unique<test::RecordingSink>(kIdAndBssid);
+    test::RecordingSink& inner = *recording;
     const auto sink = makePerAccessPointSink(std::move(recording));
     EXPECT_TRUE(sink->wantsExtras());
     feed(*sink, sightings);
@@ -158,18 +145,19 @@ TEST(PerAccessPoint, OnePinPerBssidInOrderOfFirstSightingAtItsStrongest) {
     EXPECT_EQ(
         inner.calls,
         (std::vector<std::string>{
-            "begin", "a2 00:0A:95:00:00:01 55  x4 " + first + " " + t("15:00:00GMT", "2004-06-07"),
-            "b2 00:0a:95:00:00:02 -90  x3 " + noon + " " + noon,
-            "c1 00:0A:95:00:00:03 30  x2 " + noon + " " + t("13:00:00GMT", "2004-06-06"),
-            "d1 00:0A:95:00:00:04  x2 " + t("14:00:00GMT", "") + " " + t("14:00:05GMT", ""),
+            "begin",
+            "a2 00:0A:95:00:00:01 - 55 -  x4 " + first + " " + t("15:00:00GMT", "2004-06-07"),
+            "b2 00:0a:95:00:00:02 - -90 -  x3 " + noon + " " + noon,
+            "c1 00:0A:95:00:00:03 - 30 -  x2 " + noon + " " + t("13:00:00GMT", "2004-06-06"),
+            "d1 00:0A:95:00:00:04 - - -  x2 " + t("14:00:00GMT", "") + " " + t("14:00:05GMT", ""),
             "end"}));
     EXPECT_EQ(sink->pointsWritten(), 4u);
 }
 
 TEST(PerAccessPoint, MemoryGrowsWithAccessPointsNotSightings) {
     const auto keepsSmall = [] {
-        auto recording = std::make_unique<RecordingSink>();
-        RecordingSink& inner = *recording;
+        auto recording = std::make_unique<test::RecordingSink>(kIdAndBssid);
+        test::RecordingSink& inner = *recording;
         const auto sink = makePerAccessPointSink(std::move(recording));
         const char* bssids[] = {"00:0a:95:00:00:01", "00:0a:95:00:00:02", "00:0a:95:00:00:03"};
         feed(*sink, 1000000, [&](std::size_t i) {
@@ -180,23 +168,6 @@ TEST(PerAccessPoint, MemoryGrowsWithAccessPointsNotSightings) {
     // A million sightings held would take some 100 MiB.
     EXPECT_EXIT(test::exitWith(keepsSmall, 0, 8), ::testing::ExitedWithCode(0), "");
 }
-
-// Writes every item of each record it receives, and its extras and summary.
-class ItemSink final : public ExportSink {
-  public:
-    std::vector<std::string> pins;
-
-    void write(ExportOutput&, const ExportRecord& record) override {
-        std::string pin;
-        for (const std::string_view item : record.fields) pin.append(item).append("|");
-        for (const auto& number : {record.extras.snr, record.extras.signal, record.extras.noise})
-            pin += (number ? std::to_string(*number) : "-") + "|";
-        pin.append(record.extras.date);
-        if (const AccessPointSummary* ap = record.accessPoint)
-            pin += " x" + std::to_string(ap->sightings) + " " + ap->firstSeen + " " + ap->lastSeen;
-        pins.push_back(pin);
-    }
-};
 
 TEST(PerAccessPoint, HoldsEachStrongestRecordWholeHoweverItsItemsAndSizesChange) {
     // Sighting `round` of access point `n`: signals rise, so each sighting replaces the one
@@ -214,8 +185,10 @@ TEST(PerAccessPoint, HoldsEachStrongestRecordWholeHoweverItsItemsAndSizesChange)
     };
     const int kAccessPoints = 3000;  // several times the first hash table's size
     std::vector<std::string> expected;
-    auto recording = std::make_unique<ItemSink>();
-    ItemSink& inner = *recording;
+    std::vector<std::size_t> all(WorkingRecord::kFieldCount);
+    std::iota(all.begin(), all.end(), 0);
+    auto recording = std::make_unique<test::RecordingSink>(all);
+    test::RecordingSink& inner = *recording;
     const auto sink = makePerAccessPointSink(std::move(recording));
     test::TempDir dir;
     TextFileWriter file(dir / "out");
@@ -235,16 +208,17 @@ TEST(PerAccessPoint, HoldsEachStrongestRecordWholeHoweverItsItemsAndSizesChange)
             sink->write(out, record);
             if (round < 3) continue;
             std::string pin;
-            for (const std::string& text : items) pin += text + "|";
-            pin += (n % 5 ? std::to_string(-n) : "-") + "|30|" +
-                   (n % 7 ? std::to_string(n * 1000) : "-") + "|" + date + " x4 " +
+            for (const std::string& text : items) pin += text + " ";
+            pin += (n % 5 ? std::to_string(-n) : "-") + " 30 " +
+                   (n % 7 ? std::to_string(n * 1000) : "-") + " " + date + " x4 " +
                    mapTime("01:02:03GMT", "") + " " + mapTime("23:59:59", date);
             expected.push_back(pin);
         }
     }
     sink->end(out);
     block.finish();
-    EXPECT_EQ(inner.pins, expected);
+    expected.push_back("end");
+    EXPECT_EQ(inner.calls, expected);
 }
 
 TEST(StyledExports, StreetsAndTripsStyleWritesTodaysFilesAndPerAccessPointCountsPins) {

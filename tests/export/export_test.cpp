@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "export/export_walk.h"
 #include "export/main_exports.h"
+#include "export/recording_sink.h"
 #include "export/st_sink.h"
 #include "io/file_error.h"
 #include "loader/source_loader.h"
@@ -159,28 +158,6 @@ TEST(WriteExport, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsRepo
     EXPECT_EXIT(test::exitWith(reported, 3 << 20), ::testing::ExitedWithCode(0), "");
 }
 
-// A sink that keeps what it receives: "begin", each record's items joined by "|", "end".
-class RecordingSink : public ExportSink {
-  public:
-    std::vector<std::string> calls;
-    std::size_t failAt = 0;  // throws on this call (counted from 1), 0 for never
-
-    void begin(ExportOutput& out) override { call(out, "begin"); }
-    void write(ExportOutput& out, const ExportRecord& record) override {
-        std::string joined;
-        for (const std::string_view item : record.fields) joined.append(item).append("|");
-        call(out, joined);
-    }
-    void end(ExportOutput& out) override { call(out, "end"); }
-
-  private:
-    void call(ExportOutput& out, const std::string& what) {
-        calls.push_back(what);
-        if (calls.size() == failAt) throw std::runtime_error("sink failed");
-        out.append(what + "\n");
-    }
-};
-
 TEST(WriteExport, ASinkThatFailsLeavesTheEarlierFileAndNoOther) {
     test::TempDir dir;
     std::string working;
@@ -190,7 +167,7 @@ TEST(WriteExport, ASinkThatFailsLeavesTheEarlierFileAndNoOther) {
     const RecordSelection all{[](const RecordFields&) { return true; }};
     // In begin(), on the second record, in end().
     for (const std::size_t failAt : {1u, 3u, 5u}) {
-        RecordingSink sink;
+        test::RecordingSink sink({});
         sink.failAt = failAt;
         EXPECT_THROW(writeExport(dir / "output1", dir / "x", all, sink), std::runtime_error);
         EXPECT_EQ(test::readFile(dir / "x"), "earlier export") << failAt;
