@@ -93,11 +93,8 @@ struct Ui {
         Shell::clearCalls();
         FileDialog::clearScript();
         QDir::setCurrent(kStart);
-        freshSettings();
-    }
-    // The export choices and recent logs are kept in a settings file of the tests' own, back
-    // at their defaults: no test reads or writes the user's.
-    static void freshSettings() {
+        // The export choices and recent logs are kept in a settings file of the tests' own,
+        // back at their defaults: no test reads or writes the user's.
         static const QTemporaryDir settings;
         QStandardPaths::setTestModeEnabled(true);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());

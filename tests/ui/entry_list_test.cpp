@@ -2,14 +2,11 @@
 // The Advanced windows' list: what is selected after each thing a user does with the list and
 // its filter box, and that each of those things tells the windows once (entrySelected), or not
 // at all when the selection stays.
-#include "ui/entry_list.h"
-
-#include <QLineEdit>
-#include <QSignalSpy>
-#include <QTest>
 #include <vector>
 
-using velmora::EntryList;
+#include "support/ui_test_support.h"
+
+using namespace velmora::uitest;
 
 namespace {
 
@@ -17,9 +14,9 @@ const QStringList kEntries = {"HOME", "OFFICE", "OTHER", "A/B", "#BLANK#"};
 
 // One step: `action` is "click E", "ctrl-click E" (the mouse on entry E), "type T" (typed in the
 // filter box), "escape" (in the filter box), "down", "up", "select E" (selectEntry), "filter T"
-// (setFilter) or "entries" (setEntries, the same ones again). Then the filter box holds
-// `filter`, `selected` is the selected entry ("" for none), and entrySelected was emitted
-// `told` times.
+// (setFilter), "entries" (setEntries, the same ones again) or "copy" (Ctrl+C: the selected
+// entry is copied, nothing when none is). Then the filter box holds `filter`, `selected` is
+// the selected entry ("" for none), and entrySelected was emitted `told` times.
 struct Step {
     const char *action, *filter, *selected;
     int told;
@@ -32,7 +29,8 @@ const struct Scenario {
 } kScenarios[] = {
     {"a click selects, once; a Ctrl+click takes the pick back", {
         {"click OFFICE", "", "OFFICE", 1}, {"click OFFICE", "", "OFFICE", 0},
-        {"click HOME", "", "HOME", 1}, {"ctrl-click HOME", "", "", 1}}},
+        {"click HOME", "", "HOME", 1}, {"copy", "", "HOME", 0}, {"ctrl-click HOME", "", "", 1},
+        {"copy", "", "", 0}}},
     {"a filter keeps a shown pick", {
         {"click HOME", "", "HOME", 1}, {"type o", "o", "HOME", 0}, {"type m", "om", "HOME", 0},
         {"escape", "", "HOME", 0}}},
@@ -66,13 +64,8 @@ class EntryListTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void eachActionSelectsAndTellsOnce_data() {
-        QTest::addColumn<int>("row");
-        for (std::size_t i = 0; i < std::size(kScenarios); ++i)
-            QTest::newRow(kScenarios[i].name) << static_cast<int>(i);
-    }
+    void eachActionSelectsAndTellsOnce_data() { rows(kScenarios); }
     void eachActionSelectsAndTellsOnce() {
-        QFETCH(int, row);
         QWidget window;
         window.resize(300, 300);
         auto* list = new EntryList(&window, "List2");
@@ -83,7 +76,7 @@ class EntryListTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy told(list, &EntryList::entrySelected);
 
-        for (const Step& step : kScenarios[row].steps) {
+        for (const Step& step : fetch(kScenarios).steps) {
             const QString action = QString::fromLatin1(step.action);
             const QString verb = action.section(' ', 0, 0), what = action.section(' ', 1);
             if (verb == "click" || verb == "ctrl-click") {
@@ -103,6 +96,11 @@ class EntryListTest : public QObject {
                 list->selectEntry(kEntries.indexOf(what));
             } else if (verb == "filter") {
                 list->setFilter(what);
+            } else if (verb == "copy") {
+                QApplication::clipboard()->setText("before");
+                QTest::keySequence(list, QKeySequence::Copy);
+                QCOMPARE(QApplication::clipboard()->text(),
+                         *step.selected ? step.selected : "before");
             } else {
                 list->setEntries(kEntries);
             }

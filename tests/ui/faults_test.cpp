@@ -29,13 +29,6 @@ static bool reported(Program& p, const Command& c, const QString& part) {
            p.form->isLoaded() && (!c.entry || p.window(c.name)->isVisible());
 }
 
-// A chosen source log that cannot be loaded, or a working file that cannot be written: a row
-// a report (which logs cannot be read is the loader's table).
-const struct Refused {
-    const char *name, *status;
-} kRefused[] = {{"bad format line", "Bad File - Try Again"},
-                {"output1 is a folder", "Working File Error - Check Folder"}};
-
 class FaultsTest : public QObject, Ui {
     Q_OBJECT
 
@@ -76,23 +69,6 @@ class FaultsTest : public QObject, Ui {
             QVERIFY(reported(p, c, "") && QDir(elsewhere.path()).isEmpty());
             QVERIFY(!QDir(p.logs.path()).exists());
         }
-    }
-
-    // The window stays Idle with the report.
-    void refusedLoads_data() { rows(kRefused); }
-    void refusedLoads() {
-        const Refused& r = fetch(kRefused);
-        const QString kind = r.name;
-        Program p;
-        const QString chosen = p.logs.filePath("chosen.txt");
-        const bool badLog = kind == "bad format line";
-        writeAll(chosen, badLog ? "#\r\n# $Format: wi-scan with extensions \r\n" : driveLog());
-        if (!badLog) QVERIFY(QDir(p.app.path()).mkpath("output1/kept"));
-        p.open(chosen);
-        QCOMPARE(p.status(), r.status);
-        QVERIFY(p.form->windowTitle() == "Velmora 2004" && MessageBox::shown().isEmpty());
-        QVERIFY(p.action("Openoptn")->isEnabled() && !p.action("Convertall")->isEnabled());
-        QVERIFY(!p.form->isLoaded() && !QFileInfo(p.output1()).isFile());
     }
 
     // A name of every byte value 1..255 (but the log's separators) lists as Latin-1 and, picked,

@@ -13,18 +13,22 @@ using namespace velmora::uitest;
 
 const QString kNone = "No AP Selected To Export";
 // clang-format off
-// enabled: the menu items enabled, of Openoptn Convertall CloseFile QuickSort advanced APName
-// MACAddress AdvanceCriteria.
+// The log loaded ("": none; "bad": one whose format line is wrong; "folder": a good one while
+// output1 is a folder), whether Close File follows, the menu items enabled, Label1, Label14.
 const struct State {
-    const char* name; bool load, summary, close; const char *enabled, *status, *type;
+    const char *name, *log; bool close; const char *enabled, *status, *type;
 } kStates[] = {
-    {"start", false, false, false, "Openoptn OpenFolder APName MACAddress AdvanceCriteria", "", ""},
-    {"text", true, false, false, "AddLogs Convertall CloseFile QuickSort advanced MACAddress AdvanceCriteria",
+    {"start", "", false, "Openoptn OpenFolder APName MACAddress AdvanceCriteria", "", ""},
+    {"text", "text", false, "AddLogs Convertall CloseFile QuickSort advanced MACAddress AdvanceCriteria",
      "Processing Done!", "NS1 Text Export"},
-    {"summary", true, true, false, "AddLogs Convertall CloseFile QuickSort advanced APName AdvanceCriteria",
+    {"summary", "summary", false, "AddLogs Convertall CloseFile QuickSort advanced APName AdvanceCriteria",
      "Processing Done!", "NS1 Summary Export"},
-    {"text, closed", true, false, true, "Openoptn OpenFolder MACAddress AdvanceCriteria",
-     "Information Unloaded", "NS1 Text Export"}};
+    {"text, closed", "text", true, "Openoptn OpenFolder MACAddress AdvanceCriteria",
+     "Information Unloaded", "NS1 Text Export"},
+    {"bad format line", "bad", false, "Openoptn OpenFolder APName MACAddress AdvanceCriteria",
+     "Bad File - Try Again", ""},
+    {"output1 is a folder", "folder", false, "Openoptn OpenFolder APName MACAddress AdvanceCriteria",
+     "Working File Error - Check Folder", ""}};
 
 // An export of the List2 entry (in MAC mode of the List1 pick, "": none) answered with
 // out/<answer>; ".txt" is added where no extension was typed. lines: columns 3 and 5. given:
@@ -103,12 +107,17 @@ class WindowsTest : public QObject, Ui {
     void states_data() { rows(kStates); }
     void states() {
         const State& s = fetch(kStates);
+        const QString log = s.log;
         Program p;
-        if (s.load) p.load(driveLog(s.summary));
+        if (log == "folder") QVERIFY(QDir(p.app.path()).mkpath("output1/kept"));
+        if (log == "bad") p.load("#\r\n# $Format: wi-scan with extensions \r\n");
+        if (log != "bad" && !log.isEmpty()) p.load(driveLog(log == "summary"));
         if (s.close) p.trigger("CloseFile");
-        const bool loaded = s.load && !s.close;
+        const bool loaded = p.status() == "Processing Done!";
         QCOMPARE(p.form->windowTitle(), loaded ? "Velmora 2004 - drive.txt" : "Velmora 2004");
-        QVERIFY(p.status() == s.status && text(p.form.get(), "Label14") == s.type);
+        QCOMPARE(p.status() + " | " + text(p.form.get(), "Label14"),
+                 QString(s.status) + " | " + s.type);
+        QVERIFY(MessageBox::shown().isEmpty() && p.form->isLoaded() == loaded);
         QStringList enabled;
         for (const char* item :
              {"Openoptn", "OpenFolder", "AddLogs", "Convertall", "CloseFile", "QuickSort",
@@ -120,7 +129,7 @@ class WindowsTest : public QObject, Ui {
             const bool shown = p.form->findChild<QWidget*>(name)->isVisibleTo(p.form.get());
             QVERIFY2(shown == (loaded == (n > 0)), qPrintable(name));
         }
-        QCOMPARE(QFile::exists(p.output1()), loaded);
+        QCOMPARE(QFileInfo(p.output1()).isFile(), loaded);
     }
 
     void openDialogCancelsAndNames() {
@@ -162,12 +171,23 @@ class WindowsTest : public QObject, Ui {
         Program p;
         p.form->show();
         QVERIFY(QTest::qWaitForWindowActive(p.form.get()));
-        // Idle: the Quick Sort menu is disabled, so its keys do nothing; Ctrl+C neither.
+        // Idle: the Quick Sort menu is disabled, so its keys do nothing; Ctrl+C and Copy Counts
+        // neither.
+        QApplication::clipboard()->setText("before");
         QTest::keyClick(p.form.get(), Qt::Key_F2);
         QTest::keyClick(p.form.get(), Qt::Key_C, Qt::ControlModifier);
+        p.trigger("CopyCounts");
         QVERIFY(Beep::count() == 0 && p.status().isEmpty());
-        // A full convert does not beep, a quick sort (here by its key) does.
+        QVERIFY(!p.action("CopyCounts")->isEnabled() &&
+                QApplication::clipboard()->text() == "before");
+        // Copy Counts copies the six counts; a full convert does not beep, a quick sort (here
+        // by its key) does.
         p.load();
+        QVERIFY(p.form->centralWidget()->actions().contains(p.action("CopyCounts")));
+        p.trigger("CopyCounts");
+        QCOMPARE(QApplication::clipboard()->text(),
+                 "Total Number Of Source Entries: 11\nNon-GPS Dropped Entries: 0\n"
+                 "WEP OFF Entries: 2\nWEP ON Entries: 9\nAP Locatiions: 8\nAd-Hoc Locations: 2\n");
         p.trigger("Convertall");
         QVERIFY(p.status() == "Full Convert Complete!" && Beep::count() == 0);
         QTest::keyClick(p.form.get(), Qt::Key_F3);
