@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <iomanip>
 #include <sstream>
 #include <vector>
@@ -206,19 +207,13 @@ TEST_F(WigleCsv, RefusesAFileWithoutAUsableHeader) {
     EXPECT_EQ(test::fileErrorPath([&] { openWigleCsv(dir.path()); }), dir.path());
 }
 
-// The same sightings as each writer writes them.
+// The columns as each writer writes them.
 TEST_F(WigleCsv, ReadsEachWritersColumns) {
-    const std::string rows14 =
-        "AA:BB:CC:DD:EE:01,HomeNet,[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS][WPS],2024-03-09 "
-        "07:05:02,6,-67,52.3676,4.9041,12.5,4,WIFI\n"
-        "00:11:22:33:44:55,Cafe,[ESS],2024-03-09 07:05:03,36,-80,-33.8688,151.2093,-3,16,WIFI\n";
     const std::string rows16 =
         "aa:bb:cc:dd:ee:01,HomeNet,[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS][WPS],2024-03-09 "
         "07:05:02,6,2437,-67,52.3676,4.9041,12.5,4,,,WIFI\n"
         "00:11:22:33:44:55,Cafe,[ESS],2024-03-09 07:05:03,0,5180,-80,-33.8688,151.2093,-3.0,"
         "16,5A03BA0000,,WIFI\n";
-    EXPECT_EQ(lines(kPre14 + kHead14 + rows14), lines(kPre16 + kHead16 + rows16));
-
     const std::pair<std::string, std::vector<std::string>> writers[] = {
         {kPre16 + kHead16 + rows16,
          {"0 52.3676,4.9041 [HomeNet] aa:bb:cc:dd:ee:01 11 40 6 -67 2024-03-09 07:05:02 "
@@ -334,13 +329,10 @@ TEST_F(WigleCsv, SortsEachRowByWhatItCarries) {
 
 TEST_F(WigleCsv, ReadsPastAHugeLineInBoundedMemory) {
     {
-        std::FILE* out = std::fopen((dir / "huge.csv").c_str(), "wb");
-        ASSERT_NE(out, nullptr);
-        std::fputs((kPre14 + kHead14).c_str(), out);
-        const std::string block(1 << 20, '"');
-        for (int k = 0; k < 100; ++k) std::fwrite(block.data(), 1, block.size(), out);
-        std::fputs("\naa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1,2,,,WIFI\n", out);
-        std::fclose(out);
+        std::ofstream out(dir / "huge.csv", std::ios::binary);
+        out << kPre14 << kHead14;
+        for (int k = 0; k < 100; ++k) out << std::string(1 << 20, '"');
+        out << "\naa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1,2,,,WIFI\n";
     }
     const auto work = [&] {
         const auto reader = openWigleCsv(dir / "huge.csv");
