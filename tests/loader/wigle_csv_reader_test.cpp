@@ -230,9 +230,9 @@ TEST_F(WigleCsv, ReadsEachWritersColumns) {
           "0 48.85,2.35 [] a4:c3:f0:11:22:34 1 2 1 -90 2025-05-06 11:14:52 [OPEN] 35.2 2.5"}},
         // Latitude/Longitude, columns reordered, no Type, altitude, accuracy nor frequency.
         {"SSID,MAC,Latitude,Longitude,RSSI,Channel,AuthMode,FirstSeen\n"
-         "Lab,AA:BB:CC:00:00:01,+10.5,-20.25,-55,165,,2024-1-2 3:4:5\n"
+         "Lab,AA:BB:CC:00:00:01,+10.5,-20.25,-55,36,,2024-1-2 3:4:5\n"
          "Lab2,AA:BB:CC:00:00:02,90,180,x,,[IBSS],not a date\n",
-         {"0 10.5,-20.25 [Lab] aa:bb:cc:00:00:01 1 0 165 -55 2024-01-02 03:04:05 - - -",
+         {"0 10.5,-20.25 [Lab] aa:bb:cc:00:00:01 1 8000 36 -55 2024-01-02 03:04:05 - - -",
           "0 90,180 [Lab2] aa:bb:cc:00:00:02 2 0 - - [IBSS] - -"}},
     };
     for (const auto& [bytes, want] : writers) EXPECT_EQ(lines(bytes), want) << bytes;
