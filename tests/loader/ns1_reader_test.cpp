@@ -9,8 +9,6 @@
 #include <vector>
 
 #include "io/file_error.h"
-#include "io/line_reader.h"
-#include "loader/source_loader.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -328,26 +326,6 @@ TEST_F(Ns1, ARecordOfManyEntriesComesThroughInOrder) {
     EXPECT_EQ(damaged.entries.size(), 1u);
     EXPECT_EQ(damaged.damage, "the file is cut short in access point 2 of 2");
     EXPECT_EQ(damaged.lost, 19998u);
-}
-
-// The sample and its text export, written together by tools/make_survey_log.py, hold the same
-// entries in the same order: loaded, they give the same records, and each record the same
-// extras line up to its date (the text has no other values; the counts: the loader's test).
-TEST(Ns1Sample, MatchesItsTextExport) {
-    test::TempDir dir;
-    const WorkingFiles files{dir.path()};
-    const auto loaded = [&](const char* sample) {
-        EXPECT_EQ(loadSourceLog(test::repoFile(sample), files).status, LoadStatus::Loaded);
-        std::string text = test::readFile(files.output1());
-        LineReader extras(files.extras());
-        for (std::string line; extras.next(line);) {
-            std::size_t end = 0;
-            for (int comma = 0; comma < 5; ++comma) end = line.find(',', end) + 1;
-            text += line.substr(0, end) + "\n";
-        }
-        return text;
-    };
-    EXPECT_EQ(loaded("samples/drive-ns1.ns1"), loaded("samples/drive-ns1.txt"));
 }
 
 }  // namespace
