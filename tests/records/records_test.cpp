@@ -171,26 +171,25 @@ TEST(WorkingFolderLock, HoldsTheFileUnderTheNameWhateverHappensBetweenOpenAndLoc
     test::TempDir dir;
     const WorkingFiles files{dir.path()};
     std::optional<WorkingFolderLock> other;
-    const auto replace = [&](bool fifo) {
-        fs::remove(files.lockFile());
-        if (fifo) {
-            ASSERT_EQ(mkfifo(files.lockFile().c_str(), 0644), 0);
-        }
-    };
     const struct {
         const char* what;
         std::function<void()> between;
         WorkingFolderLock::Status expected;
     } cases[] = {
-        {"the holder lets go: the file goes", [&] { replace(false); }, Held},
+        {"the holder lets go: the file goes", [&] { fs::remove(files.lockFile()); }, Held},
         {"the holder lets go, another takes a new file",
          [&] {
-             replace(false);
+             fs::remove(files.lockFile());
              other.emplace(files);
              ASSERT_EQ(other->tryLock(), Held);
          },
          InUse},
-        {"a FIFO takes the name", [&] { replace(true); }, Error},
+        {"a FIFO takes the name",
+         [&] {
+             fs::remove(files.lockFile());
+             ASSERT_EQ(mkfifo(files.lockFile().c_str(), 0644), 0);
+         },
+         Error},
     };
     WorkingFolderLock::setLockPause([] {
         if (const auto run = std::exchange(betweenOpenAndLock, nullptr)) run();
