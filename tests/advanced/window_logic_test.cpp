@@ -233,15 +233,10 @@ TEST(DistinctLists, ANameFoundInAnyCaseIsTheUpperCasedName) {
 TEST(DistinctLists, GroupsEntriesAndRecountsMatchTheirDefinitionByText) {
     // Names longer than eight bytes (upper-cased eight bytes at a time: each byte value at
     // each place is the test above's) and from 0x80 up.
-    const char* ssids[] = {"home",
-                           "Home",
-                           "HOME",
-                           "\"Cafe,Bar\"",
-                           "\xe9t\xe9",
-                           "#Blank#",
-                           "x",
-                           "Office-Net-2.4GHz",
-                           "OFFICE-net-2.4ghz"};
+    // clang-format off
+    const char* ssids[] = {"home", "Home", "HOME", "\"Cafe,Bar\"", "\xe9t\xe9", "#Blank#", "x",
+                           "Office-Net-2.4GHz", "OFFICE-net-2.4ghz"};
+    // clang-format on
     const char* flags[] = {"0011", "0012", "0001", "0013", "0071", "5", "8", "", "0a1b", "00A1"};
     // Case does not count in an odd BSSID either; hex values do not join it to a MAC address.
     const char* odd[] = {
