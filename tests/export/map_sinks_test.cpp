@@ -176,16 +176,12 @@ TEST(MapSinks, KmlFolderPointsHeldUntilTheEndKeepEveryValue) {
         ExportRecord record;
         for (std::size_t k = 0; k < record.fields.size(); ++k) record.fields[k] = items[k];
         const std::string auth = i % 4 ? "[WPA2] <&>" + n : "", name = "caf\xc3\xa9 &" + n;
-        record.extras = {i % 2 ? std::optional(-i) : std::nullopt,
-                         i,
-                         49,
-                         "2004-06-05",
-                         i % 3 ? std::optional(-i) : std::nullopt,
-                         auth,
-                         i % 5 ? std::optional(i / 8.0) : std::nullopt,
-                         std::nullopt,
-                         i % 7 ? std::nullopt : std::optional(149),
-                         name};
+        // clang-format off
+        record.extras = {i % 2 ? std::optional(-i) : std::nullopt, i, 49, "2004-06-05",
+                         i % 3 ? std::optional(-i) : std::nullopt, auth,
+                         i % 5 ? std::optional(i / 8.0) : std::nullopt, std::nullopt,
+                         i % 7 ? std::nullopt : std::optional(149), name};
+        // clang-format on
         record.accessPoint = i % 6 ? nullptr : &summary;
         sink->write(out, record);
         const MapPoint point = describeRecord(record, nullptr);
