@@ -86,16 +86,14 @@ TEST(CriteriaExport, EachModeTakesItsSightings) {
                     record("N1.5", "W2.5", "home", "00:0f:66:aa:bb:01", "00F1") +
                         record("S1.5", "E2.5", "office", "00:0F:66:aa:bb:01") +
                         record("N3.5", "E4.5", "Home", "00:0F:66:AA:BB:02", "0002", "Ad-hoc"));
-    const auto written = [&](const CriteriaSelection& selection) {
-        return exportCriteria(dir / "output1", dir / "x.TXT", selection);
-    };
-    const auto mac = CriteriaExportMode::MacAddress;
     // MAC mode: the sighting under another name is written; the Flags tests still apply.
-    EXPECT_EQ(written({"HOME", "00:0F:66:AA:BB:01", ConnectionType::Bss, WepStatus::Both, mac}),
-              2u);
-    EXPECT_EQ(written({"HOME", "00:0F:66:AA:BB:01", ConnectionType::AdHoc, WepStatus::Both, mac}),
-              0u);
-    EXPECT_EQ(written({"HOME", "", kAny, WepStatus::Both, mac}), 0u);
+    const auto written = [&](const char* mac, ConnectionType type) {
+        return exportCriteria(dir / "output1", dir / "x.TXT",
+                              {"HOME", mac, type, WepStatus::Both, CriteriaExportMode::MacAddress});
+    };
+    EXPECT_EQ(written("00:0F:66:AA:BB:01", ConnectionType::Bss), 2u);
+    EXPECT_EQ(written("00:0F:66:AA:BB:01", ConnectionType::AdHoc), 0u);
+    EXPECT_EQ(written("", kAny), 0u);
     EXPECT_EQ(test::readFile(dir / "x.TXT"), kExportHeader);
 }
 
@@ -233,15 +231,10 @@ TEST(DistinctLists, ANameFoundInAnyCaseIsTheUpperCasedName) {
 TEST(DistinctLists, GroupsEntriesAndRecountsMatchTheirDefinitionByText) {
     // Names longer than eight bytes (upper-cased eight bytes at a time: each byte value at
     // each place is the test above's) and from 0x80 up.
-    const char* ssids[] = {"home",
-                           "Home",
-                           "HOME",
-                           "\"Cafe,Bar\"",
-                           "\xe9t\xe9",
-                           "#Blank#",
-                           "x",
-                           "Office-Net-2.4GHz",
-                           "OFFICE-net-2.4ghz"};
+    // clang-format off
+    const char* ssids[] = {"home", "Home", "HOME", "\"Cafe,Bar\"", "\xe9t\xe9", "#Blank#", "x",
+                           "Office-Net-2.4GHz", "OFFICE-net-2.4ghz"};
+    // clang-format on
     const char* flags[] = {"0011", "0012", "0001", "0013", "0071", "5", "8", "", "0a1b", "00A1"};
     // Case does not count in an odd BSSID either; hex values do not join it to a MAC address.
     const char* odd[] = {

@@ -27,13 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using enum ExportFormat;
 
-ExportStyle onePinPerAccessPoint(ExportFormat format) {
-    ExportStyle style;
-    style.format = format;
-    style.perAccessPoint = true;
-    return style;
-}
-
 TEST(ExportFormats, EveryOptionWordNamesItsFormatAndNoOtherWordDoes) {
     for (const ExportFormat format : {StreetsAndTrips, Kml, Gpx, GeoJson, Csv})
         EXPECT_EQ(parseExportFormat(exportFormatInfo(format).option), format);
@@ -237,9 +230,9 @@ TEST(StyledExports, StreetsAndTripsStyleWritesTodaysFilesAndPerAccessPointCounts
                                       "drive.txt", ExportStyle{});
     EXPECT_EQ(styled.filename(), "FullConvert_drive.txt");
     EXPECT_EQ(test::readFile(styled), test::readFile(today));
-    EXPECT_EQ(exportApNameGroup(files.output1(), dir / "pins", "HOME",
-                                onePinPerAccessPoint(StreetsAndTrips)),
-              2u);
+    ExportStyle pins;
+    pins.perAccessPoint = true;
+    EXPECT_EQ(exportApNameGroup(files.output1(), dir / "pins", "HOME", pins), 2u);
     EXPECT_EQ(exportApNameGroup(files.output1(), dir / "all", "HOME", {}), 3u);
 }
 

@@ -124,21 +124,17 @@ TEST(WriteExport, AnExportOfManyBlocksIsThePlainExportAndAFailedBlockWriteIsRepo
     const std::string_view names[] = {"home", "a;b", "the \"den\"", "Cafe,Bar", "#Blank#", ";"};
     std::string working, all = std::string(kExportHeader);
     for (std::size_t i = 0; i < 90000; ++i) {
+        // The items in file order, as the record's line and as the line writer's views.
+        const std::string ssid = std::string(names[i % 6]) + std::to_string(i);
+        const std::string bssid = "00:0a:95:" + std::to_string(i % 97);
+        const std::string_view lon = longitudes[i % 5 == 4 ? 0 : (i / 5) % 5];
+        const std::string_view type = i % 7 ? "BSS" : "ad-hoc";
+        const std::string_view flags = i % 3 ? "0011" : "0001";
+        const RecordFields fields = {latitudes[i % 5], lon, ssid,  type,       bssid, "12:00:00GMT",
+                                     "[257449]",       "#", flags, "00000040", "100"};
         WorkingRecord record;
-        record[WorkingRecord::Latitude] = latitudes[i % 5];
-        record[WorkingRecord::Longitude] = longitudes[i % 5 == 4 ? 0 : (i / 5) % 5];
-        record[WorkingRecord::SSID] = std::string(names[i % 6]) + std::to_string(i);
-        record[WorkingRecord::Type] = i % 7 ? "BSS" : "ad-hoc";
-        record[WorkingRecord::BSSID] = "00:0a:95:" + std::to_string(i % 97);
-        record[WorkingRecord::Time] = "12:00:00GMT";
-        record[WorkingRecord::SignalBlock] = "[257449]";
-        record[WorkingRecord::Name] = "#";
-        record[WorkingRecord::Flags] = i % 3 ? "0011" : "0001";
-        record[WorkingRecord::Channelbits] = "00000040";
-        record[WorkingRecord::BeaconInterval] = "100";
+        for (std::size_t k = 0; k < fields.size(); ++k) record.fields[k] = fields[k];
         appendRecordLine(working, record);
-        RecordFields fields;  // the record's line as the line writer gives it
-        for (std::size_t k = 0; k < fields.size(); ++k) fields[k] = record.fields[k];
         all += exportLine(fields);
     }
     ASSERT_GT(all.size(), 6u << 20);

@@ -58,10 +58,6 @@ const Format kFormats[] = {
     {"csv", [] { return makeCsvWriter(); }},
 };
 
-std::string writeFormat(const Format& format, const std::vector<MapPoint>& points) {
-    return mapFile(*format.make(), points);
-}
-
 const AccessPointSummary kThreeSightings{3, "2004-06-05T23:50:00Z", "2004-06-06T00:10:00Z", 12.5};
 
 // A point of each kind: WEP on, WEP off, ad hoc with WEP status neither, one pin per access
@@ -115,7 +111,7 @@ TEST(MapWriters, EachFormatMatchesItsReferenceFile) {
     const std::vector<MapPoint> points = referencePoints();
     for (const Format& format : kFormats) {
         const std::string name = std::string("points.") + format.extension;
-        const std::string written = writeFormat(format, points);
+        const std::string written = mapFile(*format.make(), points);
         const std::string golden =
             test::readFile(test::repoFile("tests/export/golden/map/" + name));
         EXPECT_TRUE(written == golden) << name << " differs; written to " << fs::absolute(name);
@@ -180,16 +176,12 @@ TEST(MapSinks, KmlFolderPointsHeldUntilTheEndKeepEveryValue) {
         ExportRecord record;
         for (std::size_t k = 0; k < record.fields.size(); ++k) record.fields[k] = items[k];
         const std::string auth = i % 4 ? "[WPA2] <&>" + n : "", name = "caf\xc3\xa9 &" + n;
-        record.extras = {i % 2 ? std::optional(-i) : std::nullopt,
-                         i,
-                         49,
-                         "2004-06-05",
-                         i % 3 ? std::optional(-i) : std::nullopt,
-                         auth,
-                         i % 5 ? std::optional(i / 8.0) : std::nullopt,
-                         std::nullopt,
-                         i % 7 ? std::nullopt : std::optional(149),
-                         name};
+        // clang-format off
+        record.extras = {i % 2 ? std::optional(-i) : std::nullopt, i, 49, "2004-06-05",
+                         i % 3 ? std::optional(-i) : std::nullopt, auth,
+                         i % 5 ? std::optional(i / 8.0) : std::nullopt, std::nullopt,
+                         i % 7 ? std::nullopt : std::optional(149), name};
+        // clang-format on
         record.accessPoint = i % 6 ? nullptr : &summary;
         sink->write(out, record);
         const MapPoint point = describeRecord(record, nullptr);
@@ -323,7 +315,6 @@ std::string awkwardBssid(std::size_t k) {
 // 0xFF, control characters, NUL bytes, a formula, spaces and parentheses), every hemisphere,
 // both types, E 180 and some lines without a fix.
 std::string awkwardLog(std::size_t count) {
-    const auto& names = kAwkwardNames;
     std::string log = test::textLog({});
     for (std::size_t k = 0; k < count; ++k) {
         const std::string lat =
@@ -332,8 +323,8 @@ std::string awkwardLog(std::size_t count) {
             k % 50 == 7 ? "E 180.0000000"
                         : std::string(k % 3 ? "E " : "W ") + std::to_string(k % 179) + ".5";
         const std::string bssid = awkwardBssid(k);
-        log += test::dataLine(lat, lon, names[k % std::size(names)], bssid, k % 4 ? "0011" : "0002",
-                              k % 4 ? "BSS" : "ad-hoc") +
+        log += test::dataLine(lat, lon, kAwkwardNames[k % std::size(kAwkwardNames)], bssid,
+                              k % 4 ? "0011" : "0002", k % 4 ? "BSS" : "ad-hoc") +
                "\r\n";
         if (k % 10 == 0)
             log += test::dataLine("N 0.0000000", "E 0.0000000", "nofix", bssid, "0011") + "\r\n";

@@ -43,10 +43,7 @@ struct Loaded {
     explicit Loaded(const std::string& log, bool damaged = false) {
         test::writeFile(dir / "log.txt", log);
         EXPECT_EQ(loadSourceLog(dir / "log.txt", files).status, LoadStatus::Loaded);
-        if (damaged) appendDamagedRecord();
-    }
-
-    void appendDamagedRecord() const {
+        if (!damaged) return;
         setNormalAttribute(files.output1());
         setNormalAttribute(files.extras());
         const std::string record =
@@ -60,21 +57,18 @@ struct Loaded {
     }
 };
 
-// Five sightings near one London street; at zoom 16 with the corner below, the view of
-// kStreet shows them at the pixels noted (the dots below). A damaged Loaded() adds a sixth.
+// Five sightings near one London street, 0 to 4; at zoom 16 with the corner below, the view of
+// kStreet shows them as the dots below: 3 in the world pixel of 0, and 4 the access point of 1,
+// stronger. A damaged Loaded() adds a sixth.
 const std::string kSmallLog = test::textLog({
-    // 0: WEP on at (55, 46)
     sighting("N 51.5000000", "W 0.1200000", "home", "00:0a:0b:0c:0d:01", "0011", 60),
-    // 1: WEP off at (78, 9)
     sighting("N 51.5005000", "W 0.1195000", "cafe", "00:0a:0b:0c:0d:02", "0001", 40),
-    // 2: ad hoc at (8, 121)
     sighting("N 51.4990000", "W 0.1210000", "party", "00:0a:0b:0c:0d:03", "0002", 30),
-    // 3: WEP on, in the same world pixel as 0
     sighting("N 51.5000020", "W 0.1200020", "Home", "00:0A:0B:0C:0D:05", "0011", 50),
-    // 4: WEP off at (55, 39): the access point of 1, stronger
     sighting("N 51.5001000", "W 0.1200000", "annex", "00:0A:0B:0C:0D:02", "0001", 70, "01:09:00"),
 });
 const View kStreet{8382960, 5579360, 100, 150, 16};
+// The dots of 0 and 3, 1, 2 and 4.
 const Dot kOnDot{55, 46, Status::WepOn, false}, kOffDot{78, 9, Status::WepOff, false},
     kAdHocDot{8, 121, Status::AdHocWepOff, false}, kOff2Dot{55, 39, Status::WepOff, false};
 
@@ -254,13 +248,12 @@ TEST(SightingMapDescribe, GivesTheSidePanelsValuesByRecordNumber) {
     const Loaded loaded(kSmallLog, true);
     const auto points = describeRecordsByNumber(loaded.output1(), {4, 0, 99, 4}, nullptr);
     // Each with its own extras (the signal, the date).
-    ASSERT_EQ(points.size(), 3U) << "99 is past the end";
-    EXPECT_EQ(points[0].name, "annex");
-    EXPECT_EQ(points[0].signal, 70);
-    EXPECT_EQ(points[0].time, "2004-06-05T01:09:00Z");
-    EXPECT_EQ(points[1].name, "home");
-    EXPECT_EQ(points[1].signal, 60);
-    EXPECT_EQ(points[2].name, "annex");
+    std::vector<std::tuple<std::string, std::optional<int>, std::string>> got;
+    for (const auto& point : points) got.emplace_back(point.name, point.signal, point.time);
+    EXPECT_EQ(got, (decltype(got){{"annex", 70, "2004-06-05T01:09:00Z"},
+                                  {"home", 60, "2004-06-05T01:02:03Z"},
+                                  {"annex", 70, "2004-06-05T01:09:00Z"}}))
+        << "99 is past the end";
 
     const auto summaries = accessPointSummaries(loaded.output1(), {4, 2, 1, 99});
     ASSERT_EQ(summaries.size(), 4U);

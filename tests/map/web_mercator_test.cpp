@@ -103,16 +103,13 @@ TEST(WebMercator, MetresPerPixelForTheScaleBar) {
 }
 
 TEST(WebMercator, FixedPointsKeepPositionsToTheDeepestZoomsPixel) {
-    const FixedPoint origin = toFixed(project(0, 0));
-    EXPECT_EQ(origin.x, 1U << 31);
-    EXPECT_EQ(origin.y, 1U << 31);
-    // The east and south edges fall in the last pixel; the west and north in the first.
-    const FixedPoint southEast = toFixed({256, 256});
-    EXPECT_EQ(southEast.x, 0xFFFFFFFFU);
-    EXPECT_EQ(southEast.y, 0xFFFFFFFFU);
-    const FixedPoint northWest = toFixed({0, 0});
-    EXPECT_EQ(northWest.x, 0U);
-    EXPECT_EQ(northWest.y, 0U);
+    // The centre; the east and south edges fall in the last pixel, the west and north in the
+    // first.
+    const std::pair<double, std::uint32_t> edges[] = {{128, 1U << 31}, {256, 0xFFFFFFFFU}, {0, 0}};
+    for (const auto& [at, pixel] : edges) {
+        EXPECT_EQ(toFixed({at, at}).x, pixel) << at;
+        EXPECT_EQ(toFixed({at, at}).y, pixel) << at;
+    }
     // A position falls in its zoom-24 pixel, whose centre is less than half a pixel from it.
     constexpr double kPixel = 256.0 / 4294967296.0;
     for (const double at : {123456789.1, 123456789.9, 4294967295.5, 0.25}) {

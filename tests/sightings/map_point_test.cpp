@@ -68,15 +68,12 @@ TEST(DescribeRecord, GivesEachRowsValuesAsTheMapFormatsWriteThem) {
     for (const Row& r : rows) {
         const MapPoint point = describeRecord(recordOf(r.items, r.extras), &vendors);
         const std::string at = std::string(r.items[0]) + " " + std::string(r.items[4]);
-        EXPECT_EQ(point.latitude, r.latitude) << at;
-        EXPECT_EQ(point.longitude, r.longitude) << at;
-        EXPECT_EQ(point.wep, r.wep) << at;
-        EXPECT_EQ(point.channels, r.channels) << at;
-        EXPECT_EQ(point.time, r.time) << at;
-        EXPECT_EQ(point.vendor, r.vendor) << at;
-        EXPECT_EQ(point.snr, r.extras.snr) << at;
-        EXPECT_EQ(point.signal, r.extras.signal) << at;
-        EXPECT_EQ(point.noise, r.extras.noise) << at;
+        EXPECT_EQ(std::tie(point.latitude, point.longitude, point.wep, point.channels, point.time),
+                  std::tie(r.latitude, r.longitude, r.wep, r.channels, r.time))
+            << at;
+        EXPECT_EQ(std::tie(point.vendor, point.snr, point.signal, point.noise),
+                  std::tie(r.vendor, r.extras.snr, r.extras.signal, r.extras.noise))
+            << at;
         EXPECT_EQ(point.flags, r.items[8]) << at;
         EXPECT_EQ(describeRecord(recordOf(r.items, r.extras), nullptr).vendor, std::nullopt)
             << "no vendor list";
@@ -156,22 +153,17 @@ TEST(CoordinateDegrees, ReadsTheNearestDoubleOfEveryShapeOfItem) {
 }
 
 TEST(Windows1252ToUtf8, GivesEveryByteItsCharacter) {
-    // The byte, and its character's code point.
-    const std::pair<unsigned char, unsigned> marks[] = {
-        {0x01, 0x01},   {0x1f, 0x1f},   {'<', '<'},     {0x7f, 0x7f},   {0x80, 0x20ac},
-        {0x81, 0x81},   {0x8a, 0x160},  {0x8d, 0x8d},   {0x8f, 0x8f},   {0x90, 0x90},
-        {0x91, 0x2018}, {0x96, 0x2013}, {0x97, 0x2014}, {0x99, 0x2122}, {0x9d, 0x9d},
-        {0x9f, 0x178},  {0xa0, 0xa0},   {0xe9, 0xe9},   {0xff, 0xff}};
-    const auto decode = [](const std::string& utf8) {
-        // One character of two or three bytes, or one byte below 0x80.
-        const auto b = [&](std::size_t k) { return static_cast<unsigned char>(utf8[k]); };
-        if (utf8.size() == 1) return static_cast<unsigned>(b(0));
-        if (utf8.size() == 2) return (b(0) & 0x1fu) << 6 | (b(1) & 0x3fu);
-        return (b(0) & 0x0fu) << 12 | (b(1) & 0x3fu) << 6 | (b(2) & 0x3fu);
-    };
-    for (const auto& [byte, code] : marks)
-        EXPECT_EQ(decode(windows1252ToUtf8(std::string(1, static_cast<char>(byte)))), code)
-            << int(byte);
+    // The byte, and its character in UTF-8.
+    // clang-format off
+    const std::pair<char, std::string_view> marks[] = {
+        {'\x01', "\x01"}, {'\x1f', "\x1f"}, {'<', "<"}, {'\x7f', "\x7f"}, {'\x80', "\u20ac"},
+        {'\x81', "\xc2\x81"}, {'\x8a', "\u0160"}, {'\x8d', "\xc2\x8d"}, {'\x8f', "\xc2\x8f"},
+        {'\x90', "\xc2\x90"}, {'\x91', "\u2018"}, {'\x96', "\u2013"}, {'\x97', "\u2014"},
+        {'\x99', "\u2122"}, {'\x9d', "\xc2\x9d"}, {'\x9f', "\u0178"}, {'\xa0', "\u00a0"},
+        {'\xe9', "\u00e9"}, {'\xff', "\u00ff"}};
+    // clang-format on
+    for (const auto& [byte, utf8] : marks)
+        EXPECT_EQ(windows1252ToUtf8(std::string(1, byte)), utf8) << int{byte};
     EXPECT_EQ(windows1252ToUtf8(""), "");
 }
 
