@@ -255,6 +255,9 @@ TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBuffer
     std::string scratch;
     std::string check(kExtrasCheckLength + 1, ' ');
     writeExtrasCheck(recordCheck(record, scratch), check.data());
+    // Items apart give the check of the line they make, which the loader wrote.
+    ASSERT_EQ(recordCheck(record, scratch),
+              recordCheck("N1.5,E2.5,NET,BSS,00:0A:0B:0C:0D:0E,12:00:00GMT,[237249],0,0011,0,40"));
     // A first line of each length moves the others against the reader's 64 KiB chunks.
     for (std::size_t pad = 0; pad < 24; ++pad) {
         std::string file = check + std::string(pad, '1') + ",,,\r\n";
