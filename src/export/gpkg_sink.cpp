@@ -596,8 +596,7 @@ class GeoPackageSink final : public ExportSink {
             column("radius_m", "DOUBLE");
             create_ += ")";
             exec(db_, create_);
-            perRow_ = columns_.size();
-            rows_.perRow = perRow_;
+            rows_.perRow = columns_.size();
             addRowsTable(db_, rows_, "run_rows");
             addRowsTable(db_, leavesSource_, "run_nodes");
             leaf_ = prepare(db_,
@@ -610,7 +609,7 @@ class GeoPackageSink final : public ExportSink {
                                  "run_leaves");
         });
         run_ = std::make_unique<RowBatch>();
-        run_->clear(1, kRunRows * perRow_);
+        run_->clear(1, kRunRows * columns_.size());
         // The writer starts with the first run.
     }
 
@@ -810,7 +809,7 @@ class GeoPackageSink final : public ExportSink {
         }
         ready_.notify_one();
         if (!run_) run_ = std::make_unique<RowBatch>();
-        run_->clear(next, kRunRows * perRow_);
+        run_->clear(next, kRunRows * columns_.size());
     }
 
     // The writer's thread: the runs into the database, in order, until the last; the first
@@ -874,7 +873,7 @@ class GeoPackageSink final : public ExportSink {
         for (const auto& [columns, statement] : inserts_)
             if (columns == present) return statement;
         std::string names, values;
-        for (std::size_t k = 0; k < perRow_; ++k) {
+        for (std::size_t k = 0; k < columns_.size(); ++k) {
             if (k < 64 && !(present >> k & 1)) continue;
             names.append(names.empty() ? "" : ", ").append(columns_[k]);
             values.append(values.empty() ? "v" : ", v").append(std::to_string(k));
@@ -1048,8 +1047,7 @@ class GeoPackageSink final : public ExportSink {
     RowsSource rowLeavesSource_{nullptr, 0, RowsSource::Kind::RowLeaves};  // and rowLeaves_
     RowsSource leavesSource_{nullptr, 0, RowsSource::Kind::Leaves};        // and leaf_
     RowsSource parentsSource_{nullptr, 2, RowsSource::Kind::Rows};  // the index's parent rows
-    std::size_t perRow_ = 0;                                        // values of a row but the fid
-    std::vector<std::string> columns_;                              // their columns' names
+    std::vector<std::string> columns_;  // the columns of a row's values (all but the fid)
     std::uint64_t count_ = 0;
     double minX_ = std::numeric_limits<double>::infinity();
     double maxX_ = -std::numeric_limits<double>::infinity();
