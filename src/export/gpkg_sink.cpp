@@ -792,7 +792,7 @@ class GeoPackageSink final : public ExportSink {
             runsUnsynced_ = 0;
         }
         const std::int64_t next = run_->firstRow + static_cast<std::int64_t>(run_->rows);
-        if (!writer_.joinable()) writer_ = std::thread([this] { writeRows(); });
+        if (!writer_.joinable()) writer_ = workerThread([this] { writeRows(); });
         {
             std::unique_lock lock(mutex_);
             room_.wait(lock, [&] { return waiting_.size() < kWaiting || failure_; });

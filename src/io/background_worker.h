@@ -9,6 +9,8 @@
 #include <thread>
 #include <utility>
 
+#include "io/interrupt_cleanup.h"
+
 namespace velmora {
 
 // Works on one unit at a time (a block to write, a chunk to read) on a thread of its own while
@@ -83,7 +85,7 @@ class BackgroundWorker {
   private:
     void start() {
         try {
-            thread_ = std::thread([this] { run(); });
+            thread_ = workerThread([this] { run(); });
         } catch (const std::system_error&) {
             threadless_ = true;
         }

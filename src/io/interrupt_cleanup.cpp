@@ -28,6 +28,13 @@ Slot slots[kSlots];
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the states");
 
+sigset_t interrupts() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+    return set;
+}
+
 void removeAll(int signal) {
     // The interrupted code's errno is left as it was, as a handler must.
     const int interrupted = errno;
@@ -71,10 +78,18 @@ void InterruptCleanup::release() {
 void cleanupOnInterrupt() {
     struct sigaction action {};
     action.sa_handler = removeAll;
-    sigemptyset(&action.sa_mask);
     // One signal's cleanup is not interrupted by another's.
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
+    action.sa_mask = interrupts();
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+InterruptsHeld::InterruptsHeld() {
+    const sigset_t held = interrupts();
+    pthread_sigmask(SIG_BLOCK, &held, &before_);
+}
+
+InterruptsHeld::~InterruptsHeld() {
+    pthread_sigmask(SIG_SETMASK, &before_, nullptr);
 }
 
 }  // namespace velmora

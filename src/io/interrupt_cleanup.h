@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <signal.h>
+
 #include <filesystem>
+#include <thread>
+#include <utility>
 
 namespace velmora {
 
@@ -34,5 +38,26 @@ class InterruptCleanup {
 // Installs the handler for SIGINT, SIGTERM and SIGHUP. Programs that want their scratch files
 // gone on those signals call it once at their start.
 void cleanupOnInterrupt();
+
+// SIGINT, SIGTERM and SIGHUP held back from the calling thread while it exists.
+class InterruptsHeld {
+  public:
+    InterruptsHeld();
+    ~InterruptsHeld();
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+  private:
+    sigset_t before_;
+};
+
+// A thread for work beside the one that names and makes the files, which it leaves SIGINT,
+// SIGTERM and SIGHUP to. The handler must interrupt that thread: run beside it, it could pass
+// over a named file that the thread makes a moment later, and leave it behind.
+template <typename Work>
+std::thread workerThread(Work&& work) {
+    const InterruptsHeld held;  // the new thread starts with the caller's mask
+    return std::thread(std::forward<Work>(work));
+}
 
 }  // namespace velmora

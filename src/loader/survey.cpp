@@ -559,7 +559,7 @@ void SightingKeys::rebuild(std::size_t slots, bool keepCurrent) {
     if (bytes >= kLargePage) {
         void* const p = slots_;
         try {
-            clearing_ = std::thread([p, bytes] { ::madvise(p, bytes, MADV_POPULATE_WRITE); });
+            clearing_ = workerThread([p, bytes] { ::madvise(p, bytes, MADV_POPULATE_WRITE); });
         } catch (const std::system_error&) {
             // No thread to spare: the pages are cleared as the keys reach them.
         }

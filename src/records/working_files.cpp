@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "io/file_error.h"
+#include "io/interrupt_cleanup.h"
 
 namespace velmora {
 
@@ -201,7 +202,9 @@ OldWorkingFiles::OldWorkingFiles(const WorkingFiles& files) {
     // Small files go at once: a thread would cost more than it saves.
     if (size >= kWorthAThread) {
         try {
-            thread_ = std::thread(removeOld, files.folder, std::move(moved), leftovers);
+            thread_ = workerThread([folder = files.folder, moved = std::move(moved), leftovers] {
+                removeOld(folder, moved, leftovers);
+            });
             return;
         } catch (const std::system_error&) {
         }

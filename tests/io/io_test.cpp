@@ -342,5 +342,20 @@ TEST(InterruptCleanup, EachSignalDeletesTheNamedFilesAndFoldersAndStillEndsThePr
     }
 }
 
+// A worker leaves the signals to the thread that names and makes the files, so the handler
+// never runs beside it while it makes one the handler has already passed over.
+TEST(InterruptCleanup, WorkerThreadsLeaveTheSignalsToTheThreadThatStartsThem) {
+    const auto held = [] {
+        sigset_t mask;
+        pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+        return sigismember(&mask, SIGINT) + sigismember(&mask, SIGTERM) +
+               sigismember(&mask, SIGHUP);
+    };
+    int inWorker = -1;
+    workerThread([&] { inWorker = held(); }).join();
+    EXPECT_EQ(inWorker, 3);
+    EXPECT_EQ(held(), 0);
+}
+
 }  // namespace
 }  // namespace velmora
