@@ -71,11 +71,9 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
     distinct::Interner flagTexts;
     distinct::Interner otherBssids;
     distinct::PairSet triples;
-    forEachSighting(workingFile, [&](const velmora::Sighting& s) {
-        const RecordFields& fields = s.fields;
-        const std::uint64_t name = hasExactName(s.extras)
-                                       ? kExact | exactNames.upperId(s.extras.name)
-                                       : items.upperId(fields[WorkingRecord::SSID]);
+    forEachNamedRecord(workingFile, [&](const RecordFields& fields, std::string_view exact) {
+        const std::uint64_t name = !exact.empty() ? kExact | exactNames.upperId(exact)
+                                                  : items.upperId(fields[WorkingRecord::SSID]);
         const std::uint64_t flags = flagTexts.id(fields[WorkingRecord::Flags]);
         triples.add(name | flags << 32,
                     distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
@@ -119,6 +117,34 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
     index.names_.reserve(nameCount);
     for (const NetworkName& name : index.keys_) index.names_.push_back(name.text);
     return index;
+}
+
+NamedRecount recountNamed(const fs::path& workingFile, std::string_view name, ConnectionType type,
+                          WepStatus wep) {
+    // The BSSID keys of the records named `name` that pass both tests: [0] of those named by
+    // their SSID item, [1] by their exact name. Any record named by the item makes the name
+    // the item, as in the index, whether or not it passes.
+    std::vector<std::uint64_t> keys[2];
+    distinct::Interner otherBssids;
+    bool item = false;
+    forEachNamedRecord(workingFile, [&](const RecordFields& fields, std::string_view exact) {
+        const bool isExact = !exact.empty();
+        if (!equalsUpperAscii(isExact ? exact : fields[WorkingRecord::SSID], name)) return;
+        item = item || !isExact;
+        if (passesFlags(type, wep, fields[WorkingRecord::Flags]))
+            keys[isExact].push_back(distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
+    });
+    NamedRecount result;
+    result.exact = !item;
+    if (name.empty()) return result;
+    std::vector<std::uint64_t>& named = keys[result.exact];
+    std::sort(named.begin(), named.end());
+    named.erase(std::unique(named.begin(), named.end()), named.end());
+    result.macs.reserve(named.size());
+    for (const std::uint64_t key : named)
+        result.macs.push_back(distinct::bssidText(key, otherBssids));
+    std::sort(result.macs.begin(), result.macs.end());
+    return result;
 }
 
 std::string CriteriaIndex::mapKey(const NetworkName& name) {
