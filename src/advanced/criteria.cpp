@@ -121,10 +121,10 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
 
 NamedRecount recountNamed(const fs::path& workingFile, std::string_view name, ConnectionType type,
                           WepStatus wep) {
-    // The BSSID keys of the records named `name` that pass both tests: [0] of those named by
-    // their SSID item, [1] by their exact name. Any record named by the item makes the name
-    // the item, as in the index, whether or not it passes.
-    std::vector<std::uint64_t> keys[2];
+    // The distinct (kind, BSSID key) of the records named `name` that pass both tests, the kind
+    // 1 for those named by their exact name, 0 by their SSID item. Any record named by the
+    // item makes the name the item, as in the index, whether or not it passes.
+    distinct::PairSet named;
     distinct::Interner otherBssids;
     bool item = false;
     forEachNamedRecord(workingFile, [&](const RecordFields& fields, std::string_view exact) {
@@ -132,17 +132,15 @@ NamedRecount recountNamed(const fs::path& workingFile, std::string_view name, Co
         if (!equalsUpperAscii(isExact ? exact : fields[WorkingRecord::SSID], name)) return;
         item = item || !isExact;
         if (passesFlags(type, wep, fields[WorkingRecord::Flags]))
-            keys[isExact].push_back(distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
+            named.add(isExact, distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
     });
+    named.flush();
     NamedRecount result;
     result.exact = !item;
     if (name.empty()) return result;
-    std::vector<std::uint64_t>& named = keys[result.exact];
-    std::sort(named.begin(), named.end());
-    named.erase(std::unique(named.begin(), named.end()), named.end());
-    result.macs.reserve(named.size());
-    for (const std::uint64_t key : named)
-        result.macs.push_back(distinct::bssidText(key, otherBssids));
+    named.forEach([&](std::uint64_t isExact, std::uint64_t bssid) {
+        if (isExact == result.exact) result.macs.push_back(distinct::bssidText(bssid, otherBssids));
+    });
     std::sort(result.macs.begin(), result.macs.end());
     return result;
 }
