@@ -486,7 +486,7 @@ std::string_view ExtrasReader::nextName(const RecordFields& record) {
     const char* const data = bytes.data();
     const auto stop = static_cast<std::size_t>(
         byte_scan::findLineEnd(data, data + std::min(bytes.size(), kExtrasLineLimit + 1)) - data);
-    if (stop + 1 < bytes.size()) {
+    if (stop <= kExtrasLineLimit && stop + 1 < bytes.size()) {
         line = bytes.substr(0, stop);
         lines_->reader.skip(stop + (data[stop] == '\r' && data[stop + 1] == '\n' ? 2 : 1));
         if (line.size() <= kExtrasCheckLength || !startsWithCheck(data, expected)) {

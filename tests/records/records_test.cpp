@@ -299,6 +299,9 @@ TEST(ExtrasReader, ALineOfAnotherRecordEndsTheExtrasNeverPairingThem) {
         lines[k] += std::to_string(k + 1) + ",7" + std::to_string(k) + ",49,2004-06-05,,,,,,n" +
                     std::to_string(k) + ",\r\n";
     }
+    // Its end, past the longest line a reader takes, reads as the next record's line.
+    std::string tooLong = lines[1].substr(0, lines[1].size() - 2);
+    tooLong.resize(kExtrasLineLimit + 2, 'x');
     struct Row {
         const char* what;
         std::string file;
@@ -314,6 +317,8 @@ TEST(ExtrasReader, ALineOfAnotherRecordEndsTheExtrasNeverPairingThem) {
         {"a damaged body keeps the rest", lines[0] + lines[1].substr(0, 9) + "?\r\n" + lines[2],
          "70 - 72"},
         {"a line without a check (an older file)", "1,70,49,\r\n" + lines[1] + lines[2], "- - -"},
+        {"a line too long to be the loader's, ending in the next one",
+         lines[0] + tooLong + lines[2], "70 - -"},
     };
     test::TempDir dir;
     const fs::path working = dir / "output1";
