@@ -71,11 +71,9 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
     distinct::Interner flagTexts;
     distinct::Interner otherBssids;
     distinct::PairSet triples;
-    forEachSighting(workingFile, [&](const velmora::Sighting& s) {
-        const RecordFields& fields = s.fields;
-        const std::uint64_t name = hasExactName(s.extras)
-                                       ? kExact | exactNames.upperId(s.extras.name)
-                                       : items.upperId(fields[WorkingRecord::SSID]);
+    forEachNamedRecord(workingFile, [&](const RecordFields& fields, std::string_view exact) {
+        const std::uint64_t name = !exact.empty() ? kExact | exactNames.upperId(exact)
+                                                  : items.upperId(fields[WorkingRecord::SSID]);
         const std::uint64_t flags = flagTexts.id(fields[WorkingRecord::Flags]);
         triples.add(name | flags << 32,
                     distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
@@ -119,6 +117,32 @@ CriteriaIndex CriteriaIndex::build(const fs::path& workingFile) {
     index.names_.reserve(nameCount);
     for (const NetworkName& name : index.keys_) index.names_.push_back(name.text);
     return index;
+}
+
+NamedRecount recountNamed(const fs::path& workingFile, std::string_view name, ConnectionType type,
+                          WepStatus wep) {
+    // The distinct (kind, BSSID key) of the records named `name` that pass both tests, the kind
+    // 1 for those named by their exact name, 0 by their SSID item. Any record named by the
+    // item makes the name the item, as in the index, whether or not it passes.
+    distinct::PairSet named;
+    distinct::Interner otherBssids;
+    bool item = false;
+    forEachNamedRecord(workingFile, [&](const RecordFields& fields, std::string_view exact) {
+        const bool isExact = !exact.empty();
+        if (!equalsUpperAscii(isExact ? exact : fields[WorkingRecord::SSID], name)) return;
+        item = item || !isExact;
+        if (passesFlags(type, wep, fields[WorkingRecord::Flags]))
+            named.add(isExact, distinct::bssidKey(fields[WorkingRecord::BSSID], otherBssids));
+    });
+    named.flush();
+    NamedRecount result;
+    result.exact = !item;
+    if (name.empty()) return result;
+    named.forEach([&](std::uint64_t isExact, std::uint64_t bssid) {
+        if (isExact == result.exact) result.macs.push_back(distinct::bssidText(bssid, otherBssids));
+    });
+    std::sort(result.macs.begin(), result.macs.end());
+    return result;
 }
 
 std::string CriteriaIndex::mapKey(const NetworkName& name) {

@@ -75,6 +75,17 @@ class CriteriaIndex {
     std::unordered_map<std::string, std::vector<Sighting>> byName_;
 };
 
+// CriteriaIndex::build(workingFile)'s answer for one upper-cased name as typed: which name it
+// stands for (named) and the recount of that name, read in one pass that keeps the records of
+// that text alone. For a single question; a window asking many builds the index. Throws
+// FileError.
+struct NamedRecount {
+    std::vector<std::string> macs;
+    bool exact = false;
+};
+NamedRecount recountNamed(const std::filesystem::path& workingFile, std::string_view name,
+                          ConnectionType type, WepStatus wep);
+
 // The count label's text: "Matching Records:" directly followed by the count.
 std::string matchingRecordsText(std::size_t count);
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "advanced/network_name.h"
 #include "records/ascii.h"
 #include "records/mac_address.h"
 #include "records/record_walk.h"
@@ -72,11 +71,10 @@ std::vector<std::uint32_t> NameBssidPairs::nameRanks() const {
 
 NameBssidPairs readNameBssidPairs(const std::filesystem::path& workingFile) {
     NameBssidPairs read;
-    forEachSighting(workingFile, [&read](const Sighting& s) {
-        const RecordFields& fields = s.fields;
+    forEachNamedRecord(workingFile, [&read](const RecordFields& fields, std::string_view exact) {
         std::uint64_t name;
-        if (hasExactName(s.extras)) {
-            const std::uint32_t id = read.exactNames.upperId(s.extras.name);
+        if (!exact.empty()) {
+            const std::uint32_t id = read.exactNames.upperId(exact);
             if (id == read.exactNameItems.size())
                 read.exactNameItems.push_back(toUpperAscii(fields[WorkingRecord::SSID]));
             name = NameBssidPairs::kExactName + id;

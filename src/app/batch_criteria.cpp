@@ -50,8 +50,8 @@ CriteriaSelection takeSelection(const char* command, Args& args, bool takesMac) 
 
 int criteriaMatching(Context& context, Args& args) {
     const CriteriaSelection selection = takeSelection("matching", args, false);
-    const auto index = CriteriaIndex::build(context.files.output1());
-    const auto macs = index.recount(selection.name, selection.type, selection.wep);
+    const auto macs =
+        recountNamed(context.files.output1(), selection.name, selection.type, selection.wep).macs;
     for (const std::string& mac : macs) context.out << mac << '\n';
     context.out << matchingRecordsText(macs.size()) << '\n';
     return 0;
@@ -63,9 +63,9 @@ int criteriaExport(Context& context, Args& args) {
         exportTarget(context, "criteria", criteriaFileName(selection, context.style.format));
     if (!target) return 1;
     const auto workingFile = context.files.output1();
-    const auto index = CriteriaIndex::build(workingFile);
-    selection.exactName = index.named(selection.name).exact;
-    const auto macs = index.recount(selection.name, selection.type, selection.wep);
+    const auto named = recountNamed(workingFile, selection.name, selection.type, selection.wep);
+    selection.exactName = named.exact;
+    const auto& macs = named.macs;
     if (!criteriaExportAllowed(selection, macs.size())) {
         context.err << "velmora-batch: criteria: no access point of \"" << selection.name
                     << "\" meets the criteria; nothing written\n";

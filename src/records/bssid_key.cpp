@@ -13,6 +13,23 @@ namespace {
 
 constexpr std::uint64_t kOtherBssid = std::uint64_t{1} << 63;
 
+// The `size` (below eight) bytes at `p` in a word, the rest zero, as a copy of them into a
+// zeroed word would give on a little-endian machine: loaded in at most two loads that may
+// overlap, with no copy of a varying length.
+std::uint64_t loadShort(const char* p, std::size_t size) {
+    if (size >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, p, 4);
+        std::memcpy(&tail, p + size - 4, 4);
+        return head | std::uint64_t{tail} << (size - 4) * 8;
+    }
+    if (size == 0) return 0;
+    const auto byte = [&](std::size_t k) {
+        return std::uint64_t{static_cast<unsigned char>(p[k])} << k * 8;
+    };
+    return byte(0) | byte(size / 2) | byte(size - 1);
+}
+
 }  // namespace
 
 std::uint32_t Interner::find(std::string_view text, bool upper) {
@@ -20,12 +37,17 @@ std::uint32_t Interner::find(std::string_view text, bool upper) {
     // Eight (upper-cased) bytes at a time, each word mixed in by a multiplication.
     constexpr std::uint64_t kMix = 0x9e3779b97f4a7c15ULL;
     std::uint64_t h = text.size() * kMix;
-    for (std::size_t at = 0; at < text.size(); at += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + at, std::min<std::size_t>(8, text.size() - at));
+    const auto mix = [&](std::uint64_t word) {
         h = (h ^ (upper ? upperAsciiWord(word) : word)) * kMix;
         h ^= h >> 32;
+    };
+    std::size_t at = 0;
+    for (; text.size() - at >= 8; at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + at, 8);
+        mix(word);
     }
+    if (at < text.size()) mix(loadShort(text.data() + at, text.size() - at));
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = (h ^ h >> 29) & mask;; i = (i + 1) & mask) {
         if (slots_[i] == 0) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -67,17 +68,40 @@ const char* readCheck(const char* p, std::uint32_t& check) {
     return p[kExtrasCheckLength] == ',' ? p + kExtrasCheckLength + 1 : nullptr;
 }
 
-// The check and extras of the line that starts `bytes`, when it has the shape the loader
+// The eight lower-case hexadecimal digits of `check`, as a word that holds them in the order
+// of memory: built in a register, so that comparing it with the bytes of a line waits on no
+// store.
+std::uint64_t checkDigits(std::uint32_t check) {
+    static_assert(kExtrasCheckLength == 8);
+    // A nibble to each byte, the most significant in the top byte.
+    std::uint64_t x = check;
+    x = (x | x << 16) & 0x0000FFFF0000FFFFULL;
+    x = (x | x << 8) & 0x00FF00FF00FF00FFULL;
+    x = (x | x << 4) & 0x0F0F0F0F0F0F0F0FULL;
+    // '0' + d, and 'a' - '0' - 10 more where d is ten or more (d + 6 then carries into bit 4).
+    x += 0x3030303030303030ULL + (((x + 0x0606060606060606ULL) >> 4) & 0x0101010101010101ULL) * 39;
+    if constexpr (std::endian::native == std::endian::little) x = __builtin_bswap64(x);
+    return x;
+}
+
+// Whether the nine bytes at `p` are `check` and the comma after it as writeExtrasCheck writes
+// them: readCheck's answer, compared, without a branch on each digit.
+bool startsWithCheck(const char* p, std::uint32_t check) {
+    std::uint64_t digits;
+    std::memcpy(&digits, p, 8);
+    return digits == checkDigits(check) && p[kExtrasCheckLength] == ',';
+}
+
+// The extras of the line that starts `bytes` after its check, when it has the shape the loader
 // gives a wi-scan line (a check, three numbers of readNumberField's kind, an empty or
 // well-formed date, the other values empty or missing, then LF or CR LF): then `used` is its length
 // with the line end. False otherwise, and for fewer than kExtrasLineLimit bytes, so that the scan,
 // which reads no more than a line of that shape can hold, needs no bounds.
-bool parseWholeLine(std::string_view bytes, std::uint32_t& check, RecordExtras& extras,
-                    std::size_t& used) {
+bool parseWholeLine(std::string_view bytes, RecordExtras& extras, std::size_t& used) {
     if (bytes.size() < kExtrasLineLimit) return false;
-    const char* p = bytes.data();
-    if (!(p = readCheck(p, check)) || !(p = readNumberField(p, extras.snr)) ||
-        !(p = readNumberField(p, extras.signal)) || !(p = readNumberField(p, extras.noise)))
+    const char* p = bytes.data() + kExtrasCheckLength + 1;
+    if (!(p = readNumberField(p, extras.snr)) || !(p = readNumberField(p, extras.signal)) ||
+        !(p = readNumberField(p, extras.noise)))
         return false;
     const char* const date = p;
     if (isDigit(*p)) {
@@ -221,6 +245,43 @@ std::optional<std::string_view> unescape(std::string_view text, std::string& sto
         k += 2;
     }
     return std::string_view(store);
+}
+
+// The place of the exact name among an extras line's values.
+constexpr std::size_t kNameValue = [] {
+    std::size_t index = 0, name = 0;
+#define VELMORA_EXTRAS_INDEX(member, kind, label, title, map) \
+    if (std::string_view(#member) == "name") name = index;    \
+    ++index;
+    VELMORA_EXTRAS_FIELDS(VELMORA_EXTRAS_INDEX)
+#undef VELMORA_EXTRAS_INDEX
+    return name;
+}();
+// A line of the first values alone has no name.
+static_assert(kNameValue >= kWiScanExtrasFields);
+
+// Where [from, to) goes on after its `n`th comma (n > 0), or null for fewer commas; eight bytes
+// at a time.
+const char* afterCommas(const char* from, const char* to, std::size_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kCommas = 0x2c2c2c2c2c2c2c2cULL;
+        for (; to - from >= 8; from += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, from, 8);
+            std::uint64_t hit = byte_scan::zeroBytes(w ^ kCommas);
+            // One high bit per comma: their count, summed in the top byte.
+            const auto count = static_cast<std::size_t>(((hit >> 7) * 0x0101010101010101ULL) >> 56);
+            if (count < n) {
+                n -= count;
+                continue;
+            }
+            while (--n > 0) hit &= hit - 1;
+            return from + (std::countr_zero(hit) >> 3) + 1;
+        }
+    }
+    for (; from < to; ++from)
+        if (*from == ',' && --n == 0) return from + 1;
+    return nullptr;
 }
 
 // One value of an extras line into its member; false for a text of another shape.
@@ -397,27 +458,67 @@ RecordExtras ExtrasReader::next(const RecordFields& record) {
     const std::uint32_t expected = recordCheck(record, scratch_);
     // The loader's lines are read straight from the reader's buffer in one pass; a line of any
     // other shape, or one the buffer holds only part of, goes through the full parse.
-    RecordExtras extras;
-    std::uint32_t check = 0;
-    std::size_t used = 0;
-    if (parseWholeLine(lines_->reader.buffered(), check, extras, used)) {
-        lines_->reader.skip(used);
-        if (check == expected) return extras;
-        lines_.reset();
+    const std::string_view bytes = lines_->reader.buffered();
+    if (bytes.size() >= kExtrasLineLimit) {
+        // Another record's check, or none, ends the reading whatever follows it.
+        if (!startsWithCheck(bytes.data(), expected)) {
+            lines_.reset();
+            return {};
+        }
+        RecordExtras extras;
+        std::size_t used = 0;
+        if (parseWholeLine(bytes, extras, used)) {
+            lines_->reader.skip(used);
+            return extras;
+        }
+    }
+    const auto line = nextLineOf(expected);
+    return line ? parseExtras(*line, store_) : RecordExtras{};
+}
+
+std::string_view ExtrasReader::nextName(const RecordFields& record) {
+    if (!lines_) return {};
+    const std::uint32_t expected = recordCheck(record, scratch_);
+    // A line whose end, and the byte after a CR, are buffered is taken from the buffer where it
+    // stands; any other through the reader.
+    std::string_view line;
+    const std::string_view bytes = lines_->reader.buffered();
+    const char* const data = bytes.data();
+    const auto stop = static_cast<std::size_t>(
+        byte_scan::findLineEnd(data, data + std::min(bytes.size(), kExtrasLineLimit + 1)) - data);
+    if (stop <= kExtrasLineLimit && stop + 1 < bytes.size()) {
+        line = bytes.substr(0, stop);
+        lines_->reader.skip(stop + (data[stop] == '\r' && data[stop + 1] == '\n' ? 2 : 1));
+        if (line.size() <= kExtrasCheckLength || !startsWithCheck(data, expected)) {
+            lines_.reset();
+            return {};
+        }
+    } else if (const auto read = nextLineOf(expected)) {
+        line = *read;
+    } else {
         return {};
     }
+    // parseExtras gives a name only to a line of every value whose name is not empty: any
+    // other line's name is empty, however the rest of it reads.
+    const char* const end = line.data() + line.size();
+    const char* const name = afterCommas(line.data() + kExtrasCheckLength + 1, end, kNameValue);
+    if (!name || name == end || *name == ',') return {};
+    return parseExtras(line, store_).name;
+}
+
+std::optional<std::string_view> ExtrasReader::nextLineOf(std::uint32_t check) {
     try {
         std::string_view line;
         bool complete = true;
         // A line too long to be the loader's has no check to trust either.
         if (lines_->reader.nextView(line, kExtrasLineLimit, complete) && complete &&
-            extrasCheckOf(line) == expected)
-            return parseExtras(line, store_);
+            line.size() > kExtrasCheckLength && startsWithCheck(line.data(), check))
+            return line;
     } catch (const FileError&) {
         // An extras file that cannot be read on gives nothing more; the export goes on.
     }
     lines_.reset();
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace velmora

@@ -170,9 +170,17 @@ class ExtrasReader {
     // The extras of the next record, whose items are `record`; the texts view the reader's
     // buffer until the next call.
     RecordExtras next(const RecordFields& record);
+    // next(record).name alone, for the walks that group records by their exact name: a line
+    // whose name is empty is checked against its record and not parsed further. Views the
+    // reader's buffer until the next call.
+    std::string_view nextName(const RecordFields& record);
 
   private:
     struct Lines;
+    // The next line if it starts with `check`, viewing the reader's buffer; else nothing, and
+    // the reading ends.
+    std::optional<std::string_view> nextLineOf(std::uint32_t check);
+
     std::unique_ptr<Lines> lines_;  // null once the file is missing, unreadable, read out or
                                     // out of step
     std::string scratch_;           // a record's items joined, when they stand apart

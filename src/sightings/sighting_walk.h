@@ -35,4 +35,19 @@ std::uint64_t forEachSighting(const std::filesystem::path& workingFile, Fn&& fn)
     return number;
 }
 
+// Like forEachSighting for the walks that need no more of the extras than the exact name:
+// calls fn(fields, name) for each record, `name` being its extras' name (empty where it has
+// none). Returns the number of records read. Throws FileError for the working record file.
+template <typename Fn>
+std::uint64_t forEachNamedRecord(const std::filesystem::path& workingFile, Fn&& fn) {
+    RecordReader reader(workingFile);
+    ExtrasReader extras(workingFile);
+    std::uint64_t number = 0;
+    forEachRecord(reader, [&](const RecordFields& fields) {
+        fn(fields, extras.nextName(fields));
+        ++number;
+    });
+    return number;
+}
+
 }  // namespace velmora

@@ -195,6 +195,9 @@ TEST(ExactNames, AWiGLELogGroupsListsAndSelectsByTheNameAsLogged) {
         criteria.exactName = want.exact;
         EXPECT_EQ(exportCriteria(input, dir / "c", criteria), want.records);
         EXPECT_EQ(index.recount(group.key(), kAny, WepStatus::Both).size(), want.accessPoints);
+        const NamedRecount named = recountNamed(input, want.name, kAny, WepStatus::Both);
+        EXPECT_EQ(named.macs, index.recount(want.name, kAny, WepStatus::Both));
+        EXPECT_EQ(named.exact, index.named(want.name).exact);
     }
     // The Streets and Trips file holds the Windows-1252 form.
     exportApNameGroup(input, dir / "ap", groups[4].key(), ExportStyle{});
@@ -276,6 +279,7 @@ TEST(DistinctLists, GroupsEntriesAndRecountsMatchTheirDefinitionByText) {
                 const Texts want(macs.begin(), macs.end());
                 EXPECT_EQ(index.recount(name, type, wep), want) << name;
                 EXPECT_EQ(recountByReading(path, name, type, wep), want) << name;
+                EXPECT_EQ(recountNamed(path, name, type, wep).macs, want) << name;
                 if (type == kAny && wep == WepStatus::Both) groups.push_back({name, want.size()});
             }
         }
@@ -285,7 +289,8 @@ TEST(DistinctLists, GroupsEntriesAndRecountsMatchTheirDefinitionByText) {
     // No name selected, or a name as typed rather than as listed, matches nothing.
     for (const char* name : {"", "home"})
         EXPECT_TRUE(index.recount(name, kAny, WepStatus::Both).empty() &&
-                    recountByReading(path, name, kAny, WepStatus::Both).empty());
+                    recountByReading(path, name, kAny, WepStatus::Both).empty() &&
+                    recountNamed(path, name, kAny, WepStatus::Both).macs.empty());
 }
 
 }  // namespace

@@ -224,6 +224,7 @@ TEST(WorkingFolderLock, HoldsTheFileUnderTheNameWhateverHappensBetweenOpenAndLoc
 }
 
 TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBufferEnds) {
+    // next() and nextName() alike.
     // The loader's lines and damaged ones, with every kind of line end.
     static const std::string kLongName =
         "1,2,3,,,,,,,," + std::string(3 * kExtrasTextLimit + 1, 'x');
@@ -262,18 +263,23 @@ TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBuffer
     for (std::size_t pad = 0; pad < 24; ++pad) {
         std::string file = check + std::string(pad, '1') + ",,,\r\n";
         std::vector<std::string> expected{text(parseExtras(check + std::string(pad, '1') + ",,,"))};
+        std::vector<std::string> names{""};
         for (std::size_t k = 0; file.size() < (1 << 16) + 256; ++k) {
             const std::string line = check + std::string(bodies[k % std::size(bodies)]);
             file.append(line).append(ends[k / std::size(bodies) % std::size(ends)]);
             expected.push_back(text(parseExtras(line)));
+            names.emplace_back(parseExtras(line).name);
         }
         file += check + "4,5,6,2004-06-05";  // the last line needs no line end
         expected.push_back("4 5 6 2004-06-05");
         expected.push_back("- - - ");  // past the file's end
+        names.resize(expected.size());
         test::writeFile(extrasFileOf(working), file);
-        ExtrasReader reader(working);
-        for (std::size_t k = 0; k < expected.size(); ++k)
+        ExtrasReader reader(working), nameReader(working);
+        for (std::size_t k = 0; k < expected.size(); ++k) {
             ASSERT_EQ(text(reader.next(record)), expected[k]) << "line " << k << ", pad " << pad;
+            ASSERT_EQ(nameReader.nextName(record), names[k]) << "line " << k << ", pad " << pad;
+        }
     }
 }
 
@@ -290,12 +296,16 @@ TEST(ExtrasReader, ALineOfAnotherRecordEndsTheExtrasNeverPairingThem) {
                       "[237249]", "0",    "0011", "0",   "40"};
         lines[k].assign(kExtrasCheckLength + 1, ' ');
         writeExtrasCheck(recordCheck(records[k], scratch), lines[k].data());
-        lines[k] += std::to_string(k + 1) + ",7" + std::to_string(k) + ",49,2004-06-05\r\n";
+        lines[k] += std::to_string(k + 1) + ",7" + std::to_string(k) + ",49,2004-06-05,,,,,,n" +
+                    std::to_string(k) + ",\r\n";
     }
+    // Its end, past the longest line a reader takes, reads as the next record's line.
+    std::string tooLong = lines[1].substr(0, lines[1].size() - 2);
+    tooLong.resize(kExtrasLineLimit + 2, 'x');
     struct Row {
         const char* what;
         std::string file;
-        const char* signals;  // of the three records, "-" for none
+        const char* signals;  // of the three records, "-" for none; their names the same
     };
     const Row rows[] = {
         {"in step", lines[0] + lines[1] + lines[2], "70 71 72"},
@@ -307,6 +317,8 @@ TEST(ExtrasReader, ALineOfAnotherRecordEndsTheExtrasNeverPairingThem) {
         {"a damaged body keeps the rest", lines[0] + lines[1].substr(0, 9) + "?\r\n" + lines[2],
          "70 - 72"},
         {"a line without a check (an older file)", "1,70,49,\r\n" + lines[1] + lines[2], "- - -"},
+        {"a line too long to be the loader's, ending in the next one",
+         lines[0] + tooLong + lines[2], "70 - -"},
     };
     test::TempDir dir;
     const fs::path working = dir / "output1";
@@ -315,13 +327,17 @@ TEST(ExtrasReader, ALineOfAnotherRecordEndsTheExtrasNeverPairingThem) {
     const std::string rest(kExtrasLineLimit, 'z');
     for (const Row& row : rows) {
         test::writeFile(extrasFileOf(working), row.file + rest);
-        ExtrasReader reader(working);
-        std::string signals;
+        ExtrasReader reader(working), nameReader(working);
+        std::string signals, names;
         for (const RecordFields& record : records) {
             const std::optional<int> signal = reader.next(record).signal;
             signals += (signals.empty() ? "" : " ") + (signal ? std::to_string(*signal) : "-");
+            const std::string_view name = nameReader.nextName(record);
+            names += (names.empty() ? "" : " ") +
+                     (name.empty() ? "-" : "7" + std::string(name.substr(1)));
         }
         EXPECT_EQ(signals, row.signals) << row.what;
+        EXPECT_EQ(names, row.signals) << row.what;
     }
 }
 
