@@ -261,7 +261,8 @@ constexpr std::size_t kNameValue = [] {
 static_assert(kNameValue >= kWiScanExtrasFields);
 
 // Where [from, to) goes on after its `n`th comma (n > 0), or null for fewer commas; eight bytes
-// at a time.
+// at a time: the name sits past a dozen commas, and the "load + groups" and "load + aps" bench
+// rows read it on every line.
 const char* afterCommas(const char* from, const char* to, std::size_t n) {
     if constexpr (std::endian::native == std::endian::little) {
         constexpr std::uint64_t kCommas = 0x2c2c2c2c2c2c2c2cULL;
