@@ -125,6 +125,8 @@ void assignChannelsFromBits(std::vector<int>& channels, std::string_view channel
     if (bits >> 15 != 0 && channels.size() > 1) std::sort(channels.begin(), channels.end());
 }
 
+// `text` holds what the call before gave, or nothing: a full time there starts with a date
+// already checked, which the sightings of a log mostly share.
 void assignMapTime(std::string& text, std::string_view time, std::string_view date) {
     if (time.size() < 8 || (time.size() != 8 && time.substr(8) != "GMT") || time[2] != ':' ||
         time[5] != ':' || twoDigits(time, 0, 23) < 0 || twoDigits(time, 3, 59) < 0 ||
@@ -133,6 +135,10 @@ void assignMapTime(std::string& text, std::string_view time, std::string_view da
         return;
     }
     const std::string_view clock = time.substr(0, 8);
+    if (text.size() == 20 && date.size() == 10 && std::memcmp(text.data(), date.data(), 10) == 0) {
+        std::memcpy(text.data() + 11, clock.data(), 8);
+        return;
+    }
     if (!isExtrasDate(date)) {
         text.assign(clock);
         return;
