@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "io/byte_scan.h"
-
 namespace velmora::map_text {
 
 namespace {
@@ -263,8 +261,29 @@ char* putChannels(char* out, const std::vector<int>& channels, std::string_view 
 }
 
 bool isFullTime(std::string_view time) {
-    static constexpr byte_scan::Shape kFullTime("9999-99-99T99:99:99Z");
-    return kFullTime.matches(time);
+    // Three words that overlap, each XORed with the shape's bytes ('0' for a digit): a digit
+    // leaves 0 to 9, a mark 0, any other byte more.
+    static constexpr std::string_view kShape = "0000-00-00T00:00:00Z";
+    static constexpr std::array<std::size_t, 3> kAt = {0, 8, kShape.size() - 8};
+    // Each word of the shape, and of its marks (a byte of ones for each).
+    static constexpr auto kWords = [](bool marks) {
+        std::array<std::uint64_t, 3> words{};
+        for (std::size_t w = 0; w < kAt.size(); ++w)
+            for (std::size_t k = 8; k-- > 0;) {
+                const char c = kShape[kAt[w] + k];
+                words[w] = words[w] << 8 | (marks ? (c == '0' ? 0 : 0xFF) : std::uint64_t(c));
+            }
+        return words;
+    };
+    static constexpr auto kShapeWords = kWords(false), kMarkWords = kWords(true);
+    if (time.size() != kShape.size()) return false;
+    std::uint64_t bad = 0;
+    for (std::size_t w = 0; w < kAt.size(); ++w) {
+        const std::uint64_t x = load8(time.data() + kAt[w]) ^ kShapeWords[w];
+        // A byte above 9 sets its high bit (no carry crosses a byte); a mark not its own, some.
+        bad |= ((((x & ~kHighBits) + kOnes * (0x80 - 10)) | x) & kHighBits) | (x & kMarkWords[w]);
+    }
+    return bad == 0;
 }
 
 std::optional<std::string_view> wepText(const MapPointView& point) {

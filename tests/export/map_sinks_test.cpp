@@ -299,11 +299,15 @@ TEST(MapWriters, NoPointIsLongerThanItsBound) {
 }
 
 TEST(MapText, TimeElementsTakeOnlyAFullTime) {
+    // clang-format off
     const std::pair<const char*, bool> cases[] = {
-        {"2004-06-05T12:01:00Z", true},  {"12:01:00", false},
+        {"2004-06-05T12:01:00Z", true},  {"12:01:00", false}, {"1999-12-31T23:59:59Z", true},
         {"2004-06-05 12:01:00Z", false}, {"2004-06-05T12:01:0/Z", false},
         {"2004-06-05T12:01:0:Z", false}, {"2004-06-05T12:01:00ZZ", false},
+        {"20040-6-05T12:01:00Z", false}, {"2004-06-05T12:01:00z", false},
+        {"2004\xad" "06-05T12:01:00Z", false}, {"2004-06-0\xb5T12:01:00Z", false},
     };
+    // clang-format on
     for (const auto& [time, full] : cases) EXPECT_EQ(map_text::isFullTime(time), full) << time;
 }
 
