@@ -102,17 +102,18 @@ std::uint64_t handRecords(RecordReader& reader, const fs::path& workingFile,
     std::uint64_t number = 0;
     std::uint64_t written = 0;
     sink.begin(output);
-    if (sink.wantsExtras() || selection.byExtras) {
+    const bool wantsExtras = sink.wantsExtras();
+    if (wantsExtras || selection.byExtras) {
         // Each record's extras line is read, selected or not, so that the two files stay in
-        // step.
+        // step. Read straight into the record, which hands them over as they are.
         ExtrasReader extras(workingFile);
         forEachRecord(reader, [&](const RecordFields& fields) {
-            const RecordExtras lineExtras = extras.next(fields);
+            record.extras = extras.next(fields);
             const std::uint64_t at = number++;
             if (!selection.filter(fields)) return;
-            if (selection.byExtras && !selection.byExtras(fields, lineExtras)) return;
+            if (selection.byExtras && !selection.byExtras(fields, record.extras)) return;
             record.fields = fields;
-            record.extras = sink.wantsExtras() ? lineExtras : RecordExtras{};
+            if (!wantsExtras) record.extras = RecordExtras{};
             record.number = at;
             upperCasing.apply(record.fields);
             sink.write(output, record);

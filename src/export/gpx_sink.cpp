@@ -88,7 +88,9 @@ class GpxWriter final : public MapPointWriter {
         out = putText(out, "</type>\n<extensions>");
         out = putValue(out, "bssid", point.bssid);
         out = putValue(out, "flags", point.flags);
-        if (point.wep) out = putValue(out, "wep", *point.wep ? "true" : "false");
+        if (point.wep)
+            out = putValue(out, "wep",
+                           *point.wep ? std::string_view("true") : std::string_view("false"));
         if (!point.channels.empty()) {
             out = openValue(out, "channels");
             out = putChannels(out, point.channels, ";");

@@ -185,7 +185,7 @@ class KmlWriter final : public MapPointWriter {
         out = putData(out, "bssid", point.bssid);
         out = putData(out, "type", point.type);
         out = putData(out, "flags", point.flags);
-        if (point.wep) out = putData(out, "wep", *point.wep ? "1" : "0");
+        if (point.wep) out = putData(out, "wep", std::string_view(*point.wep ? "1" : "0", 1));
         if (!point.channels.empty()) {
             out = openData(out, "channels");
             out = putChannels(out, point.channels, ";");

@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "io/byte_scan.h"
-
 namespace velmora::map_text {
 
 namespace {
@@ -63,6 +61,13 @@ constexpr AsciiEscapes kCsv = makeEscapes({{'"', "\"\""}, {',', ","}, {';', ";"}
 // A CSV field starting with one of these is a formula to a spreadsheet: it gets an apostrophe.
 constexpr std::string_view kFormulaStarts = "=+-@\t\r";
 
+// kFormulaStarts as a table by byte: one look-up for each field.
+constexpr auto kStartsFormula = [] {
+    std::array<bool, 256> starts{};
+    for (const char c : kFormulaStarts) starts[static_cast<unsigned char>(c)] = true;
+    return starts;
+}();
+
 constexpr std::size_t longestEscape(const AsciiEscapes& escapes) {
     std::size_t longest = 0;
     for (const std::string_view& as : escapes) longest = std::max(longest, as.size());
@@ -70,6 +75,107 @@ constexpr std::size_t longestEscape(const AsciiEscapes& escapes) {
 }
 static_assert(longestEscape(kXml) <= kEscapedGrowth && longestEscape(kJson) <= kEscapedGrowth &&
               longestEscape(kCsv) <= kEscapedGrowth && kReplacement.size() <= kEscapedGrowth);
+
+// Most texts (a BSSID, a time, a plain name) hold no byte a format changes: these find that
+// eight bytes at a time and copy such a text in a few word moves.
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// The high bit of each byte of `w` equal to `c`, exactly (no borrow between bytes).
+constexpr std::uint64_t bytesEqual(std::uint64_t w, char c) {
+    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+    const std::uint64_t x = w ^ (kOnes * static_cast<unsigned char>(c));
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// The high bit of each byte of `w` that is 0x80 or more or a control character (below 0x20).
+constexpr std::uint64_t nonAsciiOrControl(std::uint64_t w) {
+    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+    const std::uint64_t control = ~(((w & kLow7) + kOnes * 0x60) | w) & kHighBits;
+    return control | (w & kHighBits);
+}
+
+// Each format's bytes that are not copied as they stand, as a high bit per byte; a byte found
+// here may still be copied (XML's tab), which the byte-by-byte path then does.
+struct XmlSpecial {
+    constexpr std::uint64_t operator()(std::uint64_t w) const {
+        return nonAsciiOrControl(w) | bytesEqual(w, '&') | bytesEqual(w, '<') | bytesEqual(w, '>');
+    }
+};
+struct JsonSpecial {
+    constexpr std::uint64_t operator()(std::uint64_t w) const {
+        return nonAsciiOrControl(w) | bytesEqual(w, '"') | bytesEqual(w, '\\');
+    }
+};
+struct CsvSpecial {
+    constexpr std::uint64_t operator()(std::uint64_t w) const {
+        return nonAsciiOrControl(w) | bytesEqual(w, '"') | bytesEqual(w, ',') | bytesEqual(w, ';');
+    }
+};
+
+// Whether `special` finds every byte that `escapes` changes, and every byte of 0x80 or more.
+template <typename Special>
+constexpr bool findsEveryChange(const AsciiEscapes& escapes, Special special) {
+    for (unsigned c = 0; c < 256; ++c) {
+        const bool found = special(kOnes * c) != 0;
+        if (!found && (c >= 0x80 || !escapes[c].empty())) return false;
+    }
+    return true;
+}
+static_assert(findsEveryChange(kXml, XmlSpecial{}) && findsEveryChange(kJson, JsonSpecial{}) &&
+              findsEveryChange(kCsv, CsvSpecial{}));
+
+std::uint64_t load8(const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+std::uint32_t load4(const char* p) {
+    std::uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// `text` copied to `out` when `special` finds none of its bytes, returning the end; null
+// otherwise, with the bytes at `out` left undefined. Reads only the text; writes only the room
+// the text takes.
+template <typename Special>
+char* copyIfPlain(char* out, std::string_view text, Special special) {
+    const char* const p = text.data();
+    const std::size_t size = text.size();
+    if (size >= 8) {
+        // Words from the start, then the last eight bytes, overlapping the word before.
+        std::size_t k = 0;
+        for (; k + 8 < size; k += 8) {
+            const std::uint64_t w = load8(p + k);
+            if (special(w)) return nullptr;
+            std::memcpy(out + k, &w, 8);
+        }
+        const std::uint64_t last = load8(p + size - 8);
+        if (special(last)) return nullptr;
+        std::memcpy(out + size - 8, &last, 8);
+        return out + size;
+    }
+    if (size >= 4) {
+        const std::uint32_t head = load4(p), tail = load4(p + size - 4);
+        if (special(std::uint64_t{tail} << 32 | head)) return nullptr;
+        std::memcpy(out, &head, 4);
+        std::memcpy(out + size - 4, &tail, 4);
+        return out + size;
+    }
+    if (size > 0) {
+        // The bytes looked at in the low three of a word of 'a's, which no format changes.
+        const auto byte = [](char c) { return std::uint64_t{static_cast<unsigned char>(c)}; };
+        const std::uint64_t w = (kOnes * 'a' & ~std::uint64_t{0xFFFFFF}) | byte(p[0]) |
+                                byte(p[size / 2]) << 8 | byte(p[size - 1]) << 16;
+        if (special(w)) return nullptr;
+        out[0] = p[0];
+        out[size / 2] = p[size / 2];
+        out[size - 1] = p[size - 1];
+    }
+    return out + size;
+}
 
 }  // namespace
 
@@ -94,21 +200,30 @@ char* putMapText(char* out, std::string_view text, const AsciiEscapes& escapes, 
 }
 
 char* putXml(char* out, std::string_view text) {
+    if (char* const end = copyIfPlain(out, text, XmlSpecial{})) return end;
     return putMapText(out, text, kXml);
 }
 
 char* putJsonString(char* out, std::string_view text) {
     *out++ = '"';
-    out = putMapText(out, text, kJson);
+    if (char* const end = copyIfPlain(out, text, JsonSpecial{}))
+        out = end;
+    else
+        out = putMapText(out, text, kJson);
     *out++ = '"';
     return out;
 }
 
 char* putCsvField(char* out, std::string_view text) {
-    // Written after room for an opening quote and the apostrophe; moved back onto that room
-    // when it needs no quotes, as most fields do.
     const std::size_t apostrophe =
-        !text.empty() && kFormulaStarts.find(text.front()) != std::string_view::npos ? 1 : 0;
+        !text.empty() && kStartsFormula[static_cast<unsigned char>(text.front())] ? 1 : 0;
+    // Most fields need no quotes and hold nothing to escape: copied as they stand.
+    if (char* const end = copyIfPlain(out + apostrophe, text, CsvSpecial{})) {
+        if (apostrophe) *out = '\'';
+        return end;
+    }
+    // Written after room for an opening quote and the apostrophe; moved back onto that room
+    // when it needs no quotes.
     char* const field = out + 1 + apostrophe;
     bool quoted = false;
     char* const end = putMapText(field, text, kCsv, &quoted);
@@ -146,8 +261,29 @@ char* putChannels(char* out, const std::vector<int>& channels, std::string_view 
 }
 
 bool isFullTime(std::string_view time) {
-    static constexpr byte_scan::Shape kFullTime("9999-99-99T99:99:99Z");
-    return kFullTime.matches(time);
+    // Three words that overlap, each XORed with the shape's bytes ('0' for a digit): a digit
+    // leaves 0 to 9, a mark 0, any other byte more.
+    static constexpr std::string_view kShape = "0000-00-00T00:00:00Z";
+    static constexpr std::array<std::size_t, 3> kAt = {0, 8, kShape.size() - 8};
+    // Each word of the shape, and of its marks (a byte of ones for each).
+    static constexpr auto kWords = [](bool marks) {
+        std::array<std::uint64_t, 3> words{};
+        for (std::size_t w = 0; w < kAt.size(); ++w)
+            for (std::size_t k = 8; k-- > 0;) {
+                const char c = kShape[kAt[w] + k];
+                words[w] = words[w] << 8 | (marks ? (c == '0' ? 0 : 0xFF) : std::uint64_t(c));
+            }
+        return words;
+    };
+    static constexpr auto kShapeWords = kWords(false), kMarkWords = kWords(true);
+    if (time.size() != kShape.size()) return false;
+    std::uint64_t bad = 0;
+    for (std::size_t w = 0; w < kAt.size(); ++w) {
+        const std::uint64_t x = load8(time.data() + kAt[w]) ^ kShapeWords[w];
+        // A byte above 9 sets its high bit (no carry crosses a byte); a mark not its own, some.
+        bad |= ((((x & ~kHighBits) + kOnes * (0x80 - 10)) | x) & kHighBits) | (x & kMarkWords[w]);
+    }
+    return bad == 0;
 }
 
 std::optional<std::string_view> wepText(const MapPointView& point) {

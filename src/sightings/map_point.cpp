@@ -24,6 +24,24 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+std::uint64_t load8(const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// A bit for each byte of `w` that is no ASCII digit, the first byte's lowest.
+unsigned nonDigitBits(std::uint64_t w) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = kOnes * 0x80;
+    const std::uint64_t low7 = w & ~kHigh;
+    // A byte's high bit: below '0', above '9', or 0x80 and more; no carry crosses a byte.
+    const std::uint64_t other =
+        (~(low7 + kOnes * (0x80 - '0')) | (low7 + kOnes * (0x7F - '9')) | w) & kHigh;
+    // Each high bit moved to its byte's bit of the top byte.
+    return static_cast<unsigned>(((other >> 7) * 0x0102040810204080ULL) >> 56);
+}
+
 // A coordinate item as the loader keeps it ("N41.1234567", "S0.0451234", "w007.50") as a JSON
 // number: "-" for the `negative` hemisphere, the whole degrees without leading zeros (one
 // "0" kept), and the fraction as it stands. Zero has no sign. Nothing for an item of any other
@@ -36,16 +54,33 @@ std::optional<std::string_view> readSignedDegrees(std::string_view item, char po
     const char* const number = item.data() + 1;
     const char* const end = item.data() + item.size();
     // Whole degrees, then perhaps "." and a fraction of one digit or more.
-    const char* p = number;
-    while (p != end && isDigit(*p)) ++p;
-    const char* const wholeEnd = p;
-    if (wholeEnd == number) return std::nullopt;
+    const char* wholeEnd;
     const char* fraction = end;
-    if (p != end) {
-        if (*p++ != '.') return std::nullopt;
-        fraction = p;
+    const std::size_t size = item.size() - 1;
+    if (size >= 8 && size <= 16) {
+        // As a log writes them: every byte's test at once, the two words overlapping.
+        const unsigned others = nonDigitBits(load8(number)) | nonDigitBits(load8(end - 8))
+                                                                  << (size - 8);
+        wholeEnd = end;
+        if (others != 0) {
+            const int dot = std::countr_zero(others);
+            if (others != 1U << dot || number[dot] != '.' || dot == 0 ||
+                static_cast<std::size_t>(dot) == size - 1)
+                return std::nullopt;
+            wholeEnd = number + dot;
+            fraction = wholeEnd + 1;
+        }
+    } else {
+        const char* p = number;
         while (p != end && isDigit(*p)) ++p;
-        if (p == fraction || p != end) return std::nullopt;
+        wholeEnd = p;
+        if (wholeEnd == number) return std::nullopt;
+        if (p != end) {
+            if (*p++ != '.') return std::nullopt;
+            fraction = p;
+            while (p != end && isDigit(*p)) ++p;
+            if (p == fraction || p != end) return std::nullopt;
+        }
     }
     const char* start = number;
     while (start + 1 < wholeEnd && *start == '0') ++start;
@@ -54,9 +89,16 @@ std::optional<std::string_view> readSignedDegrees(std::string_view item, char po
     // Zero has no sign; whole degrees without leading zeros are zero only as "0".
     if (*start == '0' && std::all_of(fraction, end, [](char c) { return c == '0'; })) return digits;
     // Filled in place: the coordinates of a log mostly have one length, which the store keeps.
-    store.resize(1 + digits.size());
+    if (store.size() != 1 + digits.size()) store.resize(1 + digits.size());
     store[0] = '-';
-    std::memcpy(store.data() + 1, digits.data(), digits.size());
+    if (digits.size() >= 8) {
+        // Two words that may overlap: no call for the few bytes.
+        const std::uint64_t head = load8(digits.data()), tail = load8(end - 8);
+        std::memcpy(store.data() + 1, &head, 8);
+        std::memcpy(store.data() + 1 + digits.size() - 8, &tail, 8);
+    } else {
+        std::memcpy(store.data() + 1, digits.data(), digits.size());
+    }
     return store;
 }
 
@@ -125,6 +167,8 @@ void assignChannelsFromBits(std::vector<int>& channels, std::string_view channel
     if (bits >> 15 != 0 && channels.size() > 1) std::sort(channels.begin(), channels.end());
 }
 
+// `text` holds what the call before gave, or nothing: a full time there starts with a date
+// already checked, which the sightings of a log mostly share.
 void assignMapTime(std::string& text, std::string_view time, std::string_view date) {
     if (time.size() < 8 || (time.size() != 8 && time.substr(8) != "GMT") || time[2] != ':' ||
         time[5] != ':' || twoDigits(time, 0, 23) < 0 || twoDigits(time, 3, 59) < 0 ||
@@ -133,6 +177,10 @@ void assignMapTime(std::string& text, std::string_view time, std::string_view da
         return;
     }
     const std::string_view clock = time.substr(0, 8);
+    if (text.size() == 20 && date.size() == 10 && std::memcmp(text.data(), date.data(), 10) == 0) {
+        std::memcpy(text.data() + 11, clock.data(), 8);
+        return;
+    }
     if (!isExtrasDate(date)) {
         text.assign(clock);
         return;

@@ -255,6 +255,28 @@ TEST(MapText, EscapesWhatEachFormatCannotHoldAsItIs) {
     }
 }
 
+TEST(MapText, EscapesAByteWhereverItStandsInATextOfAnyLength) {
+    // One byte amid plain ones, at every place of texts up to 20 bytes: written as it is alone,
+    // the plain bytes beside it inside the same quotes.
+    for (const auto put : {map_text::putXml, map_text::putJsonString, map_text::putCsvField}) {
+        for (const char byte : {'y', '"', ',', '\\', '&', '\x01', '\xe9'}) {
+            const std::string alone = written(put, std::string(1, byte));
+            const std::size_t quote = alone.size() > 1 && alone.front() == '"' ? 1 : 0;
+            for (std::size_t size = 1; size <= 20; ++size) {
+                for (std::size_t at = 0; at < size; ++at) {
+                    std::string in(size, 'x');
+                    in[at] = byte;
+                    const std::string want = alone.substr(0, quote) + std::string(at, 'x') +
+                                             alone.substr(quote, alone.size() - 2 * quote) +
+                                             std::string(size - at - 1, 'x') +
+                                             alone.substr(alone.size() - quote);
+                    EXPECT_EQ(written(put, in), want) << in;
+                }
+            }
+        }
+    }
+}
+
 TEST(MapWriters, NoPointIsLongerThanItsBound) {
     // Every text 2,000 bytes of a byte escaped at its longest in some format ("&amp;", "&lt;",
     // a doubled quote, U+FFFD for a control character and for a stray byte), every channel,
@@ -277,11 +299,15 @@ TEST(MapWriters, NoPointIsLongerThanItsBound) {
 }
 
 TEST(MapText, TimeElementsTakeOnlyAFullTime) {
+    // clang-format off
     const std::pair<const char*, bool> cases[] = {
-        {"2004-06-05T12:01:00Z", true},  {"12:01:00", false},
+        {"2004-06-05T12:01:00Z", true},  {"12:01:00", false}, {"1999-12-31T23:59:59Z", true},
         {"2004-06-05 12:01:00Z", false}, {"2004-06-05T12:01:0/Z", false},
         {"2004-06-05T12:01:0:Z", false}, {"2004-06-05T12:01:00ZZ", false},
+        {"20040-6-05T12:01:00Z", false}, {"2004-06-05T12:01:00z", false},
+        {"2004\xad" "06-05T12:01:00Z", false}, {"2004-06-0\xb5T12:01:00Z", false},
     };
+    // clang-format on
     for (const auto& [time, full] : cases) EXPECT_EQ(map_text::isFullTime(time), full) << time;
 }
 

@@ -53,6 +53,8 @@ TEST(DescribeRecord, GivesEachRowsValuesAsTheMapFormatsWriteThem) {
          "-0.0451234", "0.0000000", false, {1, 36}, "23:59:59", "\xe2\x82\xacuro \xc3\xa9lectronique"},
         {row("s0001", "w0", "00:0C:41:0F:ED:A7", "12:01:00", "0061", "80000000"), {},
          "-1", "0", std::nullopt, {34}, "12:01:00", std::nullopt},
+        {row("S000000041.5000", "W0.000000000", "00:0C:41:0F:ED:A7", "12:01:00", "0061", "2"), {},
+         "-41.5000", "0.000000000", std::nullopt, {1}, "12:01:00", std::nullopt},
         {row("n00.5", "e180", "00:09", "24:00:00GMT", "", "00000001"), dated,
          "0.5", "180", std::nullopt, {}, "", std::nullopt},
         {row("N90", "W0.0", "", "1:02:03GMT", "5", "zz"), dated,
@@ -87,8 +89,9 @@ TEST(MapTime, JoinsAWellFormedDateAndTimeOfDay) {
         const char* expected;
     } rows[] = {
         {"12:01:00GMT", "2004-12-31", "2004-12-31T12:01:00Z"},
-        {"23:59:59", "2004-01-31", "2004-01-31T23:59:59Z"},
         {"12:01:00GMT", "2004-12-32", "12:01:00"},
+        {"23:59:59", "2004-01-31", "2004-01-31T23:59:59Z"},
+        {"23:59:59", "2004-01-30", "2004-01-30T23:59:59Z"},
         {"12:01:00GMT", "2004-13-01", "12:01:00"},
         {"12:01:00GMT", "2004-00-10", "12:01:00"},
         {"12:01:00GMT", "2004-12-00", "12:01:00"},
@@ -97,8 +100,17 @@ TEST(MapTime, JoinsAWellFormedDateAndTimeOfDay) {
         {"12:60:00", "2004-12-31", ""},
         {"12:01:00UTC", "2004-12-31", ""},
     };
-    for (const auto& row : rows)
+    // The same, one record after another into one store, as an export describes them.
+    MapPointView point;
+    MapPointStore store;
+    for (const auto& row : rows) {
         EXPECT_EQ(mapTime(row.time, row.date), row.expected) << row.time << " " << row.date;
+        RecordExtras extras;
+        extras.date = row.date;
+        describeRecordInto(point, store, recordOf({"N1", "E2", "", "", "", row.time}, extras),
+                           nullptr);
+        EXPECT_EQ(point.time, row.expected) << row.time << " " << row.date << " in turn";
+    }
 }
 
 // The text items as UTF-8, the access point through; the exact name where the extras give it
@@ -137,7 +149,9 @@ TEST(CoordinateDegrees, ReadsTheNearestDoubleOfEveryShapeOfItem) {
     std::vector<std::pair<std::string, std::string>> cases = {
         {"N41.1234567", "41.1234567"}, {"s0.0451234", "-0.0451234"}, {"S0.000", "0"}, {"N007", "7"},
         {"S123456789012345", "-123456789012345"}, {"N1234567890123456", "1234567890123456"},
-        {"N0.1234567890123456", "0.1234567890123456"}, {"N.5", ""}, {"N1.", ""}, {"N1.2.3", ""}, {"E1", ""}};
+        {"N0.1234567890123456", "0.1234567890123456"}, {"N.5", ""}, {"N1.", ""}, {"N1.2.3", ""}, {"E1", ""},
+        {"N41.12345.7", ""}, {"N4112345x7", ""}, {"N.41123456", ""}, {"N41123456.", ""},
+        {"N41.1234\xb5" "67", ""}, {"S41.1234567 ", ""}};
     // clang-format on
     std::mt19937 random(7);
     for (int k = 0; k < 20000; ++k) {
