@@ -16,7 +16,7 @@
 namespace velmora::byte_scan {
 
 // The high bit of each byte of `w` that is zero, exactly (no borrow between bytes).
-inline std::uint64_t zeroBytes(std::uint64_t w) {
+constexpr std::uint64_t zeroBytes(std::uint64_t w) {
     constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
     return ~(((w & kLow7) + kLow7) | w | kLow7);
 }

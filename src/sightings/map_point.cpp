@@ -24,24 +24,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::uint64_t load8(const char* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-// A bit for each byte of `w` that is no ASCII digit, the first byte's lowest.
-unsigned nonDigitBits(std::uint64_t w) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHigh = kOnes * 0x80;
-    const std::uint64_t low7 = w & ~kHigh;
-    // A byte's high bit: below '0', above '9', or 0x80 and more; no carry crosses a byte.
-    const std::uint64_t other =
-        (~(low7 + kOnes * (0x80 - '0')) | (low7 + kOnes * (0x7F - '9')) | w) & kHigh;
-    // Each high bit moved to its byte's bit of the top byte.
-    return static_cast<unsigned>(((other >> 7) * 0x0102040810204080ULL) >> 56);
-}
-
 // A coordinate item as the loader keeps it ("N41.1234567", "S0.0451234", "w007.50") as a JSON
 // number: "-" for the `negative` hemisphere, the whole degrees without leading zeros (one
 // "0" kept), and the fraction as it stands. Zero has no sign. Nothing for an item of any other
@@ -54,33 +36,16 @@ std::optional<std::string_view> readSignedDegrees(std::string_view item, char po
     const char* const number = item.data() + 1;
     const char* const end = item.data() + item.size();
     // Whole degrees, then perhaps "." and a fraction of one digit or more.
-    const char* wholeEnd;
+    const char* p = number;
+    while (p != end && isDigit(*p)) ++p;
+    const char* const wholeEnd = p;
+    if (wholeEnd == number) return std::nullopt;
     const char* fraction = end;
-    const std::size_t size = item.size() - 1;
-    if (size >= 8 && size <= 16) {
-        // As a log writes them: every byte's test at once, the two words overlapping.
-        const unsigned others = nonDigitBits(load8(number)) | nonDigitBits(load8(end - 8))
-                                                                  << (size - 8);
-        wholeEnd = end;
-        if (others != 0) {
-            const int dot = std::countr_zero(others);
-            if (others != 1U << dot || number[dot] != '.' || dot == 0 ||
-                static_cast<std::size_t>(dot) == size - 1)
-                return std::nullopt;
-            wholeEnd = number + dot;
-            fraction = wholeEnd + 1;
-        }
-    } else {
-        const char* p = number;
+    if (p != end) {
+        if (*p++ != '.') return std::nullopt;
+        fraction = p;
         while (p != end && isDigit(*p)) ++p;
-        wholeEnd = p;
-        if (wholeEnd == number) return std::nullopt;
-        if (p != end) {
-            if (*p++ != '.') return std::nullopt;
-            fraction = p;
-            while (p != end && isDigit(*p)) ++p;
-            if (p == fraction || p != end) return std::nullopt;
-        }
+        if (p == fraction || p != end) return std::nullopt;
     }
     const char* start = number;
     while (start + 1 < wholeEnd && *start == '0') ++start;
@@ -91,14 +56,7 @@ std::optional<std::string_view> readSignedDegrees(std::string_view item, char po
     // Filled in place: the coordinates of a log mostly have one length, which the store keeps.
     if (store.size() != 1 + digits.size()) store.resize(1 + digits.size());
     store[0] = '-';
-    if (digits.size() >= 8) {
-        // Two words that may overlap: no call for the few bytes.
-        const std::uint64_t head = load8(digits.data()), tail = load8(end - 8);
-        std::memcpy(store.data() + 1, &head, 8);
-        std::memcpy(store.data() + 1 + digits.size() - 8, &tail, 8);
-    } else {
-        std::memcpy(store.data() + 1, digits.data(), digits.size());
-    }
+    std::memcpy(store.data() + 1, digits.data(), digits.size());
     return store;
 }
 
