@@ -49,17 +49,12 @@ const char* readNumberField(const char* p, std::optional<int>& number) {
     return p + 1;
 }
 
-// The value of a lower-case hexadecimal digit, or 16 and more for another byte. A table: the
-// digits of a check are letters or not at random, which a test for each would mispredict.
+// The value of a lower-case hexadecimal digit, or 16 and more for another byte.
 unsigned hexDigit(char c) {
-    static constexpr auto kValues = [] {
-        std::array<unsigned char, 256> values{};
-        values.fill(16);
-        for (unsigned digit = 0; digit < 16; ++digit)
-            values["0123456789abcdef"[digit]] = static_cast<unsigned char>(digit);
-        return values;
-    }();
-    return kValues[static_cast<unsigned char>(c)];
+    const unsigned byte = static_cast<unsigned char>(c);
+    if (byte - '0' < 10U) return byte - '0';
+    if (byte - 'a' < 6U) return byte - 'a' + 10;
+    return 16;
 }
 
 // The check at `p` and the comma after it; null for any other bytes. Reads nine bytes at most.

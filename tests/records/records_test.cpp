@@ -285,59 +285,64 @@ TEST(ExtrasReader, ReadsEachLineAsParseExtrasDoesWhereverTheLinesEndAndTheBuffer
 
 TEST(ExtrasReader, ALineOfAnotherRecordEndsTheExtrasNeverPairingThem) {
     // Three records; each file is their lines, changed as the row says. A record's extras are
-    // its own line's or empty, never another record's.
-    std::array<RecordFields, 3> records;
-    std::array<std::string, 3> lines;
-    std::string scratch;
-    for (std::size_t k = 0; k < records.size(); ++k) {
-        static const std::string kBssids[] = {"00:0A:0B:0C:0D:01", "00:0A:0B:0C:0D:02",
-                                              "00:0A:0B:0C:0D:03"};
-        records[k] = {"N1.5",     "E2.5", "NET",  "BSS", kBssids[k], "12:00:00GMT",
-                      "[237249]", "0",    "0011", "0",   "40"};
-        lines[k].assign(kExtrasCheckLength + 1, ' ');
-        writeExtrasCheck(recordCheck(records[k], scratch), lines[k].data());
-        lines[k] += std::to_string(k + 1) + ",7" + std::to_string(k) + ",49,2004-06-05,,,,,,n" +
-                    std::to_string(k) + ",\r\n";
-    }
-    // Its end, past the longest line a reader takes, reads as the next record's line.
-    std::string tooLong = lines[1].substr(0, lines[1].size() - 2);
-    tooLong.resize(kExtrasLineLimit + 2, 'x');
-    struct Row {
-        const char* what;
-        std::string file;
-        const char* signals;  // of the three records, "-" for none; their names the same
-    };
-    const Row rows[] = {
-        {"in step", lines[0] + lines[1] + lines[2], "70 71 72"},
-        {"a line added at the top", "1,99,1,2004-06-05\r\n" + lines[0] + lines[1] + lines[2],
-         "- - -"},
-        {"a line of the record before", lines[0] + lines[0] + lines[1] + lines[2], "70 - -"},
-        {"a line lost", lines[0] + lines[2], "70 - -"},
-        {"a damaged check", lines[0] + "x" + lines[1].substr(1) + lines[2], "70 - -"},
-        {"a damaged body keeps the rest", lines[0] + lines[1].substr(0, 9) + "?\r\n" + lines[2],
-         "70 - 72"},
-        {"a line without a check (an older file)", "1,70,49,\r\n" + lines[1] + lines[2], "- - -"},
-        {"a line too long to be the loader's, ending in the next one",
-         lines[0] + tooLong + lines[2], "70 - -"},
-    };
-    test::TempDir dir;
-    const fs::path working = dir / "output1";
-    // Bytes after the three lines let the reader take each line in one pass from its buffer,
-    // as it does in a real extras file; no record reads them.
-    const std::string rest(kExtrasLineLimit, 'z');
-    for (const Row& row : rows) {
-        test::writeFile(extrasFileOf(working), row.file + rest);
-        ExtrasReader reader(working), nameReader(working);
-        std::string signals, names;
-        for (const RecordFields& record : records) {
-            const std::optional<int> signal = reader.next(record).signal;
-            signals += (signals.empty() ? "" : " ") + (signal ? std::to_string(*signal) : "-");
-            const std::string_view name = nameReader.nextName(record);
-            names += (names.empty() ? "" : " ") +
-                     (name.empty() ? "-" : "7" + std::string(name.substr(1)));
+    // its own line's or empty, never another record's. Lines with an exact name take the full
+    // parse; the loader's own lines of a wi-scan log (none) are read from the buffer.
+    for (const bool named : {true, false}) {
+        std::array<RecordFields, 3> records;
+        std::array<std::string, 3> lines;
+        std::string scratch;
+        for (std::size_t k = 0; k < records.size(); ++k) {
+            static const std::string kBssids[] = {"00:0A:0B:0C:0D:01", "00:0A:0B:0C:0D:02",
+                                                  "00:0A:0B:0C:0D:03"};
+            records[k] = {"N1.5",     "E2.5", "NET",  "BSS", kBssids[k], "12:00:00GMT",
+                          "[237249]", "0",    "0011", "0",   "40"};
+            lines[k].assign(kExtrasCheckLength + 1, ' ');
+            writeExtrasCheck(recordCheck(records[k], scratch), lines[k].data());
+            const std::string n = std::to_string(k);
+            lines[k] += std::to_string(k + 1) + ",7" + n + ",49,2004-06-05" +
+                        (named ? ",,,,,,n" + n + "," : ",,,,,,,s" + n) + "\r\n";
         }
-        EXPECT_EQ(signals, row.signals) << row.what;
-        EXPECT_EQ(names, row.signals) << row.what;
+        // Its end, past the longest line a reader takes, reads as the next record's line.
+        std::string tooLong = lines[1].substr(0, lines[1].size() - 2);
+        tooLong.resize(kExtrasLineLimit + 2, 'x');
+        struct Row {
+            const char* what;
+            std::string file;
+            const char* signals;  // of the three records, "-" for none; their names the same
+        };
+        const Row rows[] = {
+            {"in step", lines[0] + lines[1] + lines[2], "70 71 72"},
+            {"a line added at the top", "1,99,1,2004-06-05\r\n" + lines[0] + lines[1] + lines[2],
+             "- - -"},
+            {"a line of the record before", lines[0] + lines[0] + lines[1] + lines[2], "70 - -"},
+            {"a line lost", lines[0] + lines[2], "70 - -"},
+            {"a damaged check", lines[0] + "x" + lines[1].substr(1) + lines[2], "70 - -"},
+            {"a damaged body keeps the rest", lines[0] + lines[1].substr(0, 9) + "?\r\n" + lines[2],
+             "70 - 72"},
+            {"a line without a check (an older file)", "1,70,49,\r\n" + lines[1] + lines[2],
+             "- - -"},
+            {"a line too long to be the loader's, ending in the next one",
+             lines[0] + tooLong + lines[2], "70 - -"},
+        };
+        test::TempDir dir;
+        const fs::path working = dir / "output1";
+        // Bytes after the three lines let the reader take each line in one pass from its
+        // buffer, as it does in a real extras file; no record reads them.
+        const std::string rest(kExtrasLineLimit, 'z');
+        for (const Row& row : rows) {
+            test::writeFile(extrasFileOf(working), row.file + rest);
+            ExtrasReader reader(working), nameReader(working);
+            std::string signals, names;
+            for (const RecordFields& record : records) {
+                const std::optional<int> signal = reader.next(record).signal;
+                signals += (signals.empty() ? "" : " ") + (signal ? std::to_string(*signal) : "-");
+                const std::string_view name = nameReader.nextName(record);
+                names += (names.empty() ? "" : " ") +
+                         (name.empty() ? "-" : "7" + std::string(name.substr(1)));
+            }
+            EXPECT_EQ(signals, row.signals) << row.what << ", named " << named;
+            EXPECT_EQ(names, named ? row.signals : "- - -") << row.what;
+        }
     }
 }
 
