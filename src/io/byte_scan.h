@@ -21,15 +21,23 @@ constexpr std::uint64_t zeroBytes(std::uint64_t w) {
     return ~(((w & kLow7) + kLow7) | w | kLow7);
 }
 
+// The high bit of each byte of `w` equal to `c`, exactly.
+constexpr std::uint64_t equalBytes(std::uint64_t w, char c) {
+    return zeroBytes(w ^ (0x0101010101010101ULL * static_cast<unsigned char>(c)));
+}
+
+// The number of bytes a mask of high bits (as zeroBytes() gives) marks.
+constexpr std::size_t markedCount(std::uint64_t marks) {
+    return static_cast<std::size_t>(((marks >> 7) * 0x0101010101010101ULL) >> 56);
+}
+
 // The first CR or LF in [from, to), or `to`; eight bytes at a time.
 inline const char* findLineEndPortable(const char* from, const char* to) {
     if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t kCr = 0x0d0d0d0d0d0d0d0dULL;
-        constexpr std::uint64_t kLf = 0x0a0a0a0a0a0a0a0aULL;
         for (; to - from >= 8; from += 8) {
             std::uint64_t w;
             std::memcpy(&w, from, 8);
-            if (const std::uint64_t hit = zeroBytes(w ^ kCr) | zeroBytes(w ^ kLf))
+            if (const std::uint64_t hit = equalBytes(w, '\r') | equalBytes(w, '\n'))
                 return from + (std::countr_zero(hit) >> 3);
         }
     }
@@ -75,13 +83,10 @@ inline bool containsEither(const char* from, const char* to) {
         if (to - from >= 8) {
             // Eight bytes at a time; the last word overlaps the one before, so that no byte
             // is left to look at alone.
-            constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-            const std::uint64_t first = kOnes * static_cast<unsigned char>(a);
-            const std::uint64_t second = kOnes * static_cast<unsigned char>(b);
             const auto hit = [&](const char* at) {
                 std::uint64_t w;
                 std::memcpy(&w, at, 8);
-                return (zeroBytes(w ^ first) | zeroBytes(w ^ second)) != 0;
+                return (equalBytes(w, a) | equalBytes(w, b)) != 0;
             };
             for (; to - from > 8; from += 8)
                 if (hit(from)) return true;

@@ -265,13 +265,11 @@ static_assert(kNameValue >= kWiScanExtrasFields);
 // rows read it on every line.
 const char* afterCommas(const char* from, const char* to, std::size_t n) {
     if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t kCommas = 0x2c2c2c2c2c2c2c2cULL;
         for (; to - from >= 8; from += 8) {
             std::uint64_t w;
             std::memcpy(&w, from, 8);
-            std::uint64_t hit = byte_scan::zeroBytes(w ^ kCommas);
-            // One high bit per comma: their count, summed in the top byte.
-            const auto count = static_cast<std::size_t>(((hit >> 7) * 0x0101010101010101ULL) >> 56);
+            std::uint64_t hit = byte_scan::equalBytes(w, ',');
+            const std::size_t count = byte_scan::markedCount(hit);
             if (count < n) {
                 n -= count;
                 continue;
