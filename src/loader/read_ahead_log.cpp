@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace velmora {
 
@@ -63,8 +64,10 @@ const LogEntry* ReadAheadLog::nextEntry() {
             ended_ = true;
             return nullptr;
         }
-        // The batch read ahead becomes the current one; the next is read meanwhile.
-        worker_.take(current_);
+        // The batch read ahead becomes the current one, and the next is read meanwhile into
+        // the one just used: spare_ stays empty, so two batches' memory serves all.
+        worker_.take(spare_);
+        std::swap(current_, spare_);
         at_ = 0;
         if (!current_.last) worker_.hand(spare_);
     }

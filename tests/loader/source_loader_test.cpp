@@ -635,15 +635,22 @@ TEST(SightingLine, TheRecordWriterWritesWhatTheWiScanLineGives) {
 // Entries read ahead come in the reader's order with their texts, across batches cut by the
 // count and by the texts' bytes; the reader's failure and damage come through as its own.
 TEST(ReadAheadLog, HandsOverTheReadersEntriesFailureAndDamage) {
+    // The first entries' names fill a batch's texts in a few entries; the rest are short,
+    // so that later batches are cut by the count.
+    constexpr std::size_t kTotal = 2 * ReadAheadLog::kEntries + 100;
+    const auto nameSize = [](std::size_t k) {
+        return k < 100 && k % 7 == 0 ? ReadAheadLog::kTextBytes / 3 + k : k % 32;
+    };
     struct Numbered final : LogReader {
+        explicit Numbered(std::size_t (*size)(std::size_t)) : nameSize(size) {}
+        std::size_t (*nameSize)(std::size_t);
         std::size_t count = 0, failAt = 0;
         std::string text;
         bool next(LogEntry& entry) override {
             if (count == failAt) throw FileError("log", "cut");
-            if (count == 5000) return false;
-            // Names of 0 to 99 bytes, some far longer; an auth text on every third.
-            text.assign(count % 7 == 0 ? 20000 + count : count % 100,
-                        static_cast<char>('a' + count % 26));
+            if (count == kTotal) return false;
+            // An auth text on every third.
+            text.assign(nameSize(count), static_cast<char>('a' + count % 26));
             entry = {};
             entry.kind = count % 2 ? LogEntry::Kind::Sighting : LogEntry::Kind::NoPosition;
             entry.sighting.ssid = text;
@@ -653,8 +660,8 @@ TEST(ReadAheadLog, HandsOverTheReadersEntriesFailureAndDamage) {
         }
         std::string damage() const override { return "damaged"; }
     };
-    for (const std::size_t failAt : {std::size_t{9999}, std::size_t{3333}}) {
-        Numbered reader;
+    for (const std::size_t failAt : {kTotal + 1, ReadAheadLog::kEntries + 33}) {
+        Numbered reader(nameSize);
         reader.failAt = failAt;
         ReadAheadLog ahead(reader);
         LogEntry entry;
@@ -664,18 +671,18 @@ TEST(ReadAheadLog, HandsOverTheReadersEntriesFailureAndDamage) {
                 ASSERT_EQ(entry.sighting.latitude, static_cast<double>(k));
                 ASSERT_EQ(entry.kind,
                           k % 2 ? LogEntry::Kind::Sighting : LogEntry::Kind::NoPosition);
-                ASSERT_EQ(entry.sighting.ssid, std::string(k % 7 == 0 ? 20000 + k : k % 100,
-                                                           static_cast<char>('a' + k % 26)));
+                ASSERT_EQ(entry.sighting.ssid,
+                          std::string(nameSize(k), static_cast<char>('a' + k % 26)));
                 ASSERT_EQ(entry.sighting.auth.value_or("none"),
                           k % 3 == 0 ? entry.sighting.ssid.substr(0, 5) : "none");
             }
         };
-        if (failAt < 5000) {
+        if (failAt < kTotal) {
             EXPECT_THROW(readAll(), FileError);
             EXPECT_LE(k, failAt);
         } else {
             readAll();
-            EXPECT_EQ(k, 5000u);
+            EXPECT_EQ(k, kTotal);
             EXPECT_FALSE(ahead.next(entry));
             EXPECT_EQ(ahead.damage(), "damaged");
         }
