@@ -41,7 +41,8 @@ constexpr const char* kUsage =
     "                  after the first log\n"
     "  --add-folder DIR  adds every log in DIR (with --recursive, in its subfolders too);\n"
     "                  files that are no logs are skipped and counted, a log that cannot\n"
-    "                  be read whole is skipped with its reason on stderr\n"
+    "                  be read whole and a subfolder that cannot be read are skipped\n"
+    "                  with their reasons on stderr\n"
     "\n"
     "  --workdir DIR   keep output1, output2 and output1.extras in DIR (default: a\n"
     "                  temporary folder)\n"
@@ -236,18 +237,21 @@ Options parse(const std::vector<std::string>& args, const fs::path& programFolde
 int loadSurvey(const Options& options, const WorkingFiles& files, std::ostream& out,
                std::ostream& err, std::string& logFileName) {
     std::vector<fs::path> logs{options.log};
+    std::vector<SkippedLog> unreadable;
     for (const Addition& addition : options.additions) {
         if (!addition.folder) {
             logs.push_back(addition.path);
             continue;
         }
         try {
-            const auto found = filesInFolder(addition.path, addition.recursive);
+            const auto found = filesInFolder(addition.path, addition.recursive, unreadable);
             logs.insert(logs.end(), found.begin(), found.end());
         } catch (const FileError& e) {
             err << "velmora-batch: skipped: " << e.what() << '\n';
         }
     }
+    for (const SkippedLog& folder : unreadable)
+        err << "velmora-batch: " << folder.path.string() << ": skipped: " << folder.reason << '\n';
     Survey survey(files);
     const SurveyAddResult added = survey.add(logs);
     for (const SkippedLog& failed : added.failed)

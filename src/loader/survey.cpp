@@ -744,7 +744,8 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
     return result;
 }
 
-std::vector<fs::path> filesInFolder(const fs::path& folder, bool recursive) {
+std::vector<fs::path> filesInFolder(const fs::path& folder, bool recursive,
+                                    std::vector<SkippedLog>& unreadable) {
     std::vector<fs::path> files, folders;
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
@@ -764,8 +765,12 @@ std::vector<fs::path> filesInFolder(const fs::path& folder, bool recursive) {
     if (recursive) {
         std::sort(folders.begin(), folders.end());
         for (const fs::path& sub : folders) {
-            std::vector<fs::path> more = filesInFolder(sub, true);
-            files.insert(files.end(), more.begin(), more.end());
+            try {
+                std::vector<fs::path> more = filesInFolder(sub, true, unreadable);
+                files.insert(files.end(), more.begin(), more.end());
+            } catch (const FileError& e) {
+                unreadable.push_back({sub, e.reason()});
+            }
         }
     }
     return files;

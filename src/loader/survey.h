@@ -173,9 +173,12 @@ class Survey {
 
 // The files of `folder` in name order, and with `recursive` those of its subfolders too (each
 // folder's files before its subfolders'). Hidden files and folders (a name starting with ".")
-// are left out, as are links to folders. Throws FileError when the folder cannot be read.
+// are left out, as are links to folders. A subfolder that cannot be read is left out and added
+// to `unreadable` with its reason, so that one locked folder keeps no other log out. Throws
+// FileError when `folder` itself cannot be read.
 std::vector<std::filesystem::path> filesInFolder(const std::filesystem::path& folder,
-                                                 bool recursive);
+                                                 bool recursive,
+                                                 std::vector<SkippedLog>& unreadable);
 
 // "drive3.txt and 11 more logs", or the one log's name.
 std::string surveyTitle(const std::vector<SurveyLog>& logs);

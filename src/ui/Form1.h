@@ -26,6 +26,7 @@ namespace velmora {
 class StatusLine;
 class Survey;
 struct LoadCounts;
+struct SkippedLog;
 struct SurveyAddResult;
 
 // The main window: the menu bar every command starts from, the counts of the loaded source
@@ -152,10 +153,13 @@ class Form1 : public QMainWindow {
     // shortened in its folder's middle where the line is too narrow.
     void showStatus(const QString& text, const QString& path = {});
 
-    // A survey of several logs (form1_survey.cpp). openLogs: while Idle, the logs as one survey
-    // (one log alone goes to openLog()); addLogs: while Loaded, adds them to the survey. Both
-    // take each readable log whole; a folder among them gives its files, subfolders included.
-    bool openLogs(const std::vector<std::filesystem::path>& logs);
+    // A survey of several logs (form1_survey.cpp). openLogs: while Idle, the logs as one survey,
+    // reporting `unreadable` (folders found unreadable) with what else is skipped; one log alone
+    // with nothing to report goes to openLog(). addLogs: while Loaded, adds them to the survey.
+    // Both take each readable log whole; a folder among them gives its files, subfolders
+    // included.
+    bool openLogs(const std::vector<std::filesystem::path>& logs,
+                  std::vector<SkippedLog> unreadable = {});
     bool addLogs(const std::vector<std::filesystem::path>& logs);
     const Survey& survey() const { return *survey_; }
 
@@ -202,8 +206,10 @@ class Form1 : public QMainWindow {
     void showCounts(const LoadCounts& counts);
     bool showSurvey(const SurveyAddResult& added, bool opened);
     // Adds the logs among `paths` (a folder gives its files) to the survey under the busy
-    // cursor; what could not be read is in the result with what the survey skipped.
-    SurveyAddResult addToSurvey(const std::vector<std::filesystem::path>& paths);
+    // cursor; what could not be read, `unreadable` first, is in the result with what the
+    // survey skipped.
+    SurveyAddResult addToSurvey(const std::vector<std::filesystem::path>& paths,
+                                std::vector<SkippedLog> unreadable = {});
     void setStatisticsVisible(bool visible);
     bool takeWorkingFileLock();
     void endProgram();

@@ -20,7 +20,8 @@ namespace velmora {
 
 namespace {
 
-// The files the paths name, a folder's with its subfolders'.
+// The files the paths name, a folder's with its subfolders'; what cannot be read goes into
+// `unreadable`.
 std::vector<std::filesystem::path> expand(const std::vector<std::filesystem::path>& paths,
                                           std::vector<SkippedLog>& unreadable) {
     std::vector<std::filesystem::path> files;
@@ -31,10 +32,10 @@ std::vector<std::filesystem::path> expand(const std::vector<std::filesystem::pat
             continue;
         }
         try {
-            const auto found = filesInFolder(path, true);
+            const auto found = filesInFolder(path, true, unreadable);
             files.insert(files.end(), found.begin(), found.end());
         } catch (const FileError& e) {
-            unreadable.push_back({path, e.what()});
+            unreadable.push_back({path, e.reason()});
         }
     }
     return files;
@@ -83,7 +84,9 @@ void Form1::openFolder() {
     const auto chosen = FileDialog::chooseFolder(this, recent_.startFolder());
     if (!chosen) return;
     try {
-        openLogs(filesInFolder(corePath(chosen->first), chosen->second));
+        std::vector<SkippedLog> unreadable;
+        const auto files = filesInFolder(corePath(chosen->first), chosen->second, unreadable);
+        openLogs(files, std::move(unreadable));
     } catch (const FileError& e) {
         setStatusText(QString::fromLocal8Bit(e.what()));
     }
@@ -106,8 +109,8 @@ void Form1::addLogsItem() {
     addLogs(logs);
 }
 
-SurveyAddResult Form1::addToSurvey(const std::vector<std::filesystem::path>& paths) {
-    std::vector<SkippedLog> unreadable;
+SurveyAddResult Form1::addToSurvey(const std::vector<std::filesystem::path>& paths,
+                                   std::vector<SkippedLog> unreadable) {
     const auto logs = expand(paths, unreadable);
     SurveyAddResult added;
     {
@@ -118,13 +121,14 @@ SurveyAddResult Form1::addToSurvey(const std::vector<std::filesystem::path>& pat
     return added;
 }
 
-bool Form1::openLogs(const std::vector<std::filesystem::path>& paths) {
+bool Form1::openLogs(const std::vector<std::filesystem::path>& paths,
+                     std::vector<SkippedLog> unreadable) {
     if (!openoptn_->isEnabled()) return false;
-    if (paths.size() == 1 && !std::filesystem::is_directory(paths.front()))
+    if (paths.size() == 1 && unreadable.empty() && !std::filesystem::is_directory(paths.front()))
         return openLog(paths.front());
     if (!takeWorkingFileLock()) return false;
     survey_->clear();
-    if (!showSurvey(addToSurvey(paths), true)) {
+    if (!showSurvey(addToSurvey(paths, std::move(unreadable)), true)) {
         lock_->unlock();
         return false;
     }

@@ -184,9 +184,21 @@ TEST_F(SurveyTest, AFolderOfMixedFormatsAddsEachReadableLogWhole) {
     const fs::path wigle =
         write("logs/sub/c.csv", test::readFile(test::repoFile("samples/wigle-phone.csv")));
     const fs::path binary = write("logs/sub/deeper/d.ns1", ns1);
-    const auto found = filesInFolder(dir / "logs", true);
+    std::vector<SkippedLog> unreadable;
+    const auto found = filesInFolder(dir / "logs", true, unreadable);
     ASSERT_EQ(found, (std::vector<fs::path>{text, dir / "logs/readme.md", cut, wigle, binary}));
-    EXPECT_EQ(filesInFolder(dir / "logs", false).size(), 2u);
+    EXPECT_EQ(filesInFolder(dir / "logs", false, unreadable).size(), 2u);
+    EXPECT_TRUE(unreadable.empty());
+    {
+        // A subfolder that cannot be read is reported with its reason; every other file is
+        // still found.
+        const test::TooDeepFolder deep(dir / "logs/sub/deeper");
+        EXPECT_EQ(filesInFolder(dir / "logs", true, unreadable), found);
+        ASSERT_EQ(unreadable.size(), 1u);
+        EXPECT_EQ(unreadable[0].path, deep.path());
+        EXPECT_NE(unreadable[0].reason.find("too long"), std::string::npos)
+            << unreadable[0].reason;
+    }
 
     const SurveyAddResult added = survey.add(found);
     ASSERT_EQ(added.status, LoadStatus::Loaded);

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/test_support.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -51,6 +54,29 @@ void TempDir::remove() const {
 void TempDir::removeOwn() {
     for (const TempDir* dir : liveTempDirs())
         if (dir->owner_ == getpid()) dir->remove();
+}
+
+namespace {
+const std::string kDeepName(200, 'd');
+}  // namespace
+
+TooDeepFolder::TooDeepFolder(const fs::path& parent) : path_(parent) {
+    folders_.push_back(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    while (folders_.back() >= 0 && path_.native().size() <= PATH_MAX) {
+        ::mkdirat(folders_.back(), kDeepName.c_str(), 0755);
+        folders_.push_back(
+            ::openat(folders_.back(), kDeepName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        path_ /= kDeepName;
+    }
+    if (folders_.back() < 0) throw std::runtime_error("cannot make " + path_.string());
+}
+
+TooDeepFolder::~TooDeepFolder() {
+    for (std::size_t k = folders_.size(); k-- > 1;) {
+        ::close(folders_[k]);
+        ::unlinkat(folders_[k - 1], kDeepName.c_str(), AT_REMOVEDIR);
+    }
+    ::close(folders_.front());
 }
 
 void writeFile(const fs::path& path, std::string_view bytes) {
