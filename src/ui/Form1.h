@@ -72,9 +72,10 @@ struct SurveyAddResult;
 // onContent and onAbout below, which do nothing while unset. Close File runs every
 // closeAdvancedWindows hook, in order, before it deletes output1; each unloads its window (an
 // Advanced window or the map; shown, hidden or never opened).
-// Exit and window close run them too. attachProgramWindows() (program_windows.h) sets them
-// and hands each Advanced window the paths it works with (workingFiles(), vendorFolder()).
-// The windows are children of Form1 so they close with it.
+// Exit and window close run them too; logs added to the survey run every reloadWindows hook.
+// attachProgramWindows() (program_windows.h) sets them and hands each Advanced window the
+// paths it works with (workingFiles(), vendorFolder()). The windows are children of Form1 so
+// they close with it.
 class Form1 : public QMainWindow {
     Q_OBJECT
 
@@ -113,6 +114,8 @@ class Form1 : public QMainWindow {
     std::function<void()> onContent;
     std::function<void()> onAbout;
     std::vector<std::function<void()>> closeAdvancedWindows;
+    // Run once logs are added to the survey: each brings its window (if loaded) up to date.
+    std::vector<std::function<void()>> reloadWindows;
     // Brings another copy of the program on this working folder to the front; while set, the
     // status bar offers it ("Show Other Copy") when that copy holds the working files.
     std::function<void()> onShowOtherCopy;

@@ -185,6 +185,9 @@ bool Form1::showSurvey(const SurveyAddResult& added, bool opened) {
     if (const auto r = survey.counts().otherRadios; r > 0)
         text += QStringLiteral("; %1 other radio entries skipped").arg(grouped(r));
     setStatusText(text + skipped);
+    if (!opened)
+        for (const auto& reload : reloadWindows)
+            if (reload) reload();
     return true;
 }
 

@@ -69,6 +69,9 @@ class MapWindow : public QWidget {
     bool perAccessPoint() const { return perAccessPoint_; }
     // Where each access point stands with one pin per access point; rebuilds when it changes.
     void setApPosition(ApPosition apPosition);
+    // Reads the working file again (logs were added to the survey), keeping the view and the
+    // highlighted selection.
+    void reload() { build(); }
     // Highlights the records `selection` passes and fits the view to them; nothing clears the
     // highlight.
     void showSelection(const std::optional<MapSelection>& selection);

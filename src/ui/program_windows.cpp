@@ -43,7 +43,8 @@ MapWindowPaths mapWindowPaths(Form1& form1) {
 using MapOpener = std::function<MapWindow&()>;
 
 // The map window is loaded on first use and lives until its close control or Close File
-// unloads it; it follows "One Pin Per Access Point" while it lives.
+// unloads it; it follows "One Pin Per Access Point" and the logs added to the survey while it
+// lives.
 MapOpener attachMapWindow(Form1& form1) {
     auto window = std::make_shared<QPointer<MapWindow>>();
     MapOpener open = [&form1, window]() -> MapWindow& {
@@ -64,6 +65,9 @@ MapOpener attachMapWindow(Form1& form1) {
         if (*window) (*window)->setApPosition(position);
     });
     form1.closeAdvancedWindows.push_back([window] { delete window->data(); });
+    form1.reloadWindows.push_back([window] {
+        if (*window) (*window)->reload();
+    });
     return open;
 }
 
@@ -73,24 +77,36 @@ MapOpener attachMapWindow(Form1& form1) {
 template <typename Window>
 void attachAdvancedWindow(Form1& form1, std::function<void()>& menuItem, MapOpener openMap) {
     auto window = std::make_shared<QPointer<Window>>();
-    menuItem = [&form1, window, openMap] {
-        if (!*window) {
-            // A window reads the working file and fills its lists as it is made.
-            const BusyCursor busy;
-            *window = new Window(form1, advancedWindowPaths(form1));
-            QObject::connect(*window, &AdvancedWindow::unloaded, [window] { *window = nullptr; });
-            QObject::connect(*window, &AdvancedWindow::exportFinished, &form1,
-                             &Form1::showExportOutcome);
-            QObject::connect(*window, &AdvancedWindow::showOnMapRequested, [window, openMap] {
-                const auto selection = (*window)->mapSelection();
-                openMap().showSelection(selection);
-            });
-        }
+    // Loads the window if it is not: it reads the working file and fills its lists as it is made.
+    const auto load = [&form1, window, openMap] {
+        if (*window) return;
+        const BusyCursor busy;
+        *window = new Window(form1, advancedWindowPaths(form1));
+        QObject::connect(*window, &AdvancedWindow::unloaded, [window] { *window = nullptr; });
+        QObject::connect(*window, &AdvancedWindow::exportFinished, &form1,
+                         &Form1::showExportOutcome);
+        QObject::connect(*window, &AdvancedWindow::showOnMapRequested, [window, openMap] {
+            const auto selection = (*window)->mapSelection();
+            openMap().showSelection(selection);
+        });
+    };
+    menuItem = [window, load] {
+        load();
         (*window)->show();
         (*window)->raise();
         (*window)->activateWindow();
     };
     form1.closeAdvancedWindows.push_back([window] { delete window->data(); });
+    // Its lists are the survey's as it was made: once logs are added, a shown window is made
+    // again in its place, a hidden one unloaded until its next use.
+    form1.reloadWindows.push_back([window, load] {
+        if (!*window) return;
+        const bool shown = (*window)->isVisible();
+        delete window->data();
+        if (!shown) return;
+        load();
+        (*window)->show();
+    });
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "ui/export_reports.h"
 #include "ui/file_names.h"
 #include "ui/help_window.h"
+#include "ui/map_window.h"
 #include "ui/status_line.h"
 
 using namespace velmora::uitest;
@@ -156,6 +157,36 @@ class DesktopTest : public QObject, Ui {
         drop(p.form.get(), {QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"))});
         QCOMPARE(text(p.form.get(), "Label14"), "NS1 Summary Export");
         QCOMPARE(caption(), "Velmora 2004 - " + shownPath(latin1.filename()));
+    }
+
+    // Logs added while the Advanced windows and the map are loaded show in them: a shown
+    // window is made again from the survey, a hidden one is unloaded, the map reads it again.
+    void loadedWindowsFollowAnAdd() {
+        Program p;
+        p.load();
+        QWidget* moved = p.show("Form3");
+        moved->move(moved->pos() + QPoint(37, 23));
+        const QRect place = moved->geometry();
+        p.show("Form4")->hide();
+        p.trigger("Map");
+        const auto* map = p.form->findChild<MapWindow*>("MapWindow");
+        QVERIFY(map && !entries(p.window("Form4")).contains("CAFE"));
+        const std::size_t before = map->sightings().size();
+        writeAll(p.logs.filePath("more.txt"),
+                 test::textLog({test::dataLine("S 11.5", "W 21.75", "cafe", "00:0a:95:00:00:07",
+                                               "0011")}));
+        FileDialog::scriptNextFiles({p.logs.filePath("more.txt")});
+        p.trigger("AddLogs");
+        const QWidget* macs = p.window("Form3");
+        QVERIFY(macs && macs->isVisible());
+        QCOMPARE(macs->geometry(), place);
+        QVERIFY(entries(p.window("Form3")).join(' ').contains("00:0A:95:00:00:07"));
+        // The hidden one is unloaded: its next use reads the survey.
+        QVERIFY(!p.window("Form4"));
+        QVERIFY(entries(p.show("Form4")).contains("CAFE"));
+        map = p.form->findChild<MapWindow*>("MapWindow");
+        QVERIFY(map && map->isVisible());
+        QCOMPARE(map->sightings().size(), before + 1);
     }
 
     // Most recent first, none twice, eight kept, a missing one disabled, kept between runs; the
