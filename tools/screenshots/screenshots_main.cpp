@@ -265,10 +265,12 @@ int main(int argc, char** argv) {
     const QTemporaryDir settings;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() < 2) {
-        std::fprintf(stderr,
+    // An option is no folder: "--help" asks for this line, anything else is a mistake.
+    if (args.size() < 2 || args.at(1).startsWith(QLatin1Char('-'))) {
+        const bool help = args.size() >= 2 && args.at(1) == QStringLiteral("--help");
+        std::fprintf(help ? stdout : stderr,
                      "usage: velmora-screenshots <out-folder> [samples-folder [large-log]]\n");
-        return 2;
+        return help ? 0 : 2;
     }
     const QDir out(args.at(1));
     const QString samples = args.size() > 2 ? args.at(2) : QStringLiteral(VELMORA_SAMPLES_DIR);
