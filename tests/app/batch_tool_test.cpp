@@ -267,7 +267,7 @@ TEST_F(Batch, AddedLogsMakeOneSurvey) {
     test::writeFile(dir / "logs/notes.txt", "my drives\n");
     test::writeFile(dir / "logs/sub/copy.txt", kLog);
     // A subfolder that cannot be read keeps no other log out.
-    const test::TooDeepFolder deep(dir / "logs/sub");
+    const fs::path deep = test::makeTooDeepFolder(dir / "logs/sub");
     const std::string log2 = (dir / "drive2.txt").string(), logs = (dir / "logs").string();
     const auto logLine = [&](const fs::path& path, int kept) {
         return "Log: " + path.string() + ": NS1 Text Export, " + std::to_string(kept) +
@@ -286,7 +286,7 @@ TEST_F(Batch, AddedLogsMakeOneSurvey) {
         {{"--add-folder", logs, "--recursive"},
          "Total Number Of Source Entries: 8\nDuplicate Sightings Skipped: 8\n" + logLine(log, 8) +
              logLine(dir / "logs/sub/copy.txt", 0) + "1 file skipped: not a survey log\n",
-         "velmora-batch: " + deep.path().string() + ": skipped: File name too long\n" +
+         "velmora-batch: " + deep.string() + ": skipped: File name too long\n" +
              "velmora-batch: " + logs + "/notes.txt: not a survey log\n"},
     };
     for (const auto& row : rows) {

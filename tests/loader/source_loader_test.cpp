@@ -635,15 +635,13 @@ TEST(SightingLine, TheRecordWriterWritesWhatTheWiScanLineGives) {
 // Entries read ahead come in the reader's order with their texts, across batches cut by the
 // count and by the texts' bytes; the reader's failure and damage come through as its own.
 TEST(ReadAheadLog, HandsOverTheReadersEntriesFailureAndDamage) {
-    // The first entries' names fill a batch's texts in a few entries; the rest are short,
-    // so that later batches are cut by the count.
     constexpr std::size_t kTotal = 2 * ReadAheadLog::kEntries + 100;
-    const auto nameSize = [](std::size_t k) {
-        return k < 100 && k % 7 == 0 ? ReadAheadLog::kTextBytes / 3 + k : k % 32;
-    };
     struct Numbered final : LogReader {
-        explicit Numbered(std::size_t (*size)(std::size_t)) : nameSize(size) {}
-        std::size_t (*nameSize)(std::size_t);
+        // The first entries' names fill a batch's texts in a few entries; the rest are short,
+        // so that later batches are cut by the count.
+        static std::size_t nameSize(std::size_t k) {
+            return k < 100 && k % 7 == 0 ? ReadAheadLog::kTextBytes / 3 + k : k % 32;
+        }
         std::size_t count = 0, failAt = 0;
         std::string text;
         bool next(LogEntry& entry) override {
@@ -661,7 +659,7 @@ TEST(ReadAheadLog, HandsOverTheReadersEntriesFailureAndDamage) {
         std::string damage() const override { return "damaged"; }
     };
     for (const std::size_t failAt : {kTotal + 1, ReadAheadLog::kEntries + 33}) {
-        Numbered reader(nameSize);
+        Numbered reader;
         reader.failAt = failAt;
         ReadAheadLog ahead(reader);
         LogEntry entry;
@@ -672,7 +670,7 @@ TEST(ReadAheadLog, HandsOverTheReadersEntriesFailureAndDamage) {
                 ASSERT_EQ(entry.kind,
                           k % 2 ? LogEntry::Kind::Sighting : LogEntry::Kind::NoPosition);
                 ASSERT_EQ(entry.sighting.ssid,
-                          std::string(nameSize(k), static_cast<char>('a' + k % 26)));
+                          std::string(Numbered::nameSize(k), static_cast<char>('a' + k % 26)));
                 ASSERT_EQ(entry.sighting.auth.value_or("none"),
                           k % 3 == 0 ? entry.sighting.ssid.substr(0, 5) : "none");
             }

@@ -189,16 +189,13 @@ TEST_F(SurveyTest, AFolderOfMixedFormatsAddsEachReadableLogWhole) {
     ASSERT_EQ(found, (std::vector<fs::path>{text, dir / "logs/readme.md", cut, wigle, binary}));
     EXPECT_EQ(filesInFolder(dir / "logs", false, unreadable).size(), 2u);
     EXPECT_TRUE(unreadable.empty());
-    {
-        // A subfolder that cannot be read is reported with its reason; every other file is
-        // still found.
-        const test::TooDeepFolder deep(dir / "logs/sub/deeper");
-        EXPECT_EQ(filesInFolder(dir / "logs", true, unreadable), found);
-        ASSERT_EQ(unreadable.size(), 1u);
-        EXPECT_EQ(unreadable[0].path, deep.path());
-        EXPECT_NE(unreadable[0].reason.find("too long"), std::string::npos)
-            << unreadable[0].reason;
-    }
+    // A subfolder that cannot be read is reported with its reason; every other file is still
+    // found.
+    const fs::path deep = test::makeTooDeepFolder(dir / "logs/sub/deeper");
+    EXPECT_EQ(filesInFolder(dir / "logs", true, unreadable), found);
+    ASSERT_EQ(unreadable.size(), 1u);
+    EXPECT_EQ(unreadable[0].path, deep);
+    EXPECT_NE(unreadable[0].reason.find("too long"), std::string::npos) << unreadable[0].reason;
 
     const SurveyAddResult added = survey.add(found);
     ASSERT_EQ(added.status, LoadStatus::Loaded);

@@ -56,27 +56,18 @@ void TempDir::removeOwn() {
         if (dir->owner_ == getpid()) dir->remove();
 }
 
-namespace {
-const std::string kDeepName(200, 'd');
-}  // namespace
-
-TooDeepFolder::TooDeepFolder(const fs::path& parent) : path_(parent) {
-    folders_.push_back(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    while (folders_.back() >= 0 && path_.native().size() <= PATH_MAX) {
-        ::mkdirat(folders_.back(), kDeepName.c_str(), 0755);
-        folders_.push_back(
-            ::openat(folders_.back(), kDeepName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        path_ /= kDeepName;
+fs::path makeTooDeepFolder(const fs::path& parent) {
+    const std::string name(200, 'd');
+    fs::path path = parent;
+    int folder = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int next; folder >= 0 && path.native().size() <= PATH_MAX; folder = next, path /= name) {
+        ::mkdirat(folder, name.c_str(), 0755);
+        next = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
     }
-    if (folders_.back() < 0) throw std::runtime_error("cannot make " + path_.string());
-}
-
-TooDeepFolder::~TooDeepFolder() {
-    for (std::size_t k = folders_.size(); k-- > 1;) {
-        ::close(folders_[k]);
-        ::unlinkat(folders_[k - 1], kDeepName.c_str(), AT_REMOVEDIR);
-    }
-    ::close(folders_.front());
+    if (folder < 0) throw std::runtime_error("cannot make " + path.string());
+    ::close(folder);
+    return path;
 }
 
 void writeFile(const fs::path& path, std::string_view bytes) {

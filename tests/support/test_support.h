@@ -33,21 +33,9 @@ class TempDir {
     int owner_;  // the process that made it
 };
 
-// A chain of folders under `parent` whose last one's path is longer than the system takes, so
-// that no one, root included, can list it by its path. Made and removed through the open
-// folders above it.
-class TooDeepFolder {
-  public:
-    explicit TooDeepFolder(const std::filesystem::path& parent);
-    ~TooDeepFolder();
-    TooDeepFolder(const TooDeepFolder&) = delete;
-    TooDeepFolder& operator=(const TooDeepFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-    std::vector<int> folders_;  // open, from `parent` down
-};
+// Makes a chain of folders under `parent` whose last one's path, returned, is longer than the
+// system takes, so that no one, root included, can list it by its path.
+std::filesystem::path makeTooDeepFolder(const std::filesystem::path& parent);
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
 std::string readFile(const std::filesystem::path& path);
