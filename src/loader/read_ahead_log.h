@@ -56,7 +56,8 @@ class ReadAheadLog final : public LogReader {
 
     LogReader& reader_;
     Batch current_;
-    Batch spare_;  // empty between calls: takes the batch read ahead on its way to current_
+    // Empty between calls: takes the batch read ahead on its way to current_.
+    Batch spare_;
     std::size_t at_ = 0;  // the next entry of current_
     bool ended_ = false;
     BackgroundWorker<Batch> worker_;  // declared last: stops before the batches go

@@ -46,16 +46,22 @@ QString grouped(std::uint64_t n) {
     return QString::fromStdString(groupedDigits(n));
 }
 
-// The survey's logs, one a line with type and counts: the statistics block's tooltip.
+// The survey's logs, one a line with type and counts: the statistics block's tooltip. Years of
+// logs would make it taller than any screen: past kListedLogs, one line says how many more.
+constexpr std::size_t kListedLogs = 30;
 QString logList(const Survey& survey) {
     QStringList lines;
-    for (const SurveyLog& log : survey.logs())
+    const std::vector<SurveyLog>& logs = survey.logs();
+    for (std::size_t k = 0; k < logs.size() && k < kListedLogs; ++k)
         lines << QStringLiteral("%1: %2, %3 kept, %4 dropped%5")
-                     .arg(shownPath(log.path), QString::fromLatin1(sourceTypeText(log.type)))
-                     .arg(grouped(log.counts.total), grouped(log.counts.dropped))
-                     .arg(log.duplicates
-                              ? QStringLiteral(", %1 duplicates").arg(grouped(log.duplicates))
+                     .arg(shownPath(logs[k].path),
+                          QString::fromLatin1(sourceTypeText(logs[k].type)))
+                     .arg(grouped(logs[k].counts.total), grouped(logs[k].counts.dropped))
+                     .arg(logs[k].duplicates
+                              ? QStringLiteral(", %1 duplicates").arg(grouped(logs[k].duplicates))
                               : QString());
+    if (logs.size() > kListedLogs)
+        lines << QStringLiteral("and %1 more logs").arg(grouped(logs.size() - kListedLogs));
     return lines.join(QLatin1Char('\n'));
 }
 

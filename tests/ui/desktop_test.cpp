@@ -146,6 +146,12 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(text(p.form.get(), "Label3"), "22");
         QVERIFY(p.statusBar().contains("2 files skipped: not survey logs"));
 
+        // The tooltip lists thirty logs at most, then how many more there are.
+        for (int k = 0; k < 31; ++k) writeAll(p.logs.filePath(QString("%1.txt").arg(k)), other);
+        FileDialog::scriptNextFiles({p.logs.path()});
+        p.trigger("AddLogs");
+        QCOMPARE(p.form->centralWidget()->toolTip().section('\n', 30), "and 7 more logs");
+
         // One log alone opens as Open File does, also a name that is not valid UTF-8.
         p.trigger("CloseFile");
         const std::filesystem::path latin1 = corePath(p.logs.path()) / "r\xe9sum\xe9.txt";
@@ -171,8 +177,8 @@ class DesktopTest : public QObject, Ui {
         QVERIFY(map && !entries(p.window("Form4")).contains("CAFE"));
         const std::size_t before = map->sightings().size();
         writeAll(p.logs.filePath("more.txt"),
-                 test::textLog({test::dataLine("S 11.5", "W 21.75", "cafe", "00:0a:95:00:00:07",
-                                               "0011")}));
+                 test::textLog(
+                     {test::dataLine("S 11.5", "W 21.75", "cafe", "00:0a:95:00:00:07", "0011")}));
         FileDialog::scriptNextFiles({p.logs.filePath("more.txt")});
         p.trigger("AddLogs");
         const QWidget* macs = p.window("Form3");
