@@ -171,15 +171,11 @@ TEST_F(GeoPackageExport, AFailedWriteLeavesTheEarlierFile) {
     loadGrid(30000);
     EXPECT_EXIT(test::exitWith(diskFills, 1000000), ::testing::ExitedWithCode(0), "");
     // Stopped with the database complete, just before it takes the name.
-    const pid_t child = fork();
-    if (child == 0) {
+    const int status = test::runInChild([&] {
         cleanupOnInterrupt();
         TextFileWriter::setPlacementPause([] { std::raise(SIGTERM); });
         exportTo(false);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+    });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
     EXPECT_EQ(test::readFile(target), earlier);
     EXPECT_EQ(entries(), before);

@@ -218,15 +218,11 @@ TEST(TextFileWriter, PlacesTheWholeNewFileOrLeavesTheWholeEarlierOne) {
             if (earlier.empty()) continue;
             test::writeFile(target.string() + ".tmp", earlier);
             fs::rename(target.string() + ".tmp", target);
-            const pid_t child = fork();
-            if (child == 0) {
+            const int status = test::runInChild([&] {
                 cleanupOnInterrupt();
                 TextFileWriter::setPlacementPause([] { raise(SIGTERM); });
                 placeNew();
-                _exit(0);
-            }
-            int status = 0;
-            waitpid(child, &status, 0);
+            });
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
             EXPECT_EQ(test::readFile(target), earlier);
             EXPECT_TRUE(othersIn(dir.path(), "export.kml").empty());
@@ -324,18 +320,14 @@ TEST(InterruptCleanup, EachSignalDeletesTheNamedFilesAndFoldersAndStillEndsThePr
         fs::create_directory(dir / "scratch");
         for (const char* name : {"scratch/a", "scratch/b", "kept", "released"})
             test::writeFile(dir / name, "x");
-        const pid_t child = fork();
-        if (child == 0) {
+        const int status = test::runInChild([&] {
             cleanupOnInterrupt();
             const InterruptCleanup folder(dir / "scratch", InterruptCleanup::Kind::Folder);
             const InterruptCleanup a(dir / "scratch/a"), b(dir / "scratch/b");
             InterruptCleanup released(dir / "released");
             released.release();
             raise(signal);
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
+        });
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
         EXPECT_FALSE(fs::exists(dir / "scratch")) << signal;
         EXPECT_TRUE(fs::exists(dir / "kept") && fs::exists(dir / "released")) << signal;

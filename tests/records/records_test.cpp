@@ -128,14 +128,11 @@ TEST(WorkingFolderLock, OneUserAtATimeAndACrashedOneBlocksNothing) {
     ASSERT_EQ(second.tryLock(), Held);
     // A child process that tries to take it, and dies holding it (its destructor never runs).
     const auto childTakes = [&] {
-        const pid_t child = fork();
-        if (child == 0) {
-            WorkingFolderLock lock(files);
-            const auto status = lock.tryLock();
-            _exit(status == Held ? 0 : status == InUse ? 1 : 2);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
+        const int status = test::runInChild([&] {
+            WorkingFolderLock lock(files);  // never released: the child dies holding it
+            const auto taken = lock.tryLock();
+            _exit(taken == Held ? 0 : taken == InUse ? 1 : 2);
+        });
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
     EXPECT_EQ(childTakes(), 1) << "while this process holds it";

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -147,6 +148,17 @@ constexpr bool kMemoryIsMeasurable = true;
 constexpr bool kMemoryIsMeasurable = true;
 #endif
 }  // namespace
+
+int runInChild(const std::function<void()>& work) {
+    const pid_t child = fork();
+    if (child == 0) {
+        work();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
 
 void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit, long memoryMiB) {
     signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead

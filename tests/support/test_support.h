@@ -59,6 +59,10 @@ std::filesystem::path fileErrorPath(const std::function<void()>& run);
 // "<path>: <reason>" of the FileError that `run` throws, else "<no error>".
 std::string fileError(const std::function<void()>& run);
 
+// Runs `work` in a child process, which ends with _exit(0) if `work` returns; the child's wait
+// status.
+int runInChild(const std::function<void()>& work);
+
 // For EXPECT_EXIT: runs `work` with files limited to `fileSizeLimit` bytes (a disk that fills)
 // and exits 0 when it returns true with peak memory grown by at most `memoryMiB` (0: any).
 [[noreturn]] void exitWith(const std::function<bool()>& work, std::uint64_t fileSizeLimit = 0,
