@@ -41,8 +41,8 @@ constexpr const char* kUsage =
     "                  after the first log\n"
     "  --add-folder DIR  adds every log in DIR (with --recursive, in its subfolders too);\n"
     "                  files that are no logs are skipped and counted, a log that cannot\n"
-    "                  be read whole and a subfolder that cannot be read are skipped\n"
-    "                  with their reasons on stderr\n"
+    "                  be read whole and a folder or subfolder that cannot be read are\n"
+    "                  skipped with their reasons on stderr\n"
     "\n"
     "  --workdir DIR   keep output1, output2 and output1.extras in DIR (default: a\n"
     "                  temporary folder)\n"
@@ -247,7 +247,7 @@ int loadSurvey(const Options& options, const WorkingFiles& files, std::ostream& 
             const auto found = filesInFolder(addition.path, addition.recursive, unreadable);
             logs.insert(logs.end(), found.begin(), found.end());
         } catch (const FileError& e) {
-            err << "velmora-batch: skipped: " << e.what() << '\n';
+            err << "velmora-batch: " << e.path().string() << ": skipped: " << e.reason() << '\n';
         }
     }
     for (const SkippedLog& folder : unreadable)

@@ -352,6 +352,13 @@ class NewSightings : public SightingAdmission {
     std::uint16_t day_ = SightingKey::kNoDate;
 };
 
+// A read failure's reason for the log named beside it: the system's reason, without the
+// log's path in front that a load's own report carries.
+std::string reasonFor(const fs::path& log, const std::string& reason) {
+    const std::string prefix = log.string() + ": ";
+    return reason.starts_with(prefix) ? reason.substr(prefix.size()) : reason;
+}
+
 SurveyAddResult addFailure(LoadStatus status, std::string report, std::string reason = {}) {
     SurveyAddResult result;
     result.status = status;
@@ -697,7 +704,8 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
             if (read.status == LoadStatus::BadFile && read.reason.empty())
                 result.notLogs.push_back(log);
             else
-                result.failed.push_back({log, read.damage.empty() ? read.reason : read.damage});
+                result.failed.push_back(
+                    {log, read.damage.empty() ? reasonFor(log, read.reason) : read.damage});
         }
         records.finish();
         extras.finish();

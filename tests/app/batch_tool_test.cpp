@@ -288,6 +288,9 @@ TEST_F(Batch, AddedLogsMakeOneSurvey) {
              logLine(dir / "logs/sub/copy.txt", 0) + "1 file skipped: not a survey log\n",
          "velmora-batch: " + deep.string() + ": skipped: File name too long\n" +
              "velmora-batch: " + logs + "/notes.txt: not a survey log\n"},
+        {{"--add-folder", logs + "/gone"},
+         "Total Number Of Source Entries: 8\n",
+         "velmora-batch: " + logs + "/gone: skipped: No such file or directory\n"},
     };
     for (const auto& row : rows) {
         std::vector<std::string> words{"--out", out.string(), log.string()};

@@ -197,13 +197,18 @@ TEST_F(SurveyTest, AFolderOfMixedFormatsAddsEachReadableLogWhole) {
     EXPECT_EQ(unreadable[0].path, deep);
     EXPECT_NE(unreadable[0].reason.find("too long"), std::string::npos) << unreadable[0].reason;
 
-    const SurveyAddResult added = survey.add(found);
+    // A log gone before the add is named beside its reason, which does not repeat it.
+    std::vector<fs::path> logs = found;
+    logs.push_back(dir / "gone.txt");
+    const SurveyAddResult added = survey.add(logs);
     ASSERT_EQ(added.status, LoadStatus::Loaded);
     EXPECT_EQ(added.notLogs, std::vector<fs::path>{dir / "logs/readme.md"});
-    ASSERT_EQ(added.failed.size(), 1u);
+    ASSERT_EQ(added.failed.size(), 2u);
     EXPECT_EQ(added.failed[0].path, cut);
     EXPECT_NE(added.failed[0].reason.find("cut short"), std::string::npos)
         << added.failed[0].reason;
+    EXPECT_EQ(added.failed[1].path, dir / "gone.txt");
+    EXPECT_EQ(added.failed[1].reason, "No such file or directory");
     ASSERT_EQ(survey.logs().size(), 3u);
     EXPECT_EQ(survey.duplicates(), 0u);
     // The damaged log's records were taken back: the survey is the three logs' records, with
