@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <signal.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +12,9 @@ int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     // An interrupted run leaves no working folder and no half-written file behind.
     velmora::cleanupOnInterrupt();
+    // A write past the file size limit fails with its reason (EFBIG) and is reported like a
+    // full disk, instead of ending the program with no word and its files half-written.
+    signal(SIGXFSZ, SIG_IGN);
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec) self = fs::absolute(argv[0], ec);

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: the main window, with everything else opened from its menus.
+#include <signal.h>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -23,6 +25,9 @@ int main(int argc, char** argv) {
         std::puts("velmora " VELMORA_FILE_VERSION);
         return 0;
     }
+    // A write past the file size limit fails and is reported like a full disk, instead of
+    // ending the program with no word.
+    signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_FILE_VERSION));
     // Ties the windows to the installed desktop entry (its icon and name).

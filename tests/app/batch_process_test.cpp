@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,7 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // Starts velmora-batch with `args`, its stdout dropped and its stderr to the file `err`.
-pid_t start(const std::vector<std::string>& args, const fs::path& err, const fs::path& tmp = {}) {
+// With `fileSizeLimit`, no file it writes may grow past that many bytes.
+pid_t start(const std::vector<std::string>& args, const fs::path& err, const fs::path& tmp = {},
+            rlim_t fileSizeLimit = RLIM_INFINITY) {
     std::vector<char*> argv{const_cast<char*>(VELMORA_BATCH)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -31,6 +34,8 @@ pid_t start(const std::vector<std::string>& args, const fs::path& err, const fs:
         dup2(open("/dev/null", O_WRONLY), 1);
         dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         if (!tmp.empty()) setenv("TMPDIR", tmp.c_str(), 1);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -149,6 +154,18 @@ TEST(BatchProcesses, AStoppedRunLeavesNoWorkingFolderAndNoPartialExport) {
             EXPECT_TRUE(test::readFile(entry.path()) == complete[name]) << signal << ": " << name;
         }
     }
+}
+
+// A file size limit is met like a full disk: reported, nothing left half-written.
+TEST(BatchProcesses, AFileSizeLimitIsReportedAndLeavesNoWorkingFile) {
+    test::TempDir dir;
+    const fs::path log = dir / "big.txt", work = dir / "work";
+    test::writeFile(log, bigLog(1, 20000));
+    const int status =
+        wait(start({"--workdir", work.string(), log.string()}, dir / "err", {}, 1 << 20));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_NE(test::readFile(dir / "err").find("output1: File too large"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(work));
 }
 
 // Stopped while it adds logs, a run leaves the working files of the survey before or of the
