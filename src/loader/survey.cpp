@@ -4,11 +4,13 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -27,6 +29,7 @@
 #include "io/line_reader.h"
 #include "io/protected_files.h"
 #include "io/text_file_writer.h"
+#include "loader/log_formats.h"
 #include "sightings/sighting_walk.h"
 
 namespace velmora {
@@ -352,6 +355,25 @@ class NewSightings : public SightingAdmission {
     std::uint16_t day_ = SightingKey::kNoDate;
 };
 
+// The size of `file` when its first bytes make it a log, else 0 (a folder's videos and
+// pictures take no room in the key table). A log whose first line is longer than the bytes
+// read here counts as none: the table still grows when its keys come.
+std::uintmax_t logBytes(const fs::path& file) {
+    std::FILE* f = nullptr;
+    try {
+        f = openRegularFile(file);
+    } catch (const FileError&) {
+        return 0;
+    }
+    std::array<char, 4096> first;
+    const std::size_t n = std::fread(first.data(), 1, first.size(), f);
+    struct stat info {};
+    const bool sized = ::fstat(::fileno(f), &info) == 0;
+    std::fclose(f);
+    if (!sized || !recogniseLog(std::string_view(first.data(), n))) return 0;
+    return static_cast<std::uintmax_t>(info.st_size);
+}
+
 // A read failure's reason for the log named beside it: the system's reason, without the
 // log's path in front that a load's own report carries.
 std::string reasonFor(const fs::path& log, const std::string& reason) {
@@ -655,11 +677,7 @@ SurveyAddResult Survey::add(const std::vector<fs::path>& logs) {
         // text or WiGLE line; a binary log's denser sightings still let it grow), before its
         // pages are needed, so that the system clears them while the survey's files are copied.
         std::uintmax_t bytes = 0;
-        for (const fs::path& log : logs) {
-            std::error_code ec;
-            const auto size = fs::file_size(log, ec);
-            bytes += ec ? 0 : size;
-        }
+        for (const fs::path& log : logs) bytes += logBytes(log);
         const auto newKeys = static_cast<std::size_t>(bytes / 100);
         readKeys(newKeys);
         keys_.reserve(keys_.size() + newKeys);
