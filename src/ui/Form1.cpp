@@ -336,8 +336,9 @@ void Form1::buildStatusBar() {
     client->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void Form1::setStatusText(const QString& text, const QString& folderLink, const QString& path) {
-    statusText_->setStatus(text, path);
+void Form1::setStatusText(const QString& text, const QString& folderLink, const QString& path,
+                          const QString& details) {
+    statusText_->setStatus(text, path, details);
     openFolder_->setVisible(!folderLink.isEmpty());
     openFolder_->setText(
         folderLink.isEmpty()

@@ -200,7 +200,7 @@ class Form1 : public QMainWindow {
     void buildRecentLogs();
     void fillRecentLogs();
     void setStatusText(const QString& text, const QString& folderLink = {},
-                       const QString& path = {});
+                       const QString& path = {}, const QString& details = {});
     bool loadNamedLog(const QString& path);
     bool loadChosenLog();
     void runExport(MainExport kind);

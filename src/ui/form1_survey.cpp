@@ -49,6 +49,8 @@ QString grouped(std::uint64_t n) {
 // The survey's logs, one a line with type and counts: the statistics block's tooltip. Years of
 // logs would make it taller than any screen: past kListedLogs, one line says how many more.
 constexpr std::size_t kListedLogs = 30;
+// How many skipped logs the status line names before it counts the rest: each may take a line.
+constexpr std::size_t kNamedSkips = 3;
 QString logList(const Survey& survey) {
     QStringList lines;
     const std::vector<SurveyLog>& logs = survey.logs();
@@ -148,19 +150,34 @@ bool Form1::addLogs(const std::vector<std::filesystem::path>& paths) {
 
 bool Form1::showSurvey(const SurveyAddResult& added, bool opened) {
     // What was left out, in the status bar after what was done.
+    // The status line names the first few logs or folders that could not be read, each with its
+    // reason, and counts the rest; its tooltip lists them one a line, as the log list does.
     QString skipped;
+    QStringList reasons;
     if (const auto n = added.notLogs.size(); n > 0)
         skipped += n == 1 ? QStringLiteral("; 1 file skipped: not a survey log")
                           : QStringLiteral("; %1 files skipped: not survey logs").arg(grouped(n));
-    for (const SkippedLog& log : added.failed)
-        skipped += QStringLiteral("; skipped ") + shownPath(log.path) + QStringLiteral(": ") +
-                   QString::fromLocal8Bit(log.reason);
+    const std::vector<SkippedLog>& failed = added.failed;
+    for (std::size_t k = 0; k < failed.size() && k < kListedLogs; ++k) {
+        const QString item = shownPath(failed[k].path) + QStringLiteral(": ") +
+                             QString::fromLocal8Bit(failed[k].reason);
+        if (k < kNamedSkips) skipped += QStringLiteral("; skipped ") + item;
+        reasons << item;
+    }
+    if (failed.size() > kNamedSkips)
+        skipped += QStringLiteral("; %1 more skipped").arg(grouped(failed.size() - kNamedSkips));
+    if (failed.size() > kListedLogs)
+        reasons << QStringLiteral("and %1 more").arg(grouped(failed.size() - kListedLogs));
+    const QString details = failed.size() > kNamedSkips
+                                ? QStringLiteral("Skipped:\n") + reasons.join(QLatin1Char('\n'))
+                                : QString();
     if (added.status != LoadStatus::Loaded) {
         // The survey is as it was.
         if (opened) label(kStatusLine)->setText(QString::fromLatin1(added.report.c_str()));
         setStatusText((added.reason.empty() ? QStringLiteral("No survey log added")
                                             : QString::fromLocal8Bit(added.reason)) +
-                      skipped);
+                          skipped,
+                      {}, {}, details);
         return false;
     }
     const Survey& survey = *survey_;
@@ -190,7 +207,7 @@ bool Form1::showSurvey(const SurveyAddResult& added, bool opened) {
         text += QStringLiteral("; %1 duplicate sightings skipped").arg(grouped(d));
     if (const auto r = survey.counts().otherRadios; r > 0)
         text += QStringLiteral("; %1 other radio entries skipped").arg(grouped(r));
-    setStatusText(text + skipped);
+    setStatusText(text + skipped, {}, {}, details);
     if (!opened)
         for (const auto& reload : reloadWindows)
             if (reload) reload();

@@ -28,10 +28,10 @@ StatusLine::StatusLine(QWidget* parent) : QLabel(parent) {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
-void StatusLine::setStatus(const QString& text, const QString& path) {
+void StatusLine::setStatus(const QString& text, const QString& path, const QString& details) {
     path_ = text.contains(path) ? path : QString();
     setText(text);
-    setToolTip(text);
+    setToolTip(details.isEmpty() ? text : details);
     refit();
 }
 

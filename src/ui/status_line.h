@@ -15,8 +15,9 @@ class StatusLine : public QLabel {
   public:
     explicit StatusLine(QWidget* parent);
 
-    // Shows `text`, which names `path` (a file, as the windows show it; may be empty).
-    void setStatus(const QString& text, const QString& path = {});
+    // Shows `text`, which names `path` (a file, as the windows show it; may be empty). The
+    // tooltip is `details` where given, else the text.
+    void setStatus(const QString& text, const QString& path = {}, const QString& details = {});
     // The lines as drawn at the label's width.
     const QStringList& shownLines() const { return lines_; }
     // The lines `text()` takes at `width`.

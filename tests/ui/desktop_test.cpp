@@ -136,11 +136,19 @@ class DesktopTest : public QObject, Ui {
 
         p.trigger("CloseFile");
         QCOMPARE(caption(), "Velmora 2004");
-        // With its subfolders; one that cannot be read is said, and keeps nothing out.
+        // With its subfolders; one that cannot be read is said, and keeps nothing out. Past
+        // three, what was skipped is counted, and listed in the tooltip.
         test::makeTooDeepFolder(corePath(p.logs.path()));
+        const std::string ns1 = test::readFile(test::repoFile("samples/drive-ns1.ns1"));
+        for (const char* cut : {"cut1.ns1", "cut2.ns1", "cut3.ns1", "cut4.ns1"})
+            writeAll(p.logs.filePath(cut), ns1.substr(0, ns1.size() / 2));
         FileDialog::scriptFolder(p.logs.path(), true);
         p.trigger("OpenFolder");
         QVERIFY2(p.statusBar().contains(": File name too long"), qPrintable(p.statusBar()));
+        QVERIFY2(p.statusBar().contains("cut2.ns1: the file is cut short") &&
+                     p.statusBar().endsWith("; 2 more skipped"),
+                 qPrintable(p.statusBar()));
+        QCOMPARE(p.form->findChild<QLabel*>("statusText")->toolTip().count('\n'), 5);
         // notes.txt and the export are no logs.
         QCOMPARE(caption(), "Velmora 2004 - drive.txt and 2 more logs");
         QCOMPARE(text(p.form.get(), "Label3"), "22");
