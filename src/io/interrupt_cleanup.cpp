@@ -31,7 +31,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads t
 sigset_t interrupts() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&set, signal);
     return set;
 }
 
@@ -80,7 +80,12 @@ void cleanupOnInterrupt() {
     action.sa_handler = removeAll;
     // One signal's cleanup is not interrupted by another's.
     action.sa_mask = interrupts();
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        // One ignored from the start (nohup, a shell's background job) stays ignored.
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 InterruptsHeld::InterruptsHeld() {

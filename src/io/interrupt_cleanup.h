@@ -11,9 +11,10 @@ namespace velmora {
 
 // Files and folders that must not outlive an interrupted program: a half-written working file,
 // an export under its temporary name, the batch tool's private working folder. Each is named
-// here while it exists; once cleanupOnInterrupt() is installed, SIGINT, SIGTERM and SIGHUP
-// delete every named file, then every named (by then empty) folder, and end the program by the
-// same signal with its default action, so its exit status still says it was stopped.
+// here while it exists; once cleanupOnInterrupt() is installed, SIGINT, SIGTERM, SIGHUP and
+// SIGPIPE (output to a pipe whose reader has gone, as `| head` leaves it) delete every named
+// file, then every named (by then empty) folder, and end the program by the same signal with
+// its default action, so its exit status still says it was stopped.
 //
 // The table is fixed in size and read by the signal handler with async-signal-safe calls only
 // (unlink, rmdir, sigaction, raise). A path that finds no free place, or is longer than the
@@ -35,11 +36,12 @@ class InterruptCleanup {
     int slot_ = -1;
 };
 
-// Installs the handler for SIGINT, SIGTERM and SIGHUP. Programs that want their scratch files
-// gone on those signals call it once at their start.
+// Installs the handler for those signals, but for one the program was started with ignored
+// (under nohup, SIGHUP): that one stays ignored. Programs that want their scratch files gone on
+// those signals call it once at their start.
 void cleanupOnInterrupt();
 
-// SIGINT, SIGTERM and SIGHUP held back from the calling thread while it exists.
+// Those signals held back from the calling thread while it exists.
 class InterruptsHeld {
   public:
     InterruptsHeld();
@@ -51,8 +53,8 @@ class InterruptsHeld {
     sigset_t before_;
 };
 
-// A thread for work beside the one that names and makes the files, which it leaves SIGINT,
-// SIGTERM and SIGHUP to. The handler must interrupt that thread: run beside it, it could pass
+// A thread for work beside the one that names and makes the files, which it leaves those
+// signals to. The handler must interrupt that thread: run beside it, it could pass
 // over a named file that the thread makes a moment later, and leave it behind.
 template <typename Work>
 std::thread workerThread(Work&& work) {

@@ -22,10 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Starts velmora-batch with `args`, its stdout dropped and its stderr to the file `err`.
-// With `fileSizeLimit`, no file it writes may grow past that many bytes.
+// Starts velmora-batch with `args`, its stdout dropped and its stderr to the file `err`;
+// `prepare` runs in the new process before the program (a limit, a signal ignored).
 pid_t start(const std::vector<std::string>& args, const fs::path& err, const fs::path& tmp = {},
-            rlim_t fileSizeLimit = RLIM_INFINITY) {
+            void (*prepare)() = nullptr) {
     std::vector<char*> argv{const_cast<char*>(VELMORA_BATCH)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -34,8 +34,7 @@ pid_t start(const std::vector<std::string>& args, const fs::path& err, const fs:
         dup2(open("/dev/null", O_WRONLY), 1);
         dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         if (!tmp.empty()) setenv("TMPDIR", tmp.c_str(), 1);
-        const rlimit limit{fileSizeLimit, fileSizeLimit};
-        setrlimit(RLIMIT_FSIZE, &limit);
+        if (prepare) prepare();
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -132,19 +131,24 @@ TEST(BatchProcesses, AStoppedRunLeavesNoWorkingFolderAndNoPartialExport) {
         complete.insert(exportAlone(log, kind, dir / ("alone-" + kind)));
         for (int round = 0; round < 40; ++round) args.push_back(kind);
     }
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+    // SIGPIPE as a run whose reader has gone (`| head`) gets it; last, a SIGHUP that was ignored
+    // when the run started (nohup) stays ignored: that run goes on to its end.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGKILL, -SIGHUP}) {
         const fs::path tmp = dir / ("tmp" + std::to_string(signal));
         const fs::path out = dir / ("out" + std::to_string(signal));
         fs::create_directory(tmp);
         fs::create_directory(out);
         std::vector<std::string> run{"--out", out.string(), log.string()};
-        run.insert(run.end(), args.begin(), args.end());
-        const pid_t pid = start(run, dir / ("err" + std::to_string(signal)), tmp);
+        run.insert(run.end(), args.begin(), args.begin() + (signal > 0 ? 200 : 10));
+        const auto nohup = [] { ::signal(SIGHUP, SIG_IGN); };
+        const pid_t pid =
+            start(run, dir / ("err" + std::to_string(signal)), tmp, signal > 0 ? nullptr : +nohup);
         // Stopped while its exports are being written: once the first one is in place.
         while (fs::is_empty(out)) std::this_thread::yield();
-        kill(pid, signal);
+        kill(pid, std::abs(signal));
         const int status = wait(pid);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_TRUE(signal > 0 ? WIFSIGNALED(status) && WTERMSIG(status) == signal : status == 0)
+            << signal;
         if (signal != SIGKILL) {
             EXPECT_TRUE(fs::is_empty(tmp)) << signal << ": the private working folder is left";
         }
@@ -161,8 +165,12 @@ TEST(BatchProcesses, AFileSizeLimitIsReportedAndLeavesNoWorkingFile) {
     test::TempDir dir;
     const fs::path log = dir / "big.txt", work = dir / "work";
     test::writeFile(log, bigLog(1, 20000));
+    const auto limit = [] {
+        const rlimit bytes{1 << 20, 1 << 20};
+        setrlimit(RLIMIT_FSIZE, &bytes);
+    };
     const int status =
-        wait(start({"--workdir", work.string(), log.string()}, dir / "err", {}, 1 << 20));
+        wait(start({"--workdir", work.string(), log.string()}, dir / "err", {}, limit));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_NE(test::readFile(dir / "err").find("output1: File too large"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(work));
