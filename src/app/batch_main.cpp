@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <signal.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -19,5 +22,14 @@ int main(int argc, char** argv) {
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec) self = fs::absolute(argv[0], ec);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return velmora::batch::runBatchTool(args, self.parent_path(), std::cout, std::cerr);
+    const int status = velmora::batch::runBatchTool(args, self.parent_path(), std::cout, std::cerr);
+    // What the run printed must have reached its file (`> groups.txt` on a full disk): a run
+    // whose output was lost fails.
+    errno = 0;
+    if (!std::cout.flush() || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::cerr << "velmora-batch: standard output: "
+                  << (errno ? std::strerror(errno) : "write error") << '\n';
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

@@ -160,8 +160,9 @@ TEST(BatchProcesses, AStoppedRunLeavesNoWorkingFolderAndNoPartialExport) {
     }
 }
 
-// A file size limit is met like a full disk: reported, nothing left half-written.
-TEST(BatchProcesses, AFileSizeLimitIsReportedAndLeavesNoWorkingFile) {
+// A file size limit is met like a full disk: reported, nothing left half-written; so is a full
+// disk under the standard output.
+TEST(BatchProcesses, AFileSizeLimitOrAFullOutputIsReported) {
     test::TempDir dir;
     const fs::path log = dir / "big.txt", work = dir / "work";
     test::writeFile(log, bigLog(1, 20000));
@@ -174,6 +175,11 @@ TEST(BatchProcesses, AFileSizeLimitIsReportedAndLeavesNoWorkingFile) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_NE(test::readFile(dir / "err").find("output1: File too large"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(work));
+    const auto full = [] { dup2(open("/dev/full", O_WRONLY), 1); };
+    if (!fs::exists("/dev/full")) return;
+    EXPECT_EQ(wait(start({log.string(), "groups"}, dir / "err", {}, full)), 1 << 8);
+    EXPECT_NE(test::readFile(dir / "err").find("output: No space left on device"),
+              std::string::npos);
 }
 
 // Stopped while it adds logs, a run leaves the working files of the survey before or of the
