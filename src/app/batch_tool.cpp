@@ -97,7 +97,7 @@ constexpr const char* kUsage =
 class TemporaryFolder {
   public:
     TemporaryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "velmora-XXXXXX").string();
+        std::string pattern = (temporaryFolder() / "velmora-XXXXXX").string();
         if (!mkdtemp(pattern.data())) throw FileError(pattern, systemReason());
         path_ = pattern;
         folder_.emplace(path_, InterruptCleanup::Kind::Folder);

@@ -535,7 +535,7 @@ class GeoPackageSink final : public ExportSink {
     void placeBeside(const fs::path& target) override { target_ = target; }
 
     void begin(ExportOutput&) override {
-        const fs::path folder = target_.empty() ? fs::temp_directory_path() : target_.parent_path();
+        const fs::path folder = target_.empty() ? temporaryFolder() : target_.parent_path();
         std::random_device random;
         const std::string name = target_.empty() ? "export" : target_.filename().string();
         scratch_ = (folder.empty() ? fs::path(".") : folder) /

@@ -2,6 +2,7 @@
 #include "io/file_error.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace velmora {
@@ -14,6 +15,14 @@ FileError::FileError(std::filesystem::path path, std::string reason)
 std::string systemReason() {
     const int err = errno;
     return err ? std::strerror(err) : "Input/output error";
+}
+
+std::filesystem::path temporaryFolder() {
+    if (const char* folder = std::getenv("TMPDIR"); folder && *folder) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(folder, ec)) return folder;
+    }
+    return "/tmp";
 }
 
 std::FILE* openRegularFile(const std::filesystem::path& path) {

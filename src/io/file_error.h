@@ -29,4 +29,8 @@ std::string systemReason();
 // a regular file": a FIFO or device would block or never end) or cannot be opened.
 std::FILE* openRegularFile(const std::filesystem::path& path);
 
+// The folder for scratch files: $TMPDIR where it names a folder, else /tmp, as the C library's
+// own temporary files go (an empty or stale TMPDIR fails no run).
+std::filesystem::path temporaryFolder();
+
 }  // namespace velmora

@@ -154,6 +154,19 @@ TEST(ByteScan, AsciiTestLooksAtEveryByte) {
     }
 }
 
+// Where scratch files go: an empty TMPDIR, or one naming no folder, is no reason to fail.
+TEST(TemporaryFolder, IsTmpdirWhereItNamesAFolderElseTmp) {
+    test::TempDir dir;
+    const std::pair<std::string, fs::path> cases[] = {
+        {dir.path().string(), dir.path()}, {"", "/tmp"}, {(dir / "gone").string(), "/tmp"}};
+    EXPECT_EQ(test::runInChild([&] {
+                  for (const auto& [value, folder] : cases)
+                      if (setenv("TMPDIR", value.c_str(), 1) || temporaryFolder() != folder)
+                          _exit(1);
+              }),
+              0);
+}
+
 TEST(TextFileWriter, NeverWritesThroughALink) {
     test::TempDir dir;
     const test::LinkTrap trap(dir / "links");
