@@ -46,11 +46,12 @@ QString grouped(std::uint64_t n) {
     return QString::fromStdString(groupedDigits(n));
 }
 
+// How many skipped logs the status line names before it counts the rest: each may take a line.
+constexpr std::size_t kNamedSkips = 3;
+
 // The survey's logs, one a line with type and counts: the statistics block's tooltip. Years of
 // logs would make it taller than any screen: past kListedLogs, one line says how many more.
 constexpr std::size_t kListedLogs = 30;
-// How many skipped logs the status line names before it counts the rest: each may take a line.
-constexpr std::size_t kNamedSkips = 3;
 QString logList(const Survey& survey) {
     QStringList lines;
     const std::vector<SurveyLog>& logs = survey.logs();
@@ -149,9 +150,9 @@ bool Form1::addLogs(const std::vector<std::filesystem::path>& paths) {
 }
 
 bool Form1::showSurvey(const SurveyAddResult& added, bool opened) {
-    // What was left out, in the status bar after what was done.
-    // The status line names the first few logs or folders that could not be read, each with its
-    // reason, and counts the rest; its tooltip lists them one a line, as the log list does.
+    // What was left out, in the status bar after what was done: files that are no logs counted,
+    // the first few logs or folders that could not be read named with their reasons and the
+    // rest counted; its tooltip then lists them one a line, as the log list does.
     QString skipped;
     QStringList reasons;
     if (const auto n = added.notLogs.size(); n > 0)
