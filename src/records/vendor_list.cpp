@@ -61,7 +61,12 @@ VendorList LoadVendorList(const std::filesystem::path& file) {
     LineReader reader(file);
     VendorList list;
     std::string line;
-    while (reader.next(line)) list.add(line);
+    // A line longer than any vendor's (a file given as the list by mistake may have no line
+    // end at all) is read past without being held, and is no entry.
+    constexpr std::size_t kLineLimit = 1 << 16;
+    bool complete = true;
+    while (reader.nextBounded(line, kLineLimit, complete))
+        list.add(complete ? std::string_view(line) : std::string_view());
     list.index();
     return list;
 }

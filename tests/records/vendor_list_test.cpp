@@ -30,12 +30,15 @@ TEST(VendorList, LookupRulesLineEndsAndMissingFiles) {
     };
     for (const auto& [entry, want] : cases) EXPECT_EQ(LookupVendor(list, entry), want) << entry;
 
-    // A lone LF or CR ends a line too; a missing file or a folder is reported.
+    // A lone LF or CR ends a line too; a line longer than 64 KiB is no entry; a missing file or a
+    // folder is reported.
     test::TempDir dir;
     for (const std::string e : {"\n", "\r"}) {
-        test::writeFile(dir / "v.txt", "00:06:25First" + e + "00:0C:41Second" + e + e + "00:40:96");
+        test::writeFile(dir / "v.txt", "00:06:25First" + e + "00:0C:41Second" + e + e + "00:40:96" +
+                                           e + "00:0C:42" + std::string(1 << 16, 'x'));
         const VendorList list = LoadVendorList(dir / "v.txt");
-        EXPECT_EQ(list.size(), 4u);
+        EXPECT_EQ(list.size(), 5u);
+        EXPECT_EQ(LookupVendor(list, "00:0C:42"), std::nullopt);
         EXPECT_EQ(LookupVendor(list, "00:06:25"), Found("First"));
         EXPECT_EQ(LookupVendor(list, "00:0C:41"), Found("Second"));
         EXPECT_EQ(LookupVendor(list, "00:40:96"), Found(""));
