@@ -8,9 +8,10 @@ set -euo pipefail
 # scdoc makes the manual pages; dpkg-dev (dpkg-shlibdeps), lintian, appstream
 # (appstreamcli), desktop-file-utils and man-db build and check the Debian package and its
 # metadata; python3 runs the log generator of the benchmark and its test.
-# libsqlite3-dev writes the GeoPackage export (a GeoPackage is an SQLite database).
+# libsqlite3-dev writes the GeoPackage export (a GeoPackage is an SQLite database). locales
+# has the sources a test makes a decimal-comma locale from (it skips without them).
 packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libsqlite3-dev ieee-data
-          clang libclang-rt-14-dev gpsbabel gdal-bin libxml2-utils
+          locales clang libclang-rt-14-dev gpsbabel gdal-bin libxml2-utils
           scdoc dpkg-dev lintian appstream desktop-file-utils man-db python3)
 
 # The GPX 1.1 and OGC KML 2.2 schemas, for the map formats' tests (xmllint --schema): Debian

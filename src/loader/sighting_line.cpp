@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "loader/record_line.h"
@@ -182,10 +181,9 @@ char* writeCoordinate(char* out, double degrees, char positive, char negative) {
     *out++ = ' ';
     const double magnitude = std::fabs(degrees);
     if (magnitude < 1e9) return writeSevenDecimals(out, magnitude);
-    // Not a position any reader hands over (nor infinity or NaN): printf says what it is.
-    char text[kCoordinateRoom + 8];
-    const int n = std::snprintf(text, sizeof text, "%.7f", magnitude);
-    return writeText(out, std::string_view(text, static_cast<std::size_t>(n)));
+    // Not a position any reader hands over (nor infinity or NaN): the library says what it is,
+    // as printf's "%.7f" does in the C locale, whatever locale the program runs in.
+    return std::to_chars(out, out + kCoordinateRoom, magnitude, std::chars_format::fixed, 7).ptr;
 }
 
 }  // namespace

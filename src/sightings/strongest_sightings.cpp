@@ -12,11 +12,12 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <new>
@@ -388,12 +389,16 @@ struct Spread {
 constexpr double kEarthRadiusM = 6371008.8;  // the mean radius (IUGG)
 constexpr double kPi = 3.14159265358979323846;
 
-// A coordinate item as the loader writes one ("N41.1234567", "W2.5000000").
+// A coordinate item as the loader writes one ("N41.1234567", "W2.5000000"): "%.7f" as the C
+// locale writes it, whatever locale the program runs in (the desktop runs in the user's, whose
+// decimal comma would split the record's item in two).
 std::string coordinateItem(double degrees, char positive, char negative) {
-    char text[32];
-    const int size = std::snprintf(text, sizeof text, "%c%.7f", degrees < 0 ? negative : positive,
-                                   std::fabs(degrees));
-    return std::string(text, static_cast<std::size_t>(size));
+    char text[2 + 309 + 1 + 7];  // room for any double
+    text[0] = degrees < 0 ? negative : positive;
+    char* const end =
+        std::to_chars(text + 1, std::end(text), std::fabs(degrees), std::chars_format::fixed, 7)
+            .ptr;
+    return std::string(text, end);
 }
 
 }  // namespace

@@ -2,10 +2,16 @@
 #include "sightings/strongest_sightings.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/test_support.h"
 
 namespace velmora {
 namespace {
@@ -50,7 +56,7 @@ TEST(AccessPointPosition, WeightedCentroidAndSpread) {
          "S1.0000000", "E0.0020000", std::nullopt},
         // clang-format on
     };
-    for (const Row& row : rows) {
+    const auto check = [&](const Row& row) {
         StrongestSightings strongest(row.position);
         for (const Seen& seen : row.sightings) {
             Sighting sighting;
@@ -73,7 +79,26 @@ TEST(AccessPointPosition, WeightedCentroidAndSpread) {
             }
         });
         EXPECT_EQ(pins, 1) << row.what;
-    }
+    };
+    for (const Row& row : rows) check(row);
+
+    // The same where the C library writes numbers with a decimal comma, as the desktop program
+    // runs in a German or French user's locale (made here from the system's locale sources
+    // when it is not installed).
+    test::TempDir dir;
+    const int status = test::runInChild([&] {
+        const std::string made = "localedef -i de_DE -f UTF-8 " + (dir / "de_DE.UTF-8").string();
+        if (!setlocale(LC_NUMERIC, "de_DE.UTF-8") &&
+            (std::system((made + " >/dev/null 2>&1").c_str()) != 0 ||
+             setenv("LOCPATH", dir.path().c_str(), 1) != 0 ||
+             !setlocale(LC_NUMERIC, "de_DE.UTF-8")))
+            _exit(77);
+        for (const Row& row : rows) check(row);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    });
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no locale with a decimal comma: localedef failed";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "under a decimal comma";
 }
 
 }  // namespace
