@@ -28,10 +28,13 @@ Slot slots[kSlots];
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the states");
 
+// The signals that end the program after the cleanup.
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
 sigset_t interrupts() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&set, signal);
+    for (const int signal : kInterrupts) sigaddset(&set, signal);
     return set;
 }
 
@@ -80,7 +83,7 @@ void cleanupOnInterrupt() {
     action.sa_handler = removeAll;
     // One signal's cleanup is not interrupted by another's.
     action.sa_mask = interrupts();
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    for (const int signal : kInterrupts) {
         // One ignored from the start (nohup, a shell's background job) stays ignored.
         struct sigaction before {};
         if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
