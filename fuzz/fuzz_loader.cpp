@@ -10,13 +10,18 @@
 //
 // The first byte picks a header to put in front (most random files are rejected at once
 // otherwise): none, a wi-scan text or summary format line, a WiGLE CSV's two header lines or
-// a .ns1 signature and version; the rest is the log.
+// a .ns1 signature and version; the rest is the log. Or it picks a wi-scan text log saved
+// gzip-compressed, as two members joined (where the second byte says), which loads as the
+// log it holds; any other file that starts as a gzip file may be refused as damaged.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
+#include "io/gzip_stream.h"
 #include "loader/log_formats.h"
 #include "loader/source_loader.h"
 #include "records/record_extras.h"
@@ -40,6 +45,20 @@ void appendItem(std::string& out, const std::string& item) {
         out += c;
     }
     out += '"';
+}
+
+// `text` as one gzip member, appended to `out`.
+void appendGzipMember(std::string& out, std::string_view text) {
+    z_stream z{};
+    deflateInit2(&z, 1, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string packed(deflateBound(&z, text.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(packed.data());
+    z.avail_out = static_cast<uInt>(packed.size());
+    deflate(&z, Z_FINISH);
+    out.append(packed.data(), z.total_out);
+    deflateEnd(&z);
 }
 
 struct Expected {
@@ -171,7 +190,17 @@ Expected referenceLoad(std::string_view log) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     std::string log;
-    switch (data[0] % 6) {
+    std::string plain;  // what the log holds, when it is saved compressed
+    switch (data[0] % 7) {
+        case 6:
+            plain = "# first\r\n# $Format: wi-scan with extensions\r\n";
+            plain.append(reinterpret_cast<const char*>(data + 1), size - 1);
+            {
+                const std::size_t split = size > 1 ? data[1] % plain.size() : 0;
+                appendGzipMember(log, std::string_view(plain).substr(0, split));
+                appendGzipMember(log, std::string_view(plain).substr(split));
+            }
+            break;
         case 1:
             log = "# first\r\n# $Format: wi-scan with extensions\r\n";
             break;
@@ -189,9 +218,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         default:
             break;
     }
-    log.append(reinterpret_cast<const char*>(data + 1), size - 1);
-    const LogFormat* format = recogniseLog(log);
-    const bool modelled = !format || !format->open;  // a wi-scan log, or none
+    if (plain.empty()) log.append(reinterpret_cast<const char*>(data + 1), size - 1);
+    const bool packed = startsGzip(log);
+    const LogFormat* format = recogniseLog(packed ? plain : log);
+    // A wi-scan log, or none: the reference reads it (what a compressed one holds).
+    const bool modelled = (!packed || !plain.empty()) && (!format || !format->open);
 
     const WorkingFiles files{fuzz::scratchFolder()};
     const std::string before = "earlier working file\r\n";
@@ -199,10 +230,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::scratchFile("output2", before);
     fuzz::scratchFile("output1.extras", before);
     const LoadResult result = loadSourceLog(fuzz::scratchFile("log", log), files);
-    const Expected expected = modelled ? referenceLoad(log) : Expected{};
+    const Expected expected = modelled ? referenceLoad(packed ? plain : log) : Expected{};
 
     if (result.status != LoadStatus::Loaded) {
-        fuzz::check(result.status == LoadStatus::BadFile, "a readable log failed to load");
+        fuzz::check(result.status == LoadStatus::BadFile ||
+                        (packed && plain.empty() && result.status == LoadStatus::NotReadable),
+                    "a readable log failed to load");
         fuzz::check(!expected.accepted, "an acceptable log was rejected");
         fuzz::check(fuzz::readAll(files.output1()) == before &&
                         fuzz::readAll(files.output2()) == before &&

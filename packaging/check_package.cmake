@@ -43,7 +43,7 @@ if(NOT name STREQUAL "velmora" OR NOT recommends MATCHES "ieee-data" OR NOT main
                       "Maintainer ${maintainer}")
 endif()
 # The dependencies are those of the executables, found by dpkg-shlibdeps.
-set(needed libc6 libstdc\\+\\+6 libsqlite3-0)
+set(needed libc6 libstdc\\+\\+6 libsqlite3-0 zlib1g)
 if(WITH_UI)
   list(APPEND needed libqt6widgets6)
 endif()

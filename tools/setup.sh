@@ -8,9 +8,10 @@ set -euo pipefail
 # scdoc makes the manual pages; dpkg-dev (dpkg-shlibdeps), lintian, appstream
 # (appstreamcli), desktop-file-utils and man-db build and check the Debian package and its
 # metadata; python3 runs the log generator of the benchmark and its test.
-# libsqlite3-dev writes the GeoPackage export (a GeoPackage is an SQLite database). locales
+# libsqlite3-dev writes the GeoPackage export (a GeoPackage is an SQLite database); zlib1g-dev
+# reads logs saved gzip-compressed (a phone's WiGLE CSV often is). locales
 # has the sources a test makes a decimal-comma locale from (it skips without them).
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libsqlite3-dev ieee-data
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libsqlite3-dev zlib1g-dev ieee-data
           locales clang libclang-rt-14-dev gpsbabel gdal-bin libxml2-utils
           scdoc dpkg-dev lintian appstream desktop-file-utils man-db python3)
 

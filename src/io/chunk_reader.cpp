@@ -17,10 +17,13 @@ constexpr std::size_t kHead = 1 << 16;
 }  // namespace
 
 ChunkReader::ChunkReader(std::FILE* file, const std::filesystem::path& path, std::size_t chunkSize,
-                         ReadAhead ahead)
-    : file_(file), path_(path), chunkSize_(chunkSize), mode_(ahead), reader_([this](Chunk& chunk) {
-          read(chunk);
-      }) {}
+                         ReadAhead ahead, Content content)
+    : file_(file),
+      path_(path),
+      chunkSize_(chunkSize),
+      mode_(ahead),
+      content_(content),
+      reader_([this](Chunk& chunk) { read(chunk); }) {}
 
 void ChunkReader::stop() {
     reader_.stop();
@@ -42,9 +45,20 @@ void ChunkReader::release() {
 
 void ChunkReader::read(Chunk& chunk) {
     if (chunk.bytes.size() < kHead + chunkSize_) chunk.bytes.resize(kHead + chunkSize_);
+    char* const into = chunk.bytes.data() + kHead;
+    if (gzip_) {
+        chunk.size = gzip_->read(into, chunkSize_);
+        return;
+    }
     errno = 0;
-    chunk.size = std::fread(chunk.bytes.data() + kHead, 1, chunkSize_, file_);
+    chunk.size = std::fread(into, 1, chunkSize_, file_);
     if (chunk.size == 0 && std::ferror(file_)) throw FileError(path_, systemReason());
+    const bool first = atStart_;
+    atStart_ = false;
+    if (first && content_ == Content::Unpacked && startsGzip(std::string_view(into, chunk.size))) {
+        gzip_ = std::make_unique<GzipStream>(file_, path_, std::string_view(into, chunk.size));
+        chunk.size = gzip_->read(into, chunkSize_);
+    }
 }
 
 bool ChunkReader::append(std::vector<char>& buffer, std::size_t& begin, std::size_t& end) {

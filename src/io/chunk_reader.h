@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "io/background_worker.h"
+#include "io/gzip_stream.h"
 
 namespace velmora {
 
@@ -21,11 +23,15 @@ class ChunkReader {
     // Whose the thread that reads ahead is: the file's, ending with it (PerFile), or the
     // reader's, kept for one file after another (Kept, see switchTo()).
     enum class ReadAhead { PerFile, Kept };
+    // What the reader gives of a gzip file: its bytes (AsStored), or its content (Unpacked: a
+    // log or list saved compressed reads as the file it holds, GzipStream).
+    enum class Content { AsStored, Unpacked };
 
-    // The file stays the caller's; `path` names it in errors. The reader holds up to three
-    // chunks of `chunkSize` bytes.
+    // The file stays the caller's, and is read from its start; `path` names it in errors. The
+    // reader holds up to three chunks of `chunkSize` bytes.
     ChunkReader(std::FILE* file, const std::filesystem::path& path,
-                std::size_t chunkSize = kDefaultChunkSize, ReadAhead ahead = ReadAhead::PerFile);
+                std::size_t chunkSize = kDefaultChunkSize, ReadAhead ahead = ReadAhead::PerFile,
+                Content content = Content::AsStored);
     ChunkReader(const ChunkReader&) = delete;
     ChunkReader& operator=(const ChunkReader&) = delete;
 
@@ -41,11 +47,16 @@ class ChunkReader {
     // Lets go of the file, which the caller may then close: a chunk being read ahead is waited
     // for and dropped. The chunks' buffers are kept, and a Kept thread.
     void release();
-    // Reads another file from now on (after release()); `path` names it in errors.
+    // Reads another file from its start from now on (after release() or stop()); `path`
+    // names it in errors.
     void switchTo(std::FILE* file, const std::filesystem::path& path) {
         file_ = file;
         path_ = path;
+        gzip_.reset();
+        atStart_ = true;
     }
+    // Whether the file is read unpacked (known once the first chunk is read).
+    bool unpacking() const { return gzip_ != nullptr; }
 
   private:
     struct Chunk {
@@ -60,9 +71,12 @@ class ChunkReader {
     std::filesystem::path path_;
     std::size_t chunkSize_;
     ReadAhead mode_;
-    Chunk spare_;                     // read into when nothing is read ahead
-    bool ahead_ = false;              // the reader holds, or is reading, the next chunk
-    BackgroundWorker<Chunk> reader_;  // declared last: stops before the file is forgotten
+    Content content_;
+    bool atStart_ = true;               // nothing of the file is read yet
+    std::unique_ptr<GzipStream> gzip_;  // for an Unpacked gzip file
+    Chunk spare_;                       // read into when nothing is read ahead
+    bool ahead_ = false;                // the reader holds, or is reading, the next chunk
+    BackgroundWorker<Chunk> reader_;    // declared last: stops before the file is forgotten
 };
 
 }  // namespace velmora

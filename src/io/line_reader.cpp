@@ -9,10 +9,12 @@
 
 namespace velmora {
 
-LineReader::LineReader(const std::filesystem::path& path, std::size_t chunkSize) : path_(path) {
+LineReader::LineReader(const std::filesystem::path& path, std::size_t chunkSize,
+                       ChunkReader::Content content)
+    : path_(path) {
     // The reader buffers for itself; large reads then go straight to the system.
     file_ = openRegularFile(path);
-    chunks_ = &ownChunks_.emplace(file_, path, chunkSize);
+    chunks_ = &ownChunks_.emplace(file_, path, chunkSize, ChunkReader::ReadAhead::PerFile, content);
 }
 
 LineReader::LineReader(const std::filesystem::path& path, LineReadAhead& shared) : path_(path) {
@@ -21,7 +23,8 @@ LineReader::LineReader(const std::filesystem::path& path, LineReadAhead& shared)
     if (shared.chunks_)
         shared.chunks_->switchTo(file_, path);
     else
-        shared.chunks_.emplace(file_, path, shared.chunkSize_, ChunkReader::ReadAhead::Kept);
+        shared.chunks_.emplace(file_, path, shared.chunkSize_, ChunkReader::ReadAhead::Kept,
+                               ChunkReader::Content::Unpacked);
     chunks_ = &*shared.chunks_;
     buffer_.swap(shared.buffer_);
     shared.inUse_ = true;
@@ -44,6 +47,7 @@ void LineReader::rewind() {
     chunks_->stop();
     errno = 0;
     if (std::fseek(file_, 0, SEEK_SET) != 0) throw FileError(path_, systemReason());
+    chunks_->switchTo(file_, path_);
     pos_ = end_ = 0;
     eof_ = false;
     ++refills_;

@@ -36,11 +36,13 @@ class LineReadAhead {
 class LineReader {
   public:
     // Opens the file; throws FileError when it cannot be opened or is not a regular file. The
-    // file is read `chunkSize` bytes at a time (ChunkReader).
+    // file is read `chunkSize` bytes at a time (ChunkReader), a gzip file as its bytes or,
+    // Unpacked, as the file it holds.
     explicit LineReader(const std::filesystem::path& path,
-                        std::size_t chunkSize = kDefaultChunkSize);
+                        std::size_t chunkSize = kDefaultChunkSize,
+                        ChunkReader::Content content = ChunkReader::Content::AsStored);
     // The same through the buffers and chunk reader of `shared`, which one reader at a time
-    // uses and gets back when the reader is destroyed.
+    // uses and gets back when the reader is destroyed; a gzip file is read Unpacked.
     LineReader(const std::filesystem::path& path, LineReadAhead& shared);
     ~LineReader();
     LineReader(const LineReader&) = delete;
@@ -88,6 +90,8 @@ class LineReader {
     void rewind();
 
     const std::filesystem::path& path() const { return path_; }
+    // Whether the file is a gzip file, read unpacked: known once a byte is read.
+    bool unpacking() const { return chunks_->unpacking(); }
 
   private:
     bool fill();

@@ -390,7 +390,8 @@ class WigleCsvReader final : public LogReader {
   public:
     explicit WigleCsvReader(const std::filesystem::path& path) : path_(path) {
         file_ = openRegularFile(path);
-        chunks_.emplace(file_, path);
+        chunks_.emplace(file_, path, kDefaultChunkSize, ChunkReader::ReadAhead::PerFile,
+                        ChunkReader::Content::Unpacked);
         scratch_.reserve(kWigleRecordLimit + 1);
         for (auto& known : knownAuth_) known.second = wigle::capabilities("");
     }

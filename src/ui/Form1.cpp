@@ -88,13 +88,6 @@ constexpr Form1::Label kCounts[] = {Form1::kTotalCount, Form1::kWepOffCount,
                                     Form1::kWepOnCount, Form1::kInfrastructureCount,
                                     Form1::kAdHocCount, Form1::kDroppedCount};
 
-// The open dialog's file types: .ns1 is the binary log (some scanners save the text export
-// under it too), .csv a WiGLE CSV; the loader tells them by their first bytes.
-QList<FileDialog::Filter> logFilters() {
-    return {{QStringLiteral("Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV)"), QString()},
-            {QStringLiteral("All files (*)"), QString()}};
-}
-
 // The status bar link that brings another copy forward.
 const QString kOtherCopyLink = QStringLiteral("#other-copy");
 
@@ -112,6 +105,15 @@ std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
 }
 
 }  // namespace
+
+// .ns1 is the binary log (some scanners save the text export under it too), .csv a WiGLE CSV,
+// .gz any of the text logs saved compressed (a phone's WiGLE CSV often is); the loader tells
+// them by their first bytes.
+QList<FileDialog::Filter> Form1::logFilters() {
+    return {
+        {QStringLiteral("Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV *.gz *.GZ)"), QString()},
+        {QStringLiteral("All files (*)"), QString()}};
+}
 
 Form1::Form1(QWidget* parent)
     : Form1(workingFolder(QCoreApplication::applicationDirPath()), parent) {

@@ -189,6 +189,8 @@ class Form1 : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    // The open dialogs' file types.
+    static QList<FileDialog::Filter> logFilters();
     void buildControls();
     void buildMenus();
     QAction* addItem(QMenu* menu, const char* name, const QString& text, const QKeySequence& key,

@@ -105,10 +105,7 @@ void Form1::addLogsItem() {
     if (!addLogs_->isEnabled()) return;
     FileDialog dialog;
     dialog.setInitialFolder(QFileInfo(shownPath(log_)).absolutePath());
-    dialog.setFilters(
-        {{QStringLiteral("Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV)"), QString()},
-         {QStringLiteral("All files (*)"), QString()}},
-        0);
+    dialog.setFilters(logFilters(), 0);
     const QString current = QDir::currentPath();
     if (!dialog.showOpen(this)) return;
     // The exports still go beside the first log.

@@ -44,8 +44,9 @@ std::vector<std::string> plainLines(std::string_view bytes, std::size_t limit) {
 
 // The lines of a file as LineReader copies them, marked as plainLines marks them; its views
 // must give the same.
-std::vector<std::string> lines(const fs::path& file, std::size_t limit) {
-    LineReader copier(file), viewer(file);
+std::vector<std::string> lines(const fs::path& file, std::size_t limit,
+                               ChunkReader::Content content = ChunkReader::Content::AsStored) {
+    LineReader copier(file, kDefaultChunkSize, content), viewer(file, kDefaultChunkSize, content);
     std::vector<std::string> copied, viewed;
     std::string line;
     std::string_view view;
@@ -103,6 +104,74 @@ TEST(LineReader, RewindReadsTheFileThatIsOpenNotTheName) {
     fs::rename(dir / "other", dir / "f");
     reader.rewind();
     EXPECT_TRUE(reader.nextBounded(line, 10, complete) && line == "yyyyyyyyyy" && !complete);
+}
+
+// A log saved compressed reads as the file it holds, however its content falls against the
+// chunks and the members (files joined with cat), by a reader of its own or the survey's
+// shared one, which starts each file afresh.
+TEST(LineReader, AGzipFileReadsAsTheFileItHolds) {
+    const std::string text =
+        std::string(3 << 20, 'y') + "\nnext\r\n" + test::chunkSpanningRecords();
+    const std::string packed =
+        test::gzipped("") + test::gzipped(text.substr(0, 1000)) + test::gzipped(text.substr(1000));
+    test::TempDir dir;
+    test::writeFile(dir / "plain", text);
+    test::writeFile(dir / "f.gz", packed);
+    test::writeFile(dir / "g.gz", packed + "bytes that start no member, as gzip ignores them");
+    const std::vector<std::string> expected = plainLines(text, kWhole);
+    constexpr auto kUnpacked = ChunkReader::Content::Unpacked;
+    EXPECT_TRUE(lines(dir / "f.gz", kWhole, kUnpacked) == expected);
+    EXPECT_TRUE(lines(dir / "g.gz", 10, kUnpacked) == plainLines(text, 10));
+    // Read as stored (a list, a working file), it is the bytes it is.
+    EXPECT_TRUE(lines(dir / "f.gz", kWhole) == plainLines(packed, kWhole));
+    LineReadAhead shared;
+    for (const char* name : {"plain", "f.gz", "plain", "g.gz"}) {
+        LineReader reader(dir / name, shared);
+        std::vector<std::string> read;
+        std::string_view view;
+        while (reader.nextView(view)) read.emplace_back(view);
+        EXPECT_TRUE(read == expected) << name;
+        EXPECT_EQ(reader.unpacking(), std::string_view(name) != "plain") << name;
+    }
+    LineReader reader(dir / "f.gz", kDefaultChunkSize, kUnpacked);
+    std::string line;
+    EXPECT_TRUE(reader.next(line) && reader.next(line) && line == "next");
+    reader.rewind();
+    EXPECT_TRUE(reader.next(line) && line == std::string(3 << 20, 'y'));
+    // The first two bytes of a gzip file and no more are a file of two bytes.
+    test::writeFile(dir / "short", "\x1f\x8b");
+    EXPECT_TRUE(lines(dir / "short", kWhole, kUnpacked) == std::vector<std::string>{"\x1f\x8b"});
+}
+
+// A compressed log cut short or damaged is a failure with its reason, after whatever lines
+// came before it: never a shorter log read as if it were whole.
+TEST(LineReader, ACutOrDamagedGzipFileFailsWithItsReason) {
+    std::mt19937 random(7);
+    std::string text;
+    while (text.size() < (1 << 20)) text += std::to_string(random()) + "\r\n";
+    const std::string packed = test::gzipped(text);
+    ASSERT_GT(packed.size(), 300'000u);  // more than one read of the compressed file
+    std::string damaged = packed, badCheck = packed;
+    damaged[packed.size() / 2] ^= 0x55;
+    badCheck[packed.size() - 6] ^= 1;  // the CRC-32 of the trailer
+    const std::pair<std::string, const char*> cases[] = {
+        {packed.substr(0, 10), "ends early"},
+        {packed.substr(0, packed.size() / 2), "ends early"},
+        {packed.substr(0, packed.size() - 1), "ends early"},
+        {test::gzipped("a\n") + packed.substr(0, 20), "ends early"},
+        {damaged, "is damaged"},
+        {badCheck, "is damaged (incorrect data check)"},
+    };
+    test::TempDir dir;
+    for (const auto& [bytes, reason] : cases) {
+        test::writeFile(dir / "f.gz", bytes);
+        const std::string error = test::fileError([&] {
+            LineReader reader(dir / "f.gz", kDefaultChunkSize, ChunkReader::Content::Unpacked);
+            for (std::string line; reader.next(line);) {
+            }
+        });
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
 }
 
 TEST(ByteScan, EachScanFindsWhatItsPlainVersionFinds) {

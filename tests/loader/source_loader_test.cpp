@@ -470,10 +470,16 @@ TEST_F(Loader, ReadsTheLogsOfEveryFormatIntoRecordsAndCounts) {
     };
     const std::string ns1 = test::readFile(test::repoFile("samples/drive-ns1.ns1"));
     test::writeFile(dir / "cut.ns1", ns1.substr(0, ns1.size() - 200));
+    // Text logs saved compressed: what they hold.
+    for (const char* name : {"drive-text.txt", "wigle-phone.csv"})
+        test::writeFile(dir / (name + ".gz"s),
+                        test::gzipped(test::readFile(test::repoFile("samples/"s + name))));
     const Row rows[] = {
         {"drive-text.txt", TextExport, {27, 3, 17, 10, 15, 12}, 0, "23,72,49,2004-06-05\r\n"},
+        {"drive-text.txt.gz", TextExport, {27, 3, 17, 10, 15, 12}, 0, nullptr, "", true},
         {"drive-summary.txt", SummaryExport, {28, 2, 21, 7, 9, 12}, 0, "43,92,49,2004-06-05\r\n"},
         {"wigle-phone.csv", WigleCsv, {37, 5, 10, 27, 34, 3}, 6, nullptr},
+        {"wigle-phone.csv.gz", WigleCsv, {37, 5, 10, 27, 34, 3}, 6, nullptr, "", true},
         {"wigle-board.csv", WigleCsv, {29, 1, 8, 21, 29, 0}, 0, nullptr},
         {"drive-ns1.ns1", Ns1Binary, {44, 4, 36, 8, 25, 19}, 0, nullptr},
         {"drive-ns1.txt", TextExport, {44, 4, 36, 8, 25, 19}, 0, nullptr, "", true},

@@ -185,9 +185,11 @@ TEST_F(SurveyTest, AFolderOfMixedFormatsAddsEachReadableLogWhole) {
     const fs::path wigle =
         write("logs/sub/c.csv", test::readFile(test::repoFile("samples/wigle-phone.csv")));
     const fs::path binary = write("logs/sub/deeper/d.ns1", ns1);
+    const fs::path packed = write("logs/sub/deeper/e.ns1.gz", test::gzipped(ns1));
     std::vector<SkippedLog> unreadable;
     const auto found = filesInFolder(dir / "logs", true, unreadable);
-    ASSERT_EQ(found, (std::vector<fs::path>{text, dir / "logs/readme.md", cut, wigle, binary}));
+    ASSERT_EQ(found,
+              (std::vector<fs::path>{text, dir / "logs/readme.md", cut, wigle, binary, packed}));
     EXPECT_EQ(filesInFolder(dir / "logs", false, unreadable).size(), 2u);
     EXPECT_TRUE(unreadable.empty());
     // A subfolder that cannot be read is reported with its reason; every other file is still
@@ -201,10 +203,13 @@ TEST_F(SurveyTest, AFolderOfMixedFormatsAddsEachReadableLogWhole) {
     const SurveyAddResult added = survey.add(found);
     ASSERT_EQ(added.status, LoadStatus::Loaded);
     EXPECT_EQ(added.notLogs, std::vector<fs::path>{dir / "logs/readme.md"});
-    ASSERT_EQ(added.failed.size(), 1u);
+    ASSERT_EQ(added.failed.size(), 2u);
     EXPECT_EQ(added.failed[0].path, cut);
     EXPECT_NE(added.failed[0].reason.find("cut short"), std::string::npos)
         << added.failed[0].reason;
+    // A binary log is read where its parts lie, which a compressed one does not tell.
+    EXPECT_EQ(added.failed[1].path, packed);
+    EXPECT_EQ(added.failed[1].reason, "a compressed .ns1 file: unpack it first (gunzip)");
     ASSERT_EQ(survey.logs().size(), 3u);
     EXPECT_EQ(survey.duplicates(), 0u);
     EXPECT_LT(survey.keyBytes(), 1u << 20);

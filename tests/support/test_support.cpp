@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <climits>
 #include <fstream>
@@ -69,6 +70,22 @@ fs::path makeTooDeepFolder(const fs::path& parent) {
     if (folder < 0) throw std::runtime_error("cannot make " + path.string());
     ::close(folder);
     return path;
+}
+
+std::string gzipped(std::string_view text) {
+    z_stream z{};
+    if (deflateInit2(&z, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2 failed");
+    std::string out(deflateBound(&z, text.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const int status = deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    if (status != Z_STREAM_END) throw std::runtime_error("deflate failed");
+    return out;
 }
 
 void writeFile(const fs::path& path, std::string_view bytes) {

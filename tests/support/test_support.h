@@ -38,6 +38,8 @@ class TempDir {
 std::filesystem::path makeTooDeepFolder(const std::filesystem::path& parent);
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
+// `text` as one gzip member, as `gzip` writes a file.
+std::string gzipped(std::string_view text);
 std::string readFile(const std::filesystem::path& path);
 
 // A file kept in the repository, by its path from the repository's root.

@@ -210,7 +210,7 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(FileDialog::lastStartFolder(), QDir::homePath());
         QCOMPARE(
             FileDialog::lastFilters(),
-            QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV)", "All files (*)"}));
+            QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV *.gz *.GZ)", "All files (*)"}));
         QCOMPARE(FileDialog::lastStartFilter(), 0);
 
         const QTemporaryDir other;

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "io/gzip_stream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "io/file_error.h"
+
+namespace velmora {
+
+namespace {
+// The compressed bytes read from the file at a time.
+constexpr std::size_t kInput = std::size_t{1} << 18;
+// A member's first bytes: the magic number and the deflate method.
+constexpr std::string_view kGzipStart("\x1f\x8b\x08", 3);
+}  // namespace
+
+bool startsGzip(std::string_view firstBytes) {
+    return firstBytes.starts_with(kGzipStart);
+}
+
+struct GzipStream::Inflater {
+    z_stream z{};
+};
+
+GzipStream::GzipStream(std::FILE* file, const std::filesystem::path& path,
+                       std::string_view alreadyRead)
+    : file_(file), path_(path), inflater_(std::make_unique<Inflater>()) {
+    input_.resize(std::max(kInput, alreadyRead.size()));
+    std::memcpy(input_.data(), alreadyRead.data(), alreadyRead.size());
+    z_stream& z = inflater_->z;
+    // 16 + the largest window: the gzip wrapper, whatever window its member used.
+    if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) throw std::bad_alloc();
+    z.next_in = input_.data();
+    z.avail_in = static_cast<uInt>(alreadyRead.size());
+}
+
+GzipStream::~GzipStream() {
+    inflateEnd(&inflater_->z);
+}
+
+bool GzipStream::refill() {
+    if (fileEnded_) return false;
+    z_stream& z = inflater_->z;
+    // What is left of the input stays in front of the new bytes.
+    const std::size_t left = z.avail_in;
+    if (left) std::memmove(input_.data(), z.next_in, left);
+    errno = 0;
+    const std::size_t got = std::fread(input_.data() + left, 1, input_.size() - left, file_);
+    if (got == 0 && std::ferror(file_)) throw FileError(path_, systemReason());
+    if (got == 0) fileEnded_ = true;
+    z.next_in = input_.data();
+    z.avail_in = static_cast<uInt>(left + got);
+    return got > 0;
+}
+
+std::size_t GzipStream::read(char* out, std::size_t size) {
+    z_stream& z = inflater_->z;
+    z.next_out = reinterpret_cast<unsigned char*>(out);
+    z.avail_out = static_cast<uInt>(size);
+    while (z.avail_out > 0 && !ended_) {
+        if (z.avail_in == 0 && !refill())
+            throw FileError(path_, "The compressed data ends early (the file is cut short)");
+        const int status = inflate(&z, Z_NO_FLUSH);
+        if (status == Z_STREAM_END) {
+            // Another member, or the end: the next bytes tell.
+            while (z.avail_in < kGzipStart.size() && refill()) {
+            }
+            const std::string_view next(reinterpret_cast<const char*>(z.next_in), z.avail_in);
+            if (startsGzip(next))
+                inflateReset(&z);
+            else
+                ended_ = true;
+        } else if (status == Z_MEM_ERROR) {
+            throw std::bad_alloc();
+        } else if (status != Z_OK && !(status == Z_BUF_ERROR && z.avail_in == 0)) {
+            throw FileError(path_, std::string("The compressed data is damaged (") +
+                                       (z.msg ? z.msg : "zlib error") + ")");
+        }
+    }
+    return size - z.avail_out;
+}
+
+}  // namespace velmora
