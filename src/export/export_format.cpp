@@ -27,6 +27,15 @@ std::string_view stem(std::string_view name) {
     return dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+// The name of the file a log saved gzip-compressed holds ("drive3.txt.gz": "drive3.txt"): its
+// exports are named after that, as none of them is compressed.
+std::string_view heldName(std::string_view name) {
+    const std::size_t n = name.size();
+    if (n > 3 && name[n - 3] == '.' && (name[n - 2] | 0x20) == 'g' && (name[n - 1] | 0x20) == 'z')
+        return name.substr(0, n - 3);
+    return name;
+}
+
 }  // namespace
 
 const ExportFormatInfo& exportFormatInfo(ExportFormat format) {
@@ -68,6 +77,7 @@ std::unique_ptr<ExportSink> makeExportSink(const ExportStyle& style) {
 std::string mainExportFileName(std::string_view prefix, std::string_view logFileName,
                                ExportFormat format) {
     std::string name(prefix);
+    logFileName = heldName(logFileName);
     if (format == ExportFormat::StreetsAndTrips) return name.append(logFileName);
     return name.append(stem(logFileName)).append(exportFormatInfo(format).extension);
 }

@@ -45,6 +45,7 @@ std::unique_ptr<ExportSink> makeExportSink(const ExportStyle& style);
 
 // A main-window export's file name: the prefix and the log's file name, its extension replaced
 // by the format's (a name without one gets it added); Streets and Trips keeps the name as it is.
+// A compressed log's name counts without its ".gz".
 std::string mainExportFileName(std::string_view prefix, std::string_view logFileName,
                                ExportFormat format);
 // An Advanced export's file name: `stem` ("AP-HOMENET", "MAC_000C41AABB01") and the format's

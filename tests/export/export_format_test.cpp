@@ -45,7 +45,11 @@ TEST(ExportFileNames, MapFormatsReplaceTheLogsExtensionAndStreetsAndTripsKeepsTo
         {"FullConvert_", ".hidden", Kml, "FullConvert_.hidden.kml"},
         {"FullConvert_", "drive.", Kml, "FullConvert_drive.kml"},
         {"FullConvert_", "drive3.txt", StreetsAndTrips, "FullConvert_drive3.txt"},
-        {"All_Infrastructures_", "drive3", StreetsAndTrips, "All_Infrastructures_drive3"}};
+        {"All_Infrastructures_", "drive3", StreetsAndTrips, "All_Infrastructures_drive3"},
+        // A compressed log: named after the file it holds, no export being compressed.
+        {"FullConvert_", "WigleWifi_1.csv.gz", StreetsAndTrips, "FullConvert_WigleWifi_1.csv"},
+        {"LOCKED_", "drive3.txt.GZ", Kml, "LOCKED_drive3.kml"},
+        {"UNLOCKED_", "drive3.gz", GeoJson, "UNLOCKED_drive3.geojson"}};
     // clang-format on
     for (const auto& [prefix, log, format, name] : cases)
         EXPECT_EQ(mainExportFileName(prefix, log, format), name) << prefix << log;

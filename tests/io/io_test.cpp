@@ -122,8 +122,10 @@ TEST(LineReader, AGzipFileReadsAsTheFileItHolds) {
     constexpr auto kUnpacked = ChunkReader::Content::Unpacked;
     EXPECT_TRUE(lines(dir / "f.gz", kWhole, kUnpacked) == expected);
     EXPECT_TRUE(lines(dir / "g.gz", 10, kUnpacked) == plainLines(text, 10));
-    // Read as stored (a list, a working file), it is the bytes it is.
-    EXPECT_TRUE(lines(dir / "f.gz", kWhole) == plainLines(packed, kWhole));
+    // Read as a list or a working file is, it is the bytes it is.
+    LineReader stored(dir / "f.gz");
+    std::string first;
+    EXPECT_TRUE(stored.next(first) && first == plainLines(packed, kWhole).front());
     LineReadAhead shared;
     for (const char* name : {"plain", "f.gz", "plain", "g.gz"}) {
         LineReader reader(dir / name, shared);
