@@ -24,7 +24,7 @@ class ChunkReader {
     // reader's, kept for one file after another (Kept, see switchTo()).
     enum class ReadAhead { PerFile, Kept };
     // What the reader gives of a gzip file: its bytes (AsStored), or its content (Unpacked: a
-    // log or list saved compressed reads as the file it holds, GzipStream).
+    // log saved compressed reads as the file it holds, GzipStream).
     enum class Content { AsStored, Unpacked };
 
     // The file stays the caller's, and is read from its start; `path` names it in errors. The
