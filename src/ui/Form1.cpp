@@ -277,8 +277,12 @@ void Form1::buildRecentLogs() {
         QAction* item = recentMenu_->addAction(QString());
         item->setObjectName(QStringLiteral("RecentLog%1").arg(i + 1));
         connect(item, &QAction::triggered, this, [this, item] {
-            if (recentMenu_->menuAction()->isEnabled() && item->isEnabled())
-                openLog(item->data().toString());
+            if (!recentMenu_->menuAction()->isEnabled() || !item->isEnabled()) return;
+            const QString entry = item->data().toString();
+            if (const auto folder = RecentLogs::folderOf(entry))
+                openFolder(*folder);
+            else
+                openLog(entry);
         });
     }
     // A log can go away while the program runs: its entry is checked each time the list shows.
@@ -292,12 +296,17 @@ void Form1::fillRecentLogs() {
     for (int i = 0; i < RecentLogs::kLimit; ++i) {
         QAction* item = items.at(i + 1);
         const QString log = recent_.logs.value(i);
-        QString shownLog = QDir::toNativeSeparators(log);
+        const auto folder = RecentLogs::folderOf(log);
+        QString shownLog = QDir::toNativeSeparators(folder ? folder->path : log);
         shownLog.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        if (folder)
+            shownLog += folder->recursive ? QStringLiteral(" (folder and subfolders)")
+                                          : QStringLiteral(" (folder)");
         item->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shownLog));
         item->setData(log);
         item->setVisible(!log.isEmpty());
-        item->setEnabled(!log.isEmpty() && QFileInfo(log).isFile());
+        item->setEnabled(folder ? QFileInfo(folder->path).isDir()
+                                : !log.isEmpty() && QFileInfo(log).isFile());
     }
 }
 

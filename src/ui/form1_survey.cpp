@@ -91,14 +91,27 @@ void Form1::showCounts(const LoadCounts& c) {
 void Form1::openFolder() {
     if (!openFolderItem_->isEnabled()) return;
     const auto chosen = FileDialog::chooseFolder(this, recent_.startFolder());
-    if (!chosen) return;
+    if (chosen) openFolder({chosen->first, chosen->second});
+}
+
+bool Form1::openFolder(const RecentFolder& folder) {
     try {
         std::vector<SkippedLog> unreadable;
-        const auto files = filesInFolder(corePath(chosen->first), chosen->second, unreadable);
-        openLogs(files, std::move(unreadable));
+        const auto files = filesInFolder(corePath(folder.path), folder.recursive, unreadable);
+        if (!openLogs(files, std::move(unreadable))) return false;
     } catch (const FileError& e) {
         setStatusText(QString::fromLocal8Bit(e.what()));
+        return false;
     }
+    // Kept in Recent Logs, to be opened again in one step (a name the settings file cannot
+    // hold would come back naming another folder).
+    if (representable(corePath(folder.path))) {
+        recent_ = loadRecentLogs();
+        recent_.addFolder(folder);
+        saveRecentLogs(recent_);
+        fillRecentLogs();
+    }
+    return true;
 }
 
 void Form1::addLogsItem() {

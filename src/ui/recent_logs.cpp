@@ -24,6 +24,23 @@ void RecentLogs::add(const QString& path) {
     lastFolder = info.absolutePath();
 }
 
+void RecentLogs::addFolder(const RecentFolder& folder) {
+    QString absolute = QDir::cleanPath(QDir(folder.path).absolutePath());
+    if (!absolute.endsWith(QLatin1Char('/'))) absolute += QLatin1Char('/');
+    logs.removeAll(absolute);
+    logs.removeAll(absolute + QStringLiteral("**"));
+    logs.prepend(folder.recursive ? absolute + QStringLiteral("**") : absolute);
+    while (logs.size() > kLimit) logs.removeLast();
+    lastFolder = QDir::cleanPath(absolute);
+}
+
+std::optional<RecentFolder> RecentLogs::folderOf(const QString& entry) {
+    if (entry.endsWith(QStringLiteral("/**")))
+        return RecentFolder{QDir::cleanPath(entry.chopped(2)), true};
+    if (entry.endsWith(QLatin1Char('/'))) return RecentFolder{QDir::cleanPath(entry), false};
+    return std::nullopt;
+}
+
 QString RecentLogs::startFolder() const {
     return !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder : QDir::homePath();
 }
@@ -33,8 +50,12 @@ RecentLogs loadRecentLogs() {
     RecentLogs recent;
     // A hand-edited file may hold more, or the same log twice: adding them again tidies it.
     const QStringList kept = stored.value(kLogsKey).toStringList();
-    for (auto it = kept.crbegin(); it != kept.crend(); ++it)
-        if (!it->isEmpty()) recent.add(*it);
+    for (auto it = kept.crbegin(); it != kept.crend(); ++it) {
+        if (const auto folder = RecentLogs::folderOf(*it))
+            recent.addFolder(*folder);
+        else if (!it->isEmpty())
+            recent.add(*it);
+    }
     recent.lastFolder = stored.value(kFolderKey).toString();
     return recent;
 }

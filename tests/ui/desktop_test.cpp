@@ -153,6 +153,14 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(caption(), "Velmora 2004 - drive.txt and 2 more logs");
         QCOMPARE(text(p.form.get(), "Label3"), "22");
         QVERIFY(p.statusBar().contains("2 files skipped: not survey logs"));
+        // Recent Logs keeps the folder, kept between runs, to open it again as it was opened.
+        p.trigger("CloseFile");
+        const QString folderEntry =
+            "&1 " + QDir::toNativeSeparators(p.logs.path()) + " (folder and subfolders)";
+        QCOMPARE(Program().form->findChild<QAction*>("RecentLog1")->text(), folderEntry);
+        p.action("RecentLog1")->trigger();
+        QCOMPARE(caption(), "Velmora 2004 - drive.txt and 2 more logs");
+        QCOMPARE(text(p.form.get(), "Label3"), "22");
 
         // The tooltip lists thirty logs at most, then how many more there are.
         for (int k = 0; k < 31; ++k) writeAll(p.logs.filePath(QString("%1.txt").arg(k)), other);
@@ -208,9 +216,9 @@ class DesktopTest : public QObject, Ui {
         QCOMPARE(recentEntries(p), QStringList{"-(none)"});
         p.open("");
         QCOMPARE(FileDialog::lastStartFolder(), QDir::homePath());
-        QCOMPARE(
-            FileDialog::lastFilters(),
-            QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV *.gz *.GZ)", "All files (*)"}));
+        QCOMPARE(FileDialog::lastFilters(),
+                 QStringList({"Survey logs (*.txt *.TXT *.ns1 *.NS1 *.csv *.CSV *.gz *.GZ)",
+                              "All files (*)"}));
         QCOMPARE(FileDialog::lastStartFilter(), 0);
 
         const QTemporaryDir other;
