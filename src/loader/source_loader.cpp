@@ -261,12 +261,8 @@ std::optional<LoadResult> openLog(const std::filesystem::path& log, OpenedLog& o
         else
             opened.lines.emplace(log, kDefaultChunkSize, ChunkReader::Content::Unpacked);
         opened.format = recogniseLog(opened.lines->peek(kLogSniffLimit));
-        // A binary log is read by where its parts lie in the file, which a compressed one
-        // does not tell.
-        if (opened.format && opened.format->type == SourceType::Ns1Binary &&
-            opened.lines->unpacking())
-            return failure(LoadStatus::BadFile, kBadFile,
-                           "a compressed .ns1 file: unpack it first (gunzip)");
+        if (opened.format && opened.format->compressedRefusal && opened.lines->unpacking())
+            return failure(LoadStatus::BadFile, kBadFile, opened.format->compressedRefusal);
         if (opened.format && opened.format->open) {
             opened.lines.reset();
             try {

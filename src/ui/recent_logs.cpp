@@ -13,24 +13,28 @@ namespace {
 const QString kLogsKey = QStringLiteral("recent/logs");
 const QString kFolderKey = QStringLiteral("recent/folder");
 
+// Puts `entry` first in `logs` instead of `earlier` (entries that name the same), keeping the
+// limit.
+void putFirst(QStringList& logs, const QString& entry, const QStringList& earlier) {
+    for (const QString& same : earlier) logs.removeAll(same);
+    logs.prepend(entry);
+    while (logs.size() > RecentLogs::kLimit) logs.removeLast();
+}
+
 }  // namespace
 
 void RecentLogs::add(const QString& path) {
     const QFileInfo info(path);
     const QString absolute = info.absoluteFilePath();
-    logs.removeAll(absolute);
-    logs.prepend(absolute);
-    while (logs.size() > kLimit) logs.removeLast();
+    putFirst(logs, absolute, {absolute});
     lastFolder = info.absolutePath();
 }
 
 void RecentLogs::addFolder(const RecentFolder& folder) {
     QString absolute = QDir::cleanPath(QDir(folder.path).absolutePath());
     if (!absolute.endsWith(QLatin1Char('/'))) absolute += QLatin1Char('/');
-    logs.removeAll(absolute);
-    logs.removeAll(absolute + QStringLiteral("**"));
-    logs.prepend(folder.recursive ? absolute + QStringLiteral("**") : absolute);
-    while (logs.size() > kLimit) logs.removeLast();
+    const QString withSubfolders = absolute + QStringLiteral("**");
+    putFirst(logs, folder.recursive ? withSubfolders : absolute, {absolute, withSubfolders});
     lastFolder = QDir::cleanPath(absolute);
 }
 
