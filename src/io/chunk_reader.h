@@ -55,8 +55,6 @@ class ChunkReader {
         gzip_.reset();
         atStart_ = true;
     }
-    // Whether the file is read unpacked (known once the first chunk is read).
-    bool unpacking() const { return gzip_ != nullptr; }
 
   private:
     struct Chunk {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "io/gzip_stream.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "io/file_error.h"
 
@@ -84,6 +87,45 @@ std::size_t GzipStream::read(char* out, std::size_t size) {
         }
     }
     return size - z.avail_out;
+}
+
+std::FILE* unpackedCopy(std::FILE* packed, const std::filesystem::path& path,
+                        std::string_view alreadyRead) {
+    const std::filesystem::path folder = temporaryFolder();
+    const auto copyFailed = [&] {
+        return FileError(path, "Cannot unpack it in " + folder.string() + ": " + systemReason());
+    };
+    errno = 0;
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // Without unnamed files: a named one, whose name goes at once.
+        std::string name = (folder / "velmora-unpacked-XXXXXX").string();
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0) ::unlink(name.c_str());
+    }
+    if (fd < 0) throw copyFailed();
+    std::FILE* const copy = ::fdopen(fd, "w+b");
+    if (!copy) {
+        const FileError failure = copyFailed();
+        ::close(fd);
+        throw failure;
+    }
+    // As openRegularFile() leaves a log: its reader buffers for itself.
+    std::setvbuf(copy, nullptr, _IONBF, 0);
+    try {
+        GzipStream content(packed, path, alreadyRead);
+        std::vector<char> bytes(std::size_t{1} << 20);
+        while (const std::size_t size = content.read(bytes.data(), bytes.size())) {
+            errno = 0;
+            if (std::fwrite(bytes.data(), 1, size, copy) != size) throw copyFailed();
+        }
+        errno = 0;
+        if (std::fflush(copy) != 0 || std::fseek(copy, 0, SEEK_SET) != 0) throw copyFailed();
+    } catch (...) {
+        std::fclose(copy);
+        throw;
+    }
+    return copy;
 }
 
 }  // namespace velmora

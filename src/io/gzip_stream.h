@@ -42,4 +42,12 @@ class GzipStream {
     bool ended_ = false;  // the content's end: no member follows
 };
 
+// The content of the gzip file `packed` (read from where `alreadyRead`, its first bytes that
+// the caller took, ends) in a scratch file without a name in temporaryFolder(), read from its
+// start: for a reader that moves about in a file, which compressed data does not allow. The
+// copy goes when it is closed, or with the program. Throws FileError naming `path`: the
+// content's failures as GzipStream's, the copy's with the folder's name.
+std::FILE* unpackedCopy(std::FILE* packed, const std::filesystem::path& path,
+                        std::string_view alreadyRead);
+
 }  // namespace velmora

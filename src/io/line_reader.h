@@ -90,8 +90,6 @@ class LineReader {
     void rewind();
 
     const std::filesystem::path& path() const { return path_; }
-    // Whether the file is a gzip file, read unpacked: known once a byte is read.
-    bool unpacking() const { return chunks_->unpacking(); }
 
   private:
     bool fill();

@@ -47,15 +47,12 @@ std::unique_ptr<LogReader> openNs1Log(const std::filesystem::path& path) {
     return openNs1(path);
 }
 
-// A binary log is read by where its parts lie in the file, which a compressed one does not tell.
-constexpr const char* kCompressedNs1 = "a compressed .ns1 file: unpack it first (gunzip)";
-
 // clang-format off
 const std::array<LogFormat, 4> kLogFormats{{
-    {SourceType::TextExport,    "NS1 Text Export",    isTextExport,      nullptr,      NameBytes::AsLogged,  nullptr},
-    {SourceType::SummaryExport, "NS1 Summary Export", isSummaryExport,   nullptr,      NameBytes::AsLogged,  nullptr},
-    {SourceType::Ns1Binary,     "NS1 Binary Log",     looksLikeNs1,      openNs1Log,   NameBytes::AsLogged,  kCompressedNs1},
-    {SourceType::WigleCsv,      "WiGLE CSV",          looksLikeWigleCsv, openWigleCsv, NameBytes::Printable, nullptr},
+    {SourceType::TextExport,    "NS1 Text Export",    isTextExport,      nullptr,      NameBytes::AsLogged},
+    {SourceType::SummaryExport, "NS1 Summary Export", isSummaryExport,   nullptr,      NameBytes::AsLogged},
+    {SourceType::Ns1Binary,     "NS1 Binary Log",     looksLikeNs1,      openNs1Log,   NameBytes::AsLogged},
+    {SourceType::WigleCsv,      "WiGLE CSV",          looksLikeWigleCsv, openWigleCsv, NameBytes::Printable},
 }};
 // clang-format on
 

@@ -38,9 +38,6 @@ struct LogFormat {
     // for the wi-scan formats, which the loader reads itself line by line.
     std::unique_ptr<LogReader> (*open)(const std::filesystem::path& path);
     NameBytes names;
-    // Why a log of this format saved gzip-compressed is refused; null where its reader reads
-    // one as the file it holds.
-    const char* compressedRefusal;
 };
 
 // How many of a log's first bytes decide its format: a wi-scan log's first line may be as

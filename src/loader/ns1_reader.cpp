@@ -16,6 +16,7 @@
 
 #include "io/chunk_reader.h"
 #include "io/file_error.h"
+#include "io/gzip_stream.h"
 #include "sightings/map_point.h"
 
 namespace velmora {
@@ -354,7 +355,27 @@ SightingTime fileTimeToSightingTime(std::uint64_t fileTime) {
 
 std::unique_ptr<Ns1Reader> openNs1(const std::filesystem::path& path) {
     // The reader buffers for itself; large reads then go straight to the system.
-    std::FILE* const file = openRegularFile(path);
+    std::FILE* file = openRegularFile(path);
+    // One saved gzip-compressed is read from an unpacked copy: the reader goes back in the log.
+    char first[3];
+    errno = 0;
+    const std::size_t got = std::fread(first, 1, sizeof first, file);
+    if (std::ferror(file) || (!startsGzip({first, got}) && std::fseek(file, 0, SEEK_SET) != 0)) {
+        const std::string reason = systemReason();
+        std::fclose(file);
+        throw FileError(path, reason);
+    }
+    if (startsGzip({first, got})) {
+        std::FILE* copy = nullptr;
+        try {
+            copy = unpackedCopy(file, path, {first, got});
+        } catch (...) {
+            std::fclose(file);
+            throw;
+        }
+        std::fclose(file);
+        file = copy;
+    }
     struct stat info {};
     if (fstat(fileno(file), &info) != 0) {
         const std::string reason = systemReason();

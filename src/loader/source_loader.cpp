@@ -261,8 +261,6 @@ std::optional<LoadResult> openLog(const std::filesystem::path& log, OpenedLog& o
         else
             opened.lines.emplace(log, kDefaultChunkSize, ChunkReader::Content::Unpacked);
         opened.format = recogniseLog(opened.lines->peek(kLogSniffLimit));
-        if (opened.format && opened.format->compressedRefusal && opened.lines->unpacking())
-            return failure(LoadStatus::BadFile, kBadFile, opened.format->compressedRefusal);
         if (opened.format && opened.format->open) {
             opened.lines.reset();
             try {

@@ -25,6 +25,7 @@
 
 #include "io/block_writer.h"
 #include "io/file_error.h"
+#include "io/gzip_stream.h"
 #include "io/interrupt_cleanup.h"
 #include "io/line_reader.h"
 #include "io/protected_files.h"
@@ -357,7 +358,9 @@ class NewSightings : public SightingAdmission {
 
 // The size of `file` when its first bytes make it a log, else 0 (a folder's videos and
 // pictures take no room in the key table). A log whose first line is longer than the bytes
-// read here counts as none: the table still grows when its keys come.
+// read here counts as none: the table still grows when its keys come. A compressed log's
+// first bytes are those it holds, and its size, at least, what the gzip trailer gives (the last
+// member's, modulo 4 GiB).
 std::uintmax_t logBytes(const fs::path& file) {
     std::FILE* f = nullptr;
     try {
@@ -366,12 +369,27 @@ std::uintmax_t logBytes(const fs::path& file) {
         return 0;
     }
     std::array<char, 4096> first;
-    const std::size_t n = std::fread(first.data(), 1, first.size(), f);
+    std::size_t n = std::fread(first.data(), 1, first.size(), f);
     struct stat info {};
     const bool sized = ::fstat(::fileno(f), &info) == 0;
+    auto size = static_cast<std::uintmax_t>(info.st_size);
+    if (sized && startsGzip({first.data(), n})) {
+        try {
+            GzipStream content(f, file, {first.data(), n});
+            n = content.read(first.data(), first.size());
+            unsigned char trailer[4] = {};
+            if (::pread(::fileno(f), trailer, 4, info.st_size - 4) == 4) {
+                const std::uintmax_t held = trailer[0] | trailer[1] << 8 | trailer[2] << 16 |
+                                            std::uintmax_t{trailer[3]} << 24;
+                size = std::max(size, held);
+            }
+        } catch (const FileError&) {
+            n = 0;
+        }
+    }
     std::fclose(f);
     if (!sized || !recogniseLog(std::string_view(first.data(), n))) return 0;
-    return static_cast<std::uintmax_t>(info.st_size);
+    return size;
 }
 
 // A read failure's reason for the log named beside it: the system's reason, without the

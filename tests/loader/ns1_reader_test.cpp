@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -277,6 +278,9 @@ TEST_F(Ns1, DamageEndsTheLogAfterTheLastCompleteRecord) {
         {elements, 0, "the file is cut short in access point 1 of 1"},
         {"NetS\x0c\0\0\0\x01\0\0\0\xff"s, 0, "the file is cut short in access point 1 of 1"},
         {one + "trailing bytes", 2, ""},
+        // Saved compressed: read from an unpacked copy, as the file it holds.
+        {test::gzipped(one + "trailing bytes"), 2, ""},
+        {test::gzipped(countless), 2, "the file is cut short in access point 2 of 4,294,967,295"},
         // Headers the reader refuses, saying why.
         {"NetS\x07\0\0\0\0\0\0\0"s, 0, "refused: unsupported .ns1 version 7"},
         {"NetS\x0d\0\0\0\0\0\0\0"s, 0, "refused: unsupported .ns1 version 13"},
@@ -290,6 +294,18 @@ TEST_F(Ns1, DamageEndsTheLogAfterTheLastCompleteRecord) {
     }
     for (const fs::path& path : {dir / "missing.ns1", dir.path(), fs::path("/dev/zero")})
         EXPECT_EQ(test::fileErrorPath([&] { openNs1(path); }), path);
+    // A compressed log whose copy cannot be written (the disk fills) fails with the copy's
+    // folder and reason, and leaves nothing in it.
+    const fs::path big = dir / "big.ns1.gz", scratch = dir / "scratch";
+    test::writeFile(big, test::gzipped(one + std::string(2 << 20, '\0')));
+    fs::create_directory(scratch);
+    const auto fills = [&] {
+        setenv("TMPDIR", scratch.c_str(), 1);
+        return test::fileError([&] { openNs1(big); }) ==
+               big.string() + ": Cannot unpack it in " + scratch.string() + ": File too large";
+    };
+    EXPECT_EXIT(test::exitWith(fills, 1 << 20), ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(fs::is_empty(scratch));
     const std::pair<std::string_view, bool> looks[] = {
         {"NetS", true}, {"Net", false}, {"nets", false}};
     for (const auto& [bytes, ns1] : looks) EXPECT_EQ(looksLikeNs1(bytes), ns1) << bytes;

@@ -470,8 +470,9 @@ TEST_F(Loader, ReadsTheLogsOfEveryFormatIntoRecordsAndCounts) {
     };
     const std::string ns1 = test::readFile(test::repoFile("samples/drive-ns1.ns1"));
     test::writeFile(dir / "cut.ns1", ns1.substr(0, ns1.size() - 200));
-    // Text logs saved compressed: what they hold.
-    for (const char* name : {"drive-text.txt", "wigle-phone.csv"})
+    test::writeFile(dir / "cut.ns1.gz", test::gzipped(ns1.substr(0, ns1.size() - 200)));
+    // Logs saved compressed: what they hold.
+    for (const char* name : {"drive-text.txt", "wigle-phone.csv", "drive-ns1.ns1"})
         test::writeFile(dir / (name + ".gz"s),
                         test::gzipped(test::readFile(test::repoFile("samples/"s + name))));
     const Row rows[] = {
@@ -482,8 +483,10 @@ TEST_F(Loader, ReadsTheLogsOfEveryFormatIntoRecordsAndCounts) {
         {"wigle-phone.csv.gz", WigleCsv, {37, 5, 10, 27, 34, 3}, 6, nullptr, "", true},
         {"wigle-board.csv", WigleCsv, {29, 1, 8, 21, 29, 0}, 0, nullptr},
         {"drive-ns1.ns1", Ns1Binary, {44, 4, 36, 8, 25, 19}, 0, nullptr},
+        {"drive-ns1.ns1.gz", Ns1Binary, {44, 4, 36, 8, 25, 19}, 0, nullptr, "", true},
         {"drive-ns1.txt", TextExport, {44, 4, 36, 8, 25, 19}, 0, nullptr, "", true},
         {"cut.ns1", Ns1Binary, {34, 4, 26, 8, 25, 9}, 0, nullptr, "access point 8 of 8"},
+        {"cut.ns1.gz", Ns1Binary, {34, 4, 26, 8, 25, 9}, 0, nullptr, "access point 8 of 8", true},
     };
     std::string previous;
     for (const Row& row : rows) {
