@@ -13,7 +13,6 @@
 #include "export/main_exports.h"
 #include "export/map_sinks.h"
 #include "export/recording_sink.h"
-#include "export/st_sink.h"
 #include "export/styled_export.h"
 #include "io/block_writer.h"
 #include "loader/source_loader.h"

@@ -5,7 +5,6 @@
 #include "export/main_exports.h"
 #include "export/recording_sink.h"
 #include "export/st_sink.h"
-#include "io/file_error.h"
 #include "loader/source_loader.h"
 #include "records/record_writer.h"
 #include "support/test_support.h"

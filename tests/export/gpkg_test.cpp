@@ -5,11 +5,9 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "export/export_format.h"
-#include "export/export_walk.h"
 #include "export/main_exports.h"
 #include "io/interrupt_cleanup.h"
 #include "io/text_file_writer.h"

@@ -9,7 +9,6 @@
 #include <limits>
 #include <vector>
 
-#include "io/file_error.h"
 #include "support/test_support.h"
 
 namespace velmora {

@@ -446,12 +446,6 @@ TEST(RecordLine, EveryBuilderThisBuildHasGivesThePlainRecordLine) {
     }
 }
 
-}  // namespace
-}  // namespace velmora
-
-namespace velmora {
-namespace {
-
 // The logs other formats' readers read, through the loader: counts computed by the generator
 // (make_survey_log.py --stats) for the samples. The binary sample and its text export, written
 // together, hold the same entries in the same order: the same records, and each the same

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <functional>
 #include <optional>
@@ -12,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "records/ascii.h"
 #include "records/mac_address.h"
 #include "records/record_extras.h"
 #include "records/record_reader.h"

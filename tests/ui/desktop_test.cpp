@@ -5,7 +5,6 @@
 #include "io/file_error.h"
 #include "platform/other_copy.h"
 #include "support/ui_test_support.h"
-#include "ui/Form2.h"
 #include "ui/export_folder.h"
 #include "ui/export_reports.h"
 #include "ui/file_names.h"

@@ -7,7 +7,6 @@
 #include "ui/file_names.h"
 #include "ui/frmAbout.h"
 #include "ui/help_window.h"
-#include "velmora_version.h"
 
 using namespace velmora::uitest;
 
