@@ -2,11 +2,13 @@
 #include "io/gzip_stream.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -19,6 +21,9 @@ namespace velmora {
 namespace {
 // The compressed bytes read from the file at a time.
 constexpr std::size_t kInput = std::size_t{1} << 18;
+// An unpacked copy holds at most this many times the file's bytes, or kSmallestCap.
+constexpr std::uint64_t kMostGrowth = 64;
+constexpr std::uint64_t kSmallestCap = std::uint64_t{16} << 20;
 // A member's first bytes: the magic number and the deflate method.
 constexpr std::string_view kGzipStart("\x1f\x8b\x08", 3);
 }  // namespace
@@ -113,9 +118,20 @@ std::FILE* unpackedCopy(std::FILE* packed, const std::filesystem::path& path,
     // As openRegularFile() leaves a log: its reader buffers for itself.
     std::setvbuf(copy, nullptr, _IONBF, 0);
     try {
+        // Real logs unpack to a few times their size; a file made to fill the disk (a "gzip
+        // bomb") to hundreds of times.
+        std::uint64_t most = kSmallestCap;
+        struct stat info {};
+        if (::fstat(::fileno(packed), &info) == 0)
+            most = std::max(most, kMostGrowth * static_cast<std::uint64_t>(info.st_size));
         GzipStream content(packed, path, alreadyRead);
         std::vector<char> bytes(std::size_t{1} << 20);
+        std::uint64_t written = 0;
         while (const std::size_t size = content.read(bytes.data(), bytes.size())) {
+            written += size;
+            if (written > most)
+                throw FileError(path, "It unpacks to more than " + std::to_string(kMostGrowth) +
+                                          " times its size; gunzip it to read it");
             errno = 0;
             if (std::fwrite(bytes.data(), 1, size, copy) != size) throw copyFailed();
         }

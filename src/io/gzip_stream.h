@@ -45,8 +45,10 @@ class GzipStream {
 // The content of the gzip file `packed` (read from where `alreadyRead`, its first bytes that
 // the caller took, ends) in a scratch file without a name in temporaryFolder(), read from its
 // start: for a reader that moves about in a file, which compressed data does not allow. The
-// copy goes when it is closed, or with the program. Throws FileError naming `path`: the
-// content's failures as GzipStream's, the copy's with the folder's name.
+// copy goes when it is closed, or with the program. A file whose content is more than 64 times
+// its size (and over 16 MiB) is refused rather than unpacked: it would fill the disk. Throws
+// FileError naming `path`: the content's failures as GzipStream's, the copy's with the folder's
+// name.
 std::FILE* unpackedCopy(std::FILE* packed, const std::filesystem::path& path,
                         std::string_view alreadyRead);
 

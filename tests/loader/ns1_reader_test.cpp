@@ -305,6 +305,10 @@ TEST_F(Ns1, DamageEndsTheLogAfterTheLastCompleteRecord) {
     };
     EXPECT_EXIT(test::exitWith(fills, 1 << 20), ::testing::ExitedWithCode(0), "");
     EXPECT_TRUE(fs::is_empty(scratch));
+    // One made to fill the disk is refused before it does.
+    test::writeFile(big, test::gzipped(one + std::string(17 << 20, '\0')));
+    EXPECT_EQ(test::fileError([&] { openNs1(big); }),
+              big.string() + ": It unpacks to more than 64 times its size; gunzip it to read it");
     const std::pair<std::string_view, bool> looks[] = {
         {"NetS", true}, {"Net", false}, {"nets", false}};
     for (const auto& [bytes, ns1] : looks) EXPECT_EQ(looksLikeNs1(bytes), ns1) << bytes;
