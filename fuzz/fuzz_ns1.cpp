@@ -5,16 +5,20 @@
 //
 // The first byte picks a header to put in front (random bytes rarely start with one): none,
 // the signature and a supported version (the second byte picks it), or the signature alone.
+// Without one, bytes that start as a gzip file stand for the log they hold.
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "io/file_error.h"
+#include "io/gzip_stream.h"
 #include "loader/ns1_reader.h"
 #include "support.h"
 
@@ -137,6 +141,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bytes.append(reinterpret_cast<const char*>(data + 2), size - 2);
 
     const auto path = fuzz::scratchFile("log.ns1", bytes);
+    // A file that starts as a gzip file is read as the file it holds, or refused with the
+    // reason its compressed data gives.
+    if (startsGzip(bytes)) {
+        std::string held;
+        try {
+            const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openRegularFile(path),
+                                                                       std::fclose);
+            GzipStream content(file.get(), path, {});
+            char chunk[4096];
+            for (std::size_t n; (n = content.read(chunk, sizeof chunk)) > 0;) held.append(chunk, n);
+        } catch (const FileError&) {
+            bool refused = false;
+            try {
+                openNs1(path);
+            } catch (const FileError&) {
+                refused = true;
+            }
+            fuzz::check(refused, "damaged compressed data was opened");
+            return 0;
+        }
+        bytes = held;
+    }
     std::unique_ptr<Ns1Reader> reader;
     try {
         reader = openNs1(path);

@@ -40,7 +40,7 @@ GzipStream::GzipStream(std::FILE* file, const std::filesystem::path& path,
                        std::string_view alreadyRead)
     : file_(file), path_(path), inflater_(std::make_unique<Inflater>()) {
     input_.resize(std::max(kInput, alreadyRead.size()));
-    std::memcpy(input_.data(), alreadyRead.data(), alreadyRead.size());
+    if (!alreadyRead.empty()) std::memcpy(input_.data(), alreadyRead.data(), alreadyRead.size());
     z_stream& z = inflater_->z;
     // 16 + the largest window: the gzip wrapper, whatever window its member used.
     if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) throw std::bad_alloc();
