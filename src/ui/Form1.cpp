@@ -280,7 +280,7 @@ void Form1::buildRecentLogs() {
             if (!recentMenu_->menuAction()->isEnabled() || !item->isEnabled()) return;
             const QString entry = item->data().toString();
             if (const auto folder = RecentLogs::folderOf(entry))
-                openFolder(*folder);
+                openFolder(corePath(folder->path), folder->recursive);
             else
                 openLog(entry);
         });
@@ -638,8 +638,10 @@ void Form1::dropEvent(QDropEvent* event) {
     // Several files or a folder make a survey, or go into the loaded one.
     if (isLoaded())
         addLogs(files);
-    else if (files.size() > 1 || std::filesystem::is_directory(files.front()))
+    else if (files.size() > 1)
         openLogs(files);
+    else if (std::filesystem::is_directory(files.front()))
+        openFolder(files.front(), true);  // as Open Folder opens it, with its subfolders
     else
         openLog(files.front());
 }

@@ -164,9 +164,9 @@ class Form1 : public QMainWindow {
     bool openLogs(const std::vector<std::filesystem::path>& logs,
                   std::vector<SkippedLog> unreadable = {});
     bool addLogs(const std::vector<std::filesystem::path>& logs);
-    // While Idle, the folder's logs as Open Folder opens them; the folder is then listed in
-    // Recent Logs.
-    bool openFolder(const RecentFolder& folder);
+    // While Idle, the folder's logs (with its subfolders' when `recursive`) as Open Folder opens
+    // them; the folder is then listed in Recent Logs.
+    bool openFolder(const std::filesystem::path& folder, bool recursive);
     const Survey& survey() const { return *survey_; }
 
   public slots:

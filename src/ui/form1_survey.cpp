@@ -91,13 +91,13 @@ void Form1::showCounts(const LoadCounts& c) {
 void Form1::openFolder() {
     if (!openFolderItem_->isEnabled()) return;
     const auto chosen = FileDialog::chooseFolder(this, recent_.startFolder());
-    if (chosen) openFolder({chosen->first, chosen->second});
+    if (chosen) openFolder(corePath(chosen->first), chosen->second);
 }
 
-bool Form1::openFolder(const RecentFolder& folder) {
+bool Form1::openFolder(const std::filesystem::path& folder, bool recursive) {
     try {
         std::vector<SkippedLog> unreadable;
-        const auto files = filesInFolder(corePath(folder.path), folder.recursive, unreadable);
+        const auto files = filesInFolder(folder, recursive, unreadable);
         if (!openLogs(files, std::move(unreadable))) return false;
     } catch (const FileError& e) {
         setStatusText(QString::fromLocal8Bit(e.what()));
@@ -105,9 +105,9 @@ bool Form1::openFolder(const RecentFolder& folder) {
     }
     // Kept in Recent Logs, to be opened again in one step (a name the settings file cannot
     // hold would come back naming another folder).
-    if (representable(corePath(folder.path))) {
+    if (representable(folder)) {
         recent_ = loadRecentLogs();
-        recent_.addFolder(folder);
+        recent_.addFolder({shownPath(folder), recursive});
         saveRecentLogs(recent_);
         fillRecentLogs();
     }

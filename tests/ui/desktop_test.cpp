@@ -176,6 +176,16 @@ class DesktopTest : public QObject, Ui {
         drop(p.form.get(), {QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"))});
         QCOMPARE(text(p.form.get(), "Label14"), "NS1 Summary Export");
         QCOMPARE(caption(), "Velmora 2004 - " + shownPath(latin1.filename()));
+
+        // A folder dropped opens as Open Folder opens it with its subfolders, and is kept too.
+        p.trigger("CloseFile");
+        QVERIFY(QDir(p.logs.path()).mkpath("dropped/sub"));
+        writeAll(p.logs.filePath("dropped/sub/drive.txt"), driveLog());
+        drop(p.form.get(), {url("dropped")});
+        QCOMPARE(caption(), "Velmora 2004 - drive.txt");
+        QCOMPARE(p.action("RecentLog1")->text(),
+                 "&1 " + QDir::toNativeSeparators(p.logs.filePath("dropped")) +
+                     " (folder and subfolders)");
     }
 
     // Logs added while the Advanced windows and the map are loaded show in them: a shown
