@@ -359,8 +359,8 @@ class NewSightings : public SightingAdmission {
 // The size of `file` when its first bytes make it a log, else 0 (a folder's videos and
 // pictures take no room in the key table). A log whose first line is longer than the bytes
 // read here counts as none: the table still grows when its keys come. A compressed log's
-// first bytes are those it holds, and its size, at least, what the gzip trailer gives (the last
-// member's, modulo 4 GiB).
+// first bytes are those it holds, and its size what the gzip trailer gives (the last member's,
+// modulo 4 GiB), taken as at most 16 times the file's: a trailer can claim anything.
 std::uintmax_t logBytes(const fs::path& file) {
     std::FILE* f = nullptr;
     try {
@@ -381,7 +381,7 @@ std::uintmax_t logBytes(const fs::path& file) {
             if (::pread(::fileno(f), trailer, 4, info.st_size - 4) == 4) {
                 const std::uintmax_t held = trailer[0] | trailer[1] << 8 | trailer[2] << 16 |
                                             std::uintmax_t{trailer[3]} << 24;
-                size = std::max(size, held);
+                size = std::clamp(held, size, 16 * size);
             }
         } catch (const FileError&) {
             n = 0;
