@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "io/file_error.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +17,14 @@ FileError::FileError(std::filesystem::path path, std::string reason)
 std::string systemReason() {
     const int err = errno;
     return err ? std::strerror(err) : "Input/output error";
+}
+
+int openUnnamedFile(const std::filesystem::path& folder, int flags, unsigned mode) {
+    errno = 0;
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | flags | O_CLOEXEC,
+                          static_cast<mode_t>(mode));
+    if (fd < 0 && (errno == EISDIR || errno == EINVAL)) errno = EOPNOTSUPP;
+    return fd;
 }
 
 std::filesystem::path temporaryFolder() {

@@ -29,6 +29,11 @@ std::string systemReason();
 // a regular file": a FIFO or device would block or never end) or cannot be opened.
 std::FILE* openRegularFile(const std::filesystem::path& path);
 
+// Opens a new file without a name in `folder` (O_TMPFILE) with `flags` (O_WRONLY or O_RDWR)
+// and `mode`: its descriptor, or -1 with errno set; errno is EOPNOTSUPP wherever the kernel or
+// the file system has no unnamed files (they say so in several ways).
+int openUnnamedFile(const std::filesystem::path& folder, int flags, unsigned mode);
+
 // The folder for scratch files: $TMPDIR where it names a folder, else /tmp, as the C library's
 // own temporary files go (an empty or stale TMPDIR fails no run).
 std::filesystem::path temporaryFolder();

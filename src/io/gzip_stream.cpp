@@ -100,9 +100,8 @@ std::FILE* unpackedCopy(std::FILE* packed, const std::filesystem::path& path,
     const auto copyFailed = [&] {
         return FileError(path, "Cannot unpack it in " + folder.string() + ": " + systemReason());
     };
-    errno = 0;
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    int fd = openUnnamedFile(folder, O_RDWR, 0600);
+    if (fd < 0 && errno == EOPNOTSUPP) {
         // Without unnamed files: a named one, whose name goes at once.
         std::string name = (folder / "velmora-unpacked-XXXXXX").string();
         fd = ::mkostemp(name.data(), O_CLOEXEC);

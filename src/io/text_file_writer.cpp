@@ -59,12 +59,9 @@ TextFileWriter::TextFileWriter(int fd, const std::filesystem::path& shownAs, boo
 
 std::unique_ptr<TextFileWriter> TextFileWriter::unnamedIn(const std::filesystem::path& folder,
                                                           const std::filesystem::path& shownAs) {
-    errno = 0;
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const int fd = openUnnamedFile(folder, O_WRONLY, 0666);
     if (fd >= 0) return std::unique_ptr<TextFileWriter>(new TextFileWriter(fd, shownAs, true));
-    // Kernels and file systems without unnamed files say so in one of these ways.
-    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return nullptr;
+    if (errno == EOPNOTSUPP) return nullptr;
     throw FileError(shownAs, systemReason());
 }
 

@@ -360,12 +360,13 @@ std::unique_ptr<Ns1Reader> openNs1(const std::filesystem::path& path) {
     char first[3];
     errno = 0;
     const std::size_t got = std::fread(first, 1, sizeof first, file);
-    if (std::ferror(file) || (!startsGzip({first, got}) && std::fseek(file, 0, SEEK_SET) != 0)) {
+    const bool packed = startsGzip({first, got});
+    if (std::ferror(file) || (!packed && std::fseek(file, 0, SEEK_SET) != 0)) {
         const std::string reason = systemReason();
         std::fclose(file);
         throw FileError(path, reason);
     }
-    if (startsGzip({first, got})) {
+    if (packed) {
         std::FILE* copy = nullptr;
         try {
             copy = unpackedCopy(file, path, {first, got});

@@ -107,7 +107,7 @@ std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
 }  // namespace
 
 // .ns1 is the binary log (some scanners save the text export under it too), .csv a WiGLE CSV,
-// .gz any of the text logs saved compressed (a phone's WiGLE CSV often is); the loader tells
+// .gz any of them saved compressed (a phone's WiGLE CSV often is); the loader tells
 // them by their first bytes.
 QList<FileDialog::Filter> Form1::logFilters() {
     return {
