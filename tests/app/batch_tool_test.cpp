@@ -189,16 +189,13 @@ TEST_F(Batch, CommandsPrintTheirResultsAndWriteTheirFiles) {
 }
 
 // --format and --per-ap apply to every export of the run; the paths printed are the files
-// written, and nothing else is; without --format they are Streets and Trips files. Each map
-// format's names and files are the export's (ExportFileNames, MapWriters): one map format checks
-// the wiring.
+// written, and nothing else is. Each format's names and files are the export's (ExportFileNames,
+// MapWriters; Streets and Trips as today's: StyledExports): one map format checks the wiring.
 TEST_F(Batch, FormatAndPerApplyToEveryExportAndThePathsPrintedAreTheFilesWritten) {
     const char* const commands =
         "convert-all locked ap-name homeNet mac 00:0c:41:aa:bb:01 criteria home "
         "criteria home --mac 00:0f:66:aa:bb:01";
-    ASSERT_EQ(run(commands).status, 0);
-    const std::string today = test::readFile(out / "FullConvert_log.txt");
-    // Streets and Trips named (the same as by default), and KML with one pin per access point.
+    // Streets and Trips named, and KML with one pin per access point.
     for (const bool kml : {false, true}) {
         fs::remove_all(out);
         fs::create_directories(out);
@@ -216,7 +213,6 @@ TEST_F(Batch, FormatAndPerApplyToEveryExportAndThePathsPrintedAreTheFilesWritten
         }
         EXPECT_EQ(printed, written) << kml;
         EXPECT_EQ(written.size(), 6u) << kml;
-        EXPECT_TRUE(kml || test::readFile(out / "FullConvert_log.txt") == today);
     }
     // --per-ap reaches both kinds of export: five access points, and the first of HOMENET; with
     // --ap-position weighted, at the centroid of its two equal sightings.
