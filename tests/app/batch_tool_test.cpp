@@ -253,7 +253,7 @@ TEST(BatchTool, WigleAndNs1LogsPrintTheirCountsAndExportOrSayWhyNot) {
 }
 
 // A survey of several logs: the counts of all, a line per log, duplicates and files that are no
-// logs said apart; one pin per access point over both drives.
+// logs said apart; its exports named after the first log.
 TEST_F(Batch, AddedLogsMakeOneSurvey) {
     std::string drive2 =
         test::textLog({dataLine("N 46.1", "E 19.1", "home", "00:0C:41:AA:BB:01", "0011")});
@@ -302,11 +302,8 @@ TEST_F(Batch, AddedLogsMakeOneSurvey) {
         EXPECT_EQ(shown, row.out) << row.args[0];
         EXPECT_EQ(r.err, row.err) << row.args[0];
     }
-    // One pin for the access point of both drives, at its strongest sighting, named after the
-    // first log.
-    const std::string csv = test::readFile(out / "FullConvert_log.csv");
-    EXPECT_NE(csv.find("46.1,19.1,home,00:0C:41:AA:BB:01,"), csv.npos) << csv;
-    EXPECT_EQ(csv.find("00:0c:41:aa:bb:01"), csv.npos) << csv;
+    // Its pins are the core's (PerAccessPoint over the survey's records: SurveyTest).
+    EXPECT_TRUE(fs::exists(out / "FullConvert_log.csv"));
 }
 
 // The desktop program's command line: the first "--" ends the options and names no log.
