@@ -46,8 +46,6 @@ const struct Export {
     {"Form3 any name", "Form3", "00:0A:95:00:00:01 - OTHER", nullptr, "MAC_000A95000001",
      "MAC_000A95000001", "home;00:0A:95:00:00:01 Home;00:0A:95:00:00:01 other;00:0A:95:00:00:01",
      "Label2", make<Form3>},
-    {"Form4 name", "Form4", "HOME", nullptr, "h.TXT", "Custom_SSID_HOME.TXT",
-     "HOME;00:0A:95:00:00:01 HOME;00:0A:95:00:00:01 HOME;00:0A:95:00:00:02", nullptr, nullptr},
     {"Form4 MAC", "Form4", "HOME", "00:0A:95:00:00:01", "m.TXT", "Custom_MAC_000A95000001.TXT",
      "HOME;00:0A:95:00:00:01 HOME;00:0A:95:00:00:01 OTHER;00:0A:95:00:00:01", "Label1",
      make<Form4>},
