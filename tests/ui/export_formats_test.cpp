@@ -32,7 +32,6 @@ const struct AdvancedRun {
     const char *name, *window, *entry, *format; int filter; const char *answer, *proposed, *file;
 } kAdvancedRuns[] = {
     {"Form2 kml, picks st", "Form2", "HOME", "Format_kml", 0, "", "AP-HOME.kml", "AP-HOME.txt"},
-    {"Form2 st, picks kml", "Form2", "HOME", "Format_st", 1, "", "AP-HOME.TXT", "AP-HOME.kml"},
     {"Form3 st, picks csv, types a name", "Form3", "00:0A:95:00:00:01 - HOME", "Format_st", 4,
      "mine", "MAC_000A95000001", "mine.csv"},
     {"Form4 geojson, picks csv", "Form4", "HOME", "Format_geojson", 4, "x.geojson",
